@@ -1,0 +1,34 @@
+#include "devices.h"
+#include "mainwindow.h"
+#include "operator.h"
+#include "settingsfile.h"
+#include "singleinstance.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("QOVA"));
+    app.setApplicationDisplayName(QString());
+    app.setOrganizationName(QStringLiteral("Qovaks"));
+
+    qova::app::SingleInstance instance(QDir::tempPath());
+    if (!instance.acquire()) {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Already Running"), QStringLiteral("Already Running"),
+                        QMessageBox::Ok);
+        box.exec();
+        return 0;
+    }
+
+    qova::link::EventLoopPause pause;
+    qova::ui::WidgetOperator op;
+    qova::ui::SharedState state(qova::app::ProgramDevices(pause), pause, op);
+
+    qova::app::TForm1 form1(state);
+    form1.FormCreate(qova::app::SystemUsLocale(), QString::fromLatin1(qova::app::kPortFileName));
+    form1.show();
+    return app.exec();
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "sharedstate.h"
+
+#include <QMainWindow>
+#include <functional>
+#include <map>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QFrame;
+
+namespace qova::app {
+
+// The main window: the menu that reaches every function, and the owner of the state
+// all windows share. What each menu item opens is handed in by whoever builds the
+// windows, so this class knows none of them; an item without a handler is disabled.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(ui::SharedState &state, QWidget *parent = nullptr);
+
+    ui::SharedState &state() { return state_; }
+    int PortNumber() const { return state_.port.PortNumber; }
+
+    enum class Item { Header, Digital, Graph, Upload, View, Export, Comm, PrinterSetup, CompanyHeader, About };
+    void setHandler(Item item, std::function<void()> handler);
+    QAction *action(Item item) const;
+
+    // Start-up: locale, SETUP.EA2 and the caption, recording off.
+    void FormCreate(bool usLocale, const QString &portFile);
+
+    QAction *HADER1 = nullptr;
+    QAction *DIGITAL1 = nullptr;
+    QAction *GRAPH1 = nullptr;
+    QMenu *UPLOAD1 = nullptr;
+    QAction *UPLOAD2 = nullptr;
+    QAction *VIEW1 = nullptr;
+    QAction *EXPORT1 = nullptr;
+    QAction *COMM1 = nullptr;
+    QAction *Printersetup1 = nullptr;
+    QAction *SERIALNO1 = nullptr;
+    QAction *EXIT1 = nullptr;
+    QAction *ABOUT1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QFrame *Panel1 = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void Formchnge();
+    QAction *addItem(QMenu *menu, const QString &caption, const QString &objectName, const QKeySequence &shortcut,
+                     Item item);
+
+    ui::SharedState &state_;
+    QWidget *client_ = nullptr;
+    std::map<Item, QAction *> actions_;
+};
+
+} // namespace qova::app

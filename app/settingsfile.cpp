@@ -1,0 +1,76 @@
+#include "settingsfile.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QSaveFile>
+#include <QSettings>
+
+namespace qova::app {
+
+int PortFromSetupBytes(const QByteArray &bytes)
+{
+    const QByteArray head = bytes.left(20);
+    const qsizetype eq = head.indexOf('=');
+    if (eq < 0 || eq + 1 >= head.size())
+        return 1;
+    const char digit = head.at(eq + 1);
+    if (digit >= '1' && digit <= '4')
+        return digit - '0';
+    return 1;
+}
+
+int ReadPortFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 1;
+    return PortFromSetupBytes(file.read(20));
+}
+
+bool WritePortFile(const QString &path, int port)
+{
+    // Written through a temporary file, so a full disk never leaves a broken setting.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = QByteArray("PORT=") + QByteArray::number(port);
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+QString StartupCaption(int port)
+{
+    return QStringLiteral("QOVA    COM%1").arg(port);
+}
+
+QString CommDialogCaption(int port)
+{
+    return QStringLiteral("QOVA  COM%1").arg(port);
+}
+
+bool UsLocaleFromLocaleText(const QString &text)
+{
+    bool ok = false;
+    const long long value = text.toLongLong(&ok, 10);
+    return ok && value == 409;
+}
+
+bool SystemUsLocale()
+{
+#ifdef Q_OS_WIN
+    QSettings intl(QStringLiteral("HKEY_CURRENT_USER\\Control Panel\\International"), QSettings::NativeFormat);
+    return UsLocaleFromLocaleText(intl.value(QStringLiteral("Locale"), QStringLiteral("0")).toString());
+#else
+    return QLocale::system().name() == QLatin1String("en_US");
+#endif
+}
+
+QPoint CentredPosition(QSize client, QSize panel)
+{
+    return {(client.width() - panel.width()) / 2, (client.height() - panel.height()) / 2};
+}
+
+} // namespace qova::app

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QPoint>
+#include <QSize>
+#include <QString>
+
+namespace qova::app {
+
+inline constexpr const char *kPortFileName = "SETUP.EA2";
+
+// The port named by the first bytes of SETUP.EA2: the digit 1 to 4 right after the
+// first "=" within the first 20 bytes, else 1.
+int PortFromSetupBytes(const QByteArray &bytes);
+// Reads the file at `path`; a missing or unreadable file gives 1.
+int ReadPortFile(const QString &path);
+// Writes exactly "PORT=n", replacing the file; false when it cannot be written whole.
+bool WritePortFile(const QString &path, int port);
+
+// "QOVA    COM1" at start-up, "QOVA  COM1" after the COMM dialog.
+QString StartupCaption(int port);
+QString CommDialogCaption(int port);
+
+// The Windows locale text (00000409 for US English) read as a decimal integer.
+bool UsLocaleFromLocaleText(const QString &text);
+// Windows: the "Locale" value of the user's international settings. Elsewhere: the
+// system locale is US English.
+bool SystemUsLocale();
+
+// Top-left of a panel centred in a client area; integer halves truncated toward zero.
+QPoint CentredPosition(QSize client, QSize panel);
+
+} // namespace qova::app

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "serialport.h"
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+namespace qova::link {
+
+// Bytes 0 to 21 of the analyser's answer to a poll, in wire order.
+struct LiveReading {
+    std::uint8_t Battery = 0;    // percent
+    std::uint8_t TimeToZero = 0; // until the next automatic zero
+    std::int16_t Efficiency = 0; // lambda x1000, or AFR x100 when AfrMode
+    std::int16_t Hc = 0;         // ppm
+    std::int16_t Co = 0;         // 0.01 % vol
+    std::int16_t Co2 = 0;        // 0.1 % vol
+    std::int16_t Nox = 0;
+    std::int16_t Rpm = 0;
+    std::int16_t OilTemp = 0; // 0.1 degC
+    std::int16_t O2 = 0;      // 0.01 % vol
+    std::uint8_t ModeFlags = 0;
+    std::uint8_t FuelCode = 0;
+    std::uint8_t StatusA = 0;
+    std::uint8_t StatusB = 0;
+};
+
+inline constexpr int kLiveFrameSize = 24;
+inline constexpr int kLiveDataSize = 22;
+
+// ModeFlags
+inline constexpr std::uint8_t AfrMode = 0x20;
+inline constexpr std::uint8_t Fahrenheit = 0x80;
+// StatusA
+inline constexpr std::uint8_t PowerUpCountdown = 0x01;
+inline constexpr std::uint8_t LeakTestOffer = 0x02;
+inline constexpr std::uint8_t LeakTestReady = 0x04;
+inline constexpr std::uint8_t LeakTestFailed = 0x08;
+inline constexpr std::uint8_t LeakTestPassed = 0x10;
+inline constexpr std::uint8_t ZeroReady = 0x20;
+inline constexpr std::uint8_t HcCheckReady = 0x40;
+inline constexpr std::uint8_t HcCheckDone = 0x80;
+// StatusB
+inline constexpr std::uint8_t PumpOn = 0x01;
+inline constexpr std::uint8_t Zeroing = 0x02;
+inline constexpr std::uint8_t LowFlow = 0x04;
+
+// Fills `reading` from the 22 data bytes, words low byte first.
+LiveReading DecodeLiveReading(const std::array<std::uint8_t, kLiveDataSize> &data);
+// The 24 bytes the analyser sends for `reading`, checksum included.
+std::array<std::uint8_t, kLiveFrameSize> EncodeLiveFrame(const LiveReading &reading);
+
+// Drains the input, then sends the poll command.
+void RequestReading(PortState &port);
+
+// Reads one frame into `reading` (overwritten even when the frame fails) and checks it.
+// Valid: failedFrames = 0, true. Invalid: ++failedFrames, false.
+bool ReadLiveFrame(PortState &port, LiveReading &reading, int &failedFrames);
+
+// "LPG   ", "PETROL" (or "GASOLINE" for a US locale), "CNG   ", or "" for code 3.
+QString FuelName(std::uint8_t fuelCode, bool usLocale);
+
+struct UnitValue {
+    double value;
+    bool alternate; // AFR rather than lambda; degF rather than degC
+};
+UnitValue EfficiencyValue(const LiveReading &reading);
+UnitValue OilTemperature(const LiveReading &reading);
+
+} // namespace qova::link

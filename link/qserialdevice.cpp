@@ -1,0 +1,126 @@
+#include "qserialdevice.h"
+
+#include <QtGlobal>
+
+namespace qova::link {
+
+QString PortDeviceName(int portNumber)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(portNumber);
+#else
+    const QByteArray fromEnv = qgetenv(QStringLiteral("QOVA_COM%1").arg(portNumber).toLatin1().constData());
+    if (!fromEnv.isEmpty())
+        return QString::fromLocal8Bit(fromEnv);
+    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+#endif
+}
+
+QSerialDevice::QSerialDevice(QString name) : name_(std::move(name))
+{
+    port_.setPortName(name_);
+}
+
+bool QSerialDevice::openDevice()
+{
+    if (!port_.open(QIODevice::ReadWrite)) {
+        error_ = port_.errorString();
+        port_.clearError();
+        return false;
+    }
+    return true;
+}
+
+bool QSerialDevice::setLineSettings()
+{
+    const bool ok = port_.setBaudRate(QSerialPort::Baud9600) && port_.setParity(QSerialPort::NoParity) &&
+                    port_.setDataBits(QSerialPort::Data8) && port_.setStopBits(QSerialPort::OneStop) &&
+                    port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!ok)
+        error_ = port_.errorString();
+    return ok;
+}
+
+// Reads wait for a byte in readByte() itself; there is no driver setting to apply.
+bool QSerialDevice::setTimeouts()
+{
+    return port_.isOpen();
+}
+
+bool QSerialDevice::setQueues()
+{
+    // Unlimited: QSerialPort then takes every byte the driver has, so nothing the
+    // analyser sends is held back in the kernel behind a full application buffer.
+    port_.setReadBufferSize(0);
+    return port_.isOpen();
+}
+
+void QSerialDevice::close()
+{
+    if (port_.isOpen())
+        port_.close();
+}
+
+bool QSerialDevice::isOpen() const
+{
+    return port_.isOpen();
+}
+
+bool QSerialDevice::checkHealthy()
+{
+    const auto err = port_.error();
+    if (err == QSerialPort::NoError || err == QSerialPort::TimeoutError) {
+        if (err == QSerialPort::TimeoutError)
+            port_.clearError();
+        return true;
+    }
+    error_ = port_.errorString();
+    port_.clearError();
+    port_.close();
+    return false;
+}
+
+bool QSerialDevice::writeByte(std::uint8_t byte)
+{
+    if (!port_.isOpen())
+        return false;
+    if (!port_.putChar(static_cast<char>(byte))) {
+        checkHealthy();
+        return false;
+    }
+    port_.flush();
+    if (port_.bytesToWrite() > 0)
+        port_.waitForBytesWritten(4);
+    if (!checkHealthy())
+        return false;
+    return port_.bytesToWrite() == 0;
+}
+
+std::optional<std::uint8_t> QSerialDevice::readByte()
+{
+    if (!port_.isOpen())
+        return std::nullopt;
+    if (port_.bytesAvailable() == 0) {
+        port_.waitForReadyRead(1);
+        if (!checkHealthy())
+            return std::nullopt;
+    }
+    char c = 0;
+    if (port_.bytesAvailable() > 0 && port_.getChar(&c))
+        return static_cast<std::uint8_t>(c);
+    return std::nullopt;
+}
+
+std::size_t QSerialDevice::queuedBytes()
+{
+    if (!port_.isOpen())
+        return 0;
+    if (port_.bytesAvailable() == 0) {
+        port_.waitForReadyRead(0);
+        if (!checkHealthy())
+            return 0;
+    }
+    return static_cast<std::size_t>(port_.bytesAvailable());
+}
+
+} // namespace qova::link

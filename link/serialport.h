@@ -1,0 +1,62 @@
+#pragma once
+
+#include "bytedevice.h"
+#include "pause.h"
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace qova::link {
+
+// Makes the device for port number n (COMn); never null.
+using DeviceFactory = std::function<std::unique_ptr<ByteDevice>(int portNumber)>;
+
+// The serial port state every window shares. Owned by the main window; the link
+// operations take it directly so exchanges can be driven without any window.
+struct PortState {
+    PortState(DeviceFactory factory, Pause &pause) : factory(std::move(factory)), pause(&pause) {}
+
+    // The open device; null or closed is the invalid handle.
+    std::unique_ptr<ByteDevice> PortHandle;
+    // Bytes the last ReadByte returned (0 or 1); callers set 1 to start a drain.
+    std::uint32_t BytesRead = 0;
+    // PortHandle holds a device that OpenPort opened and the caller stored as open.
+    bool PortOpen = false;
+    // 1 to 4, naming COM1 to COM4.
+    int PortNumber = 1;
+
+    DeviceFactory factory;
+    Pause *pause;
+
+    // The system's reason for the last failed open step, and the device it concerned.
+    QString lastError;
+    QString lastDevice;
+
+    bool handleValid() const { return PortHandle != nullptr && PortHandle->isOpen(); }
+};
+
+// The four steps of OpenPort, public so tests and callers can name the one that failed.
+bool OpenPortDevice(PortState &port);
+bool SetLineSettings(PortState &port);
+bool SetPortTimeouts(PortState &port);
+bool SetPortQueues(PortState &port);
+
+// Runs the four steps in order; false at the first that fails. Does not set PortOpen:
+// the caller stores the result. A step that fails after the device opened closes it,
+// so a failed open never keeps the device from the next attempt or another program.
+bool OpenPort(PortState &port);
+void ClosePort(PortState &port);
+bool WriteByte(PortState &port, std::uint8_t byte);
+// The byte, or 0 when none came within the read time-out; sets BytesRead.
+std::uint8_t ReadByte(PortState &port);
+
+// Reads and discards until a read finds nothing. A device that never stops sending
+// (a stuck analyser, line noise) would hold the program for ever, so the drain gives
+// up after this many bytes or milliseconds; the exchange then fails its own check.
+inline constexpr int kDrainMaxBytes = 4096;
+inline constexpr int kDrainMaxMs = 500;
+void DrainInput(PortState &port);
+
+} // namespace qova::link

@@ -1,0 +1,35 @@
+# Sourced by the other scripts: installs the Debian packages the build and the tests need.
+QOVA_PACKAGES="cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth xdotool poppler-utils fonts-dejavu-core"
+
+qova_missing_packages() {
+  local missing=""
+  for p in $QOVA_PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+  done
+  echo "$missing"
+}
+
+qova_install_deps() {
+  local missing
+  missing=$(qova_missing_packages)
+  [ -z "$missing" ] && return 0
+  if [ "$(id -u)" = 0 ]; then
+    echo "Installing:$missing"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    # shellcheck disable=SC2086
+    apt-get install -y -qq --no-install-recommends $missing >/dev/null
+  else
+    echo "These Debian packages are missing:$missing" >&2
+    echo "Install them with: sudo apt-get install$missing" >&2
+    exit 1
+  fi
+}
+
+qova_build() { # qova_build BUILD_DIR [cmake options...]
+  local dir=$1
+  shift
+  cmake -S "$QOVA_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$(nproc)"
+}

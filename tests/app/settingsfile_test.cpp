@@ -1,0 +1,88 @@
+#include "settingsfile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace qova::app;
+
+struct PortCase {
+    const char *name;
+    QByteArray bytes;
+    int port;
+};
+class PortFile : public ::testing::TestWithParam<PortCase> {};
+
+TEST_P(PortFile, Rule)
+{
+    EXPECT_EQ(PortFromSetupBytes(GetParam().bytes), GetParam().port);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SetupEa2, PortFile,
+    ::testing::Values(PortCase{"port3", "PORT=3", 3}, PortCase{"port4", "PORT=4", 4}, PortCase{"port1", "PORT=1", 1},
+                      PortCase{"port5", "PORT=5", 1}, PortCase{"port0", "PORT=0", 1},
+                      PortCase{"nothing_after_eq", "PORT=", 1}, PortCase{"no_eq", "PORT3", 1}, PortCase{"empty", "", 1},
+                      PortCase{"first_eq_counts", "A=x=2", 1}, PortCase{"eq_at_byte_19", QByteArray(18, 'x') + "=2", 2},
+                      PortCase{"eq_at_byte_20", QByteArray(19, 'x') + "=2", 1},
+                      PortCase{"eq_beyond_20", QByteArray(40, 'x') + "=2", 1},
+                      PortCase{"trailing_text", "PORT=2\r\nmore", 2}, PortCase{"binary", QByteArray("\0\xff=4", 4), 4}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(PortFile, WriteIsExactlySixBytesAndReadsBack)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("SETUP.EA2"));
+    EXPECT_EQ(ReadPortFile(path), 1); // missing
+    for (int port = 1; port <= 4; ++port) {
+        ASSERT_TRUE(WritePortFile(path, port));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), QByteArray("PORT=") + QByteArray::number(port));
+        EXPECT_EQ(ReadPortFile(path), port);
+    }
+}
+
+TEST(PortFile, UnwritableFolderFailsAndKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("missing/SETUP.EA2"));
+    EXPECT_FALSE(WritePortFile(path, 2));
+}
+
+TEST(Captions, BlanksDifferBetweenStartupAndCommDialog)
+{
+    EXPECT_EQ(StartupCaption(1), QStringLiteral("QOVA    COM1"));
+    EXPECT_EQ(CommDialogCaption(2), QStringLiteral("QOVA  COM2"));
+}
+
+struct LocaleCase {
+    const char *text;
+    bool us;
+};
+class Locale : public ::testing::TestWithParam<LocaleCase> {};
+TEST_P(Locale, OnlyDecimal409IsUs)
+{
+    EXPECT_EQ(UsLocaleFromLocaleText(QString::fromLatin1(GetParam().text)), GetParam().us);
+}
+INSTANTIATE_TEST_SUITE_P(Texts, Locale,
+                         ::testing::Values(LocaleCase{"00000409", true}, LocaleCase{"409", true},
+                                           LocaleCase{"00000809", false}, LocaleCase{"0", false},
+                                           LocaleCase{"0000040C", false}, LocaleCase{"", false},
+                                           LocaleCase{"4O9", false}));
+
+struct CentreCase {
+    int client, panel;
+    int pos;
+};
+class Centre : public ::testing::TestWithParam<CentreCase> {};
+TEST_P(Centre, TruncatesTowardZero)
+{
+    const auto p =
+        CentredPosition(QSize(GetParam().client, GetParam().client), QSize(GetParam().panel, GetParam().panel));
+    EXPECT_EQ(p.x(), GetParam().pos);
+    EXPECT_EQ(p.y(), GetParam().pos);
+}
+INSTANTIATE_TEST_SUITE_P(Formchnge, Centre,
+                         ::testing::Values(CentreCase{533, 433, 50}, CentreCase{534, 433, 50}, CentreCase{428, 433, -2},
+                                           CentreCase{433, 433, 0}, CentreCase{432, 433, 0}));

@@ -1,0 +1,137 @@
+#include "mainwindow.h"
+#include "operator.h"
+#include "pause.h"
+#include "settingsfile.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qova;
+
+namespace {
+class SilentOperator final : public ui::Operator {
+public:
+    ui::Answer message(QWidget *, const QString &, const QString &, ui::Icon, ui::Buttons, const QString &) override
+    {
+        return ui::Answer::Ok;
+    }
+    QString openFileName(QWidget *, const ui::FileRequest &) override { return {}; }
+    QString saveFileName(QWidget *, const ui::FileRequest &) override { return {}; }
+};
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void menuCaptionsShortcutsAndOrder();
+    void captionFromThePortFile_data();
+    void captionFromThePortFile();
+    void panelStaysCentred();
+    void itemsWithoutAHandlerAreDisabled();
+};
+
+void TestMainWindow::menuCaptionsShortcutsAndOrder()
+{
+    link::VirtualPause pause;
+    SilentOperator op;
+    ui::SharedState state({}, pause, op);
+    app::TForm1 form(state);
+
+    QStringList seen;
+    const auto menus = form.menuBar()->actions();
+    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus[0]->text(), QStringLiteral("FILE"));
+    QCOMPARE(menus[1]->text(), QStringLiteral("HELP"));
+    std::function<void(QMenu *, const QString &)> walk = [&](QMenu *menu, const QString &prefix) {
+        for (QAction *a : menu->actions()) {
+            if (a->isSeparator())
+                seen << prefix + QStringLiteral("-");
+            else if (a->menu() != nullptr) {
+                seen << prefix + a->text();
+                walk(a->menu(), prefix + a->text() + QStringLiteral(" > "));
+            } else
+                seen << prefix + a->text() + QStringLiteral("|") + a->shortcut().toString();
+        }
+    };
+    walk(menus[0]->menu(), {});
+    walk(menus[1]->menu(), {});
+    const QStringList expected = {
+        QStringLiteral("&HEADER|Ctrl+H"),         QStringLiteral("&DIGITAL|Ctrl+D"),
+        QStringLiteral("&GRAPH|Ctrl+G"),          QStringLiteral("&STORE"),
+        QStringLiteral("&STORE > &UPLOAD|"),      QStringLiteral("&STORE > &VIEW|"),
+        QStringLiteral("&STORE > &EXPORT|"),      QStringLiteral("-"),
+        QStringLiteral("&COMM|Ctrl+C"),           QStringLiteral("&PRINTER SETUP|Ctrl+P"),
+        QStringLiteral("C&OMPANY HEADER|Ctrl+O"), QStringLiteral("-"),
+        QStringLiteral("E&XIT|Ctrl+X"),           QStringLiteral("ABOUT|"),
+    };
+    QCOMPARE(seen, expected);
+    QCOMPARE(form.Label1->text(), QStringLiteral("Ver. 2"));
+    QVERIFY(!form.Panel1->isVisible());
+}
+
+void TestMainWindow::captionFromThePortFile_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("missing") << QByteArray() << false << QStringLiteral("QOVA    COM1");
+    QTest::newRow("port3") << QByteArray("PORT=3") << true << QStringLiteral("QOVA    COM3");
+    QTest::newRow("port5") << QByteArray("PORT=5") << true << QStringLiteral("QOVA    COM1");
+}
+
+void TestMainWindow::captionFromThePortFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, exists);
+    QFETCH(QString, caption);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("SETUP.EA2"));
+    if (exists) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    link::VirtualPause pause;
+    SilentOperator op;
+    ui::SharedState state({}, pause, op);
+    state.Recording = true;
+    app::TForm1 form(state);
+    form.FormCreate(true, path);
+    QCOMPARE(form.windowTitle(), caption);
+    QVERIFY(state.UsLocale);
+    QVERIFY(!state.Recording);
+}
+
+void TestMainWindow::panelStaysCentred()
+{
+    link::VirtualPause pause;
+    SilentOperator op;
+    ui::SharedState state({}, pause, op);
+    app::TForm1 form(state);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.resize(800, 600);
+    QTRY_COMPARE(form.Panel1->x(), (form.centralWidget()->width() - 433) / 2);
+    QCOMPARE(form.Panel1->y(), (form.centralWidget()->height() - 249) / 2);
+}
+
+void TestMainWindow::itemsWithoutAHandlerAreDisabled()
+{
+    link::VirtualPause pause;
+    SilentOperator op;
+    ui::SharedState state({}, pause, op);
+    app::TForm1 form(state);
+    QVERIFY(!form.DIGITAL1->isEnabled());
+    int calls = 0;
+    form.setHandler(app::TForm1::Item::Digital, [&] { ++calls; });
+    QVERIFY(form.DIGITAL1->isEnabled());
+    form.DIGITAL1->trigger();
+    QCOMPARE(calls, 1);
+    QVERIFY(form.EXIT1->isEnabled());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

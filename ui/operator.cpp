@@ -1,0 +1,86 @@
+#include "operator.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace qova::ui {
+
+namespace {
+QMessageBox::Icon boxIcon(Icon icon)
+{
+    switch (icon) {
+    case Icon::Information:
+        return QMessageBox::Information;
+    case Icon::Question:
+        return QMessageBox::Question;
+    case Icon::Warning:
+        return QMessageBox::Warning;
+    case Icon::Stop:
+        return QMessageBox::Critical;
+    case Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QFileDialog::Options dialogOptions()
+{
+    // The platform dialog where there is one; Qt's own under the offscreen and minimal
+    // platforms, where the native one cannot show.
+    return {};
+}
+
+QString runDialog(QWidget *parent, const FileRequest &r, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(parent, r.caption, r.directory, r.filter);
+    dialog.setOptions(dialogOptions());
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(r.defaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+} // namespace
+
+Answer WidgetOperator::message(QWidget *parent, const QString &caption, const QString &text, Icon icon, Buttons buttons,
+                               const QString &detail)
+{
+    QMessageBox box(boxIcon(icon), caption, text, QMessageBox::NoButton, parent);
+    switch (buttons) {
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case Buttons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    }
+    if (!detail.isEmpty())
+        box.setDetailedText(detail);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    case QMessageBox::Cancel:
+        return Answer::Cancel;
+    default:
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+    }
+}
+
+QString WidgetOperator::openFileName(QWidget *parent, const FileRequest &request)
+{
+    return runDialog(parent, request, QFileDialog::AcceptOpen);
+}
+
+QString WidgetOperator::saveFileName(QWidget *parent, const FileRequest &request)
+{
+    return runDialog(parent, request, QFileDialog::AcceptSave);
+}
+
+} // namespace qova::ui

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace qova::ui {
+
+enum class Icon { None, Information, Question, Warning, Stop };
+enum class Buttons { Ok, YesNo, OkCancel };
+enum class Answer { Ok, Yes, No, Cancel };
+
+struct FileRequest {
+    QString caption;
+    QString directory;
+    QString filter;
+    QString defaultSuffix;
+    bool confirmOverwrite = true;
+};
+
+// Everything that waits for the operator goes through here: message boxes and file
+// dialogs. The program uses the real boxes; tests put a scripted operator in its place,
+// so no test ever hangs on a modal box.
+class Operator {
+public:
+    virtual ~Operator() = default;
+
+    // `detail` goes to the box's detailed text (the system's reason for a failure).
+    virtual Answer message(QWidget *parent, const QString &caption, const QString &text, Icon icon, Buttons buttons,
+                           const QString &detail = {}) = 0;
+    // The chosen path, or empty when cancelled.
+    virtual QString openFileName(QWidget *parent, const FileRequest &request) = 0;
+    virtual QString saveFileName(QWidget *parent, const FileRequest &request) = 0;
+};
+
+// Real modal boxes and the platform's file dialogs.
+class WidgetOperator final : public Operator {
+public:
+    Answer message(QWidget *parent, const QString &caption, const QString &text, Icon icon, Buttons buttons,
+                   const QString &detail = {}) override;
+    QString openFileName(QWidget *parent, const FileRequest &request) override;
+    QString saveFileName(QWidget *parent, const FileRequest &request) override;
+};
+
+} // namespace qova::ui
