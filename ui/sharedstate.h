@@ -1,13 +1,17 @@
 #pragma once
 
+#include "livereading.h"
 #include "serialport.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
+#include <functional>
 
 namespace qova::ui {
 
 class Operator;
+class Printing;
 
 // What every window shares, owned by the main window and handed to each window it
 // makes: the serial port, the locale flag, the recording and the stored tests.
@@ -19,6 +23,9 @@ struct SharedState {
 
     link::PortState port;
     Operator *op;
+    Printing *printing = nullptr;
+    // The workstation's clock, for report dates and the analyser's time setting.
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
 
     bool UsLocale = false;
     bool Recording = false;
@@ -26,6 +33,11 @@ struct SharedState {
     QString StoreFileName;
     QByteArray StoreData;
     int StoreRecordCount = 0;
+
+    // Set by the recording: the digital display hands it every valid reading while
+    // Recording is true, and stops it when the display closes.
+    std::function<void(const link::LiveReading &)> recordReading;
+    std::function<void()> stopRecording;
 };
 
 } // namespace qova::ui
