@@ -7,6 +7,7 @@
 #include "storedtests.h"
 
 #include <QDate>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -188,10 +189,10 @@ int main(int argc, char **argv)
     std::deque<Outgoing> out;
     double lineFreeAtMs = 0;
     constexpr std::size_t kMaxOutgoing = 65536; // a flood nobody reads is dropped beyond this
-    auto queueOut = [&](const std::vector<std::uint8_t> &bytes, double now, bool paced) {
+    auto queueOut = [&](const std::vector<std::uint8_t> &bytes, double now) {
         for (std::uint8_t b : bytes) {
             double due = now;
-            if (paced) {
+            if (options.paced) {
                 lineFreeAtMs = std::max(lineFreeAtMs, now) + qova::sim::SimDevice::kByteMs;
                 due = lineFreeAtMs;
             }
@@ -217,8 +218,8 @@ int main(int argc, char **argv)
         if (options.model.faults.flood)
             timeout = std::min(timeout, 1);
         if (options.model.faults.unplugAfterMs >= 0)
-            timeout = std::clamp(static_cast<int>(static_cast<double>(options.model.faults.unplugAfterMs) - now), 0,
-                                 timeout);
+            timeout =
+                std::clamp(static_cast<int>(static_cast<double>(options.model.faults.unplugAfterMs) - now), 0, timeout);
         pollfd pfd{master, static_cast<short>(due ? POLLIN | POLLOUT : POLLIN), 0};
         const int ready = poll(&pfd, 1, timeout);
         if (ready < 0 && errno != EINTR) {
@@ -234,12 +235,19 @@ int main(int argc, char **argv)
             for (ssize_t i = 0; i < got; ++i) {
                 if (log != nullptr)
                     std::fprintf(log, "%lld 0x%02X\n", static_cast<long long>(nowWhole), buf[i]);
-                queueOut(analyser.receive(buf[i], nowWhole), now, options.paced);
+                queueOut(analyser.receive(buf[i], nowWhole), now);
             }
             if (log != nullptr && got > 0)
                 std::fflush(log);
         }
-        queueOut(analyser.unasked(nowWhole), now, false);
+        // Noise goes out as it comes, among the answer bytes that wait for their time.
+        for (std::uint8_t b : analyser.unasked(nowWhole)) {
+            if (out.size() >= kMaxOutgoing)
+                break;
+            const auto at =
+                std::upper_bound(out.begin(), out.end(), now, [](double t, const Outgoing &o) { return t < o.dueMs; });
+            out.insert(at, Outgoing{b, now});
+        }
         // Everything that is due goes out in one write; the rest waits for its time.
         std::uint8_t chunk[1024];
         std::size_t n = 0;

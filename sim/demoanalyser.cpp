@@ -25,6 +25,7 @@ constexpr int kEngineCycleMs = 70000;
 constexpr double kIdleRpm = 820, kHighRpm = 2500;
 // The sample takes a few seconds to fill (or clear) the gas bench.
 constexpr double kSampleLagMs = 2500;
+constexpr double kZeroFlushMs = 800;
 constexpr double kOilStart = 180, kOilWarm = 920, kOilWarmingMs = 300000; // tenths of degC
 
 double engineRpm(std::int64_t t)
@@ -146,7 +147,9 @@ void DemoAnalyser::advance(std::int64_t nowMs)
     }
     const double dt = static_cast<double>(std::max<std::int64_t>(0, nowMs - lastAdvanceMs_));
     const double target = sampling ? 1.0 : 0.0;
-    sampleMix_ += (target - sampleMix_) * (1.0 - std::exp(-dt / kSampleLagMs));
+    // A zero draws clean air through at full flow and clears the bench quickly.
+    const double lag = stage_ == Stage::Zeroing ? kZeroFlushMs : kSampleLagMs;
+    sampleMix_ += (target - sampleMix_) * (1.0 - std::exp(-dt / lag));
     lastAdvanceMs_ = std::max(lastAdvanceMs_, nowMs);
 }
 

@@ -3,6 +3,7 @@
 #include "demoanalyser.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace qova::sim {
 
@@ -24,6 +25,7 @@ bool SimDevice::openDevice()
     open_ = true;
     // Whatever the analyser sent while nobody listened is gone.
     analyser_->unasked(clock_.nowMs());
+    lastNoiseMs_ = static_cast<double>(clock_.nowMs());
     return true;
 }
 
@@ -43,15 +45,36 @@ bool SimDevice::stillThere()
         close();
         return false;
     }
-    send(analyser_->unasked(now), now, false);
+    addNoise(analyser_->unasked(now), now);
     return true;
 }
 
-void SimDevice::send(const std::vector<std::uint8_t> &bytes, std::int64_t nowMs, bool paced)
+void SimDevice::addNoise(const std::vector<std::uint8_t> &bytes, std::int64_t nowMs)
+{
+    // Unasked bytes came spread over the time since the last look, mixed in among
+    // whatever answer was on its way meanwhile.
+    const double from = std::min(lastNoiseMs_, static_cast<double>(nowMs));
+    lastNoiseMs_ = static_cast<double>(nowMs);
+    if (bytes.empty())
+        return;
+    const double step = (static_cast<double>(nowMs) - from) / static_cast<double>(bytes.size());
+    std::deque<Pending> noise;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        noise.push_back({bytes[i], from + step * static_cast<double>(i + 1)});
+    std::deque<Pending> merged;
+    std::merge(pending_.begin(), pending_.end(), noise.begin(), noise.end(), std::back_inserter(merged),
+               [](const Pending &a, const Pending &b) { return a.arrivesAtMs < b.arrivesAtMs; });
+    // A full input queue loses what comes last, as a driver's overrun does.
+    if (merged.size() > kInputQueueBytes)
+        merged.resize(kInputQueueBytes);
+    pending_ = std::move(merged);
+}
+
+void SimDevice::send(const std::vector<std::uint8_t> &bytes, std::int64_t nowMs)
 {
     for (std::uint8_t out : bytes) {
         double at = static_cast<double>(nowMs);
-        if (paced) {
+        if (paced_) {
             lineFreeAtMs_ = std::max(lineFreeAtMs_, static_cast<double>(nowMs)) + kByteMs;
             at = lineFreeAtMs_;
         }
@@ -66,7 +89,7 @@ bool SimDevice::writeByte(std::uint8_t byte)
         return false;
     const auto now = clock_.nowMs();
     received_.push_back({byte, now});
-    send(analyser_->receive(byte, now), now, paced_);
+    send(analyser_->receive(byte, now), now);
     return true;
 }
 

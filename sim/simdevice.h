@@ -48,7 +48,8 @@ private:
         double arrivesAtMs;
     };
     bool stillThere();
-    void send(const std::vector<std::uint8_t> &bytes, std::int64_t nowMs, bool paced);
+    void send(const std::vector<std::uint8_t> &bytes, std::int64_t nowMs);
+    void addNoise(const std::vector<std::uint8_t> &bytes, std::int64_t nowMs);
 
     link::Pause &clock_;
     std::shared_ptr<Analyser> analyser_;
@@ -57,6 +58,7 @@ private:
     QString error_;
     std::deque<Pending> pending_;
     double lineFreeAtMs_ = 0;
+    double lastNoiseMs_ = 0;
     std::vector<Received> received_;
 };
 
