@@ -106,7 +106,8 @@ int parseArguments(int argc, char **argv, Options &o)
         } else if (a == "--fault" && hasValue && applyFault(argv[i + 1], o.model.faults)) {
             ++i;
         } else {
-            std::fprintf(stderr, "qova-analyser-sim: bad argument '%s'\n", a.c_str());
+            std::fprintf(stderr, "qova-analyser-sim: bad argument '%s%s%s'\n", a.c_str(), hasValue ? " " : "",
+                         hasValue ? argv[i + 1] : "");
             usage(stderr);
             return 2;
         }

@@ -51,16 +51,14 @@ sim::Faults faults(void (*set)(sim::Faults &))
 
 INSTANTIATE_TEST_SUITE_P(
     All, FaultsOnTheLine,
-    ::testing::Values(FaultCase{"None", {}, "VVVVVV", true},
-                      FaultCase{"EveryFrameBad", faults([](sim::Faults &f) { f.badFrameEvery = 1; }), "xxxxxx", true},
-                      FaultCase{"EveryThirdFrameBad", faults([](sim::Faults &f) { f.badFrameEvery = 3; }), "VVxVVx",
-                                true},
-                      FaultCase{"Silence", faults([](sim::Faults &f) { f.silent = true; }), "xxxxxx", true},
-                      FaultCase{"PartialFrames", faults([](sim::Faults &f) { f.partialFrames = true; }), "xxxxxx",
-                                true},
-                      FaultCase{"Flood", faults([](sim::Faults &f) { f.flood = true; }), "xxxxxx", true},
-                      FaultCase{"UnplugAfterFiveSeconds", faults([](sim::Faults &f) { f.unplugAfterMs = 5000; }),
-                                "VVxxxx", false}),
+    ::testing::Values(
+        FaultCase{"None", {}, "VVVVVV", true},
+        FaultCase{"EveryFrameBad", faults([](sim::Faults &f) { f.badFrameEvery = 1; }), "xxxxxx", true},
+        FaultCase{"EveryThirdFrameBad", faults([](sim::Faults &f) { f.badFrameEvery = 3; }), "VVxVVx", true},
+        FaultCase{"Silence", faults([](sim::Faults &f) { f.silent = true; }), "xxxxxx", true},
+        FaultCase{"PartialFrames", faults([](sim::Faults &f) { f.partialFrames = true; }), "xxxxxx", true},
+        FaultCase{"Flood", faults([](sim::Faults &f) { f.flood = true; }), "xxxxxx", true},
+        FaultCase{"UnplugAfterFiveSeconds", faults([](sim::Faults &f) { f.unplugAfterMs = 5000; }), "VVxxxx", false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(FaultsOnTheLine, UnpluggedDeviceClosesReportsAndStaysGone)

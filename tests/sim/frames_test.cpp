@@ -289,12 +289,12 @@ TEST_P(StoredTests, RecordsLookLikeRealTests)
             EXPECT_LT(rpm, 1000);
         else
             EXPECT_GT(rpm, 2400);
-        EXPECT_GE(word(r + 6), 0);      // HC
-        EXPECT_GE(word(r + 8), -3);     // CO
-        EXPECT_LE(word(r + 8), 200);    //
-        EXPECT_GE(word(r + 10), 100);   // CO2
-        EXPECT_GE(word(r + 16), 600);   // oil
-        EXPECT_LE(word(r + 18), 300);   // O2
+        EXPECT_GE(word(r + 6), 0);                        // HC
+        EXPECT_GE(word(r + 8), -3);                       // CO
+        EXPECT_LE(word(r + 8), 200);                      //
+        EXPECT_GE(word(r + 10), 100);                     // CO2
+        EXPECT_GE(word(r + 16), 600);                     // oil
+        EXPECT_LE(word(r + 18), 300);                     // O2
         EXPECT_EQ(word(r + 23), static_cast<int>(n + 1)); // test number in the part the program skips
     }
 }

@@ -232,7 +232,8 @@ TEST(Commands, SecondZeroBringsTheHcResidueCheck)
             seen.push_back(stageOf(r));
         answerPrompts(sim, r);
     }
-    EXPECT_EQ(seen, (std::vector<std::string>{"zero ready", "zeroing", "hc ready", "measuring", "hc done", "measuring"}));
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"zero ready", "zeroing", "hc ready", "measuring", "hc done", "measuring"}));
 }
 
 TEST(Commands, AutomaticZeroWhenTimeToZeroRunsOut)
