@@ -120,8 +120,11 @@ class Run:
         raise Failure(f"no window named {name!r} within {timeout} s")
 
     def key(self, window, *keys):
-        self.xdo("windowactivate", "--sync", window, check_rc=False)
-        self.xdo("key", "--window", window, "--clearmodifiers", *keys)
+        # No window manager runs here: focus the window ourselves, then type through XTEST,
+        # which the program cannot tell from a keyboard (synthetic events it might ignore).
+        self.xdo("windowfocus", "--sync", window, check_rc=False)
+        time.sleep(0.1)
+        self.xdo("key", "--clearmodifiers", *keys)
 
     def screenshot(self, name):
         path = os.path.join(self.dir, f"{name}.png")
