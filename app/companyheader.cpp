@@ -41,7 +41,9 @@ TForm7::TForm7(ui::SharedState &state, SettingsOpener settings, QWidget *parent)
     Edit1 = new QLineEdit(panel);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setMaxLength(40);
-    Edit1->setMinimumWidth(Edit1->fontMetrics().horizontalAdvance(QString(40, QLatin1Char('W'))) / 2);
+    // Wide enough to show a full header of capitals without scrolling.
+    Edit1->setMinimumWidth(
+        Edit1->fontMetrics().horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ ABCDEFGHIJKL")) + 16);
     inner->addWidget(Label1);
     inner->addWidget(Edit1);
     auto *layout = new QVBoxLayout(this);

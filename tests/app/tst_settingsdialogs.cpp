@@ -39,6 +39,14 @@ struct Shell {
     }
 };
 
+// With QOVA_SCREENSHOT_DIR set, keeps a picture of the dialog for the docs.
+void keepShot(QWidget &w, const char *name)
+{
+    const QByteArray dir = qgetenv("QOVA_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        w.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+}
+
 app::SettingsOpener iniAt(const QString &path)
 {
     return [path] { return std::make_unique<QSettings>(path, QSettings::IniFormat); };
@@ -82,6 +90,7 @@ void TestSettingsDialogs::commOkWritesSixBytes()
     form4.show();
     form4.findChild<QRadioButton *>(QStringLiteral("RadioButton%1").arg(choice))->click();
     QCOMPARE(form4.SelectedPort(), choice);
+    keepShot(form4, "comm");
     form4.Button1->click();
 
     QCOMPARE(shell.fileBytes(), QByteArray("PORT=") + QByteArray::number(choice));
@@ -185,6 +194,7 @@ void TestSettingsDialogs::headerKeepsThirtyNine()
     const QString typed = QStringLiteral("ACME MOTORS LTD 12 HIGH STREET NORTHWICK ROAD"); // 45 characters
     QTest::keyClicks(form7.Edit1, typed);
     QCOMPARE(form7.Edit1->text(), typed.left(40));
+    keepShot(form7, "companyheader");
     if (how == QLatin1String("enter"))
         QTest::keyClick(form7.Edit1, Qt::Key_Return);
     else if (how == QLatin1String("escape"))
@@ -223,6 +233,7 @@ void TestSettingsDialogs::aboutKeepsStartupPort()
     QCOMPARE(shell.state.port.PortNumber, 2);
     QCOMPARE(form5.windowTitle(), QStringLiteral("QOVA    COM3"));
     form5.show();
+    keepShot(form5, "about");
     form5.BitBtn1->click();
     QVERIFY(!form5.isVisible());
 }

@@ -71,6 +71,8 @@ private slots:
     void glyphResources();
     void showOpensPortAndPolls();
     void openFailureTellsWhyAndCloses();
+    void execLeavesByMainMenuOrFailedOpen_data();
+    void execLeavesByMainMenuOrFailedOpen();
     void prompts_data();
     void prompts();
     void noResponseAfterFourFailures();
@@ -148,6 +150,38 @@ void TestDigitalWindow::openFailureTellsWhyAndCloses()
     QVERIFY(!rig.state.port.PortOpen);
     QVERIFY(!rig.anyTimerActive());
     QTRY_VERIFY(!rig.form->isVisible());
+}
+
+void TestDigitalWindow::execLeavesByMainMenuOrFailedOpen_data()
+{
+    QTest::addColumn<bool>("failOpen");
+    QTest::newRow("mainMenu") << false;
+    QTest::newRow("failedOpen") << true;
+}
+
+// The modal loop as the menu runs it: it must end, and leave the port closed.
+void TestDigitalWindow::execLeavesByMainMenuOrFailedOpen()
+{
+    QFETCH(bool, failOpen);
+    Rig rig;
+    rig.prepare = [failOpen](test::FakeDevice &d) { d.failOpen = failOpen; };
+    bool guardFired = false;
+    QTimer guard;
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, rig.form.get(), [&] {
+        guardFired = true;
+        rig.form->done(QDialog::Rejected);
+    });
+    guard.start(5000);
+    if (!failOpen)
+        QTimer::singleShot(0, rig.form->Button1, &QPushButton::click);
+    const int result = rig.form->exec();
+    QVERIFY(!guardFired);
+    QCOMPARE(result, failOpen ? int(QDialog::Rejected) : int(QDialog::Accepted));
+    QCOMPARE(rig.op.shown.size(), std::size_t(failOpen ? 1 : 0));
+    QVERIFY(!rig.state.port.PortOpen);
+    QVERIFY(!rig.device().isOpen());
+    QVERIFY(!rig.anyTimerActive());
 }
 
 void TestDigitalWindow::prompts_data()
