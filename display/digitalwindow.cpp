@@ -293,6 +293,14 @@ void TForm2::startTimer()
         Timer1->start();
 }
 
+void TForm2::setVisible(bool visible)
+{
+    // Fill the screen even where no window manager honours the maximised state.
+    if (visible && !isVisible() && screen() != nullptr)
+        setGeometry(screen()->availableGeometry());
+    QDialog::setVisible(visible);
+}
+
 void TForm2::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);

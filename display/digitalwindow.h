@@ -68,6 +68,7 @@ protected:
 
 public slots:
     void done(int result) override;
+    void setVisible(bool visible) override;
 
 private:
     void buildControls();
