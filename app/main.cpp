@@ -1,6 +1,7 @@
 #include "devices.h"
 #include "mainwindow.h"
 #include "operator.h"
+#include "printing.h"
 #include "settingsfile.h"
 #include "singleinstance.h"
 
@@ -26,8 +27,11 @@ int main(int argc, char *argv[])
     qova::link::EventLoopPause pause;
     qova::ui::WidgetOperator op;
     qova::ui::SharedState state(qova::app::ProgramDevices(pause), pause, op);
+    qova::ui::SystemPrinting printing(op);
+    state.printing = &printing;
 
     qova::app::TForm1 form1(state);
+    form1.setHandler(qova::app::TForm1::Item::PrinterSetup, [&] { printing.printerSetup(&form1); });
     form1.FormCreate(qova::app::SystemUsLocale(), QString::fromLatin1(qova::app::kPortFileName));
     form1.show();
     return app.exec();

@@ -28,6 +28,8 @@ struct SharedState {
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
 
     bool UsLocale = false;
+    // The company header at the head of every printed report: at most 39 characters.
+    QString CompanyHeader;
     bool Recording = false;
     QString RecordFileName;
     QString StoreFileName;
