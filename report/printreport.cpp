@@ -76,12 +76,13 @@ void PrintTestReport(ui::SharedState &state, QWidget *window, const link::LiveRe
     input.reading = ClampForReport(reading);
     const QStringList lines = ReportLines(input);
 
-    std::unique_ptr<QPrinter> job = state.printing ? state.printing->startJob(window, QStringLiteral("Qova Analyzer"))
-                                                   : nullptr;
+    std::unique_ptr<QPrinter> job =
+        state.printing ? state.printing->startJob(window, QStringLiteral("Qova Analyzer")) : nullptr;
     if (job && !PaintTestReport(*job, lines)) {
         const QString where = job->outputFileName().isEmpty() ? job->printerName() : job->outputFileName();
-        state.op->message(window, QStringLiteral("QOVA"), QStringLiteral("The report could not be printed on %1").arg(where),
-                          ui::Icon::Stop, ui::Buttons::Ok);
+        state.op->message(window, QStringLiteral("QOVA"),
+                          QStringLiteral("The report could not be printed on %1").arg(where), ui::Icon::Stop,
+                          ui::Buttons::Ok);
     }
 
     const QString fileName = RegistrationFileName(input.registration);

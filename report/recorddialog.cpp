@@ -71,7 +71,10 @@ void TForm12::Button1Click()
     accept();
 }
 
-void TForm12::Button2Click() { reject(); }
+void TForm12::Button2Click()
+{
+    reject();
+}
 
 // The close box and Escape end here too: a dialog left without OK must never act on an
 // earlier OK.

@@ -24,7 +24,10 @@ Recorder::~Recorder()
     state_.stopRecording = nullptr;
 }
 
-QString Recorder::baseCaption() const { return QString::asprintf("QOVA    COM%d", state_.port.PortNumber); }
+QString Recorder::baseCaption() const
+{
+    return QString::asprintf("QOVA    COM%d", state_.port.PortNumber);
+}
 
 void Recorder::Button5Click(QWidget *window, TForm12 &dialog)
 {

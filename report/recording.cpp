@@ -10,22 +10,31 @@
 
 namespace qova::report {
 
-QByteArray RecordHeader() { return TextLine(QString::fromLatin1(kRecordHeader), 2); }
+QByteArray RecordHeader()
+{
+    return TextLine(QString::fromLatin1(kRecordHeader), 2);
+}
 
-bool ShouldRecord(const link::LiveReading &r) { return r.StatusA == 0 && (r.StatusB & link::PumpOn) != 0; }
+bool ShouldRecord(const link::LiveReading &r)
+{
+    return r.StatusA == 0 && (r.StatusB & link::PumpOn) != 0;
+}
 
 QByteArray RecordRow(const link::LiveReading &r, const QString &time)
 {
     const link::UnitValue efficiency = link::EfficiencyValue(r);
-    QString row = QString::asprintf("%04d %.2f %.1f %.2f %04d %04d", r.Hc, r.Co * 0.01, r.Co2 * 0.1, r.O2 * 0.01, r.Nox,
-                                    r.Rpm);
+    QString row =
+        QString::asprintf("%04d %.2f %.1f %.2f %04d %04d", r.Hc, r.Co * 0.01, r.Co2 * 0.1, r.O2 * 0.01, r.Nox, r.Rpm);
     row += QString::asprintf(" %.1f", link::OilTemperature(r).value);
     row += QString::asprintf(efficiency.alternate ? "  %.2f    " : "  %.3f    ", efficiency.value);
     row += time;
     return TextLine(row, 1);
 }
 
-RecordFile::~RecordFile() { close(); }
+RecordFile::~RecordFile()
+{
+    close();
+}
 
 bool RecordFile::open(const QString &path)
 {

@@ -96,8 +96,8 @@ QString RegistrationFileName(const QString &registration)
     static const QStringList devices = {QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
                                         QStringLiteral("NUL")};
     const QString upper = base.toUpper();
-    const bool numberedDevice = upper.size() == 4 && (upper.startsWith(QLatin1String("COM")) ||
-                                                      upper.startsWith(QLatin1String("LPT"))) &&
+    const bool numberedDevice = upper.size() == 4 &&
+                                (upper.startsWith(QLatin1String("COM")) || upper.startsWith(QLatin1String("LPT"))) &&
                                 upper[3] >= QLatin1Char('1') && upper[3] <= QLatin1Char('9');
     if (devices.contains(upper) || numberedDevice)
         base += QLatin1Char('_');

@@ -66,7 +66,10 @@ void TForm8::Button1Click()
     accept();
 }
 
-void TForm8::Button2Click() { reject(); }
+void TForm8::Button2Click()
+{
+    reject();
+}
 
 // The close box and Escape end here too: a dialog left without OK must never act on an
 // earlier OK.

@@ -51,7 +51,7 @@ std::unique_ptr<QPrinter> SystemPrinting::startJob(QWidget *parent, const QStrin
     }
     // Without any printer the job comes back set to PDF output with no file to write.
     const bool ready = job->outputFormat() == QPrinter::NativeFormat ? !QPrinterInfo::availablePrinterNames().isEmpty()
-                                                                      : !job->outputFileName().isEmpty();
+                                                                     : !job->outputFileName().isEmpty();
     if (!ready) {
         FileRequest request;
         request.caption = QStringLiteral("No printer: save the page as PDF");

@@ -10,7 +10,10 @@
 using namespace qova;
 
 namespace {
-QByteArray platform(QByteArray text) { return text.replace("\n", report::kLineEnd); }
+QByteArray platform(QByteArray text)
+{
+    return text.replace("\n", report::kLineEnd);
+}
 
 QByteArray contents(const QString &path)
 {
@@ -84,29 +87,28 @@ link::LiveReading with(auto change)
     return r;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, RecordRows,
-    testing::Values(RowCase{"OverRangeNotLimited", with([](link::LiveReading &r) {
-                                r.Co = 3000;
-                                r.Co2 = 300;
-                                r.Hc = 12000;
-                                r.Nox = 6000;
-                                r.Efficiency = 400;
-                            }),
-                            "12000 30.00 30.0 20.90 6000 0850 25.0  0.400    9:05:01 PM \n"},
-                    RowCase{"FahrenheitAndAfr", with([](link::LiveReading &r) {
-                                r.ModeFlags = link::Fahrenheit | link::AfrMode;
-                                r.OilTemp = 900;
-                                r.Efficiency = 1470;
-                            }),
-                            "0057 1.50 14.5 20.90 0012 0850 194.0  14.70    9:05:01 PM \n"},
-                    RowCase{"Negative", with([](link::LiveReading &r) {
-                                r.Hc = -5;
-                                r.Co = -3;
-                                r.OilTemp = -100;
-                            }),
-                            "-005 -0.03 14.5 20.90 0012 0850 -10.0  1.000    9:05:01 PM \n"}),
-    [](const testing::TestParamInfo<RowCase> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, RecordRows,
+                         testing::Values(RowCase{"OverRangeNotLimited", with([](link::LiveReading &r) {
+                                                     r.Co = 3000;
+                                                     r.Co2 = 300;
+                                                     r.Hc = 12000;
+                                                     r.Nox = 6000;
+                                                     r.Efficiency = 400;
+                                                 }),
+                                                 "12000 30.00 30.0 20.90 6000 0850 25.0  0.400    9:05:01 PM \n"},
+                                         RowCase{"FahrenheitAndAfr", with([](link::LiveReading &r) {
+                                                     r.ModeFlags = link::Fahrenheit | link::AfrMode;
+                                                     r.OilTemp = 900;
+                                                     r.Efficiency = 1470;
+                                                 }),
+                                                 "0057 1.50 14.5 20.90 0012 0850 194.0  14.70    9:05:01 PM \n"},
+                                         RowCase{"Negative", with([](link::LiveReading &r) {
+                                                     r.Hc = -5;
+                                                     r.Co = -3;
+                                                     r.OilTemp = -100;
+                                                 }),
+                                                 "-005 -0.03 14.5 20.90 0012 0850 -10.0  1.000    9:05:01 PM \n"}),
+                         [](const testing::TestParamInfo<RowCase> &info) { return std::string(info.param.name); });
 
 struct ConditionCase {
     std::uint8_t statusA, statusB;

@@ -11,7 +11,10 @@ using report::ReportInput;
 
 namespace {
 // Expected texts are written with "\n"; the files use the platform's text-mode line end.
-QByteArray platform(QByteArray text) { return text.replace("\n", report::kLineEnd); }
+QByteArray platform(QByteArray text)
+{
+    return text.replace("\n", report::kLineEnd);
+}
 
 link::LiveReading sampleReading()
 {
@@ -107,20 +110,31 @@ TEST_P(ReportUnits, LinesFollowTheUnitFlagsAndLocale)
 
 INSTANTIATE_TEST_SUITE_P(
     Variants, ReportUnits,
-    testing::Values(
-        UnitCase{"Celsius_Lambda", 0, 250, 1000, 1, false, "\nFUEL TYPE:  PETROL \n",
-                 "\n              OIL \xB0" "C           25.0 \n\n", "\n              Lambda           1.000 \n\n\n"},
-        UnitCase{"Fahrenheit", link::Fahrenheit, 900, 1000, 1, false, "\nFUEL TYPE:  PETROL \n",
-                 "\n              OIL \xB0" "F           194.0 \n\n", "\n              Lambda           1.000 \n\n\n"},
-        UnitCase{"AfrMode", link::AfrMode, 250, 1470, 0, false, "\nFUEL TYPE:  LPG    \n",
-                 "\n              OIL \xB0" "C           25.0 \n\n", "\n              AFR              14.70 \n\n\n"},
-        UnitCase{"BothFlagsBelowZero", link::Fahrenheit | link::AfrMode, -100, 800, 2, false,
-                 "\nFUEL TYPE:  CNG    \n", "\n              OIL \xB0" "F           14.0 \n\n",
-                 "\n              AFR              8.00 \n\n\n"},
-        UnitCase{"UsLocaleGasoline", 0, 250, 1000, 1, true, "\nFUEL TYPE:  GASOLINE \n",
-                 "\n              OIL \xB0" "C           25.0 \n\n", "\n              Lambda           1.000 \n\n\n"},
-        UnitCase{"NoFuelName", 0, 250, 1000, 3, true, "\nFUEL TYPE:   \n",
-                 "\n              OIL \xB0" "C           25.0 \n\n", "\n              Lambda           1.000 \n\n\n"}),
+    testing::Values(UnitCase{"Celsius_Lambda", 0, 250, 1000, 1, false, "\nFUEL TYPE:  PETROL \n",
+                             "\n              OIL \xB0"
+                             "C           25.0 \n\n",
+                             "\n              Lambda           1.000 \n\n\n"},
+                    UnitCase{"Fahrenheit", link::Fahrenheit, 900, 1000, 1, false, "\nFUEL TYPE:  PETROL \n",
+                             "\n              OIL \xB0"
+                             "F           194.0 \n\n",
+                             "\n              Lambda           1.000 \n\n\n"},
+                    UnitCase{"AfrMode", link::AfrMode, 250, 1470, 0, false, "\nFUEL TYPE:  LPG    \n",
+                             "\n              OIL \xB0"
+                             "C           25.0 \n\n",
+                             "\n              AFR              14.70 \n\n\n"},
+                    UnitCase{"BothFlagsBelowZero", link::Fahrenheit | link::AfrMode, -100, 800, 2, false,
+                             "\nFUEL TYPE:  CNG    \n",
+                             "\n              OIL \xB0"
+                             "F           14.0 \n\n",
+                             "\n              AFR              8.00 \n\n\n"},
+                    UnitCase{"UsLocaleGasoline", 0, 250, 1000, 1, true, "\nFUEL TYPE:  GASOLINE \n",
+                             "\n              OIL \xB0"
+                             "C           25.0 \n\n",
+                             "\n              Lambda           1.000 \n\n\n"},
+                    UnitCase{"NoFuelName", 0, 250, 1000, 3, true, "\nFUEL TYPE:   \n",
+                             "\n              OIL \xB0"
+                             "C           25.0 \n\n",
+                             "\n              Lambda           1.000 \n\n\n"}),
     [](const testing::TestParamInfo<UnitCase> &info) { return std::string(info.param.name); });
 
 TEST(RegistrationFile, OverRangeValuesAreReportedAsTheDisplayLimitsThem)
@@ -168,8 +182,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ClampCase{0, -1, 0, &link::LiveReading::Co}, ClampCase{0, 250, 250, &link::LiveReading::Co2},
                     ClampCase{0, 251, 999, &link::LiveReading::Co2}, ClampCase{0, 2200, 2200, &link::LiveReading::O2},
                     ClampCase{0, 2201, 9999, &link::LiveReading::O2}, ClampCase{0, 5000, 5000, &link::LiveReading::Nox},
-                    ClampCase{0, 5001, 9999, &link::LiveReading::Nox}, ClampCase{0, 10000, 9999, &link::LiveReading::Hc},
-                    ClampCase{0, -7, 0, &link::LiveReading::Hc}, ClampCase{0, 500, 500, &link::LiveReading::Efficiency},
+                    ClampCase{0, 5001, 9999, &link::LiveReading::Nox},
+                    ClampCase{0, 10000, 9999, &link::LiveReading::Hc}, ClampCase{0, -7, 0, &link::LiveReading::Hc},
+                    ClampCase{0, 500, 500, &link::LiveReading::Efficiency},
                     ClampCase{0, 10000, 10000, &link::LiveReading::Efficiency},
                     ClampCase{0, 499, 9999, &link::LiveReading::Efficiency},
                     ClampCase{link::AfrMode, 730, 730, &link::LiveReading::Efficiency},
@@ -235,11 +250,14 @@ INSTANTIATE_TEST_SUITE_P(Paths, UnwritableFile,
                          testing::Values(UnwritableCase{"MissingFolder", QStringLiteral("/nonexistent-qova/J1.TXT")},
                                          UnwritableCase{"ProcFolder", QStringLiteral("/proc/J1.TXT")},
                                          UnwritableCase{"DiskFull", QStringLiteral("/dev/full")}),
-                         [](const testing::TestParamInfo<UnwritableCase> &info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<UnwritableCase> &info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(Windows1252, DegreeSignIsOneByteAndForeignCharactersAreMarked)
 {
-    EXPECT_EQ(report::ToWindows1252(QStringLiteral("OIL \u00B0C")), QByteArray("OIL \xB0" "C"));
+    EXPECT_EQ(report::ToWindows1252(QStringLiteral("OIL \u00B0C")), QByteArray("OIL \xB0"
+                                                                               "C"));
     EXPECT_EQ(report::ToWindows1252(QStringLiteral("\u20AC \u2013 \u0178 \u00FF")), QByteArray("\x80 \x96 \x9F \xFF"));
     EXPECT_EQ(report::ToWindows1252(QStringLiteral("\u0081\u03A9\U0001F600")), QByteArray("???"));
 }

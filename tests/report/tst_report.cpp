@@ -129,6 +129,13 @@ void keepSample(const QString &path, const QString &name)
     QFile::copy(path, QDir(dir).filePath(name));
 }
 
+void keepScreenshot(QWidget &window, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("QOVA_SAMPLE_DIR");
+    if (!dir.isEmpty())
+        window.grab().save(QDir(dir).filePath(name));
+}
+
 class FileSizeCap {
 public:
     explicit FileSizeCap(rlim_t bytes)
@@ -414,6 +421,7 @@ void TestReport::enterMovesToTheNextBox()
     QVERIFY(dialog.Button1->hasFocus());
     QVERIFY(dialog.isVisible());
     QCOMPARE(dialog.result(), 0);
+    keepScreenshot(dialog, QStringLiteral("vehicle-dialog.png"));
 }
 
 void TestReport::recordingOnRowsAndOff()
@@ -444,8 +452,8 @@ void TestReport::recordingOnRowsAndOff()
     state_->recordReading(goodReading());
     state_->recordReading(pumpOff);
     state_->recordReading(overRange);
-    QCOMPARE(contents(path), report::RecordHeader() + report::RecordRow(goodReading(), time) +
-                                 report::RecordRow(overRange, time));
+    QCOMPARE(contents(path),
+             report::RecordHeader() + report::RecordRow(goodReading(), time) + report::RecordRow(overRange, time));
     QVERIFY(contents(path).contains(" 30.00 "));
 
     record(dialog, false);
@@ -469,8 +477,8 @@ void TestReport::startedAndStoppedAtOnceHoldsOnlyTheHeader()
     recorder.Button5Click(window_.get(), dialog);
     record(dialog, false);
     recorder.Button5Click(window_.get(), dialog);
-    QCOMPARE(contents(path), QByteArray("HC    CO  CO2  O2   NO   RPM   OIL LMBDA/AFR TIME ") + report::kLineEnd +
-                                 report::kLineEnd);
+    QCOMPARE(contents(path),
+             QByteArray("HC    CO  CO2  O2   NO   RPM   OIL LMBDA/AFR TIME ") + report::kLineEnd + report::kLineEnd);
 }
 
 void TestReport::onAgainClosesTheEarlierFile()
@@ -490,7 +498,8 @@ void TestReport::onAgainClosesTheEarlierFile()
     state_->recordReading(goodReading());
     state_->recordReading(goodReading());
 
-    const QByteArray row = report::RecordRow(goodReading(), QLocale::system().toString(kNow.time(), QLocale::LongFormat));
+    const QByteArray row =
+        report::RecordRow(goodReading(), QLocale::system().toString(kNow.time(), QLocale::LongFormat));
     QCOMPARE(contents(first), report::RecordHeader() + row);
     QCOMPARE(contents(second), report::RecordHeader() + row + row);
     QCOMPARE(state_->RecordFileName, second);
@@ -593,6 +602,7 @@ void TestReport::dialogShowsTheRecordingState()
         whenShown(dialog, [&] {
             on = dialog.RadioButton1->isChecked();
             off = dialog.RadioButton2->isChecked();
+            keepScreenshot(dialog, QStringLiteral("record-dialog.png"));
             dialog.Button2->click();
         });
         dialog.exec();
