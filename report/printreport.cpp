@@ -39,11 +39,15 @@ bool PaintTestReport(QPaintDevice &device, const QStringList &reportLines)
     QFont font = QGuiApplication::font();
     font.setPointSizeF(8);
     painter.setFont(font);
+    // Line heights do not shrink exactly with the point size, so step down until it fits.
     const int pageHeight = painter.viewport().height();
-    if (QFontMetrics(font, &device).height() * kPageInLines > pageHeight) {
-        font.setPointSizeF(8 * pageHeight / (QFontMetrics(font, &device).height() * kPageInLines));
-        painter.setFont(font);
+    for (int step = 0; step < 10; ++step) {
+        const double needed = QFontMetrics(font, &device).height() * kPageInLines;
+        if (needed <= pageHeight)
+            break;
+        font.setPointSizeF(font.pointSizeF() * pageHeight / needed * 0.98);
     }
+    painter.setFont(font);
 
     const QFontMetrics start = painter.fontMetrics();
     const int U = start.horizontalAdvance(QStringLiteral("ABCD12"));

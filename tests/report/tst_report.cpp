@@ -100,7 +100,7 @@ const QDateTime kNow(QDate(2024, 3, 5), QTime(14, 7, 9));
 
 struct Word {
     QString text;
-    double x, y;
+    double x, y, bottom;
 };
 
 // Every word of the page with its top-left corner, in reading order.
@@ -110,12 +110,12 @@ QList<Word> pdfWords(const QString &pdf)
     p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
     p.waitForFinished(20000);
     const QString html = QString::fromUtf8(p.readAllStandardOutput());
-    static const QRegularExpression word(
-        QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\"[^>]*>([^<]*)</word>"));
+    static const QRegularExpression word(QStringLiteral(
+        "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"[0-9.]+\" yMax=\"([0-9.]+)\">([^<]*)</word>"));
     QList<Word> words;
     for (auto it = word.globalMatch(html); it.hasNext();) {
         const auto m = it.next();
-        words.append({m.captured(3), m.captured(1).toDouble(), m.captured(2).toDouble()});
+        words.append({m.captured(4), m.captured(1).toDouble(), m.captured(2).toDouble(), m.captured(3).toDouble()});
     }
     return words;
 }
@@ -165,6 +165,8 @@ private slots:
     void cleanup();
 
     void printedPageHoldsTheNineteenTextsInOrder();
+    void pageFitsOnSmallerPaper_data();
+    void pageFitsOnSmallerPaper();
     void cancelPrintsAndWritesNothing_data();
     void cancelPrintsAndWritesNothing();
     void textsAreCutAndTheFileNameIsSafe_data();
@@ -186,6 +188,7 @@ private slots:
     void recordingAgainstTheSimulatedAnalyser();
 
     void noPrinterAsksForAPdfFile();
+    void printerSetupChoiceIsKeptForLaterJobs();
 
 private:
     void print(report::TForm8 &dialog, const link::LiveReading &reading, std::function<void()> act);
@@ -302,6 +305,35 @@ void TestReport::printedPageHoldsTheNineteenTextsInOrder()
         QVERIFY2(qAbs(lefts[i] - lefts[2]) < 1.0, qPrintable(expected[i]));
     QVERIFY(lefts[8] > lefts[7] && lefts[7] > lefts[6]);
     QVERIFY(op_.messages.isEmpty());
+}
+
+void TestReport::pageFitsOnSmallerPaper_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::newRow("A4") << int(QPageSize::A4);
+    QTest::newRow("Letter") << int(QPageSize::Letter);
+    QTest::newRow("A5") << int(QPageSize::A5);
+}
+
+void TestReport::pageFitsOnSmallerPaper()
+{
+    QFETCH(int, size);
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed, so the printed page cannot be read back");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir_->filePath(QStringLiteral("small.pdf")));
+    printer.setPageSize(QPageSize(QPageSize::PageSizeId(size)));
+    QVERIFY(report::PaintTestReport(printer, report::ReportLines({})));
+    const QList<Word> words = pdfWords(printer.outputFileName());
+    QVERIFY(!words.isEmpty());
+    const QRectF printable = printer.pageLayout().paintRect(QPageLayout::Point);
+    bool comments = false;
+    for (const Word &word : words) {
+        comments = comments || word.text == QStringLiteral("COMMENTS:");
+        QVERIFY2(word.bottom <= printable.bottom(), qPrintable(word.text + QString::number(word.bottom)));
+    }
+    QVERIFY(comments);
 }
 
 void TestReport::cancelPrintsAndWritesNothing_data()
@@ -676,6 +708,33 @@ void TestReport::noPrinterAsksForAPdfFile()
     QCOMPARE(job->docName(), QStringLiteral("Qova Analyzer"));
     QVERIFY(report::PaintTestReport(*job, report::ReportLines({})));
     QVERIFY(QFileInfo(dir_->filePath(QStringLiteral("out.pdf"))).size() > 0);
+}
+
+void TestReport::printerSetupChoiceIsKeptForLaterJobs()
+{
+    if (!QPrinterInfo::availablePrinterNames().isEmpty())
+        QSKIP("this system has a printer; the setup would choose it rather than a file");
+    ui::SystemPrinting printing(op_);
+    // Cancelled setup: nothing chosen, so a job still asks where to put the page.
+    QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+    printing.printerSetup(window_.get());
+    op_.saveNames = {QString()};
+    QVERIFY(printing.startJob(window_.get(), QStringLiteral("Qova Analyzer")) == nullptr);
+    QCOMPARE(op_.saveRequests.size(), 1);
+
+    // Confirmed with the only choice a system without printers offers, a PDF file.
+    QTimer::singleShot(0, [] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog != nullptr);
+        dialog->accept();
+    });
+    printing.printerSetup(window_.get());
+    auto job = printing.startJob(window_.get(), QStringLiteral("Qova Analyzer"));
+    QVERIFY(job != nullptr);
+    QCOMPARE(op_.saveRequests.size(), 1);
+    QCOMPARE(job->outputFormat(), QPrinter::PdfFormat);
+    QVERIFY(!job->outputFileName().isEmpty());
+    QCOMPARE(job->docName(), QStringLiteral("Qova Analyzer"));
 }
 
 QTEST_MAIN(TestReport)
