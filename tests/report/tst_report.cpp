@@ -173,6 +173,7 @@ private slots:
     void textsAreCutAndTheFileNameIsSafe();
     void unwritableRegistrationFileIsReportedAndThePageStillPrints();
     void cancelledPrintJobStillKeepsTheReport();
+    void printerThatCannotStartIsReported();
     void enterMovesToTheNextBox();
 
     void recordingOnRowsAndOff();
@@ -438,6 +439,18 @@ void TestReport::cancelledPrintJobStillKeepsTheReport()
     QVERIFY(!QFile::exists(printing_->path()));
     QVERIFY(contents(QStringLiteral("J123ABC.TXT")).startsWith("ACME MOTORS "));
     QVERIFY(op_.messages.isEmpty());
+}
+
+void TestReport::printerThatCannotStartIsReported()
+{
+    test::PdfPrinting nowhere(QStringLiteral("/nonexistent-qova/page.pdf"));
+    state_->printing = &nowhere;
+    report::TForm8 dialog;
+    print(dialog, goodReading(), [&] { dialog.Button1->click(); });
+    QCOMPARE(nowhere.jobs, 1);
+    QCOMPARE(op_.messages.size(), 1);
+    QVERIFY2(op_.messages[0].text.contains(nowhere.path()), qPrintable(op_.messages[0].text));
+    QVERIFY(contents(QStringLiteral("J123ABC.TXT")).startsWith("ACME MOTORS "));
 }
 
 void TestReport::enterMovesToTheNextBox()
