@@ -5,8 +5,13 @@
 #include "digitalwindow.h"
 #include "mainwindow.h"
 #include "operator.h"
+#include "printing.h"
+#include "printreport.h"
+#include "recorddialog.h"
+#include "recorder.h"
 #include "settingsfile.h"
 #include "singleinstance.h"
+#include "vehicledialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,13 +35,22 @@ int main(int argc, char *argv[])
     qova::link::EventLoopPause pause;
     qova::ui::WidgetOperator op;
     qova::ui::SharedState state(qova::app::ProgramDevices(pause), pause, op);
+    qova::ui::SystemPrinting printing(op);
+    state.printing = &printing;
 
     qova::app::TForm1 form1(state);
+    form1.setHandler(qova::app::TForm1::Item::PrinterSetup, [&] { printing.printerSetup(&form1); });
     form1.FormCreate(qova::app::SystemUsLocale(), QString::fromLatin1(qova::app::kPortFileName));
     qova::display::TForm2 form2(state, &form1);
     qova::app::TForm4 form4(state, QString::fromLatin1(qova::app::kPortFileName), &form1, &form1);
     qova::app::TForm5 form5(state, &form1);
     qova::app::TForm7 form7(state, qova::app::CompanyHeaderSettings, &form1);
+    qova::report::TForm8 form8(&form2);
+    qova::report::TForm12 form12(state, &form2);
+    qova::report::Recorder recorder(state);
+    form2.setButtonHandler(qova::display::TForm2::Button::Print,
+                           [&] { qova::report::PrintTestReport(state, &form2, form2.reading(), form8); });
+    form2.setButtonHandler(qova::display::TForm2::Button::Record, [&] { recorder.Button5Click(&form2, form12); });
     form1.setHandler(qova::app::TForm1::Item::Digital, [&form2] { form2.exec(); });
     form1.setHandler(qova::app::TForm1::Item::Comm, [&form4] { form4.COMM1Click(); });
     form1.setHandler(qova::app::TForm1::Item::CompanyHeader, [&form7] { form7.SERIALNO1Click(); });

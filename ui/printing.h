@@ -22,3 +22,25 @@ public:
 };
 
 } // namespace qova::ui
+
+namespace qova::ui {
+
+class Operator;
+
+// The workstation's printers. A workstation with none at all still gets its page: it
+// goes to a PDF file the operator names.
+class SystemPrinting final : public Printing {
+public:
+    explicit SystemPrinting(Operator &op);
+    ~SystemPrinting() override;
+
+    void printerSetup(QWidget *parent) override;
+    std::unique_ptr<QPrinter> startJob(QWidget *parent, const QString &title) override;
+
+private:
+    Operator &op_;
+    // Holds what PRINTER SETUP chose; null until it was confirmed once.
+    std::unique_ptr<QPrinter> chosen_;
+};
+
+} // namespace qova::ui

@@ -28,13 +28,13 @@ struct SharedState {
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
 
     bool UsLocale = false;
+    // The company header at the head of every printed report: at most 39 characters.
+    QString CompanyHeader;
     bool Recording = false;
     QString RecordFileName;
     QString StoreFileName;
     QByteArray StoreData;
     int StoreRecordCount = 0;
-    // The company header line the report prints at its head, at most 39 characters.
-    QString CompanyHeader;
 
     // Set by the recording: the digital display hands it every valid reading while
     // Recording is true, and stops it when the display closes.

@@ -3,6 +3,7 @@
 #include "frame.h"
 #include "scriptedoperator.h"
 #include "simdevice.h"
+#include "steadyanalyser.h"
 
 #include <QFile>
 #include <QPushButton>
@@ -14,26 +15,13 @@ using namespace qova;
 using display::TForm2;
 
 namespace {
-// An analyser that always measures the same, so the figures on screen are known.
-class SteadyAnalyser final : public sim::Analyser {
-public:
-    std::vector<std::uint8_t> receive(std::uint8_t byte, std::int64_t) override
-    {
-        if (byte != link::kPollCommand)
-            return {};
-        link::LiveReading r;
-        r.Battery = 87;
-        r.Efficiency = 1000;
-        r.Hc = 57;
-        r.Co = 150;
-        r.Co2 = 145;
-        r.O2 = 2090;
-        r.FuelCode = 1;
-        r.StatusB = link::PumpOn;
-        const auto f = link::EncodeLiveFrame(r);
-        return {f.begin(), f.end()};
-    }
-};
+link::LiveReading steadyReading()
+{
+    link::LiveReading r = sim::TypicalIdleReading();
+    r.Hc = 57;
+    r.O2 = 2090;
+    return r;
+}
 
 // A digital window over scripted devices and a scripted operator, in virtual time.
 struct Rig {
@@ -534,8 +522,10 @@ void TestDigitalWindow::renderedFiguresAgainstSimulator()
     link::VirtualPause clock;
     test::ScriptedOperator op;
     ui::SharedState state(
-        [&clock](int) { return std::make_unique<sim::SimDevice>(clock, std::make_shared<SteadyAnalyser>()); }, clock,
-        op);
+        [&clock](int) {
+            return std::make_unique<sim::SimDevice>(clock, std::make_shared<sim::SteadyAnalyser>(steadyReading()));
+        },
+        clock, op);
     TForm2 form(state);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));

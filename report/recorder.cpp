@@ -1,0 +1,97 @@
+#include "recorder.h"
+
+#include "operator.h"
+#include "recorddialog.h"
+#include "sharedstate.h"
+
+#include <QFileInfo>
+#include <QLocale>
+#include <QRadioButton>
+#include <QWidget>
+
+namespace qova::report {
+
+Recorder::Recorder(ui::SharedState &state) : state_(state)
+{
+    state_.recordReading = [this](const link::LiveReading &reading) { WriteRecordRow(reading); };
+    state_.stopRecording = [this] { stop(); };
+}
+
+Recorder::~Recorder()
+{
+    stop();
+    state_.recordReading = nullptr;
+    state_.stopRecording = nullptr;
+}
+
+QString Recorder::baseCaption() const
+{
+    return QString::asprintf("QOVA    COM%d", state_.port.PortNumber);
+}
+
+void Recorder::Button5Click(QWidget *window, TForm12 &dialog)
+{
+    dialog.exec();
+    if (!dialog.okPressed())
+        return;
+    if (dialog.RadioButton1->isChecked()) {
+        ui::FileRequest request;
+        request.caption = QStringLiteral("Record in file");
+        request.filter = QStringLiteral("Qova Test Data File (*.TXT *.txt)");
+        request.defaultSuffix = QStringLiteral("TXT");
+        request.confirmOverwrite = false;
+        const QString path = state_.op->saveFileName(window, request);
+        if (path.isEmpty()) {
+            state_.op->message(window, QStringLiteral("QOVA"), QStringLiteral("   User Canceled    "), ui::Icon::None,
+                               ui::Buttons::Ok);
+            return;
+        }
+        start(window, path);
+    } else if (state_.Recording) {
+        stop();
+        if (window)
+            window->setWindowTitle(baseCaption());
+    }
+}
+
+void Recorder::start(QWidget *window, const QString &path)
+{
+    // A running recording ends before the next one begins, so its file is closed whole.
+    stop();
+    window_ = window;
+    state_.RecordFileName = path;
+    if (!file_.open(path)) {
+        if (window)
+            window->setWindowTitle(baseCaption());
+        state_.op->message(window, QStringLiteral("QOVA"), QStringLiteral("Can not record in the file %1").arg(path),
+                           ui::Icon::Stop, ui::Buttons::Ok, file_.error());
+        return;
+    }
+    state_.Recording = true;
+    if (window)
+        window->setWindowTitle(baseCaption() + QStringLiteral("   Recording in :  ") + QFileInfo(path).fileName());
+}
+
+void Recorder::WriteRecordRow(const link::LiveReading &reading)
+{
+    if (!file_.isOpen() || !ShouldRecord(reading))
+        return;
+    const QString time = QLocale::system().toString(state_.now().time(), QLocale::LongFormat);
+    if (file_.writeRow(RecordRow(reading, time)))
+        return;
+    // Off before the box shows: a poll cycle run while it is open must not write again.
+    state_.Recording = false;
+    if (window_)
+        window_->setWindowTitle(baseCaption());
+    state_.op->message(window_, QStringLiteral("QOVA"),
+                       QStringLiteral("Recording stopped: the file %1 could not be written").arg(file_.path()),
+                       ui::Icon::Stop, ui::Buttons::Ok, file_.error());
+}
+
+void Recorder::stop()
+{
+    file_.close();
+    state_.Recording = false;
+}
+
+} // namespace qova::report

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "livereading.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace qova::report {
+
+inline constexpr char kRecordHeader[] = "HC    CO  CO2  O2   NO   RPM   OIL LMBDA/AFR TIME";
+
+// The header, a blank and two line ends.
+QByteArray RecordHeader();
+
+// Only readings in normal operation, with no prompt pending and the pump running.
+bool ShouldRecord(const link::LiveReading &reading);
+
+// One row from the values as received, before any display limits, ending with `time`,
+// a blank and a line end.
+QByteArray RecordRow(const link::LiveReading &reading, const QString &time);
+
+// The open recording file. Each row goes down in one write and is synced to the disk
+// before the next reading, so a crash or power cut costs at most the row being written.
+class RecordFile {
+public:
+    RecordFile() = default;
+    RecordFile(const RecordFile &) = delete;
+    RecordFile &operator=(const RecordFile &) = delete;
+    ~RecordFile();
+
+    // Creates or empties `path` and writes the header. False, with error() set and no
+    // file left open, when that fails.
+    bool open(const QString &path);
+    // False when the row did not go down whole; the file then ends after the last whole
+    // row where the system allows it, and is closed.
+    bool writeRow(const QByteArray &row);
+    void close();
+
+    bool isOpen() const { return fd_ >= 0; }
+    const QString &path() const { return path_; }
+    // The system's reason for the last failure.
+    const QString &error() const { return error_; }
+
+private:
+    bool writeWhole(const QByteArray &bytes);
+
+    int fd_ = -1;
+    long long size_ = 0;
+    QString path_;
+    QString error_;
+};
+
+} // namespace qova::report

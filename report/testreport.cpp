@@ -1,0 +1,120 @@
+#include "testreport.h"
+
+#include "textfile.h"
+
+#include <QFile>
+#include <array>
+
+namespace qova::report {
+
+namespace {
+std::int16_t limit(std::int16_t v, int upper, std::int16_t over)
+{
+    if (v < 0)
+        return 0;
+    return v > upper ? over : v;
+}
+
+// The file endings of report lines 1 to 17.
+constexpr std::array<int, kReportLineCount> kLineBreaks = {2, 2, 1, 2, 1, 2, 1, 1, 1, 1, 1, 1, 1, 1, 2, 1, 3};
+constexpr std::array<int, kReportLineCount> kPrintedRow = {11, 17, 23, 26, 29, 32, 36, 40, 43,
+                                                           46, 49, 52, 55, 58, 61, 64, 67};
+} // namespace
+
+QStringList ReportLines(const ReportInput &in)
+{
+    const link::LiveReading &r = in.reading;
+    const link::UnitValue oil = link::OilTemperature(r);
+    const link::UnitValue efficiency = link::EfficiencyValue(r);
+    const QString value = QStringLiteral("              ");
+    return {
+        in.companyHeader,
+        QStringLiteral("EXHAUST EMISSIONS TEST REPORT"),
+        QStringLiteral("DATE: ") + in.date,
+        QStringLiteral("TIME: ") + in.time,
+        QStringLiteral("VEHICLE TYPE MODEL:  ") + in.vehicleType,
+        QStringLiteral("VEHICLE REGISTRATION NUMBER:  ") + in.registration,
+        QStringLiteral("FUEL TYPE:  ") + in.fuelName,
+        QStringLiteral("        MEASURED VALUES:"),
+        value + QString::asprintf("Carbon Monoxide  %.2f%%", r.Co * 0.01),
+        value + QString::asprintf("Carbon Dioxide   %.1f%%", r.Co2 * 0.1),
+        value + QString::asprintf("Hydrocarbons     %03d", r.Hc),
+        value + QString::asprintf("Oxygen           %.2f%%", r.O2 * 0.01),
+        value + QString::asprintf("NOx              %03d", r.Nox),
+        value + QString::asprintf("RPM              %03d", r.Rpm),
+        value + (oil.alternate ? QStringLiteral("OIL \u00B0F           ") : QStringLiteral("OIL \u00B0C           ")) +
+            QString::asprintf("%.1f", oil.value),
+        QStringLiteral("        CALCULATED VALUE:"),
+        value + (efficiency.alternate ? QString::asprintf("AFR              %.2f", efficiency.value)
+                                      : QString::asprintf("Lambda           %.3f", efficiency.value)),
+    };
+}
+
+link::LiveReading ClampForReport(link::LiveReading r)
+{
+    if (r.ModeFlags & link::AfrMode) {
+        if (r.Efficiency < 730 || r.Efficiency > 14700)
+            r.Efficiency = 9999;
+    } else if (r.Efficiency < 500 || r.Efficiency > 10000) {
+        r.Efficiency = 9999;
+    }
+    r.Hc = limit(r.Hc, 9999, 9999);
+    r.Co = limit(r.Co, 2500, 9999);
+    r.Co2 = limit(r.Co2, 250, 999);
+    r.Nox = limit(r.Nox, 5000, 9999);
+    r.O2 = limit(r.O2, 2200, 9999);
+    return r;
+}
+
+std::vector<PrintedLine> PrintedPage(const QStringList &lines)
+{
+    std::vector<PrintedLine> page;
+    for (int i = 0; i < kReportLineCount && i < lines.size(); ++i)
+        page.push_back({kPrintedRow[i], i < 2 ? 3 : 2, lines[i]});
+    page.push_back({76, 2, QStringLiteral("TESTED BY:")});
+    page.push_back({80, 2, QStringLiteral("COMMENTS:")});
+    return page;
+}
+
+QByteArray RegistrationFileText(const QStringList &lines)
+{
+    QByteArray out;
+    for (int i = 0; i < kReportLineCount && i < lines.size(); ++i)
+        out += TextLine(lines[i], kLineBreaks[i]);
+    return out;
+}
+
+QString RegistrationFileName(const QString &registration)
+{
+    QString base;
+    for (const QChar c : registration) {
+        const bool forbidden = c.unicode() < 0x20 || c.unicode() == 0x7F || QStringLiteral("<>:\"/\\|?*").contains(c);
+        base += forbidden ? QLatin1Char('_') : c;
+    }
+    // The workstation's system opens a device, not a file, for these names whatever
+    // the extension.
+    static const QStringList devices = {QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
+                                        QStringLiteral("NUL")};
+    const QString upper = base.toUpper();
+    const bool numberedDevice = upper.size() == 4 &&
+                                (upper.startsWith(QLatin1String("COM")) || upper.startsWith(QLatin1String("LPT"))) &&
+                                upper[3] >= QLatin1Char('1') && upper[3] <= QLatin1Char('9');
+    if (devices.contains(upper) || numberedDevice)
+        base += QLatin1Char('_');
+    return base + QStringLiteral(".TXT");
+}
+
+QString AppendToFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return file.errorString();
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return file.errorString();
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return file.errorString();
+    return {};
+}
+
+} // namespace qova::report

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "livereading.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace qova::report {
+
+inline constexpr int kVehicleTypeLength = 39;
+inline constexpr int kRegistrationLength = 9;
+inline constexpr int kReportLineCount = 17;
+
+// Everything one report shows; the texts are already cut to their lengths.
+struct ReportInput {
+    QString companyHeader;
+    QString vehicleType;
+    QString registration;
+    QString date;
+    QString time;
+    QString fuelName;
+    link::LiveReading reading;
+};
+
+// The seventeen report texts, without trailing blanks or line breaks.
+QStringList ReportLines(const ReportInput &input);
+
+// The display's limits. The live window hands over its reading already limited, and
+// limiting it again changes nothing, so the report applies them itself and prints the
+// same values whichever way the reading reaches it.
+link::LiveReading ClampForReport(link::LiveReading reading);
+
+struct PrintedLine {
+    int n;          // printed at y = n line heights
+    int fontFactor; // font height = -fontFactor line heights
+    QString text;
+};
+// The nineteen texts of the printed page, top to bottom.
+std::vector<PrintedLine> PrintedPage(const QStringList &reportLines);
+
+// One report as the registration file gets it: each line with a blank and its line breaks.
+QByteArray RegistrationFileText(const QStringList &reportLines);
+
+// The registration becomes a file name in the current folder: characters that a file
+// name may not hold, on this system or on the workstation's, become "_", so a typed
+// "../X" or "C:X" cannot reach another folder. An empty registration names ".TXT".
+QString RegistrationFileName(const QString &registration);
+
+// Appends `bytes` to `path`, creating it. The empty text on success, else the system's reason.
+QString AppendToFile(const QString &path, const QByteArray &bytes);
+
+} // namespace qova::report

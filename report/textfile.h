@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace qova::report {
+
+// What a text-mode write turns "\n" into on this platform.
+#if defined(Q_OS_WIN)
+inline constexpr char kLineEnd[] = "\r\n";
+#else
+inline constexpr char kLineEnd[] = "\n";
+#endif
+
+// The files keep the workstation's single-byte code page, Windows-1252, so that the
+// degree sign is the one byte 0xB0. A character the code page lacks becomes "?".
+QByteArray ToWindows1252(const QString &text);
+
+// `text`, a blank, then `lineBreaks` line ends.
+QByteArray TextLine(const QString &text, int lineBreaks);
+
+} // namespace qova::report
