@@ -86,13 +86,22 @@ TForm10::TForm10(ui::SharedState &state, QWidget *parent) : ConfigDialog(state, 
     enterMovesTo(Edit3, Edit4);
     enterMovesTo(Edit4, Button1);
 
-    const std::pair<QWidget *, const char *> names[] = {
-        {Label1, "Label1"},           {Label2, "Label2"},           {Label3, "Label3"},
-        {Label4, "Label4"},           {Label5, "Label5"},           {Label6, "Label6"},
-        {StaticText1, "StaticText1"}, {StaticText2, "StaticText2"}, {StaticText3, "StaticText3"},
-        {StaticText4, "StaticText4"}, {Edit1, "Edit1"},             {Edit2, "Edit2"},
-        {Edit3, "Edit3"},             {Edit4, "Edit4"},             {Button1, "Button1"},
-        {Button2, "Button2"}};
+    const std::pair<QWidget *, const char *> names[] = {{Label1, "Label1"},
+                                                        {Label2, "Label2"},
+                                                        {Label3, "Label3"},
+                                                        {Label4, "Label4"},
+                                                        {Label5, "Label5"},
+                                                        {Label6, "Label6"},
+                                                        {StaticText1, "StaticText1"},
+                                                        {StaticText2, "StaticText2"},
+                                                        {StaticText3, "StaticText3"},
+                                                        {StaticText4, "StaticText4"},
+                                                        {Edit1, "Edit1"},
+                                                        {Edit2, "Edit2"},
+                                                        {Edit3, "Edit3"},
+                                                        {Edit4, "Edit4"},
+                                                        {Button1, "Button1"},
+                                                        {Button2, "Button2"}};
     for (const auto &[w, name] : names)
         w->setObjectName(QString::fromLatin1(name));
 

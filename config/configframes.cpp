@@ -79,14 +79,8 @@ SetupPayload MakeSetupPayload(std::uint8_t flags, int rpmMode, const QDateTime &
     const QDate d = now.date();
     const QTime t = now.time();
     const auto mode = rpmMode < 0 ? kNoRpmMode : static_cast<std::uint8_t>(rpmMode);
-    return {flags,
-            mode,
-            Bcd(t.second()),
-            Bcd(t.minute()),
-            Bcd(t.hour()),
-            Bcd(d.day()),
-            Bcd(d.month()),
-            static_cast<std::uint8_t>(((d.year() & 0xFF) + 48) & 0xFF)};
+    return {flags,         mode,         Bcd(t.second()), Bcd(t.minute()),
+            Bcd(t.hour()), Bcd(d.day()), Bcd(d.month()),  static_cast<std::uint8_t>(((d.year() & 0xFF) + 48) & 0xFF)};
 }
 
 bool SendSetup(link::PortState &port, std::uint8_t flags, int rpmMode, const std::function<QDateTime()> &clock)

@@ -73,7 +73,8 @@ void TForm6::Button1Click()
     switch (result) {
     case HeaderResult::PortFailed: {
         const auto &port = state_.port;
-        const QString reason = port.lastError.isEmpty() ? QString() : port.lastDevice + QStringLiteral(": ") + port.lastError;
+        const QString reason =
+            port.lastError.isEmpty() ? QString() : port.lastDevice + QStringLiteral(": ") + port.lastError;
         tell(QStringLiteral("Communication failed try again 1"), ui::Icon::None, reason);
         break;
     }

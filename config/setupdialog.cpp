@@ -40,8 +40,8 @@ TSETUP::TSETUP(ui::SharedState &state, QWidget *parent) : ConfigDialog(state, pa
     bold.setBold(true);
     Label1->setFont(bold);
 
-    GroupBox1 = group(Panel1, QStringLiteral("FUEL"), {&RadioButton1, &RadioButton2, &RadioButton3},
-                      {"PETROL", "CNG", "LPG"});
+    GroupBox1 =
+        group(Panel1, QStringLiteral("FUEL"), {&RadioButton1, &RadioButton2, &RadioButton3}, {"PETROL", "CNG", "LPG"});
     GroupBox3 = group(Panel1, QStringLiteral("DISPLAY"), {&RadioButton7, &RadioButton8, &RadioButton9},
                       {"LINE", "4 PAGE", "8 PAGE"});
     EFF = group(Panel1, QStringLiteral("EFF"), {&RadioButton10, &RadioButton11}, {"LAMBDA", "AFR"});
@@ -102,14 +102,26 @@ TSETUP::TSETUP(ui::SharedState &state, QWidget *parent) : ConfigDialog(state, pa
     onClick(RadioButton12, [](std::uint8_t f) { return WithFahrenheit(f, false); });
     onClick(RadioButton13, [](std::uint8_t f) { return WithFahrenheit(f, true); });
 
-    const std::pair<QWidget *, const char *> names[] = {
-        {Panel1, "Panel1"},               {Label1, "Label1"},               {GroupBox1, "GroupBox1"},
-        {RadioButton1, "RadioButton1"},   {RadioButton2, "RadioButton2"},   {RadioButton3, "RadioButton3"},
-        {GroupBox3, "GroupBox3"},         {RadioButton7, "RadioButton7"},   {RadioButton8, "RadioButton8"},
-        {RadioButton9, "RadioButton9"},   {EFF, "EFF"},                     {RadioButton10, "RadioButton10"},
-        {RadioButton11, "RadioButton11"}, {TEMP, "TEMP"},                   {RadioButton12, "RadioButton12"},
-        {RadioButton13, "RadioButton13"}, {Label2, "Label2"},               {ComboBox1, "ComboBox1"},
-        {Button1, "Button1"},             {Button2, "Button2"}};
+    const std::pair<QWidget *, const char *> names[] = {{Panel1, "Panel1"},
+                                                        {Label1, "Label1"},
+                                                        {GroupBox1, "GroupBox1"},
+                                                        {RadioButton1, "RadioButton1"},
+                                                        {RadioButton2, "RadioButton2"},
+                                                        {RadioButton3, "RadioButton3"},
+                                                        {GroupBox3, "GroupBox3"},
+                                                        {RadioButton7, "RadioButton7"},
+                                                        {RadioButton8, "RadioButton8"},
+                                                        {RadioButton9, "RadioButton9"},
+                                                        {EFF, "EFF"},
+                                                        {RadioButton10, "RadioButton10"},
+                                                        {RadioButton11, "RadioButton11"},
+                                                        {TEMP, "TEMP"},
+                                                        {RadioButton12, "RadioButton12"},
+                                                        {RadioButton13, "RadioButton13"},
+                                                        {Label2, "Label2"},
+                                                        {ComboBox1, "ComboBox1"},
+                                                        {Button1, "Button1"},
+                                                        {Button2, "Button2"}};
     for (const auto &[w, name] : names)
         w->setObjectName(QString::fromLatin1(name));
 

@@ -53,28 +53,27 @@ TEST_P(SetupFrame, SentByteForByte)
 
 INSTANTIATE_TEST_SUITE_P(
     Config, SetupFrame,
-    ::testing::Values(
-        SetupCase{"start_up_choices",
-                  0x05,
-                  0,
-                  at(2026, 12, 8, 4, 16, 37),
-                  {0x77, 0x05, 0x00, 0x37, 0x16, 0x04, 0x08, 0x12, 0x1A, 0x76, 0xFF}},
-        // The year is a plain number, the day BCD: 19 goes out as 0x13 and as 0x19.
-        SetupCase{"year_binary_day_bcd",
-                  0x05,
-                  1,
-                  at(2019, 3, 19, 12, 0, 0),
-                  {0x77, 0x05, 0x01, 0x00, 0x00, 0x12, 0x19, 0x03, 0x13, 0xB9, 0xFF}},
-        SetupCase{"midnight_2000",
-                  0x04,
-                  8,
-                  at(2000, 1, 1, 0, 0, 0),
-                  {0x77, 0x04, 0x08, 0x00, 0x00, 0x00, 0x01, 0x01, 0x00, 0xF2, 0xFF}},
-        SetupCase{"no_mode_last_second_of_2255",
-                  0xE6,
-                  -1,
-                  at(2255, 12, 31, 23, 59, 59),
-                  {0x77, 0xE6, 0xFF, 0x59, 0x59, 0x23, 0x31, 0x12, 0xFF, 0x04, 0xFC}}),
+    ::testing::Values(SetupCase{"start_up_choices",
+                                0x05,
+                                0,
+                                at(2026, 12, 8, 4, 16, 37),
+                                {0x77, 0x05, 0x00, 0x37, 0x16, 0x04, 0x08, 0x12, 0x1A, 0x76, 0xFF}},
+                      // The year is a plain number, the day BCD: 19 goes out as 0x13 and as 0x19.
+                      SetupCase{"year_binary_day_bcd",
+                                0x05,
+                                1,
+                                at(2019, 3, 19, 12, 0, 0),
+                                {0x77, 0x05, 0x01, 0x00, 0x00, 0x12, 0x19, 0x03, 0x13, 0xB9, 0xFF}},
+                      SetupCase{"midnight_2000",
+                                0x04,
+                                8,
+                                at(2000, 1, 1, 0, 0, 0),
+                                {0x77, 0x04, 0x08, 0x00, 0x00, 0x00, 0x01, 0x01, 0x00, 0xF2, 0xFF}},
+                      SetupCase{"no_mode_last_second_of_2255",
+                                0xE6,
+                                -1,
+                                at(2255, 12, 31, 23, 59, 59),
+                                {0x77, 0xE6, 0xFF, 0x59, 0x59, 0x23, 0x31, 0x12, 0xFF, 0x04, 0xFC}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(SetupSend, ClockIsReadWhenTheFrameLeavesNotWhenSendIsPressed)
@@ -152,7 +151,8 @@ INSTANTIATE_TEST_SUITE_P(
     Config, SetupFlagsFields,
     ::testing::Values(FlagsCase{"start", {}, 0x05},
                       FlagsCase{"cng_8page_afr_f", {clicks::cng, clicks::page8, clicks::afr, clicks::fahrenheit}, 0xE6},
-                      FlagsCase{"lpg_line_lambda_c", {clicks::lpg, clicks::line, clicks::lambda, clicks::celsius}, 0x04},
+                      FlagsCase{
+                          "lpg_line_lambda_c", {clicks::lpg, clicks::line, clicks::lambda, clicks::celsius}, 0x04},
                       FlagsCase{"page4", {clicks::page4}, 0x15},
                       // The fuel field is replaced, not or-ed: CNG (2) after PETROL (1) is not 3.
                       FlagsCase{"cng_then_petrol_then_cng", {clicks::cng, clicks::petrol, clicks::cng}, 0x06},
@@ -280,24 +280,25 @@ TEST_P(HeaderFrame, LinesCutOrFilledToTwentyBytes)
 
 INSTANTIATE_TEST_SUITE_P(
     Config, HeaderFrame,
-    ::testing::Values(
-        HeaderCase{"start_texts", QStringLiteral("       "), QStringLiteral("  "), Bytes(40, 0x20)},
-        HeaderCase{"exactly_20", QStringLiteral("ABCDEFGHIJKLMNOPQRST"), QString(),
-                   cat(padded("ABCDEFGHIJKLMNOPQRST"), padded(""))},
-        HeaderCase{"24_loses_4", QString(), QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWX"),
-                   cat(padded(""), padded("ABCDEFGHIJKLMNOPQRST"))},
-        HeaderCase{"not_trimmed", QStringLiteral("  X  "), QStringLiteral(" Y"), cat(padded("  X  "), padded(" Y"))},
-        HeaderCase{"windows_1252", QString::fromUtf8("\u20ACuro \u00E9 \u0178 \u2122"), QString::fromUtf8("\u00FF"),
-                   cat(padded("\x80uro \xE9 \x9F \x99"), padded("\xFF"))},
-        HeaderCase{"not_in_the_code_page", QString::fromUtf8("\u03A9mega \u0081 \u4E2D"), QString(),
-                   cat(padded("?mega ? ?"), padded(""))},
-        // Two UTF-16 units, one character, one byte.
-        HeaderCase{"outside_the_bmp", QString::fromUtf8("a\U0001F600b"), QString::fromUtf8("\U0001F600xxxxxxxxxxxxxxxxxxxZ"),
-                   cat(padded("a?b"), padded("?xxxxxxxxxxxxxxxxxxx"))},
-        HeaderCase{"accent_typed_apart", QString::fromUtf8("cafe\u0301"), QString::fromUtf8("caf\u00E9"),
-                   cat(padded("caf\xE9"), padded("caf\xE9"))},
-        HeaderCase{"lone_surrogate", QString(QChar(0xD800)) + QStringLiteral("x"), QString(),
-                   cat(padded("?x"), padded(""))}),
+    ::testing::Values(HeaderCase{"start_texts", QStringLiteral("       "), QStringLiteral("  "), Bytes(40, 0x20)},
+                      HeaderCase{"exactly_20", QStringLiteral("ABCDEFGHIJKLMNOPQRST"), QString(),
+                                 cat(padded("ABCDEFGHIJKLMNOPQRST"), padded(""))},
+                      HeaderCase{"24_loses_4", QString(), QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWX"),
+                                 cat(padded(""), padded("ABCDEFGHIJKLMNOPQRST"))},
+                      HeaderCase{"not_trimmed", QStringLiteral("  X  "), QStringLiteral(" Y"),
+                                 cat(padded("  X  "), padded(" Y"))},
+                      HeaderCase{"windows_1252", QString::fromUtf8("\u20ACuro \u00E9 \u0178 \u2122"),
+                                 QString::fromUtf8("\u00FF"), cat(padded("\x80uro \xE9 \x9F \x99"), padded("\xFF"))},
+                      HeaderCase{"not_in_the_code_page", QString::fromUtf8("\u03A9mega \u0081 \u4E2D"), QString(),
+                                 cat(padded("?mega ? ?"), padded(""))},
+                      // Two UTF-16 units, one character, one byte.
+                      HeaderCase{"outside_the_bmp", QString::fromUtf8("a\U0001F600b"),
+                                 QString::fromUtf8("\U0001F600xxxxxxxxxxxxxxxxxxxZ"),
+                                 cat(padded("a?b"), padded("?xxxxxxxxxxxxxxxxxxx"))},
+                      HeaderCase{"accent_typed_apart", QString::fromUtf8("cafe\u0301"), QString::fromUtf8("caf\u00E9"),
+                                 cat(padded("caf\xE9"), padded("caf\xE9"))},
+                      HeaderCase{"lone_surrogate", QString(QChar(0xD800)) + QStringLiteral("x"), QString(),
+                                 cat(padded("?x"), padded(""))}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(HeaderSend, OneLetterAndAnEmptyLine)
@@ -395,25 +396,27 @@ TEST_P(AnswerWait, EndsWithTheAnswerAndNeverLaterThanTheWait)
 namespace {
 const Sender kSenders[] = {
     {"setup", 11, 1500, 1500, false,
-     [](link::PortState &p) { return config::SendSetup(p, 0x05, 0, [] { return QDateTime(QDate(2026, 1, 1), QTime()); }); }},
+     [](link::PortState &p) {
+         return config::SendSetup(p, 0x05, 0, [] { return QDateTime(QDate(2026, 1, 1), QTime()); });
+     }},
     {"calibration", 11, 1000, 2000, false,
-     [](link::PortState &p) { return config::SendCalibration(p, {350, 1380, 2200, 1000}); }},
+     [](link::PortState &p) {
+         return config::SendCalibration(p, {350, 1380, 2200, 1000});
+     }},
     {"header", 43, 2, 2500, true,
      [](link::PortState &p) {
          return config::SendHeaderLines(p, QStringLiteral("L1"), QStringLiteral("L2")) == config::HeaderResult::Sent;
      }},
 };
 const AnswerCase kAnswers[] = {
-    {"at_once", 'O', true, 0, true},
-    {"just_inside", 'O', false, -20, true},
-    {"too_late", 'O', false, 20, false},
-    {"silence", std::nullopt, true, 0, false},
-    {"rejected", 'E', true, 0, false},
-    {"zero_byte", 0, true, 0, false},
+    {"at_once", 'O', true, 0, true},     {"just_inside", 'O', false, -20, true},
+    {"too_late", 'O', false, 20, false}, {"silence", std::nullopt, true, 0, false},
+    {"rejected", 'E', true, 0, false},   {"zero_byte", 0, true, 0, false},
 };
 } // namespace
 
-INSTANTIATE_TEST_SUITE_P(Config, AnswerWait, ::testing::Combine(::testing::ValuesIn(kSenders), ::testing::ValuesIn(kAnswers)),
+INSTANTIATE_TEST_SUITE_P(Config, AnswerWait,
+                         ::testing::Combine(::testing::ValuesIn(kSenders), ::testing::ValuesIn(kAnswers)),
                          [](const auto &info) {
                              return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
                          });

@@ -120,7 +120,8 @@ void TestConfigDialogs::setupStartsWithThePartsChoices()
     for (QRadioButton *b : {d.RadioButton1, d.RadioButton2, d.RadioButton3, d.RadioButton7, d.RadioButton8,
                             d.RadioButton9, d.RadioButton10, d.RadioButton11, d.RadioButton12, d.RadioButton13})
         captions << b->text() + (b->isChecked() ? QStringLiteral("*") : QString());
-    QCOMPARE(captions, QStringList({"PETROL*", "CNG", "LPG", "LINE*", "4 PAGE", "8 PAGE", "LAMBDA*", "AFR", "C*", "F"}));
+    QCOMPARE(captions,
+             QStringList({"PETROL*", "CNG", "LPG", "LINE*", "4 PAGE", "8 PAGE", "LAMBDA*", "AFR", "C*", "F"}));
     QCOMPARE(d.Label2->text(), QStringLiteral("RPM"));
     QVERIFY(d.ComboBox1->isEditable());
     QCOMPARE(d.ComboBox1->maxVisibleItems(), 9);
@@ -157,8 +158,8 @@ void TestConfigDialogs::setupSendsTheChoices_data()
                                      << QString() << 0xE6 << 0;
     QTest::newRow("lpg_line_lambda_c") << QStringList{"RadioButton3", "RadioButton7", "RadioButton10", "RadioButton12"}
                                        << QString() << 0x04 << 0;
-    QTest::newRow("4page_back_to_petrol") << QStringList{"RadioButton3", "RadioButton8", "RadioButton1"} << QString()
-                                          << 0x15 << 0;
+    QTest::newRow("4page_back_to_petrol")
+        << QStringList{"RadioButton3", "RadioButton8", "RadioButton1"} << QString() << 0x15 << 0;
     QTest::newRow("mode_12") << QStringList() << QStringLiteral(" /12") << 0x05 << 8;
     QTest::newRow("mode_4_stroke") << QStringList() << QStringLiteral(" 4 Stroke") << 0x05 << 1;
     QTest::newRow("typed_not_an_item") << QStringList() << QStringLiteral("/12") << 0x05 << 0xFF;

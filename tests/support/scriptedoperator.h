@@ -34,8 +34,8 @@ public:
     int fileDialogs() const { return fileDialogs_; }
     void clear() { shown_.clear(); }
 
-    ui::Answer message(QWidget *parent, const QString &caption, const QString &text, ui::Icon icon,
-                       ui::Buttons buttons, const QString &detail = {}) override;
+    ui::Answer message(QWidget *parent, const QString &caption, const QString &text, ui::Icon icon, ui::Buttons buttons,
+                       const QString &detail = {}) override;
     QString openFileName(QWidget *parent, const ui::FileRequest &request) override;
     QString saveFileName(QWidget *parent, const ui::FileRequest &request) override;
 
