@@ -1,4 +1,5 @@
 #include "devices.h"
+#include "headerdialog.h"
 #include "mainwindow.h"
 #include "operator.h"
 #include "settingsfile.h"
@@ -29,6 +30,9 @@ int main(int argc, char *argv[])
 
     qova::app::TForm1 form1(state);
     form1.FormCreate(qova::app::SystemUsLocale(), QString::fromLatin1(qova::app::kPortFileName));
+
+    qova::config::TForm6 form6(state, &form1);
+    form1.setHandler(qova::app::TForm1::Item::Header, [&form6] { form6.exec(); });
     form1.show();
     return app.exec();
 }
