@@ -1,5 +1,5 @@
 #include "configframes.h"
-#include "frame.h"
+#include "demoanalyser.h"
 #include "simdevice.h"
 
 #include <QCoreApplication>
@@ -9,47 +9,12 @@ using namespace qova;
 
 namespace {
 
-// An analyser that takes every configuration frame at once: "O" as soon as the last
-// checksum byte is in and the sum is right.
-class FrameAcknowledger final : public sim::Analyser {
-public:
-    std::vector<std::uint8_t> receive(std::uint8_t byte, std::int64_t) override
-    {
-        if (frame_.empty() && length(byte) == 0)
-            return {};
-        frame_.push_back(byte);
-        if (frame_.size() < length(frame_.front()))
-            return {};
-        std::uint16_t sum = 0;
-        for (std::size_t i = 1; i < frame_.size(); ++i)
-            sum = static_cast<std::uint16_t>(sum + (i + 2 < frame_.size() ? frame_[i] : 0));
-        const auto check = static_cast<std::uint16_t>(frame_[frame_.size() - 2] | frame_.back() << 8);
-        frame_.clear();
-        if (static_cast<std::uint16_t>(sum + check) != 0)
-            return {'E'};
-        return {link::kAcknowledge};
-    }
-
-private:
-    static std::size_t length(std::uint8_t command)
-    {
-        switch (command) {
-        case config::kSetupCommand:
-        case config::kCalibrationCommand:
-            return 11;
-        case config::kHeaderCommand:
-            return 43;
-        default:
-            return 0;
-        }
-    }
-    std::vector<std::uint8_t> frame_;
-};
-
+// The simulated analyser on a paced line: it acknowledges a frame as soon as its last byte is in.
 template <class PauseT> struct Line {
     PauseT pause;
+    std::shared_ptr<sim::DemoAnalyser> analyser = std::make_shared<sim::DemoAnalyser>();
     link::PortState port{[this](int) -> std::unique_ptr<link::ByteDevice> {
-                             return std::make_unique<sim::SimDevice>(pause, std::make_unique<FrameAcknowledger>());
+                             return std::make_unique<sim::SimDevice>(pause, analyser, true);
                          },
                          pause};
     Line() { port.PortOpen = link::OpenPort(port); }
@@ -61,6 +26,7 @@ template <class PauseT> void BM_SetupSend(benchmark::State &state)
     for (auto _ : state)
         if (!config::SendSetup(line.port, 0x05, 0, [] { return QDateTime::currentDateTime(); }))
             state.SkipWithError("no acknowledgement");
+    state.counters["accepted"] = line.analyser->settings().setupFrames;
 }
 
 template <class PauseT> void BM_CalibrationSend(benchmark::State &state)
@@ -69,6 +35,7 @@ template <class PauseT> void BM_CalibrationSend(benchmark::State &state)
     for (auto _ : state)
         if (!config::SendCalibration(line.port, {350, 1380, 2200, 1000}))
             state.SkipWithError("no acknowledgement");
+    state.counters["accepted"] = line.analyser->settings().calibrationFrames;
 }
 
 template <class PauseT> void BM_HeaderSend(benchmark::State &state)
@@ -78,6 +45,7 @@ template <class PauseT> void BM_HeaderSend(benchmark::State &state)
         if (config::SendHeaderLines(line.port, QStringLiteral("QOVA WORKSHOP"), QStringLiteral("LINE 2")) !=
             config::HeaderResult::Sent)
             state.SkipWithError("no acknowledgement");
+    state.counters["accepted"] = line.analyser->settings().headerFrames;
 }
 
 } // namespace

@@ -217,8 +217,8 @@ int main(int argc, char **argv)
         if (options.model.faults.flood)
             timeout = std::min(timeout, 1);
         if (options.model.faults.unplugAfterMs >= 0)
-            timeout = std::clamp(static_cast<int>(static_cast<double>(options.model.faults.unplugAfterMs) - now), 0,
-                                 timeout);
+            timeout =
+                std::clamp(static_cast<int>(static_cast<double>(options.model.faults.unplugAfterMs) - now), 0, timeout);
         pollfd pfd{master, static_cast<short>(due ? POLLIN | POLLOUT : POLLIN), 0};
         const int ready = poll(&pfd, 1, timeout);
         if (ready < 0 && errno != EINTR) {
