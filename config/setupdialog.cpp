@@ -131,7 +131,11 @@ TSETUP::TSETUP(ui::SharedState &state, QWidget *parent) : ConfigDialog(state, pa
 
 void TSETUP::onClick(QRadioButton *button, std::uint8_t (*change)(std::uint8_t))
 {
-    connect(button, &QRadioButton::clicked, this, [this, change] { SetupFlags_ = change(SetupFlags_); });
+    // On being checked, however that came about (a click, the arrow keys, an accelerator).
+    connect(button, &QRadioButton::toggled, this, [this, change](bool checked) {
+        if (checked)
+            SetupFlags_ = change(SetupFlags_);
+    });
 }
 
 int TSETUP::rpmMode() const

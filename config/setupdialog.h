@@ -54,7 +54,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    // Each radio button changes only its own field of the flags when clicked.
+    // Each radio button changes only its own field of the flags.
     void onClick(QRadioButton *button, std::uint8_t (*change)(std::uint8_t));
 
     std::uint8_t SetupFlags_ = kInitialSetupFlags;

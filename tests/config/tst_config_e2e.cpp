@@ -103,7 +103,8 @@ void TestConfigEndToEnd::threeExchangesAgainstTheSimulatedAnalyser()
     QCOMPARE(op.texts(), QStringList());
     QCOMPARE(header.result(), int(QDialog::Accepted));
     QVERIFY(state.port.PortOpen);
-    qInfo("header send: %lld ms (fixed waits: %d ms)", headerMs, config::kHeaderPreWaitMs + config::kHeaderAnswerWaitMs);
+    qInfo("header send: %lld ms (fixed waits: %d ms)", headerMs,
+          config::kHeaderPreWaitMs + config::kHeaderAnswerWaitMs);
 
     // What the analyser received, byte for byte.
     link::ClosePort(state.port);

@@ -85,7 +85,7 @@ private slots:
     void setupSendsTheChoices_data();
     void setupSendsTheChoices();
     void setupFailureStaysOpenAndChoicesSurviveCancelAndReopening();
-    void setupEnterPressesOnlyAFocusedButton();
+    void setupKeyboard();
 
     void calibrationStartTexts();
     void calibrationRefusesWhatIsNoValue_data();
@@ -238,24 +238,34 @@ void TestConfigDialogs::setupFailureStaysOpenAndChoicesSurviveCancelAndReopening
     QCOMPARE(rig.op.shown().size(), std::size_t(1));
 }
 
-void TestConfigDialogs::setupEnterPressesOnlyAFocusedButton()
+void TestConfigDialogs::setupKeyboard()
 {
     Rig rig;
     rig.openPortAsTheDisplayDoes();
     config::TSETUP d(rig.state);
     showAndActivate(d);
-    for (QWidget *w : std::initializer_list<QWidget *>{d.RadioButton8, d.ComboBox1, d.Button2}) {
+    d.RadioButton8->click();
+    d.ComboBox1->setEditText(QStringLiteral(" /7"));
+    for (QWidget *w : std::initializer_list<QWidget *>{d.RadioButton8, d.ComboBox1}) {
         w->setFocus();
-        if (w == d.Button2)
-            break;
         QTest::keyClick(focused(), Qt::Key_Return);
         QVERIFY2(rig.written().empty(), qPrintable(w->objectName()));
         QVERIFY(d.isVisible());
     }
+    // Enter in the box did not add what was typed to the list.
     QCOMPARE(d.ComboBox1->count(), 9);
+    d.ComboBox1->setCurrentIndex(2);
+    // The arrow keys move the check within a group, and the flags follow.
+    d.RadioButton10->setFocus();
+    QTest::keyClick(focused(), Qt::Key_Down);
+    QVERIFY(d.RadioButton11->isChecked());
+    QCOMPARE(int(d.SetupFlags()), 0x55);
     d.Button1->setFocus();
     QTest::keyClick(focused(), Qt::Key_Return);
-    QCOMPARE(rig.written().size(), std::size_t(11));
+    const Bytes sent = rig.written();
+    QCOMPARE(sent.size(), std::size_t(11));
+    QCOMPARE(int(sent[1]), 0x55);
+    QCOMPARE(int(sent[2]), 2);
     QVERIFY(!d.isVisible());
 }
 
