@@ -1,8 +1,10 @@
 #include "aboutbox.h"
+#include "calibrationdialog.h"
 #include "commdialog.h"
 #include "companyheader.h"
 #include "devices.h"
 #include "digitalwindow.h"
+#include "headerdialog.h"
 #include "mainwindow.h"
 #include "operator.h"
 #include "printing.h"
@@ -10,6 +12,7 @@
 #include "recorddialog.h"
 #include "recorder.h"
 #include "settingsfile.h"
+#include "setupdialog.h"
 #include "singleinstance.h"
 #include "vehicledialog.h"
 
@@ -44,13 +47,19 @@ int main(int argc, char *argv[])
     qova::display::TForm2 form2(state, &form1);
     qova::app::TForm4 form4(state, QString::fromLatin1(qova::app::kPortFileName), &form1, &form1);
     qova::app::TForm5 form5(state, &form1);
+    qova::config::TForm6 form6(state, &form1);
     qova::app::TForm7 form7(state, qova::app::CompanyHeaderSettings, &form1);
     qova::report::TForm8 form8(&form2);
     qova::report::TForm12 form12(state, &form2);
+    qova::config::TSETUP setup(state, &form2);
+    qova::config::TForm10 form10(state, &form2);
     qova::report::Recorder recorder(state);
     form2.setButtonHandler(qova::display::TForm2::Button::Print,
                            [&] { qova::report::PrintTestReport(state, &form2, form2.reading(), form8); });
     form2.setButtonHandler(qova::display::TForm2::Button::Record, [&] { recorder.Button5Click(&form2, form12); });
+    form2.setButtonHandler(qova::display::TForm2::Button::Setup, [&setup] { setup.exec(); });
+    form2.setButtonHandler(qova::display::TForm2::Button::Calibration, [&form10] { form10.exec(); });
+    form1.setHandler(qova::app::TForm1::Item::Header, [&form6] { form6.exec(); });
     form1.setHandler(qova::app::TForm1::Item::Digital, [&form2] { form2.exec(); });
     form1.setHandler(qova::app::TForm1::Item::Comm, [&form4] { form4.COMM1Click(); });
     form1.setHandler(qova::app::TForm1::Item::CompanyHeader, [&form7] { form7.SERIALNO1Click(); });

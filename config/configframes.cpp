@@ -1,0 +1,174 @@
+#include "configframes.h"
+
+#include "frame.h"
+
+#include <span>
+
+namespace qova::config {
+
+namespace {
+constexpr std::uint8_t kFuelMask = 0x03;
+constexpr std::uint8_t kLayoutMask = 0x30;
+constexpr std::uint8_t kAfrBit = 0x40;
+constexpr std::uint8_t kFahrenheitBit = 0x80;
+
+std::uint8_t withBit(std::uint8_t flags, std::uint8_t bit, bool on)
+{
+    return static_cast<std::uint8_t>(on ? flags | bit : flags & ~bit);
+}
+
+// The characters of 0x80 to 0x9F; 0 where the code page has none.
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+char toWindows1252(char32_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<char>(c);
+    for (std::size_t i = 0; i < kHighControls.size(); ++i)
+        if (kHighControls[i] != 0 && kHighControls[i] == c)
+            return static_cast<char>(0x80 + i);
+    return '?';
+}
+
+void putLine(std::span<std::uint8_t> out, const QString &line)
+{
+    const QByteArray bytes = ToWindows1252(line);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = i < static_cast<std::size_t>(bytes.size()) ? static_cast<std::uint8_t>(bytes[i]) : 0x20;
+}
+} // namespace
+
+std::uint8_t WithFuel(std::uint8_t flags, Fuel fuel)
+{
+    return static_cast<std::uint8_t>((flags & ~kFuelMask) | static_cast<std::uint8_t>(fuel));
+}
+
+std::uint8_t WithDisplayLayout(std::uint8_t flags, DisplayLayout layout)
+{
+    return static_cast<std::uint8_t>((flags & ~kLayoutMask) | (static_cast<std::uint8_t>(layout) << 4));
+}
+
+std::uint8_t WithAfr(std::uint8_t flags, bool afr)
+{
+    return withBit(flags, kAfrBit, afr);
+}
+
+std::uint8_t WithFahrenheit(std::uint8_t flags, bool fahrenheit)
+{
+    return withBit(flags, kFahrenheitBit, fahrenheit);
+}
+
+QStringList RpmModeNames()
+{
+    return {QStringLiteral(" 2 Stroke"), QStringLiteral(" 4 Stroke"), QStringLiteral(" /2"),
+            QStringLiteral(" /3"),       QStringLiteral(" /4"),       QStringLiteral(" /5"),
+            QStringLiteral(" /6"),       QStringLiteral(" /8"),       QStringLiteral(" /12")};
+}
+
+std::uint8_t Bcd(int value)
+{
+    return static_cast<std::uint8_t>((value / 10) * 16 + value % 10);
+}
+
+SetupPayload MakeSetupPayload(std::uint8_t flags, int rpmMode, const QDateTime &now)
+{
+    const QDate d = now.date();
+    const QTime t = now.time();
+    const auto mode = rpmMode < 0 ? kNoRpmMode : static_cast<std::uint8_t>(rpmMode);
+    return {flags,         mode,         Bcd(t.second()), Bcd(t.minute()),
+            Bcd(t.hour()), Bcd(d.day()), Bcd(d.month()),  static_cast<std::uint8_t>(((d.year() & 0xFF) + 48) & 0xFF)};
+}
+
+bool SendSetup(link::PortState &port, std::uint8_t flags, int rpmMode, const std::function<QDateTime()> &clock)
+{
+    port.pause->sleepMs(kSetupPreWaitMs);
+    const SetupPayload payload = MakeSetupPayload(flags, rpmMode, clock());
+    return link::SendCommandFrame(port, kSetupCommand, payload, 0, kSetupAnswerWaitMs);
+}
+
+QString GasName(Gas gas)
+{
+    switch (gas) {
+    case Gas::Co:
+        return QStringLiteral("CO");
+    case Gas::Co2:
+        return QStringLiteral("CO2");
+    case Gas::Hc:
+        return QStringLiteral("HC");
+    case Gas::No:
+        return QStringLiteral("NO");
+    }
+    return {};
+}
+
+std::optional<std::uint16_t> ParseCalibrationValue(const QString &text)
+{
+    const QString digits = text.trimmed();
+    if (digits.isEmpty())
+        return std::nullopt;
+    int value = 0;
+    for (QChar c : digits) {
+        // Only the ASCII digits: QChar::isDigit() would also take other scripts' digits.
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - '0');
+        if (value > kCalibrationMax)
+            return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(value);
+}
+
+QString CalibrationRangeMessage(Gas gas)
+{
+    return QStringLiteral("%1 must be a whole number from 0 to %2").arg(GasName(gas)).arg(kCalibrationMax);
+}
+
+CalibrationPayload MakeCalibrationPayload(const CalibrationValues &values)
+{
+    CalibrationPayload payload{};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        payload[2 * i] = static_cast<std::uint8_t>(values[i] & 0xFF);
+        payload[2 * i + 1] = static_cast<std::uint8_t>(values[i] >> 8);
+    }
+    return payload;
+}
+
+bool SendCalibration(link::PortState &port, const CalibrationValues &values)
+{
+    const CalibrationPayload payload = MakeCalibrationPayload(values);
+    return link::SendCommandFrame(port, kCalibrationCommand, payload, kCalibrationPreWaitMs, kCalibrationAnswerWaitMs);
+}
+
+QByteArray ToWindows1252(const QString &text)
+{
+    QByteArray out;
+    // toUcs4() turns a broken surrogate into U+FFFD, which becomes "?" like any other stranger.
+    for (char32_t c : text.normalized(QString::NormalizationForm_C).toUcs4())
+        out.append(toWindows1252(c));
+    return out;
+}
+
+HeaderPayload MakeHeaderPayload(const QString &line1, const QString &line2)
+{
+    HeaderPayload payload{};
+    putLine(std::span(payload).first(kHeaderLineBytes), line1);
+    putLine(std::span(payload).last(kHeaderLineBytes), line2);
+    return payload;
+}
+
+HeaderResult SendHeaderLines(link::PortState &port, const QString &line1, const QString &line2)
+{
+    port.PortOpen = link::OpenPort(port);
+    if (!port.PortOpen || !port.handleValid())
+        return HeaderResult::PortFailed;
+    const HeaderPayload payload = MakeHeaderPayload(line1, line2);
+    return link::SendCommandFrame(port, kHeaderCommand, payload, kHeaderPreWaitMs, kHeaderAnswerWaitMs)
+               ? HeaderResult::Sent
+               : HeaderResult::NoAcknowledge;
+}
+
+} // namespace qova::config

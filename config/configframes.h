@@ -1,0 +1,100 @@
+#pragma once
+
+#include "serialport.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace qova::config {
+
+inline constexpr std::uint8_t kSetupCommand = 0x77;
+inline constexpr std::uint8_t kCalibrationCommand = 0x99;
+inline constexpr std::uint8_t kHeaderCommand = 0xDD;
+
+// The pre-send waits let the reply to the display's last poll arrive completely before
+// the drain throws it away. The answer waits are upper bounds: they end as soon as the
+// acknowledgement is queued.
+inline constexpr int kSetupPreWaitMs = 1500;
+inline constexpr int kSetupAnswerWaitMs = 1500;
+inline constexpr int kCalibrationPreWaitMs = 1000;
+inline constexpr int kCalibrationAnswerWaitMs = 2000;
+inline constexpr int kHeaderPreWaitMs = 2;
+inline constexpr int kHeaderAnswerWaitMs = 2500;
+
+// ---- Setup ------------------------------------------------------------------------
+
+// SetupFlags: bits 0-1 fuel, bit 2 always set, bit 3 always clear, bits 4-5 display
+// layout, bit 6 AFR instead of lambda, bit 7 Fahrenheit instead of Celsius.
+enum class Fuel : std::uint8_t { Lpg = 0, Petrol = 1, Cng = 2 };
+enum class DisplayLayout : std::uint8_t { Line = 0, FourPage = 1, EightPage = 2 };
+
+// PETROL, LINE, LAMBDA, C.
+inline constexpr std::uint8_t kInitialSetupFlags = 0x05;
+
+std::uint8_t WithFuel(std::uint8_t flags, Fuel fuel);
+std::uint8_t WithDisplayLayout(std::uint8_t flags, DisplayLayout layout);
+std::uint8_t WithAfr(std::uint8_t flags, bool afr);
+std::uint8_t WithFahrenheit(std::uint8_t flags, bool fahrenheit);
+
+// The engine-speed modes in the order the analyser numbers them, each with its leading blank.
+QStringList RpmModeNames();
+// Sent when no mode is selected.
+inline constexpr std::uint8_t kNoRpmMode = 0xFF;
+
+// Two decimal digits in one byte: 37 -> 0x37.
+std::uint8_t Bcd(int value);
+
+using SetupPayload = std::array<std::uint8_t, 8>;
+// Flags, mode (0 to 8, or -1 for none), then seconds, minutes, hours, day, month in BCD
+// and the year as a plain number of years since 2000.
+SetupPayload MakeSetupPayload(std::uint8_t flags, int rpmMode, const QDateTime &now);
+
+// Waits, then reads the clock, so the analyser is set to the time the frame leaves and not
+// to the time the operator pressed the button. True when the analyser acknowledged.
+bool SendSetup(link::PortState &port, std::uint8_t flags, int rpmMode, const std::function<QDateTime()> &clock);
+
+// ---- Calibration --------------------------------------------------------------------
+
+enum class Gas { Co, Co2, Hc, No };
+inline constexpr std::array<Gas, 4> kCalibrationGases = {Gas::Co, Gas::Co2, Gas::Hc, Gas::No};
+QString GasName(Gas gas);
+
+inline constexpr int kCalibrationMax = 65535;
+
+// A whole number from 0 to 65535, blanks around it allowed. Anything else, "3.50" or "-1"
+// or "70000" or an empty box, has no value: sending it as 0 or as its low 16 bits would
+// mis-calibrate the analyser.
+std::optional<std::uint16_t> ParseCalibrationValue(const QString &text);
+// What the operator reads when a box holds no such number.
+QString CalibrationRangeMessage(Gas gas);
+
+using CalibrationValues = std::array<std::uint16_t, 4>; // CO, CO2, HC, NO
+using CalibrationPayload = std::array<std::uint8_t, 8>;
+// Each value low byte first, in the order CO, CO2, HC, NO.
+CalibrationPayload MakeCalibrationPayload(const CalibrationValues &values);
+bool SendCalibration(link::PortState &port, const CalibrationValues &values);
+
+// ---- Printer header lines -----------------------------------------------------------------
+
+inline constexpr int kHeaderLineBytes = 20;
+// The edits accept a little more than the frame carries.
+inline constexpr int kHeaderEditLength = 24;
+
+// One byte per character in Windows-1252, "?" for a character it cannot hold. Composed
+// first, so an accent typed as a separate mark still becomes its single letter.
+QByteArray ToWindows1252(const QString &text);
+
+using HeaderPayload = std::array<std::uint8_t, 2 * kHeaderLineBytes>;
+// Each line cut to 20 bytes or filled with blanks; never trimmed.
+HeaderPayload MakeHeaderPayload(const QString &line1, const QString &line2);
+
+enum class HeaderResult { Sent, PortFailed, NoAcknowledge };
+// Opens the port afresh and leaves it open afterwards; nothing is written when the open fails.
+HeaderResult SendHeaderLines(link::PortState &port, const QString &line1, const QString &line2);
+
+} // namespace qova::config
