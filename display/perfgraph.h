@@ -103,7 +103,8 @@ private:
     // Replay without the repaint, for use inside a paint.
     void rebuild();
     void fillRect(int left, int top, int right, int bottom, TColor color);
-    void copyWithin(const GraphRect &source, const GraphRect &dest);    void drawLine(int x0, int y0, int x1, int y1, TColor color);
+    void copyWithin(const GraphRect &source, const GraphRect &dest);
+    void drawLine(int x0, int y0, int x1, int y1, TColor color);
 
     TGraphKind FKind = pgLine;
     TColor FForeColor = 0x008000;

@@ -21,9 +21,8 @@ TEST_P(RoundUpTest, RoundsUpToAMultipleOfTheStep)
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, RoundUpTest,
-                         testing::Values(RoundUpCase{150, 100, 200}, RoundUpCase{100, 100, 100},
-                                         RoundUpCase{0, 100, 0}, RoundUpCase{37, 0, 37}, RoundUpCase{1, 100, 100},
-                                         RoundUpCase{101, 100, 200},
+                         testing::Values(RoundUpCase{150, 100, 200}, RoundUpCase{100, 100, 100}, RoundUpCase{0, 100, 0},
+                                         RoundUpCase{37, 0, 37}, RoundUpCase{1, 100, 100}, RoundUpCase{101, 100, 200},
                                          // div truncates toward zero, so a negative value moves up past zero
                                          RoundUpCase{-150, 100, 0}, RoundUpCase{-5, 100, 100},
                                          RoundUpCase{-250, 100, -100},
@@ -58,7 +57,7 @@ TEST(GridPhase, DistanceFromTheRightEdgeToTheNextLine)
 {
     EXPECT_EQ(GridPhaseAfter(14, 100, 15), 4); // lines 14 .. 89, next 104
     EXPECT_EQ(GridPhaseAfter(4, 30, 10), 4);
-    EXPECT_EQ(GridPhaseAfter(0, 30, 10), 0); // a line would stand exactly on the edge
+    EXPECT_EQ(GridPhaseAfter(0, 30, 10), 0);  // a line would stand exactly on the edge
     EXPECT_EQ(GridPhaseAfter(35, 30, 10), 5); // no line inside at all
     EXPECT_EQ(GridPhaseAfter(-95, 30, 10), 5);
     EXPECT_EQ(FirstVisibleGridLine(-95, 10), 5);

@@ -15,8 +15,10 @@ QApplication &app()
     static int argc = 1;
     static char name[] = "test_perfgraph";
     static char *argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
+    // Never destroyed: tearing it down during static destruction, after the platform
+    // plugin is gone, crashes.
+    static auto *instance = new QApplication(argc, argv);
+    return *instance;
 }
 
 constexpr TColor kWhite = 0xFFFFFF;
