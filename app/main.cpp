@@ -1,4 +1,5 @@
 #include "devices.h"
+#include "livegraph.h"
 #include "mainwindow.h"
 #include "operator.h"
 #include "settingsfile.h"
@@ -29,6 +30,8 @@ int main(int argc, char *argv[])
 
     qova::app::TForm1 form1(state);
     form1.FormCreate(qova::app::SystemUsLocale(), QString::fromLatin1(qova::app::kPortFileName));
+    qova::display::TForm3 form3(state, &form1);
+    form1.setHandler(qova::app::TForm1::Item::Graph, [&form3] { form3.ShowModal(); });
     form1.show();
     return app.exec();
 }
