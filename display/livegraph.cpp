@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 
 namespace qova::display {
 
@@ -46,7 +47,7 @@ QLabel *valuePanel(QWidget *parent, const QString &name, const QString &text, co
     p->setPalette(pal);
     p->setFont(boldFont(fontPixels));
     p->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    p->setIndent(4);
+    p->setIndent(fontPixels > 12 ? 4 : 1);
     return p;
 }
 
@@ -56,7 +57,7 @@ QColor colorOf(TColor c)
 }
 
 constexpr int kPanel5Width = 417;
-constexpr int kPanel5Height = 71;
+constexpr int kPanel5Height = 68;
 
 } // namespace
 
@@ -92,8 +93,8 @@ void TForm3::FormCreate()
     Panel2 = valuePanel(this, QStringLiteral("Panel2"), QStringLiteral("CO2"), Qt::blue, 84, 4, 125, 40, 16);
     Panel3 = valuePanel(this, QStringLiteral("Panel3"), QStringLiteral("HC"), Qt::yellow, 128, 4, 125, 40, 16);
     Panel4 = valuePanel(this, QStringLiteral("Panel4"), QStringLiteral("O2"), Qt::green, 172, 4, 125, 40, 16);
-    Panel13 = valuePanel(this, QStringLiteral("Panel13"), QStringLiteral("NO"), QColor(0xC0, 0xC0, 0xC0), 216, 4,
-                         125, 40, 16);
+    Panel13 = valuePanel(this, QStringLiteral("Panel13"), QStringLiteral("NO"), QColor(0xC0, 0xC0, 0xC0), 216, 4, 125,
+                         40, 16);
 
     Panel12 = new QFrame(this);
     Panel12->setObjectName(QStringLiteral("Panel12"));
@@ -120,21 +121,21 @@ void TForm3::FormCreate()
     CheckBox7 = CheckBoxes[6];
     CheckBox8 = CheckBoxes[7];
 
-    // The bottom bar sits where the screen's bottom is, centred across it.
+    // The bottom bar sits near the screen's bottom, centred across it.
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
+    panel5Home_ = QPoint((screenSize.width() - kPanel5Width) / 2, screenSize.height() - 130);
     Panel5 = new QFrame(this);
     Panel5->setObjectName(QStringLiteral("Panel5"));
     Panel5->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel5->setGeometry((screenSize.width() - kPanel5Width) / 2, screenSize.height() - 130, kPanel5Width,
-                        kPanel5Height);
+    Panel5->setGeometry(QRect(panel5Home_, QSize(kPanel5Width, kPanel5Height)));
     const QColor lime = Qt::green;
-    Panel6 = valuePanel(Panel5, QStringLiteral("Panel6"), QStringLiteral("LAM"), lime, 6, 6, 102, 27, 11);
-    Panel7 = valuePanel(Panel5, QStringLiteral("Panel7"), QStringLiteral("OIL"), lime, 6, 112, 102, 27, 11);
-    Panel8 = valuePanel(Panel5, QStringLiteral("Panel8"), QStringLiteral("BATT"), lime, 6, 218, 102, 27, 11);
-    Panel9 = valuePanel(Panel5, QStringLiteral("Panel9"), QStringLiteral("RPM"), lime, 37, 6, 102, 27, 11);
-    Panel10 = valuePanel(Panel5, QStringLiteral("Panel10"), QStringLiteral("FUEL"), lime, 37, 112, 102, 27, 11);
-    Panel11 = valuePanel(Panel5, QStringLiteral("Panel11"), QStringLiteral("TTZ"), lime, 37, 218, 102, 27, 11);
+    Panel6 = valuePanel(Panel5, QStringLiteral("Panel6"), QStringLiteral("LAM"), lime, 6, 6, 104, 27, 10);
+    Panel7 = valuePanel(Panel5, QStringLiteral("Panel7"), QStringLiteral("OIL"), lime, 6, 112, 104, 27, 10);
+    Panel8 = valuePanel(Panel5, QStringLiteral("Panel8"), QStringLiteral("BATT"), lime, 6, 218, 104, 27, 10);
+    Panel9 = valuePanel(Panel5, QStringLiteral("Panel9"), QStringLiteral("RPM"), lime, 37, 6, 104, 27, 10);
+    Panel10 = valuePanel(Panel5, QStringLiteral("Panel10"), QStringLiteral("FUEL"), lime, 37, 112, 104, 27, 10);
+    Panel11 = valuePanel(Panel5, QStringLiteral("Panel11"), QStringLiteral("TTZ"), lime, 37, 218, 104, 27, 10);
     Button1 = new QPushButton(QStringLiteral("&Main Menu"), Panel5);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(330, 6, 80, 27);
@@ -154,6 +155,9 @@ void TForm3::ShowModal()
 {
     if (!FormShow())
         return;
+    // Filled to the screen first, for window managers that do not maximise dialogs.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
     setWindowState(windowState() | Qt::WindowMaximized);
     exec();
 }
@@ -289,6 +293,12 @@ void TForm3::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
     placeGraph();
+    // Where the client area is shorter or narrower than the screen (a title bar, a task
+    // bar, a window made smaller), the bar moves up or left just enough to stay whole, so
+    // "Main Menu" can always be reached.
+    const int x = std::clamp(panel5Home_.x(), 0, std::max(0, width() - kPanel5Width));
+    const int y = std::clamp(panel5Home_.y(), 0, std::max(0, height() - kPanel5Height));
+    Panel5->move(x, y);
 }
 
 void TForm3::paintEvent(QPaintEvent *)

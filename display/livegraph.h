@@ -73,6 +73,8 @@ private:
     // The link counts failed frames; this window never looks at the count.
     int FailedFrames = 0;
     bool open_ = false;
+    // Where the bottom bar stands when the client area is the whole screen.
+    QPoint panel5Home_;
 };
 
 } // namespace qova::display

@@ -43,8 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TraceCase{"O2_2090", with([](LiveReading &r) { r.O2 = 2090; }), O2, 100},
                     TraceCase{"Co_19", with([](LiveReading &r) { r.Co = 19; }), CO, 0},
                     TraceCase{"Co_150", with([](LiveReading &r) { r.Co = 150; }), CO, 7},
-                    TraceCase{"Afr1470",
-                              with([](LiveReading &r) {
+                    TraceCase{"Afr1470", with([](LiveReading &r) {
                                   r.ModeFlags = link::AfrMode;
                                   r.Efficiency = 1470;
                               }),
@@ -54,8 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TraceCase{"Rpm850", with([](LiveReading &r) { r.Rpm = 850; }), RPM, 4},
                     TraceCase{"Rpm32000", with([](LiveReading &r) { r.Rpm = 32000; }), RPM, 100},
                     // oil is plotted in tenths of degC also when the panel shows degF
-                    TraceCase{"Oil650F",
-                              with([](LiveReading &r) {
+                    TraceCase{"Oil650F", with([](LiveReading &r) {
                                   r.OilTemp = 650;
                                   r.ModeFlags = link::Fahrenheit;
                               }),

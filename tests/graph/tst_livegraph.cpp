@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -22,8 +23,7 @@ namespace {
 class ScriptedOperator final : public ui::Operator {
 public:
     QStringList messages;
-    ui::Answer message(QWidget *, const QString &, const QString &text, ui::Icon, ui::Buttons,
-                       const QString &) override
+    ui::Answer message(QWidget *, const QString &, const QString &text, ui::Icon, ui::Buttons, const QString &) override
     {
         messages << text;
         return ui::Answer::Ok;
@@ -111,6 +111,7 @@ private slots:
     void invalidFrameChangesNothing();
     void pollIntervalFollowsTheGraphWidth_data();
     void pollIntervalFollowsTheGraphWidth();
+    void bottomBarStaysReachable();
     void everyWayOutClosesThePort_data();
     void everyWayOutClosesThePort();
     void historySurvivesReopening();
@@ -327,6 +328,24 @@ void TestLiveGraph::pollIntervalFollowsTheGraphWidth()
     QVERIFY(rig.form.polling());
     // the graph keeps a column of history for each column it shows
     QCOMPARE(rig.form.PerformanceGraph1->historyCount(), rig.form.PerformanceGraph1->width() / 3 + 2);
+    rig.form.close();
+}
+
+void TestLiveGraph::bottomBarStaysReachable()
+{
+    Rig rig;
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    const QPoint home((screen.width() - 417) / 2, screen.height() - 130);
+    rig.form.show();
+    rig.form.resize(screen);
+    QCOMPARE(rig.form.Panel5->pos(), home);
+    QCOMPARE(rig.form.Panel5->width(), 417);
+    rig.form.resize(screen.width(), screen.height() - 100); // a title bar and a task bar
+    QCOMPARE(rig.form.Panel5->x(), home.x());
+    QCOMPARE(rig.form.Panel5->geometry().bottom(), screen.height() - 100 - 1);
+    rig.form.resize(300, 200);
+    QCOMPARE(rig.form.Panel5->pos(), QPoint(0, 200 - rig.form.Panel5->height()));
+    QVERIFY(rig.form.Button1->isVisibleTo(&rig.form));
     rig.form.close();
 }
 
