@@ -1,4 +1,8 @@
+#include "aboutbox.h"
+#include "commdialog.h"
+#include "companyheader.h"
 #include "devices.h"
+#include "digitalwindow.h"
 #include "livegraph.h"
 #include "mainwindow.h"
 #include "operator.h"
@@ -30,6 +34,14 @@ int main(int argc, char *argv[])
 
     qova::app::TForm1 form1(state);
     form1.FormCreate(qova::app::SystemUsLocale(), QString::fromLatin1(qova::app::kPortFileName));
+    qova::display::TForm2 form2(state, &form1);
+    qova::app::TForm4 form4(state, QString::fromLatin1(qova::app::kPortFileName), &form1, &form1);
+    qova::app::TForm5 form5(state, &form1);
+    qova::app::TForm7 form7(state, qova::app::CompanyHeaderSettings, &form1);
+    form1.setHandler(qova::app::TForm1::Item::Digital, [&form2] { form2.exec(); });
+    form1.setHandler(qova::app::TForm1::Item::Comm, [&form4] { form4.COMM1Click(); });
+    form1.setHandler(qova::app::TForm1::Item::CompanyHeader, [&form7] { form7.SERIALNO1Click(); });
+    form1.setHandler(qova::app::TForm1::Item::About, [&form5] { form5.exec(); });
     qova::display::TForm3 form3(state, &form1);
     form1.setHandler(qova::app::TForm1::Item::Graph, [&form3] { form3.ShowModal(); });
     form1.show();

@@ -1,5 +1,7 @@
 #include "graphreading.h"
 
+#include "texts.h"
+
 namespace qova::display {
 
 std::array<int, kTraceCount> GraphTraceValues(const link::LiveReading &r)
@@ -22,15 +24,14 @@ GraphPanelTexts GraphPanels(const link::LiveReading &r, bool usLocale)
     t.hc = QString::asprintf("HC:  %04d", r.Hc);
     t.o2 = QString::asprintf("O2:  %.2f", r.O2 * 0.01);
     t.no = QString::asprintf("NO:  %04d", r.Nox);
-    const link::UnitValue efficiency = link::EfficiencyValue(r);
-    t.efficiency = efficiency.alternate ? QString::asprintf("AFR      %.2f", efficiency.value)
-                                        : QString::asprintf("LAMBDA   %.3f", efficiency.value);
-    const link::UnitValue oil = link::OilTemperature(r);
-    t.oil = QString::asprintf(oil.alternate ? "OIL \u00B0F    %.1f" : "OIL \u00B0C    %.1f", oil.value);
-    t.rpm = QString::asprintf("RPM     %04d", r.Rpm);
-    t.fuel = QStringLiteral("FUEL  ") + link::FuelName(r.FuelCode, usLocale);
-    t.battery = QString::asprintf("BATTERY %%  %03d", r.Battery);
-    t.timeToZero = QString::asprintf("TIME TO ZERO %02d", r.TimeToZero);
+    // The small panels read as the digital display's do.
+    const PanelTexts shared = FormatPanelTexts(r, usLocale);
+    t.efficiency = shared[0];
+    t.oil = shared[1];
+    t.rpm = shared[2];
+    t.fuel = shared[3];
+    t.battery = shared[4];
+    t.timeToZero = shared[5];
     return t;
 }
 

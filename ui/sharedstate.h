@@ -33,6 +33,8 @@ struct SharedState {
     QString StoreFileName;
     QByteArray StoreData;
     int StoreRecordCount = 0;
+    // The company header line the report prints at its head, at most 39 characters.
+    QString CompanyHeader;
 
     // Set by the recording: the digital display hands it every valid reading while
     // Recording is true, and stops it when the display closes.

@@ -13,8 +13,7 @@ using namespace qova;
 namespace {
 class QuietOperator final : public ui::Operator {
 public:
-    ui::Answer message(QWidget *, const QString &, const QString &text, ui::Icon, ui::Buttons,
-                       const QString &) override
+    ui::Answer message(QWidget *, const QString &, const QString &text, ui::Icon, ui::Buttons, const QString &) override
     {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
         return ui::Answer::Ok;
