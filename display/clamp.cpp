@@ -1,5 +1,7 @@
 #include "clamp.h"
 
+#include <algorithm>
+
 namespace qova::display {
 
 namespace {
@@ -10,6 +12,15 @@ std::int16_t clampGas(std::int16_t value, int top, std::int16_t overRange)
     if (value > top)
         return overRange;
     return value;
+}
+
+void atMost(std::int16_t &v, std::int16_t upper)
+{
+    v = std::min(v, upper);
+}
+void within(std::int16_t &v, std::int16_t lower, std::int16_t upper)
+{
+    v = std::clamp(v, lower, upper);
 }
 } // namespace
 
@@ -25,6 +36,18 @@ void ClampForDisplay(link::LiveReading &r)
     r.Co2 = clampGas(r.Co2, 250, 999);
     r.Nox = clampGas(r.Nox, 5000, 9999);
     r.O2 = clampGas(r.O2, 2200, 9999);
+}
+
+void ClampForGraph(link::LiveReading &r)
+{
+    atMost(r.Efficiency, 2000);
+    within(r.Hc, 0, 2000);
+    within(r.Co, 0, 2000);
+    within(r.Co2, 0, 200);
+    atMost(r.Nox, 2000);
+    atMost(r.Rpm, 20000);
+    atMost(r.OilTemp, 2000);
+    within(r.O2, 0, 2000);
 }
 
 } // namespace qova::display

@@ -9,4 +9,9 @@ namespace qova::display {
 // 9.999, AFR 99.99). All bounds are inclusive; Rpm and OilTemp are left alone.
 void ClampForDisplay(link::LiveReading &reading);
 
+// The live graph's own limits, in place: every gas and engine value is held within the
+// range its trace can show, so no trace value exceeds full height (100). A value past a
+// bound becomes the bound; Efficiency, NOx, RPM and oil temperature keep their negative values.
+void ClampForGraph(link::LiveReading &reading);
+
 } // namespace qova::display
