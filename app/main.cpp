@@ -3,6 +3,8 @@
 #include "operator.h"
 #include "settingsfile.h"
 #include "singleinstance.h"
+#include "storemenu.h"
+#include "storeviewer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,6 +31,11 @@ int main(int argc, char *argv[])
 
     qova::app::TForm1 form1(state);
     form1.FormCreate(qova::app::SystemUsLocale(), QString::fromLatin1(qova::app::kPortFileName));
+    qova::store::TForm11 form11(state, &form1);
+    qova::store::StoreMenu storeMenu(state, form11, &form1);
+    form1.setHandler(qova::app::TForm1::Item::Upload, [&storeMenu] { storeMenu.UPLOAD2Click(); });
+    form1.setHandler(qova::app::TForm1::Item::View, [&storeMenu] { storeMenu.VIEW1Click(); });
+    form1.setHandler(qova::app::TForm1::Item::Export, [&storeMenu] { storeMenu.EXPORT1Click(); });
     form1.show();
     return app.exec();
 }
