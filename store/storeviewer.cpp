@@ -12,6 +12,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <algorithm>
+#include <vector>
 
 namespace qova::store {
 
@@ -113,39 +114,112 @@ int StoreTraceHeight(const std::uint8_t *record, int offset, int divisor, float 
     return static_cast<int>(v * static_cast<double>(yScale));
 }
 
-void PlotStoreTrace(QPainter &painter, const StoreGraphGeometry &g, const QByteArray &data, int recordCount, int offset,
-                    int divisor)
+namespace {
+
+// Heights of the stored numbers 0 up to the first that reaches the top of the scale, so a
+// trace over millions of records costs a table look-up a record instead of a division.
+class HeightTable {
+public:
+    HeightTable(int divisor, float yScale)
+    {
+        const int size = std::min(32768, 100 * divisor + 1);
+        heights_.resize(static_cast<std::size_t>(size));
+        std::uint8_t record[kRecordSize] = {};
+        for (int number = 0; number < size; ++number) {
+            record[0] = static_cast<std::uint8_t>(number >> 8);
+            record[1] = static_cast<std::uint8_t>(number & 0xFF);
+            heights_[static_cast<std::size_t>(number)] = StoreTraceHeight(record, 0, divisor, yScale);
+        }
+        record[0] = 0x7F;
+        record[1] = 0xFF;
+        top_ = StoreTraceHeight(record, 0, divisor, yScale);
+    }
+    int operator()(const std::uint8_t *record, int offset) const
+    {
+        const int number = StoredNumber(record, offset);
+        if (number < 0)
+            return 0;
+        return static_cast<std::size_t>(number) < heights_.size() ? heights_[static_cast<std::size_t>(number)] : top_;
+    }
+
+private:
+    std::vector<int> heights_;
+    int top_ = 0;
+};
+
+} // namespace
+
+namespace {
+
+// The lines of one trace while the records are walked: a column's lowest and highest
+// point, its last point and how many points fell on it.
+struct TraceColumns {
+    HeightTable height;
+    int offset;
+    std::vector<QLine> lines;
+    int low = 0, high = 0, last = 0;
+};
+
+} // namespace
+
+std::vector<std::vector<QLine>> StoreTraceLines(const StoreGraphGeometry &g, const QByteArray &data, int recordCount,
+                                                const std::vector<std::pair<int, int>> &traces)
 {
+    std::vector<std::vector<QLine>> result(traces.size());
     const int n = std::min(recordCount, static_cast<int>(data.size() / kRecordSize));
-    if (n <= 0)
-        return;
+    if (n <= 0 || traces.empty())
+        return result;
+    std::vector<TraceColumns> t;
+    t.reserve(traces.size());
+    for (const auto &[offset, divisor] : traces)
+        t.push_back({HeightTable(divisor, g.GraphYScale), offset, {}});
+
+    // All traces in one walk over the records, so a large file passes through the cache once.
     const auto *bytes = reinterpret_cast<const std::uint8_t *>(data.constData());
     float x = static_cast<float>(g.GraphLeft);
     int column = static_cast<int>(x);
-    int y = g.GraphBaseline - StoreTraceHeight(bytes, offset, divisor, g.GraphYScale);
-    int low = y, high = y, last = y, points = 1;
+    for (auto &c : t)
+        c.low = c.high = c.last = g.GraphBaseline - c.height(bytes, c.offset);
+    int points = 1;
     x += g.GraphXStep;
     for (int i = 1; i < n; ++i) {
+        const std::uint8_t *record = bytes + static_cast<qsizetype>(i) * kRecordSize;
         const int xi = static_cast<int>(x);
-        const int yi = g.GraphBaseline - StoreTraceHeight(bytes + static_cast<qsizetype>(i) * kRecordSize, offset,
-                                                          divisor, g.GraphYScale);
         x += g.GraphXStep;
         if (xi == column) {
-            low = std::min(low, yi);
-            high = std::max(high, yi);
-            last = yi;
+            for (auto &c : t) {
+                const int y = g.GraphBaseline - c.height(record, c.offset);
+                c.low = std::min(c.low, y);
+                c.high = std::max(c.high, y);
+                c.last = y;
+            }
             ++points;
             continue;
         }
-        if (points > 1)
-            painter.drawLine(column, low, column, high);
-        painter.drawLine(column, last, xi, yi);
+        for (auto &c : t) {
+            const int y = g.GraphBaseline - c.height(record, c.offset);
+            if (points > 1)
+                c.lines.emplace_back(column, c.low, column, c.high);
+            c.lines.emplace_back(column, c.last, xi, y);
+            c.low = c.high = c.last = y;
+        }
         column = xi;
-        low = high = last = yi;
         points = 1;
     }
-    if (points > 1)
-        painter.drawLine(column, low, column, high);
+    for (std::size_t k = 0; k < t.size(); ++k) {
+        if (points > 1)
+            t[k].lines.emplace_back(column, t[k].low, column, t[k].high);
+        result[k] = std::move(t[k].lines);
+    }
+    return result;
+}
+
+void PlotStoreTrace(QPainter &painter, const StoreGraphGeometry &g, const QByteArray &data, int recordCount, int offset,
+                    int divisor)
+{
+    const auto lines = StoreTraceLines(g, data, recordCount, {{offset, divisor}});
+    for (const QLine &line : lines[0])
+        painter.drawLine(line);
 }
 
 void PlotStoreTracePlain(QPainter &painter, const StoreGraphGeometry &g, const QByteArray &data, int recordCount,
@@ -312,12 +386,20 @@ void TForm11::DrawStoreGraph(QPainter &painter)
     textAt(g.L + 11 * g.xTick - (g.L / 2 + 8), g.B - 8, QStringLiteral("%Time"));
 
     painter.setBackgroundMode(Qt::TransparentMode);
+    std::vector<std::pair<int, int>> traces;
+    std::vector<QRgb> colours;
     for (std::size_t i = 0; i < kStoreTraces.size(); ++i) {
-        if (!CheckBoxes[i]->isChecked())
-            continue;
-        painter.setPen(QPen(QColor::fromRgb(kStoreTraces[i].colour)));
-        PlotStoreTrace(painter, g, state_.StoreData, state_.StoreRecordCount, kStoreTraces[i].offset,
-                       kStoreTraces[i].divisor);
+        if (CheckBoxes[i]->isChecked()) {
+            traces.emplace_back(kStoreTraces[i].offset, kStoreTraces[i].divisor);
+            colours.push_back(kStoreTraces[i].colour);
+        }
+    }
+    // Later traces are drawn over earlier ones, in the order of the table.
+    const auto lines = StoreTraceLines(g, state_.StoreData, state_.StoreRecordCount, traces);
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        painter.setPen(QPen(QColor::fromRgb(colours[k])));
+        for (const QLine &line : lines[k])
+            painter.drawLine(line);
     }
 }
 

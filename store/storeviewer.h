@@ -5,8 +5,11 @@
 #include <QAbstractListModel>
 #include <QByteArray>
 #include <QDialog>
+#include <QLine>
 #include <QStyledItemDelegate>
 #include <array>
+#include <utility>
+#include <vector>
 
 class QCheckBox;
 class QFrame;
@@ -69,6 +72,10 @@ int StoreTraceHeight(const std::uint8_t *record, int offset, int divisor, float 
 // join it to its neighbours: the same pixels as the line through every point.
 void PlotStoreTrace(QPainter &painter, const StoreGraphGeometry &g, const QByteArray &data, int recordCount, int offset,
                     int divisor);
+// The lines PlotStoreTrace draws, for several traces (offset, divisor) in one walk over
+// the records.
+std::vector<std::vector<QLine>> StoreTraceLines(const StoreGraphGeometry &g, const QByteArray &data, int recordCount,
+                                                const std::vector<std::pair<int, int>> &traces);
 // The line through every point, one segment per record.
 void PlotStoreTracePlain(QPainter &painter, const StoreGraphGeometry &g, const QByteArray &data, int recordCount,
                          int offset, int divisor);
