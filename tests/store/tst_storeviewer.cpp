@@ -7,7 +7,9 @@
 #include "storemenu.h"
 #include "storeviewer.h"
 #include "uploadanalyser.h"
+#include "uploadprogress.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QListView>
@@ -130,6 +132,7 @@ private slots:
     void uploadOpensTheViewer();
     void uploadFailureShowsTheMessage_data();
     void uploadFailureShowsTheMessage();
+    void progressWindowDuringTheUpload();
     void exportMessage();
     void mainMenuReleasesTheData();
     void printsTheWindow();
@@ -414,6 +417,57 @@ void TestStoreViewer::uploadFailureShowsTheMessage()
     rig.menu.UPLOAD2Click();
     QCOMPARE(rig.op.messages, QStringList{expected.contains(QLatin1String("%1")) ? expected.arg(path) : expected});
     QCOMPARE(rig.shown, 0);
+}
+
+namespace {
+// Looks at the screen each time the workstation sends a byte to the analyser.
+class WatchingAnalyser final : public sim::Analyser {
+public:
+    explicit WatchingAnalyser(std::vector<std::uint8_t> store) : inner_(std::move(store), 100) {}
+    std::vector<std::uint8_t> receive(std::uint8_t byte, std::int64_t nowMs) override
+    {
+        store::UploadProgressWindow *window = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *p = qobject_cast<store::UploadProgressWindow *>(w); p != nullptr && p->isVisible())
+                window = p;
+        seen << QStringLiteral("%1:%2:%3")
+                    .arg(QChar(byte))
+                    .arg(window != nullptr ? window->Received->text() : QStringLiteral("-"))
+                    .arg(QApplication::overrideCursor() != nullptr ? QStringLiteral("busy") : QStringLiteral("idle"));
+        if (window != nullptr && shot.isNull())
+            shot = window->grab().toImage();
+        return inner_.receive(byte, nowMs);
+    }
+    QStringList seen;
+    QImage shot;
+
+private:
+    test::UploadAnalyser inner_;
+};
+} // namespace
+
+void TestStoreViewer::progressWindowDuringTheUpload()
+{
+    Rig rig;
+    WatchingAnalyser *watcher = nullptr;
+    rig.state.port.factory = [&](int) -> std::unique_ptr<link::ByteDevice> {
+        auto model = std::make_unique<WatchingAnalyser>(test::SampleStore(10)); // 300 bytes in blocks of 100
+        watcher = model.get();
+        return std::make_unique<sim::SimDevice>(rig.clock, std::move(model));
+    };
+    rig.op.files = {rig.path("MAY.QVS")};
+    QCOMPARE(rig.menu.UploadStoredTests(), QString());
+    QVERIFY(watcher != nullptr);
+    // "D" goes out before the window and the busy cursor; at each reply the window shows
+    // the bytes of the blocks before.
+    QCOMPARE(watcher->seen, (QStringList{QStringLiteral("D:-:idle"), QStringLiteral("O:0:busy"),
+                                         QStringLiteral("O:100:busy"), QStringLiteral("O:200:busy")}));
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    for (QWidget *w : QApplication::topLevelWidgets())
+        QVERIFY(w->objectName() != QLatin1String("UploadProgress") || !w->isVisible());
+    const QByteArray dir = qgetenv("QOVA_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        QVERIFY(watcher->shot.save(QString::fromLocal8Bit(dir) + QStringLiteral("/upload-progress.png")));
 }
 
 void TestStoreViewer::exportMessage()
