@@ -7,10 +7,12 @@ namespace qova::app {
 
 link::DeviceFactory ProgramDevices(link::Pause &pause)
 {
-    return [&pause](int portNumber) -> std::unique_ptr<link::ByteDevice> {
+    // One simulated analyser for the whole run: reopening the port does not restart it.
+    std::shared_ptr<sim::Analyser> demo = sim::MakeDemoAnalyser();
+    return [&pause, demo](int portNumber) -> std::unique_ptr<link::ByteDevice> {
         const QString name = link::PortDeviceName(portNumber);
         if (name == QLatin1String("demo"))
-            return sim::MakeDemoDevice(pause);
+            return sim::MakeDemoDevice(pause, demo);
         return std::make_unique<link::QSerialDevice>(name);
     };
 }

@@ -19,10 +19,27 @@ QString PortDeviceName(int portNumber)
 QSerialDevice::QSerialDevice(QString name) : name_(std::move(name))
 {
     port_.setPortName(name_);
+    // The port's own notifier reads whenever the event loop runs, so a vanished device
+    // also raises its errors between exchanges, when no read of ours would see them,
+    // and keeps raising them at full speed. Close it then too; the close is queued so
+    // the port is not torn down inside its own notification.
+    QObject::connect(&port_, &QSerialPort::errorOccurred, &port_, [this](QSerialPort::SerialPortError e) {
+        if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError || !port_.isOpen())
+            return;
+        const int opening = openings_;
+        QMetaObject::invokeMethod(
+            &port_,
+            [this, opening] {
+                if (opening == openings_ && port_.isOpen())
+                    checkHealthy();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 bool QSerialDevice::openDevice()
 {
+    ++openings_;
     if (!port_.open(QIODevice::ReadWrite)) {
         error_ = port_.errorString();
         port_.clearError();

@@ -36,6 +36,7 @@ private:
 
     QString name_;
     QString error_;
+    int openings_ = 0; // tells a queued close which opening it was meant for
     QSerialPort port_;
 };
 

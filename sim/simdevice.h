@@ -11,38 +11,62 @@ namespace qova::sim {
 
 // The analyser on an imaginary line: what it answers reaches the reader no sooner
 // than a 9600-baud line would deliver it (about 1.04 ms a byte), when paced.
+// An analyser that vanishes closes the device, as a real port does on a read error.
 class SimDevice final : public link::ByteDevice {
 public:
-    SimDevice(link::Pause &clock, std::unique_ptr<Analyser> analyser, bool paced = true);
+    SimDevice(link::Pause &clock, std::shared_ptr<Analyser> analyser, bool paced = true);
+
+    struct Received {
+        std::uint8_t byte;
+        std::int64_t atMs;
+    };
 
     bool openDevice() override;
     bool setLineSettings() override { return open_; }
     bool setTimeouts() override { return open_; }
     bool setQueues() override { return open_; }
-    void close() override { open_ = false; }
+    void close() override;
     bool isOpen() const override { return open_; }
     bool writeByte(std::uint8_t byte) override;
     std::optional<std::uint8_t> readByte() override;
     std::size_t queuedBytes() override;
     QString deviceName() const override { return QStringLiteral("demo"); }
-    QString errorString() const override { return {}; }
+    QString errorString() const override { return error_; }
 
     Analyser &analyser() { return *analyser_; }
+    void setPaced(bool paced) { paced_ = paced; }
+    // Every byte the analyser received through this device, with the time it came.
+    const std::vector<Received> &received() const { return received_; }
+
+    static constexpr double kByteMs = 10.0 * 1000.0 / 9600.0; // start, 8 data, stop bit
+    // What the line holds for the reader before it loses bytes, as a driver queue does.
+    static constexpr std::size_t kInputQueueBytes = 4096;
 
 private:
     struct Pending {
         std::uint8_t byte;
         double arrivesAtMs;
     };
+    bool stillThere();
+    void send(const std::vector<std::uint8_t> &bytes, std::int64_t nowMs);
+    void addNoise(const std::vector<std::uint8_t> &bytes, std::int64_t nowMs);
+
     link::Pause &clock_;
-    std::unique_ptr<Analyser> analyser_;
+    std::shared_ptr<Analyser> analyser_;
     bool paced_;
     bool open_ = false;
+    QString error_;
     std::deque<Pending> pending_;
     double lineFreeAtMs_ = 0;
+    double lastNoiseMs_ = 0;
+    std::vector<Received> received_;
 };
 
-// The built-in analyser the program talks to when a port is set to "demo".
+// The analyser the program's "demo" port talks to. One model serves every opening of
+// the port, so reopening it does not switch the analyser off and on again.
+std::shared_ptr<Analyser> MakeDemoAnalyser();
+std::unique_ptr<link::ByteDevice> MakeDemoDevice(link::Pause &clock, std::shared_ptr<Analyser> analyser);
+// A device with an analyser of its own.
 std::unique_ptr<link::ByteDevice> MakeDemoDevice(link::Pause &clock);
 
 } // namespace qova::sim

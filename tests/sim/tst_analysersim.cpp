@@ -1,0 +1,180 @@
+#include "frame.h"
+#include "livereading.h"
+#include "qserialdevice.h"
+#include "serialport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <ctime>
+#include <memory>
+
+using namespace qova;
+
+namespace {
+// The simulator program, started and stopped with the test.
+class SimProcess {
+public:
+    explicit SimProcess(QStringList arguments)
+    {
+        process_.setProgram(QStringLiteral(QOVA_ANALYSER_SIM));
+        process_.setArguments(arguments << QStringLiteral("--quiet"));
+        process_.start();
+        if (process_.waitForStarted(5000) && process_.waitForReadyRead(5000))
+            path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+    }
+    ~SimProcess()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(3000))
+                process_.kill();
+        }
+    }
+    QString path() const { return path_; }
+    QProcess &process() { return process_; }
+
+private:
+    QProcess process_;
+    QString path_;
+};
+
+double cpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+} // namespace
+
+class AnalyserSimTest : public QObject {
+    Q_OBJECT
+
+private:
+    link::ThreadPause pause_;
+    QString devicePath_;
+    link::PortState port_{[this](int) { return std::make_unique<link::QSerialDevice>(devicePath_); }, pause_};
+    int failed_ = 0;
+
+    bool pollOnce(link::LiveReading &r)
+    {
+        link::RequestReading(port_);
+        pause_.sleepMs(100);
+        return link::ReadLiveFrame(port_, r, failed_);
+    }
+
+private slots:
+    void init()
+    {
+        link::ClosePort(port_);
+        port_.PortHandle.reset();
+    }
+
+    void pollOverThePseudoTerminal()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("received.log"));
+        SimProcess sim({QStringLiteral("--log"), log, QStringLiteral("--seed"), QStringLiteral("3")});
+        QVERIFY2(sim.path().startsWith(QStringLiteral("/dev/")), qPrintable(sim.path()));
+        devicePath_ = sim.path();
+        port_.PortOpen = link::OpenPort(port_);
+        QVERIFY2(port_.PortOpen, qPrintable(port_.lastError));
+        QVERIFY(port_.handleValid());
+
+        link::LiveReading r;
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(pollOnce(r), qPrintable(QStringLiteral("cycle %1").arg(i)));
+        QVERIFY(r.StatusA & link::PowerUpCountdown);
+        QCOMPARE(r.FuelCode, std::uint8_t(1));
+
+        // A command frame goes through and is acknowledged.
+        const std::vector<std::uint8_t> values{0x5E, 0x01, 0x64, 0x05, 0x98, 0x08, 0xE8, 0x03};
+        QVERIFY(link::SendCommandFrame(port_, 0x99, values, 10, 300));
+
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QVERIFY(lines.size() >= 3 + 11);
+        QVERIFY(lines.first().endsWith(" 0x11"));
+        QVERIFY(lines.at(3).endsWith(" 0x99"));
+    }
+
+    void unplugClosesTheDeviceAndANewOpenWorks()
+    {
+        {
+            SimProcess sim({QStringLiteral("--unplug-after"), QStringLiteral("1000")});
+            QVERIFY(!sim.path().isEmpty());
+            devicePath_ = sim.path();
+            port_.PortOpen = link::OpenPort(port_);
+            QVERIFY2(port_.PortOpen, qPrintable(port_.lastError));
+            link::LiveReading r;
+            QVERIFY(pollOnce(r));
+
+            QVERIFY(sim.process().waitForFinished(3000));
+            QCOMPARE(sim.process().exitStatus(), QProcess::NormalExit);
+            QVERIFY(!pollOnce(r));
+            QVERIFY(!port_.PortHandle->isOpen());
+            QVERIFY(!port_.PortHandle->errorString().isEmpty());
+
+            // No byte and no spinning: reads return at once, and the event loop idles.
+            QElapsedTimer timer;
+            timer.start();
+            for (int i = 0; i < 200; ++i)
+                link::ReadByte(port_);
+            QCOMPARE(port_.BytesRead, 0u);
+            QVERIFY(timer.elapsed() < 100);
+            const double cpuBefore = cpuMs();
+            QTest::qWait(300);
+            QVERIFY2(cpuMs() - cpuBefore < 50, qPrintable(QString::number(cpuMs() - cpuBefore)));
+        }
+
+        SimProcess again({});
+        QVERIFY(!again.path().isEmpty());
+        devicePath_ = again.path();
+        port_.PortOpen = link::OpenPort(port_);
+        QVERIFY2(port_.PortOpen, qPrintable(port_.lastError));
+        link::LiveReading r;
+        QVERIFY(pollOnce(r));
+    }
+
+    // The adapter goes while the program only waits in its event loop, between
+    // exchanges or behind a prompt: the port must not keep the loop spinning.
+    void unplugBetweenExchangesDoesNotSpin()
+    {
+        SimProcess sim({QStringLiteral("--unplug-after"), QStringLiteral("1000")});
+        QVERIFY(!sim.path().isEmpty());
+        devicePath_ = sim.path();
+        port_.PortOpen = link::OpenPort(port_);
+        QVERIFY2(port_.PortOpen, qPrintable(port_.lastError));
+        link::LiveReading r;
+        QVERIFY(pollOnce(r));
+        QVERIFY(sim.process().waitForFinished(3000));
+
+        const double cpuBefore = cpuMs();
+        QTest::qWait(300);
+        const double spent = cpuMs() - cpuBefore;
+        QVERIFY2(spent < 50, qPrintable(QStringLiteral("%1 ms of CPU in 300 ms").arg(spent)));
+        QVERIFY(!port_.PortHandle->isOpen());
+    }
+
+    void stopsCleanlyOnSignals()
+    {
+        for (const char *how : {"terminate", "interrupt"}) {
+            SimProcess sim({});
+            QVERIFY(!sim.path().isEmpty());
+            if (QByteArray(how) == "terminate")
+                sim.process().terminate();
+            else
+                ::kill(static_cast<pid_t>(sim.process().processId()), SIGINT);
+            QVERIFY(sim.process().waitForFinished(3000));
+            QCOMPARE(sim.process().exitStatus(), QProcess::NormalExit);
+            QCOMPARE(sim.process().exitCode(), 0);
+            QVERIFY(!QFile::exists(sim.path())); // the terminal went with it
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(AnalyserSimTest)
+#include "tst_analysersim.moc"
