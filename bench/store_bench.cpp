@@ -1,4 +1,6 @@
+#include "demoanalyser.h"
 #include "pause.h"
+#include "qserialdevice.h"
 #include "simdevice.h"
 #include "storedtest.h"
 #include "storefile.h"
@@ -184,6 +186,73 @@ void BM_UploadFullStore(benchmark::State &state)
         (1400.0 + 410.0 * 32) / (static_cast<double>(analyser->bytesSent()) * 10.0 * 1000.0 / 9600.0);
 }
 BENCHMARK(BM_UploadFullStore)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The same against the simulated analyser's own model, 265 stored tests (7950 bytes) in
+// blocks of varying length, in process at 9600 baud and in real time.
+void BM_UploadSimulatorStore(benchmark::State &state)
+{
+    link::ThreadPause clock;
+    QTemporaryDir dir;
+    double ratio = 0, fixed = 0;
+    for (auto _ : state) {
+        sim::DemoOptions options;
+        options.storedTests = 265;
+        auto analyser = std::make_shared<sim::DemoAnalyser>(options);
+        link::PortState port([&](int) { return std::make_unique<sim::SimDevice>(clock, analyser); }, clock);
+        QString name;
+        store::UploadHooks hooks;
+        hooks.chooseFile = [&] { return dir.filePath(QStringLiteral("SIM.QVS")); };
+        const std::int64_t start = clock.nowMs();
+        if (!store::UploadStoredTests(port, name, hooks).isEmpty())
+            state.SkipWithError("upload failed");
+        const double wire = (2.0 + static_cast<double>(analyser->store().size()) + 3.0 * analyser->blocksSent()) *
+                            10.0 * 1000.0 / 9600.0;
+        ratio = static_cast<double>(clock.nowMs() - start) / wire;
+        fixed = (1400.0 + 410.0 * analyser->blocksSent()) / wire;
+        state.counters["blocks"] = analyser->blocksSent();
+    }
+    state.counters["ratio"] = ratio;
+    state.counters["fixed_waits_ratio"] = fixed;
+}
+BENCHMARK(BM_UploadSimulatorStore)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Over a real serial line: QOVA_UPLOAD_PORT names a device (the pseudo-terminal that
+// qova-analyser-sim prints). Reports the time only; the program's store size is its own.
+void BM_UploadOverSerialDevice(benchmark::State &state)
+{
+    const QString device = qEnvironmentVariable("QOVA_UPLOAD_PORT");
+    if (device.isEmpty()) {
+        state.SkipWithError("QOVA_UPLOAD_PORT not set");
+        for (auto _ : state) {
+        }
+        return;
+    }
+    // As in the program: the serial port takes in what arrives while the event loop runs.
+    link::EventLoopPause clock;
+    QTemporaryDir dir;
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        link::PortState port([&](int) { return std::make_unique<link::QSerialDevice>(device); }, clock);
+        QString name;
+        store::UploadHooks hooks;
+        hooks.chooseFile = [&] { return dir.filePath(QStringLiteral("PTY.QVS")); };
+        int blocks = 0;
+        hooks.progress = [&](const store::UploadProgress &p) {
+            blocks = p.accepted + p.rejected;
+            bytes = p.bytes;
+        };
+        const std::int64_t start = clock.nowMs();
+        const QString message = store::UploadStoredTests(port, name, hooks);
+        if (!message.isEmpty())
+            state.SkipWithError(message.toStdString().c_str());
+        const double wire = (2.0 + static_cast<double>(bytes) + 3.0 * blocks) * 10.0 * 1000.0 / 9600.0;
+        state.counters["ratio"] = static_cast<double>(clock.nowMs() - start) / wire;
+        state.counters["fixed_waits_ratio"] = (1400.0 + 410.0 * blocks) / wire;
+        state.counters["blocks"] = blocks;
+    }
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_UploadOverSerialDevice)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 

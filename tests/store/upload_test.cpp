@@ -1,3 +1,4 @@
+#include "demoanalyser.h"
 #include "fakedevice.h"
 #include "simdevice.h"
 #include "upload.h"
@@ -352,5 +353,47 @@ TEST(Upload, PacedByTheAnalyserNotByTheWaits)
     const double fixedWaits = 1400.0 + 410.0 * 32;
     EXPECT_GT(fixedWaits / wire, 1.5);
 }
+
+// The simulated analyser with a full store (265 tests, 7950 bytes) in blocks of varying
+// length: the whole store arrives, and the upload takes little more than its bytes on the line.
+struct DemoCase {
+    const char *name;
+    int badBlockEvery;
+    QString message;
+};
+
+class UploadFromTheSimulator : public testing::TestWithParam<DemoCase> {};
+
+TEST_P(UploadFromTheSimulator, WholeStoreAtTheLinesPace)
+{
+    link::VirtualPause clock;
+    sim::DemoOptions options;
+    options.storedTests = 265;
+    options.faults.badBlockEvery = GetParam().badBlockEvery;
+    auto analyser = std::make_shared<sim::DemoAnalyser>(options);
+    link::PortState port([&](int) { return std::make_unique<sim::SimDevice>(clock, analyser); }, clock);
+    QTemporaryDir dir;
+    QString name;
+    store::UploadHooks hooks;
+    hooks.chooseFile = [&] { return dir.filePath(QStringLiteral("SIM.QVS")); };
+    const std::int64_t start = clock.nowMs();
+    ASSERT_EQ(store::UploadStoredTests(port, name, hooks).toStdString(), GetParam().message.toStdString());
+    if (!GetParam().message.isEmpty()) {
+        EXPECT_FALSE(QFile::exists(name));
+        return;
+    }
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray data = file.readAll();
+    ASSERT_EQ(data.size(), 7950);
+    EXPECT_EQ(data, QByteArray(reinterpret_cast<const char *>(analyser->store().data()), 7950));
+    const double wire = (2.0 + 7950 + 3.0 * analyser->blocksSent()) * 10.0 * 1000.0 / 9600.0;
+    const double elapsed = static_cast<double>(clock.nowMs() - start);
+    EXPECT_LE(elapsed / wire, 1.10) << "elapsed " << elapsed << " ms, wire " << wire << " ms";
+}
+
+INSTANTIATE_TEST_SUITE_P(Simulator, UploadFromTheSimulator,
+                         testing::Values(DemoCase{"Clean", 0, {}}, DemoCase{"BadBlocks", 2, store::kDataError}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
