@@ -1,3 +1,4 @@
+#include "demoanalyser.h"
 #include "operator.h"
 #include "pause.h"
 #include "printing.h"
@@ -517,6 +518,11 @@ void TestStoreViewer::printsTheWindow()
 void TestStoreViewer::screenshotOfAnUpload()
 {
     Rig rig;
+    // The simulated analyser itself, with its store cut into blocks of its own choosing.
+    sim::DemoOptions options;
+    options.storedTests = 120;
+    auto analyser = std::make_shared<sim::DemoAnalyser>(options);
+    rig.state.port.factory = [&](int) { return std::make_unique<sim::SimDevice>(rig.clock, analyser); };
     rig.op.files = {rig.path("MAY.QVS")};
     rig.menu.UPLOAD2Click();
     QCOMPARE(rig.shown, 1);
@@ -524,6 +530,7 @@ void TestStoreViewer::screenshotOfAnUpload()
     rig.viewer.ListBox1->setCurrentIndex(rig.viewer.model()->index(2));
     const QImage image = rig.viewer.grab().toImage();
     QCOMPARE(image.size(), QSize(1000, 700));
+    QCOMPARE(rig.state.StoreData, QByteArray(reinterpret_cast<const char *>(analyser->store().data()), 120 * 30));
     const QByteArray dir = qgetenv("QOVA_SCREENSHOT_DIR");
     if (!dir.isEmpty())
         QVERIFY(image.save(QString::fromLocal8Bit(dir) + QStringLiteral("/viewer.png")));
