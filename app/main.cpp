@@ -15,6 +15,8 @@
 #include "settingsfile.h"
 #include "setupdialog.h"
 #include "singleinstance.h"
+#include "storemenu.h"
+#include "storeviewer.h"
 #include "vehicledialog.h"
 
 #include <QApplication>
@@ -58,12 +60,17 @@ int main(int argc, char *argv[])
     qova::report::TForm8 form8(&form2);
     qova::config::TSETUP setup(state, &form2);
     qova::config::TForm10 form10(state, &form2);
+    qova::store::TForm11 form11(state, &form1);
+    qova::store::StoreMenu storeMenu(state, form11, &form1);
     qova::report::TForm12 form12(state, &form2);
     qova::report::Recorder recorder(state);
 
     form1.setHandler(TForm1::Item::Header, [&form6] { form6.exec(); });
     form1.setHandler(TForm1::Item::Digital, [&form2] { form2.exec(); });
     form1.setHandler(TForm1::Item::Graph, [&form3] { form3.ShowModal(); });
+    form1.setHandler(TForm1::Item::Upload, [&storeMenu] { storeMenu.UPLOAD2Click(); });
+    form1.setHandler(TForm1::Item::View, [&storeMenu] { storeMenu.VIEW1Click(); });
+    form1.setHandler(TForm1::Item::Export, [&storeMenu] { storeMenu.EXPORT1Click(); });
     form1.setHandler(TForm1::Item::Comm, [&form4] { form4.COMM1Click(); });
     form1.setHandler(TForm1::Item::PrinterSetup, [&] { printing.printerSetup(&form1); });
     form1.setHandler(TForm1::Item::CompanyHeader, [&form7] { form7.SERIALNO1Click(); });

@@ -132,11 +132,11 @@ std::size_t QSerialDevice::queuedBytes()
 {
     if (!port_.isOpen())
         return 0;
-    if (port_.bytesAvailable() == 0) {
-        port_.waitForReadyRead(0);
-        if (!checkHealthy())
-            return 0;
-    }
+    // Always ask the driver: a wait for a whole block must see bytes that arrived after
+    // the first, even when nothing runs the event loop meanwhile.
+    port_.waitForReadyRead(0);
+    if (!checkHealthy())
+        return 0;
     return static_cast<std::size_t>(port_.bytesAvailable());
 }
 

@@ -1,0 +1,173 @@
+#include "storefile.h"
+
+#include "storedtest.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cstdint>
+#include <cstring>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace qova::store {
+
+std::unique_ptr<QSaveFile> MakeSaveFile(const QString &path)
+{
+    return std::make_unique<QSaveFile>(path);
+}
+
+bool WriteAll(QIODevice &device, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const qint64 n = device.write(data, size);
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+namespace {
+
+// A buffer for a large file, backed by huge pages where the system offers them: filling
+// tens of megabytes of fresh memory otherwise costs a page fault every 4 KiB, more than
+// the read itself.
+QByteArray fileBuffer(qint64 size)
+{
+    QByteArray bytes(static_cast<qsizetype>(size), Qt::Uninitialized);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t kHugePage = 2u << 20;
+    if (size >= static_cast<qint64>(4 * kHugePage)) {
+        const auto begin = reinterpret_cast<std::uintptr_t>(bytes.data());
+        const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+        const std::uintptr_t end = (begin + static_cast<std::uintptr_t>(size)) & ~(kHugePage - 1);
+        if (end > first)
+            madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE); // advice only
+    }
+#endif
+    return bytes;
+}
+
+// The whole data file, or a message. A file that shrinks while it is read counts only
+// what could be read; nothing past what was read is ever looked at.
+QString readDataFile(const QString &path, QByteArray &data)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return kCanNotOpenFile + path;
+    const qint64 size = file.size();
+    if (size < kRecordSize)
+        return kNoDataInFile + path;
+    QByteArray bytes = fileBuffer(size);
+    const qint64 got = file.read(bytes.data(), size);
+    if (got < kRecordSize)
+        return kNoDataInFile + path;
+    bytes.truncate(static_cast<qsizetype>(got));
+    data = std::move(bytes);
+    return {};
+}
+
+const char kLineEnd[] = "\r\n";
+
+} // namespace
+
+QString LoadStoredTests(QString &StoreFileName, QByteArray &StoreData, int &StoreRecordCount,
+                        const ChooseFile &chooseFile)
+{
+    if (StoreFileName.isEmpty()) {
+        const QString chosen = chooseFile ? chooseFile() : QString();
+        if (chosen.isEmpty())
+            return kUserCanceled;
+        StoreFileName = chosen;
+    }
+    QByteArray data;
+    if (QString message = readDataFile(StoreFileName, data); !message.isEmpty())
+        return message;
+    StoreRecordCount = static_cast<int>(data.size() / kRecordSize);
+    StoreData = std::move(data);
+    return {};
+}
+
+QString ExportPathFor(const QString &dataPath)
+{
+    return dataPath.chopped(std::min<qsizetype>(3, dataPath.size())) + QStringLiteral("txt");
+}
+
+QByteArray StoredTestsText(const QByteArray &data, int currentYear)
+{
+    const qsizetype records = data.size() / kRecordSize;
+    QByteArray text;
+    text.resize(static_cast<qsizetype>(sizeof kExportHeader + 4 + records * (kMaxRowLength + 2)));
+    char *p = text.data();
+    std::memcpy(p, kExportHeader, sizeof kExportHeader - 1);
+    p += sizeof kExportHeader - 1;
+    std::memcpy(p, "\r\n\r\n", 4);
+    p += 4;
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(data.constData());
+    for (qsizetype i = 0; i < records; ++i) {
+        p += FormatStoredTestRow(bytes + i * kRecordSize, currentYear, p);
+        *p++ = '\r';
+        *p++ = '\n';
+    }
+    text.truncate(p - text.constData());
+    return text;
+}
+
+QString ExportStoredFile(const QString &dataPath, int currentYear, const SaveFileFactory &makeFile)
+{
+    QByteArray data;
+    if (QString message = readDataFile(dataPath, data); !message.isEmpty())
+        return message;
+
+    const QString textPath = ExportPathFor(dataPath);
+    // A data file named *.txt would be replaced by its own text form.
+    if (dataPath.endsWith(QStringLiteral("txt"), Qt::CaseInsensitive) ||
+        QFileInfo(textPath).canonicalFilePath() == QFileInfo(dataPath).canonicalFilePath())
+        return kExportOntoData + dataPath;
+
+    std::unique_ptr<QSaveFile> file = makeFile(textPath);
+    if (!file->open(QIODevice::WriteOnly))
+        return kCanNotOpenFile + textPath;
+
+    // Rows are formatted into a buffer of a few hundred kilobytes at a time, so a file of
+    // millions of records needs neither its whole text in memory nor a write per row.
+    constexpr qsizetype kChunkRows = 4096;
+    std::unique_ptr<char[]> chunk(new char[kChunkRows * (kMaxRowLength + 2) + sizeof kExportHeader + 4]);
+    char *p = chunk.get();
+    std::memcpy(p, kExportHeader, sizeof kExportHeader - 1);
+    p += sizeof kExportHeader - 1;
+    std::memcpy(p, "\r\n\r\n", 4);
+    p += 4;
+    const qsizetype records = data.size() / kRecordSize;
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(data.constData());
+    bool written = true;
+    for (qsizetype i = 0; i < records && written; i += kChunkRows) {
+        const qsizetype end = std::min(records, i + kChunkRows);
+        for (qsizetype r = i; r < end; ++r) {
+            p += FormatStoredTestRow(bytes + r * kRecordSize, currentYear, p);
+            std::memcpy(p, kLineEnd, 2);
+            p += 2;
+        }
+        written = WriteAll(*file, chunk.get(), p - chunk.get());
+        p = chunk.get();
+    }
+    if (!written || !file->commit()) {
+        file->cancelWriting();
+        return kCanNotWriteFile + textPath;
+    }
+    return QStringLiteral("done  ") + QFileInfo(dataPath).fileName() + QStringLiteral("---> ") +
+           QFileInfo(textPath).fileName();
+}
+
+QString ExportStoredTests(const ChooseFile &chooseFile, int currentYear, const SaveFileFactory &makeFile)
+{
+    const QString chosen = chooseFile ? chooseFile() : QString();
+    if (chosen.isEmpty())
+        return kUserCanceled;
+    return ExportStoredFile(chosen, currentYear, makeFile);
+}
+
+} // namespace qova::store

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSaveFile>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace qova::store {
+
+// Asks the operator for a file; the chosen path, or empty when cancelled.
+using ChooseFile = std::function<QString()>;
+// Makes the file a save goes through. Tests hand in one that runs out of room.
+using SaveFileFactory = std::function<std::unique_ptr<QSaveFile>(const QString &path)>;
+std::unique_ptr<QSaveFile> MakeSaveFile(const QString &path);
+
+// A device may take fewer bytes than offered without reporting an error (a full disk
+// under QSaveFile does), so every write's count is checked. False at the first short one.
+bool WriteAll(QIODevice &device, const char *data, qint64 size);
+
+inline const QString kUserCanceled = QStringLiteral("user Canceled");
+inline const QString kCanNotOpenFile = QStringLiteral("Can not open file ");
+inline const QString kNoDataInFile = QStringLiteral("No data in file ");
+inline const QString kCanNotWriteFile = QStringLiteral("Can not write file ");
+inline const QString kExportOntoData = QStringLiteral("Can not export onto the data file ");
+
+// The viewer's column header over the list.
+inline const QString kListHeader = QStringLiteral("  Date      time    HC  CO   CO2  O2   NO  RPM  OIL");
+// The export's first line, without its line end.
+inline constexpr char kExportHeader[] = "Date        time     HC    CO  CO2  O2   NO   RPM  OIL ";
+
+// Reads the data file named in StoreFileName, asking for one first when the name is empty.
+// On success StoreData holds the file and StoreRecordCount its whole records; a trailing
+// partial record stays in StoreData but is never counted. On failure the message, and
+// StoreData and StoreRecordCount are as they were.
+QString LoadStoredTests(QString &StoreFileName, QByteArray &StoreData, int &StoreRecordCount,
+                        const ChooseFile &chooseFile);
+
+// The text file's path: the data file's with its last three characters made "txt".
+QString ExportPathFor(const QString &dataPath);
+
+// Asks for a data file and writes its text form beside it. Always returns a message:
+// "done  MAY.QVS---> MAY.txt" on success. Rows are dated in `currentYear`.
+QString ExportStoredTests(const ChooseFile &chooseFile, int currentYear,
+                          const SaveFileFactory &makeFile = MakeSaveFile);
+// The export of one chosen data file, from opening it on.
+QString ExportStoredFile(const QString &dataPath, int currentYear, const SaveFileFactory &makeFile = MakeSaveFile);
+
+// The export's text for whole records of `data`, header included, as written to the file.
+QByteArray StoredTestsText(const QByteArray &data, int currentYear);
+
+} // namespace qova::store

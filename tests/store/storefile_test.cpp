@@ -1,0 +1,224 @@
+#include "storedtest.h"
+#include "storefile.h"
+#include "uploadanalyser.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace qova;
+
+namespace {
+
+QByteArray bytesOf(const std::vector<std::uint8_t> &v)
+{
+    return {reinterpret_cast<const char *>(v.data()), static_cast<qsizetype>(v.size())};
+}
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(data), data.size());
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
+
+struct LoadCase {
+    const char *name;
+    int size;       // -1: no file
+    QString prefix; // of the message; the path follows. Empty on success.
+    int records;
+};
+
+class Load : public testing::TestWithParam<LoadCase> {};
+
+TEST_P(Load, MessageAndRecordCount)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("MAY.QVS"));
+    const QByteArray data = bytesOf(test::SampleStore(3)).left(std::max(GetParam().size, 0));
+    if (GetParam().size >= 0)
+        writeFile(path, data);
+    QString name = path;
+    QByteArray StoreData("old");
+    int count = 77;
+    const QString message = store::LoadStoredTests(name, StoreData, count, [] {
+        ADD_FAILURE() << "a set name needs no dialog";
+        return QString();
+    });
+    if (GetParam().prefix.isEmpty()) {
+        EXPECT_EQ(message, QString());
+        EXPECT_EQ(StoreData, data);
+        EXPECT_EQ(count, GetParam().records);
+    } else {
+        EXPECT_EQ(message, GetParam().prefix + path);
+        EXPECT_EQ(StoreData, QByteArray("old")) << "a failed load keeps what was loaded";
+        EXPECT_EQ(count, 77);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, Load,
+                         testing::Values(LoadCase{"Missing", -1, store::kCanNotOpenFile, 0},
+                                         LoadCase{"Empty", 0, store::kNoDataInFile, 0},
+                                         LoadCase{"Bytes29", 29, store::kNoDataInFile, 0},
+                                         LoadCase{"Bytes30", 30, {}, 1}, LoadCase{"PartialSecond", 59, {}, 1},
+                                         LoadCase{"Three", 90, {}, 3}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Load, AsksForAFileOnlyWhenNoneIsSet)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("A.QVS"));
+    writeFile(path, bytesOf(test::SampleStore(2)));
+    QString name;
+    QByteArray data;
+    int count = 0;
+    EXPECT_EQ(store::LoadStoredTests(name, data, count, [] { return QString(); }), store::kUserCanceled);
+    EXPECT_TRUE(name.isEmpty());
+    EXPECT_EQ(store::LoadStoredTests(name, data, count, [&] { return path; }), QString());
+    EXPECT_EQ(name, path);
+    EXPECT_EQ(count, 2);
+}
+
+TEST(ExportPath, LastThreeCharactersBecomeTxt)
+{
+    EXPECT_EQ(store::ExportPathFor(QStringLiteral("C:\\DATA\\MAY.QVS")), QStringLiteral("C:\\DATA\\MAY.txt"));
+    EXPECT_EQ(store::ExportPathFor(QStringLiteral("/d/MAYQVS")), QStringLiteral("/d/MAYtxt"));
+    EXPECT_EQ(store::ExportPathFor(QStringLiteral("/d/A.Q")), QStringLiteral("/d/txt"));
+}
+
+struct ExportCase {
+    const char *name;
+    int size; // bytes of the data file; -1: none
+    QString dataName;
+    QString messagePrefix; // "" means success
+    bool textPathInMessage;
+};
+
+class Export : public testing::TestWithParam<ExportCase> {};
+
+TEST_P(Export, MessageAndText)
+{
+    const ExportCase &c = GetParam();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(c.dataName);
+    const QByteArray data = bytesOf(test::SampleStore(4)).left(std::max(c.size, 0));
+    if (c.size >= 0)
+        writeFile(path, data);
+    const QString textPath = store::ExportPathFor(path);
+    const QString message = store::ExportStoredTests([&] { return path; }, 2026);
+    if (c.messagePrefix.isEmpty()) {
+        EXPECT_EQ(message,
+                  QStringLiteral("done  ") + c.dataName + QStringLiteral("---> ") + QFileInfo(textPath).fileName());
+        EXPECT_EQ(readFile(textPath), store::StoredTestsText(data, 2026));
+    } else {
+        EXPECT_EQ(message, c.messagePrefix + (c.textPathInMessage ? textPath : path));
+        if (textPath != path) {
+            EXPECT_FALSE(QFile::exists(textPath));
+        }
+    }
+    if (c.size >= 0) {
+        EXPECT_EQ(readFile(path), data) << "the export only reads the data file";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Export,
+    testing::Values(ExportCase{"OneRecord", 30, QStringLiteral("MAY.QVS"), {}, false},
+                    ExportCase{"PartialRecordGetsNoRow", 100, QStringLiteral("MAY.QVS"), {}, false},
+                    ExportCase{"Bytes29", 29, QStringLiteral("MAY.QVS"), store::kNoDataInFile, false},
+                    ExportCase{"Empty", 0, QStringLiteral("MAY.QVS"), store::kNoDataInFile, false},
+                    ExportCase{"Missing", -1, QStringLiteral("MAY.QVS"), store::kCanNotOpenFile, false},
+                    ExportCase{"DataNamedTxt", 60, QStringLiteral("MAY.txt"), store::kExportOntoData, false},
+                    ExportCase{"DataNamedTXT", 60, QStringLiteral("MAY.TXT"), store::kExportOntoData, false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Export, ExactBytesOfOneRecord)
+{
+    const std::array<std::uint8_t, 30> rec = {0x30, 0x15, 0x10, 0x25, 0x12, 0x01, 0x00, 0x7B, 0x00, 0x96,
+                                              0x00, 0x91, 0x00, 0x2D, 0x03, 0x52, 0x03, 0x55, 0x00, 0x5F};
+    const QByteArray text = store::StoredTestsText(QByteArray(reinterpret_cast<const char *>(rec.data()), 30), 2026);
+    EXPECT_EQ(text, QByteArray("Date        time     HC    CO  CO2  O2   NO   RPM  OIL \r\n"
+                               "\r\n"
+                               "2025/12/25  10:15:30 0123  1.50 14.5  0.95 0045 0850 85.3\r\n"));
+    EXPECT_EQ(QByteArray(store::kExportHeader).size(), 55);
+}
+
+TEST(Export, TwiceReplacesTheText)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("MAY.QVS"));
+    writeFile(path, bytesOf(test::SampleStore(5)));
+    store::ExportStoredTests([&] { return path; }, 2026);
+    const qint64 once = QFileInfo(store::ExportPathFor(path)).size();
+    store::ExportStoredTests([&] { return path; }, 2026);
+    EXPECT_EQ(QFileInfo(store::ExportPathFor(path)).size(), once);
+}
+
+TEST(Export, TextFileThatCannotBeCreated)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("MAY.QVS"));
+    writeFile(path, bytesOf(test::SampleStore(5)));
+    const QString textPath = store::ExportPathFor(path);
+    ASSERT_TRUE(QDir().mkdir(textPath)); // a folder stands where the text file would go
+    EXPECT_EQ(store::ExportStoredTests([&] { return path; }, 2026), store::kCanNotOpenFile + textPath);
+    EXPECT_TRUE(QFileInfo(textPath).isDir());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("MAY.QVS")});
+}
+
+class RoomFor final : public QSaveFile {
+public:
+    RoomFor(const QString &path, qint64 room) : QSaveFile(path), room_(room) {}
+
+protected:
+    qint64 writeData(const char *data, qint64 len) override
+    {
+        const qint64 n = std::min(len, room_);
+        room_ -= n;
+        return n == 0 ? 0 : QSaveFile::writeData(data, n);
+    }
+
+private:
+    qint64 room_;
+};
+
+TEST(Export, FullDiskKeepsThePreviousText)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("MAY.QVS"));
+    writeFile(path, bytesOf(test::SampleStore(20000)));
+    const QString textPath = store::ExportPathFor(path);
+    writeFile(textPath, "previous text");
+    const QString message = store::ExportStoredTests(
+        [&] { return path; }, 2026, [](const QString &p) { return std::make_unique<RoomFor>(p, 500000); });
+    EXPECT_EQ(message, store::kCanNotWriteFile + textPath);
+    EXPECT_EQ(readFile(textPath), QByteArray("previous text"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST(Export, CancelWritesNothing)
+{
+    EXPECT_EQ(store::ExportStoredTests([] { return QString(); }, 2026), store::kUserCanceled);
+}
+
+// Large files go through the writer in pieces; the text is the same as in one piece.
+TEST(Export, ManyRecordsSameAsOnePiece)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("BIG.QVS"));
+    const QByteArray data = bytesOf(test::SampleStore(10001)) + QByteArray("abc");
+    writeFile(path, data);
+    store::ExportStoredTests([&] { return path; }, 2026);
+    const QByteArray text = readFile(store::ExportPathFor(path));
+    EXPECT_EQ(text, store::StoredTestsText(data, 2026));
+    EXPECT_EQ(text.count('\n'), 10001 + 2);
+}
+
+} // namespace

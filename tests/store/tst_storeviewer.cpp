@@ -1,0 +1,540 @@
+#include "demoanalyser.h"
+#include "operator.h"
+#include "pause.h"
+#include "printing.h"
+#include "simdevice.h"
+#include "storedtest.h"
+#include "storefile.h"
+#include "storemenu.h"
+#include "storeviewer.h"
+#include "uploadanalyser.h"
+#include "uploadprogress.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QListView>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <deque>
+#include <random>
+
+using namespace qova;
+
+namespace {
+
+class ScriptedOperator final : public ui::Operator {
+public:
+    std::deque<QString> files; // answers to the file dialogs, in turn; empty: cancelled
+    QStringList messages;
+    QList<ui::FileRequest> requests;
+
+    ui::Answer message(QWidget *, const QString &, const QString &text, ui::Icon, ui::Buttons, const QString &) override
+    {
+        messages << text;
+        return ui::Answer::Ok;
+    }
+    QString openFileName(QWidget *, const ui::FileRequest &r) override { return next(r); }
+    QString saveFileName(QWidget *, const ui::FileRequest &r) override { return next(r); }
+
+private:
+    QString next(const ui::FileRequest &r)
+    {
+        requests << r;
+        if (files.empty())
+            return {};
+        QString f = files.front();
+        files.pop_front();
+        return f;
+    }
+};
+
+class PdfPrinting final : public ui::Printing {
+public:
+    QString path;
+    void printerSetup(QWidget *) override {}
+    std::unique_ptr<QPrinter> startJob(QWidget *, const QString &title) override
+    {
+        auto p = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        p->setOutputFormat(QPrinter::PdfFormat);
+        p->setOutputFileName(path);
+        p->setDocName(title);
+        return p;
+    }
+};
+
+QByteArray bytesOf(const std::vector<std::uint8_t> &v)
+{
+    return {reinterpret_cast<const char *>(v.data()), static_cast<qsizetype>(v.size())};
+}
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(data), data.size());
+}
+
+// The upload's store, from an analyser on a 9600-baud line in virtual time.
+struct Rig {
+    link::VirtualPause clock;
+    ScriptedOperator op;
+    std::vector<std::uint8_t> store = test::SampleStore(120);
+    ui::SharedState state{[this](int) -> std::unique_ptr<link::ByteDevice> {
+                              return std::make_unique<sim::SimDevice>(clock,
+                                                                      std::make_unique<test::UploadAnalyser>(store));
+                          },
+                          clock, op};
+    store::TForm11 viewer{state};
+    QWidget parent;
+    store::StoreMenu menu{state, viewer, &parent};
+    int shown = 0;
+    QTemporaryDir dir;
+
+    Rig()
+    {
+        state.now = [] { return QDateTime(QDate(2026, 5, 14), QTime(9, 0)); };
+        menu.showViewer = [this](store::TForm11 &) { ++shown; };
+    }
+    QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+};
+
+int countColour(const QImage &image, QRgb colour, const QRect &area)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF))
+                ++n;
+    return n;
+}
+
+} // namespace
+
+class TestStoreViewer : public QObject {
+    Q_OBJECT
+private slots:
+    void geometry_data();
+    void geometry();
+    void traceHeights_data();
+    void traceHeights();
+    void columnDrawingMatchesThePolyline_data();
+    void columnDrawingMatchesThePolyline();
+    void uncheckingRemovesOnlyThatTrace();
+    void oneRecordDrawsNoLine();
+    void layoutFollowsTheClientSize();
+    void listRowsAreTheExportRows();
+    void viewAsksEveryTimeAndShowsTheName();
+    void viewMessages_data();
+    void viewMessages();
+    void uploadOpensTheViewer();
+    void uploadFailureShowsTheMessage_data();
+    void uploadFailureShowsTheMessage();
+    void progressWindowDuringTheUpload();
+    void exportMessage();
+    void mainMenuReleasesTheData();
+    void printsTheWindow();
+    void screenshotOfAnUpload();
+};
+
+void TestStoreViewer::geometry_data()
+{
+    QTest::addColumn<int>("w");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<QList<int>>("expected"); // L, Y0, T, B, P, R, yTick, xTick
+    QTest::newRow("1000x700") << 1000 << 700 << QList<int>{125, 420, 21, 378, 357, 938, 35, 81};
+    QTest::newRow("616x471") << 616 << 471 << QList<int>{77, 282, 14, 254, 240, 578, 24, 50};
+    QTest::newRow("1920x1000") << 1920 << 1000 << QList<int>{240, 600, 30, 540, 510, 1800, 51, 156};
+}
+
+void TestStoreViewer::geometry()
+{
+    QFETCH(int, w);
+    QFETCH(int, h);
+    QFETCH(QList<int>, expected);
+    const auto g = store::StoreGraphGeometry::compute(w, h, 9);
+    QCOMPARE((QList<int>{g.L, g.Y0, g.T, g.B, g.P, g.R, g.yTick, g.xTick}), expected);
+    QCOMPARE(g.GraphBaseline, g.B);
+    QCOMPARE(g.GraphLeft, g.L);
+    QCOMPARE(g.GraphXStep, static_cast<float>((w - 3 * g.L / 2) / 10.0));
+    QCOMPARE(g.GraphYScale, static_cast<float>(g.P * 0.01));
+}
+
+void TestStoreViewer::traceHeights_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<int>("divisor");
+    QTest::addColumn<int>("units");
+    QTest::newRow("CO beyond the top") << store::kCoOffset << 2500 << 20 << 100;
+    QTest::newRow("CO negative on the axis") << store::kCoOffset << -5 << 20 << 0;
+    QTest::newRow("RPM 850") << store::kRpmOffset << 850 << 200 << 4;
+    QTest::newRow("HC 19") << store::kHcOffset << 19 << 20 << 0;
+    QTest::newRow("CO2 at the top") << store::kCo2Offset << 200 << 2 << 100;
+}
+
+void TestStoreViewer::traceHeights()
+{
+    QFETCH(int, offset);
+    QFETCH(int, number);
+    QFETCH(int, divisor);
+    QFETCH(int, units);
+    store::StoredTestRecord r;
+    r.Hc = r.Co = r.Co2 = r.Rpm = static_cast<std::int16_t>(number);
+    const auto bytes = r.encode();
+    const float scale = static_cast<float>(357 * 0.01);
+    QCOMPARE(store::StoreTraceHeight(bytes.data(), offset, divisor, scale),
+             static_cast<int>(units * static_cast<double>(scale)));
+}
+
+void TestStoreViewer::columnDrawingMatchesThePolyline_data()
+{
+    QTest::addColumn<int>("records");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<unsigned>("seed");
+    QTest::addColumn<bool>("smooth");
+    QTest::newRow("one") << 1 << 1000 << 1u << false;
+    QTest::newRow("two") << 2 << 1000 << 2u << false;
+    QTest::newRow("fewer than columns") << 300 << 1000 << 3u << false;
+    QTest::newRow("about one a column") << 800 << 1000 << 4u << false;
+    QTest::newRow("many a column") << 20000 << 1000 << 5u << false;
+    QTest::newRow("many, smooth") << 20000 << 1000 << 6u << true;
+    QTest::newRow("narrow window") << 5000 << 200 << 7u << false;
+    QTest::newRow("huge") << 60000 << 1280 << 8u << false;
+}
+
+void TestStoreViewer::columnDrawingMatchesThePolyline()
+{
+    QFETCH(int, records);
+    QFETCH(int, width);
+    QFETCH(unsigned, seed);
+    QFETCH(bool, smooth);
+    std::mt19937 rng(seed);
+    QByteArray data(records * store::kRecordSize, '\0');
+    std::array<int, 7> walk{};
+    walk.fill(1000);
+    for (int i = 0; i < records; ++i) {
+        for (std::size_t t = 0; t < store::kStoreTraces.size(); ++t) {
+            // Any 16-bit value, or a slow walk that stays on a few pixels per column.
+            walk[t] = std::clamp(walk[t] + static_cast<int>(rng() % 41) - 20, -100, 2300);
+            const int v = smooth ? walk[t] : static_cast<int>(rng() % 65536) - 32768;
+            const int at = i * 30 + store::kStoreTraces[t].offset;
+            data[at] = static_cast<char>((v >> 8) & 0xFF);
+            data[at + 1] = static_cast<char>(v & 0xFF);
+        }
+    }
+    const int height = 700;
+    const auto g = store::StoreGraphGeometry::compute(width, height, records);
+    QImage fast(width, height, QImage::Format_RGB32), plain(width, height, QImage::Format_RGB32),
+        all(width, height, QImage::Format_RGB32), plainAll(width, height, QImage::Format_RGB32);
+    for (QImage *image : {&fast, &plain, &all, &plainAll})
+        image->fill(Qt::white);
+    {
+        QPainter p(&fast);
+        p.setPen(QPen(QColor(255, 0, 0)));
+        store::PlotStoreTrace(p, g, data, records, store::kCoOffset, 20);
+    }
+    {
+        QPainter p(&plain);
+        p.setPen(QPen(QColor(255, 0, 0)));
+        store::PlotStoreTracePlain(p, g, data, records, store::kCoOffset, 20);
+    }
+    // The seven traces from one walk, drawn in order, against each drawn point by point.
+    std::vector<std::pair<int, int>> traces;
+    for (const auto &t : store::kStoreTraces)
+        traces.emplace_back(t.offset, t.divisor);
+    const auto lines = store::StoreTraceLines(g, data, records, traces);
+    {
+        QPainter p(&all);
+        for (std::size_t t = 0; t < lines.size(); ++t) {
+            p.setPen(QPen(QColor::fromRgb(store::kStoreTraces[t].colour)));
+            for (const QLine &line : lines[t])
+                p.drawLine(line);
+        }
+    }
+    {
+        QPainter p(&plainAll);
+        for (const auto &t : store::kStoreTraces) {
+            p.setPen(QPen(QColor::fromRgb(t.colour)));
+            store::PlotStoreTracePlain(p, g, data, records, t.offset, t.divisor);
+        }
+    }
+    QVERIFY(fast == plain);
+    QVERIFY(all == plainAll);
+    if (records > 1)
+        QVERIFY(countColour(plain, qRgb(255, 0, 0), plain.rect()) > 0);
+}
+
+void TestStoreViewer::uncheckingRemovesOnlyThatTrace()
+{
+    Rig rig;
+    rig.state.StoreData = bytesOf(test::SampleStore(50));
+    rig.state.StoreRecordCount = 50;
+    rig.viewer.showRecords(2026);
+    rig.viewer.resize(1000, 700);
+    const QRect plot(126, 21, 938 - 126, 378 - 21);
+    const QImage before = rig.viewer.grab().toImage();
+    const int red = countColour(before, qRgb(255, 0, 0), plot);
+    const int blue = countColour(before, qRgb(0, 0, 255), plot);
+    QVERIFY(red > 0);
+    QVERIFY(blue > 0);
+    rig.viewer.CheckBoxes[0]->click();
+    const QImage without = rig.viewer.grab().toImage();
+    QCOMPARE(countColour(without, qRgb(255, 0, 0), plot), 0);
+    QVERIFY(countColour(without, qRgb(0, 0, 255), plot) >= blue); // no longer partly covered
+    rig.viewer.CheckBoxes[0]->click();
+    QCOMPARE(rig.viewer.grab().toImage().copy(plot), before.copy(plot));
+}
+
+void TestStoreViewer::oneRecordDrawsNoLine()
+{
+    Rig rig;
+    rig.state.StoreData = bytesOf(test::SampleStore(1));
+    rig.state.StoreRecordCount = 1;
+    rig.viewer.showRecords(2026);
+    rig.viewer.resize(1000, 700);
+    const QImage image = rig.viewer.grab().toImage();
+    const QRect plot(126, 21, 938 - 126, 378 - 21);
+    QCOMPARE(countColour(image, qRgb(255, 255, 255), plot), plot.width() * plot.height());
+    QCOMPARE(rig.viewer.model()->rowCount(), 1);
+}
+
+void TestStoreViewer::layoutFollowsTheClientSize()
+{
+    Rig rig;
+    rig.viewer.show();
+    rig.viewer.resize(1000, 700);
+    QCOMPARE(rig.viewer.ListBox1->pos(), QPoint((1000 - 449) / 2, 700 * 7 / 11));
+    QCOMPARE(rig.viewer.ListBox1->width(), 449);
+    QCOMPARE(rig.viewer.Label1->pos(), QPoint((1000 - 449) / 2, 700 * 7 / 11 - 18));
+    QCOMPARE(rig.viewer.Button1->pos(), QPoint(50, 445));
+    QCOMPARE(rig.viewer.Button2->pos(), QPoint(50, 480));
+    // Twelve whole rows fit the list.
+    rig.state.StoreData = bytesOf(test::SampleStore(40));
+    rig.state.StoreRecordCount = 40;
+    rig.viewer.showRecords(2026);
+    QCOMPARE(rig.viewer.ListBox1->sizeHintForRow(0), 14);
+    QCOMPARE(rig.viewer.ListBox1->viewport()->height(), 12 * 14);
+}
+
+void TestStoreViewer::listRowsAreTheExportRows()
+{
+    Rig rig;
+    const QString path = rig.path("MAY.QVS");
+    writeFile(path, bytesOf(test::SampleStore(25)) + QByteArray(17, '\x35')); // a partial record at the end
+    rig.state.StoreFileName = path;
+    QCOMPARE(rig.menu.LoadStoredTests(), QString());
+    QCOMPARE(rig.viewer.Label1->text(), QStringLiteral("  Date      time    HC  CO   CO2  O2   NO  RPM  OIL"));
+    rig.op.files = {path};
+    QCOMPARE(rig.menu.ExportStoredTests(), QStringLiteral("done  MAY.QVS---> MAY.txt"));
+    QFile text(rig.path("MAY.txt"));
+    QVERIFY(text.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = text.readAll().split('\n');
+    QCOMPARE(rig.viewer.model()->rowCount(), 25);
+    QCOMPARE(lines.size(), 25 + 3);
+    for (int i = 0; i < 25; ++i)
+        QCOMPARE(lines[i + 2], rig.viewer.model()->index(i).data().toString().toLatin1() + '\r');
+}
+
+void TestStoreViewer::viewAsksEveryTimeAndShowsTheName()
+{
+    Rig rig;
+    const QString path = rig.path("MAY.QVS");
+    writeFile(path, bytesOf(test::SampleStore(3)));
+    rig.state.StoreFileName = path;
+    rig.op.files = {path};
+    rig.menu.VIEW1Click();
+    QCOMPARE(rig.op.requests.size(), 1);
+    QCOMPARE(rig.op.requests[0].defaultSuffix, QStringLiteral("qvs"));
+    QCOMPARE(rig.shown, 1);
+    QCOMPARE(rig.viewer.windowTitle(), QStringLiteral("MAY.QVS"));
+    QCOMPARE(rig.viewer.model()->rowCount(), 3);
+    QVERIFY(rig.op.messages.isEmpty());
+}
+
+void TestStoreViewer::viewMessages_data()
+{
+    QTest::addColumn<int>("size"); // -1: no file; -2: cancel
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("cancel") << -2 << QStringLiteral("user Canceled");
+    QTest::newRow("missing") << -1 << QStringLiteral("Can not open file %1");
+    QTest::newRow("29 bytes") << 29 << QStringLiteral("No data in file %1");
+}
+
+void TestStoreViewer::viewMessages()
+{
+    QFETCH(int, size);
+    QFETCH(QString, expected);
+    Rig rig;
+    const QString path = rig.path("MAY.QVS");
+    if (size >= 0)
+        writeFile(path, QByteArray(size, '\x11'));
+    if (size != -2)
+        rig.op.files = {path};
+    rig.menu.VIEW1Click();
+    QCOMPARE(rig.op.messages, QStringList{expected.contains(QLatin1String("%1")) ? expected.arg(path) : expected});
+    QCOMPARE(rig.shown, 0);
+}
+
+void TestStoreViewer::uploadOpensTheViewer()
+{
+    Rig rig;
+    const QString path = rig.path("JUNE.QVS");
+    rig.op.files = {path};
+    rig.menu.UPLOAD2Click();
+    QCOMPARE(rig.op.messages, QStringList());
+    QCOMPARE(rig.shown, 1);
+    QCOMPARE(rig.viewer.windowTitle(), QStringLiteral("JUNE.QVS"));
+    QCOMPARE(rig.state.StoreRecordCount, 120);
+    QCOMPARE(rig.viewer.model()->rowCount(), 120);
+    QCOMPARE(rig.op.requests.size(), 1); // the upload's dialog only
+    QCOMPARE(rig.op.requests[0].confirmOverwrite, true);
+    QCOMPARE(rig.viewer.model()->index(0).data().toString(), store::FormatStoredTestRow(rig.store.data(), 2026));
+}
+
+void TestStoreViewer::uploadFailureShowsTheMessage_data()
+{
+    QTest::addColumn<int>("storeBytes");
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("empty store") << 0 << false << QStringLiteral("    No Data   ");
+    QTest::newRow("cancelled") << 60 << true << QStringLiteral("User Canceled");
+    QTest::newRow("fewer than 30 bytes") << 20 << false << QStringLiteral("No data in file %1");
+}
+
+void TestStoreViewer::uploadFailureShowsTheMessage()
+{
+    QFETCH(int, storeBytes);
+    QFETCH(bool, cancel);
+    QFETCH(QString, expected);
+    Rig rig;
+    rig.store.resize(static_cast<std::size_t>(storeBytes));
+    const QString path = rig.path("JUNE.QVS");
+    if (!cancel)
+        rig.op.files = {path};
+    rig.menu.UPLOAD2Click();
+    QCOMPARE(rig.op.messages, QStringList{expected.contains(QLatin1String("%1")) ? expected.arg(path) : expected});
+    QCOMPARE(rig.shown, 0);
+}
+
+namespace {
+// Looks at the screen each time the workstation sends a byte to the analyser.
+class WatchingAnalyser final : public sim::Analyser {
+public:
+    explicit WatchingAnalyser(std::vector<std::uint8_t> store) : inner_(std::move(store), 100) {}
+    std::vector<std::uint8_t> receive(std::uint8_t byte, std::int64_t nowMs) override
+    {
+        store::UploadProgressWindow *window = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *p = qobject_cast<store::UploadProgressWindow *>(w); p != nullptr && p->isVisible())
+                window = p;
+        seen << QStringLiteral("%1:%2:%3")
+                    .arg(QChar(byte))
+                    .arg(window != nullptr ? window->Received->text() : QStringLiteral("-"))
+                    .arg(QApplication::overrideCursor() != nullptr ? QStringLiteral("busy") : QStringLiteral("idle"));
+        if (window != nullptr && shot.isNull())
+            shot = window->grab().toImage();
+        return inner_.receive(byte, nowMs);
+    }
+    QStringList seen;
+    QImage shot;
+
+private:
+    test::UploadAnalyser inner_;
+};
+} // namespace
+
+void TestStoreViewer::progressWindowDuringTheUpload()
+{
+    Rig rig;
+    WatchingAnalyser *watcher = nullptr;
+    rig.state.port.factory = [&](int) -> std::unique_ptr<link::ByteDevice> {
+        auto model = std::make_unique<WatchingAnalyser>(test::SampleStore(10)); // 300 bytes in blocks of 100
+        watcher = model.get();
+        return std::make_unique<sim::SimDevice>(rig.clock, std::move(model));
+    };
+    rig.op.files = {rig.path("MAY.QVS")};
+    QCOMPARE(rig.menu.UploadStoredTests(), QString());
+    QVERIFY(watcher != nullptr);
+    // "D" goes out before the window and the busy cursor; at each reply the window shows
+    // the bytes of the blocks before.
+    QCOMPARE(watcher->seen, (QStringList{QStringLiteral("D:-:idle"), QStringLiteral("O:0:busy"),
+                                         QStringLiteral("O:100:busy"), QStringLiteral("O:200:busy")}));
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    for (QWidget *w : QApplication::topLevelWidgets())
+        QVERIFY(w->objectName() != QLatin1String("UploadProgress") || !w->isVisible());
+    const QByteArray dir = qgetenv("QOVA_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        QVERIFY(watcher->shot.save(QString::fromLocal8Bit(dir) + QStringLiteral("/upload-progress.png")));
+}
+
+void TestStoreViewer::exportMessage()
+{
+    Rig rig;
+    rig.op.files = {};
+    rig.menu.EXPORT1Click();
+    QCOMPARE(rig.op.messages, QStringList{QStringLiteral("user Canceled")});
+    const QString path = rig.path("MAY.QVS");
+    writeFile(path, bytesOf(test::SampleStore(2)));
+    rig.op.files = {path};
+    rig.menu.EXPORT1Click();
+    QCOMPARE(rig.op.messages.last(), QStringLiteral("done  MAY.QVS---> MAY.txt"));
+    QVERIFY(rig.state.StoreFileName.isEmpty()); // the export leaves the viewer's file alone
+}
+
+void TestStoreViewer::mainMenuReleasesTheData()
+{
+    Rig rig;
+    rig.state.StoreData = bytesOf(test::SampleStore(5));
+    rig.state.StoreRecordCount = 5;
+    rig.viewer.showRecords(2026);
+    rig.viewer.show();
+    rig.viewer.Button1->click();
+    QVERIFY(rig.state.StoreData.isEmpty());
+    QCOMPARE(rig.viewer.model()->rowCount(), 0);
+    QVERIFY(!rig.viewer.isVisible());
+    rig.viewer.grab(); // paints safely with nothing loaded
+}
+
+void TestStoreViewer::printsTheWindow()
+{
+    Rig rig;
+    PdfPrinting printing;
+    printing.path = rig.path("viewer.pdf");
+    rig.state.printing = &printing;
+    rig.state.StoreData = bytesOf(test::SampleStore(30));
+    rig.state.StoreRecordCount = 30;
+    rig.viewer.showRecords(2026);
+    rig.viewer.resize(800, 600);
+    rig.viewer.Button2->click();
+    QVERIFY(QFileInfo(printing.path).size() > 1000);
+    rig.state.printing = nullptr;
+    rig.viewer.Button2->click(); // no printer: nothing happens
+}
+
+void TestStoreViewer::screenshotOfAnUpload()
+{
+    Rig rig;
+    // The simulated analyser itself, with its store cut into blocks of its own choosing.
+    sim::DemoOptions options;
+    options.storedTests = 120;
+    auto analyser = std::make_shared<sim::DemoAnalyser>(options);
+    rig.state.port.factory = [&](int) { return std::make_unique<sim::SimDevice>(rig.clock, analyser); };
+    rig.op.files = {rig.path("MAY.QVS")};
+    rig.menu.UPLOAD2Click();
+    QCOMPARE(rig.shown, 1);
+    rig.viewer.resize(1000, 700);
+    rig.viewer.ListBox1->setCurrentIndex(rig.viewer.model()->index(2));
+    const QImage image = rig.viewer.grab().toImage();
+    QCOMPARE(image.size(), QSize(1000, 700));
+    QCOMPARE(rig.state.StoreData, QByteArray(reinterpret_cast<const char *>(analyser->store().data()), 120 * 30));
+    const QByteArray dir = qgetenv("QOVA_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        QVERIFY(image.save(QString::fromLocal8Bit(dir) + QStringLiteral("/viewer.png")));
+}
+
+QTEST_MAIN(TestStoreViewer)
+#include "tst_storeviewer.moc"
