@@ -1,0 +1,1 @@
+"""Faults the program must survive."""
