@@ -56,8 +56,8 @@ def run_one(args, desktop, name):
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--qova", required=True)
-    ap.add_argument("--sim", required=True)
+    ap.add_argument("--qova")
+    ap.add_argument("--sim")
     ap.add_argument("--out", default=None)
     ap.add_argument("--jobs", type=int, default=int(os.environ.get("QOVA_E2E_JOBS", "2")))
     ap.add_argument("--list", action="store_true")
@@ -67,14 +67,16 @@ def main():
         for name, s in SCENARIOS.items():
             print(f"{name:48} {s.kind}")
         return 0
+    if not args.qova or not args.sim:
+        ap.error("--qova and --sim are needed")
     if os.environ.get("QOVA_E2E_SKIP"):
         print("e2e: skipped (QOVA_E2E_SKIP is set)")
         return 0
     args.out = os.path.abspath(args.out or tempfile.mkdtemp(prefix="qova-e2e-"))
     args.qova, args.sim = os.path.abspath(args.qova), os.path.abspath(args.sim)
-    for tool in ("Xvfb", "xdotool", "xclip", "import"):
+    for tool in ("Xvfb", "xdotool", "import", "pdftotext"):
         if shutil.which(tool) is None:
-            print(f"{tool} is not installed; the end-to-end runs need xvfb, xdotool, xclip and imagemagick")
+            print(f"{tool} is not installed; the end-to-end runs need xvfb, xdotool, imagemagick and poppler-utils")
             return 1
     unknown = [n for n in args.scenarios if n not in SCENARIOS]
     if unknown:

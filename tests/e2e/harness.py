@@ -38,7 +38,9 @@ class Desktop:
             for n in range(90, 190):
                 if os.path.exists(f"/tmp/.X11-unix/X{n}") or os.path.exists(f"/tmp/.X{n}-lock"):
                     continue
-                self.proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                # No reset when the last client leaves: the next scenario's program would
+                # find the server gone for a moment.
+                self.proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"],
                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                 for _ in range(200):
                     # The socket comes before the server takes clients: ask it something.
