@@ -396,6 +396,12 @@ void TForm2::PollCycle()
     } leave{inCycle_};
 
     link::PortState &port = state_.port;
+    // An adapter pulled out closes its device. Each cycle tries to open it again, quietly,
+    // so polling resumes by itself once it is plugged back in; until then the cycles fail
+    // and the operator hears of it as of a silent analyser. A cycle that reopens still
+    // fails its read, as the analyser has had no poll to answer yet.
+    if (active_ && !port.handleValid())
+        port.PortOpen = link::OpenPort(port);
     if (link::ReadLiveFrame(port, Reading, FailedFrames)) {
         setStatus(1, QString::fromLatin1(kCommunicationOk));
         if (state_.Recording && state_.recordReading)

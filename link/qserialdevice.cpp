@@ -2,6 +2,10 @@
 
 #include <QtGlobal>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace qova::link {
 
 QString PortDeviceName(int portNumber)
@@ -37,11 +41,30 @@ QSerialDevice::QSerialDevice(QString name) : name_(std::move(name))
     });
 }
 
+namespace {
+// Qt reports a device the user may not open and one another program holds alike, as a
+// permission error; the operator needs to know which, and what to do about the first.
+QString permissionReason(const QString &name, const QString &systemText)
+{
+#ifdef Q_OS_UNIX
+    const QString path = name.contains(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
+    if (::access(path.toLocal8Bit().constData(), R_OK | W_OK) != 0)
+        return systemText + QStringLiteral(". This user may not use serial ports; the administrator can allow it, "
+                                           "for example by adding the user to the dialout group.");
+    return systemText + QStringLiteral(". Another program is using the port.");
+#else
+    Q_UNUSED(name);
+    return systemText + QStringLiteral(". Another program may be using the port, or this user may not use it.");
+#endif
+}
+} // namespace
+
 bool QSerialDevice::openDevice()
 {
     ++openings_;
     if (!port_.open(QIODevice::ReadWrite)) {
-        error_ = port_.errorString();
+        error_ = port_.error() == QSerialPort::PermissionError ? permissionReason(name_, port_.errorString())
+                                                               : port_.errorString();
         port_.clearError();
         return false;
     }

@@ -1,5 +1,7 @@
 #include "operator.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -21,6 +23,26 @@ QMessageBox::Icon boxIcon(Icon icon)
         break;
     }
     return QMessageBox::NoIcon;
+}
+
+// A box cannot be read off the screen by a test that drives the program from outside:
+// QOVA_MESSAGE_LOG names a file that gets one line per box as it opens (the time in
+// milliseconds, the caption, the text and the detailed text, separated by tabs).
+void logBox(const QString &caption, const QString &text, const QString &detail)
+{
+    static const QString path = qEnvironmentVariable("QOVA_MESSAGE_LOG");
+    if (path.isEmpty())
+        return;
+    QFile log(path);
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    auto flat = [](QString s) {
+        return s.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    };
+    log.write(QStringLiteral("%1\t%2\t%3\t%4\n")
+                  .arg(QDateTime::currentMSecsSinceEpoch())
+                  .arg(flat(caption), flat(text), flat(detail))
+                  .toUtf8());
 }
 
 QFileDialog::Options dialogOptions()
@@ -61,6 +83,7 @@ Answer WidgetOperator::message(QWidget *parent, const QString &caption, const QS
     }
     if (!detail.isEmpty())
         box.setDetailedText(detail);
+    logBox(caption, text, detail);
     switch (box.exec()) {
     case QMessageBox::Yes:
         return Answer::Yes;

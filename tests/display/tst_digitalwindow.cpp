@@ -84,6 +84,7 @@ private slots:
     void prompts_data();
     void prompts();
     void noResponseAfterFourFailures();
+    void vanishedPortReopensOncePerCycle();
     void pumpAndZeroSkipOneTick_data();
     void pumpAndZeroSkipOneTick();
     void resetcal_data();
@@ -337,6 +338,55 @@ void TestDigitalWindow::noResponseAfterFourFailures()
     QCOMPARE(rig.form->figures(), figuresBefore);
     // Every cycle still asks for the next reading.
     QCOMPARE(rig.written(), QByteArray(11, 0x11));
+}
+
+// The adapter is pulled out while the window polls, and plugged back in later.
+void TestDigitalWindow::vanishedPortReopensOncePerCycle()
+{
+    Rig rig;
+    rig.form->show();
+    link::LiveReading r = steadyReading();
+    rig.send(r);
+    rig.form->PollCycle();
+    QCOMPARE(rig.form->statusText(1), QStringLiteral("Communication: OK"));
+    rig.form->PollCycle(); // the analyser has not answered yet: a working port is never reopened
+    QCOMPARE(rig.devices.size(), std::size_t(1));
+
+    rig.device().close(); // as the serial device does on a vanished adapter
+    rig.prepare = [](test::FakeDevice &d) {
+        d.failOpen = true;
+        d.reason = QStringLiteral("No such file or directory");
+    };
+    const QString noResponse = QStringLiteral(" No Response From Analyser ");
+    for (int cycle = 1; cycle <= 5; ++cycle) {
+        rig.form->PollCycle();
+        QCOMPARE(rig.devices.size(), std::size_t(1 + cycle)); // one attempt per cycle, no more
+        QVERIFY(rig.device().written().empty());
+        QCOMPARE(rig.form->statusText(1), QStringLiteral("Communication: Error"));
+        // The failed opens tell nobody; only the silence does, as for a silent analyser.
+        QCOMPARE(rig.op.texts(), cycle >= 3 ? QStringList{noResponse} : QStringList{});
+    }
+    QVERIFY(!rig.state.port.PortOpen);
+    QVERIFY(rig.form->Timer1->isActive());
+
+    rig.prepare = nullptr; // plugged back in
+    rig.form->PollCycle();
+    QVERIFY(rig.state.port.PortOpen);
+    QCOMPARE(rig.written(), bytes({0x11}));
+    QCOMPARE(rig.form->statusText(1), QStringLiteral("Communication: Error"));
+    r.Co = 150;
+    rig.send(r);
+    rig.form->PollCycle();
+    QCOMPARE(rig.devices.size(), std::size_t(7));
+    QCOMPARE(rig.form->statusText(1), QStringLiteral("Communication: OK"));
+    QCOMPARE(rig.form->reading().Co, std::int16_t(150));
+    QCOMPARE(rig.written(), bytes({0x11, 0x11}));
+    QCOMPARE(rig.op.shown.size(), std::size_t(1));
+
+    // Leaving closes the reopened port.
+    rig.form->Button1Click();
+    QVERIFY(!rig.state.port.PortOpen);
+    QVERIFY(!rig.device().isOpen());
 }
 
 void TestDigitalWindow::pumpAndZeroSkipOneTick_data()

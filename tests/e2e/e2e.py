@@ -2,229 +2,139 @@
 """End-to-end runs of the real program under a virtual X server, driven with xdotool as a
 person would, talking over a pseudo-terminal to qova-analyser-sim.
 
-Usage: e2e.py --qova BIN --sim BIN --out DIR [scenario ...]
+Usage: e2e.py --qova BIN --sim BIN --out DIR [--jobs N] [--list] [scenario ...]
 Each scenario runs in a fresh working folder under DIR and leaves its screenshots there.
+QOVA_E2E_SKIP=1 in the environment skips the whole run (it then reports nothing run).
 """
 import argparse
 import os
+import queue
 import shutil
-import signal
-import subprocess
 import sys
 import tempfile
+import threading
 import time
 import traceback
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-class Failure(Exception):
-    pass
+from harness import Desktop, Failure, Run, Skipped  # noqa: E402
+import scenarios_basic  # noqa: E402,F401
+import scenarios_live  # noqa: E402,F401
+import scenarios_faults  # noqa: E402,F401
+import scenarios_print  # noqa: E402,F401
+from registry import SCENARIOS  # noqa: E402
 
-
-def check(cond, what):
-    if not cond:
-        raise Failure(what)
-
-
-class Desktop:
-    """One Xvfb display for the whole run."""
-
-    def __init__(self):
-        self.display = None
-        self.proc = None
-
-    def start(self):
-        for n in range(90, 140):
-            if os.path.exists(f"/tmp/.X11-unix/X{n}") or os.path.exists(f"/tmp/.X{n}-lock"):
-                continue
-            self.proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            for _ in range(100):
-                if os.path.exists(f"/tmp/.X11-unix/X{n}"):
-                    self.display = f":{n}"
-                    return
-                time.sleep(0.05)
-            self.proc.kill()
-        raise Failure("could not start Xvfb")
-
-    def stop(self):
-        if self.proc:
-            self.proc.terminate()
-            self.proc.wait(5)
+# A scenario that takes longer than this has hung; its processes are ended.
+SCENARIO_LIMIT_S = 90
 
 
-class Run:
-    """The program, the simulated analyser and the helpers a scenario uses."""
-
-    def __init__(self, args, desktop, name):
-        self.args = args
-        self.desktop = desktop
-        self.dir = os.path.join(args.out, name)
-        shutil.rmtree(self.dir, ignore_errors=True)
-        os.makedirs(self.dir)
-        self.work = os.path.join(self.dir, "work")
-        os.makedirs(self.work)
-        # Each scenario has its own temporary folder, so the single-instance lock of one
-        # never meets another's.
-        self.env = dict(os.environ, DISPLAY=desktop.display, QT_QPA_PLATFORM="xcb", TMPDIR=self.dir)
-        self.env.pop("WAYLAND_DISPLAY", None)
-        self.sim = None
-        self.sim_log = os.path.join(self.dir, "sim.log")
-        self.procs = []
-
-    # --- the simulated analyser
-    def start_sim(self, *extra):
-        self.sim = subprocess.Popen([self.args.sim, "--log", self.sim_log, "--seed", "7", *extra],
-                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        path = self.sim.stdout.readline().strip()
-        check(path.startswith("/dev/"), f"simulator printed {path!r} instead of a device path")
-        self.env["QOVA_COM1"] = path
-        return path
-
-    def sim_received(self):
-        """Bytes the simulator logged as received, in order."""
-        out = []
-        if not os.path.exists(self.sim_log):
-            return out
-        with open(self.sim_log) as f:
-            for line in f:
-                parts = line.split()
-                if len(parts) >= 2:
-                    try:
-                        out.append(int(parts[1], 16))
-                    except ValueError:
-                        pass
-        return out
-
-    # --- the program
-    def start_qova(self):
-        p = subprocess.Popen([self.args.qova], cwd=self.work, env=self.env,
-                             stdout=open(os.path.join(self.dir, "qova.out"), "w"), stderr=subprocess.STDOUT)
-        self.procs.append(p)
-        return p
-
-    def xdo(self, *a, check_rc=True):
-        r = subprocess.run(["xdotool", *a], env=self.env, capture_output=True, text=True)
-        if check_rc and r.returncode != 0:
-            raise Failure(f"xdotool {' '.join(a)} failed: {r.stderr.strip()}")
-        return r.stdout.strip()
-
-    def wait_window(self, name, timeout=20):
-        end = time.time() + timeout
-        while time.time() < end:
-            r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{name}$"], env=self.env,
-                               capture_output=True, text=True)
-            ids = r.stdout.split()
-            if ids:
-                return ids[0]
-            time.sleep(0.1)
-        raise Failure(f"no window named {name!r} within {timeout} s")
-
-    def key(self, window, *keys):
-        # No window manager runs here: focus the window ourselves, then type through XTEST,
-        # which the program cannot tell from a keyboard (synthetic events it might ignore).
-        self.xdo("windowfocus", "--sync", window, check_rc=False)
-        time.sleep(0.1)
-        self.xdo("key", "--clearmodifiers", *keys)
-
-    def screenshot(self, name):
-        path = os.path.join(self.dir, f"{name}.png")
-        subprocess.run(["import", "-display", self.desktop.display, "-window", "root", path], env=self.env,
-                       capture_output=True)
-        return path
-
-    def close(self):
-        for p in self.procs:
-            if p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-        if self.sim and self.sim.poll() is None:
-            self.sim.send_signal(signal.SIGTERM)
-            try:
-                self.sim.wait(5)
-            except subprocess.TimeoutExpired:
-                self.sim.kill()
-
-
-SCENARIOS = {}
-
-
-def scenario(fn):
-    SCENARIOS[fn.__name__] = fn
-    return fn
-
-
-@scenario
-def startup_caption(run):
-    with open(os.path.join(run.work, "SETUP.EA2"), "wb") as f:
-        f.write(b"PORT=3")
-    p = run.start_qova()
-    run.wait_window("QOVA    COM3")
-    run.screenshot("main")
-    check(p.poll() is None, "the program ended on its own")
-
-
-@scenario
-def second_copy_says_already_running(run):
-    first = run.start_qova()
-    run.wait_window("QOVA    COM1")
-    second = run.start_qova()
-    box = run.wait_window("Already Running")
-    run.screenshot("already_running")
-    run.key(box, "Return")
-    check(second.wait(10) == 0, "the second copy did not end with exit code 0")
-    check(first.poll() is None, "the first copy was affected")
-    # The first copy's window is still the only main window.
-    run.wait_window("QOVA    COM1")
-
-
-@scenario
-def stale_lock_of_a_killed_copy_does_not_block(run):
-    first = run.start_qova()
-    run.wait_window("QOVA    COM1")
-    first.kill()
-    first.wait()
-    second = run.start_qova()
-    run.wait_window("QOVA    COM1")
-    check(second.poll() is None, "a copy started after a crash did not start")
+def run_one(args, desktop, name):
+    run = Run(args, desktop, name)
+    watchdog = threading.Timer(SCENARIO_LIMIT_S, run.close)
+    watchdog.start()
+    started = time.time()
+    try:
+        SCENARIOS[name].fn(run)
+        status, detail = "PASS", ""
+    except Skipped as e:
+        status, detail = "SKIP", str(e)
+    except Exception as e:  # a scenario's failure must not stop the others
+        try:
+            run.screenshot("failure")
+        except Exception:
+            pass
+        status = "FAIL"
+        detail = str(e) if isinstance(e, Failure) else traceback.format_exc()
+        if run.closed:
+            detail += f" (ended by the {SCENARIO_LIMIT_S} s limit)"
+    finally:
+        watchdog.cancel()
+        run.close()
+    return status, detail, time.time() - started, run.notes
 
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--qova", required=True)
-    ap.add_argument("--sim", required=True)
-    ap.add_argument("--out", default=tempfile.mkdtemp(prefix="qova-e2e-"))
+    ap.add_argument("--qova")
+    ap.add_argument("--sim")
+    ap.add_argument("--out", default=None)
+    ap.add_argument("--jobs", type=int, default=int(os.environ.get("QOVA_E2E_JOBS", "2")))
+    ap.add_argument("--list", action="store_true")
     ap.add_argument("scenarios", nargs="*")
     args = ap.parse_args()
-    for tool in ("Xvfb", "xdotool"):
+    if args.list:
+        for name, s in SCENARIOS.items():
+            print(f"{name:48} {s.kind}")
+        return 0
+    if not args.qova or not args.sim:
+        ap.error("--qova and --sim are needed")
+    if os.environ.get("QOVA_E2E_SKIP"):
+        print("e2e: skipped (QOVA_E2E_SKIP is set)")
+        return 0
+    args.out = os.path.abspath(args.out or tempfile.mkdtemp(prefix="qova-e2e-"))
+    args.qova, args.sim = os.path.abspath(args.qova), os.path.abspath(args.sim)
+    for tool in ("Xvfb", "xdotool", "import", "pdftotext"):
         if shutil.which(tool) is None:
-            print(f"{tool} is not installed; the end-to-end runs need xvfb and xdotool")
+            print(f"{tool} is not installed; the end-to-end runs need xvfb, xdotool, imagemagick and poppler-utils")
             return 1
-    names = args.scenarios or list(SCENARIOS)
-    desktop = Desktop()
-    desktop.start()
-    passed = failed = 0
-    try:
-        for name in names:
-            run = Run(args, desktop, name)
-            try:
-                SCENARIOS[name](run)
-                print(f"PASS {name}")
-                passed += 1
-            except Exception as e:  # a scenario's failure must not stop the others
-                run.screenshot("failure")
-                print(f"FAIL {name}: {e}")
-                if not isinstance(e, Failure):
-                    traceback.print_exc()
-                failed += 1
-            finally:
-                run.close()
-    finally:
-        desktop.stop()
-    print(f"e2e: {passed} passed, {failed} failed (screenshots under {args.out})")
-    return 0 if failed == 0 else 1
+    unknown = [n for n in args.scenarios if n not in SCENARIOS]
+    if unknown:
+        print(f"no such scenario: {', '.join(unknown)}")
+        return 1
+    # The longest first, so the workers finish together.
+    names = sorted(args.scenarios or list(SCENARIOS), key=lambda n: -SCENARIOS[n].expected_s)
+    todo = queue.Queue()
+    for n in names:
+        todo.put(n)
+    results = {}
+    lock = threading.Lock()
+    started = time.time()
+
+    def worker():
+        desktop = Desktop()
+        try:
+            desktop.start()
+        except Failure as e:
+            with lock:
+                print(f"worker: {e}", flush=True)
+            return
+        try:
+            while True:
+                try:
+                    name = todo.get_nowait()
+                except queue.Empty:
+                    return
+                status, detail, took, notes = run_one(args, desktop, name)
+                with lock:
+                    results[name] = status
+                    line = f"{status} {name} ({took:.1f} s)"
+                    if detail:
+                        line += f": {detail}"
+                    print(line, flush=True)
+                    for n in notes:
+                        print(f"     {n}", flush=True)
+        finally:
+            desktop.stop()
+
+    threads = [threading.Thread(target=worker) for _ in range(max(1, args.jobs))]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    missing = [n for n in names if n not in results]
+    for n in missing:
+        print(f"FAIL {n}: never ran")
+    count = {k: sum(1 for n in names if results.get(n) == k) for k in ("PASS", "FAIL", "SKIP")}
+    count["FAIL"] += len(missing)
+    kinds = {}
+    for n in names:
+        if results.get(n) == "PASS":
+            kinds[SCENARIOS[n].kind] = kinds.get(SCENARIOS[n].kind, 0) + 1
+    print(f"e2e: {', '.join(f'{v} {k}' for k, v in sorted(kinds.items()))} passed "
+          f"in {time.time() - started:.0f} s (screenshots under {args.out})")
+    print(f"e2e: {count['PASS']} passed, {count['FAIL']} failed, {count['SKIP']} skipped")
+    return 0 if count["FAIL"] == 0 else 1
 
 
 if __name__ == "__main__":

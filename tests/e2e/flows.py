@@ -1,0 +1,96 @@
+"""Steps several scenarios share: starting the program, opening the digital display,
+answering the analyser's prompts."""
+import os
+import time
+
+from harness import Failure, check, wait_for
+
+MAIN = "QOVA    COM1"
+LEAK = "          LEAKTEST"
+ZERO = "           ZERO"
+
+# The digital display's figures, relative to its window, on a 1280-pixel screen: the
+# glyphs are 90 x 150 and the point 12 wide, so x0 = (1280 - (8 * 90 + 2 * 12 + 20)) / 2.
+FIGURES = (258, 20, 8 * 90 + 2 * 12 + 20, 2 * 150 + 20)
+
+
+def start_program(run, **kw):
+    p = run.start_qova(**kw)
+    main = run.wait_window(MAIN)
+    return p, main
+
+
+def open_digital(run, main):
+    """Ctrl+D on the main window; the digital display, which has the main window's caption."""
+    run.key(main, "ctrl+d")
+    return run.wait_window(MAIN, exclude=(main,))
+
+
+def leave_digital(run, digital):
+    run.key(digital, "alt+m")
+    run.wait_gone(digital)
+
+
+def answer(run, box, key, name=None):
+    if name:
+        run.screenshot(name)
+    run.key(box, key)
+    run.wait_gone(box)
+
+
+def prompt(run, caption, text, timeout=15):
+    """Waits for the box with this caption and checks that its text is `text`."""
+    box = run.wait_window(caption, timeout=timeout)
+    last = wait_for(lambda: run.messages()[-1:], 5, "the box is not in the program's message log")[0]
+    check(last[1:3] == (caption, text), f"the box says {last[1:3]!r}, not {(caption, text)!r}")
+    return box
+
+
+def wait_replies(sim, expected, timeout=5):
+    """Waits until the program's replies (all but polls) are `expected`."""
+    wait_for(lambda: sim.replies() == expected, timeout,
+             f"the analyser received {[hex(b) for b in sim.replies()]} instead of {[hex(b) for b in expected]}")
+
+
+def figures_lit(run, digital, shot):
+    x, y, _, _ = run.geometry(digital)
+    fx, fy, fw, fh = FIGURES
+    return run.lit_fraction(shot, x + fx, y + fy, fw, fh)
+
+
+def reach_measuring(run, sim, main):
+    """Opens the digital display against an analyser just switched on, declines the leak
+    test and confirms the zero; returns the display once the analyser measures."""
+    digital = open_digital(run, main)
+    box = prompt(run, LEAK, "Do Leak test ?")
+    answer(run, box, "alt+n", "leak_offer")
+    box = prompt(run, ZERO, "READY FOR ZERO ?")
+    answer(run, box, "Return", "zero_prompt")
+    wait_replies(sim, [0x05, 0x06])
+    # The analyser zeroes for six seconds, then measures.
+    time.sleep(6.5)
+    return digital
+
+
+def save_file_dialog(run, caption, path):
+    """Names `path` in the file dialog with this caption and accepts it."""
+    dialog = run.wait_window(caption)
+    run.screenshot("file_dialog")
+    run.key(dialog, "ctrl+a")
+    run.type(dialog, path)
+    run.key(dialog, "Return")
+    run.wait_gone(dialog)
+
+
+def wait_file(path, timeout=15):
+    """Waits until the file exists and stops growing."""
+    last = -1
+    end = time.time() + timeout
+    while time.time() < end:
+        if os.path.exists(path):
+            size = os.path.getsize(path)
+            if size > 0 and size == last:
+                return
+            last = size
+        time.sleep(0.3)
+    raise Failure(f"{path} was not written within {timeout} s")
