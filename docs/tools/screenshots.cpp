@@ -79,8 +79,8 @@ QString slug(const QString &text)
 // answered as a workshop operator would on a normal day: no leak test, yes to the rest.
 class PictureOperator final : public ui::Operator {
 public:
-    ui::Answer message(QWidget *parent, const QString &caption, const QString &text, ui::Icon icon,
-                       ui::Buttons buttons, const QString &detail) override
+    ui::Answer message(QWidget *parent, const QString &caption, const QString &text, ui::Icon icon, ui::Buttons buttons,
+                       const QString &detail) override
     {
         std::printf("  prompt: [%s] \"%s\"\n", qPrintable(caption), qPrintable(text));
         const bool decline = text == QLatin1String("Do Leak test ?");
@@ -151,9 +151,9 @@ private:
 void pageImage(const QString &pdf, const QString &name)
 {
     const QString base = outDir.filePath(name);
-    const int rc = QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"),
-                                                                  QStringLiteral("60"), QStringLiteral("-singlefile"),
-                                                                  pdf, base});
+    const int rc =
+        QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"),
+                                                       QStringLiteral("60"), QStringLiteral("-singlefile"), pdf, base});
     if (rc != 0) {
         std::fprintf(stderr, "pdftoppm failed on %s\n", qPrintable(pdf));
         ++failures;
@@ -221,6 +221,11 @@ int main(int argc, char *argv[])
                       TForm1::Item::View, TForm1::Item::Export, TForm1::Item::Comm, TForm1::Item::PrinterSetup,
                       TForm1::Item::CompanyHeader, TForm1::Item::About})
         form1.setHandler(item, [] {});
+
+    // As in the program these open dialogs; here each dialog is pictured on its own.
+    for (auto button :
+         {TForm2::Button::Print, TForm2::Button::Record, TForm2::Button::Setup, TForm2::Button::Calibration})
+        form2.setButtonHandler(button, [] {});
 
     // The main window, and its FILE menu opened.
     form1.show();

@@ -67,12 +67,10 @@ struct Program {
     display::TForm3 form3{state, &form1};
     app::TForm5 form5{state, &form1};
     config::TForm6 form6{state, &form1};
-    app::TForm7 form7{state,
-                      [this] {
-                          return std::make_unique<QSettings>(dir.filePath(QStringLiteral("h.ini")),
-                                                             QSettings::IniFormat);
-                      },
-                      &form1};
+    app::TForm7 form7{
+        state,
+        [this] { return std::make_unique<QSettings>(dir.filePath(QStringLiteral("h.ini")), QSettings::IniFormat); },
+        &form1};
     report::TForm8 form8{&form2};
     config::TSETUP setup{state, &form2};
     config::TForm10 form10{state, &form2};
@@ -83,16 +81,16 @@ struct Program {
     {
         state.printing = &printing;
         form1.FormCreate(false, portFile);
-        for (auto b : {display::TForm2::Button::Print, display::TForm2::Button::Record,
-                       display::TForm2::Button::Setup, display::TForm2::Button::Calibration})
+        for (auto b : {display::TForm2::Button::Print, display::TForm2::Button::Record, display::TForm2::Button::Setup,
+                       display::TForm2::Button::Calibration})
             form2.setButtonHandler(b, [] {});
     }
 
     std::vector<std::pair<const char *, QWidget *>> windows()
     {
-        return {{"main", &form1},      {"digital", &form2},  {"comm", &form4},   {"graph", &form3},
-                {"about", &form5},     {"header", &form6},   {"company", &form7}, {"vehicle", &form8},
-                {"setup", &setup},     {"calibration", &form10}, {"viewer", &form11}, {"record", &form12}};
+        return {{"main", &form1},  {"digital", &form2},      {"comm", &form4},    {"graph", &form3},
+                {"about", &form5}, {"header", &form6},       {"company", &form7}, {"vehicle", &form8},
+                {"setup", &setup}, {"calibration", &form10}, {"viewer", &form11}, {"record", &form12}};
     }
 };
 
