@@ -40,7 +40,7 @@ TForm5::TForm5(const ui::SharedState &state, QWidget *parent) : QDialog(parent)
     texts->addWidget(blueText(QStringLiteral("Ver-2.03 Firmware Version 4.4"), 10, false, panel));
     texts->addWidget(blueText(QStringLiteral("\u00a9 VESK INSTRUMENTS"), 10, false, panel));
 
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
+    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("&OK"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setDefault(true);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);

@@ -32,7 +32,7 @@ TForm6::TForm6(ui::SharedState &state, QWidget *parent) : ConfigDialog(state, pa
     line("LINE1", "       ", StaticText1, Edit1);
     line("LINE2", "  ", StaticText2, Edit2);
 
-    Button1 = new QPushButton(QStringLiteral("SEND"), Panel1);
+    Button1 = new QPushButton(QStringLiteral("&SEND"), Panel1);
     QPalette yellow = Button1->palette();
     yellow.setColor(QPalette::ButtonText, Qt::yellow);
     Button1->setPalette(yellow);

@@ -284,11 +284,11 @@ TForm11::TForm11(ui::SharedState &state, QWidget *parent)
     Label1->setFont(pixelFont(QStringLiteral("Courier New"), 13, true, QFont::TypeWriter));
     Label1->setTextFormat(Qt::PlainText);
 
-    Button1 = new QPushButton(QStringLiteral("Main Menu"), this);
+    Button1 = new QPushButton(QStringLiteral("&Main Menu"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->resize(75, 25);
     Button1->setAutoDefault(false);
-    Button2 = new QPushButton(QStringLiteral("Print"), this);
+    Button2 = new QPushButton(QStringLiteral("&Print"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->resize(75, 25);
     Button2->setAutoDefault(false);

@@ -405,7 +405,7 @@ void TestConfigDialogs::headerStartTexts()
     QCOMPARE(d.StaticText2->text(), QStringLiteral("LINE2"));
     QCOMPARE(d.Edit1->text(), QStringLiteral("       "));
     QCOMPARE(d.Edit2->text(), QStringLiteral("  "));
-    QCOMPARE(d.Button1->text(), QStringLiteral("SEND"));
+    QCOMPARE(d.Button1->text(), QStringLiteral("&SEND"));
     QCOMPARE(d.Button1->palette().color(QPalette::ButtonText), QColor(Qt::yellow));
     QVERIFY(!(d.windowFlags() & Qt::WindowMinimizeButtonHint));
     QVERIFY(!(d.windowFlags() & Qt::WindowMaximizeButtonHint));

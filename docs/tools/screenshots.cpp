@@ -1,0 +1,337 @@
+// Pictures of every window of the program for the user guide, each taken with the windows
+// wired as the program wires them and talking to the simulated analyser in virtual time:
+//   qova_screenshots OUTDIR
+// Run it on the offscreen platform (scripts/screenshots does); it gives that platform a
+// 1024 by 768 screen, as the workshop PCs have. The analyser's prompts are shown in the
+// real message boxes, each pictured the first time it comes and then answered.
+#include "aboutbox.h"
+#include "calibrationdialog.h"
+#include "commdialog.h"
+#include "companyheader.h"
+#include "digitalwindow.h"
+#include "headerdialog.h"
+#include "livegraph.h"
+#include "mainwindow.h"
+#include "operator.h"
+#include "printing.h"
+#include "printreport.h"
+#include "recorddialog.h"
+#include "setupdialog.h"
+#include "simdevice.h"
+#include "storemenu.h"
+#include "storeviewer.h"
+#include "vehicledialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <set>
+
+using namespace qova;
+
+namespace {
+
+QDir outDir;
+int failures = 0;
+
+void save(const QImage &image, const QString &name)
+{
+    const QString path = outDir.filePath(name + QStringLiteral(".png"));
+    if (image.isNull() || !image.save(path)) {
+        std::fprintf(stderr, "could not save %s\n", qPrintable(path));
+        ++failures;
+        return;
+    }
+    std::printf("%s (%dx%d)\n", qPrintable(path), image.width(), image.height());
+}
+
+void shoot(QWidget &w, const QString &name)
+{
+    QApplication::processEvents();
+    save(w.grab().toImage(), name);
+}
+
+QString slug(const QString &text)
+{
+    QString s;
+    for (QChar c : text.trimmed().toLower())
+        s += c.isLetterOrNumber() ? c : QLatin1Char('-');
+    while (s.contains(QLatin1String("--")))
+        s.replace(QLatin1String("--"), QLatin1String("-"));
+    while (s.endsWith(QLatin1Char('-')))
+        s.chop(1);
+    return s;
+}
+
+// The program's own message boxes. Each text is pictured the first time it is shown, then
+// answered as a workshop operator would on a normal day: no leak test, yes to the rest.
+class PictureOperator final : public ui::Operator {
+public:
+    ui::Answer message(QWidget *parent, const QString &caption, const QString &text, ui::Icon icon, ui::Buttons buttons,
+                       const QString &detail) override
+    {
+        std::printf("  prompt: [%s] \"%s\"\n", qPrintable(caption), qPrintable(text));
+        const bool decline = text == QLatin1String("Do Leak test ?");
+        const bool picture = pictured_.insert(text).second;
+        QTimer::singleShot(0, [=] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            if (picture)
+                shoot(*box, QStringLiteral("prompt-") + slug(text));
+            if (QAbstractButton *b = box->button(decline ? QMessageBox::No : QMessageBox::Yes))
+                b->click();
+            else
+                box->button(QMessageBox::Ok)->click();
+        });
+        return real_.message(parent, caption, text, icon, buttons, detail);
+    }
+    QString openFileName(QWidget *, const ui::FileRequest &) override { return file; }
+    QString saveFileName(QWidget *, const ui::FileRequest &) override { return file; }
+
+    QString file;
+
+private:
+    ui::WidgetOperator real_;
+    std::set<QString> pictured_;
+};
+
+// Prints to one PDF file, which becomes a picture of the page.
+class PdfPrinting final : public ui::Printing {
+public:
+    explicit PdfPrinting(QString path) : path_(std::move(path)) {}
+    void printerSetup(QWidget *) override {}
+    std::unique_ptr<QPrinter> startJob(QWidget *, const QString &title) override
+    {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(path_);
+        printer->setDocName(title);
+        return printer;
+    }
+
+private:
+    QString path_;
+};
+
+// The simulated analyser, with a picture of the upload window taken while it uploads.
+class UploadWatcher final : public sim::Analyser {
+public:
+    explicit UploadWatcher(std::shared_ptr<sim::Analyser> inner) : inner_(std::move(inner)) {}
+    void powerOn(std::int64_t nowMs) override { inner_->powerOn(nowMs); }
+    std::vector<std::uint8_t> receive(std::uint8_t byte, std::int64_t nowMs) override
+    {
+        if (byte == 'O' && ++accepted_ == 3) {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (w->objectName() == QLatin1String("UploadProgress") && w->isVisible())
+                    save(w->grab().toImage(), QStringLiteral("upload-progress"));
+        }
+        return inner_->receive(byte, nowMs);
+    }
+    std::vector<std::uint8_t> unasked(std::int64_t nowMs) override { return inner_->unasked(nowMs); }
+    bool unplugged(std::int64_t nowMs) const override { return inner_->unplugged(nowMs); }
+
+private:
+    std::shared_ptr<sim::Analyser> inner_;
+    int accepted_ = 0;
+};
+
+void pageImage(const QString &pdf, const QString &name)
+{
+    const QString base = outDir.filePath(name);
+    const int rc =
+        QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"),
+                                                       QStringLiteral("60"), QStringLiteral("-singlefile"), pdf, base});
+    if (rc != 0) {
+        std::fprintf(stderr, "pdftoppm failed on %s\n", qPrintable(pdf));
+        ++failures;
+    } else {
+        std::printf("%s.png (the printed page)\n", qPrintable(base));
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir scratch;
+    if (qgetenv("QT_QPA_PLATFORM").startsWith("offscreen")) {
+        const QString config = scratch.filePath(QStringLiteral("screen.json"));
+        QFile f(config);
+        if (!f.open(QIODevice::WriteOnly))
+            return 1;
+        f.write(R"({"windowFrameMargins": false, "screens": [{"name": "workshop", "x": 0, "y": 0,
+                    "width": 1024, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1.0}]})");
+        f.close();
+        qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
+    }
+    QApplication app(argc, argv);
+    if (app.arguments().size() != 2) {
+        std::fprintf(stderr, "usage: qova_screenshots OUTDIR\n");
+        return 2;
+    }
+    outDir = QDir(app.arguments().at(1));
+    outDir.mkpath(QStringLiteral("."));
+    QDir::setCurrent(scratch.path());
+
+    link::VirtualPause clock;
+    PictureOperator op;
+    auto analyser = std::make_shared<UploadWatcher>(sim::MakeDemoAnalyser());
+    ui::SharedState state([&](int) { return sim::MakeDemoDevice(clock, analyser); }, clock, op);
+    state.now = [] { return QDateTime(QDate(2026, 3, 2), QTime(10, 41, 7)); };
+    const QString reportPdf = scratch.filePath(QStringLiteral("report.pdf"));
+    PdfPrinting printing(reportPdf);
+    state.printing = &printing;
+    const QString headerStore = scratch.filePath(QStringLiteral("header.ini"));
+    {
+        QSettings s(headerStore, QSettings::IniFormat);
+        s.setValue(QStringLiteral("header"), QStringLiteral("FAIRWAY MOTORS  ABERDEEN"));
+    }
+
+    using app::TForm1;
+    using display::TForm2;
+    TForm1 form1(state);
+    form1.FormCreate(false, QStringLiteral("SETUP.EA2"));
+    TForm2 form2(state, &form1);
+    app::TForm4 form4(state, QStringLiteral("SETUP.EA2"), &form1, &form1);
+    display::TForm3 form3(state, &form1);
+    app::TForm5 form5(state, &form1);
+    config::TForm6 form6(state, &form1);
+    app::TForm7 form7(
+        state, [&] { return std::make_unique<QSettings>(headerStore, QSettings::IniFormat); }, &form1);
+    report::TForm8 form8(&form2);
+    config::TSETUP setup(state, &form2);
+    config::TForm10 form10(state, &form2);
+    store::TForm11 form11(state, &form1);
+    store::StoreMenu storeMenu(state, form11, &form1);
+    report::TForm12 form12(state, &form2);
+    for (auto item : {TForm1::Item::Header, TForm1::Item::Digital, TForm1::Item::Graph, TForm1::Item::Upload,
+                      TForm1::Item::View, TForm1::Item::Export, TForm1::Item::Comm, TForm1::Item::PrinterSetup,
+                      TForm1::Item::CompanyHeader, TForm1::Item::About})
+        form1.setHandler(item, [] {});
+
+    // As in the program these open dialogs; here each dialog is pictured on its own.
+    for (auto button :
+         {TForm2::Button::Print, TForm2::Button::Record, TForm2::Button::Setup, TForm2::Button::Calibration})
+        form2.setButtonHandler(button, [] {});
+
+    // The main window, and its FILE menu opened.
+    form1.show();
+    shoot(form1, QStringLiteral("main"));
+    QMenu *file = form1.menuBar()->actions().at(0)->menu();
+    file->popup(form1.mapToGlobal(QPoint(0, form1.menuBar()->height())));
+    file->setActiveAction(form1.UPLOAD1->menuAction());
+    form1.UPLOAD1->popup(file->mapToGlobal(QPoint(file->width(), 0)));
+    QApplication::processEvents();
+    {
+        QImage menu = file->grab().toImage();
+        QImage sub = form1.UPLOAD1->grab().toImage();
+        QImage both(menu.width() + sub.width(), std::max(menu.height(), sub.height()), QImage::Format_ARGB32);
+        both.fill(Qt::transparent);
+        QPainter p(&both);
+        p.drawImage(0, 0, menu);
+        const int y = file->actionGeometry(form1.UPLOAD1->menuAction()).top();
+        p.drawImage(menu.width(), y, sub);
+        p.end();
+        save(both.copy(0, 0, both.width(), std::max(menu.height(), y + sub.height())), QStringLiteral("menu"));
+    }
+    form1.UPLOAD1->hide();
+    file->hide();
+
+    // The digital display past the power-up countdown, its prompts answered.
+    form2.show();
+    shoot(form2, QStringLiteral("digital-start"));
+    bool countdownShot = false;
+    for (int cycle = 0; cycle < 45; ++cycle) {
+        clock.sleepMs(cycle == 0 ? 1000 : 2000);
+        form2.PollCycle();
+        if (!countdownShot && cycle == 4) {
+            shoot(form2, QStringLiteral("digital-countdown"));
+            countdownShot = true;
+        }
+    }
+    shoot(form2, QStringLiteral("digital"));
+
+    // The report: the vehicle dialog as the operator fills it in, then the page.
+    form8.Edit1->setText(QStringLiteral("FORD FOCUS 1.6"));
+    form8.Edit2->setText(QStringLiteral("SK08RVX"));
+    form8.show();
+    shoot(form8, QStringLiteral("vehicle-dialog"));
+    form8.hide();
+    state.CompanyHeader = QStringLiteral("FAIRWAY MOTORS  ABERDEEN");
+    QTimer::singleShot(0, [&] {
+        if (form8.isVisible())
+            form8.Button1->click();
+    });
+    report::PrintTestReport(state, &form2, form2.reading(), form8);
+    pageImage(reportPdf, QStringLiteral("report"));
+
+    form12.show();
+    shoot(form12, QStringLiteral("record-dialog"));
+    form12.hide();
+
+    setup.show();
+    shoot(setup, QStringLiteral("setup"));
+    setup.hide();
+    form10.show();
+    shoot(form10, QStringLiteral("calibration"));
+    form10.hide();
+    form2.hide();
+
+    // The live graph after six minutes of readings.
+    if (form3.FormShow()) {
+        form3.resize(1024, 740);
+        form3.show();
+        for (int i = 0; i < 400; ++i) {
+            clock.sleepMs(form3.pollInterval());
+            form3.Timer1Timer();
+        }
+        shoot(form3, QStringLiteral("graph"));
+        form3.hide();
+        form3.FormClose();
+    } else {
+        std::fprintf(stderr, "the live graph could not open its port\n");
+        ++failures;
+    }
+
+    // Upload of the analyser's store, and the viewer on what came.
+    op.file = scratch.filePath(QStringLiteral("MARCH.QVS"));
+    storeMenu.showViewer = [](store::TForm11 &viewer) {
+        viewer.resize(1024, 740);
+        viewer.show();
+        shoot(viewer, QStringLiteral("viewer"));
+        viewer.hide();
+    };
+    storeMenu.UPLOAD2Click();
+
+    // The small settings windows.
+    form4.Prepare();
+    form4.show();
+    shoot(form4, QStringLiteral("comm"));
+    form4.hide();
+    form5.show();
+    shoot(form5, QStringLiteral("about"));
+    form5.hide();
+    form6.Edit1->setText(QStringLiteral("FAIRWAY MOTORS"));
+    form6.Edit2->setText(QStringLiteral("TEL 01224 555 0142"));
+    form6.show();
+    shoot(form6, QStringLiteral("header"));
+    form6.hide();
+    form7.show();
+    shoot(form7, QStringLiteral("companyheader"));
+    form7.hide();
+
+    return failures == 0 ? 0 : 1;
+}
