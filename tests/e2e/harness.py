@@ -78,6 +78,7 @@ class Sim:
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.path = self.proc.stdout.readline().strip()
         check(self.path.startswith("/dev/"), f"simulator printed {self.path!r} instead of a device path")
+        self.inode = os.stat(self.path).st_ino
 
     def received(self):
         """(milliseconds, byte) for every byte the simulator received, in order."""
