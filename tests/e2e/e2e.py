@@ -59,7 +59,7 @@ def main():
     ap.add_argument("--qova")
     ap.add_argument("--sim")
     ap.add_argument("--out", default=None)
-    ap.add_argument("--jobs", type=int, default=int(os.environ.get("QOVA_E2E_JOBS", "2")))
+    ap.add_argument("--jobs", type=int, default=int(os.environ.get("QOVA_E2E_JOBS", "3")))
     ap.add_argument("--list", action="store_true")
     ap.add_argument("scenarios", nargs="*")
     args = ap.parse_args()

@@ -78,6 +78,7 @@ class Sim:
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.path = self.proc.stdout.readline().strip()
         check(self.path.startswith("/dev/"), f"simulator printed {self.path!r} instead of a device path")
+        self.inode = os.stat(self.path).st_ino
 
     def received(self):
         """(milliseconds, byte) for every byte the simulator received, in order."""
@@ -105,6 +106,7 @@ class Sim:
         return self.bytes().count(0x11)
 
     def stop(self):
+        clear_stale_lock(self.path)
         if self.proc.poll() is None:
             self.proc.send_signal(signal.SIGCONT)
             self.proc.send_signal(signal.SIGTERM)
@@ -113,6 +115,31 @@ class Sim:
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
+
+
+def clear_stale_lock(device):
+    """Removes the serial lock file of `device` that a program ended by a signal left.
+    A later program run as another user could not replace it and would find the port
+    locked. Locks of live processes are left alone."""
+    name = "LCK.." + device[len("/dev/"):].replace("/", "_") if device.startswith("/dev/") else None
+    if not name:
+        return
+    for folder in ("/var/lock", "/run/lock", "/tmp"):
+        path = os.path.join(folder, name)
+        try:
+            with open(path) as f:
+                pid = int(f.readline().strip() or 0)
+        except (OSError, ValueError):
+            continue
+        try:
+            os.kill(pid, 0)
+        except ProcessLookupError:
+            try:
+                os.remove(path)
+            except OSError:
+                pass
+        except PermissionError:
+            pass
 
 
 def find_frame(data, command, payload):
@@ -170,6 +197,8 @@ class Run:
     # --- the program
     def start_qova(self, unprivileged=False, env=None):
         e = dict(self.env, **(env or {}))
+        for sim in self.sims:
+            clear_stale_lock(sim.path)
         cmd = [self.args.qova]
         if unprivileged:
             nobody = pwd.getpwnam("nobody")

@@ -46,6 +46,16 @@ def ms_now():
     return int(time.time() * 1000)
 
 
+def fixed_name(run, sim):
+    """Gives the program the analyser's terminal under a name of the scenario's own. The
+    number of a terminal that vanished soon names another scenario's: a program that keeps
+    reopening its vanished port must not find that one."""
+    link = os.path.join(run.dir, "ttyQOVA")
+    os.symlink(sim.path, link)
+    run.env["QOVA_COM1"] = link
+    return link
+
+
 @scenario(kind="fault", expected_s=18)
 def fault_analyser_falls_silent(run):
     sim = run.start_sim(*QUIET)
@@ -72,11 +82,15 @@ def fault_analyser_falls_silent(run):
 @scenario(kind="fault", expected_s=18)
 def fault_adapter_unplugged_while_polling(run):
     sim = run.start_sim(*QUIET, "--unplug-after", "3500")
+    link = fixed_name(run, sim)
     p, main = start_program(run)
     digital = open_digital(run, main)
     since = ms_now()
+    wait_for(lambda: sim.polls() >= 1, 5, "the analyser was never polled")
+    os.remove(link)  # the adapter's device name goes with it
     sim.proc.wait(8)
-    check(not os.path.exists(sim.path), f"{sim.path} is still there after the unplug")
+    check(not os.path.exists(sim.path) or os.stat(sim.path).st_ino != sim.inode,
+          f"{sim.path} is still there after the unplug")
     run.screenshot("unplugged")
     box = wait_no_response(run, since, 14)
     run.screenshot("no_response")
@@ -92,12 +106,12 @@ def fault_adapter_unplugged_while_polling(run):
 def fault_adapter_plugged_back_in_resumes_polling(run):
     # The program's port is a fixed name that is pointed at whichever terminal the
     # analyser is on, as a udev rule names an adapter wherever it is plugged in.
-    link = os.path.join(run.dir, "ttyQOVA")
     first = run.start_sim(*QUIET, "--unplug-after", "3000")
-    os.symlink(first.path, link)
-    run.env["QOVA_COM1"] = link
+    link = fixed_name(run, first)
     p, main = start_program(run)
     digital = open_digital(run, main)
+    wait_for(lambda: first.polls() >= 1, 5, "the analyser was never polled")
+    os.remove(link)
     first.proc.wait(8)
     time.sleep(2.5)  # a cycle or two with no adapter
     second = run.start_sim("--power-up", "300", name="sim2")

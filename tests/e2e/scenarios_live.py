@@ -6,7 +6,7 @@ import re
 import time
 
 from flows import (LEAK, MAIN, ZERO, answer, figures_lit, leave_digital, open_digital, prompt, reach_measuring,
-                   save_file_dialog, start_program, wait_file, wait_replies)
+                   save_file_dialog, start_program, wait_replies)
 from harness import check, checksum_bytes, find_frame, wait_for
 from registry import scenario
 
