@@ -23,6 +23,7 @@ import scenarios_basic  # noqa: E402,F401
 import scenarios_live  # noqa: E402,F401
 import scenarios_faults  # noqa: E402,F401
 import scenarios_print  # noqa: E402,F401
+import scenarios_store  # noqa: E402,F401
 from registry import SCENARIOS  # noqa: E402
 
 # A scenario that takes longer than this has hung; its processes are ended.
