@@ -1,20 +1,17 @@
 #include "recording.h"
+#include "reportfixtures.h"
 #include "textfile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 using namespace qova;
 
-namespace {
-QByteArray platform(QByteArray text)
-{
-    return text.replace("\n", report::kLineEnd);
-}
+using test::FileSizeCap;
+using test::platform;
 
+namespace {
 QByteArray contents(const QString &path)
 {
     QFile file(path);
@@ -23,41 +20,10 @@ QByteArray contents(const QString &path)
 
 link::LiveReading exampleReading()
 {
-    link::LiveReading r;
-    r.Hc = 57;
-    r.Co = 150;
-    r.Co2 = 145;
-    r.O2 = 2090;
-    r.Nox = 12;
-    r.Rpm = 850;
-    r.OilTemp = 250;
-    r.Efficiency = 1000;
+    link::LiveReading r = test::SampleReading();
     r.StatusB = link::PumpOn;
     return r;
 }
-
-// Caps the size of files this process writes, so a write past the cap comes back short,
-// as on a full disk.
-class FileSizeCap {
-public:
-    explicit FileSizeCap(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit cap = old_;
-        cap.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &cap);
-    }
-    ~FileSizeCap()
-    {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
-};
 } // namespace
 
 TEST(RecordText, HeaderAndTheExampleRow)

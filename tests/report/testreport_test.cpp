@@ -1,3 +1,4 @@
+#include "reportfixtures.h"
 #include "testreport.h"
 #include "textfile.h"
 
@@ -8,29 +9,9 @@
 
 using namespace qova;
 using report::ReportInput;
+using test::platform;
 
 namespace {
-// Expected texts are written with "\n"; the files use the platform's text-mode line end.
-QByteArray platform(QByteArray text)
-{
-    return text.replace("\n", report::kLineEnd);
-}
-
-link::LiveReading sampleReading()
-{
-    link::LiveReading r;
-    r.Co = 150;
-    r.Co2 = 145;
-    r.Hc = 57;
-    r.O2 = 2090;
-    r.Nox = 12;
-    r.Rpm = 850;
-    r.OilTemp = 250;
-    r.Efficiency = 1000;
-    r.FuelCode = 1;
-    return r;
-}
-
 ReportInput sampleInput()
 {
     ReportInput in;
@@ -40,7 +21,7 @@ ReportInput sampleInput()
     in.date = QStringLiteral("05/03/2024");
     in.time = QStringLiteral("14:07:09");
     in.fuelName = QStringLiteral("PETROL");
-    in.reading = sampleReading();
+    in.reading = test::SampleReading();
     return in;
 }
 
@@ -168,7 +149,7 @@ class ReportClamp : public testing::TestWithParam<ClampCase> {};
 TEST_P(ReportClamp, LimitsAndIsIdempotent)
 {
     const ClampCase &c = GetParam();
-    link::LiveReading r = sampleReading();
+    link::LiveReading r = test::SampleReading();
     r.ModeFlags = c.modeFlags;
     r.*c.field = c.in;
     const link::LiveReading once = report::ClampForReport(r);

@@ -5,6 +5,7 @@
 #include "recorddialog.h"
 #include "recorder.h"
 #include "recording.h"
+#include "reportfixtures.h"
 #include "sharedstate.h"
 #include "simdevice.h"
 #include "steadyanalyser.h"
@@ -29,6 +30,8 @@
 #include <sys/resource.h>
 
 using namespace qova;
+
+using test::FileSizeCap;
 
 namespace {
 // Answers file dialogs from a list and keeps every message it was shown.
@@ -83,16 +86,7 @@ int openFileCount()
 
 link::LiveReading goodReading()
 {
-    link::LiveReading r;
-    r.Co = 150;
-    r.Co2 = 145;
-    r.Hc = 57;
-    r.O2 = 2090;
-    r.Nox = 12;
-    r.Rpm = 850;
-    r.OilTemp = 250;
-    r.Efficiency = 1000;
-    r.FuelCode = 1;
+    link::LiveReading r = test::SampleReading();
     r.StatusB = link::PumpOn;
     return r;
 }
@@ -136,27 +130,6 @@ void keepScreenshot(QWidget &window, const QString &name)
     if (!dir.isEmpty())
         window.grab().save(QDir(dir).filePath(name));
 }
-
-class FileSizeCap {
-public:
-    explicit FileSizeCap(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit cap = old_;
-        cap.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &cap);
-    }
-    ~FileSizeCap()
-    {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
-};
 } // namespace
 
 class TestReport : public QObject {
