@@ -10,7 +10,10 @@
 namespace qova::test {
 
 // Expected texts are written with "\n"; the files use the platform's text-mode line end.
-inline QByteArray platform(QByteArray text) { return text.replace("\n", report::kLineEnd); }
+inline QByteArray platform(QByteArray text)
+{
+    return text.replace("\n", report::kLineEnd);
+}
 
 // The reading the report and recording tests print and record: CO 1.50 %, CO2 14.5 %,
 // O2 20.90 %, HC 57, NOx 12, 850 rpm, oil 25.0 degC, lambda 1.000, petrol.
