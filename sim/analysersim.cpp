@@ -1,6 +1,6 @@
 // qova-analyser-sim: the simulated analyser on a pseudo-terminal. Prints the terminal's
 // path on the first line of its output and serves it at 9600 baud until it is stopped
-// (SIGTERM, SIGINT) or unplugged (--unplug-after).
+// (SIGTERM, SIGINT) or unplugged (--unplug-after, --unplug-on).
 
 #include "demoanalyser.h"
 #include "simdevice.h"
@@ -36,12 +36,17 @@ struct Options {
     std::string logPath;
     bool quiet = false;
     bool paced = true;
+    // --unplug-on: the adapter goes the moment the program sends this byte for the
+    // count-th time, so a test can pull it out in the middle of a given exchange.
+    int unplugOnByte = -1;
+    long long unplugOnCount = 1;
 };
 
 void usage(std::FILE *to)
 {
     std::fputs("usage: qova-analyser-sim [--log FILE] [--seed N] [--fault NAME]... [--unplug-after MS]\n"
-               "                         [--power-up MS] [--unpaced] [--quiet]\n"
+               "                         [--unplug-on BYTE[:COUNT]] [--power-up MS] [--unpaced] [--quiet]\n"
+               "--unplug-on 0x4F:3 unplugs on the third 0x4F the program sends (BYTE in hex or decimal)\n"
                "faults: bad-frames, bad-blocks, bad-blocks-always, silence, partial-frames, flood, unplug\n",
                to);
 }
@@ -77,6 +82,24 @@ bool applyFault(const std::string &name, qova::sim::Faults &f)
     return true;
 }
 
+// "0x4F:3", "0xDD", "119": a byte and how many times it must come (1 when not given).
+bool parseUnplugOn(const std::string &text, Options &o)
+{
+    const std::size_t colon = text.find(':');
+    const std::string byteText = text.substr(0, colon);
+    char *end = nullptr;
+    errno = 0;
+    const long value = std::strtol(byteText.c_str(), &end, 0);
+    if (errno != 0 || end == byteText.c_str() || *end != '\0' || value < 0 || value > 0xFF)
+        return false;
+    long long count = 1;
+    if (colon != std::string::npos && (!parseNumber(text.c_str() + colon + 1, count) || count < 1))
+        return false;
+    o.unplugOnByte = static_cast<int>(value);
+    o.unplugOnCount = count;
+    return true;
+}
+
 // Returns 0 to go on, else the exit code.
 int parseArguments(int argc, char **argv, Options &o)
 {
@@ -102,6 +125,8 @@ int parseArguments(int argc, char **argv, Options &o)
             ++i;
         } else if (a == "--unplug-after" && hasValue && parseNumber(argv[i + 1], n)) {
             o.model.faults.unplugAfterMs = n;
+            ++i;
+        } else if (a == "--unplug-on" && hasValue && parseUnplugOn(argv[i + 1], o)) {
             ++i;
         } else if (a == "--fault" && hasValue && applyFault(argv[i + 1], o.model.faults)) {
             ++i;
@@ -204,6 +229,7 @@ int main(int argc, char **argv)
 
     int exitCode = 0;
     bool unplugged = false;
+    long long unplugOnSeen = 0;
     while (!stopRequested) {
         double now = nowMs();
         if (analyser.unplugged(static_cast<std::int64_t>(now))) {
@@ -233,14 +259,19 @@ int main(int argc, char **argv)
         if (ready > 0 && (pfd.revents & POLLIN)) {
             std::uint8_t buf[512];
             const ssize_t got = read(master, buf, sizeof buf);
-            for (ssize_t i = 0; i < got; ++i) {
+            for (ssize_t i = 0; i < got && !unplugged; ++i) {
                 if (log != nullptr)
                     std::fprintf(log, "%lld 0x%02X\n", static_cast<long long>(nowWhole), buf[i]);
-                queueOut(analyser.receive(buf[i], nowWhole), now);
+                if (buf[i] == options.unplugOnByte && ++unplugOnSeen >= options.unplugOnCount)
+                    unplugged = true; // gone before it can answer; the rest of the read is lost
+                else
+                    queueOut(analyser.receive(buf[i], nowWhole), now);
             }
             if (log != nullptr && got > 0)
                 std::fflush(log);
         }
+        if (unplugged)
+            break;
         // Noise goes out as it comes, among the answer bytes that wait for their time.
         for (std::uint8_t b : analyser.unasked(nowWhole)) {
             if (out.size() >= kMaxOutgoing)
@@ -264,8 +295,7 @@ int main(int argc, char **argv)
     }
 
     if (unplugged && !options.quiet)
-        std::fprintf(stderr, "qova-analyser-sim: unplugged after %lld ms\n",
-                     static_cast<long long>(options.model.faults.unplugAfterMs));
+        std::fprintf(stderr, "qova-analyser-sim: unplugged after %.0f ms\n", nowMs());
     close(slave);
     close(master);
     if (log != nullptr)

@@ -159,6 +159,52 @@ private slots:
         QVERIFY(!port_.PortHandle->isOpen());
     }
 
+    // The adapter goes in the middle of a command frame: the frame is not acknowledged,
+    // and the bytes up to the one named reached the log.
+    void unplugOnAByteEndsTheExchange()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("received.log"));
+        SimProcess sim({QStringLiteral("--log"), log, QStringLiteral("--unplug-on"), QStringLiteral("0x5E:2")});
+        QVERIFY(!sim.path().isEmpty());
+        devicePath_ = sim.path();
+        port_.PortOpen = link::OpenPort(port_);
+        QVERIFY2(port_.PortOpen, qPrintable(port_.lastError));
+        const std::vector<std::uint8_t> values{0x5E, 0x01, 0x64, 0x05, 0x98, 0x08, 0xE8, 0x03};
+        QVERIFY(link::SendCommandFrame(port_, 0x99, values, 10, 300)); // the first 0x5E is let by
+        QCOMPARE(sim.process().state(), QProcess::Running);
+        QVERIFY(!link::SendCommandFrame(port_, 0x99, values, 10, 300));
+        QVERIFY(sim.process().waitForFinished(3000));
+        QCOMPARE(sim.process().exitCode(), 0);
+
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+        QCOMPARE(lines.size(), 11 + 2);
+        QVERIFY(lines.last().endsWith(" 0x5E"));
+    }
+
+    void badArgumentsAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("byte too large") << QStringList{QStringLiteral("--unplug-on"), QStringLiteral("0x100")};
+        QTest::newRow("count zero") << QStringList{QStringLiteral("--unplug-on"), QStringLiteral("0x44:0")};
+        QTest::newRow("not a number") << QStringList{QStringLiteral("--unplug-on"), QStringLiteral("D")};
+        QTest::newRow("no count after colon") << QStringList{QStringLiteral("--unplug-on"), QStringLiteral("68:")};
+        QTest::newRow("no value") << QStringList{QStringLiteral("--unplug-on")};
+        QTest::newRow("unknown fault") << QStringList{QStringLiteral("--fault"), QStringLiteral("smoke")};
+    }
+
+    void badArgumentsAreRefused()
+    {
+        QFETCH(QStringList, arguments);
+        QProcess p;
+        p.start(QStringLiteral(QOVA_ANALYSER_SIM), arguments);
+        QVERIFY(p.waitForFinished(3000));
+        QCOMPARE(p.exitCode(), 2);
+        QVERIFY(p.readAllStandardOutput().isEmpty()); // no terminal path: nothing was served
+    }
+
     void stopsCleanlyOnSignals()
     {
         for (const char *how : {"terminate", "interrupt"}) {
