@@ -61,6 +61,8 @@ QString readDataFile(const QString &path, QByteArray &data)
     const qint64 size = file.size();
     if (size < kRecordSize)
         return kNoDataInFile + path;
+    if (size > kMaxDataFileBytes)
+        return kFileTooLarge + path;
     QByteArray bytes = fileBuffer(size);
     const qint64 got = file.read(bytes.data(), size);
     if (got < kRecordSize)

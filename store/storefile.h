@@ -23,6 +23,11 @@ inline const QString kCanNotOpenFile = QStringLiteral("Can not open file ");
 inline const QString kNoDataInFile = QStringLiteral("No data in file ");
 inline const QString kCanNotWriteFile = QStringLiteral("Can not write file ");
 inline const QString kExportOntoData = QStringLiteral("Can not export onto the data file ");
+inline const QString kFileTooLarge = QStringLiteral("File too large to be a data file ");
+
+// An analyser stores a few hundred tests; a file of more than two million cannot be one of
+// its uploads, and reading it whole could take all the memory there is.
+inline constexpr qint64 kMaxDataFileBytes = qint64{64} << 20;
 
 // The viewer's column header over the list.
 inline const QString kListHeader = QStringLiteral("  Date      time    HC  CO   CO2  O2   NO  RPM  OIL");

@@ -86,6 +86,34 @@ TEST(Load, AsksForAFileOnlyWhenNoneIsSet)
     EXPECT_EQ(count, 2);
 }
 
+// A sparse file costs no disk, so the limit itself can be tried.
+TEST(DataFileLimit, LoadAndExportRefuseOnlyWhatIsBeyondIt)
+{
+    for (const qint64 size : {store::kMaxDataFileBytes, store::kMaxDataFileBytes + 1, qint64{1} << 40}) {
+        SCOPED_TRACE(size);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("HUGE.QVS"));
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            ASSERT_TRUE(f.resize(size));
+        }
+        const bool fits = size <= store::kMaxDataFileBytes;
+        QString name = path;
+        QByteArray StoreData("old");
+        int count = 77;
+        const QString loaded = store::LoadStoredTests(name, StoreData, count, [] { return QString(); });
+        EXPECT_EQ(loaded, fits ? QString() : store::kFileTooLarge + path);
+        EXPECT_EQ(count, fits ? static_cast<int>(size / 30) : 77);
+        EXPECT_EQ(StoreData.size(), fits ? size : 3);
+        StoreData.clear();
+
+        const QString exported = store::ExportStoredTests([&] { return path; }, 2026);
+        EXPECT_EQ(exported, fits ? QStringLiteral("done  HUGE.QVS---> HUGE.txt") : store::kFileTooLarge + path);
+        EXPECT_EQ(QFile::exists(dir.filePath(QStringLiteral("HUGE.txt"))), fits);
+    }
+}
+
 TEST(ExportPath, LastThreeCharactersBecomeTxt)
 {
     EXPECT_EQ(store::ExportPathFor(QStringLiteral("C:\\DATA\\MAY.QVS")), QStringLiteral("C:\\DATA\\MAY.txt"));
