@@ -26,7 +26,7 @@ void waitForBytes(link::PortState &port, std::int64_t deadline, std::size_t coun
     if (left <= 0)
         return;
     port.pause->sleepUntil(static_cast<int>(left),
-                           [&port, count] { return port.handleValid() && port.PortHandle->queuedBytes() >= count; });
+                           [&port, count] { return !port.handleValid() || port.PortHandle->queuedBytes() >= count; });
 }
 
 struct BusyGuard {
@@ -81,7 +81,8 @@ QString UploadStoredTests(link::PortState &port, QString &StoreFileName, const U
 
         std::array<std::uint8_t, 254> block{};
         try {
-            for (;;) {
+            // A device that has gone (an adapter pulled out) reads as the end of the store.
+            while (port.handleValid()) {
                 waitForBytes(port, deadline, 1);
                 const std::uint8_t length = link::ReadByte(port);
                 if (length == 0 || progress.rejected >= kMaxRejectedBlocks)
@@ -118,6 +119,12 @@ QString UploadStoredTests(link::PortState &port, QString &StoreFileName, const U
         }
     }
 
+    // The blocks that came before the device went are not the whole store: saving them
+    // would replace the operator's file with a part of one.
+    if (!port.handleValid()) {
+        file->cancelWriting();
+        return kNoAcknowledge;
+    }
     if (received.empty()) {
         file->cancelWriting();
         return kNoData;

@@ -20,6 +20,7 @@ namespace {
 struct Answer {
     Bytes bytes;
     int delayMs = 0;
+    bool unplug = false; // instead of answering, the adapter is pulled out
 };
 
 void scriptAnalyser(test::FakeLink &fake, std::vector<Answer> answers)
@@ -31,6 +32,10 @@ void scriptAnalyser(test::FakeLink &fake, std::vector<Answer> answers)
             if (next >= answers.size())
                 return;
             const Answer &a = answers[next++];
+            if (a.unplug) {
+                d.close();
+                return;
+            }
             std::int64_t at = d.written().back().atMs + a.delayMs;
             for (std::uint8_t b : a.bytes)
                 d.queue({b}, at++);
@@ -160,6 +165,17 @@ std::vector<UploadCase> uploadCases()
          store::kDataError,
          {'D', 'O', 'E', 'O'},
          {}},
+        // The adapter goes between blocks: what came is a part of the store, not all of it.
+        {"AdapterPulledOutBetweenBlocks",
+         {{cat({kAck, example})}, {{}, 0, true}},
+         store::kNoAcknowledge,
+         {'D', 'O'},
+         {}},
+        {"AdapterPulledOutAfterARejection",
+         {{cat({kAck, example})}, {test::BadStoreBlockBytes({7})}, {{}, 0, true}},
+         store::kNoAcknowledge,
+         {'D', 'O', 'E'},
+         {}},
     };
 
     // A store larger than the analyser's usual 7936 bytes arrives whole.
@@ -202,6 +218,17 @@ TEST_P(UploadExchange, BytesMessageAndFile)
 
 INSTANTIATE_TEST_SUITE_P(Cases, UploadExchange, testing::ValuesIn(uploadCases()),
                          [](const auto &info) { return info.param.name; });
+
+TEST(Upload, PulledOutAdapterEndsTheExchangeAtOnce)
+{
+    Upload u;
+    u.preexisting();
+    scriptAnalyser(u.fake, {{cat({kAck, test::StoreBlockBytes(range(40))})}, {{}, 0, true}});
+    EXPECT_EQ(u.run(), store::kNoAcknowledge);
+    // No waiting out the block time-outs for a device that is gone.
+    EXPECT_LT(u.fake.clock.nowMs(), 100);
+    EXPECT_EQ(u.file(), kPrevious);
+}
 
 TEST(Upload, FailureCreatesNoFile)
 {
