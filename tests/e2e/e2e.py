@@ -24,6 +24,7 @@ import scenarios_live  # noqa: E402,F401
 import scenarios_faults  # noqa: E402,F401
 import scenarios_print  # noqa: E402,F401
 import scenarios_store  # noqa: E402,F401
+import scenarios_unplug  # noqa: E402,F401
 from registry import SCENARIOS  # noqa: E402
 
 # A scenario that takes longer than this has hung; its processes are ended.
@@ -75,9 +76,10 @@ def main():
         return 0
     args.out = os.path.abspath(args.out or tempfile.mkdtemp(prefix="qova-e2e-"))
     args.qova, args.sim = os.path.abspath(args.qova), os.path.abspath(args.sim)
-    for tool in ("Xvfb", "xdotool", "import", "pdftotext"):
+    for tool in ("Xvfb", "xdotool", "import", "pdftotext", "tesseract"):
         if shutil.which(tool) is None:
-            print(f"{tool} is not installed; the end-to-end runs need xvfb, xdotool, imagemagick and poppler-utils")
+            print(f"{tool} is not installed; the end-to-end runs need xvfb, xdotool, imagemagick, poppler-utils "
+                  "and tesseract-ocr")
             return 1
     unknown = [n for n in args.scenarios if n not in SCENARIOS]
     if unknown:

@@ -310,6 +310,18 @@ class Run:
         check(r.returncode == 0, f"convert failed: {r.stderr.strip()}")
         return float(r.stdout.strip())
 
+    def status_bar_text(self, window, png, height=22):
+        """The text along the bottom `height` pixels of `window` in the screenshot `png`, as
+        read by OCR: what the operator sees in the status bar."""
+        x, y, w, h = self.geometry(window)
+        big = png[:-4] + "_status.png"
+        r = subprocess.run(["convert", png, "-crop", f"{w}x{height}+{x}+{y + h - height}", "+repage", "-colorspace",
+                            "Gray", "-negate", "-resize", "400%", big], capture_output=True, text=True, timeout=60)
+        check(r.returncode == 0, f"convert failed: {r.stderr.strip()}")
+        r = subprocess.run(["tesseract", big, "-", "--psm", "7"], capture_output=True, text=True, timeout=60)
+        check(r.returncode == 0, f"tesseract failed: {r.stderr.strip()}")
+        return " ".join(r.stdout.split())
+
     # --- the program's use of the processor
     @staticmethod
     def cpu_seconds(pid):

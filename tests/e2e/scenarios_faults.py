@@ -62,8 +62,14 @@ def fault_analyser_falls_silent(run):
     p, main = start_program(run)
     digital = open_digital(run, main)
     wait_for(lambda: figures_lit(run, digital, run.screenshot("digital")) > 0.02, 8, "no figures before the fault")
+    status = run.status_bar_text(digital, run.screenshot("digital"))
+    check("Communication: OK" in status, f"the status bar reads {status!r} while the analyser answers")
     since = ms_now()
     os.kill(sim.proc.pid, signal.SIGSTOP)  # still on the line, answering nothing
+    # The first failed cycle shows it in the status bar, long before the box.
+    wait_for(lambda: "Communication: Error" in run.status_bar_text(digital, run.screenshot("silent")), 6,
+             "the status bar never read Communication: Error")
+    check(not run.windows("QOVA"), "a box came with the first failed cycle")
     # Four failed cycles of two seconds.
     box = wait_no_response(run, since, 12)
     run.screenshot("no_response")
@@ -91,7 +97,8 @@ def fault_adapter_unplugged_while_polling(run):
     sim.proc.wait(8)
     check(not os.path.exists(sim.path) or os.stat(sim.path).st_ino != sim.inode,
           f"{sim.path} is still there after the unplug")
-    run.screenshot("unplugged")
+    wait_for(lambda: "Communication: Error" in run.status_bar_text(digital, run.screenshot("unplugged")), 8,
+             "the status bar never read Communication: Error after the unplug")
     box = wait_no_response(run, since, 14)
     run.screenshot("no_response")
     idle_check(run, p, "with the box open after the unplug")
