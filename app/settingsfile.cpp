@@ -30,8 +30,10 @@ int ReadPortFile(const QString &path)
 bool WritePortFile(const QString &path, int port)
 {
     // Written through a temporary file, so a full disk never leaves a broken setting.
+    // Unbuffered: QSaveFile's commit() does not report a write that fails only when its
+    // buffer is flushed, and would put the cut-off file in place of the old one.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     const QByteArray bytes = QByteArray("PORT=") + QByteArray::number(port);
     if (file.write(bytes) != bytes.size()) {

@@ -131,7 +131,7 @@ QString ExportStoredFile(const QString &dataPath, int currentYear, const SaveFil
         return kExportOntoData + dataPath;
 
     std::unique_ptr<QSaveFile> file = makeFile(textPath);
-    if (!file->open(QIODevice::WriteOnly))
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) // see WriteAll
         return kCanNotOpenFile + textPath;
 
     // Rows are formatted into a buffer of a few hundred kilobytes at a time, so a file of

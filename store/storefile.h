@@ -16,6 +16,9 @@ std::unique_ptr<QSaveFile> MakeSaveFile(const QString &path);
 
 // A device may take fewer bytes than offered without reporting an error (a full disk
 // under QSaveFile does), so every write's count is checked. False at the first short one.
+// A QSaveFile must be opened Unbuffered for this to hold: a write that fails only when the
+// buffer is flushed is not reported by its commit(), which then puts a cut-off file in
+// place of the old one.
 bool WriteAll(QIODevice &device, const char *data, qint64 size);
 
 inline const QString kUserCanceled = QStringLiteral("user Canceled");

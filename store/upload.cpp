@@ -64,7 +64,7 @@ QString UploadStoredTests(link::PortState &port, QString &StoreFileName, const U
     StoreFileName = path;
     // Written beside the chosen file and renamed over it only on success.
     std::unique_ptr<QSaveFile> file = hooks.makeFile(path);
-    if (!file->open(QIODevice::WriteOnly))
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) // see WriteAll
         return kCanNotCreateFile;
 
     link::DrainInput(port);

@@ -1,4 +1,7 @@
+#include "filesizecap.h"
 #include "settingsfile.h"
+
+#include <QDir>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -48,6 +51,20 @@ TEST(PortFile, UnwritableFolderFailsAndKeepsTheOldFile)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("missing/SETUP.EA2"));
     EXPECT_FALSE(WritePortFile(path, 2));
+}
+
+// The disk fills while the setting is saved: the port chosen before is still the one read.
+TEST(PortFile, FullDiskFailsAndKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("SETUP.EA2"));
+    ASSERT_TRUE(WritePortFile(path, 3));
+    {
+        qova::test::FileSizeCap cap(2);
+        EXPECT_FALSE(WritePortFile(path, 2));
+    }
+    EXPECT_EQ(ReadPortFile(path), 3);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("SETUP.EA2")});
 }
 
 TEST(Captions, BlanksDifferBetweenStartupAndCommDialog)

@@ -227,6 +227,22 @@ TEST_P(UnwritableFile, AppendGivesTheSystemsReason)
     EXPECT_FALSE(report::AppendToFile(GetParam().path, "X \n").isEmpty());
 }
 
+// The disk fills in the middle of a report: the reports before it stay, whole.
+TEST(UnwritableFile, PartOfAReportIsCutAwayAgain)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("J1.TXT"));
+    const QByteArray first("first report\n");
+    ASSERT_EQ(report::AppendToFile(path, first), QString());
+    {
+        test::FileSizeCap cap(static_cast<rlim_t>(first.size() + 5));
+        EXPECT_FALSE(report::AppendToFile(path, QByteArray(200, 'x')).isEmpty());
+    }
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), first);
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, UnwritableFile,
                          testing::Values(UnwritableCase{"MissingFolder", QStringLiteral("/nonexistent-qova/J1.TXT")},
                                          UnwritableCase{"ProcFolder", QStringLiteral("/proc/J1.TXT")},

@@ -1,3 +1,4 @@
+#include "filesizecap.h"
 #include "storedtest.h"
 #include "storefile.h"
 #include "uploadanalyser.h"
@@ -226,6 +227,24 @@ TEST(Export, FullDiskKeepsThePreviousText)
     writeFile(textPath, "previous text");
     const QString message = store::ExportStoredTests(
         [&] { return path; }, 2026, [](const QString &p) { return std::make_unique<RoomFor>(p, 500000); });
+    EXPECT_EQ(message, store::kCanNotWriteFile + textPath);
+    EXPECT_EQ(readFile(textPath), QByteArray("previous text"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+// A text small enough to sit in a write buffer meets the full disk only when it is flushed.
+TEST(Export, FullDiskOnASmallTextKeepsThePreviousText)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("MAY.QVS"));
+    writeFile(path, bytesOf(test::SampleStore(3)));
+    const QString textPath = store::ExportPathFor(path);
+    writeFile(textPath, "previous text");
+    QString message;
+    {
+        test::FileSizeCap cap(100);
+        message = store::ExportStoredTests([&] { return path; }, 2026);
+    }
     EXPECT_EQ(message, store::kCanNotWriteFile + textPath);
     EXPECT_EQ(readFile(textPath), QByteArray("previous text"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);

@@ -1,5 +1,6 @@
 #include "demoanalyser.h"
 #include "fakedevice.h"
+#include "filesizecap.h"
 #include "simdevice.h"
 #include "upload.h"
 #include "uploadanalyser.h"
@@ -325,6 +326,23 @@ TEST(Upload, ShortWriteKeepsThePreviousFile)
     u.hooks.makeFile = [](const QString &path) { return std::make_unique<FullDiskFile>(path, 100); };
     scriptAnalyser(u.fake, {{cat({kAck, test::StoreBlockBytes(range(200))})}, {kEnd}});
     EXPECT_EQ(u.run(), store::kCanNotWriteData + u.path);
+    EXPECT_EQ(u.file(), kPrevious);
+    EXPECT_EQ(QDir(u.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("MAY.QVS")});
+}
+
+// The same on a real file: a write the disk cannot take may only show when the file is
+// flushed, after every write reported success.
+TEST(Upload, FullDiskKeepsThePreviousFile)
+{
+    Upload u;
+    u.preexisting();
+    scriptAnalyser(u.fake, {{cat({kAck, test::StoreBlockBytes(range(200))})}, {kEnd}});
+    QString message;
+    {
+        test::FileSizeCap cap(100);
+        message = u.run();
+    }
+    EXPECT_EQ(message, store::kCanNotWriteData + u.path);
     EXPECT_EQ(u.file(), kPrevious);
     EXPECT_EQ(QDir(u.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("MAY.QVS")});
 }
