@@ -107,10 +107,18 @@ QString RegistrationFileName(const QString &registration)
 QString AppendToFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    // Unbuffered, so a write the disk refuses fails here and not in a later flush.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return file.errorString();
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        return file.errorString();
+    // A report the disk could take only part of is cut away again, so the file ends with
+    // the last whole report.
+    const qint64 before = file.size();
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        if (!file.isSequential())
+            file.resize(before);
+        return reason;
+    }
     file.close();
     if (file.error() != QFileDevice::NoError)
         return file.errorString();
