@@ -22,6 +22,7 @@ from harness import Desktop, Failure, Run, Skipped  # noqa: E402
 import scenarios_basic  # noqa: E402,F401
 import scenarios_live  # noqa: E402,F401
 import scenarios_faults  # noqa: E402,F401
+import scenarios_files  # noqa: E402,F401
 import scenarios_print  # noqa: E402,F401
 import scenarios_store  # noqa: E402,F401
 import scenarios_unplug  # noqa: E402,F401

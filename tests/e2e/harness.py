@@ -276,6 +276,9 @@ class Run:
         """Clicks at (x, y) inside `window`."""
         wx, wy, _, _ = self.geometry(window)
         self.focus(window)
+        # A synchronous move to where the pointer already is waits 15 s for a motion that
+        # never comes: step aside first, so there is always one.
+        self.xdo("mousemove", str(wx + x + 1), str(wy + y))
         self.xdo("mousemove", "--sync", str(wx + x), str(wy + y))
         self.xdo("click", "1")
         time.sleep(0.15)
