@@ -6,9 +6,10 @@ import os
 import random
 import subprocess
 
-from flows import MAIN, answer, leave_digital, open_digital, save_file_dialog, start_program
+from flows import MAIN, answer, leave_digital, open_digital, reach_measuring, save_file_dialog, start_program
 from harness import Skipped, check, wait_for
 from registry import scenario
+from scenarios_faults import ROW, idle_check
 from scenarios_store import QUIET, open_store_item
 from scenarios_unplug import box_saying, replace_file_dialog
 
@@ -231,3 +232,64 @@ def fault_full_disk_upload_export_record(run):
     leave_digital(run, digital)
     check(p.poll() is None, "the program ended")
     run.note(f"detail of the recording's box: {detail}")
+
+
+def small_ext2(run, kib=200):
+    """A file system of 1 KiB blocks in an image of the scenario's own: on it, a disk that
+    fills in the middle of a recording fills after a few rows, where a tmpfs page would
+    take a hundred."""
+    image = os.path.join(run.dir, "disk.img")
+    mount = os.path.join(run.dir, "disk")
+    with open(image, "wb") as f:
+        f.truncate(kib * 1024)
+    r = subprocess.run(["mkfs.ext2", "-q", "-F", "-b", "1024", "-m", "0", image], capture_output=True, text=True)
+    check(r.returncode == 0, f"mkfs.ext2 failed: {r.stderr.strip()}")
+    os.makedirs(mount)
+    r = subprocess.run(["mount", "-o", "loop", image, mount], capture_output=True, text=True)
+    if r.returncode != 0:
+        raise Skipped(f"no disk image can be mounted here: {r.stderr.strip()}")
+    os.chmod(mount, 0o777)
+    run.services.append(("disk image", lambda: subprocess.run(["umount", "-d", mount], capture_output=True)))
+    return mount
+
+
+@scenario(kind="fault", expected_s=50)
+def fault_disk_fills_while_recording(run):
+    mount = small_ext2(run)
+    sim = run.start_sim("--power-up", "300")
+    p, main = start_program(run)
+    digital = reach_measuring(run, sim, main)
+    record = os.path.join(mount, "readings.TXT")
+    run.key(digital, "alt+r")
+    dialog = run.wait_window("Form12")
+    run.click(dialog, 108, 82)  # "ON"
+    run.key(dialog, "alt+o")
+    save_file_dialog(run, "Record in file", record)
+    run.wait_window(f"{MAIN}   Recording in :  readings.TXT")
+    wait_for(lambda: os.path.getsize(record) > 60, 8, "no row was recorded")
+    # The rest of the disk goes; the rows go on into the room left in the file's last block.
+    fill(mount)
+    rows_then = os.path.getsize(record)
+    box = box_saying(run, f"Recording stopped: the file {record} could not be written", 45)
+    run.screenshot("disk_filled")
+    detail = run.messages()[-1][3]
+    check("No space left on device" in detail, f"the detail {detail!r} does not give the reason")
+    answer(run, box, "Return")
+    wait_for(lambda: digital in run.windows(MAIN), 5, "the caption names a recording that is not running")
+    with open(record, "rb") as f:
+        text = f.read().decode("latin-1")
+    lines = text.split("\n")
+    check(lines[0] == "HC    CO  CO2  O2   NO   RPM   OIL LMBDA/AFR TIME " and lines[1] == "", "header lost")
+    rows = lines[2:]
+    check(rows[-1] == "", f"the file ends in a cut-off row {rows[-1]!r}")
+    bad = [r for r in rows[:-1] if not ROW.match(r)]
+    check(not bad, f"rows not whole: {bad!r}")
+    check(len(text) > rows_then, "no row was written after the disk was filled")
+    size = len(text)
+    polls = sim.polls()
+    wait_for(lambda: sim.polls() >= polls + 2, 8, "polling stopped with the recording")
+    check(os.path.getsize(record) == size, "rows were added after the recording stopped")
+    idle_check(run, p, "after the recording stopped")
+    leave_digital(run, digital)
+    check(p.poll() is None, "the program ended")
+    run.note(f"{len(rows) - 1} whole rows in {size} bytes; detail: {detail}")
