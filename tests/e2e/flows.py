@@ -82,6 +82,17 @@ def save_file_dialog(run, caption, path):
     run.wait_gone(dialog)
 
 
+def start_recording(run, digital, path, shot=None):
+    """Record ON into `path` from the digital display: the record dialog, then the file's."""
+    run.key(digital, "alt+r")
+    dialog = run.wait_window("Form12")
+    run.click(dialog, 108, 82)  # "ON"
+    if shot:
+        run.screenshot(shot)
+    run.key(dialog, "alt+o")
+    save_file_dialog(run, "Record in file", path)
+
+
 def wait_file(path, timeout=15):
     """Waits until the file exists and stops growing."""
     last = -1

@@ -10,7 +10,7 @@ import sys
 import time
 
 from flows import (LEAK, MAIN, answer, figures_lit, leave_digital, open_digital, prompt, reach_measuring,
-                   save_file_dialog, start_program, wait_file)
+                   save_file_dialog, start_program, start_recording, wait_file)
 from harness import check, wait_for
 from registry import scenario
 
@@ -293,12 +293,8 @@ def fault_read_only_working_folder(run):
     wait_file(pdf, 5)
 
     # Recording into the folder is refused with the reason.
-    run.key(digital, "alt+r")
-    dialog = run.wait_window("Form12")
-    run.click(dialog, 108, 82)  # "ON"
-    run.key(dialog, "alt+o")
     record = os.path.join(run.work, "readings.TXT")
-    save_file_dialog(run, "Record in file", record)
+    start_recording(run, digital, record)
     wait_for(lambda: run.message_texts()[-1:] == [f"Can not record in the file {record}"], 5,
              f"no box for the recording: {run.message_texts()!r}")
     check("Permission denied" in run.messages()[-1][3], f"detail {run.messages()[-1][3]!r}")
@@ -318,11 +314,7 @@ def fault_killed_while_recording(run):
     p, main = start_program(run)
     digital = reach_measuring(run, sim, main)
     record = os.path.join(run.dir, "readings.TXT")
-    run.key(digital, "alt+r")
-    dialog = run.wait_window("Form12")
-    run.click(dialog, 108, 82)  # "ON"
-    run.key(dialog, "alt+o")
-    save_file_dialog(run, "Record in file", record)
+    start_recording(run, digital, record)
     run.wait_window(f"{MAIN}   Recording in :  readings.TXT")
     polls_at_start = sim.polls()
     time.sleep(7)

@@ -6,7 +6,8 @@ import os
 import random
 import subprocess
 
-from flows import MAIN, answer, leave_digital, open_digital, reach_measuring, save_file_dialog, start_program
+from flows import (MAIN, answer, leave_digital, open_digital, reach_measuring, save_file_dialog, start_program,
+                   start_recording)
 from harness import Skipped, check, wait_for
 from registry import scenario
 from scenarios_faults import ROW, idle_check
@@ -217,11 +218,7 @@ def fault_full_disk_upload_export_record(run):
 
     digital = open_digital(run, main)
     record = os.path.join(mount, "readings.TXT")
-    run.key(digital, "alt+r")
-    dialog = run.wait_window("Form12")
-    run.click(dialog, 108, 82)  # "ON"
-    run.key(dialog, "alt+o")
-    save_file_dialog(run, "Record in file", record)
+    start_recording(run, digital, record)
     box = box_saying(run, f"Can not record in the file {record}", 10)
     detail = run.messages()[-1][3]
     check("No space left on device" in detail, f"the detail {detail!r} does not give the reason")
@@ -260,11 +257,7 @@ def fault_disk_fills_while_recording(run):
     p, main = start_program(run)
     digital = reach_measuring(run, sim, main)
     record = os.path.join(mount, "readings.TXT")
-    run.key(digital, "alt+r")
-    dialog = run.wait_window("Form12")
-    run.click(dialog, 108, 82)  # "ON"
-    run.key(dialog, "alt+o")
-    save_file_dialog(run, "Record in file", record)
+    start_recording(run, digital, record)
     run.wait_window(f"{MAIN}   Recording in :  readings.TXT")
     wait_for(lambda: os.path.getsize(record) > 60, 8, "no row was recorded")
     # The rest of the disk goes; the rows go on into the room left in the file's last block.

@@ -6,7 +6,7 @@ import re
 import time
 
 from flows import (LEAK, MAIN, ZERO, answer, figures_lit, leave_digital, open_digital, prompt, reach_measuring,
-                   save_file_dialog, start_program, wait_replies)
+                   start_program, start_recording, wait_replies)
 from harness import check, checksum_bytes, find_frame, wait_for
 from registry import scenario
 
@@ -60,12 +60,7 @@ def leak_test_no_zero_and_record(run):
     p, main = start_program(run)
     digital = reach_measuring(run, sim, main)
     record = os.path.join(run.dir, "readings.TXT")
-    run.key(digital, "alt+r")
-    dialog = run.wait_window("Form12")
-    run.click(dialog, 108, 82)  # "ON"
-    run.screenshot("record_on")
-    run.key(dialog, "alt+o")
-    save_file_dialog(run, "Record in file", record)
+    start_recording(run, digital, record, shot="record_on")
     recording = run.wait_window(f"{MAIN}   Recording in :  readings.TXT")
     run.screenshot("recording")
     time.sleep(6.5)

@@ -1,4 +1,5 @@
 #include "filesizecap.h"
+#include "shortsavefile.h"
 #include "storedtest.h"
 #include "storefile.h"
 #include "uploadanalyser.h"
@@ -202,22 +203,6 @@ TEST(Export, TextFileThatCannotBeCreated)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("MAY.QVS")});
 }
 
-class RoomFor final : public QSaveFile {
-public:
-    RoomFor(const QString &path, qint64 room) : QSaveFile(path), room_(room) {}
-
-protected:
-    qint64 writeData(const char *data, qint64 len) override
-    {
-        const qint64 n = std::min(len, room_);
-        room_ -= n;
-        return n == 0 ? 0 : QSaveFile::writeData(data, n);
-    }
-
-private:
-    qint64 room_;
-};
-
 TEST(Export, FullDiskKeepsThePreviousText)
 {
     QTemporaryDir dir;
@@ -226,7 +211,7 @@ TEST(Export, FullDiskKeepsThePreviousText)
     const QString textPath = store::ExportPathFor(path);
     writeFile(textPath, "previous text");
     const QString message = store::ExportStoredTests(
-        [&] { return path; }, 2026, [](const QString &p) { return std::make_unique<RoomFor>(p, 500000); });
+        [&] { return path; }, 2026, [](const QString &p) { return std::make_unique<test::ShortSaveFile>(p, 500000); });
     EXPECT_EQ(message, store::kCanNotWriteFile + textPath);
     EXPECT_EQ(readFile(textPath), QByteArray("previous text"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);

@@ -1,6 +1,7 @@
 #include "demoanalyser.h"
 #include "fakedevice.h"
 #include "filesizecap.h"
+#include "shortsavefile.h"
 #include "simdevice.h"
 #include "upload.h"
 #include "uploadanalyser.h"
@@ -302,28 +303,11 @@ TEST(Upload, FileThatCannotBeCreated)
     EXPECT_TRUE(u.sent().empty());
 }
 
-// A disk that fills up: writes take fewer bytes than offered and report no error.
-class FullDiskFile final : public QSaveFile {
-public:
-    FullDiskFile(const QString &path, qint64 room) : QSaveFile(path), room_(room) {}
-
-protected:
-    qint64 writeData(const char *data, qint64 len) override
-    {
-        const qint64 n = std::min(len, room_);
-        room_ -= n;
-        return n == 0 ? 0 : QSaveFile::writeData(data, n);
-    }
-
-private:
-    qint64 room_;
-};
-
 TEST(Upload, ShortWriteKeepsThePreviousFile)
 {
     Upload u;
     u.preexisting();
-    u.hooks.makeFile = [](const QString &path) { return std::make_unique<FullDiskFile>(path, 100); };
+    u.hooks.makeFile = [](const QString &path) { return std::make_unique<test::ShortSaveFile>(path, 100); };
     scriptAnalyser(u.fake, {{cat({kAck, test::StoreBlockBytes(range(200))})}, {kEnd}});
     EXPECT_EQ(u.run(), store::kCanNotWriteData + u.path);
     EXPECT_EQ(u.file(), kPrevious);
