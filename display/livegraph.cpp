@@ -220,6 +220,10 @@ void TForm3::Timer1Timer()
     // The exchange may wait on the event loop; no second tick may start meanwhile, and
     // the window may be closed under it, so the reading is read into a copy first.
     Timer1->stop();
+    // A vanished adapter closes its device; as on the digital display, each tick tries
+    // once, quietly, to open it again, so the graph goes on by itself once it is back.
+    if (!state_.port.handleValid())
+        state_.port.PortOpen = link::OpenPort(state_.port);
     link::LiveReading frame;
     const bool valid = link::ReadLiveFrame(state_.port, frame, FailedFrames);
     if (!open_ || !Reading)

@@ -109,6 +109,7 @@ private slots:
     void panelTextsAndCaption();
     void uncheckedBoxesAddEmptyColumns();
     void invalidFrameChangesNothing();
+    void vanishedPortReopensOncePerTick();
     void pollIntervalFollowsTheGraphWidth_data();
     void pollIntervalFollowsTheGraphWidth();
     void bottomBarStaysReachable();
@@ -304,6 +305,39 @@ void TestLiveGraph::invalidFrameChangesNothing()
     rig.form.Timer1Timer();
     QCOMPARE(graph->currentIndex(), (column + 1) % graph->historyCount());
     rig.form.FormClose();
+}
+
+void TestLiveGraph::vanishedPortReopensOncePerTick()
+{
+    Rig rig;
+    auto *graph = rig.form.PerformanceGraph1;
+    QVERIFY(rig.form.FormShow());
+    rig.form.Timer1Timer();
+    rig.form.Timer1Timer(); // a working port is never reopened
+    QCOMPARE(rig.fake.devices.size(), std::size_t(1));
+    const int column = graph->currentIndex();
+
+    rig.fake.device().close(); // as the serial device does on a vanished adapter
+    auto onWrite = rig.fake.prepare;
+    rig.fake.prepare = [](test::FakeDevice &d) { d.failOpen = true; };
+    for (int tick = 1; tick <= 4; ++tick) {
+        rig.form.Timer1Timer();
+        QCOMPARE(rig.fake.devices.size(), std::size_t(1 + tick)); // one attempt per tick, no more
+        QVERIFY(rig.form.polling());
+    }
+    QVERIFY(rig.op.messages.isEmpty()); // the graph tells nobody of failed opens
+    QCOMPARE(graph->currentIndex(), column);
+
+    rig.fake.prepare = onWrite; // plugged back in
+    rig.reading.Hc = 321;
+    rig.form.Timer1Timer(); // opens and polls; nothing to read yet
+    QVERIFY(rig.state.port.PortOpen);
+    QCOMPARE(graph->currentIndex(), column);
+    rig.form.Timer1Timer();
+    QCOMPARE(rig.form.Panel3->text(), QStringLiteral("HC:  0321"));
+    QCOMPARE(graph->currentIndex(), (column + 1) % graph->historyCount());
+    rig.form.FormClose();
+    QVERIFY(!rig.fake.device().isOpen());
 }
 
 void TestLiveGraph::pollIntervalFollowsTheGraphWidth_data()
