@@ -145,6 +145,31 @@ def fault_adapter_plugged_back_in_resumes_polling(run):
     check(p.poll() is None, "the program ended")
 
 
+@scenario(kind="fault", expected_s=16)
+def fault_graph_goes_on_when_the_adapter_is_back(run):
+    first = run.start_sim(*QUIET, "--unplug-after", "3000")
+    link = fixed_name(run, first)
+    p, main = start_program(run)
+    run.key(main, "ctrl+g")
+    graph = run.wait_window(MAIN, exclude=(main,))
+    wait_for(lambda: first.polls() >= 1, 5, "the analyser was never polled")
+    os.remove(link)
+    first.proc.wait(8)
+    time.sleep(3)  # two ticks or so with no adapter
+    run.screenshot("graph_unplugged")
+    idle_check(run, p, "graphing with no adapter")
+    second = run.start_sim(*QUIET, name="sim2")
+    os.symlink(second.path, link + ".new")
+    os.replace(link + ".new", link)
+    wait_for(lambda: second.polls() >= 3, 10, "the graph did not poll the adapter plugged back in")
+    run.screenshot("graph_replugged")
+    check(run.messages() == [], f"boxes: {run.message_texts()!r}")
+    run.key(graph, "alt+m")
+    run.wait_gone(graph)
+    check(p.poll() is None, "the program ended")
+    run.note(f"{second.polls()} polls reached the adapter plugged back in")
+
+
 @scenario(kind="fault", expected_s=12)
 def fault_noise_flood_keeps_program_responsive(run):
     run.start_sim(*QUIET, "--fault", "flood")
