@@ -4,23 +4,11 @@
 // Run it on the offscreen platform (scripts/screenshots does); it gives that platform a
 // 1024 by 768 screen, as the workshop PCs have. The analyser's prompts are shown in the
 // real message boxes, each pictured the first time it comes and then answered.
-#include "aboutbox.h"
-#include "calibrationdialog.h"
-#include "commdialog.h"
-#include "companyheader.h"
-#include "digitalwindow.h"
-#include "headerdialog.h"
-#include "livegraph.h"
-#include "mainwindow.h"
 #include "operator.h"
 #include "printing.h"
 #include "printreport.h"
-#include "recorddialog.h"
-#include "setupdialog.h"
 #include "simdevice.h"
-#include "storemenu.h"
-#include "storeviewer.h"
-#include "vehicledialog.h"
+#include "windows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -202,21 +190,10 @@ int main(int argc, char *argv[])
 
     using app::TForm1;
     using display::TForm2;
-    TForm1 form1(state);
-    form1.FormCreate(false, QStringLiteral("SETUP.EA2"));
-    TForm2 form2(state, &form1);
-    app::TForm4 form4(state, QStringLiteral("SETUP.EA2"), &form1, &form1);
-    display::TForm3 form3(state, &form1);
-    app::TForm5 form5(state, &form1);
-    config::TForm6 form6(state, &form1);
-    app::TForm7 form7(
-        state, [&] { return std::make_unique<QSettings>(headerStore, QSettings::IniFormat); }, &form1);
-    report::TForm8 form8(&form2);
-    config::TSETUP setup(state, &form2);
-    config::TForm10 form10(state, &form2);
-    store::TForm11 form11(state, &form1);
-    store::StoreMenu storeMenu(state, form11, &form1);
-    report::TForm12 form12(state, &form2);
+    app::ProgramWindows windows(state, QStringLiteral("SETUP.EA2"), false,
+                                [&] { return std::make_unique<QSettings>(headerStore, QSettings::IniFormat); });
+    TForm1 &form1 = windows.form1;
+    TForm2 &form2 = windows.form2;
     for (auto item : {TForm1::Item::Header, TForm1::Item::Digital, TForm1::Item::Graph, TForm1::Item::Upload,
                       TForm1::Item::View, TForm1::Item::Export, TForm1::Item::Comm, TForm1::Item::PrinterSetup,
                       TForm1::Item::CompanyHeader, TForm1::Item::About})
@@ -265,42 +242,42 @@ int main(int argc, char *argv[])
     shoot(form2, QStringLiteral("digital"));
 
     // The report: the vehicle dialog as the operator fills it in, then the page.
-    form8.Edit1->setText(QStringLiteral("FORD FOCUS 1.6"));
-    form8.Edit2->setText(QStringLiteral("SK08RVX"));
-    form8.show();
-    shoot(form8, QStringLiteral("vehicle-dialog"));
-    form8.hide();
+    windows.form8.Edit1->setText(QStringLiteral("FORD FOCUS 1.6"));
+    windows.form8.Edit2->setText(QStringLiteral("SK08RVX"));
+    windows.form8.show();
+    shoot(windows.form8, QStringLiteral("vehicle-dialog"));
+    windows.form8.hide();
     state.CompanyHeader = QStringLiteral("FAIRWAY MOTORS  ABERDEEN");
     QTimer::singleShot(0, [&] {
-        if (form8.isVisible())
-            form8.Button1->click();
+        if (windows.form8.isVisible())
+            windows.form8.Button1->click();
     });
-    report::PrintTestReport(state, &form2, form2.reading(), form8);
+    report::PrintTestReport(state, &form2, form2.reading(), windows.form8);
     pageImage(reportPdf, QStringLiteral("report"));
 
-    form12.show();
-    shoot(form12, QStringLiteral("record-dialog"));
-    form12.hide();
+    windows.form12.show();
+    shoot(windows.form12, QStringLiteral("record-dialog"));
+    windows.form12.hide();
 
-    setup.show();
-    shoot(setup, QStringLiteral("setup"));
-    setup.hide();
-    form10.show();
-    shoot(form10, QStringLiteral("calibration"));
-    form10.hide();
+    windows.setup.show();
+    shoot(windows.setup, QStringLiteral("setup"));
+    windows.setup.hide();
+    windows.form10.show();
+    shoot(windows.form10, QStringLiteral("calibration"));
+    windows.form10.hide();
     form2.hide();
 
     // The live graph after six minutes of readings.
-    if (form3.FormShow()) {
-        form3.resize(1024, 740);
-        form3.show();
+    if (windows.form3.FormShow()) {
+        windows.form3.resize(1024, 740);
+        windows.form3.show();
         for (int i = 0; i < 400; ++i) {
-            clock.sleepMs(form3.pollInterval());
-            form3.Timer1Timer();
+            clock.sleepMs(windows.form3.pollInterval());
+            windows.form3.Timer1Timer();
         }
-        shoot(form3, QStringLiteral("graph"));
-        form3.hide();
-        form3.FormClose();
+        shoot(windows.form3, QStringLiteral("graph"));
+        windows.form3.hide();
+        windows.form3.FormClose();
     } else {
         std::fprintf(stderr, "the live graph could not open its port\n");
         ++failures;
@@ -308,30 +285,30 @@ int main(int argc, char *argv[])
 
     // Upload of the analyser's store, and the viewer on what came.
     op.file = scratch.filePath(QStringLiteral("MARCH.QVS"));
-    storeMenu.showViewer = [](store::TForm11 &viewer) {
+    windows.storeMenu.showViewer = [](store::TForm11 &viewer) {
         viewer.resize(1024, 740);
         viewer.show();
         shoot(viewer, QStringLiteral("viewer"));
         viewer.hide();
     };
-    storeMenu.UPLOAD2Click();
+    windows.storeMenu.UPLOAD2Click();
 
     // The small settings windows.
-    form4.Prepare();
-    form4.show();
-    shoot(form4, QStringLiteral("comm"));
-    form4.hide();
-    form5.show();
-    shoot(form5, QStringLiteral("about"));
-    form5.hide();
-    form6.Edit1->setText(QStringLiteral("FAIRWAY MOTORS"));
-    form6.Edit2->setText(QStringLiteral("TEL 01224 555 0142"));
-    form6.show();
-    shoot(form6, QStringLiteral("header"));
-    form6.hide();
-    form7.show();
-    shoot(form7, QStringLiteral("companyheader"));
-    form7.hide();
+    windows.form4.Prepare();
+    windows.form4.show();
+    shoot(windows.form4, QStringLiteral("comm"));
+    windows.form4.hide();
+    windows.form5.show();
+    shoot(windows.form5, QStringLiteral("about"));
+    windows.form5.hide();
+    windows.form6.Edit1->setText(QStringLiteral("FAIRWAY MOTORS"));
+    windows.form6.Edit2->setText(QStringLiteral("TEL 01224 555 0142"));
+    windows.form6.show();
+    shoot(windows.form6, QStringLiteral("header"));
+    windows.form6.hide();
+    windows.form7.show();
+    shoot(windows.form7, QStringLiteral("companyheader"));
+    windows.form7.hide();
 
     return failures == 0 ? 0 : 1;
 }

@@ -1,21 +1,10 @@
 // Keyboard use across the program: the main menu's shortcuts and mnemonics, and every
 // push button of every window reachable by a mnemonic of its own.
-#include "aboutbox.h"
-#include "calibrationdialog.h"
-#include "commdialog.h"
-#include "companyheader.h"
-#include "digitalwindow.h"
-#include "headerdialog.h"
-#include "livegraph.h"
-#include "mainwindow.h"
 #include "pdfprinting.h"
-#include "recorddialog.h"
 #include "scriptedoperator.h"
-#include "setupdialog.h"
 #include "simdevice.h"
 #include "steadyanalyser.h"
-#include "storeviewer.h"
-#include "vehicledialog.h"
+#include "windows.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -49,7 +38,8 @@ QChar Mnemonic(const QString &caption)
     return {};
 }
 
-// Every window of the program, wired to an analyser that always gives the same reading.
+// Every window of the program, not wired to each other, on an analyser that always gives
+// the same reading.
 struct Program {
     QTemporaryDir dir;
     link::VirtualPause clock;
@@ -61,36 +51,18 @@ struct Program {
                           },
                           clock, op};
     QString portFile = dir.filePath(QStringLiteral("SETUP.EA2"));
-    TForm1 form1{state};
-    display::TForm2 form2{state, &form1};
-    app::TForm4 form4{state, portFile, &form1, &form1};
-    display::TForm3 form3{state, &form1};
-    app::TForm5 form5{state, &form1};
-    config::TForm6 form6{state, &form1};
-    app::TForm7 form7{
-        state,
-        [this] { return std::make_unique<QSettings>(dir.filePath(QStringLiteral("h.ini")), QSettings::IniFormat); },
-        &form1};
-    report::TForm8 form8{&form2};
-    config::TSETUP setup{state, &form2};
-    config::TForm10 form10{state, &form2};
-    store::TForm11 form11{state, &form1};
-    report::TForm12 form12{state, &form2};
+    app::ProgramWindows windows{
+        state, portFile, false,
+        [this] { return std::make_unique<QSettings>(dir.filePath(QStringLiteral("h.ini")), QSettings::IniFormat); }};
+    TForm1 &form1 = windows.form1;
+    display::TForm2 &form2 = windows.form2;
 
     Program()
     {
         state.printing = &printing;
-        form1.FormCreate(false, portFile);
         for (auto b : {display::TForm2::Button::Print, display::TForm2::Button::Record, display::TForm2::Button::Setup,
                        display::TForm2::Button::Calibration})
             form2.setButtonHandler(b, [] {});
-    }
-
-    std::vector<std::pair<const char *, QWidget *>> windows()
-    {
-        return {{"main", &form1},  {"digital", &form2},      {"comm", &form4},    {"graph", &form3},
-                {"about", &form5}, {"header", &form6},       {"company", &form7}, {"vehicle", &form8},
-                {"setup", &setup}, {"calibration", &form10}, {"viewer", &form11}, {"record", &form12}};
     }
 };
 
@@ -233,7 +205,7 @@ void TestKeyboard::altOpensTheMenuBar()
 void TestKeyboard::everyPushButtonHasItsOwnMnemonic()
 {
     Program p;
-    for (const auto &[name, window] : p.windows()) {
+    for (const auto &[name, window] : p.windows.all()) {
         std::map<QChar, QString> letters;
         for (QAbstractButton *b : window->findChildren<QAbstractButton *>()) {
             if (b->window() != window) // a dialog the window owns
@@ -254,7 +226,7 @@ void TestKeyboard::mnemonicClicksTheButton_data()
     QTest::addColumn<QString>("window");
     QTest::addColumn<QString>("button");
     Program p;
-    for (const auto &[name, window] : p.windows())
+    for (const auto &[name, window] : p.windows.all())
         for (QPushButton *b : window->findChildren<QPushButton *>())
             if (b->window() == window)
                 QTest::addRow("%s %s", name, qPrintable(b->text())) << QString::fromLatin1(name) << b->objectName();
@@ -266,12 +238,12 @@ void TestKeyboard::mnemonicClicksTheButton()
     QFETCH(QString, button);
     Program p;
     QWidget *w = nullptr;
-    for (const auto &[name, candidate] : p.windows())
+    for (const auto &[name, candidate] : p.windows.all())
         if (window == QLatin1String(name))
             w = candidate;
     QVERIFY(w != nullptr);
-    if (w == &p.form3)
-        QVERIFY(p.form3.FormShow());
+    if (w == &p.windows.form3)
+        QVERIFY(p.windows.form3.FormShow());
     QVERIFY(Activate(w));
     auto *b = w->findChild<QPushButton *>(button);
     QVERIFY(b != nullptr);
@@ -282,8 +254,8 @@ void TestKeyboard::mnemonicClicksTheButton()
     // The button shows itself pressed for a moment before it clicks.
     QTRY_COMPARE(clicked.count(), 1);
     w->hide();
-    if (w == &p.form3)
-        p.form3.FormClose();
+    if (w == &p.windows.form3)
+        p.windows.form3.FormClose();
 }
 
 QTEST_MAIN(TestKeyboard)
