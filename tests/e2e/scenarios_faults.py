@@ -56,6 +56,22 @@ def fixed_name(run, sim):
     return link
 
 
+def pull_out(first, link):
+    """Once the program has polled the analyser, its adapter is pulled out."""
+    wait_for(lambda: first.polls() >= 1, 5, "the analyser was never polled")
+    os.remove(link)
+    first.proc.wait(8)
+
+
+def plug_in(run, link, *args):
+    """An analyser on a new terminal, found under the fixed name again."""
+    second = run.start_sim(*args, name="sim2")
+    run.env["QOVA_COM1"] = link
+    os.symlink(second.path, link + ".new")
+    os.replace(link + ".new", link)
+    return second
+
+
 @scenario(kind="fault", expected_s=18)
 def fault_analyser_falls_silent(run):
     sim = run.start_sim(*QUIET)
@@ -92,9 +108,7 @@ def fault_adapter_unplugged_while_polling(run):
     p, main = start_program(run)
     digital = open_digital(run, main)
     since = ms_now()
-    wait_for(lambda: sim.polls() >= 1, 5, "the analyser was never polled")
-    os.remove(link)  # the adapter's device name goes with it
-    sim.proc.wait(8)
+    pull_out(sim, link)  # the adapter's device name goes with it
     check(not os.path.exists(sim.path) or os.stat(sim.path).st_ino != sim.inode,
           f"{sim.path} is still there after the unplug")
     wait_for(lambda: "Communication: Error" in run.status_bar_text(digital, run.screenshot("unplugged")), 8,
@@ -117,14 +131,9 @@ def fault_adapter_plugged_back_in_resumes_polling(run):
     link = fixed_name(run, first)
     p, main = start_program(run)
     digital = open_digital(run, main)
-    wait_for(lambda: first.polls() >= 1, 5, "the analyser was never polled")
-    os.remove(link)
-    first.proc.wait(8)
+    pull_out(first, link)
     time.sleep(2.5)  # a cycle or two with no adapter
-    second = run.start_sim("--power-up", "300", name="sim2")
-    run.env["QOVA_COM1"] = link
-    os.symlink(second.path, link + ".new")
-    os.replace(link + ".new", link)
+    second = plug_in(run, link, "--power-up", "300")
     # Within a cycle the port is open again and polled; the next reads the answer, which
     # offers the leak test. A box about the silence may come first.
     end = time.time() + 12
@@ -152,15 +161,11 @@ def fault_graph_goes_on_when_the_adapter_is_back(run):
     p, main = start_program(run)
     run.key(main, "ctrl+g")
     graph = run.wait_window(MAIN, exclude=(main,))
-    wait_for(lambda: first.polls() >= 1, 5, "the analyser was never polled")
-    os.remove(link)
-    first.proc.wait(8)
+    pull_out(first, link)
     time.sleep(3)  # two ticks or so with no adapter
     run.screenshot("graph_unplugged")
     idle_check(run, p, "graphing with no adapter")
-    second = run.start_sim(*QUIET, name="sim2")
-    os.symlink(second.path, link + ".new")
-    os.replace(link + ".new", link)
+    second = plug_in(run, link, *QUIET)
     wait_for(lambda: second.polls() >= 3, 10, "the graph did not poll the adapter plugged back in")
     run.screenshot("graph_replugged")
     check(run.messages() == [], f"boxes: {run.message_texts()!r}")
