@@ -39,7 +39,9 @@ void Recorder::Button5Click(QWidget *window, TForm12 &dialog)
         request.caption = QStringLiteral("Record in file");
         request.filter = QStringLiteral("Qova Test Data File (*.TXT *.txt)");
         request.defaultSuffix = QStringLiteral("TXT");
-        request.confirmOverwrite = false;
+        // Recording empties the file it is given: an earlier recording is not lost
+        // without the operator being asked.
+        request.confirmOverwrite = true;
         const QString path = state_.op->saveFileName(window, request);
         if (path.isEmpty()) {
             state_.op->message(window, QStringLiteral("QOVA"), QStringLiteral("   User Canceled    "), ui::Icon::None,

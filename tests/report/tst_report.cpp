@@ -458,7 +458,7 @@ void TestReport::recordingOnRowsAndOff()
     QCOMPARE(op_.saveRequests.size(), 1);
     QCOMPARE(op_.saveRequests[0].caption, QStringLiteral("Record in file"));
     QCOMPARE(op_.saveRequests[0].defaultSuffix, QStringLiteral("TXT"));
-    QVERIFY(!op_.saveRequests[0].confirmOverwrite);
+    QVERIFY(op_.saveRequests[0].confirmOverwrite); // the file is emptied: the box asks first
 
     const QString time = QLocale::system().toString(kNow.time(), QLocale::LongFormat);
     link::LiveReading prompt = goodReading();
