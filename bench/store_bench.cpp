@@ -163,15 +163,7 @@ void BM_UploadFullStore(benchmark::State &state)
     test::UploadAnalyser *analyser = nullptr;
     double ratio = 0;
     for (auto _ : state) {
-        link::PortState port(
-            [&](int) -> std::unique_ptr<link::ByteDevice> {
-                auto store = test::SampleStore(265);
-                store.resize(7936);
-                auto model = std::make_unique<test::UploadAnalyser>(std::move(store));
-                analyser = model.get();
-                return std::make_unique<sim::SimDevice>(clock, std::move(model));
-            },
-            clock);
+        link::PortState port(test::FullStoreDevices(clock, analyser), clock);
         QString name;
         store::UploadHooks hooks;
         hooks.chooseFile = [&] { return dir.filePath(QStringLiteral("FULL.QVS")); };

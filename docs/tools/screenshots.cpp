@@ -5,14 +5,15 @@
 // 1024 by 768 screen, as the workshop PCs have. The analyser's prompts are shown in the
 // real message boxes, each pictured the first time it comes and then answered.
 #include "operator.h"
+#include "pdfprinting.h"
 #include "printing.h"
 #include "printreport.h"
 #include "simdevice.h"
 #include "windows.h"
+#include "workshopscreen.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -96,24 +97,6 @@ private:
     std::set<QString> pictured_;
 };
 
-// Prints to one PDF file, which becomes a picture of the page.
-class PdfPrinting final : public ui::Printing {
-public:
-    explicit PdfPrinting(QString path) : path_(std::move(path)) {}
-    void printerSetup(QWidget *) override {}
-    std::unique_ptr<QPrinter> startJob(QWidget *, const QString &title) override
-    {
-        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(path_);
-        printer->setDocName(title);
-        return printer;
-    }
-
-private:
-    QString path_;
-};
-
 // The simulated analyser, with a picture of the upload window taken while it uploads.
 class UploadWatcher final : public sim::Analyser {
 public:
@@ -155,16 +138,8 @@ void pageImage(const QString &pdf, const QString &name)
 int main(int argc, char *argv[])
 {
     QTemporaryDir scratch;
-    if (qgetenv("QT_QPA_PLATFORM").startsWith("offscreen")) {
-        const QString config = scratch.filePath(QStringLiteral("screen.json"));
-        QFile f(config);
-        if (!f.open(QIODevice::WriteOnly))
-            return 1;
-        f.write(R"({"windowFrameMargins": false, "screens": [{"name": "workshop", "x": 0, "y": 0,
-                    "width": 1024, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1.0}]})");
-        f.close();
-        qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
-    }
+    if (!test::UseWorkshopScreen(scratch.filePath(QStringLiteral("screen.json"))))
+        return 1;
     QApplication app(argc, argv);
     if (app.arguments().size() != 2) {
         std::fprintf(stderr, "usage: qova_screenshots OUTDIR\n");
@@ -180,7 +155,7 @@ int main(int argc, char *argv[])
     ui::SharedState state([&](int) { return sim::MakeDemoDevice(clock, analyser); }, clock, op);
     state.now = [] { return QDateTime(QDate(2026, 3, 2), QTime(10, 41, 7)); };
     const QString reportPdf = scratch.filePath(QStringLiteral("report.pdf"));
-    PdfPrinting printing(reportPdf);
+    test::PdfPrinting printing(reportPdf);
     state.printing = &printing;
     const QString headerStore = scratch.filePath(QStringLiteral("header.ini"));
     {

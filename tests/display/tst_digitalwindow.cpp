@@ -4,8 +4,8 @@
 #include "scriptedoperator.h"
 #include "simdevice.h"
 #include "steadyanalyser.h"
+#include "workshopscreen.h"
 
-#include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -608,21 +608,11 @@ void TestDigitalWindow::renderedFiguresAgainstSimulator()
         QVERIFY(shot.save(QString::fromLocal8Bit(dir) + QStringLiteral("/digital.png")));
 }
 
-// The window lays itself out for the screen it is on: give the offscreen platform a
-// screen 1024 pixels wide, as the workshop PCs have.
 int main(int argc, char **argv)
 {
     QTemporaryDir dir;
-    if (qgetenv("QT_QPA_PLATFORM").startsWith("offscreen")) {
-        const QString config = dir.filePath(QStringLiteral("screen.json"));
-        QFile f(config);
-        if (!f.open(QIODevice::WriteOnly))
-            return 1;
-        f.write(R"({"windowFrameMargins": false, "screens": [{"name": "workshop", "x": 0, "y": 0,
-                    "width": 1024, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1.0}]})");
-        f.close();
-        qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
-    }
+    if (!test::UseWorkshopScreen(dir.filePath(QStringLiteral("screen.json"))))
+        return 1;
     QApplication app(argc, argv);
     TestDigitalWindow test;
     return QTest::qExec(&test, argc, argv);

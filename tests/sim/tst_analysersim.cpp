@@ -58,6 +58,14 @@ private:
     link::PortState port_{[this](int) { return std::make_unique<link::QSerialDevice>(devicePath_); }, pause_};
     int failed_ = 0;
 
+    // Opens the port on the simulator's terminal, as a live window does.
+    bool openOn(const SimProcess &sim)
+    {
+        devicePath_ = sim.path();
+        port_.PortOpen = link::OpenPort(port_);
+        return port_.PortOpen;
+    }
+
     bool pollOnce(link::LiveReading &r)
     {
         link::RequestReading(port_);
@@ -78,9 +86,7 @@ private slots:
         const QString log = dir.filePath(QStringLiteral("received.log"));
         SimProcess sim({QStringLiteral("--log"), log, QStringLiteral("--seed"), QStringLiteral("3")});
         QVERIFY2(sim.path().startsWith(QStringLiteral("/dev/")), qPrintable(sim.path()));
-        devicePath_ = sim.path();
-        port_.PortOpen = link::OpenPort(port_);
-        QVERIFY2(port_.PortOpen, qPrintable(port_.lastError));
+        QVERIFY2(openOn(sim), qPrintable(port_.lastError));
         QVERIFY(port_.handleValid());
 
         link::LiveReading r;
@@ -106,9 +112,7 @@ private slots:
         {
             SimProcess sim({QStringLiteral("--unplug-after"), QStringLiteral("1000")});
             QVERIFY(!sim.path().isEmpty());
-            devicePath_ = sim.path();
-            port_.PortOpen = link::OpenPort(port_);
-            QVERIFY2(port_.PortOpen, qPrintable(port_.lastError));
+            QVERIFY2(openOn(sim), qPrintable(port_.lastError));
             link::LiveReading r;
             QVERIFY(pollOnce(r));
 
@@ -132,9 +136,7 @@ private slots:
 
         SimProcess again({});
         QVERIFY(!again.path().isEmpty());
-        devicePath_ = again.path();
-        port_.PortOpen = link::OpenPort(port_);
-        QVERIFY2(port_.PortOpen, qPrintable(port_.lastError));
+        QVERIFY2(openOn(again), qPrintable(port_.lastError));
         link::LiveReading r;
         QVERIFY(pollOnce(r));
     }
@@ -145,9 +147,7 @@ private slots:
     {
         SimProcess sim({QStringLiteral("--unplug-after"), QStringLiteral("1000")});
         QVERIFY(!sim.path().isEmpty());
-        devicePath_ = sim.path();
-        port_.PortOpen = link::OpenPort(port_);
-        QVERIFY2(port_.PortOpen, qPrintable(port_.lastError));
+        QVERIFY2(openOn(sim), qPrintable(port_.lastError));
         link::LiveReading r;
         QVERIFY(pollOnce(r));
         QVERIFY(sim.process().waitForFinished(3000));
@@ -167,9 +167,7 @@ private slots:
         const QString log = dir.filePath(QStringLiteral("received.log"));
         SimProcess sim({QStringLiteral("--log"), log, QStringLiteral("--unplug-on"), QStringLiteral("0x5E:2")});
         QVERIFY(!sim.path().isEmpty());
-        devicePath_ = sim.path();
-        port_.PortOpen = link::OpenPort(port_);
-        QVERIFY2(port_.PortOpen, qPrintable(port_.lastError));
+        QVERIFY2(openOn(sim), qPrintable(port_.lastError));
         const std::vector<std::uint8_t> values{0x5E, 0x01, 0x64, 0x05, 0x98, 0x08, 0xE8, 0x03};
         QVERIFY(link::SendCommandFrame(port_, 0x99, values, 10, 300)); // the first 0x5E is let by
         QCOMPARE(sim.process().state(), QProcess::Running);

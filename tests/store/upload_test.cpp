@@ -359,16 +359,7 @@ TEST(Upload, PacedByTheAnalyserNotByTheWaits)
 {
     link::VirtualPause clock;
     test::UploadAnalyser *analyser = nullptr;
-    // Exactly 7936 bytes: 31 blocks of 254 data bytes and one of 62.
-    link::PortState port(
-        [&](int) -> std::unique_ptr<link::ByteDevice> {
-            auto store = test::SampleStore(265);
-            store.resize(7936);
-            auto model = std::make_unique<test::UploadAnalyser>(std::move(store));
-            analyser = model.get();
-            return std::make_unique<sim::SimDevice>(clock, std::move(model));
-        },
-        clock);
+    link::PortState port(test::FullStoreDevices(clock, analyser), clock);
     QTemporaryDir dir;
     QString name;
     store::UploadHooks hooks;

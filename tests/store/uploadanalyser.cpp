@@ -1,5 +1,6 @@
 #include "uploadanalyser.h"
 
+#include "simdevice.h"
 #include "storedtest.h"
 #include "upload.h"
 
@@ -92,6 +93,17 @@ std::vector<std::uint8_t> SampleStore(std::size_t records, unsigned seed)
         out.insert(out.end(), bytes.begin(), bytes.end());
     }
     return out;
+}
+
+link::DeviceFactory FullStoreDevices(link::Pause &clock, UploadAnalyser *&analyser)
+{
+    return [&clock, &analyser](int) -> std::unique_ptr<link::ByteDevice> {
+        auto store = SampleStore(265);
+        store.resize(7936);
+        auto model = std::make_unique<UploadAnalyser>(std::move(store));
+        analyser = model.get();
+        return std::make_unique<sim::SimDevice>(clock, std::move(model));
+    };
 }
 
 } // namespace qova::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analyser.h"
+#include "serialport.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -38,5 +39,9 @@ private:
 
 // A store of `records` plausible records, values varying from record to record.
 std::vector<std::uint8_t> SampleStore(std::size_t records, unsigned seed = 1);
+
+// Devices on an analyser whose store is full: exactly 7936 bytes, 31 blocks of 254 data
+// bytes and one of 62. `analyser` is pointed at the newest one.
+link::DeviceFactory FullStoreDevices(link::Pause &clock, UploadAnalyser *&analyser);
 
 } // namespace qova::test
