@@ -1,11 +1,22 @@
-"""Steps several scenarios share: starting the program, opening the digital display,
-answering the analyser's prompts."""
+"""What several scenarios share: the analyser's start-up options, the recording's format,
+and the steps of starting the program, opening the digital display, answering prompts,
+naming files, recording, opening the store items and checking the program idles."""
 import os
+import re
 import time
 
 from harness import Failure, check, wait_for
 
 MAIN = "QOVA    COM1"
+NO_RESPONSE = " No Response From Analyser "
+# An analyser still counting down after switch-on asks nothing for a minute.
+QUIET = ("--power-up", "60000")
+# One that is ready at once offers the leak test on the first poll.
+READY = ("--power-up", "300")
+# The program polls every two seconds; an idle program uses next to nothing between polls.
+IDLE_CPU = 0.05
+RECORD_HEADER = "HC    CO  CO2  O2   NO   RPM   OIL LMBDA/AFR TIME "
+RECORD_ROW = re.compile(r"^\d{4} \d+\.\d\d \d+\.\d \d+\.\d\d \d{4} \d{4} -?\d+\.\d  \d+\.\d{3}    \d\d:\d\d:\d\d.* $")
 LEAK = "          LEAKTEST"
 ZERO = "           ZERO"
 
@@ -105,3 +116,37 @@ def wait_file(path, timeout=15):
             last = size
         time.sleep(0.3)
     raise Failure(f"{path} was not written within {timeout} s")
+
+
+def idle_check(run, p, what):
+    share = run.cpu_share(p, 3)
+    run.note(f"processor use {what}: {100 * share:.2f} % of one core over 3 s")
+    check(share < IDLE_CPU, f"the program used {100 * share:.0f} % of a core {what}")
+
+
+def open_store_item(run, main, letter):
+    """FILE > STORE > the item with this mnemonic; the menu bar has no mnemonic of its own,
+    so the FILE menu is opened with a click."""
+    run.click(main, 20, 10)
+    time.sleep(0.3)
+    run.key(main, "s")
+    time.sleep(0.2)
+    run.key(main, letter)
+
+
+def replace_file_dialog(run, caption, path):
+    """Names an existing `path` in the save dialog and confirms that it is to be replaced."""
+    dialog = run.wait_window(caption)
+    run.key(dialog, "ctrl+a")
+    run.type(dialog, path)
+    run.key(dialog, "Return")
+    confirm = run.wait_window(caption, exclude=(dialog,))
+    run.screenshot("replace")
+    run.key(confirm, "alt+y")
+    run.wait_gone(dialog)
+
+
+def box_saying(run, text, timeout, exclude=()):
+    """Waits for the box with this text and returns its window."""
+    wait_for(lambda: text in run.message_texts(), timeout, f"no box saying {text!r}: {run.message_texts()!r}")
+    return run.wait_window("QOVA", timeout=5, exclude=exclude)

@@ -3,22 +3,18 @@
 being killed while it records."""
 import os
 import pwd
-import re
 import signal
 import subprocess
 import sys
 import time
 
-from flows import (LEAK, MAIN, answer, figures_lit, leave_digital, open_digital, prompt, reach_measuring,
-                   save_file_dialog, start_program, start_recording, wait_file)
+from flows import (LEAK, MAIN, NO_RESPONSE, QUIET, READY, RECORD_HEADER, RECORD_ROW, answer, figures_lit, idle_check,
+                   leave_digital, open_digital, prompt, reach_measuring, save_file_dialog, start_program,
+                   start_recording, wait_file)
 from harness import check, wait_for
 from registry import scenario
 
-NO_RESPONSE = " No Response From Analyser "
 OPEN_FAILED = "Communication failed try again"
-QUIET = ("--power-up", "60000")
-# The program polls every two seconds; an idle program uses next to nothing between polls.
-IDLE_CPU = 0.05
 
 
 def wait_no_response(run, since, timeout):
@@ -28,12 +24,6 @@ def wait_no_response(run, since, timeout):
     check(texts == [NO_RESPONSE], f"boxes shown: {texts!r}")
     check(len(run.windows("QOVA")) == 1, "more than one box is open")
     return box
-
-
-def idle_check(run, p, what):
-    share = run.cpu_share(p, 3)
-    run.note(f"processor use {what}: {100 * share:.2f} % of one core over 3 s")
-    check(share < IDLE_CPU, f"the program used {100 * share:.0f} % of a core {what}")
 
 
 def no_new_box(run, seconds):
@@ -133,7 +123,7 @@ def fault_adapter_plugged_back_in_resumes_polling(run):
     digital = open_digital(run, main)
     pull_out(first, link)
     time.sleep(2.5)  # a cycle or two with no adapter
-    second = plug_in(run, link, "--power-up", "300")
+    second = plug_in(run, link, *READY)
     # Within a cycle the port is open again and polled; the next reads the answer, which
     # offers the leak test. A box about the silence may come first.
     end = time.time() + 12
@@ -335,12 +325,9 @@ def fault_read_only_working_folder(run):
     check(p.poll() is None, "the program ended")
 
 
-ROW = re.compile(r"^\d{4} \d+\.\d\d \d+\.\d \d+\.\d\d \d{4} \d{4} -?\d+\.\d  \d+\.\d{3}    \d\d:\d\d:\d\d.* $")
-
-
 @scenario(kind="fault", expected_s=24)
 def fault_killed_while_recording(run):
-    sim = run.start_sim("--power-up", "300")
+    sim = run.start_sim(*READY)
     p, main = start_program(run)
     digital = reach_measuring(run, sim, main)
     record = os.path.join(run.dir, "readings.TXT")
@@ -354,12 +341,12 @@ def fault_killed_while_recording(run):
     with open(record, "rb") as f:
         text = f.read().decode("latin-1")
     lines = text.split("\n")
-    check(lines[0] == "HC    CO  CO2  O2   NO   RPM   OIL LMBDA/AFR TIME " and lines[1] == "", "header lost")
+    check(lines[0] == RECORD_HEADER and lines[1] == "", "header lost")
     rows = lines[2:]
     whole = rows[:-1]  # the text after the last line end can only be a row cut short
-    bad = [r for r in whole if not ROW.match(r)]
+    bad = [r for r in whole if not RECORD_ROW.match(r)]
     check(not bad, f"rows not whole: {bad!r}")
-    check(rows[-1] == "" or ROW.match(rows[-1]) is None, "a whole row without its line end")
+    check(rows[-1] == "" or RECORD_ROW.match(rows[-1]) is None, "a whole row without its line end")
     # One row per answered poll read back, bar the one the kill may have cut.
     check(len(whole) >= answered - 2, f"{len(whole)} rows for {answered} polls")
     run.note(f"{len(whole)} whole rows after {answered} polls; cut row: {rows[-1]!r}")

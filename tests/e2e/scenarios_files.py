@@ -6,13 +6,11 @@ import os
 import random
 import subprocess
 
-from flows import (MAIN, answer, leave_digital, open_digital, reach_measuring, save_file_dialog, start_program,
-                   start_recording)
+from flows import (MAIN, QUIET, READY, RECORD_HEADER, RECORD_ROW, answer, box_saying, idle_check, leave_digital,
+                   open_digital, open_store_item, reach_measuring, replace_file_dialog, save_file_dialog,
+                   start_program, start_recording)
 from harness import Skipped, check, wait_for
 from registry import scenario
-from scenarios_faults import ROW, idle_check
-from scenarios_store import QUIET, open_store_item
-from scenarios_unplug import box_saying, replace_file_dialog
 
 RECORD = 30
 NO_DATA = "No data in file "
@@ -253,7 +251,7 @@ def small_ext2(run, kib=200):
 @scenario(kind="fault", expected_s=50)
 def fault_disk_fills_while_recording(run):
     mount = small_ext2(run)
-    sim = run.start_sim("--power-up", "300")
+    sim = run.start_sim(*READY)
     p, main = start_program(run)
     digital = reach_measuring(run, sim, main)
     record = os.path.join(mount, "readings.TXT")
@@ -272,10 +270,10 @@ def fault_disk_fills_while_recording(run):
     with open(record, "rb") as f:
         text = f.read().decode("latin-1")
     lines = text.split("\n")
-    check(lines[0] == "HC    CO  CO2  O2   NO   RPM   OIL LMBDA/AFR TIME " and lines[1] == "", "header lost")
+    check(lines[0] == RECORD_HEADER and lines[1] == "", "header lost")
     rows = lines[2:]
     check(rows[-1] == "", f"the file ends in a cut-off row {rows[-1]!r}")
-    bad = [r for r in rows[:-1] if not ROW.match(r)]
+    bad = [r for r in rows[:-1] if not RECORD_ROW.match(r)]
     check(not bad, f"rows not whole: {bad!r}")
     check(len(text) > rows_then, "no row was written after the disk was filled")
     size = len(text)

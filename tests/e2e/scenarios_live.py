@@ -2,18 +2,13 @@
 prompts and replies, the command buttons, and the sends of the configuration dialogs."""
 import datetime
 import os
-import re
 import time
 
-from flows import (LEAK, MAIN, ZERO, answer, figures_lit, leave_digital, open_digital, prompt, reach_measuring,
-                   start_program, start_recording, wait_replies)
+from flows import (LEAK, MAIN, QUIET, READY, RECORD_HEADER, RECORD_ROW, ZERO, answer, figures_lit, leave_digital,
+                   open_digital, prompt, reach_measuring, start_program, start_recording, wait_replies)
 from harness import check, checksum_bytes, find_frame, wait_for
 from registry import scenario
 
-# An analyser still counting down after switch-on asks nothing for a minute.
-QUIET = ("--power-up", "60000")
-# One that is ready at once offers the leak test on the first poll.
-READY = ("--power-up", "300")
 
 
 @scenario(expected_s=9)
@@ -76,11 +71,10 @@ def leak_test_no_zero_and_record(run):
     with open(record, "rb") as f:
         check(f.read() == text, "rows were added after Record OFF")
     lines = text.decode("latin-1").split("\n")
-    check(lines[0] == "HC    CO  CO2  O2   NO   RPM   OIL LMBDA/AFR TIME " and lines[1] == "",
+    check(lines[0] == RECORD_HEADER and lines[1] == "",
           f"header is {lines[:2]!r}")
     rows = [l for l in lines[2:] if l]
-    row = re.compile(r"^\d{4} \d+\.\d\d \d+\.\d \d+\.\d\d \d{4} \d{4} -?\d+\.\d  \d+\.\d{3}    \d\d:\d\d:\d\d.* $")
-    bad = [r for r in rows if not row.match(r)]
+    bad = [r for r in rows if not RECORD_ROW.match(r)]
     check(not bad, f"rows not in the recording format: {bad!r}")
     check(len(rows) >= 2, f"{len(rows)} rows recorded in 6.5 s of measuring")
     check(text.endswith(b"\n"), "the last row is not whole")

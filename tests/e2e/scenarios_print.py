@@ -8,7 +8,7 @@ import tempfile
 import threading
 import time
 
-from flows import open_digital, save_file_dialog, start_program, wait_file, leave_digital
+from flows import leave_digital, open_digital, save_file_dialog, start_program, wait_file
 from harness import Skipped, check, wait_for
 from registry import scenario
 

@@ -3,22 +3,9 @@ file, the viewer on it, and its export to text."""
 import os
 import time
 
-from flows import MAIN, save_file_dialog, start_program
+from flows import MAIN, QUIET, open_store_item, save_file_dialog, start_program
 from harness import check, wait_for
 from registry import scenario
-
-QUIET = ("--power-up", "60000")
-
-
-def open_store_item(run, main, letter):
-    """FILE > STORE > the item with this mnemonic; the menu bar has no mnemonic of its own,
-    so the FILE menu is opened with a click."""
-    run.click(main, 20, 10)
-    time.sleep(0.3)
-    run.key(main, "s")
-    time.sleep(0.2)
-    run.key(main, letter)
-
 
 @scenario(expected_s=66)
 def graph_for_a_minute(run):

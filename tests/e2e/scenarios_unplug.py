@@ -4,33 +4,14 @@ and the operator's data file is as it was."""
 import os
 import time
 
-from flows import MAIN, answer, figures_lit, leave_digital, open_digital, start_program
+from flows import (MAIN, NO_RESPONSE, QUIET, answer, box_saying, figures_lit, idle_check, leave_digital, open_digital,
+                   open_store_item, replace_file_dialog, start_program)
 from harness import check, wait_for
 from registry import scenario
-from scenarios_faults import NO_RESPONSE, idle_check
-from scenarios_store import QUIET, open_store_item
 
 NO_ANSWER = "Communication failed try again (2)"
 SEND_FAILED = "Communication failed try again 2"
 PREVIOUS = bytes(range(90))  # three tests the operator uploaded before
-
-
-def replace_file_dialog(run, caption, path):
-    """Names an existing `path` in the save dialog and confirms that it is to be replaced."""
-    dialog = run.wait_window(caption)
-    run.key(dialog, "ctrl+a")
-    run.type(dialog, path)
-    run.key(dialog, "Return")
-    confirm = run.wait_window(caption, exclude=(dialog,))
-    run.screenshot("replace")
-    run.key(confirm, "alt+y")
-    run.wait_gone(dialog)
-
-
-def box_saying(run, text, timeout, exclude=()):
-    """Waits for the box with this text and returns its window."""
-    wait_for(lambda: text in run.message_texts(), timeout, f"no box saying {text!r}: {run.message_texts()!r}")
-    return run.wait_window("QOVA", timeout=5, exclude=exclude)
 
 
 @scenario(kind="fault", expected_s=12)
