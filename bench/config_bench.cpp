@@ -17,7 +17,7 @@ template <class PauseT> struct Line {
                              return std::make_unique<sim::SimDevice>(pause, analyser, true);
                          },
                          pause};
-    Line() { port.PortOpen = link::OpenPort(port); }
+    Line() { link::OpenPort(port); }
 };
 
 template <class PauseT> void BM_SetupSend(benchmark::State &state)

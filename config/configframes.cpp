@@ -7,10 +7,10 @@
 namespace qova::config {
 
 namespace {
-constexpr std::uint8_t kFuelMask = 0x03;
-constexpr std::uint8_t kLayoutMask = 0x30;
-constexpr std::uint8_t kAfrBit = 0x40;
-constexpr std::uint8_t kFahrenheitBit = 0x80;
+using link::setup::kAfrBit;
+using link::setup::kFahrenheitBit;
+using link::setup::kFuelMask;
+using link::setup::kLayoutMask;
 
 std::uint8_t withBit(std::uint8_t flags, std::uint8_t bit, bool on)
 {
@@ -49,7 +49,8 @@ std::uint8_t WithFuel(std::uint8_t flags, Fuel fuel)
 
 std::uint8_t WithDisplayLayout(std::uint8_t flags, DisplayLayout layout)
 {
-    return static_cast<std::uint8_t>((flags & ~kLayoutMask) | (static_cast<std::uint8_t>(layout) << 4));
+    return static_cast<std::uint8_t>((flags & ~kLayoutMask) |
+                                     (static_cast<std::uint8_t>(layout) << link::setup::kLayoutShift));
 }
 
 std::uint8_t WithAfr(std::uint8_t flags, bool afr)
@@ -131,8 +132,8 @@ CalibrationPayload MakeCalibrationPayload(const CalibrationValues &values)
 {
     CalibrationPayload payload{};
     for (std::size_t i = 0; i < values.size(); ++i) {
-        payload[2 * i] = static_cast<std::uint8_t>(values[i] & 0xFF);
-        payload[2 * i + 1] = static_cast<std::uint8_t>(values[i] >> 8);
+        payload[2 * i] = link::LowByte(values[i]);
+        payload[2 * i + 1] = link::HighByte(values[i]);
     }
     return payload;
 }
@@ -162,8 +163,7 @@ HeaderPayload MakeHeaderPayload(const QString &line1, const QString &line2)
 
 HeaderResult SendHeaderLines(link::PortState &port, const QString &line1, const QString &line2)
 {
-    port.PortOpen = link::OpenPort(port);
-    if (!port.PortOpen || !port.handleValid())
+    if (!link::OpenPort(port))
         return HeaderResult::PortFailed;
     const HeaderPayload payload = MakeHeaderPayload(line1, line2);
     return link::SendCommandFrame(port, kHeaderCommand, payload, kHeaderPreWaitMs, kHeaderAnswerWaitMs)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol.h"
 #include "serialport.h"
 
 #include <QDateTime>
@@ -12,9 +13,9 @@
 
 namespace qova::config {
 
-inline constexpr std::uint8_t kSetupCommand = 0x77;
-inline constexpr std::uint8_t kCalibrationCommand = 0x99;
-inline constexpr std::uint8_t kHeaderCommand = 0xDD;
+using link::kCalibrationCommand;
+using link::kHeaderCommand;
+using link::kSetupCommand;
 
 // The pre-send waits let the reply to the display's last poll arrive completely before
 // the drain throws it away. The answer waits are upper bounds: they end as soon as the
@@ -28,13 +29,11 @@ inline constexpr int kHeaderAnswerWaitMs = 2500;
 
 // ---- Setup ------------------------------------------------------------------------
 
-// SetupFlags: bits 0-1 fuel, bit 2 always set, bit 3 always clear, bits 4-5 display
-// layout, bit 6 AFR instead of lambda, bit 7 Fahrenheit instead of Celsius.
+// SetupFlags: the bits are those of link::setup.
 enum class Fuel : std::uint8_t { Lpg = 0, Petrol = 1, Cng = 2 };
 enum class DisplayLayout : std::uint8_t { Line = 0, FourPage = 1, EightPage = 2 };
 
-// PETROL, LINE, LAMBDA, C.
-inline constexpr std::uint8_t kInitialSetupFlags = 0x05;
+inline constexpr std::uint8_t kInitialSetupFlags = link::setup::kInitialFlags;
 
 std::uint8_t WithFuel(std::uint8_t flags, Fuel fuel);
 std::uint8_t WithDisplayLayout(std::uint8_t flags, DisplayLayout layout);
@@ -43,13 +42,12 @@ std::uint8_t WithFahrenheit(std::uint8_t flags, bool fahrenheit);
 
 // The engine-speed modes in the order the analyser numbers them, each with its leading blank.
 QStringList RpmModeNames();
-// Sent when no mode is selected.
-inline constexpr std::uint8_t kNoRpmMode = 0xFF;
+using link::setup::kNoRpmMode;
 
 // Two decimal digits in one byte: 37 -> 0x37.
 std::uint8_t Bcd(int value);
 
-using SetupPayload = std::array<std::uint8_t, 8>;
+using SetupPayload = std::array<std::uint8_t, link::kSetupPayloadSize>;
 // Flags, mode (0 to 8, or -1 for none), then seconds, minutes, hours, day, month in BCD
 // and the year as a plain number of years since 2000.
 SetupPayload MakeSetupPayload(std::uint8_t flags, int rpmMode, const QDateTime &now);
@@ -74,14 +72,14 @@ std::optional<std::uint16_t> ParseCalibrationValue(const QString &text);
 QString CalibrationRangeMessage(Gas gas);
 
 using CalibrationValues = std::array<std::uint16_t, 4>; // CO, CO2, HC, NO
-using CalibrationPayload = std::array<std::uint8_t, 8>;
+using CalibrationPayload = std::array<std::uint8_t, link::kCalibrationPayloadSize>;
 // Each value low byte first, in the order CO, CO2, HC, NO.
 CalibrationPayload MakeCalibrationPayload(const CalibrationValues &values);
 bool SendCalibration(link::PortState &port, const CalibrationValues &values);
 
 // ---- Printer header lines -----------------------------------------------------------------
 
-inline constexpr int kHeaderLineBytes = 20;
+using link::kHeaderLineBytes;
 // The edits accept a little more than the frame carries.
 inline constexpr int kHeaderEditLength = 24;
 
@@ -89,7 +87,7 @@ inline constexpr int kHeaderEditLength = 24;
 // first, so an accent typed as a separate mark still becomes its single letter.
 QByteArray ToWindows1252(const QString &text);
 
-using HeaderPayload = std::array<std::uint8_t, 2 * kHeaderLineBytes>;
+using HeaderPayload = std::array<std::uint8_t, link::kHeaderPayloadSize>;
 // Each line cut to 20 bytes or filled with blanks; never trimmed.
 HeaderPayload MakeHeaderPayload(const QString &line1, const QString &line2);
 

@@ -1,8 +1,8 @@
 #include "digitalwindow.h"
 
 #include "clamp.h"
-#include "frame.h"
 #include "glyphs.h"
+#include "livesession.h"
 #include "operator.h"
 
 #include <QFontMetrics>
@@ -12,21 +12,31 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
-#include <QTimer>
 
 namespace qova::display {
 
 namespace {
 
-constexpr int kPollIntervalMs = 2000;
-constexpr int kFirstCycleMs = 1000;
+// Every 2 s; the first cycle one second after the show, when the first answer is in; a
+// pause of 2 ms between the open and the first poll; "No Response" after four failures.
+const link::LiveSession::Options kPolling{
+    .periodMs = 2000, .firstCycleMs = 1000, .settleMs = 2, .prompts = true, .noResponseAfter = 3};
 constexpr int kStatusBarHeight = 22;
 
 const QString kAppCaption = QStringLiteral("QOVA");
-const QString kLeakCaption = QStringLiteral("          LEAKTEST");
-const QString kZeroCaption = QStringLiteral("           ZERO");
-const QString kHcCaption = QStringLiteral("           HC CHECK");
-const QString kLowFlowCaption = QStringLiteral("      Low Flow");
+
+ui::Icon iconOf(link::PromptIcon icon)
+{
+    switch (icon) {
+    case link::PromptIcon::Stop:
+        return ui::Icon::Stop;
+    case link::PromptIcon::Information:
+        return ui::Icon::Information;
+    case link::PromptIcon::Question:
+        return ui::Icon::Question;
+    }
+    return ui::Icon::None;
+}
 
 const QColor kBackground(0x26, 0x29, 0x2d);
 const QColor kBezel(0x3a, 0x3e, 0x44);
@@ -84,15 +94,6 @@ TForm2::TForm2(ui::SharedState &state, QWidget *parent) : QDialog(parent), state
     for (int i = 0; i < kGlyphCount; ++i)
         DigitBitmaps[static_cast<std::size_t>(i)] = resources::LoadDigitGlyph(i);
     glyphSize_ = {DigitBitmaps[0].width(), DigitBitmaps[0].height(), DigitBitmaps[kPointGlyph].width()};
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(kPollIntervalMs);
-    connect(Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);
-    firstCycle_ = new QTimer(this);
-    firstCycle_->setSingleShot(true);
-    firstCycle_->setInterval(kFirstCycleMs);
-    connect(firstCycle_, &QTimer::timeout, this, &TForm2::PollCycle);
 
     buildControls();
     applyLayout(screen() != nullptr ? screen()->geometry().width() : 1024);
@@ -280,19 +281,6 @@ void TForm2::setStatus(int panel, const QString &text)
     statusPanels_.at(static_cast<std::size_t>(panel))->setText(text);
 }
 
-void TForm2::stopTimer()
-{
-    Timer1->stop();
-    firstCycle_->stop();
-}
-
-void TForm2::startTimer()
-{
-    // A prompt or dialog may outlast the window; a closed window never polls again.
-    if (active_)
-        Timer1->start();
-}
-
 void TForm2::setVisible(bool visible)
 {
     // Fill the screen even where no window manager honours the maximised state.
@@ -321,6 +309,27 @@ void TForm2::done(int result)
     QDialog::done(result);
 }
 
+void TForm2::connectSession()
+{
+    link::LiveSession *s = &state_.session;
+    sessionLinks_ = {
+        connect(s, &link::LiveSession::validFrame, this, &TForm2::showValidFrame),
+        connect(s, &link::LiveSession::invalidFrame, this, &TForm2::showInvalidFrame),
+        connect(s, &link::LiveSession::promptRaised, this, &TForm2::askPrompt),
+        connect(s, &link::LiveSession::zeroingUnderway, this,
+                [this] { setStatus(0, QString::fromLatin1(kZeroingSensors)); }),
+        connect(s, &link::LiveSession::readingReady, this, &TForm2::showReading),
+        connect(s, &link::LiveSession::noResponse, this, &TForm2::tellNoResponse),
+    };
+}
+
+void TForm2::disconnectSession()
+{
+    for (const QMetaObject::Connection &c : sessionLinks_)
+        disconnect(c);
+    sessionLinks_.clear();
+}
+
 void TForm2::FormShow()
 {
     setWindowTitle(QString::asprintf("QOVA    COM%d", state_.port.PortNumber));
@@ -329,9 +338,10 @@ void TForm2::FormShow()
     figures_.clear();
     shown_ = true;
 
-    link::PortState &port = state_.port;
-    port.PortOpen = link::OpenPort(port);
-    if (!port.PortOpen || !port.handleValid()) {
+    connectSession();
+    if (!state_.session.start(kPolling)) {
+        disconnectSession();
+        const link::PortState &port = state_.port;
         const QString device =
             port.lastDevice.isEmpty() ? QStringLiteral("COM%1").arg(port.PortNumber) : port.lastDevice;
         const QString reason =
@@ -349,13 +359,7 @@ void TForm2::FormShow()
             Qt::QueuedConnection);
         return;
     }
-    port.pause->sleepMs(2);
     Reading = {};
-    link::WriteByte(port, link::kPollCommand);
-    active_ = true;
-    Timer1->start();
-    firstCycle_->start();
-    FailedFrames = 0;
 }
 
 void TForm2::FormClose()
@@ -364,9 +368,8 @@ void TForm2::FormClose()
     if (!shown_)
         return;
     shown_ = false;
-    active_ = false;
-    stopTimer();
-    link::ClosePort(state_.port);
+    disconnectSession();
+    state_.session.stop();
     if (state_.Recording) {
         if (state_.stopRecording)
             state_.stopRecording();
@@ -375,103 +378,44 @@ void TForm2::FormClose()
     Reading = {};
 }
 
-void TForm2::Timer1Timer()
+void TForm2::showValidFrame(const link::LiveReading &reading)
 {
-    if (SkipNextTick) {
-        SkipNextTick = false;
-        return;
-    }
-    PollCycle();
-}
-
-void TForm2::PollCycle()
-{
-    // A cycle never runs inside another: a prompt of the first may still be open.
-    if (inCycle_)
-        return;
-    inCycle_ = true;
-    struct Leave {
-        bool &flag;
-        ~Leave() { flag = false; }
-    } leave{inCycle_};
-
-    link::PortState &port = state_.port;
-    // An adapter pulled out closes its device. Each cycle tries to open it again, quietly,
-    // so polling resumes by itself once it is plugged back in; until then the cycles fail
-    // and the operator hears of it as of a silent analyser. A cycle that reopens still
-    // fails its read, as the analyser has had no poll to answer yet.
-    if (active_ && !port.handleValid())
-        port.PortOpen = link::OpenPort(port);
-    if (link::ReadLiveFrame(port, Reading, FailedFrames)) {
-        setStatus(1, QString::fromLatin1(kCommunicationOk));
-        if (state_.Recording && state_.recordReading)
-            state_.recordReading(Reading);
-        ClampForDisplay(Reading);
-        ShowStatus();
-        if (!active_)
-            return;
-        figures_ = FigureGlyphs(Reading, layout_, glyphSize_);
-        setPanelTexts(FormatPanelTexts(Reading, state_.UsLocale));
-        update();
-    } else {
-        setStatus(1, QString::fromLatin1(kCommunicationError));
-    }
-
-    if (FailedFrames > 3) {
-        stopTimer();
-        state_.op->message(this, kAppCaption, QStringLiteral(" No Response From Analyser "), ui::Icon::None,
-                           ui::Buttons::Ok);
-        startTimer();
-        FailedFrames = 0;
-    }
-    if (active_)
-        link::RequestReading(port);
-}
-
-void TForm2::ShowStatus()
-{
-    const std::uint8_t a = Reading.StatusA;
-    const std::uint8_t b = Reading.StatusB;
+    setStatus(1, QString::fromLatin1(kCommunicationOk));
+    // Rows hold the values as received, before the display's limits.
+    if (state_.Recording && state_.recordReading)
+        state_.recordReading(reading);
+    Reading = reading;
+    ClampForDisplay(Reading);
     setStatus(2, PumpText(Reading));
     setStatus(0, PowerText(Reading));
+}
 
-    auto tell = [this](const QString &caption, const QString &text, ui::Icon icon) {
-        stopTimer();
-        state_.op->message(this, caption, text, icon, ui::Buttons::Ok);
-        link::WriteByte(state_.port, link::kConfirmReply);
-    };
-    auto ask = [this](const QString &text) {
-        stopTimer();
-        const ui::Answer answer = state_.op->message(this, kLeakCaption, text, ui::Icon::Question, ui::Buttons::YesNo);
-        link::WriteByte(state_.port, answer == ui::Answer::Yes ? link::kConfirmReply : link::kDeclineReply);
-    };
+void TForm2::showInvalidFrame()
+{
+    // The print-out takes the last frame as read, valid or not.
+    Reading = state_.session.lastFrame();
+    setStatus(1, QString::fromLatin1(kCommunicationError));
+}
 
-    if (a & (link::LeakTestFailed | link::LeakTestPassed)) {
-        if (a & link::LeakTestFailed)
-            tell(kLeakCaption, QStringLiteral("Leak test Failed ?"), ui::Icon::Stop);
-        else
-            tell(kLeakCaption, QStringLiteral("Leak test Passed ?"), ui::Icon::Information);
-    } else {
-        if (a & link::LeakTestOffer)
-            ask(QStringLiteral("Do Leak test ?"));
-        if (a & link::LeakTestReady)
-            ask(QStringLiteral("Ready For Leak test ?"));
-    }
-    if (a & link::ZeroReady) {
-        tell(kZeroCaption, QStringLiteral("READY FOR ZERO ?"), ui::Icon::Question);
-        setStatus(0, QString::fromLatin1(kZeroingSensors));
-    }
-    if (b & link::Zeroing)
-        setStatus(0, QString::fromLatin1(kZeroingSensors));
-    if (a & link::HcCheckReady)
-        tell(kHcCaption, QStringLiteral("READY FOR HC RESIDUE CHECK ?"), ui::Icon::Question);
-    if (a & link::HcCheckDone)
-        tell(kHcCaption, QStringLiteral("HC RESIDUE CHECK DONE"), ui::Icon::Question);
-    if (b & link::LowFlow)
-        tell(kLowFlowCaption, QStringLiteral("  Low Flow   "), ui::Icon::Stop);
+void TForm2::askPrompt(const link::Prompt &prompt)
+{
+    const bool yesNo = prompt.buttons == link::PromptButtons::YesNo;
+    const ui::Answer answer = state_.op->message(this, prompt.caption, prompt.text, iconOf(prompt.icon),
+                                                 yesNo ? ui::Buttons::YesNo : ui::Buttons::Ok);
+    state_.session.answer(!yesNo || answer == ui::Answer::Yes);
+}
 
-    if (!Timer1->isActive())
-        startTimer();
+void TForm2::showReading()
+{
+    figures_ = FigureGlyphs(Reading, layout_, glyphSize_);
+    setPanelTexts(FormatPanelTexts(Reading, state_.UsLocale));
+    update();
+}
+
+void TForm2::tellNoResponse()
+{
+    state_.op->message(this, kAppCaption, QStringLiteral(" No Response From Analyser "), ui::Icon::None,
+                       ui::Buttons::Ok);
 }
 
 void TForm2::Button1Click()
@@ -481,24 +425,24 @@ void TForm2::Button1Click()
 
 void TForm2::Button3Click()
 {
-    link::WriteByte(state_.port, link::kPumpCommand);
-    SkipNextTick = true;
+    state_.session.send(link::kPumpCommand);
+    state_.session.skipNextTick();
 }
 
 void TForm2::Button4Click()
 {
-    link::WriteByte(state_.port, link::kZeroCommand);
-    SkipNextTick = true;
+    state_.session.send(link::kZeroCommand);
+    state_.session.skipNextTick();
 }
 
 void TForm2::Button9Click()
 {
-    stopTimer();
+    state_.session.hold();
     if (state_.op->message(this, QStringLiteral("   Resetcal"), QStringLiteral("Are you sure ?"), ui::Icon::Question,
                            ui::Buttons::YesNo) == ui::Answer::Yes)
-        link::WriteByte(state_.port, link::kResetCalCommand);
-    startTimer();
-    SkipNextTick = true;
+        state_.session.send(link::kResetCalCommand);
+    state_.session.resume();
+    state_.session.skipNextTick();
 }
 
 void TForm2::runButton(Button b)
@@ -508,12 +452,12 @@ void TForm2::runButton(Button b)
         return;
     // The dialogs these open are modal, and Setup and Calibration talk to the analyser
     // over this window's port: no poll may run meanwhile.
-    stopTimer();
+    state_.session.hold();
     const auto handler = it->second;
     handler();
-    startTimer();
+    state_.session.resume();
     if (b == Button::Setup || b == Button::Calibration)
-        SkipNextTick = true;
+        state_.session.skipNextTick();
 }
 
 void TForm2::paintEvent(QPaintEvent *event)

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QImage>
+#include <QMetaObject>
 #include <array>
 #include <functional>
 #include <map>
@@ -14,13 +15,13 @@
 class QFrame;
 class QLabel;
 class QPushButton;
-class QTimer;
 
 namespace qova::display {
 
 // The digital live display: the four main gases as large seven-segment figures, the
 // other values in text panels, the analyser's state in the status bar, and the buttons
-// that talk to the analyser. Shown modally; it holds the port open while it is shown.
+// that talk to the analyser. Shown modally; while it is shown it runs the shared live
+// session (polling every 2 s, with the analyser's prompts) and shows what it signals.
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
@@ -38,16 +39,11 @@ public:
     // Handlers; the window runs them itself, tests may call them directly.
     void FormShow();
     void FormClose();
-    void Timer1Timer();
-    void PollCycle();
-    void ShowStatus();
     void Button1Click(); // Main Menu
     void Button3Click(); // Pump
     void Button4Click(); // Zero
     void Button9Click(); // Resetcal
 
-    bool skipNextTick() const { return SkipNextTick; }
-    int failedFrames() const { return FailedFrames; }
     QString statusText(int panel) const;
     QString panelText(int panel) const; // 0 is Panel1 ... 6 is Panel7
     // What the next paint draws: the figures of the last valid frame.
@@ -56,7 +52,6 @@ public:
     const QImage &glyph(int index) const { return DigitBitmaps[static_cast<std::size_t>(index)]; }
     int screenWidth() const { return screenWidth_; }
 
-    QTimer *Timer1 = nullptr;
     QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr, *Button5 = nullptr,
                 *Button7 = nullptr, *Button8 = nullptr, *Button9 = nullptr;
 
@@ -75,26 +70,27 @@ private:
     void applyLayout(int screenWidth);
     void setPanelTexts(const PanelTexts &texts);
     void setStatus(int panel, const QString &text);
-    void stopTimer();
-    void startTimer();
     void runButton(Button button);
+    void connectSession();
+    void disconnectSession();
+    // What the live session signals.
+    void showValidFrame(const link::LiveReading &reading);
+    void showInvalidFrame();
+    void askPrompt(const link::Prompt &prompt);
+    void showReading();
+    void tellNoResponse();
     QPushButton *button(Button b) const;
 
     ui::SharedState &state_;
     std::array<QImage, kGlyphCount> DigitBitmaps;
     GlyphSize glyphSize_;
     link::LiveReading Reading;
-    int FailedFrames = 0;
-    bool SkipNextTick = false;
 
-    bool shown_ = false;  // FormShow ran and FormClose has not yet
-    bool active_ = false; // shown with the port open, until it closes
-    bool inCycle_ = false;
+    bool shown_ = false; // FormShow ran and FormClose has not yet
     int screenWidth_ = 0;
     DisplayLayout layout_{};
     std::vector<PlacedGlyph> figures_;
-    // The first cycle runs one second after the show, when the first answer is in.
-    QTimer *firstCycle_ = nullptr;
+    std::vector<QMetaObject::Connection> sessionLinks_;
     std::map<Button, std::function<void()>> handlers_;
 
     std::array<QLabel *, 4> labels_{};

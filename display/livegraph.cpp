@@ -1,9 +1,9 @@
 #include "livegraph.h"
 
 #include "clamp.h"
-#include "frame.h"
 #include "graphmath.h"
 #include "graphreading.h"
+#include "livesession.h"
 #include "operator.h"
 #include "printing.h"
 
@@ -16,7 +16,6 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 #include <algorithm>
 
 namespace qova::display {
@@ -144,11 +143,6 @@ void TForm3::FormCreate()
     Button2->setGeometry(330, 37, 80, 27);
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(kSafePollMs);
-    connect(Timer1, &QTimer::timeout, this, &TForm3::Timer1Timer);
 }
 
 void TForm3::ShowModal()
@@ -166,27 +160,43 @@ bool TForm3::FormShow()
 {
     link::PortState &port = state_.port;
     setWindowTitle(QString::asprintf("QOVA    COM%d", port.PortNumber));
-    port.PortOpen = link::OpenPort(port);
-    if (!port.PortOpen || !port.handleValid()) {
+    link::LiveSession &session = state_.session;
+    sessionLinks_ = {
+        connect(&session, &link::LiveSession::readingReady, this, &TForm3::plot),
+        // The last frame is kept as read, valid or not.
+        connect(&session, &link::LiveSession::invalidFrame, this,
+                [this] {
+                    if (Reading)
+                        *Reading = state_.session.lastFrame();
+                }),
+    };
+    // The graph shows neither prompts nor "No Response": it only plots.
+    if (!session.start({.periodMs = pollInterval_})) {
+        stopSession();
         state_.op->message(parentWidget(), QStringLiteral("QOVA"), QStringLiteral("Communication failed try again"),
                            ui::Icon::None, ui::Buttons::Ok, port.lastError);
         return false;
     }
     open_ = true;
     Reading = std::make_unique<link::LiveReading>();
-    link::WriteByte(port, link::kPollCommand);
     Button2->setEnabled(state_.printing != nullptr);
-    Timer1->start();
     return true;
+}
+
+void TForm3::stopSession()
+{
+    for (const QMetaObject::Connection &c : sessionLinks_)
+        disconnect(c);
+    sessionLinks_.clear();
+    if (open_) {
+        open_ = false;
+        state_.session.stop();
+    }
 }
 
 void TForm3::FormClose()
 {
-    Timer1->stop();
-    if (open_) {
-        open_ = false;
-        link::ClosePort(state_.port);
-    }
+    stopSession();
     Reading.reset();
 }
 
@@ -205,63 +215,43 @@ void TForm3::hideEvent(QHideEvent *event)
 
 int TForm3::pollInterval() const
 {
-    return Timer1->interval();
+    return pollInterval_;
 }
 
 bool TForm3::polling() const
 {
-    return Timer1->isActive();
+    return open_ && state_.session.isPolling();
 }
 
-void TForm3::Timer1Timer()
+void TForm3::plot(const link::LiveReading &reading)
 {
-    if (!open_)
+    if (!Reading)
         return;
-    // The exchange may wait on the event loop; no second tick may start meanwhile, and
-    // the window may be closed under it, so the reading is read into a copy first.
-    Timer1->stop();
-    // A vanished adapter closes its device; as on the digital display, each tick tries
-    // once, quietly, to open it again, so the graph goes on by itself once it is back.
-    if (!state_.port.handleValid())
-        state_.port.PortOpen = link::OpenPort(state_.port);
-    link::LiveReading frame;
-    const bool valid = link::ReadLiveFrame(state_.port, frame, FailedFrames);
-    if (!open_ || !Reading)
-        return;
-    *Reading = frame;
-    if (valid) {
-        ClampForGraph(*Reading);
-        const auto values = GraphTraceValues(*Reading);
-        CheckBox6->setText(EfficiencyCaption(*Reading));
-        for (int i = 0; i < kTraceCount; ++i)
-            if (CheckBoxes[i]->isChecked())
-                PerformanceGraph1->DataPoint(kTraceColors[i], values[i]);
-        PerformanceGraph1->Update();
-        const GraphPanelTexts t = GraphPanels(*Reading, state_.UsLocale);
-        Panel1->setText(t.co);
-        Panel2->setText(t.co2);
-        Panel3->setText(t.hc);
-        Panel4->setText(t.o2);
-        Panel13->setText(t.no);
-        Panel6->setText(t.efficiency);
-        Panel7->setText(t.oil);
-        Panel9->setText(t.rpm);
-        Panel10->setText(t.fuel);
-        Panel8->setText(t.battery);
-        Panel11->setText(t.timeToZero);
-    }
-    link::RequestReading(state_.port);
-    if (open_)
-        Timer1->start();
+    *Reading = reading;
+    ClampForGraph(*Reading);
+    const auto values = GraphTraceValues(*Reading);
+    CheckBox6->setText(EfficiencyCaption(*Reading));
+    for (int i = 0; i < kTraceCount; ++i)
+        if (CheckBoxes[i]->isChecked())
+            PerformanceGraph1->DataPoint(kTraceColors[i], values[i]);
+    PerformanceGraph1->Update();
+    const GraphPanelTexts t = GraphPanels(*Reading, state_.UsLocale);
+    Panel1->setText(t.co);
+    Panel2->setText(t.co2);
+    Panel3->setText(t.hc);
+    Panel4->setText(t.o2);
+    Panel13->setText(t.no);
+    Panel6->setText(t.efficiency);
+    Panel7->setText(t.oil);
+    Panel9->setText(t.rpm);
+    Panel10->setText(t.fuel);
+    Panel8->setText(t.battery);
+    Panel11->setText(t.timeToZero);
 }
 
 void TForm3::Button1Click()
 {
-    if (open_) {
-        open_ = false;
-        link::ClosePort(state_.port);
-    }
-    Timer1->stop();
+    stopSession();
     close();
 }
 
@@ -269,8 +259,9 @@ void TForm3::Button2Click()
 {
     if (state_.printing == nullptr)
         return;
-    const bool wasPolling = Timer1->isActive();
-    Timer1->stop();
+    const bool wasPolling = polling();
+    if (open_)
+        state_.session.hold();
     const QPixmap shot = grab();
     if (std::unique_ptr<QPrinter> job = state_.printing->startJob(this, QStringLiteral("QOVA"))) {
         QPainter p(job.get());
@@ -278,7 +269,7 @@ void TForm3::Button2Click()
         p.drawPixmap(0, 0, shot);
     }
     if (wasPolling && open_)
-        Timer1->start();
+        state_.session.resume();
 }
 
 void TForm3::placeGraph()
@@ -287,10 +278,9 @@ void TForm3::placeGraph()
     const int gx = cw / 6, gy = ch / 20;
     PerformanceGraph1->setGeometry(gx, gy, cw - (3 * gx) / 2, ch - 6 * gy);
     PerformanceGraph1->SetGridSize((ch - 6 * gy) / 10);
-    // Setting an interval restarts a running timer, so only a real change does.
-    const int interval = PollIntervalMs(PerformanceGraph1->width());
-    if (Timer1->interval() != interval)
-        Timer1->setInterval(interval);
+    pollInterval_ = PollIntervalMs(PerformanceGraph1->width());
+    if (open_)
+        state_.session.setPeriod(pollInterval_);
 }
 
 void TForm3::resizeEvent(QResizeEvent *event)

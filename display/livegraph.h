@@ -1,24 +1,27 @@
 #pragma once
 
+#include "graphmath.h"
 #include "livereading.h"
 #include "perfgraph.h"
 #include "sharedstate.h"
 
 #include <QDialog>
+#include <QMetaObject>
 #include <array>
 #include <memory>
+#include <vector>
 
 class QCheckBox;
 class QFrame;
 class QLabel;
 class QPushButton;
-class QTimer;
 
 namespace qova::display {
 
-// The live graph: polls the analyser on a timer and plots the readings as traces that
-// scroll right to left over six minutes, with the current figures in panels beside and
-// below. Created once; each showing opens the port and each way out closes it. The
+// The live graph: runs the shared live session at one poll per graph column and plots
+// the readings as traces that scroll right to left over six minutes, with the current
+// figures in panels beside and below. Created once; each showing starts the session
+// (opening the port) and each way out stops it. The
 // graph and its history live as long as the window, so a reopened window goes on with
 // the old traces.
 class TForm3 : public QDialog {
@@ -32,10 +35,8 @@ public:
 
     // Opens the port and starts polling; on failure tells the operator and returns false.
     bool FormShow();
-    // Every way out runs this: port closed, timer off, reading released.
+    // Every way out runs this: port closed, polling stopped, reading released.
     void FormClose();
-    // One poll: read the frame the last poll asked for, plot it when valid, poll again.
-    void Timer1Timer();
     void Button1Click();
     void Button2Click();
 
@@ -54,7 +55,6 @@ public:
     QLabel *Panel6 = nullptr, *Panel7 = nullptr, *Panel8 = nullptr, *Panel9 = nullptr, *Panel10 = nullptr,
            *Panel11 = nullptr;
     QPushButton *Button1 = nullptr, *Button2 = nullptr;
-    QTimer *Timer1 = nullptr;
 
 public slots:
     void done(int result) override;
@@ -67,12 +67,15 @@ protected:
 private:
     void FormCreate();
     void placeGraph();
+    void stopSession();
+    // A valid reading: plotted and shown in the panels.
+    void plot(const link::LiveReading &reading);
 
     ui::SharedState &state_;
     std::unique_ptr<link::LiveReading> Reading;
-    // The link counts failed frames; this window never looks at the count.
-    int FailedFrames = 0;
     bool open_ = false;
+    int pollInterval_ = kSafePollMs;
+    std::vector<QMetaObject::Connection> sessionLinks_;
     // Where the bottom bar stands when the client area is the whole screen.
     QPoint panel5Home_;
 };

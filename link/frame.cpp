@@ -2,14 +2,6 @@
 
 namespace qova::link {
 
-std::uint16_t FrameChecksum(std::span<const std::uint8_t> payload)
-{
-    std::uint16_t sum = 0;
-    for (std::uint8_t b : payload)
-        sum = static_cast<std::uint16_t>(sum + b);
-    return static_cast<std::uint16_t>(0x10000 - sum);
-}
-
 std::vector<std::uint8_t> BuildCommandFrame(std::uint8_t command, std::span<const std::uint8_t> payload)
 {
     std::vector<std::uint8_t> frame;
@@ -17,8 +9,8 @@ std::vector<std::uint8_t> BuildCommandFrame(std::uint8_t command, std::span<cons
     frame.push_back(command);
     frame.insert(frame.end(), payload.begin(), payload.end());
     const std::uint16_t check = FrameChecksum(payload);
-    frame.push_back(static_cast<std::uint8_t>(check & 0xFF));
-    frame.push_back(static_cast<std::uint8_t>(check >> 8));
+    frame.push_back(LowByte(check));
+    frame.push_back(HighByte(check));
     return frame;
 }
 

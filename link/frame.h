@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol.h"
 #include "serialport.h"
 
 #include <cstdint>
@@ -7,18 +8,6 @@
 #include <vector>
 
 namespace qova::link {
-
-// Single bytes of the link.
-inline constexpr std::uint8_t kPollCommand = 0x11;
-inline constexpr std::uint8_t kPumpCommand = 0x22;
-inline constexpr std::uint8_t kZeroCommand = 0x55;
-inline constexpr std::uint8_t kResetCalCommand = 0x09;
-inline constexpr std::uint8_t kConfirmReply = 0x06;
-inline constexpr std::uint8_t kDeclineReply = 0x05;
-inline constexpr std::uint8_t kAcknowledge = 'O';
-
-// (65536 - sum of the bytes) mod 65536: the bytes plus this word add up to 0.
-std::uint16_t FrameChecksum(std::span<const std::uint8_t> payload);
 
 // Command byte, payload, checksum low byte, checksum high byte.
 std::vector<std::uint8_t> BuildCommandFrame(std::uint8_t command, std::span<const std::uint8_t> payload);

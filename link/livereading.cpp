@@ -8,56 +8,56 @@ namespace qova::link {
 namespace {
 std::int16_t word(const std::array<std::uint8_t, kLiveDataSize> &d, int at)
 {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(d[at] | (d[at + 1] << 8)));
+    return static_cast<std::int16_t>(WordLowFirst(d[at], d[at + 1]));
 }
 void putWord(std::array<std::uint8_t, kLiveFrameSize> &f, int at, std::int16_t v)
 {
     const auto u = static_cast<std::uint16_t>(v);
-    f[at] = static_cast<std::uint8_t>(u & 0xFF);
-    f[at + 1] = static_cast<std::uint8_t>(u >> 8);
+    f[at] = LowByte(u);
+    f[at + 1] = HighByte(u);
 }
 } // namespace
 
 LiveReading DecodeLiveReading(const std::array<std::uint8_t, kLiveDataSize> &d)
 {
     LiveReading r;
-    r.Battery = d[0];
-    r.TimeToZero = d[1];
-    r.Efficiency = word(d, 2);
-    r.Hc = word(d, 4);
-    r.Co = word(d, 6);
-    r.Co2 = word(d, 8);
-    r.Nox = word(d, 10);
-    r.Rpm = word(d, 12);
-    r.OilTemp = word(d, 14);
-    r.O2 = word(d, 16);
-    r.ModeFlags = d[18];
-    r.FuelCode = d[19];
-    r.StatusA = d[20];
-    r.StatusB = d[21];
+    r.Battery = d[live::kBattery];
+    r.TimeToZero = d[live::kTimeToZero];
+    r.Efficiency = word(d, live::kEfficiency);
+    r.Hc = word(d, live::kHc);
+    r.Co = word(d, live::kCo);
+    r.Co2 = word(d, live::kCo2);
+    r.Nox = word(d, live::kNox);
+    r.Rpm = word(d, live::kRpm);
+    r.OilTemp = word(d, live::kOilTemp);
+    r.O2 = word(d, live::kO2);
+    r.ModeFlags = d[live::kModeFlags];
+    r.FuelCode = d[live::kFuelCode];
+    r.StatusA = d[live::kStatusA];
+    r.StatusB = d[live::kStatusB];
     return r;
 }
 
 std::array<std::uint8_t, kLiveFrameSize> EncodeLiveFrame(const LiveReading &r)
 {
     std::array<std::uint8_t, kLiveFrameSize> f{};
-    f[0] = r.Battery;
-    f[1] = r.TimeToZero;
-    putWord(f, 2, r.Efficiency);
-    putWord(f, 4, r.Hc);
-    putWord(f, 6, r.Co);
-    putWord(f, 8, r.Co2);
-    putWord(f, 10, r.Nox);
-    putWord(f, 12, r.Rpm);
-    putWord(f, 14, r.OilTemp);
-    putWord(f, 16, r.O2);
-    f[18] = r.ModeFlags;
-    f[19] = r.FuelCode;
-    f[20] = r.StatusA;
-    f[21] = r.StatusB;
+    f[live::kBattery] = r.Battery;
+    f[live::kTimeToZero] = r.TimeToZero;
+    putWord(f, live::kEfficiency, r.Efficiency);
+    putWord(f, live::kHc, r.Hc);
+    putWord(f, live::kCo, r.Co);
+    putWord(f, live::kCo2, r.Co2);
+    putWord(f, live::kNox, r.Nox);
+    putWord(f, live::kRpm, r.Rpm);
+    putWord(f, live::kOilTemp, r.OilTemp);
+    putWord(f, live::kO2, r.O2);
+    f[live::kModeFlags] = r.ModeFlags;
+    f[live::kFuelCode] = r.FuelCode;
+    f[live::kStatusA] = r.StatusA;
+    f[live::kStatusB] = r.StatusB;
     const std::uint16_t check = FrameChecksum(std::span<const std::uint8_t>(f.data(), kLiveDataSize));
-    f[22] = static_cast<std::uint8_t>(check & 0xFF);
-    f[23] = static_cast<std::uint8_t>(check >> 8);
+    f[live::kCheckWord] = LowByte(check);
+    f[live::kCheckWord + 1] = HighByte(check);
     return f;
 }
 
@@ -77,7 +77,7 @@ bool ReadLiveFrame(PortState &port, LiveReading &reading, int &failedFrames)
     }
     const std::uint8_t low = ReadByte(port);
     const std::uint8_t high = ReadByte(port);
-    sum = static_cast<std::uint16_t>(sum + low + 256 * high);
+    sum = static_cast<std::uint16_t>(sum + WordLowFirst(low, high));
     reading = DecodeLiveReading(data);
     if (sum == 0 && port.BytesRead == 1) {
         failedFrames = 0;
@@ -89,7 +89,7 @@ bool ReadLiveFrame(PortState &port, LiveReading &reading, int &failedFrames)
 
 QString FuelName(std::uint8_t fuelCode, bool usLocale)
 {
-    const int id = 100 + (fuelCode & 3);
+    const int id = 100 + (fuelCode & kFuelCodeMask);
     if (usLocale && id == 101)
         return QStringLiteral("GASOLINE");
     // The name was read into a nine-character buffer, so at most eight characters remain.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol.h"
 #include "serialport.h"
 
 #include <QString>
@@ -25,26 +26,6 @@ struct LiveReading {
     std::uint8_t StatusA = 0;
     std::uint8_t StatusB = 0;
 };
-
-inline constexpr int kLiveFrameSize = 24;
-inline constexpr int kLiveDataSize = 22;
-
-// ModeFlags
-inline constexpr std::uint8_t AfrMode = 0x20;
-inline constexpr std::uint8_t Fahrenheit = 0x80;
-// StatusA
-inline constexpr std::uint8_t PowerUpCountdown = 0x01;
-inline constexpr std::uint8_t LeakTestOffer = 0x02;
-inline constexpr std::uint8_t LeakTestReady = 0x04;
-inline constexpr std::uint8_t LeakTestFailed = 0x08;
-inline constexpr std::uint8_t LeakTestPassed = 0x10;
-inline constexpr std::uint8_t ZeroReady = 0x20;
-inline constexpr std::uint8_t HcCheckReady = 0x40;
-inline constexpr std::uint8_t HcCheckDone = 0x80;
-// StatusB
-inline constexpr std::uint8_t PumpOn = 0x01;
-inline constexpr std::uint8_t Zeroing = 0x02;
-inline constexpr std::uint8_t LowFlow = 0x04;
 
 // Fills `reading` from the 22 data bytes, words low byte first.
 LiveReading DecodeLiveReading(const std::array<std::uint8_t, kLiveDataSize> &data);

@@ -53,13 +53,9 @@ bool SetPortQueues(PortState &port)
 
 bool OpenPort(PortState &port)
 {
-    if (!OpenPortDevice(port))
-        return false;
-    if (!SetLineSettings(port))
-        return false;
-    if (!SetPortTimeouts(port))
-        return false;
-    return SetPortQueues(port);
+    const bool opened = OpenPortDevice(port) && SetLineSettings(port) && SetPortTimeouts(port) && SetPortQueues(port);
+    port.PortOpen = opened && port.handleValid();
+    return port.PortOpen;
 }
 
 void ClosePort(PortState &port)

@@ -22,7 +22,7 @@ struct PortState {
     std::unique_ptr<ByteDevice> PortHandle;
     // Bytes the last ReadByte returned (0 or 1); callers set 1 to start a drain.
     std::uint32_t BytesRead = 0;
-    // PortHandle holds a device that OpenPort opened and the caller stored as open.
+    // PortHandle holds a device that OpenPort opened; OpenPort and ClosePort keep it so.
     bool PortOpen = false;
     // 1 to 4, naming COM1 to COM4.
     int PortNumber = 1;
@@ -43,9 +43,9 @@ bool SetLineSettings(PortState &port);
 bool SetPortTimeouts(PortState &port);
 bool SetPortQueues(PortState &port);
 
-// Runs the four steps in order; false at the first that fails. Does not set PortOpen:
-// the caller stores the result. A step that fails after the device opened closes it,
-// so a failed open never keeps the device from the next attempt or another program.
+// Runs the four steps in order; false at the first that fails. Sets PortOpen to the
+// result. A step that fails after the device opened closes it, so a failed open never
+// keeps the device from the next attempt or another program.
 bool OpenPort(PortState &port);
 void ClosePort(PortState &port);
 bool WriteByte(PortState &port, std::uint8_t byte);

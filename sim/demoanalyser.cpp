@@ -2,6 +2,7 @@
 
 #include "frame.h"
 #include "livereading.h"
+#include "protocol.h"
 #include "storedtests.h"
 
 #include <algorithm>
@@ -10,13 +11,7 @@
 namespace qova::sim {
 
 namespace {
-constexpr std::uint8_t kSetupCommand = 0x77;
-constexpr std::uint8_t kCalibrationCommand = 0x99;
-constexpr std::uint8_t kHeaderCommand = 0xDD;
-constexpr std::uint8_t kUploadRequest = 'D';
-constexpr std::uint8_t kBlockAccepted = 'O';
-constexpr std::uint8_t kBlockRejected = 'E';
-constexpr std::uint8_t kUploadAcknowledge = 0x06;
+using namespace link;
 constexpr std::array<std::uint16_t, 4> kFactoryCalibration{350, 1380, 2200, 1000};
 
 // The engine idles for 40 s, speeds up to 2500 rpm over 3 s, holds it, and slows down
@@ -42,7 +37,7 @@ double engineRpm(std::int64_t t)
 
 double stoichiometricAfr(std::uint8_t fuel)
 {
-    switch (fuel & 3) {
+    switch (fuel & setup::kFuelMask) {
     case 0:
         return 15.5; // LPG
     case 2:
@@ -186,10 +181,11 @@ std::vector<std::uint8_t> DemoAnalyser::liveFrame(std::int64_t nowMs)
     // Lambda of the exhaust; clean air in the bench reads as a very lean mixture.
     const double lambda = (1.020 - 0.020 * h + noise(3) * 0.001) * mix + 9.0 * (1.0 - mix);
     const std::uint8_t flags = settings_.setupFlags;
-    const bool afr = flags & 0x40;
+    const bool afr = flags & setup::kAfrBit;
     r.Efficiency = clampWord(afr ? lambda * stoichiometricAfr(flags) * 100 : lambda * 1000);
-    r.ModeFlags = static_cast<std::uint8_t>((afr ? link::AfrMode : 0) | ((flags & 0x80) ? link::Fahrenheit : 0));
-    r.FuelCode = flags & 3;
+    r.ModeFlags =
+        static_cast<std::uint8_t>((afr ? link::AfrMode : 0) | ((flags & setup::kFahrenheitBit) ? link::Fahrenheit : 0));
+    r.FuelCode = flags & setup::kFuelMask;
 
     switch (stage_) {
     case Stage::PowerUp:
@@ -225,7 +221,7 @@ std::vector<std::uint8_t> DemoAnalyser::liveFrame(std::int64_t nowMs)
     std::vector<std::uint8_t> frame(encoded.begin(), encoded.end());
     ++framesSent_;
     if (faults_.badFrameEvery > 0 && framesSent_ % faults_.badFrameEvery == 0)
-        frame[22] = static_cast<std::uint8_t>(frame[22] + 1);
+        frame[live::kCheckWord] = static_cast<std::uint8_t>(frame[live::kCheckWord] + 1);
     if (faults_.partialFrames)
         frame.resize(kPartialFrameBytes);
     return frame;
@@ -236,29 +232,27 @@ std::vector<std::uint8_t> DemoAnalyser::finishFrame()
     const PendingFrame f = std::move(*frame_);
     frame_.reset();
     const std::size_t n = f.payloadSize;
-    std::uint16_t sum = static_cast<std::uint16_t>(f.bytes[n] | (f.bytes[n + 1] << 8));
-    for (std::size_t i = 0; i < n; ++i)
-        sum = static_cast<std::uint16_t>(sum + f.bytes[i]);
-    if (sum != 0) {
+    const std::uint16_t check = WordLowFirst(f.bytes[n], f.bytes[n + 1]);
+    if (check != FrameChecksum(std::span<const std::uint8_t>(f.bytes.data(), n))) {
         ++settings_.rejectedFrames;
         return {};
     }
     const auto *p = f.bytes.data();
     switch (f.command) {
     case kSetupCommand:
-        settings_.setupFlags = p[0];
-        settings_.rpmMode = p[1];
-        std::copy(p + 2, p + 8, settings_.clock.begin());
+        settings_.setupFlags = p[setup::kFlags];
+        settings_.rpmMode = p[setup::kRpmMode];
+        std::copy(p + setup::kClock, p + setup::kClock + setup::kClockSize, settings_.clock.begin());
         ++settings_.setupFrames;
         break;
     case kCalibrationCommand:
         for (int i = 0; i < 4; ++i)
-            settings_.calibration[i] = static_cast<std::uint16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+            settings_.calibration[i] = WordLowFirst(p[2 * i], p[2 * i + 1]);
         ++settings_.calibrationFrames;
         break;
     case kHeaderCommand:
-        settings_.headerLine1 = QByteArray(reinterpret_cast<const char *>(p), 20);
-        settings_.headerLine2 = QByteArray(reinterpret_cast<const char *>(p + 20), 20);
+        settings_.headerLine1 = QByteArray(reinterpret_cast<const char *>(p), kHeaderLineBytes);
+        settings_.headerLine2 = QByteArray(reinterpret_cast<const char *>(p + kHeaderLineBytes), kHeaderLineBytes);
         ++settings_.headerFrames;
         break;
     default:
@@ -284,7 +278,7 @@ std::vector<std::uint8_t> DemoAnalyser::sendBlock(std::int64_t nowMs)
     u.sentMs = nowMs;
     if (u.current >= u.blocks.size()) {
         upload_.reset();
-        return {0}; // the end block
+        return {kEndBlock};
     }
     const bool first = u.sendings == 0;
     if (first)
@@ -380,10 +374,10 @@ std::vector<std::uint8_t> DemoAnalyser::receive(std::uint8_t byte, std::int64_t 
         return startUpload(nowMs);
     case kSetupCommand:
     case kCalibrationCommand:
-        frame_ = PendingFrame{byte, 8, {}, nowMs};
+        frame_ = PendingFrame{byte, byte == kSetupCommand ? kSetupPayloadSize : kCalibrationPayloadSize, {}, nowMs};
         break;
     case kHeaderCommand:
-        frame_ = PendingFrame{byte, 40, {}, nowMs};
+        frame_ = PendingFrame{byte, kHeaderPayloadSize, {}, nowMs};
         break;
     default:
         break;

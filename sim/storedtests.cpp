@@ -1,5 +1,7 @@
 #include "storedtests.h"
 
+#include "protocol.h"
+
 #include <algorithm>
 #include <cassert>
 
@@ -101,21 +103,17 @@ std::vector<std::vector<std::uint8_t>> CutIntoBlocks(const std::vector<std::uint
 
 std::vector<std::uint8_t> BlockOnWire(const std::vector<std::uint8_t> &data, bool corrupt)
 {
-    assert(data.size() <= 254);
+    assert(data.size() <= link::kMaxBlockData);
     std::vector<std::uint8_t> wire;
-    wire.reserve(data.size() + 3);
+    wire.reserve(data.size() + 1 + link::kCheckWordSize);
     const auto length = static_cast<std::uint8_t>(data.size() + 1);
     wire.push_back(length);
-    std::uint16_t sum = length;
-    for (std::uint8_t b : data) {
-        wire.push_back(b);
-        sum = static_cast<std::uint16_t>(sum + b);
-    }
-    auto check = static_cast<std::uint16_t>(0x10000 - sum);
+    wire.insert(wire.end(), data.begin(), data.end());
+    auto check = link::BlockCheckWord(length, data);
     if (corrupt)
         check = static_cast<std::uint16_t>(check + 1);
-    wire.push_back(static_cast<std::uint8_t>(check & 0xFF));
-    wire.push_back(static_cast<std::uint8_t>(check >> 8));
+    wire.push_back(link::LowByte(check));
+    wire.push_back(link::HighByte(check));
     return wire;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol.h"
+
 #include <QDate>
 #include <cstdint>
 #include <random>
@@ -7,7 +9,7 @@
 
 namespace qova::sim {
 
-inline constexpr int kStoredTestSize = 30;
+inline constexpr int kStoredTestSize = link::stored::kRecordSize;
 
 // A store of `count` tests as the analyser keeps them: 30-byte records, oldest first,
 // taken on working days before `today`, idle and 2500 rpm tests in turn.

@@ -5,12 +5,12 @@ namespace qova::store {
 StoredTestRecord StoredTestRecord::decode(const std::uint8_t *b)
 {
     StoredTestRecord r;
-    r.Second = b[0];
-    r.Minute = b[1];
-    r.Hour = b[2];
-    r.Day = b[3];
-    r.Month = b[4];
-    r.YearInCycle = b[5];
+    r.Second = b[link::stored::kSecond];
+    r.Minute = b[link::stored::kMinute];
+    r.Hour = b[link::stored::kHour];
+    r.Day = b[link::stored::kDay];
+    r.Month = b[link::stored::kMonth];
+    r.YearInCycle = b[link::stored::kYearInCycle];
     r.Hc = StoredNumber(b, kHcOffset);
     r.Co = StoredNumber(b, kCoOffset);
     r.Co2 = StoredNumber(b, kCo2Offset);
@@ -19,23 +19,23 @@ StoredTestRecord StoredTestRecord::decode(const std::uint8_t *b)
     r.Oil = StoredNumber(b, kOilOffset);
     r.O2 = StoredNumber(b, kO2Offset);
     for (std::size_t i = 0; i < r.Rest.size(); ++i)
-        r.Rest[i] = b[20 + i];
+        r.Rest[i] = b[link::stored::kRest + i];
     return r;
 }
 
 std::array<std::uint8_t, kRecordSize> StoredTestRecord::encode() const
 {
     std::array<std::uint8_t, kRecordSize> b{};
-    b[0] = Second;
-    b[1] = Minute;
-    b[2] = Hour;
-    b[3] = Day;
-    b[4] = Month;
-    b[5] = YearInCycle;
+    b[link::stored::kSecond] = Second;
+    b[link::stored::kMinute] = Minute;
+    b[link::stored::kHour] = Hour;
+    b[link::stored::kDay] = Day;
+    b[link::stored::kMonth] = Month;
+    b[link::stored::kYearInCycle] = YearInCycle;
     const auto put = [&b](int offset, std::int16_t v) {
         const auto u = static_cast<std::uint16_t>(v);
-        b[offset] = static_cast<std::uint8_t>(u >> 8);
-        b[offset + 1] = static_cast<std::uint8_t>(u & 0xFF);
+        b[offset] = link::HighByte(u);
+        b[offset + 1] = link::LowByte(u);
     };
     put(kHcOffset, Hc);
     put(kCoOffset, Co);
@@ -45,7 +45,7 @@ std::array<std::uint8_t, kRecordSize> StoredTestRecord::encode() const
     put(kOilOffset, Oil);
     put(kO2Offset, O2);
     for (std::size_t i = 0; i < Rest.size(); ++i)
-        b[20 + i] = Rest[i];
+        b[link::stored::kRest + i] = Rest[i];
     return b;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol.h"
+
 #include <QString>
 #include <array>
 #include <cstddef>
@@ -7,7 +9,7 @@
 
 namespace qova::store {
 
-inline constexpr int kRecordSize = 30;
+inline constexpr int kRecordSize = link::stored::kRecordSize;
 // Longest row FormatStoredTestRow can produce (every field at its widest), without a line end.
 inline constexpr std::size_t kMaxRowLength = 96;
 
@@ -29,8 +31,9 @@ struct StoredTestRecord {
 };
 
 // Offsets of the values within a record, high byte first.
-inline constexpr int kHcOffset = 6, kCoOffset = 8, kCo2Offset = 10, kNoOffset = 12, kRpmOffset = 14, kOilOffset = 16,
-                     kO2Offset = 18;
+inline constexpr int kHcOffset = link::stored::kHc, kCoOffset = link::stored::kCo, kCo2Offset = link::stored::kCo2,
+                     kNoOffset = link::stored::kNo, kRpmOffset = link::stored::kRpm, kOilOffset = link::stored::kOil,
+                     kO2Offset = link::stored::kO2;
 
 inline std::int16_t StoredNumber(const std::uint8_t *record, int offset)
 {

@@ -3,16 +3,14 @@
 #include <QSaveFile>
 #include <array>
 #include <new>
+#include <span>
 #include <vector>
 
 namespace qova::store {
 
 std::uint16_t BlockCheckWord(std::uint8_t length, const std::uint8_t *data, std::size_t count)
 {
-    std::uint16_t sum = length;
-    for (std::size_t i = 0; i < count; ++i)
-        sum = static_cast<std::uint16_t>(sum + data[i]);
-    return static_cast<std::uint16_t>(0x10000 - sum);
+    return link::BlockCheckWord(length, std::span<const std::uint8_t>(data, count));
 }
 
 namespace {
@@ -47,8 +45,7 @@ struct BusyGuard {
 
 QString UploadStoredTests(link::PortState &port, QString &StoreFileName, const UploadHooks &hooks)
 {
-    port.PortOpen = link::OpenPort(port);
-    if (!port.PortOpen || !port.handleValid())
+    if (!link::OpenPort(port))
         return kPortFailed;
 
     std::vector<std::uint8_t> received;
@@ -79,13 +76,13 @@ QString UploadStoredTests(link::PortState &port, QString &StoreFileName, const U
             return kNoAcknowledge;
         }
 
-        std::array<std::uint8_t, 254> block{};
+        std::array<std::uint8_t, link::kMaxBlockData> block{};
         try {
             // A device that has gone (an adapter pulled out) reads as the end of the store.
             while (port.handleValid()) {
                 waitForBytes(port, deadline, 1);
                 const std::uint8_t length = link::ReadByte(port);
-                if (length == 0 || progress.rejected >= kMaxRejectedBlocks)
+                if (length == link::kEndBlock || progress.rejected >= kMaxRejectedBlocks)
                     break;
                 // The data bytes and the two bytes of the check word.
                 waitForBytes(port, deadline, std::size_t{length} + 1);
@@ -97,7 +94,7 @@ QString UploadStoredTests(link::PortState &port, QString &StoreFileName, const U
                 }
                 const std::uint8_t low = link::ReadByte(port);
                 const std::uint8_t high = link::ReadByte(port);
-                sum = static_cast<std::uint16_t>(sum + low + high * 256);
+                sum = static_cast<std::uint16_t>(sum + link::WordLowFirst(low, high));
                 int waitMs = kBlockWaitMs;
                 if (sum == 0) {
                     received.insert(received.end(), block.begin(), block.begin() + dataBytes);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol.h"
 #include "serialport.h"
 #include "storefile.h"
 
@@ -10,10 +11,10 @@
 
 namespace qova::store {
 
-inline constexpr std::uint8_t kUploadRequest = 'D';
-inline constexpr std::uint8_t kUploadAcknowledge = 0x06;
-inline constexpr std::uint8_t kBlockAccepted = 'O';
-inline constexpr std::uint8_t kBlockRejected = 'E';
+using link::kBlockAccepted;
+using link::kBlockRejected;
+using link::kUploadAcknowledge;
+using link::kUploadRequest;
 
 // Longest the analyser may take: for the acknowledge and the whole first block after "D",
 // and for each further block after the reply to the one before. A wait ends as soon as

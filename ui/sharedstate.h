@@ -1,6 +1,7 @@
 #pragma once
 
 #include "livereading.h"
+#include "livesession.h"
 #include "serialport.h"
 
 #include <QByteArray>
@@ -22,6 +23,8 @@ struct SharedState {
     }
 
     link::PortState port;
+    // The live exchange over `port`; the live windows show it while they are open.
+    link::LiveSession session{port};
     Operator *op;
     Printing *printing = nullptr;
     // The workstation's clock, for report dates and the analyser's time setting.

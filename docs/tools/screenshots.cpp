@@ -208,7 +208,7 @@ int main(int argc, char *argv[])
     bool countdownShot = false;
     for (int cycle = 0; cycle < 45; ++cycle) {
         clock.sleepMs(cycle == 0 ? 1000 : 2000);
-        form2.PollCycle();
+        state.session.cycle();
         if (!countdownShot && cycle == 4) {
             shoot(form2, QStringLiteral("digital-countdown"));
             countdownShot = true;
@@ -248,7 +248,7 @@ int main(int argc, char *argv[])
         windows.form3.show();
         for (int i = 0; i < 400; ++i) {
             clock.sleepMs(windows.form3.pollInterval());
-            windows.form3.Timer1Timer();
+            state.session.cycle();
         }
         shoot(windows.form3, QStringLiteral("graph"));
         windows.form3.hide();

@@ -59,7 +59,7 @@ void TestConfigEndToEnd::threeExchangesAgainstTheSimulatedAnalyser()
     state.now = [] { return QDateTime(QDate(2026, 12, 8), QTime(4, 16, 37)); };
 
     // The digital display holds the port open for setup and calibration.
-    state.port.PortOpen = link::OpenPort(state.port);
+    link::OpenPort(state.port);
     QVERIFY2(state.port.PortOpen, qPrintable(state.port.lastError));
 
     config::TSETUP setup(state);

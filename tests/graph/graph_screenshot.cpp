@@ -45,7 +45,7 @@ int main(int argc, char *argv[])
     form.show();
     for (int i = 0; i < ticks; ++i) {
         clock.sleepMs(form.pollInterval());
-        form.Timer1Timer();
+        state.session.cycle();
     }
     QApplication::processEvents();
     const bool saved = form.grab().save(args[1]);

@@ -132,7 +132,7 @@ void TestLiveGraph::showOpensThePortAndPolls()
     QVERIFY(rig.form.reading() != nullptr);
     QCOMPARE(rig.fake.device().writtenBytes(), std::vector<std::uint8_t>{link::kPollCommand});
     for (int i = 0; i < 5; ++i)
-        rig.form.Timer1Timer();
+        rig.state.session.tick();
     // every tick reads the answer to the last poll and leaves one poll outstanding
     QCOMPARE(rig.polls(), 6);
     QVERIFY(rig.onlyPolls());
@@ -149,7 +149,7 @@ void TestLiveGraph::openFailureTellsTheOperator()
     QVERIFY(!rig.form.polling());
     QVERIFY(!rig.state.port.PortOpen);
     QCOMPARE(rig.polls(), 0);
-    rig.form.Timer1Timer(); // a stray tick does nothing
+    rig.state.session.tick(); // a stray tick does nothing
     QCOMPARE(rig.polls(), 0);
 }
 
@@ -186,7 +186,7 @@ void TestLiveGraph::traceValuesFromClampedReadings()
     rig.reading.Efficiency = static_cast<std::int16_t>(efficiency);
     rig.reading.ModeFlags = afr ? link::AfrMode : 0;
     QVERIFY(rig.form.FormShow());
-    rig.form.Timer1Timer();
+    rig.state.session.tick();
     const display::GraphColumn &c = rig.lastColumn();
     QCOMPARE(c.PointCount, 8);
     for (int i = 0; i < 8; ++i) {
@@ -220,7 +220,7 @@ void TestLiveGraph::panelTextsAndCaption()
     QCOMPARE(rig.form.CheckBox6->text(), QStringLiteral("LAM"));
     QCOMPARE(rig.form.Panel1->text(), QStringLiteral("CO"));
     QVERIFY(rig.form.FormShow());
-    rig.form.Timer1Timer();
+    rig.state.session.tick();
     QCOMPARE(rig.form.CheckBox6->text(), QStringLiteral("AFR"));
     QCOMPARE(rig.form.Panel1->text(), QStringLiteral("CO:  1.50"));
     QCOMPARE(rig.form.Panel2->text(), QStringLiteral("CO2:  14.5"));
@@ -235,9 +235,9 @@ void TestLiveGraph::panelTextsAndCaption()
     QCOMPARE(rig.form.Panel11->text(), QStringLiteral("TIME TO ZERO 12"));
     rig.reading.ModeFlags = 0;
     rig.reading.Efficiency = 980;
-    rig.form.Timer1Timer(); // the answer to the poll sent before the change
+    rig.state.session.tick(); // the answer to the poll sent before the change
     QCOMPARE(rig.form.CheckBox6->text(), QStringLiteral("AFR"));
-    rig.form.Timer1Timer();
+    rig.state.session.tick();
     QCOMPARE(rig.form.CheckBox6->text(), QStringLiteral("LMB"));
     QCOMPARE(rig.form.Panel6->text(), QStringLiteral("LAMBDA   0.980"));
     QCOMPARE(rig.form.Panel7->text(), QString::fromUtf8("OIL \u00B0C    25.0"));
@@ -251,12 +251,12 @@ void TestLiveGraph::uncheckedBoxesAddEmptyColumns()
     rig.reading.Hc = 600;
     rig.reading.Rpm = 850;
     QVERIFY(rig.form.FormShow());
-    rig.form.Timer1Timer();
+    rig.state.session.tick();
     auto *graph = rig.form.PerformanceGraph1;
     QCOMPARE(graph->Scale(), 100);
 
     rig.form.CheckBox1->setChecked(false);
-    rig.form.Timer1Timer();
+    rig.state.session.tick();
     QCOMPARE(rig.lastColumn().PointCount, 7);
     QCOMPARE(rig.lastColumn().PointColors[0], display::kTraceColors[1]); // CO left out, order kept
 
@@ -265,12 +265,12 @@ void TestLiveGraph::uncheckedBoxesAddEmptyColumns()
     const int ring = graph->historyCount();
     for (int n = 1; n < ring - 1; ++n) {
         const int before = graph->currentIndex();
-        rig.form.Timer1Timer();
+        rig.state.session.tick();
         QCOMPARE(graph->currentIndex(), (before + 1) % ring);
         QCOMPARE(rig.lastColumn().PointCount, 0);
     }
     QCOMPARE(graph->Scale(), 100); // the 7-point column is still in the ring
-    rig.form.Timer1Timer();
+    rig.state.session.tick();
     QCOMPARE(graph->Scale(), 0);
     // the picture is cleared to white
     const QImage img = graph->image();
@@ -285,24 +285,24 @@ void TestLiveGraph::invalidFrameChangesNothing()
     auto *graph = rig.form.PerformanceGraph1;
     rig.reading.Hc = 300;
     QVERIFY(rig.form.FormShow());
-    rig.form.Timer1Timer();
+    rig.state.session.tick();
     rig.reading.Hc = 900;
-    rig.form.Timer1Timer(); // reads 300, polls for 900
+    rig.state.session.tick(); // reads 300, polls for 900
     rig.corrupt = true;
-    rig.form.Timer1Timer(); // reads 900, polls for a corrupted frame
+    rig.state.session.tick(); // reads 900, polls for a corrupted frame
     QCOMPARE(rig.form.Panel3->text(), QStringLiteral("HC:  0900"));
     const int column = graph->currentIndex();
     const QImage picture = graph->image();
-    rig.form.Timer1Timer();
-    rig.form.Timer1Timer();
+    rig.state.session.tick();
+    rig.state.session.tick();
     QCOMPARE(rig.form.Panel3->text(), QStringLiteral("HC:  0900"));
     QCOMPARE(graph->currentIndex(), column);
     QCOMPARE(graph->image(), picture);
     QVERIFY(rig.form.polling());
     QCOMPARE(rig.polls(), 6); // polling goes on
     rig.corrupt = false;
-    rig.form.Timer1Timer(); // the last poll was answered corrupted too
-    rig.form.Timer1Timer();
+    rig.state.session.tick(); // the last poll was answered corrupted too
+    rig.state.session.tick();
     QCOMPARE(graph->currentIndex(), (column + 1) % graph->historyCount());
     rig.form.FormClose();
 }
@@ -312,8 +312,8 @@ void TestLiveGraph::vanishedPortReopensOncePerTick()
     Rig rig;
     auto *graph = rig.form.PerformanceGraph1;
     QVERIFY(rig.form.FormShow());
-    rig.form.Timer1Timer();
-    rig.form.Timer1Timer(); // a working port is never reopened
+    rig.state.session.tick();
+    rig.state.session.tick(); // a working port is never reopened
     QCOMPARE(rig.fake.devices.size(), std::size_t(1));
     const int column = graph->currentIndex();
 
@@ -321,7 +321,7 @@ void TestLiveGraph::vanishedPortReopensOncePerTick()
     auto onWrite = rig.fake.prepare;
     rig.fake.prepare = [](test::FakeDevice &d) { d.failOpen = true; };
     for (int tick = 1; tick <= 4; ++tick) {
-        rig.form.Timer1Timer();
+        rig.state.session.tick();
         QCOMPARE(rig.fake.devices.size(), std::size_t(1 + tick)); // one attempt per tick, no more
         QVERIFY(rig.form.polling());
     }
@@ -330,10 +330,10 @@ void TestLiveGraph::vanishedPortReopensOncePerTick()
 
     rig.fake.prepare = onWrite; // plugged back in
     rig.reading.Hc = 321;
-    rig.form.Timer1Timer(); // opens and polls; nothing to read yet
+    rig.state.session.tick(); // opens and polls; nothing to read yet
     QVERIFY(rig.state.port.PortOpen);
     QCOMPARE(graph->currentIndex(), column);
-    rig.form.Timer1Timer();
+    rig.state.session.tick();
     QCOMPARE(rig.form.Panel3->text(), QStringLiteral("HC:  0321"));
     QCOMPARE(graph->currentIndex(), (column + 1) % graph->historyCount());
     rig.form.FormClose();
@@ -398,7 +398,7 @@ void TestLiveGraph::everyWayOutClosesThePort()
     Rig rig;
     QVERIFY(rig.form.FormShow());
     rig.form.show();
-    rig.form.Timer1Timer();
+    rig.state.session.tick();
     if (way == QLatin1String("button"))
         rig.form.Button1->click();
     else if (way == QLatin1String("close"))
@@ -413,7 +413,7 @@ void TestLiveGraph::everyWayOutClosesThePort()
     QVERIFY(!rig.form.polling());
     QVERIFY(rig.form.reading() == nullptr);
     const int polls = rig.polls();
-    rig.form.Timer1Timer(); // a tick already queued does nothing
+    rig.state.session.tick(); // a tick already queued does nothing
     QCOMPARE(rig.polls(), polls);
     QVERIFY(rig.onlyPolls()); // nothing is sent on closing
 }
@@ -424,7 +424,7 @@ void TestLiveGraph::historySurvivesReopening()
     rig.reading.Hc = 1000;
     QVERIFY(rig.form.FormShow());
     for (int i = 0; i < 4; ++i)
-        rig.form.Timer1Timer();
+        rig.state.session.tick();
     rig.form.Button1Click();
     const QImage before = rig.form.PerformanceGraph1->image();
     const int current = rig.form.PerformanceGraph1->currentIndex();
@@ -432,7 +432,7 @@ void TestLiveGraph::historySurvivesReopening()
     QCOMPARE(rig.fake.devices.size(), size_t(2));
     QCOMPARE(rig.form.PerformanceGraph1->currentIndex(), current);
     QCOMPARE(rig.form.PerformanceGraph1->image(), before);
-    rig.form.Timer1Timer();
+    rig.state.session.tick();
     QCOMPARE(rig.lastColumn().PointValues[2], 50);
     rig.form.FormClose();
 }
@@ -443,7 +443,7 @@ void TestLiveGraph::paintingDoesNoSerialIo()
     QVERIFY(rig.form.FormShow());
     rig.form.show();
     rig.form.resize(900, 600);
-    rig.form.Timer1Timer();
+    rig.state.session.tick();
     const auto written = rig.fake.device().written().size();
     const int reads = rig.fake.device().reads();
     const QImage shot = rig.form.grab().toImage();
@@ -480,7 +480,7 @@ void TestLiveGraph::printsTheWindowOnOnePage()
     QVERIFY(rig.form.FormShow());
     QVERIFY(rig.form.Button2->isEnabled());
     rig.form.show();
-    rig.form.Timer1Timer();
+    rig.state.session.tick();
     const int polls = rig.polls();
     rig.form.Button2->click();
     QCOMPARE(printing.jobs, 1);

@@ -124,14 +124,15 @@ TEST(OpenPort, UsesThePortNumber)
     EXPECT_EQ(asked, 3);
 }
 
-TEST(ClosePort, ClosesOnlyWhatWasStoredAsOpen)
+TEST(ClosePort, ClosesWhatOpenPortOpenedOnce)
 {
     test::FakeLink fake;
-    ASSERT_TRUE(link::OpenPort(fake.port)); // result not stored: PortOpen stays false
-    link::ClosePort(fake.port);
-    EXPECT_EQ(fake.device().closes(), 0);
-    fake.port.PortOpen = true;
+    ASSERT_TRUE(link::OpenPort(fake.port));
+    EXPECT_TRUE(fake.port.PortOpen);
+    EXPECT_TRUE(fake.port.handleValid());
     link::ClosePort(fake.port);
     EXPECT_EQ(fake.device().closes(), 1);
     EXPECT_FALSE(fake.port.PortOpen);
+    link::ClosePort(fake.port);
+    EXPECT_EQ(fake.device().closes(), 1);
 }

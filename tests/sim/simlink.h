@@ -31,7 +31,7 @@ struct SimLink {
 
     bool open()
     {
-        port.PortOpen = link::OpenPort(port);
+        link::OpenPort(port);
         return port.PortOpen;
     }
     // One cycle of a live window: ask, wait a timer period, read what came.

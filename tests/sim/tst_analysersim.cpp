@@ -62,7 +62,7 @@ private:
     bool openOn(const SimProcess &sim)
     {
         devicePath_ = sim.path();
-        port_.PortOpen = link::OpenPort(port_);
+        link::OpenPort(port_);
         return port_.PortOpen;
     }
 

@@ -98,7 +98,7 @@ struct FakeLink {
     // Opens the port as a live window does and stores the result.
     bool open()
     {
-        port.PortOpen = link::OpenPort(port);
+        link::OpenPort(port);
         return port.PortOpen;
     }
     FakeDevice &device() { return *devices.back(); }
