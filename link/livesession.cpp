@@ -33,8 +33,8 @@ StatusPrompts DecodeStatus(const LiveReading &reading)
     auto &p = out.prompts;
     // A result ends the leak test, so its offer and ready question are not asked with it.
     if (a & LeakTestFailed)
-        p.push_back(tell(PromptKind::LeakTestFailed, kLeakCaption, QStringLiteral("Leak test Failed ?"),
-                         PromptIcon::Stop));
+        p.push_back(
+            tell(PromptKind::LeakTestFailed, kLeakCaption, QStringLiteral("Leak test Failed ?"), PromptIcon::Stop));
     else if (a & LeakTestPassed)
         p.push_back(tell(PromptKind::LeakTestPassed, kLeakCaption, QStringLiteral("Leak test Passed ?"),
                          PromptIcon::Information));
@@ -45,8 +45,8 @@ StatusPrompts DecodeStatus(const LiveReading &reading)
             p.push_back(ask(PromptKind::ReadyForLeakTest, QStringLiteral("Ready For Leak test ?")));
     }
     if (a & ZeroReady)
-        p.push_back(tell(PromptKind::ReadyForZero, kZeroCaption, QStringLiteral("READY FOR ZERO ?"),
-                         PromptIcon::Question));
+        p.push_back(
+            tell(PromptKind::ReadyForZero, kZeroCaption, QStringLiteral("READY FOR ZERO ?"), PromptIcon::Question));
     if ((a & ZeroReady) || (b & Zeroing))
         out.zeroingAfter = p.size();
     if (a & HcCheckReady)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analyser.h"
+#include "protocol.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -12,7 +13,7 @@ namespace qova::sim {
 
 // What the analyser was last told by the setup, calibration and header-line frames.
 struct AnalyserSettings {
-    std::uint8_t setupFlags = 0x05; // petrol, line display, lambda, degC
+    std::uint8_t setupFlags = link::setup::kInitialFlags;
     std::uint8_t rpmMode = 0;
     // Seconds, minutes, hours, day, month (BCD) and year (binary), as the setup sent them.
     std::array<std::uint8_t, 6> clock{};

@@ -88,7 +88,8 @@ bool SimDevice::writeByte(std::uint8_t byte)
     if (!stillThere())
         return false;
     const auto now = clock_.nowMs();
-    received_.push_back({byte, now});
+    if (keepLog_)
+        received_.push_back({byte, now});
     send(analyser_->receive(byte, now), now);
     return true;
 }
@@ -127,7 +128,9 @@ std::shared_ptr<Analyser> MakeDemoAnalyser()
 
 std::unique_ptr<link::ByteDevice> MakeDemoDevice(link::Pause &clock, std::shared_ptr<Analyser> analyser)
 {
-    return std::make_unique<SimDevice>(clock, std::move(analyser));
+    auto device = std::make_unique<SimDevice>(clock, std::move(analyser));
+    device->keepLog(false);
+    return device;
 }
 
 std::unique_ptr<link::ByteDevice> MakeDemoDevice(link::Pause &clock)

@@ -35,8 +35,10 @@ public:
 
     Analyser &analyser() { return *analyser_; }
     void setPaced(bool paced) { paced_ = paced; }
-    // Every byte the analyser received through this device, with the time it came.
+    // Every byte the analyser received through this device, with the time it came, while
+    // the log is kept (it is by default).
     const std::vector<Received> &received() const { return received_; }
+    void keepLog(bool keep) { keepLog_ = keep; }
 
     static constexpr double kByteMs = 10.0 * 1000.0 / 9600.0; // start, 8 data, stop bit
     // What the line holds for the reader before it loses bytes, as a driver queue does.
@@ -60,11 +62,13 @@ private:
     double lineFreeAtMs_ = 0;
     double lastNoiseMs_ = 0;
     std::vector<Received> received_;
+    bool keepLog_ = true;
 };
 
 // The analyser the program's "demo" port talks to. One model serves every opening of
 // the port, so reopening it does not switch the analyser off and on again.
 std::shared_ptr<Analyser> MakeDemoAnalyser();
+// The demo port polls for as long as the program runs, so it keeps no log of what it got.
 std::unique_ptr<link::ByteDevice> MakeDemoDevice(link::Pause &clock, std::shared_ptr<Analyser> analyser);
 // A device with an analyser of its own.
 std::unique_ptr<link::ByteDevice> MakeDemoDevice(link::Pause &clock);

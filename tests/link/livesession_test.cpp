@@ -41,18 +41,15 @@ struct Rig {
 
     void listen()
     {
-        QObject::connect(&session, &LiveSession::validFrame, [this](const link::LiveReading &) {
-            events.push_back("valid");
-        });
-        QObject::connect(&session, &LiveSession::readingReady, [this](const link::LiveReading &) {
-            events.push_back("ready");
-        });
+        QObject::connect(&session, &LiveSession::validFrame,
+                         [this](const link::LiveReading &) { events.push_back("valid"); });
+        QObject::connect(&session, &LiveSession::readingReady,
+                         [this](const link::LiveReading &) { events.push_back("ready"); });
         QObject::connect(&session, &LiveSession::invalidFrame,
                          [this](int n) { events.push_back("invalid " + std::to_string(n)); });
         QObject::connect(&session, &LiveSession::zeroingUnderway, [this] { events.push_back("zeroing"); });
-        QObject::connect(&session, &LiveSession::noResponse, [this] {
-            events.push_back(session.isPolling() ? "noResponse while polling" : "noResponse");
-        });
+        QObject::connect(&session, &LiveSession::noResponse,
+                         [this] { events.push_back(session.isPolling() ? "noResponse while polling" : "noResponse"); });
         QObject::connect(&session, &LiveSession::promptRaised, [this](const link::Prompt &p) {
             events.push_back("prompt " + p.text.toStdString());
             pollingDuringPrompt.push_back(session.isPolling());
@@ -99,22 +96,27 @@ struct DecodeCase {
 const char *const kLeak = "          LEAKTEST";
 const char *const kZero = "           ZERO";
 const char *const kHc = "           HC CHECK";
-const ExpectedPrompt kFailed{PromptKind::LeakTestFailed, kLeak, "Leak test Failed ?", PromptIcon::Stop,
-                             PromptButtons::Ok, 0x06, 0x06};
-const ExpectedPrompt kPassed{PromptKind::LeakTestPassed, kLeak, "Leak test Passed ?", PromptIcon::Information,
-                             PromptButtons::Ok, 0x06, 0x06};
-const ExpectedPrompt kOffer{PromptKind::DoLeakTest, kLeak, "Do Leak test ?", PromptIcon::Question,
-                            PromptButtons::YesNo, 0x06, 0x05};
-const ExpectedPrompt kReady{PromptKind::ReadyForLeakTest, kLeak, "Ready For Leak test ?", PromptIcon::Question,
-                            PromptButtons::YesNo, 0x06, 0x05};
-const ExpectedPrompt kZeroPrompt{PromptKind::ReadyForZero, kZero, "READY FOR ZERO ?", PromptIcon::Question,
-                                 PromptButtons::Ok, 0x06, 0x06};
-const ExpectedPrompt kHcReady{PromptKind::HcCheckReady, kHc, "READY FOR HC RESIDUE CHECK ?", PromptIcon::Question,
-                              PromptButtons::Ok, 0x06, 0x06};
-const ExpectedPrompt kHcDone{PromptKind::HcCheckDone, kHc, "HC RESIDUE CHECK DONE", PromptIcon::Question,
-                             PromptButtons::Ok, 0x06, 0x06};
-const ExpectedPrompt kLowFlow{PromptKind::LowFlow, "      Low Flow", "  Low Flow   ", PromptIcon::Stop,
-                              PromptButtons::Ok, 0x06, 0x06};
+const ExpectedPrompt kFailed{
+    PromptKind::LeakTestFailed, kLeak, "Leak test Failed ?", PromptIcon::Stop, PromptButtons::Ok, 0x06, 0x06};
+const ExpectedPrompt kPassed{
+    PromptKind::LeakTestPassed, kLeak, "Leak test Passed ?", PromptIcon::Information, PromptButtons::Ok, 0x06, 0x06};
+const ExpectedPrompt kOffer{
+    PromptKind::DoLeakTest, kLeak, "Do Leak test ?", PromptIcon::Question, PromptButtons::YesNo, 0x06, 0x05};
+const ExpectedPrompt kReady{PromptKind::ReadyForLeakTest,
+                            kLeak,
+                            "Ready For Leak test ?",
+                            PromptIcon::Question,
+                            PromptButtons::YesNo,
+                            0x06,
+                            0x05};
+const ExpectedPrompt kZeroPrompt{
+    PromptKind::ReadyForZero, kZero, "READY FOR ZERO ?", PromptIcon::Question, PromptButtons::Ok, 0x06, 0x06};
+const ExpectedPrompt kHcReady{
+    PromptKind::HcCheckReady, kHc, "READY FOR HC RESIDUE CHECK ?", PromptIcon::Question, PromptButtons::Ok, 0x06, 0x06};
+const ExpectedPrompt kHcDone{
+    PromptKind::HcCheckDone, kHc, "HC RESIDUE CHECK DONE", PromptIcon::Question, PromptButtons::Ok, 0x06, 0x06};
+const ExpectedPrompt kLowFlow{
+    PromptKind::LowFlow, "      Low Flow", "  Low Flow   ", PromptIcon::Stop, PromptButtons::Ok, 0x06, 0x06};
 
 class Decode : public ::testing::TestWithParam<DecodeCase> {};
 
@@ -141,17 +143,21 @@ INSTANTIATE_TEST_SUITE_P(
     Status, Decode,
     ::testing::Values(
         DecodeCase{"none", 0, 0, {}, -1}, DecodeCase{"powerUp", link::PowerUpCountdown, 0, {}, -1},
-        DecodeCase{"pumpOnly", 0, link::PumpOn, {}, -1}, DecodeCase{"leakFailed", link::LeakTestFailed, 0, {kFailed}, -1},
+        DecodeCase{"pumpOnly", 0, link::PumpOn, {}, -1},
+        DecodeCase{"leakFailed", link::LeakTestFailed, 0, {kFailed}, -1},
         DecodeCase{"failedWinsOverPassed", link::LeakTestFailed | link::LeakTestPassed, 0, {kFailed}, -1},
-        DecodeCase{"passedHidesOfferAndReady", link::LeakTestPassed | link::LeakTestOffer | link::LeakTestReady, 0,
-                   {kPassed}, -1},
+        DecodeCase{"passedHidesOfferAndReady",
+                   link::LeakTestPassed | link::LeakTestOffer | link::LeakTestReady,
+                   0,
+                   {kPassed},
+                   -1},
         DecodeCase{"offer", link::LeakTestOffer, 0, {kOffer}, -1},
         DecodeCase{"offerAndReady", link::LeakTestOffer | link::LeakTestReady, 0, {kOffer, kReady}, -1},
         DecodeCase{"zeroReady", link::ZeroReady, 0, {kZeroPrompt}, 1},
         DecodeCase{"zeroReadyWhileZeroing", link::ZeroReady, link::Zeroing, {kZeroPrompt}, 1},
         DecodeCase{"zeroingDuringPowerUp", link::PowerUpCountdown, link::Zeroing, {}, 0},
-        DecodeCase{"zeroingAfterTheLeakOffer", link::LeakTestOffer, link::Zeroing | link::LowFlow, {kOffer, kLowFlow},
-                   1},
+        DecodeCase{
+            "zeroingAfterTheLeakOffer", link::LeakTestOffer, link::Zeroing | link::LowFlow, {kOffer, kLowFlow}, 1},
         DecodeCase{"hcReadyAndDone", link::HcCheckReady | link::HcCheckDone, 0, {kHcReady, kHcDone}, -1},
         DecodeCase{"lowFlow", 0, link::LowFlow, {kLowFlow}, -1},
         DecodeCase{"everything",
@@ -213,12 +219,8 @@ INSTANTIATE_TEST_SUITE_P(
                         {"valid", "prompt Do Leak test ?", "prompt Ready For Leak test ?", "ready"},
                         {6, 5}},
         // An OK box has one answer, whatever the view says.
-        PromptCycleCase{"okBoxDeclined",
-                        link::LeakTestFailed,
-                        0,
-                        {false},
-                        {"valid", "prompt Leak test Failed ?", "ready"},
-                        {6}},
+        PromptCycleCase{
+            "okBoxDeclined", link::LeakTestFailed, 0, {false}, {"valid", "prompt Leak test Failed ?", "ready"}, {6}},
         PromptCycleCase{"inOrder",
                         link::LeakTestOffer | link::ZeroReady | link::HcCheckReady,
                         link::LowFlow | link::PumpOn,
@@ -274,9 +276,9 @@ TEST(LiveSession, NoResponseAfterMoreThanThreeFailedFramesInARow)
     rig.events.clear();
     for (int cycle = 1; cycle <= 9; ++cycle)
         rig.session.cycle(); // the analyser stays silent
-    EXPECT_EQ(rig.events, (std::vector<std::string>{"invalid 1", "invalid 2", "invalid 3", "invalid 4", "noResponse",
-                                                    "invalid 1", "invalid 2", "invalid 3", "invalid 4", "noResponse",
-                                                    "invalid 1"}));
+    EXPECT_EQ(rig.events,
+              (std::vector<std::string>{"invalid 1", "invalid 2", "invalid 3", "invalid 4", "noResponse", "invalid 1",
+                                        "invalid 2", "invalid 3", "invalid 4", "noResponse", "invalid 1"}));
     EXPECT_EQ(rig.session.failedFrames(), 1);
     EXPECT_TRUE(rig.session.isPolling());
     // Every cycle still asks for the next reading.
