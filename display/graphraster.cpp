@@ -33,12 +33,12 @@ void GraphRaster::copyWithin(const GraphRect &source, const GraphRect &dest)
     const int w = std::min(source.right - source.left, dest.right - dest.left);
     const int h = std::min(source.bottom - source.top, dest.bottom - dest.top);
     if (isEmpty() || w <= 0 || h <= 0 || source.left < 0 || dest.left < 0 || source.left + w > width_ ||
-        dest.left + w > width_ || source.top < 0 || dest.top < 0 || source.top + h > height_ ||
-        dest.top + h > height_)
+        dest.left + w > width_ || source.top < 0 || dest.top < 0 || source.top + h > height_ || dest.top + h > height_)
         return;
     // Row by row in the order that never reads a row already overwritten.
     const auto copyRow = [&](int y) {
-        std::memmove(pixels_.data() + index(dest.left, dest.top + y), pixels_.data() + index(source.left, source.top + y),
+        std::memmove(pixels_.data() + index(dest.left, dest.top + y),
+                     pixels_.data() + index(source.left, source.top + y),
                      static_cast<std::size_t>(w) * sizeof(std::uint32_t));
     };
     if (dest.top <= source.top) {

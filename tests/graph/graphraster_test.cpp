@@ -72,13 +72,14 @@ TEST_P(CopyTest, MovesTheSmallerAreaOrNothing)
 
 INSTANTIATE_TEST_SUITE_P(
     Areas, CopyTest,
-    testing::Values(CopyCase{"scroll_left", {1, 0, 4, 3}, {0, 0, 3, 3}, {1, 2, 3, 3, 11, 12, 13, 13, 21, 22, 23, 23}},
-                    CopyCase{"scroll_right", {0, 0, 3, 3}, {1, 0, 4, 3}, {0, 0, 1, 2, 10, 10, 11, 12, 20, 20, 21, 22}},
-                    CopyCase{"down_overlapping", {0, 0, 4, 2}, {0, 1, 4, 3}, {0, 1, 2, 3, 0, 1, 2, 3, 10, 11, 12, 13}},
-                    CopyCase{"up_overlapping", {0, 1, 4, 3}, {0, 0, 4, 2}, {10, 11, 12, 13, 20, 21, 22, 23, 20, 21, 22, 23}},
-                    CopyCase{"smaller_of_the_two", {0, 0, 2, 1}, {2, 0, 4, 3}, {0, 1, 0, 1, 10, 11, 12, 13, 20, 21, 22, 23}},
-                    CopyCase{"source_off_the_right", {1, 0, 5, 3}, {0, 0, 4, 3}, {0, 1, 2, 3, 10, 11, 12, 13, 20, 21, 22, 23}},
-                    CopyCase{"dest_above_the_top", {0, 0, 4, 2}, {0, -1, 4, 1}, {0, 1, 2, 3, 10, 11, 12, 13, 20, 21, 22, 23}}),
+    testing::Values(
+        CopyCase{"scroll_left", {1, 0, 4, 3}, {0, 0, 3, 3}, {1, 2, 3, 3, 11, 12, 13, 13, 21, 22, 23, 23}},
+        CopyCase{"scroll_right", {0, 0, 3, 3}, {1, 0, 4, 3}, {0, 0, 1, 2, 10, 10, 11, 12, 20, 20, 21, 22}},
+        CopyCase{"down_overlapping", {0, 0, 4, 2}, {0, 1, 4, 3}, {0, 1, 2, 3, 0, 1, 2, 3, 10, 11, 12, 13}},
+        CopyCase{"up_overlapping", {0, 1, 4, 3}, {0, 0, 4, 2}, {10, 11, 12, 13, 20, 21, 22, 23, 20, 21, 22, 23}},
+        CopyCase{"smaller_of_the_two", {0, 0, 2, 1}, {2, 0, 4, 3}, {0, 1, 0, 1, 10, 11, 12, 13, 20, 21, 22, 23}},
+        CopyCase{"source_off_the_right", {1, 0, 5, 3}, {0, 0, 4, 3}, {0, 1, 2, 3, 10, 11, 12, 13, 20, 21, 22, 23}},
+        CopyCase{"dest_above_the_top", {0, 0, 4, 2}, {0, -1, 4, 1}, {0, 1, 2, 3, 10, 11, 12, 13, 20, 21, 22, 23}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct LineCase {

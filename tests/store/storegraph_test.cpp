@@ -33,7 +33,8 @@ TEST_P(GeometryTest, FollowsTheClientSize)
 INSTANTIATE_TEST_SUITE_P(Sizes, GeometryTest,
                          testing::Values(GeometryCase{"w1000x700", 1000, 700, {125, 420, 21, 378, 357, 938, 35, 81}},
                                          GeometryCase{"w616x471", 616, 471, {77, 282, 14, 254, 240, 578, 24, 50}},
-                                         GeometryCase{"w1920x1000", 1920, 1000, {240, 600, 30, 540, 510, 1800, 51, 156}}),
+                                         GeometryCase{
+                                             "w1920x1000", 1920, 1000, {240, 600, 30, 540, 510, 1800, 51, 156}}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 struct HeightCase {
@@ -132,7 +133,8 @@ TEST_P(FewRecordsTest, DrawNoLine)
 {
     const QByteArray data = bytesOf(test::SampleStore(GetParam().records));
     const auto g = store::StoreGraphGeometry::compute(1000, 700, GetParam().recordCount);
-    const auto lines = store::StoreTraceLines(g, data, GetParam().recordCount, {{store::kCoOffset, 20}, {store::kRpmOffset, 200}});
+    const auto lines =
+        store::StoreTraceLines(g, data, GetParam().recordCount, {{store::kCoOffset, 20}, {store::kRpmOffset, 200}});
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(lines[0].empty());
     EXPECT_TRUE(lines[1].empty());

@@ -15,8 +15,8 @@ void PlotStoreTrace(QPainter &painter, const store::StoreGraphGeometry &g, const
         painter.drawLine(line);
 }
 
-void PlotStoreTracePlain(QPainter &painter, const store::StoreGraphGeometry &g, const QByteArray &data,
-                         int recordCount, int offset, int divisor)
+void PlotStoreTracePlain(QPainter &painter, const store::StoreGraphGeometry &g, const QByteArray &data, int recordCount,
+                         int offset, int divisor)
 {
     const int n = std::min(recordCount, static_cast<int>(data.size() / store::kRecordSize));
     const auto *bytes = reinterpret_cast<const std::uint8_t *>(data.constData());

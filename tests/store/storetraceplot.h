@@ -14,7 +14,7 @@ namespace qova::test {
 void PlotStoreTrace(QPainter &painter, const store::StoreGraphGeometry &g, const QByteArray &data, int recordCount,
                     int offset, int divisor);
 // The line through every point, one segment per record.
-void PlotStoreTracePlain(QPainter &painter, const store::StoreGraphGeometry &g, const QByteArray &data,
-                         int recordCount, int offset, int divisor);
+void PlotStoreTracePlain(QPainter &painter, const store::StoreGraphGeometry &g, const QByteArray &data, int recordCount,
+                         int offset, int divisor);
 
 } // namespace qova::test

@@ -93,7 +93,8 @@ TEST_P(PolylineTest, ColumnDrawingMatchesThePolyline)
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, PolylineTest,
-                         testing::Values(PolylineCase{"one", 1, 1000, 1u, false}, PolylineCase{"two", 2, 1000, 2u, false},
+                         testing::Values(PolylineCase{"one", 1, 1000, 1u, false},
+                                         PolylineCase{"two", 2, 1000, 2u, false},
                                          PolylineCase{"fewer_than_columns", 300, 1000, 3u, false},
                                          PolylineCase{"about_one_a_column", 800, 1000, 4u, false},
                                          PolylineCase{"many_a_column", 20000, 1000, 5u, false},
