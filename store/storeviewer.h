@@ -1,15 +1,13 @@
 #pragma once
 
 #include "sharedstate.h"
+#include "storegraph.h"
 
 #include <QAbstractListModel>
 #include <QByteArray>
 #include <QDialog>
-#include <QLine>
 #include <QStyledItemDelegate>
 #include <array>
-#include <utility>
-#include <vector>
 
 class QCheckBox;
 class QFrame;
@@ -49,46 +47,6 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 };
-
-// Where the graph stands in the window, worked out on every paint from the client size.
-struct StoreGraphGeometry {
-    int L = 0, Y0 = 0, T = 0, B = 0, P = 0, R = 0;
-    int xTick = 0; // distance between horizontal ticks
-    int yTick = 0; // distance between vertical ticks
-    int GraphBaseline = 0;
-    int GraphLeft = 0;
-    float GraphXStep = 0;
-    float GraphYScale = 0;
-    static StoreGraphGeometry compute(int width, int height, int recordCount);
-};
-
-// Pixels above the axis for the stored number at `offset` of a record: its value over
-// `divisor`, none when negative, at most 100 graph units.
-int StoreTraceHeight(const std::uint8_t *record, int offset, int divisor, float yScale);
-
-// One series over the records: the stored number at `offset` of each, over `divisor`, as a
-// line through one point per record. Where many records share a pixel column the column
-// is drawn as one vertical line from its lowest to its highest point plus the lines that
-// join it to its neighbours: the same pixels as the line through every point.
-void PlotStoreTrace(QPainter &painter, const StoreGraphGeometry &g, const QByteArray &data, int recordCount, int offset,
-                    int divisor);
-// The lines PlotStoreTrace draws, for several traces (offset, divisor) in one walk over
-// the records.
-std::vector<std::vector<QLine>> StoreTraceLines(const StoreGraphGeometry &g, const QByteArray &data, int recordCount,
-                                                const std::vector<std::pair<int, int>> &traces);
-// The line through every point, one segment per record.
-void PlotStoreTracePlain(QPainter &painter, const StoreGraphGeometry &g, const QByteArray &data, int recordCount,
-                         int offset, int divisor);
-
-struct StoreTrace {
-    const char *caption;
-    QRgb colour;
-    int offset;
-    int divisor;
-    bool bold;
-};
-// In drawing order.
-extern const std::array<StoreTrace, 7> kStoreTraces;
 
 // The store viewer: a graph of the seven series over all records of the loaded data
 // file, and a list with a row per record.

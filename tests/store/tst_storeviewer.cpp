@@ -14,13 +14,11 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QListView>
-#include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <deque>
-#include <random>
 
 using namespace qova;
 
@@ -117,12 +115,6 @@ int countColour(const QImage &image, QRgb colour, const QRect &area)
 class TestStoreViewer : public QObject {
     Q_OBJECT
 private slots:
-    void geometry_data();
-    void geometry();
-    void traceHeights_data();
-    void traceHeights();
-    void columnDrawingMatchesThePolyline_data();
-    void columnDrawingMatchesThePolyline();
     void uncheckingRemovesOnlyThatTrace();
     void oneRecordDrawsNoLine();
     void layoutFollowsTheClientSize();
@@ -139,134 +131,6 @@ private slots:
     void printsTheWindow();
     void screenshotOfAnUpload();
 };
-
-void TestStoreViewer::geometry_data()
-{
-    QTest::addColumn<int>("w");
-    QTest::addColumn<int>("h");
-    QTest::addColumn<QList<int>>("expected"); // L, Y0, T, B, P, R, yTick, xTick
-    QTest::newRow("1000x700") << 1000 << 700 << QList<int>{125, 420, 21, 378, 357, 938, 35, 81};
-    QTest::newRow("616x471") << 616 << 471 << QList<int>{77, 282, 14, 254, 240, 578, 24, 50};
-    QTest::newRow("1920x1000") << 1920 << 1000 << QList<int>{240, 600, 30, 540, 510, 1800, 51, 156};
-}
-
-void TestStoreViewer::geometry()
-{
-    QFETCH(int, w);
-    QFETCH(int, h);
-    QFETCH(QList<int>, expected);
-    const auto g = store::StoreGraphGeometry::compute(w, h, 9);
-    QCOMPARE((QList<int>{g.L, g.Y0, g.T, g.B, g.P, g.R, g.yTick, g.xTick}), expected);
-    QCOMPARE(g.GraphBaseline, g.B);
-    QCOMPARE(g.GraphLeft, g.L);
-    QCOMPARE(g.GraphXStep, static_cast<float>((w - 3 * g.L / 2) / 10.0));
-    QCOMPARE(g.GraphYScale, static_cast<float>(g.P * 0.01));
-}
-
-void TestStoreViewer::traceHeights_data()
-{
-    QTest::addColumn<int>("offset");
-    QTest::addColumn<int>("number");
-    QTest::addColumn<int>("divisor");
-    QTest::addColumn<int>("units");
-    QTest::newRow("CO beyond the top") << store::kCoOffset << 2500 << 20 << 100;
-    QTest::newRow("CO negative on the axis") << store::kCoOffset << -5 << 20 << 0;
-    QTest::newRow("RPM 850") << store::kRpmOffset << 850 << 200 << 4;
-    QTest::newRow("HC 19") << store::kHcOffset << 19 << 20 << 0;
-    QTest::newRow("CO2 at the top") << store::kCo2Offset << 200 << 2 << 100;
-}
-
-void TestStoreViewer::traceHeights()
-{
-    QFETCH(int, offset);
-    QFETCH(int, number);
-    QFETCH(int, divisor);
-    QFETCH(int, units);
-    store::StoredTestRecord r;
-    r.Hc = r.Co = r.Co2 = r.Rpm = static_cast<std::int16_t>(number);
-    const auto bytes = r.encode();
-    const float scale = static_cast<float>(357 * 0.01);
-    QCOMPARE(store::StoreTraceHeight(bytes.data(), offset, divisor, scale),
-             static_cast<int>(units * static_cast<double>(scale)));
-}
-
-void TestStoreViewer::columnDrawingMatchesThePolyline_data()
-{
-    QTest::addColumn<int>("records");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<unsigned>("seed");
-    QTest::addColumn<bool>("smooth");
-    QTest::newRow("one") << 1 << 1000 << 1u << false;
-    QTest::newRow("two") << 2 << 1000 << 2u << false;
-    QTest::newRow("fewer than columns") << 300 << 1000 << 3u << false;
-    QTest::newRow("about one a column") << 800 << 1000 << 4u << false;
-    QTest::newRow("many a column") << 20000 << 1000 << 5u << false;
-    QTest::newRow("many, smooth") << 20000 << 1000 << 6u << true;
-    QTest::newRow("narrow window") << 5000 << 200 << 7u << false;
-    QTest::newRow("huge") << 60000 << 1280 << 8u << false;
-}
-
-void TestStoreViewer::columnDrawingMatchesThePolyline()
-{
-    QFETCH(int, records);
-    QFETCH(int, width);
-    QFETCH(unsigned, seed);
-    QFETCH(bool, smooth);
-    std::mt19937 rng(seed);
-    QByteArray data(records * store::kRecordSize, '\0');
-    std::array<int, 7> walk{};
-    walk.fill(1000);
-    for (int i = 0; i < records; ++i) {
-        for (std::size_t t = 0; t < store::kStoreTraces.size(); ++t) {
-            // Any 16-bit value, or a slow walk that stays on a few pixels per column.
-            walk[t] = std::clamp(walk[t] + static_cast<int>(rng() % 41) - 20, -100, 2300);
-            const int v = smooth ? walk[t] : static_cast<int>(rng() % 65536) - 32768;
-            const int at = i * 30 + store::kStoreTraces[t].offset;
-            data[at] = static_cast<char>((v >> 8) & 0xFF);
-            data[at + 1] = static_cast<char>(v & 0xFF);
-        }
-    }
-    const int height = 700;
-    const auto g = store::StoreGraphGeometry::compute(width, height, records);
-    QImage fast(width, height, QImage::Format_RGB32), plain(width, height, QImage::Format_RGB32),
-        all(width, height, QImage::Format_RGB32), plainAll(width, height, QImage::Format_RGB32);
-    for (QImage *image : {&fast, &plain, &all, &plainAll})
-        image->fill(Qt::white);
-    {
-        QPainter p(&fast);
-        p.setPen(QPen(QColor(255, 0, 0)));
-        store::PlotStoreTrace(p, g, data, records, store::kCoOffset, 20);
-    }
-    {
-        QPainter p(&plain);
-        p.setPen(QPen(QColor(255, 0, 0)));
-        store::PlotStoreTracePlain(p, g, data, records, store::kCoOffset, 20);
-    }
-    // The seven traces from one walk, drawn in order, against each drawn point by point.
-    std::vector<std::pair<int, int>> traces;
-    for (const auto &t : store::kStoreTraces)
-        traces.emplace_back(t.offset, t.divisor);
-    const auto lines = store::StoreTraceLines(g, data, records, traces);
-    {
-        QPainter p(&all);
-        for (std::size_t t = 0; t < lines.size(); ++t) {
-            p.setPen(QPen(QColor::fromRgb(store::kStoreTraces[t].colour)));
-            for (const QLine &line : lines[t])
-                p.drawLine(line);
-        }
-    }
-    {
-        QPainter p(&plainAll);
-        for (const auto &t : store::kStoreTraces) {
-            p.setPen(QPen(QColor::fromRgb(t.colour)));
-            store::PlotStoreTracePlain(p, g, data, records, t.offset, t.divisor);
-        }
-    }
-    QVERIFY(fast == plain);
-    QVERIFY(all == plainAll);
-    if (records > 1)
-        QVERIFY(countColour(plain, qRgb(255, 0, 0), plain.rect()) > 0);
-}
 
 void TestStoreViewer::uncheckingRemovesOnlyThatTrace()
 {

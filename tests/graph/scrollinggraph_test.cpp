@@ -1,61 +1,47 @@
-#include "perfgraph.h"
+#include "scrollinggraph.h"
 
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <limits>
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 using namespace qova::display;
 
 namespace {
-
-QApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "test_perfgraph";
-    static char *argv[] = {name, nullptr};
-    // Never destroyed: tearing it down during static destruction, after the platform
-    // plugin is gone, crashes.
-    static auto *instance = new QApplication(argc, argv);
-    return *instance;
-}
 
 constexpr TColor kWhite = 0xFFFFFF;
 constexpr TColor kRed = 0x0000FF;
 constexpr TColor kBlue = 0xFF0000;
 constexpr TColor kGreen = 0x008000;
 
-// Widgets need the application before they are built, members included.
-struct WithApp {
-    WithApp() { app(); }
-};
-
 // A graph the size of its tests: white, no grid, line mode, 3-pixel steps.
-class GraphTest : public testing::Test, private WithApp {
+class GraphTest : public testing::Test {
 protected:
     GraphTest()
     {
-        graph.resize(30, 100);
+        graph.Resize(30, 100);
         graph.SetBackColor(kWhite);
         graph.SetGridlines(false);
     }
 
-    QRgb pixel(int x, int y) const { return graph.image().pixel(x, y); }
-    bool isBack(int x, int y) const { return pixel(x, y) == ToRgb(kWhite); }
+    std::uint32_t pixel(int x, int y) const { return graph.raster().pixel(x, y); }
+    bool isBack(int x, int y) const { return pixel(x, y) == PixelOf(kWhite); }
     // Rows of column x painted in `color`.
     std::set<int> rowsOf(int x, TColor color) const
     {
         std::set<int> rows;
-        for (int y = 0; y < graph.image().height(); ++y)
-            if (pixel(x, y) == ToRgb(color))
+        for (int y = 0; y < graph.raster().height(); ++y)
+            if (pixel(x, y) == PixelOf(color))
                 rows.insert(y);
         return rows;
     }
     bool columnsBlank(int fromX, int toX) const
     {
         for (int x = fromX; x < toX; ++x)
-            for (int y = 0; y < graph.image().height(); ++y)
+            for (int y = 0; y < graph.raster().height(); ++y)
                 if (!isBack(x, y))
                     return false;
         return true;
@@ -67,7 +53,7 @@ protected:
         graph.Update();
     }
 
-    TPerformanceGraph graph;
+    ScrollingGraph graph{100, 100};
 };
 
 std::set<int> range(int from, int to) // [from, to)
@@ -80,7 +66,7 @@ std::set<int> range(int from, int to) // [from, to)
 
 TEST_F(GraphTest, ConstructedValues)
 {
-    TPerformanceGraph fresh;
+    ScrollingGraph fresh(100, 100);
     EXPECT_EQ(fresh.Kind(), pgLine);
     EXPECT_EQ(fresh.ForeColor(), 0x008000u);
     EXPECT_EQ(fresh.BackColor(), 0u);
@@ -94,8 +80,8 @@ TEST_F(GraphTest, ConstructedValues)
     EXPECT_EQ(fresh.historyCount(), 35);
     EXPECT_EQ(fresh.oldestIndex(), 1);
     EXPECT_EQ(fresh.currentIndex(), 0);
-    EXPECT_EQ(fresh.image().size(), QSize(100, 100));
-    EXPECT_TRUE(fresh.testAttribute(Qt::WA_OpaquePaintEvent));
+    EXPECT_EQ(fresh.raster().width(), 100);
+    EXPECT_EQ(fresh.raster().height(), 100);
     // first vertical line at GridSize - 1 = 14, then every 15: the next beyond the edge is 104
     EXPECT_EQ(fresh.gridPhase(), 4);
 }
@@ -141,7 +127,7 @@ TEST_F(GraphTest, LineSegmentsJoinTheSameColourAcrossColumns)
 
 TEST_F(GraphTest, ShallowAndFallingSegments)
 {
-    graph.resize(40, 100);
+    graph.Resize(40, 100);
     graph.SetStepSize(10);
     sample({{kRed, 50}});
     sample({{kRed, 47}});
@@ -176,7 +162,7 @@ TEST_F(GraphTest, ZeroPointsAreSkippedAndTheNextSegmentStartsAtTheBaseline)
 TEST_F(GraphTest, BarSegmentsAreOneRowTallerThanTheirHeight)
 {
     graph.SetGraphKind(pgBar);
-    graph.resize(30, 50);
+    graph.Resize(30, 50);
     graph.SetGridSize(10); // a writer notices the new size
     sample({{kRed, 33}, {kBlue, 100}});
     // red: 33 / 100 * 50 = 16.5, truncated to 16, drawn 17 rows tall from the bottom
@@ -262,7 +248,7 @@ TEST_F(GraphTest, GridLinesMoveWithThePicture)
 TEST_F(GraphTest, RescalesFrom100To200AndTo0)
 {
     std::vector<int> changes;
-    graph.OnScaleChange = [&](TPerformanceGraph *sender) { changes.push_back(sender->Scale()); };
+    graph.OnScaleChange = [&] { changes.push_back(graph.Scale()); };
     sample({{kRed, 50}});
     sample({{kRed, 50}});
     EXPECT_EQ(graph.Scale(), 100);
@@ -307,12 +293,12 @@ TEST_F(GraphTest, ScaleZeroWithPointsOfEitherSignDrawsOnTheBaseline)
 TEST_F(GraphTest, NarrowingKeepsTheNewestColumns)
 {
     graph.SetStepSize(1);
-    graph.resize(20, 100);
+    graph.Resize(20, 100);
     graph.Replay();
     ASSERT_EQ(graph.historyCount(), 22);
     for (int v = 1; v <= 30; ++v)
         sample({{kRed, v}});
-    graph.resize(10, 100);
+    graph.Resize(10, 100);
     graph.Replay();
     ASSERT_EQ(graph.historyCount(), 12);
     std::vector<int> kept;
@@ -330,7 +316,7 @@ TEST_F(GraphTest, WideningKeepsEveryColumnAndTheNewestStaysOnTheRight)
     for (int v = 10; v <= 100; v += 10)
         sample({{kRed, v}});
     const int before = graph.historyCount();
-    graph.resize(60, 100);
+    graph.Resize(60, 100);
     graph.Replay();
     EXPECT_EQ(graph.historyCount(), 60 / 3 + 2);
     EXPECT_GT(graph.historyCount(), before);
@@ -349,21 +335,22 @@ TEST_F(GraphTest, WideningKeepsEveryColumnAndTheNewestStaysOnTheRight)
 }
 
 // As the window does it: place the graph, then set its grid size. The writer's redraw
-// resizes the image, which once hid the width change from the paint and kept the ring
+// resizes the picture, which once hid the width change from the paint and kept the ring
 // at its first 35 columns.
 TEST_F(GraphTest, RingFollowsTheWidthWhateverNoticesTheChange)
 {
-    TPerformanceGraph fresh;
+    ScrollingGraph fresh(100, 100);
     EXPECT_EQ(fresh.historyCount(), 35);
-    fresh.setGeometry(0, 0, 393, 200);
+    fresh.Resize(393, 200);
     fresh.SetGridSize(20);
     EXPECT_EQ(fresh.historyCount(), 133);
 
-    TPerformanceGraph painted;
-    painted.resize(393, 200);
-    painted.grab();
+    ScrollingGraph painted(100, 100);
+    painted.Resize(393, 200);
+    painted.FitToSize();
     EXPECT_EQ(painted.historyCount(), 133);
-    EXPECT_EQ(painted.image().size(), QSize(393, 200));
+    EXPECT_EQ(painted.raster().width(), 393);
+    EXPECT_EQ(painted.raster().height(), 200);
 
     // a rescale redraws right up to the edge, not just the left 35 columns
     fresh.SetBackColor(kWhite);
@@ -375,43 +362,173 @@ TEST_F(GraphTest, RingFollowsTheWidthWhateverNoticesTheChange)
     fresh.DataPoint(kRed, 150);
     fresh.Update();
     ASSERT_EQ(fresh.Scale(), 200);
-    const QImage &img = fresh.image();
+    const GraphRaster &img = fresh.raster();
     int drawnColumns = 0;
     for (int x = 0; x < img.width(); ++x)
         for (int y = 0; y < img.height(); ++y)
-            if (img.pixel(x, y) == ToRgb(kRed)) {
+            if (img.pixel(x, y) == PixelOf(kRed)) {
                 ++drawnColumns;
                 break;
             }
     EXPECT_GE(drawnColumns, 130 * 3);
 }
 
-TEST_F(GraphTest, PaintCopiesTheImageAndLeavesTheParentAlone)
+// The pixels, as a 64-bit FNV-1a hash of their bytes, lowest byte of each pixel first.
+std::uint64_t pictureHash(const GraphRaster &raster)
 {
-    class Parent : public QWidget {
-    public:
-        int paints = 0;
-
-    protected:
-        void paintEvent(QPaintEvent *) override { ++paints; }
-    };
-    Parent parent;
-    parent.resize(200, 200);
-    auto *child = new TPerformanceGraph(&parent);
-    child->setGeometry(20, 20, 120, 90);
-    child->SetBackColor(kWhite);
-    parent.show();
-    QApplication::processEvents();
-    parent.paints = 0;
-    child->DataPoint(kRed, 40);
-    child->Update();
-    child->Refresh();
-    child->DataPoint(kRed, 150);
-    child->Update(); // a rescale and full redraw
-    QApplication::processEvents();
-    EXPECT_EQ(parent.paints, 0);
-    const QImage shown = child->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(shown, child->image());
+    std::uint64_t h = 1469598103934665603ull;
+    for (int y = 0; y < raster.height(); ++y)
+        for (int x = 0; x < raster.width(); ++x)
+            for (int b = 0; b < 4; ++b) {
+                h ^= (raster.pixel(x, y) >> (8 * b)) & 0xFF;
+                h *= 1099511628211ull;
+            }
+    return h;
 }
+
+// Sequences as the graph meets them, each picture checked at a few points along the way
+// against the pixels the graph drew when it was still drawn on a QImage by the widget.
+void runScenario(int which, ScrollingGraph &g, std::vector<std::uint64_t> &out)
+{
+    const auto sample = [&](std::initializer_list<std::pair<std::uint32_t, int>> pts) {
+        for (auto [c, v] : pts)
+            g.DataPoint(c, v);
+        g.Update();
+    };
+    const auto resizeTo = [&](int w, int h) { g.Resize(w, h); };
+    const auto pixelsHash = [&] { return pictureHash(g.raster()); };
+    switch (which) {
+    case 0: // line, white, no grid
+        resizeTo(30, 100);
+        g.SetBackColor(0xFFFFFF);
+        g.SetGridlines(false);
+        sample({{0x0000FF, 50}});
+        sample({{0x0000FF, 50}});
+        sample({{0x0000FF, 75}, {0xFF0000, 25}});
+        out.push_back(pixelsHash());
+        sample({{0x0000FF, 0}, {0xFF0000, 40}});
+        sample({{0x0000FF, 150}});
+        out.push_back(pixelsHash());
+        break;
+    case 1: // defaults: black, green grid, line; rise, fall and rescale
+        for (int n = 0; n < 60; ++n)
+            sample({{0x0000FF, (n * 37) % 230}, {0x00FF00, 100 - n}, {0xFF00FF, n * n % 97}});
+        out.push_back(pixelsHash());
+        for (int n = 0; n < 40; ++n)
+            sample({{0x0000FF, -n}});
+        out.push_back(pixelsHash());
+        break;
+    case 2: // bars with grid, stacked
+        resizeTo(120, 90);
+        g.SetGraphKind(pgBar);
+        g.SetGridSize(11);
+        g.SetForeColor(0x808080);
+        g.SetBackColor(0xFFFFFF);
+        for (int n = 0; n < 45; ++n)
+            sample({{0x0000FF, 10 + n % 30}, {0xFF0000, 30 + (n * 7) % 50}, {0x00FFFF, 20 + n * 3}});
+        out.push_back(pixelsHash());
+        g.SetStepSize(4);
+        out.push_back(pixelsHash());
+        for (int n = 0; n < 10; ++n)
+            sample({{0x0000FF, 80 - n}, {0xFF0000, 40}});
+        out.push_back(pixelsHash());
+        break;
+    case 3: { // as the live graph: 8 traces, then wider and narrower
+        resizeTo(393, 200);
+        g.SetBackColor(0xFFFFFF);
+        g.SetScale(100);
+        g.SetGradient(100);
+        g.SetGridlines(false);
+        g.SetGridSize(20);
+        const std::uint32_t colours[8] = {0x0000FF, 0xFF0000, 0x00FFFF, 0x00FF00,
+                                          0x808080, 0xFFFF00, 0xFF00FF, 0x800080};
+        for (int n = 0; n < 150; ++n) {
+            for (int k = 0; k < 8; ++k)
+                g.DataPoint(colours[k], (n * (k + 3) + k * 11) % 101);
+            g.Update();
+        }
+        out.push_back(pixelsHash());
+        resizeTo(500, 220);
+        g.SetGridSize(22);
+        out.push_back(pixelsHash());
+        resizeTo(200, 150);
+        g.Replay();
+        out.push_back(pixelsHash());
+        g.SetGridlines(true);
+        for (int n = 0; n < 20; ++n) {
+            for (int k = 0; k < 8; ++k)
+                g.DataPoint(colours[k], (n * (k + 5)) % 180);
+            g.Update();
+        }
+        out.push_back(pixelsHash());
+        break;
+    }
+    case 4: // wide steps, shallow lines, scale 0
+        resizeTo(40, 100);
+        g.SetStepSize(10);
+        g.SetBackColor(0xFFFFFF);
+        sample({{0x0000FF, 50}});
+        sample({{0x0000FF, 47}});
+        sample({{0x0000FF, 0}});
+        sample({{0x0000FF, 200}});
+        out.push_back(pixelsHash());
+        g.SetScale(0);
+        out.push_back(pixelsHash());
+        g.SetGraphKind(pgBar);
+        out.push_back(pixelsHash());
+        break;
+    case 5: { // extremes: far off-image ends
+        resizeTo(64, 48);
+        g.SetGridSize(7);
+        const int hi = std::numeric_limits<int>::max(), lo = std::numeric_limits<int>::min();
+        sample({{0x0000FF, hi}, {0xFF0000, lo}, {0x00FF00, 5}});
+        sample({{0x0000FF, 1}, {0xFF0000, hi}, {0x00FF00, lo}});
+        out.push_back(pixelsHash());
+        g.SetScale(3);
+        sample({{0x0000FF, 2}, {0xFF0000, 900}});
+        out.push_back(pixelsHash());
+        g.SetGraphKind(pgBar);
+        sample({{0x0000FF, hi}, {0xFF0000, lo}, {0x00FF00, hi}});
+        out.push_back(pixelsHash());
+        g.SetStepSize(0);
+        g.SetGridSize(0);
+        out.push_back(pixelsHash());
+        break;
+    }
+    }
+}
+
+struct PictureCase {
+    const char *name;
+    std::vector<std::uint64_t> hashes;
+};
+
+class PictureTest : public testing::TestWithParam<std::pair<int, PictureCase>> {};
+
+TEST_P(PictureTest, SamePixelsAsBefore)
+{
+    const auto &[which, expected] = GetParam();
+    ScrollingGraph graph(100, 100);
+    std::vector<std::uint64_t> hashes;
+    runScenario(which, graph, hashes);
+    EXPECT_EQ(hashes, expected.hashes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, PictureTest,
+    testing::Values(std::pair{0, PictureCase{"lines_white_no_grid", {0xf4e29daa0a353145ull, 0xfdd01f8ad5f6a143ull}}},
+                    std::pair{
+                        1, PictureCase{"defaults_rise_fall_rescale", {0xabf39120ebaf2bafull, 0x3205e93d32a86303ull}}},
+                    std::pair{2, PictureCase{"stacked_bars_grid_step_change",
+                                             {0x1d487ffa4ab99076ull, 0x2e776e1d74fd919eull, 0xd2fd652d1d5267d6ull}}},
+                    std::pair{3, PictureCase{"live_graph_wider_narrower",
+                                             {0xde3cacb4d2585450ull, 0x38c624fe0eabc406ull, 0xda58387918d4ac46ull,
+                                              0x1e0ea8c0307dfb1bull}}},
+                    std::pair{4, PictureCase{"wide_steps_scale_zero",
+                                             {0x3b6b99d79af3c0c5ull, 0xf2b7db61c4c53483ull, 0xf2b7db61c4c53483ull}}},
+                    std::pair{5, PictureCase{"extreme_values",
+                                             {0xafa655035975e0d8ull, 0x4938aad3e3a867ccull, 0xd10d1b0ae4a9c523ull,
+                                              0xd7b6e31ccbab5b23ull}}}),
+    [](const auto &info) { return std::string(info.param.second.name); });
 
 } // namespace
