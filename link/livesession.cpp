@@ -67,6 +67,7 @@ LiveSession::LiveSession(PortState &port, QObject *parent)
     timer_->setTimerType(Qt::PreciseTimer);
     timer_->setInterval(options_.periodMs);
     connect(timer_, &QTimer::timeout, this, &LiveSession::tick);
+    firstCycle_->setTimerType(Qt::PreciseTimer);
     firstCycle_->setSingleShot(true);
     connect(firstCycle_, &QTimer::timeout, this, &LiveSession::cycle);
 }

@@ -4,26 +4,37 @@ scenario: python3 tests/e2e/samebytes.py OUT_BEFORE OUT_AFTER
 
 Each scenario's sim*.log holds one line a byte with the time it came. Times, and so how
 many polls fit into a scenario's waits, depend on the machine; what the program sends
-besides does not. So a run of polls counts as one poll, and everything else must be the
-same byte for byte, in the same order."""
+besides does not. So a run of polls counts as one poll, the setup frame's clock (and so its
+check word) is the workstation's time, and everything else must be the same byte for byte,
+in the same order."""
 import glob
 import os
 import sys
 
 POLL = "0x11"
+SETUP = "0x77"
+# After the setup command: flags and mode, then six clock bytes and the check word.
+SETUP_KEPT, SETUP_TIMED = 2, 8
 
 
 def sequence(path):
     out = []
+    timed = -1  # bytes of the setup frame still to come, once its command was seen
     with open(path) as f:
         for line in f:
             parts = line.split()
             if len(parts) != 2:
                 continue
             byte = parts[1]
+            if timed >= 0:
+                out.append(byte if timed >= SETUP_TIMED else "time")
+                timed -= 1
+                continue
             if byte == POLL and out and out[-1] == POLL:
                 continue
             out.append(byte)
+            if byte == SETUP:
+                timed = SETUP_KEPT + SETUP_TIMED - 1
     return out
 
 

@@ -2,6 +2,7 @@
 #include "livesession.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
@@ -350,6 +351,17 @@ TEST(LiveSession, HoldAndResumeAroundTheCallersBox)
     rig.session.stop();
     rig.session.resume();
     EXPECT_FALSE(rig.session.isPolling());
+}
+
+// The graph's time axis counts periods; a coarse timer would run it up to 5 % fast.
+TEST(LiveSession, PollsOnPreciseTimers)
+{
+    Rig rig;
+    ASSERT_TRUE(rig.session.start(kDigital));
+    const auto timers = rig.session.findChildren<QTimer *>();
+    ASSERT_EQ(timers.size(), 2);
+    for (const QTimer *t : timers)
+        EXPECT_EQ(t->timerType(), Qt::PreciseTimer);
 }
 
 TEST(LiveSession, PeriodChangesOnlyWhenItDiffers)
