@@ -124,7 +124,8 @@ constexpr bool Complete()
         if (line.kind == Kind::Menu && std::exchange(made[int(line.menu)], true))
             return false;
     }
-    return std::ranges::all_of(items, [](int n) { return n == 1; }) && std::ranges::all_of(made, [](bool m) { return m; });
+    return std::ranges::all_of(items, [](int n) { return n == 1; }) &&
+           std::ranges::all_of(made, [](bool m) { return m; });
 }
 static_assert(Complete(), "every menu item has one line, every menu one line before its items");
 
@@ -134,12 +135,12 @@ template <auto Member> QWidget &Window(ProgramWindows &w)
 }
 
 const WindowLine kWindowLines[] = {
-    {"main", Window<&ProgramWindows::form1>},          {"digital", Window<&ProgramWindows::form2>},
-    {"comm", Window<&ProgramWindows::form4>},          {"graph", Window<&ProgramWindows::form3>},
-    {"about", Window<&ProgramWindows::form5>},         {"header", Window<&ProgramWindows::form6>},
-    {"company", Window<&ProgramWindows::form7>},       {"vehicle", Window<&ProgramWindows::form8>},
-    {"setup", Window<&ProgramWindows::setup>},         {"calibration", Window<&ProgramWindows::form10>},
-    {"viewer", Window<&ProgramWindows::form11>},       {"record", Window<&ProgramWindows::form12>},
+    {"main", Window<&ProgramWindows::form1>},    {"digital", Window<&ProgramWindows::form2>},
+    {"comm", Window<&ProgramWindows::form4>},    {"graph", Window<&ProgramWindows::form3>},
+    {"about", Window<&ProgramWindows::form5>},   {"header", Window<&ProgramWindows::form6>},
+    {"company", Window<&ProgramWindows::form7>}, {"vehicle", Window<&ProgramWindows::form8>},
+    {"setup", Window<&ProgramWindows::setup>},   {"calibration", Window<&ProgramWindows::form10>},
+    {"viewer", Window<&ProgramWindows::form11>}, {"record", Window<&ProgramWindows::form12>},
 };
 
 } // namespace

@@ -10,29 +10,13 @@ using namespace qova::display;
 
 namespace {
 
-QApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "test_perfgraph";
-    static char *argv[] = {name, nullptr};
-    // Never destroyed: tearing it down during static destruction, after the platform
-    // plugin is gone, crashes.
-    static auto *instance = new QApplication(argc, argv);
-    return *instance;
-}
-
 constexpr TColor kWhite = 0xFFFFFF;
 constexpr TColor kRed = 0x0000FF;
 constexpr TColor kBlue = 0xFF0000;
 constexpr TColor kGreen = 0x008000;
 
-// Widgets need the application before they are built, members included.
-struct WithApp {
-    WithApp() { app(); }
-};
-
 // A graph the size of its tests: white, no grid, line mode, 3-pixel steps.
-class GraphTest : public testing::Test, private WithApp {
+class GraphTest : public testing::Test {
 protected:
     GraphTest()
     {
