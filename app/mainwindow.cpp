@@ -16,33 +16,7 @@ TForm1::TForm1(ui::SharedState &state, QWidget *parent) : QMainWindow(parent), s
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
 
-    QMenu *file = menuBar()->addMenu(QStringLiteral("FILE"));
-    HADER1 = addItem(file, QStringLiteral("&HEADER"), QStringLiteral("HADER1"), QKeySequence(QStringLiteral("Ctrl+H")),
-                     Item::Header);
-    DIGITAL1 = addItem(file, QStringLiteral("&DIGITAL"), QStringLiteral("DIGITAL1"),
-                       QKeySequence(QStringLiteral("Ctrl+D")), Item::Digital);
-    GRAPH1 = addItem(file, QStringLiteral("&GRAPH"), QStringLiteral("GRAPH1"), QKeySequence(QStringLiteral("Ctrl+G")),
-                     Item::Graph);
-    UPLOAD1 = file->addMenu(QStringLiteral("&STORE"));
-    UPLOAD1->setObjectName(QStringLiteral("UPLOAD1"));
-    UPLOAD2 = addItem(UPLOAD1, QStringLiteral("&UPLOAD"), QStringLiteral("UPLOAD2"), {}, Item::Upload);
-    VIEW1 = addItem(UPLOAD1, QStringLiteral("&VIEW"), QStringLiteral("VIEW1"), {}, Item::View);
-    EXPORT1 = addItem(UPLOAD1, QStringLiteral("&EXPORT"), QStringLiteral("EXPORT1"), {}, Item::Export);
-    file->addSeparator()->setObjectName(QStringLiteral("N1"));
-    COMM1 = addItem(file, QStringLiteral("&COMM"), QStringLiteral("COMM1"), QKeySequence(QStringLiteral("Ctrl+C")),
-                    Item::Comm);
-    Printersetup1 = addItem(file, QStringLiteral("&PRINTER SETUP"), QStringLiteral("Printersetup1"),
-                            QKeySequence(QStringLiteral("Ctrl+P")), Item::PrinterSetup);
-    SERIALNO1 = addItem(file, QStringLiteral("C&OMPANY HEADER"), QStringLiteral("SERIALNO1"),
-                        QKeySequence(QStringLiteral("Ctrl+O")), Item::CompanyHeader);
-    file->addSeparator()->setObjectName(QStringLiteral("N2"));
-    EXIT1 = file->addAction(QStringLiteral("E&XIT"));
-    EXIT1->setObjectName(QStringLiteral("EXIT1"));
-    EXIT1->setShortcut(QKeySequence(QStringLiteral("Ctrl+X")));
-    connect(EXIT1, &QAction::triggered, this, &QWidget::close);
-
-    QMenu *help = menuBar()->addMenu(QStringLiteral("HELP"));
-    ABOUT1 = addItem(help, QStringLiteral("ABOUT"), QStringLiteral("ABOUT1"), {}, Item::About);
+    buildMenu();
 
     client_ = new QWidget(this);
     client_->setAutoFillBackground(true);
@@ -72,15 +46,35 @@ TForm1::TForm1(ui::SharedState &state, QWidget *parent) : QMainWindow(parent), s
     setGeometry(270, 217, 536, 382);
 }
 
-QAction *TForm1::addItem(QMenu *menu, const QString &caption, const QString &objectName, const QKeySequence &shortcut,
-                         Item item)
+void TForm1::buildMenu()
 {
-    QAction *action = menu->addAction(caption);
-    action->setObjectName(objectName);
-    action->setShortcut(shortcut);
-    action->setEnabled(false);
-    actions_[item] = action;
-    return action;
+    for (const MenuLine &line : MenuLines()) {
+        QMenu *in = line.in == Menu::Bar ? nullptr : menus_.at(line.in);
+        const QString caption = QString::fromLatin1(line.caption);
+        switch (line.kind) {
+        case MenuLine::Kind::Menu: {
+            QMenu *menu = in == nullptr ? menuBar()->addMenu(caption) : in->addMenu(caption);
+            menu->setObjectName(QString::fromLatin1(line.objectName));
+            menus_[line.menu] = menu;
+            if (line.submenu != nullptr)
+                this->*line.submenu = menu;
+            break;
+        }
+        case MenuLine::Kind::Item: {
+            QAction *action = in->addAction(caption);
+            action->setObjectName(QString::fromLatin1(line.objectName));
+            action->setShortcut(QKeySequence(QString::fromLatin1(line.shortcut)));
+            action->setEnabled(false);
+            actions_[line.item] = action;
+            this->*line.action = action;
+            break;
+        }
+        case MenuLine::Kind::Separator:
+            in->addSeparator()->setObjectName(QString::fromLatin1(line.objectName));
+            break;
+        }
+    }
+    setHandler(Item::Exit, [this] { close(); });
 }
 
 void TForm1::setHandler(Item item, std::function<void()> handler)
@@ -95,6 +89,11 @@ void TForm1::setHandler(Item item, std::function<void()> handler)
 QAction *TForm1::action(Item item) const
 {
     return actions_.at(item);
+}
+
+QMenu *TForm1::menu(Menu menu) const
+{
+    return menus_.at(menu);
 }
 
 void TForm1::FormCreate(bool usLocale, const QString &portFile)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "programtable.h"
 #include "sharedstate.h"
 
 #include <QMainWindow>
@@ -14,8 +15,9 @@ class QFrame;
 namespace qova::app {
 
 // The main window: the menu that reaches every function, and the owner of the state
-// all windows share. What each menu item opens is handed in by whoever builds the
-// windows, so this class knows none of them; an item without a handler is disabled.
+// all windows share. The menu is built from MenuLines(); what each item opens is handed
+// in by whoever builds the windows, so this class knows none of them. An item without a
+// handler is disabled, but E&XIT, which closes this window unless told otherwise.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -24,9 +26,10 @@ public:
     ui::SharedState &state() { return state_; }
     int PortNumber() const { return state_.port.PortNumber; }
 
-    enum class Item { Header, Digital, Graph, Upload, View, Export, Comm, PrinterSetup, CompanyHeader, About };
+    using Item = MenuItem;
     void setHandler(Item item, std::function<void()> handler);
     QAction *action(Item item) const;
+    QMenu *menu(Menu menu) const;
 
     // Start-up: locale, SETUP.EA2 and the caption, recording off.
     void FormCreate(bool usLocale, const QString &portFile);
@@ -51,12 +54,12 @@ protected:
 
 private:
     void Formchnge();
-    QAction *addItem(QMenu *menu, const QString &caption, const QString &objectName, const QKeySequence &shortcut,
-                     Item item);
+    void buildMenu();
 
     ui::SharedState &state_;
     QWidget *client_ = nullptr;
     std::map<Item, QAction *> actions_;
+    std::map<Menu, QMenu *> menus_;
 };
 
 } // namespace qova::app

@@ -16,19 +16,13 @@ ProgramWindows::ProgramWindows(ui::SharedState &state, const QString &portFile, 
 
 void ProgramWindows::wire()
 {
-    using Item = TForm1::Item;
     using Button = display::TForm2::Button;
-    form1.setHandler(Item::Header, [this] { form6.exec(); });
-    form1.setHandler(Item::Digital, [this] { form2.exec(); });
-    form1.setHandler(Item::Graph, [this] { form3.ShowModal(); });
-    form1.setHandler(Item::Upload, [this] { storeMenu.UPLOAD2Click(); });
-    form1.setHandler(Item::View, [this] { storeMenu.VIEW1Click(); });
-    form1.setHandler(Item::Export, [this] { storeMenu.EXPORT1Click(); });
-    form1.setHandler(Item::Comm, [this] { form4.COMM1Click(); });
-    if (state.printing != nullptr)
-        form1.setHandler(Item::PrinterSetup, [this] { state.printing->printerSetup(&form1); });
-    form1.setHandler(Item::CompanyHeader, [this] { form7.SERIALNO1Click(); });
-    form1.setHandler(Item::About, [this] { form5.exec(); });
+    for (const MenuLine &line : MenuLines())
+        if (line.kind == MenuLine::Kind::Item && line.opens != nullptr)
+            form1.setHandler(line.item, [this, open = line.opens] { open(*this); });
+    // Without a printing there is no printer to set up: the item stays disabled.
+    if (state.printing == nullptr)
+        form1.setHandler(TForm1::Item::PrinterSetup, {});
     form2.setButtonHandler(Button::Print, [this] { report::PrintTestReport(state, &form2, form2.reading(), form8); });
     form2.setButtonHandler(Button::Record, [this] { recorder.Button5Click(&form2, form12); });
     form2.setButtonHandler(Button::Setup, [this] { setup.exec(); });
@@ -37,9 +31,10 @@ void ProgramWindows::wire()
 
 std::vector<std::pair<const char *, QWidget *>> ProgramWindows::all()
 {
-    return {{"main", &form1},  {"digital", &form2},      {"comm", &form4},    {"graph", &form3},
-            {"about", &form5}, {"header", &form6},       {"company", &form7}, {"vehicle", &form8},
-            {"setup", &setup}, {"calibration", &form10}, {"viewer", &form11}, {"record", &form12}};
+    std::vector<std::pair<const char *, QWidget *>> windows;
+    for (const WindowLine &line : WindowLines())
+        windows.emplace_back(line.name, &line.window(*this));
+    return windows;
 }
 
 } // namespace qova::app

@@ -29,7 +29,7 @@ struct ProgramWindows {
 
     // The menu items and the digital display's buttons open the windows that answer them.
     void wire();
-    // Each window under a short name, main window first.
+    // Each window under its short name in WindowLines().
     std::vector<std::pair<const char *, QWidget *>> all();
 
     ui::SharedState &state;

@@ -7,17 +7,6 @@ using namespace qova::display;
 
 namespace {
 
-QApplication &app()
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "qova_graph_bench";
-    static char *argv[] = {name, nullptr};
-    static auto *instance = new QApplication(argc, argv);
-    return *instance;
-}
-
 constexpr int kTraces = 16;
 
 // One sample of 16 traces; the first stays at full height so the scale never changes.
@@ -43,7 +32,6 @@ void setUp(TPerformanceGraph &graph)
 
 void BM_Update(benchmark::State &state)
 {
-    app();
     TPerformanceGraph graph;
     setUp(graph);
     if (state.range(0) != 0) {
@@ -63,7 +51,6 @@ BENCHMARK(BM_Update)->ArgName("shown")->Arg(0)->Arg(1)->Unit(benchmark::kMicrose
 
 void BM_Replay(benchmark::State &state)
 {
-    app();
     TPerformanceGraph graph;
     setUp(graph);
     if (state.range(0) != 0) {

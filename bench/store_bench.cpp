@@ -8,7 +8,7 @@
 #include "upload.h"
 #include "uploadanalyser.h"
 
-#include "operator.h"
+#include "scriptedoperator.h"
 
 #include <QApplication>
 #include <QFile>
@@ -24,16 +24,6 @@ namespace {
 
 constexpr int kRecords = 1000000;
 constexpr int kYear = 2026;
-
-class NoOperator final : public ui::Operator {
-public:
-    ui::Answer message(QWidget *, const QString &, const QString &, ui::Icon, ui::Buttons, const QString &) override
-    {
-        return ui::Answer::Ok;
-    }
-    QString openFileName(QWidget *, const ui::FileRequest &) override { return {}; }
-    QString saveFileName(QWidget *, const ui::FileRequest &) override { return {}; }
-};
 
 struct BigFile {
     QTemporaryDir dir;
@@ -60,7 +50,7 @@ BigFile &bigFile()
 void BM_ViewerOpenModel(benchmark::State &state)
 {
     link::VirtualPause pause;
-    NoOperator op;
+    test::ScriptedOperator op;
     ui::SharedState shared({}, pause, op);
     store::TForm11 viewer(shared);
     viewer.resize(1280, 960);
@@ -247,14 +237,3 @@ void BM_UploadOverSerialDevice(benchmark::State &state)
 BENCHMARK(BM_UploadOverSerialDevice)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -1,19 +1,25 @@
 // Pictures of every window of the program for the user guide, each taken with the windows
 // wired as the program wires them and talking to the simulated analyser in virtual time:
 //   qova_screenshots OUTDIR
-// Run it on the offscreen platform (scripts/screenshots does); it gives that platform a
+// It runs on the offscreen platform unless told otherwise, and gives that platform a
 // 1024 by 768 screen, as the workshop PCs have. The analyser's prompts are shown in the
-// real message boxes, each pictured the first time it comes and then answered.
+// real message boxes, each pictured the first time it comes and then answered. It fails
+// when a window of the program has no picture.
+//
+// The live graph alone, at any size after any number of polls, to see how it fills:
+//   qova_screenshots --graph OUT.png [WIDTH HEIGHT [TICKS]]
+#include "headlessprinting.h"
+#include "headlessscreen.h"
 #include "operator.h"
-#include "pdfprinting.h"
 #include "printing.h"
 #include "printreport.h"
+#include "programtable.h"
 #include "simdevice.h"
 #include "windows.h"
-#include "workshopscreen.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -34,6 +40,7 @@ namespace {
 
 QDir outDir;
 int failures = 0;
+std::set<const QWidget *> pictured;
 
 void save(const QImage &image, const QString &name)
 {
@@ -50,6 +57,7 @@ void shoot(QWidget &w, const QString &name)
 {
     QApplication::processEvents();
     save(w.grab().toImage(), name);
+    pictured.insert(&w);
 }
 
 QString slug(const QString &text)
@@ -133,16 +141,60 @@ void pageImage(const QString &pdf, const QString &name)
     }
 }
 
+// The live graph after `ticks` polls, as many minutes of polling would leave it.
+bool FillGraph(display::TForm3 &graph, link::LiveSession &session, link::VirtualPause &clock, QSize size, int ticks)
+{
+    if (!graph.FormShow())
+        return false;
+    graph.resize(size);
+    graph.show();
+    for (int i = 0; i < ticks; ++i) {
+        clock.sleepMs(graph.pollInterval());
+        session.cycle();
+    }
+    return true;
+}
+
+int GraphAlone(const QStringList &args)
+{
+    const QFileInfo out(args.at(2));
+    const int width = args.size() > 4 ? args[3].toInt() : 1280;
+    const int height = args.size() > 4 ? args[4].toInt() : 1024;
+    const int ticks = args.size() > 5 ? args[5].toInt() : 300;
+    outDir = out.dir();
+    outDir.mkpath(QStringLiteral("."));
+    link::VirtualPause clock;
+    PictureOperator op;
+    ui::SharedState state([&clock](int) { return sim::MakeDemoDevice(clock); }, clock, op);
+    display::TForm3 graph(state);
+    if (!FillGraph(graph, state.session, clock, QSize(width, height), ticks)) {
+        std::fprintf(stderr, "the live graph could not open its port\n");
+        return 1;
+    }
+    shoot(graph, out.completeBaseName());
+    std::printf("%d ticks every %d ms (%.1f minutes of readings); graph %dx%d\n", ticks, graph.pollInterval(),
+                ticks * graph.pollInterval() / 60000.0, graph.PerformanceGraph1->width(),
+                graph.PerformanceGraph1->height());
+    graph.hide();
+    graph.FormClose();
+    return failures == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    headless::PreferOffscreenPlatform();
     QTemporaryDir scratch;
-    if (!test::UseWorkshopScreen(scratch.filePath(QStringLiteral("screen.json"))))
+    const bool graphAlone = argc > 2 && qstrcmp(argv[1], "--graph") == 0;
+    if (!graphAlone && !headless::UseWorkshopScreen(scratch.filePath(QStringLiteral("screen.json"))))
         return 1;
     QApplication app(argc, argv);
+    if (graphAlone)
+        return GraphAlone(app.arguments());
     if (app.arguments().size() != 2) {
-        std::fprintf(stderr, "usage: qova_screenshots OUTDIR\n");
+        std::fprintf(stderr, "usage: qova_screenshots OUTDIR\n"
+                             "       qova_screenshots --graph OUT.png [WIDTH HEIGHT [TICKS]]\n");
         return 2;
     }
     outDir = QDir(app.arguments().at(1));
@@ -155,7 +207,7 @@ int main(int argc, char *argv[])
     ui::SharedState state([&](int) { return sim::MakeDemoDevice(clock, analyser); }, clock, op);
     state.now = [] { return QDateTime(QDate(2026, 3, 2), QTime(10, 41, 7)); };
     const QString reportPdf = scratch.filePath(QStringLiteral("report.pdf"));
-    test::PdfPrinting printing(reportPdf);
+    headless::PdfPrinting printing(reportPdf);
     state.printing = &printing;
     const QString headerStore = scratch.filePath(QStringLiteral("header.ini"));
     {
@@ -169,10 +221,10 @@ int main(int argc, char *argv[])
                                 [&] { return std::make_unique<QSettings>(headerStore, QSettings::IniFormat); });
     TForm1 &form1 = windows.form1;
     TForm2 &form2 = windows.form2;
-    for (auto item : {TForm1::Item::Header, TForm1::Item::Digital, TForm1::Item::Graph, TForm1::Item::Upload,
-                      TForm1::Item::View, TForm1::Item::Export, TForm1::Item::Comm, TForm1::Item::PrinterSetup,
-                      TForm1::Item::CompanyHeader, TForm1::Item::About})
-        form1.setHandler(item, [] {});
+    // The items the program wires are enabled, but open nothing: each window is pictured on its own.
+    for (const app::MenuLine &line : app::MenuLines())
+        if (line.kind == app::MenuLine::Kind::Item && line.opens != nullptr)
+            form1.setHandler(line.item, [] {});
 
     // As in the program these open dialogs; here each dialog is pictured on its own.
     for (auto button :
@@ -243,13 +295,7 @@ int main(int argc, char *argv[])
     form2.hide();
 
     // The live graph after six minutes of readings.
-    if (windows.form3.FormShow()) {
-        windows.form3.resize(1024, 740);
-        windows.form3.show();
-        for (int i = 0; i < 400; ++i) {
-            clock.sleepMs(windows.form3.pollInterval());
-            state.session.cycle();
-        }
+    if (FillGraph(windows.form3, state.session, clock, QSize(1024, 740), 400)) {
         shoot(windows.form3, QStringLiteral("graph"));
         windows.form3.hide();
         windows.form3.FormClose();
@@ -285,5 +331,11 @@ int main(int argc, char *argv[])
     shoot(windows.form7, QStringLiteral("companyheader"));
     windows.form7.hide();
 
+    for (const auto &[name, window] : windows.all()) {
+        if (!pictured.contains(window)) {
+            std::fprintf(stderr, "no picture of the %s window\n", name);
+            ++failures;
+        }
+    }
     return failures == 0 ? 0 : 1;
 }

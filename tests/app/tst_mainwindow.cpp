@@ -1,27 +1,16 @@
 #include "mainwindow.h"
-#include "operator.h"
 #include "pause.h"
+#include "scriptedoperator.h"
 #include "settingsfile.h"
 
 #include <QAction>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace qova;
-
-namespace {
-class SilentOperator final : public ui::Operator {
-public:
-    ui::Answer message(QWidget *, const QString &, const QString &, ui::Icon, ui::Buttons, const QString &) override
-    {
-        return ui::Answer::Ok;
-    }
-    QString openFileName(QWidget *, const ui::FileRequest &) override { return {}; }
-    QString saveFileName(QWidget *, const ui::FileRequest &) override { return {}; }
-};
-} // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -36,7 +25,7 @@ private slots:
 void TestMainWindow::menuCaptionsShortcutsAndOrder()
 {
     link::VirtualPause pause;
-    SilentOperator op;
+    test::ScriptedOperator op;
     ui::SharedState state({}, pause, op);
     app::TForm1 form(state);
 
@@ -47,27 +36,39 @@ void TestMainWindow::menuCaptionsShortcutsAndOrder()
     QCOMPARE(menus[1]->text(), QStringLiteral("HELP"));
     std::function<void(QMenu *, const QString &)> walk = [&](QMenu *menu, const QString &prefix) {
         for (QAction *a : menu->actions()) {
+            const QString named = prefix + a->objectName() + QStringLiteral(" ");
             if (a->isSeparator())
-                seen << prefix + QStringLiteral("-");
+                seen << named + QStringLiteral("-");
             else if (a->menu() != nullptr) {
-                seen << prefix + a->text();
+                seen << prefix + a->menu()->objectName() + QStringLiteral(" ") + a->text();
                 walk(a->menu(), prefix + a->text() + QStringLiteral(" > "));
             } else
-                seen << prefix + a->text() + QStringLiteral("|") + a->shortcut().toString();
+                seen << named + a->text() + QStringLiteral("|") + a->shortcut().toString();
         }
     };
     walk(menus[0]->menu(), {});
     walk(menus[1]->menu(), {});
     const QStringList expected = {
-        QStringLiteral("&HEADER|Ctrl+H"),         QStringLiteral("&DIGITAL|Ctrl+D"),
-        QStringLiteral("&GRAPH|Ctrl+G"),          QStringLiteral("&STORE"),
-        QStringLiteral("&STORE > &UPLOAD|"),      QStringLiteral("&STORE > &VIEW|"),
-        QStringLiteral("&STORE > &EXPORT|"),      QStringLiteral("-"),
-        QStringLiteral("&COMM|Ctrl+C"),           QStringLiteral("&PRINTER SETUP|Ctrl+P"),
-        QStringLiteral("C&OMPANY HEADER|Ctrl+O"), QStringLiteral("-"),
-        QStringLiteral("E&XIT|Ctrl+X"),           QStringLiteral("ABOUT|"),
+        QStringLiteral("HADER1 &HEADER|Ctrl+H"),
+        QStringLiteral("DIGITAL1 &DIGITAL|Ctrl+D"),
+        QStringLiteral("GRAPH1 &GRAPH|Ctrl+G"),
+        QStringLiteral("UPLOAD1 &STORE"),
+        QStringLiteral("&STORE > UPLOAD2 &UPLOAD|"),
+        QStringLiteral("&STORE > VIEW1 &VIEW|"),
+        QStringLiteral("&STORE > EXPORT1 &EXPORT|"),
+        QStringLiteral("N1 -"),
+        QStringLiteral("COMM1 &COMM|Ctrl+C"),
+        QStringLiteral("Printersetup1 &PRINTER SETUP|Ctrl+P"),
+        QStringLiteral("SERIALNO1 C&OMPANY HEADER|Ctrl+O"),
+        QStringLiteral("N2 -"),
+        QStringLiteral("EXIT1 E&XIT|Ctrl+X"),
+        QStringLiteral("ABOUT1 ABOUT|"),
     };
     QCOMPARE(seen, expected);
+    for (QAction *named : {form.HADER1, form.DIGITAL1, form.GRAPH1, form.UPLOAD2, form.VIEW1, form.EXPORT1, form.COMM1,
+                           form.Printersetup1, form.SERIALNO1, form.EXIT1, form.ABOUT1})
+        QCOMPARE(form.findChild<QAction *>(named->objectName()), named);
+    QCOMPARE(form.findChild<QMenu *>(QStringLiteral("UPLOAD1")), form.UPLOAD1);
     QCOMPARE(form.Label1->text(), QStringLiteral("Ver. 2"));
     QVERIFY(!form.Panel1->isVisible());
 }
@@ -95,7 +96,7 @@ void TestMainWindow::captionFromThePortFile()
         f.write(content);
     }
     link::VirtualPause pause;
-    SilentOperator op;
+    test::ScriptedOperator op;
     ui::SharedState state({}, pause, op);
     state.Recording = true;
     app::TForm1 form(state);
@@ -108,7 +109,7 @@ void TestMainWindow::captionFromThePortFile()
 void TestMainWindow::panelStaysCentred()
 {
     link::VirtualPause pause;
-    SilentOperator op;
+    test::ScriptedOperator op;
     ui::SharedState state({}, pause, op);
     app::TForm1 form(state);
     form.show();
@@ -121,7 +122,7 @@ void TestMainWindow::panelStaysCentred()
 void TestMainWindow::itemsWithoutAHandlerAreDisabled()
 {
     link::VirtualPause pause;
-    SilentOperator op;
+    test::ScriptedOperator op;
     ui::SharedState state({}, pause, op);
     app::TForm1 form(state);
     QVERIFY(!form.DIGITAL1->isEnabled());

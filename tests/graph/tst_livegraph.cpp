@@ -2,8 +2,8 @@
 #include "frame.h"
 #include "graphreading.h"
 #include "livegraph.h"
-#include "operator.h"
-#include "printing.h"
+#include "pdfprinting.h"
+#include "scriptedoperator.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -20,42 +20,11 @@ using link::LiveReading;
 
 namespace {
 
-class ScriptedOperator final : public ui::Operator {
-public:
-    QStringList messages;
-    ui::Answer message(QWidget *, const QString &, const QString &text, ui::Icon, ui::Buttons, const QString &) override
-    {
-        messages << text;
-        return ui::Answer::Ok;
-    }
-    QString openFileName(QWidget *, const ui::FileRequest &) override { return {}; }
-    QString saveFileName(QWidget *, const ui::FileRequest &) override { return {}; }
-};
-
-class PdfPrinting final : public ui::Printing {
-public:
-    explicit PdfPrinting(QString path) : path_(std::move(path)) {}
-    int jobs = 0;
-    void printerSetup(QWidget *) override {}
-    std::unique_ptr<QPrinter> startJob(QWidget *, const QString &title) override
-    {
-        ++jobs;
-        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(path_);
-        printer->setDocName(title);
-        return printer;
-    }
-
-private:
-    QString path_;
-};
-
 // The analyser at the far end: answers every poll with a frame of `reading`, or with a
 // corrupted one while `corrupt` is set.
 struct Rig {
     test::FakeLink fake;
-    ScriptedOperator op;
+    test::ScriptedOperator op;
     ui::SharedState state{fake.port.factory, fake.clock, op};
     LiveReading reading;
     bool corrupt = false;
@@ -145,7 +114,7 @@ void TestLiveGraph::openFailureTellsTheOperator()
     Rig rig;
     rig.fake.prepare = [](test::FakeDevice &d) { d.failOpen = true; };
     QVERIFY(!rig.form.FormShow());
-    QCOMPARE(rig.op.messages, QStringList{QStringLiteral("Communication failed try again")});
+    QCOMPARE(rig.op.texts(), QStringList{QStringLiteral("Communication failed try again")});
     QVERIFY(!rig.form.polling());
     QVERIFY(!rig.state.port.PortOpen);
     QCOMPARE(rig.polls(), 0);
@@ -325,7 +294,7 @@ void TestLiveGraph::vanishedPortReopensOncePerTick()
         QCOMPARE(rig.fake.devices.size(), std::size_t(1 + tick)); // one attempt per tick, no more
         QVERIFY(rig.form.polling());
     }
-    QVERIFY(rig.op.messages.isEmpty()); // the graph tells nobody of failed opens
+    QVERIFY(rig.op.texts().isEmpty()); // the graph tells nobody of failed opens
     QCOMPARE(graph->currentIndex(), column);
 
     rig.fake.prepare = onWrite; // plugged back in
@@ -473,7 +442,7 @@ void TestLiveGraph::printsTheWindowOnOnePage()
 {
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("graph.pdf"));
-    PdfPrinting printing(pdf);
+    test::PdfPrinting printing(pdf);
     Rig rig;
     rig.state.printing = &printing;
     rig.reading.Hc = 800;

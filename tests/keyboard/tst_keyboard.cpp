@@ -15,8 +15,11 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <map>
 #include <memory>
+#include <span>
+#include <vector>
 
 using namespace qova;
 using app::TForm1;
@@ -36,6 +39,67 @@ QChar Mnemonic(const QString &caption)
         return caption[i + 1].toUpper();
     }
     return {};
+}
+
+using app::Menu;
+using app::MenuLine;
+using Kind = MenuLine::Kind;
+
+QString Named(Menu menu, std::span<const MenuLine> lines)
+{
+    for (const MenuLine &l : lines)
+        if (l.kind == Kind::Menu && l.menu == menu)
+            return QString::fromLatin1(l.caption);
+    return QStringLiteral("the menu bar");
+}
+
+// What keeps a table's menu from being used by keyboard alone: two lines of one menu on one
+// letter, a line without a letter in a menu of more than one, two items on one shortcut.
+// The menu bar's letters are Alt shortcuts of the main window.
+QStringList MenuClashes(std::span<const MenuLine> lines)
+{
+    QStringList clashes;
+    std::map<std::pair<Menu, QChar>, QString> letters;
+    std::map<QString, QString> shortcuts;
+    std::map<Menu, int> sizes;
+    for (const MenuLine &l : lines)
+        if (l.kind != Kind::Separator)
+            ++sizes[l.in];
+    const auto claim = [&](const QString &keys, const QString &caption) {
+        const QString key = QKeySequence(keys).toString();
+        if (const auto [at, added] = shortcuts.emplace(key, caption); !added)
+            clashes << caption + QStringLiteral(" shares ") + key + QStringLiteral(" with ") + at->second;
+    };
+    for (const MenuLine &l : lines) {
+        if (l.kind == Kind::Separator)
+            continue;
+        const QString caption = QString::fromLatin1(l.caption);
+        const QChar m = Mnemonic(caption);
+        if (m.isNull() && l.in != Menu::Bar && sizes[l.in] > 1)
+            clashes << caption + QStringLiteral(" has no letter in ") + Named(l.in, lines);
+        if (!m.isNull()) {
+            if (const auto [at, added] = letters.emplace(std::pair(l.in, m), caption); !added)
+                clashes << caption + QStringLiteral(" shares its letter with ") + at->second + QStringLiteral(" in ") +
+                               Named(l.in, lines);
+            if (l.in == Menu::Bar)
+                claim(QStringLiteral("Alt+") + m, caption);
+        }
+        if (l.kind == Kind::Item && *l.shortcut != '\0')
+            claim(QString::fromLatin1(l.shortcut), caption);
+    }
+    return clashes;
+}
+
+// The menus from the menu bar down to the one `line` sits in.
+std::vector<Menu> PathTo(const MenuLine &line)
+{
+    std::vector<Menu> path;
+    for (Menu in = line.in; in != Menu::Bar;) {
+        path.insert(path.begin(), in);
+        const auto lines = app::MenuLines();
+        in = std::ranges::find_if(lines, [in](const MenuLine &l) { return l.kind == Kind::Menu && l.menu == in; })->in;
+    }
+    return path;
 }
 
 // Every window of the program, not wired to each other, on an analyser that always gives
@@ -68,8 +132,9 @@ struct Program {
     // Every menu item counts its runs, by item, instead of opening its window.
     const std::map<int, int> &countItemRuns()
     {
-        for (int i = 0; i <= int(TForm1::Item::About); ++i)
-            form1.setHandler(TForm1::Item(i), [this, i] { ++itemRuns[i]; });
+        for (const MenuLine &l : app::MenuLines())
+            if (l.kind == Kind::Item)
+                form1.setHandler(l.item, [this, i = int(l.item)] { ++itemRuns[i]; });
         return itemRuns;
     }
     std::map<int, int> itemRuns;
@@ -91,9 +156,10 @@ private slots:
     void menuShortcutRunsItsItem_data();
     void menuShortcutRunsItsItem();
     void ctrlXEndsTheProgram();
+    void menuMnemonicsAndShortcutsAreDistinct_data();
     void menuMnemonicsAndShortcutsAreDistinct();
-    void storeItemsByMnemonic_data();
-    void storeItemsByMnemonic();
+    void itemByMnemonic_data();
+    void itemByMnemonic();
     void altOpensTheMenuBar();
     void everyPushButtonHasItsOwnMnemonic();
     void mnemonicClicksTheButton_data();
@@ -102,24 +168,21 @@ private slots:
 
 void TestKeyboard::menuShortcutRunsItsItem_data()
 {
-    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("shortcut");
     QTest::addColumn<int>("item");
-    QTest::newRow("Ctrl+H header") << int(Qt::Key_H) << int(TForm1::Item::Header);
-    QTest::newRow("Ctrl+D digital") << int(Qt::Key_D) << int(TForm1::Item::Digital);
-    QTest::newRow("Ctrl+G graph") << int(Qt::Key_G) << int(TForm1::Item::Graph);
-    QTest::newRow("Ctrl+C comm") << int(Qt::Key_C) << int(TForm1::Item::Comm);
-    QTest::newRow("Ctrl+P printer setup") << int(Qt::Key_P) << int(TForm1::Item::PrinterSetup);
-    QTest::newRow("Ctrl+O company header") << int(Qt::Key_O) << int(TForm1::Item::CompanyHeader);
+    for (const MenuLine &l : app::MenuLines())
+        if (l.kind == Kind::Item && *l.shortcut != '\0')
+            QTest::addRow("%s %s", l.shortcut, l.caption) << QString::fromLatin1(l.shortcut) << int(l.item);
 }
 
 void TestKeyboard::menuShortcutRunsItsItem()
 {
-    QFETCH(int, key);
+    QFETCH(QString, shortcut);
     QFETCH(int, item);
     Program p;
     const std::map<int, int> &runs = p.countItemRuns();
     QVERIFY(Activate(&p.form1));
-    QTest::keyClick(&p.form1, Qt::Key(key), Qt::ControlModifier);
+    QTest::keySequence(&p.form1, QKeySequence(shortcut));
     QCOMPARE(runs, (std::map<int, int>{{item, 1}}));
 }
 
@@ -131,59 +194,78 @@ void TestKeyboard::ctrlXEndsTheProgram()
     QVERIFY(!p.form1.isVisible());
 }
 
+// Small tables that break the rules one at a time, so a clash finder that finds nothing fails.
+const MenuLine kFile{.kind = Kind::Menu, .in = Menu::Bar, .objectName = "", .caption = "FILE", .menu = Menu::File};
+const MenuLine kStore{.kind = Kind::Menu, .in = Menu::File, .objectName = "", .caption = "&STORE", .menu = Menu::Store};
+MenuLine Item(Menu in, const char *caption, const char *shortcut = "")
+{
+    return {.kind = Kind::Item, .in = in, .objectName = "", .caption = caption, .shortcut = shortcut};
+}
+const std::vector<std::vector<MenuLine>> kBadTables = {
+    {kFile, Item(Menu::File, "&HEADER", "Ctrl+H"), Item(Menu::File, "&HISTORY", "Ctrl+Y")},
+    {kFile, Item(Menu::File, "&HEADER"), kStore, Item(Menu::Store, "&HISTORY"), Item(Menu::Store, "&UPLOAD")},
+    {kFile, Item(Menu::File, "&DIGITAL", "Ctrl+D"), kStore, Item(Menu::Store, "&VIEW", "ctrl+d")},
+    {kFile, Item(Menu::File, "&HEADER"), kStore, Item(Menu::Store, "&UPLOAD"), Item(Menu::Store, "VIEW")},
+    {kFile, Item(Menu::File, "&STORE"), kStore, Item(Menu::Store, "VIEW")},
+    {kFile, Item(Menu::File, "R&&D"), Item(Menu::File, "&DIGITAL")},
+    {kFile,
+     {.kind = Kind::Menu, .in = Menu::Bar, .objectName = "", .caption = "&EMISSIONS", .menu = Menu::Help},
+     Item(Menu::File, "&EXPORT", "Alt+E"),
+     Item(Menu::Help, "&CHECK")},
+};
+
+void TestKeyboard::menuMnemonicsAndShortcutsAreDistinct_data()
+{
+    QTest::addColumn<int>("table"); // -1: the program's
+    QTest::addColumn<QStringList>("clashes");
+    QTest::newRow("the program's menu") << -1 << QStringList();
+    QTest::newRow("one letter in one menu")
+        << 0 << QStringList{QStringLiteral("&HISTORY shares its letter with &HEADER in FILE")};
+    QTest::newRow("one letter in two menus") << 1 << QStringList();
+    QTest::newRow("one shortcut in two menus") << 2 << QStringList{QStringLiteral("&VIEW shares Ctrl+D with &DIGITAL")};
+    QTest::newRow("no letter among several") << 3 << QStringList{QStringLiteral("VIEW has no letter in &STORE")};
+    QTest::newRow("no letter alone, submenu on an item's letter")
+        << 4 << QStringList{QStringLiteral("&STORE shares its letter with &STORE in FILE")};
+    QTest::newRow("a doubled & is no letter") << 5 << QStringList{QStringLiteral("R&&D has no letter in FILE")};
+    QTest::newRow("a menu bar letter is an Alt shortcut")
+        << 6 << QStringList{QStringLiteral("&EXPORT shares Alt+E with &EMISSIONS")};
+}
+
 void TestKeyboard::menuMnemonicsAndShortcutsAreDistinct()
 {
-    Program p;
-    QStringList shortcuts;
-    std::function<void(QMenu *)> walk = [&](QMenu *menu) {
-        std::map<QChar, QString> letters;
-        for (QAction *a : menu->actions()) {
-            if (a->isSeparator())
-                continue;
-            const QChar m = Mnemonic(a->text());
-            // Every item can be reached from its opened menu with one letter, but the only
-            // item of a menu, which Return runs.
-            QVERIFY2(!m.isNull() || menu->actions().size() == 1, qPrintable(a->text()));
-            if (!m.isNull()) {
-                QVERIFY2(letters.emplace(m, a->text()).second,
-                         qPrintable(a->text() + QStringLiteral(" shares its letter with ") + letters[m]));
-            }
-            if (!a->shortcut().isEmpty()) {
-                QVERIFY2(!shortcuts.contains(a->shortcut().toString()), qPrintable(a->shortcut().toString()));
-                shortcuts << a->shortcut().toString();
-            }
-            if (a->menu())
-                walk(a->menu());
-        }
-    };
-    for (QAction *top : p.form1.menuBar()->actions())
-        walk(top->menu());
-    QCOMPARE(shortcuts.size(), 7);
+    QFETCH(int, table);
+    QFETCH(QStringList, clashes);
+    const auto lines = table < 0 ? app::MenuLines() : std::span<const MenuLine>(kBadTables.at(table));
+    // Joined, so that a failure shows the clash.
+    QCOMPARE(MenuClashes(lines).join(QStringLiteral("; ")), clashes.join(QStringLiteral("; ")));
 }
 
-void TestKeyboard::storeItemsByMnemonic_data()
+void TestKeyboard::itemByMnemonic_data()
 {
-    QTest::addColumn<int>("key");
     QTest::addColumn<int>("item");
-    QTest::newRow("S U upload") << int(Qt::Key_U) << int(TForm1::Item::Upload);
-    QTest::newRow("S V view") << int(Qt::Key_V) << int(TForm1::Item::View);
-    QTest::newRow("S E export") << int(Qt::Key_E) << int(TForm1::Item::Export);
+    for (const MenuLine &l : app::MenuLines())
+        if (l.kind == Kind::Item && !Mnemonic(QString::fromLatin1(l.caption)).isNull())
+            QTest::addRow("%s", l.caption) << int(l.item);
 }
 
-// The store items have no shortcut: FILE opened, S opens STORE, the letter runs the item.
-void TestKeyboard::storeItemsByMnemonic()
+// Its menu opened, then one letter for each submenu on the way and one for the item.
+void TestKeyboard::itemByMnemonic()
 {
-    QFETCH(int, key);
     QFETCH(int, item);
     Program p;
     const std::map<int, int> &runs = p.countItemRuns();
     QVERIFY(Activate(&p.form1));
-    QMenu *file = p.form1.menuBar()->actions().at(0)->menu();
-    file->popup(p.form1.mapToGlobal(QPoint(0, 0)));
-    QVERIFY(QTest::qWaitForWindowExposed(file));
-    QTest::keyClick(file, Qt::Key_S);
-    QTRY_VERIFY(p.form1.UPLOAD1->isVisible());
-    QTest::keyClick(p.form1.UPLOAD1, Qt::Key(key));
+    const MenuLine &line = app::LineOf(app::MenuItem(item));
+    const std::vector<Menu> path = PathTo(line);
+    QMenu *menu = p.form1.menu(path.front());
+    menu->popup(p.form1.mapToGlobal(QPoint(0, 0)));
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    for (auto sub = path.begin() + 1; sub != path.end(); ++sub) {
+        QTest::keyClick(menu, Qt::Key(Mnemonic(Named(*sub, app::MenuLines())).unicode()));
+        menu = p.form1.menu(*sub);
+        QTRY_VERIFY(menu->isVisible());
+    }
+    QTest::keyClick(menu, Qt::Key(Mnemonic(QString::fromLatin1(line.caption)).unicode()));
     QTRY_COMPARE(runs, (std::map<int, int>{{item, 1}}));
 }
 

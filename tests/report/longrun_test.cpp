@@ -66,8 +66,8 @@ TEST(LongRun, ADayOfPollingRecordsEveryRowAndHoldsItsMemory)
         ++valid;
         if (!report::ShouldRecord(r))
             return;
-        const QString time = QTime(0, 0).addMSecs(static_cast<int>(clock.nowMs() % 86400000)).toString(
-            QStringLiteral("HH:mm:ss"));
+        const QString time =
+            QTime(0, 0).addMSecs(static_cast<int>(clock.nowMs() % 86400000)).toString(QStringLiteral("HH:mm:ss"));
         const QByteArray row = report::RecordRow(r, time);
         expected.addData(row);
         ++rows;

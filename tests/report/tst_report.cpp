@@ -1,4 +1,3 @@
-#include "operator.h"
 #include "pdfprinting.h"
 #include "printing.h"
 #include "printreport.h"
@@ -6,6 +5,7 @@
 #include "recorder.h"
 #include "recording.h"
 #include "reportfixtures.h"
+#include "scriptedoperator.h"
 #include "sharedstate.h"
 #include "simdevice.h"
 #include "steadyanalyser.h"
@@ -34,30 +34,6 @@ using namespace qova;
 using test::FileSizeCap;
 
 namespace {
-// Answers file dialogs from a list and keeps every message it was shown.
-class ScriptedOperator final : public ui::Operator {
-public:
-    struct Shown {
-        QString caption, text, detail;
-    };
-    QList<Shown> messages;
-    QStringList saveNames; // answers to the save dialogs, in order; "" cancels
-    QList<ui::FileRequest> saveRequests;
-
-    ui::Answer message(QWidget *, const QString &caption, const QString &text, ui::Icon, ui::Buttons,
-                       const QString &detail) override
-    {
-        messages.append({caption, text, detail});
-        return ui::Answer::Ok;
-    }
-    QString openFileName(QWidget *, const ui::FileRequest &) override { return {}; }
-    QString saveFileName(QWidget *, const ui::FileRequest &request) override
-    {
-        saveRequests.append(request);
-        return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
-    }
-};
-
 // Runs `act` once `dialog` is showing modally.
 void whenShown(QDialog &dialog, std::function<void()> act)
 {
@@ -172,7 +148,7 @@ private:
     std::unique_ptr<QTemporaryDir> dir_;
     QString oldCwd_;
     link::VirtualPause pause_;
-    ScriptedOperator op_;
+    test::ScriptedOperator op_;
     std::unique_ptr<test::PdfPrinting> printing_;
     std::unique_ptr<ui::SharedState> state_;
     std::unique_ptr<QWidget> window_;
@@ -183,7 +159,7 @@ void TestReport::init()
     dir_ = std::make_unique<QTemporaryDir>();
     oldCwd_ = QDir::currentPath();
     QDir::setCurrent(dir_->path());
-    op_ = ScriptedOperator();
+    op_ = test::ScriptedOperator();
     printing_ = std::make_unique<test::PdfPrinting>(dir_->filePath(QStringLiteral("page.pdf")));
     state_ = std::make_unique<ui::SharedState>(link::DeviceFactory{}, pause_, op_);
     state_->printing = printing_.get();
@@ -279,7 +255,7 @@ void TestReport::printedPageHoldsTheNineteenTextsInOrder()
     for (int i : {1, 2, 3, 4, 5, 6, 17, 18})
         QVERIFY2(qAbs(lefts[i] - lefts[2]) < 1.0, qPrintable(expected[i]));
     QVERIFY(lefts[8] > lefts[7] && lefts[7] > lefts[6]);
-    QVERIFY(op_.messages.isEmpty());
+    QVERIFY(op_.shown.empty());
 }
 
 void TestReport::pageFitsOnSmallerPaper_data()
@@ -339,7 +315,7 @@ void TestReport::cancelPrintsAndWritesNothing()
     QVERIFY(!dialog.okPressed());
     QCOMPARE(printing_->jobs, how == 0 ? 0 : 1);
     QCOMPARE(QDir::current().entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".TXT")), QStringList());
-    QVERIFY(op_.messages.isEmpty());
+    QVERIFY(op_.shown.empty());
 }
 
 void TestReport::textsAreCutAndTheFileNameIsSafe_data()
@@ -388,7 +364,7 @@ void TestReport::textsAreCutAndTheFileNameIsSafe()
     QVERIFY(text.startsWith(report::TextLine(state_->CompanyHeader.left(39), 2)));
     QVERIFY2(text.contains(report::TextLine(typeLine, 1)), text.constData());
     QVERIFY2(text.contains(report::TextLine(registrationLine, 2)), text.constData());
-    QVERIFY(op_.messages.isEmpty());
+    QVERIFY(op_.shown.empty());
 }
 
 void TestReport::unwritableRegistrationFileIsReportedAndThePageStillPrints()
@@ -399,9 +375,9 @@ void TestReport::unwritableRegistrationFileIsReportedAndThePageStillPrints()
     print(dialog, goodReading(), [&] { dialog.Button1->click(); });
     QCOMPARE(printing_->jobs, 1);
     QVERIFY(QFileInfo(printing_->path()).size() > 0);
-    QCOMPARE(op_.messages.size(), 1);
-    QVERIFY2(op_.messages[0].text.contains(QStringLiteral("J123ABC.TXT")), qPrintable(op_.messages[0].text));
-    QVERIFY(!op_.messages[0].detail.isEmpty());
+    QCOMPARE(op_.shown.size(), std::size_t(1));
+    QVERIFY2(op_.shown[0].text.contains(QStringLiteral("J123ABC.TXT")), qPrintable(op_.shown[0].text));
+    QVERIFY(!op_.shown[0].detail.isEmpty());
 }
 
 void TestReport::cancelledPrintJobStillKeepsTheReport()
@@ -412,7 +388,7 @@ void TestReport::cancelledPrintJobStillKeepsTheReport()
     QCOMPARE(printing_->jobs, 1);
     QVERIFY(!QFile::exists(printing_->path()));
     QVERIFY(contents(QStringLiteral("J123ABC.TXT")).startsWith("ACME MOTORS "));
-    QVERIFY(op_.messages.isEmpty());
+    QVERIFY(op_.shown.empty());
 }
 
 void TestReport::printerThatCannotStartIsReported()
@@ -422,8 +398,8 @@ void TestReport::printerThatCannotStartIsReported()
     report::TForm8 dialog;
     print(dialog, goodReading(), [&] { dialog.Button1->click(); });
     QCOMPARE(nowhere.jobs, 1);
-    QCOMPARE(op_.messages.size(), 1);
-    QVERIFY2(op_.messages[0].text.contains(nowhere.path()), qPrintable(op_.messages[0].text));
+    QCOMPARE(op_.shown.size(), std::size_t(1));
+    QVERIFY2(op_.shown[0].text.contains(nowhere.path()), qPrintable(op_.shown[0].text));
     QVERIFY(contents(QStringLiteral("J123ABC.TXT")).startsWith("ACME MOTORS "));
 }
 
@@ -455,10 +431,10 @@ void TestReport::recordingOnRowsAndOff()
     QVERIFY(state_->Recording);
     QCOMPARE(state_->RecordFileName, path);
     QCOMPARE(window_->windowTitle(), QStringLiteral("QOVA    COM3   Recording in :  RUN.TXT"));
-    QCOMPARE(op_.saveRequests.size(), 1);
-    QCOMPARE(op_.saveRequests[0].caption, QStringLiteral("Record in file"));
-    QCOMPARE(op_.saveRequests[0].defaultSuffix, QStringLiteral("TXT"));
-    QVERIFY(op_.saveRequests[0].confirmOverwrite); // the file is emptied: the box asks first
+    QCOMPARE(op_.fileRequests.size(), std::size_t(1));
+    QCOMPARE(op_.fileRequests[0].caption, QStringLiteral("Record in file"));
+    QCOMPARE(op_.fileRequests[0].defaultSuffix, QStringLiteral("TXT"));
+    QVERIFY(op_.fileRequests[0].confirmOverwrite); // the file is emptied: the box asks first
 
     const QString time = QLocale::system().toString(kNow.time(), QLocale::LongFormat);
     link::LiveReading prompt = goodReading();
@@ -483,7 +459,7 @@ void TestReport::recordingOnRowsAndOff()
     const QByteArray before = contents(path);
     state_->recordReading(goodReading());
     QCOMPARE(contents(path), before);
-    QVERIFY(op_.messages.isEmpty());
+    QVERIFY(op_.shown.empty());
 }
 
 void TestReport::startedAndStoppedAtOnceHoldsOnlyTheHeader()
@@ -549,8 +525,8 @@ void TestReport::cancelledFileDialog()
     op_.saveNames = {QString()};
     record(dialog, true);
     recorder.Button5Click(window_.get(), dialog);
-    QCOMPARE(op_.messages.size(), 1);
-    QCOMPARE(op_.messages[0].text, QStringLiteral("   User Canceled    "));
+    QCOMPARE(op_.shown.size(), std::size_t(1));
+    QCOMPARE(op_.shown[0].text, QStringLiteral("   User Canceled    "));
     QCOMPARE(state_->Recording, recordingBefore);
     QCOMPARE(window_->windowTitle(), caption);
     if (recordingBefore) {
@@ -581,9 +557,9 @@ void TestReport::fileThatCannotBeCreated()
     QVERIFY(!state_->Recording);
     QVERIFY(!recorder.file().isOpen());
     QCOMPARE(window_->windowTitle(), QStringLiteral("QOVA    COM1"));
-    QCOMPARE(op_.messages.size(), 1);
-    QVERIFY2(op_.messages[0].text.contains(path), qPrintable(op_.messages[0].text));
-    QVERIFY(!op_.messages[0].detail.isEmpty());
+    QCOMPARE(op_.shown.size(), std::size_t(1));
+    QVERIFY2(op_.shown[0].text.contains(path), qPrintable(op_.shown[0].text));
+    QVERIFY(!op_.shown[0].detail.isEmpty());
     // The earlier recording ended whole.
     QCOMPARE(contents(earlier), report::RecordHeader());
 }
@@ -604,12 +580,12 @@ void TestReport::shortWriteStopsTheRecording()
     }
     QVERIFY(!state_->Recording);
     QCOMPARE(window_->windowTitle(), QStringLiteral("QOVA    COM1"));
-    QCOMPARE(op_.messages.size(), 1);
-    QVERIFY2(op_.messages[0].text.contains(path), qPrintable(op_.messages[0].text));
+    QCOMPARE(op_.shown.size(), std::size_t(1));
+    QVERIFY2(op_.shown[0].text.contains(path), qPrintable(op_.shown[0].text));
     QCOMPARE(contents(path), whole);
     state_->recordReading(goodReading());
     QCOMPARE(contents(path), whole);
-    QCOMPARE(op_.messages.size(), 1);
+    QCOMPARE(op_.shown.size(), std::size_t(1));
 }
 
 void TestReport::dialogShowsTheRecordingState()
@@ -693,8 +669,8 @@ void TestReport::noPrinterAsksForAPdfFile()
     QVERIFY(printing.startJob(window_.get(), QStringLiteral("Qova Analyzer")) == nullptr);
     auto job = printing.startJob(window_.get(), QStringLiteral("Qova Analyzer"));
     QVERIFY(job != nullptr);
-    QCOMPARE(op_.saveRequests.size(), 2);
-    QCOMPARE(op_.saveRequests[1].defaultSuffix, QStringLiteral("pdf"));
+    QCOMPARE(op_.fileRequests.size(), std::size_t(2));
+    QCOMPARE(op_.fileRequests[1].defaultSuffix, QStringLiteral("pdf"));
     QCOMPARE(job->outputFormat(), QPrinter::PdfFormat);
     QCOMPARE(job->outputFileName(), dir_->filePath(QStringLiteral("out.pdf")));
     QCOMPARE(job->docName(), QStringLiteral("Qova Analyzer"));
@@ -712,7 +688,7 @@ void TestReport::printerSetupChoiceIsKeptForLaterJobs()
     printing.printerSetup(window_.get());
     op_.saveNames = {QString()};
     QVERIFY(printing.startJob(window_.get(), QStringLiteral("Qova Analyzer")) == nullptr);
-    QCOMPARE(op_.saveRequests.size(), 1);
+    QCOMPARE(op_.fileRequests.size(), std::size_t(1));
 
     // Confirmed with the only choice a system without printers offers, a PDF file.
     QTimer::singleShot(0, [] {
@@ -723,7 +699,7 @@ void TestReport::printerSetupChoiceIsKeptForLaterJobs()
     printing.printerSetup(window_.get());
     auto job = printing.startJob(window_.get(), QStringLiteral("Qova Analyzer"));
     QVERIFY(job != nullptr);
-    QCOMPARE(op_.saveRequests.size(), 1);
+    QCOMPARE(op_.fileRequests.size(), std::size_t(1));
     QCOMPARE(job->outputFormat(), QPrinter::PdfFormat);
     QVERIFY(!job->outputFileName().isEmpty());
     QCOMPARE(job->docName(), QStringLiteral("Qova Analyzer"));

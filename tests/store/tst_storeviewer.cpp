@@ -1,7 +1,7 @@
 #include "demoanalyser.h"
-#include "operator.h"
 #include "pause.h"
-#include "printing.h"
+#include "pdfprinting.h"
+#include "scriptedoperator.h"
 #include "simdevice.h"
 #include "storedtest.h"
 #include "storefile.h"
@@ -24,46 +24,6 @@ using namespace qova;
 
 namespace {
 
-class ScriptedOperator final : public ui::Operator {
-public:
-    std::deque<QString> files; // answers to the file dialogs, in turn; empty: cancelled
-    QStringList messages;
-    QList<ui::FileRequest> requests;
-
-    ui::Answer message(QWidget *, const QString &, const QString &text, ui::Icon, ui::Buttons, const QString &) override
-    {
-        messages << text;
-        return ui::Answer::Ok;
-    }
-    QString openFileName(QWidget *, const ui::FileRequest &r) override { return next(r); }
-    QString saveFileName(QWidget *, const ui::FileRequest &r) override { return next(r); }
-
-private:
-    QString next(const ui::FileRequest &r)
-    {
-        requests << r;
-        if (files.empty())
-            return {};
-        QString f = files.front();
-        files.pop_front();
-        return f;
-    }
-};
-
-class PdfPrinting final : public ui::Printing {
-public:
-    QString path;
-    void printerSetup(QWidget *) override {}
-    std::unique_ptr<QPrinter> startJob(QWidget *, const QString &title) override
-    {
-        auto p = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        p->setOutputFormat(QPrinter::PdfFormat);
-        p->setOutputFileName(path);
-        p->setDocName(title);
-        return p;
-    }
-};
-
 QByteArray bytesOf(const std::vector<std::uint8_t> &v)
 {
     return {reinterpret_cast<const char *>(v.data()), static_cast<qsizetype>(v.size())};
@@ -79,7 +39,7 @@ void writeFile(const QString &path, const QByteArray &data)
 // The upload's store, from an analyser on a 9600-baud line in virtual time.
 struct Rig {
     link::VirtualPause clock;
-    ScriptedOperator op;
+    test::ScriptedOperator op;
     std::vector<std::uint8_t> store = test::SampleStore(120);
     ui::SharedState state{[this](int) -> std::unique_ptr<link::ByteDevice> {
                               return std::make_unique<sim::SimDevice>(clock,
@@ -192,7 +152,7 @@ void TestStoreViewer::listRowsAreTheExportRows()
     rig.state.StoreFileName = path;
     QCOMPARE(rig.menu.LoadStoredTests(), QString());
     QCOMPARE(rig.viewer.Label1->text(), QStringLiteral("  Date      time    HC  CO   CO2  O2   NO  RPM  OIL"));
-    rig.op.files = {path};
+    rig.op.openNames = {path};
     QCOMPARE(rig.menu.ExportStoredTests(), QStringLiteral("done  MAY.QVS---> MAY.txt"));
     QFile text(rig.path("MAY.txt"));
     QVERIFY(text.open(QIODevice::ReadOnly));
@@ -209,14 +169,14 @@ void TestStoreViewer::viewAsksEveryTimeAndShowsTheName()
     const QString path = rig.path("MAY.QVS");
     writeFile(path, bytesOf(test::SampleStore(3)));
     rig.state.StoreFileName = path;
-    rig.op.files = {path};
+    rig.op.openNames = {path};
     rig.menu.VIEW1Click();
-    QCOMPARE(rig.op.requests.size(), 1);
-    QCOMPARE(rig.op.requests[0].defaultSuffix, QStringLiteral("qvs"));
+    QCOMPARE(rig.op.fileRequests.size(), std::size_t(1));
+    QCOMPARE(rig.op.fileRequests[0].defaultSuffix, QStringLiteral("qvs"));
     QCOMPARE(rig.shown, 1);
     QCOMPARE(rig.viewer.windowTitle(), QStringLiteral("MAY.QVS"));
     QCOMPARE(rig.viewer.model()->rowCount(), 3);
-    QVERIFY(rig.op.messages.isEmpty());
+    QVERIFY(rig.op.shown.empty());
 }
 
 void TestStoreViewer::viewMessages_data()
@@ -237,9 +197,9 @@ void TestStoreViewer::viewMessages()
     if (size >= 0)
         writeFile(path, QByteArray(size, '\x11'));
     if (size != -2)
-        rig.op.files = {path};
+        rig.op.openNames = {path};
     rig.menu.VIEW1Click();
-    QCOMPARE(rig.op.messages, QStringList{expected.contains(QLatin1String("%1")) ? expected.arg(path) : expected});
+    QCOMPARE(rig.op.texts(), QStringList{expected.contains(QLatin1String("%1")) ? expected.arg(path) : expected});
     QCOMPARE(rig.shown, 0);
 }
 
@@ -247,15 +207,15 @@ void TestStoreViewer::uploadOpensTheViewer()
 {
     Rig rig;
     const QString path = rig.path("JUNE.QVS");
-    rig.op.files = {path};
+    rig.op.saveNames = {path};
     rig.menu.UPLOAD2Click();
-    QCOMPARE(rig.op.messages, QStringList());
+    QCOMPARE(rig.op.texts(), QStringList());
     QCOMPARE(rig.shown, 1);
     QCOMPARE(rig.viewer.windowTitle(), QStringLiteral("JUNE.QVS"));
     QCOMPARE(rig.state.StoreRecordCount, 120);
     QCOMPARE(rig.viewer.model()->rowCount(), 120);
-    QCOMPARE(rig.op.requests.size(), 1); // the upload's dialog only
-    QCOMPARE(rig.op.requests[0].confirmOverwrite, true);
+    QCOMPARE(rig.op.fileRequests.size(), std::size_t(1)); // the upload's dialog only
+    QCOMPARE(rig.op.fileRequests[0].confirmOverwrite, true);
     QCOMPARE(rig.viewer.model()->index(0).data().toString(), store::FormatStoredTestRow(rig.store.data(), 2026));
 }
 
@@ -278,9 +238,9 @@ void TestStoreViewer::uploadFailureShowsTheMessage()
     rig.store.resize(static_cast<std::size_t>(storeBytes));
     const QString path = rig.path("JUNE.QVS");
     if (!cancel)
-        rig.op.files = {path};
+        rig.op.saveNames = {path};
     rig.menu.UPLOAD2Click();
-    QCOMPARE(rig.op.messages, QStringList{expected.contains(QLatin1String("%1")) ? expected.arg(path) : expected});
+    QCOMPARE(rig.op.texts(), QStringList{expected.contains(QLatin1String("%1")) ? expected.arg(path) : expected});
     QCOMPARE(rig.shown, 0);
 }
 
@@ -320,7 +280,7 @@ void TestStoreViewer::progressWindowDuringTheUpload()
         watcher = model.get();
         return std::make_unique<sim::SimDevice>(rig.clock, std::move(model));
     };
-    rig.op.files = {rig.path("MAY.QVS")};
+    rig.op.saveNames = {rig.path("MAY.QVS")};
     QCOMPARE(rig.menu.UploadStoredTests(), QString());
     QVERIFY(watcher != nullptr);
     // "D" goes out before the window and the busy cursor; at each reply the window shows
@@ -338,14 +298,14 @@ void TestStoreViewer::progressWindowDuringTheUpload()
 void TestStoreViewer::exportMessage()
 {
     Rig rig;
-    rig.op.files = {};
+    rig.op.openNames = {};
     rig.menu.EXPORT1Click();
-    QCOMPARE(rig.op.messages, QStringList{QStringLiteral("user Canceled")});
+    QCOMPARE(rig.op.texts(), QStringList{QStringLiteral("user Canceled")});
     const QString path = rig.path("MAY.QVS");
     writeFile(path, bytesOf(test::SampleStore(2)));
-    rig.op.files = {path};
+    rig.op.openNames = {path};
     rig.menu.EXPORT1Click();
-    QCOMPARE(rig.op.messages.last(), QStringLiteral("done  MAY.QVS---> MAY.txt"));
+    QCOMPARE(rig.op.texts().last(), QStringLiteral("done  MAY.QVS---> MAY.txt"));
     QVERIFY(rig.state.StoreFileName.isEmpty()); // the export leaves the viewer's file alone
 }
 
@@ -366,15 +326,14 @@ void TestStoreViewer::mainMenuReleasesTheData()
 void TestStoreViewer::printsTheWindow()
 {
     Rig rig;
-    PdfPrinting printing;
-    printing.path = rig.path("viewer.pdf");
+    test::PdfPrinting printing(rig.path("viewer.pdf"));
     rig.state.printing = &printing;
     rig.state.StoreData = bytesOf(test::SampleStore(30));
     rig.state.StoreRecordCount = 30;
     rig.viewer.showRecords(2026);
     rig.viewer.resize(800, 600);
     rig.viewer.Button2->click();
-    QVERIFY(QFileInfo(printing.path).size() > 1000);
+    QVERIFY(QFileInfo(printing.path()).size() > 1000);
     rig.state.printing = nullptr;
     rig.viewer.Button2->click(); // no printer: nothing happens
 }
@@ -387,7 +346,7 @@ void TestStoreViewer::screenshotOfAnUpload()
     options.storedTests = 120;
     auto analyser = std::make_shared<sim::DemoAnalyser>(options);
     rig.state.port.factory = [&](int) { return std::make_unique<sim::SimDevice>(rig.clock, analyser); };
-    rig.op.files = {rig.path("MAY.QVS")};
+    rig.op.saveNames = {rig.path("MAY.QVS")};
     rig.menu.UPLOAD2Click();
     QCOMPARE(rig.shown, 1);
     rig.viewer.resize(1000, 700);

@@ -1,41 +1,8 @@
 #pragma once
 
-#include "printing.h"
-
-#include <QPrinter>
-#include <QString>
-#include <memory>
+// Tests print where the screenshot tool does; this keeps the name they use for it.
+#include "headlessprinting.h"
 
 namespace qova::test {
-
-// Prints every job to one PDF file, so a test can read the page back.
-class PdfPrinting final : public ui::Printing {
-public:
-    explicit PdfPrinting(QString path) : path_(std::move(path)) {}
-
-    void printerSetup(QWidget *) override { ++setups; }
-    std::unique_ptr<QPrinter> startJob(QWidget *, const QString &title) override
-    {
-        ++jobs;
-        lastTitle = title;
-        if (cancel)
-            return nullptr;
-        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(path_);
-        printer->setDocName(title);
-        return printer;
-    }
-
-    const QString &path() const { return path_; }
-
-    int setups = 0;
-    int jobs = 0;
-    QString lastTitle;
-    bool cancel = false; // the operator cancels the job
-
-private:
-    QString path_;
-};
-
+using headless::PdfPrinting;
 } // namespace qova::test

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+namespace qova::headless {
+
+// A test or tool run from a terminal without a display still makes its windows. Call before
+// the application object is made.
+inline void PreferOffscreenPlatform()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// The windows lay themselves out for the screen they are on: under the offscreen platform,
+// give it one screen 1024 pixels wide, as the workshop PCs have. Call before the
+// application object is made; `configPath` must outlive it. False when the screen's
+// description cannot be written.
+inline bool UseWorkshopScreen(const QString &configPath)
+{
+    if (!qgetenv("QT_QPA_PLATFORM").startsWith("offscreen"))
+        return true;
+    QFile f(configPath);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write(R"({"windowFrameMargins": false, "screens": [{"name": "workshop", "x": 0, "y": 0,
+                "width": 1024, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1.0}]})");
+    f.close();
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + configPath).toLocal8Bit());
+    return true;
+}
+
+} // namespace qova::headless
