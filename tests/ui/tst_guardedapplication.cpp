@@ -73,7 +73,8 @@ void TestGuardedApplication::thrownInAHandlerIsShownAndTheLoopGoesOn_data()
     QTest::addColumn<Throws>("throws");
     QTest::addColumn<bool>("posted");
     QTest::addColumn<QString>("text");
-    const QString outOfRange = QStringLiteral("The last action stopped on an error: graph column already holds 16 points");
+    const QString outOfRange =
+        QStringLiteral("The last action stopped on an error: graph column already holds 16 points");
     QTest::newRow("out_of_range, sent") << Throws::OutOfRange << false << outOfRange;
     QTest::newRow("out_of_range, posted") << Throws::OutOfRange << true << outOfRange;
     QTest::newRow("runtime_error, posted")
