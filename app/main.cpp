@@ -1,4 +1,5 @@
 #include "devices.h"
+#include "guardedapplication.h"
 #include "operator.h"
 #include "printing.h"
 #include "settingsfile.h"
@@ -11,7 +12,7 @@
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    qova::ui::GuardedApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("QOVA"));
     app.setApplicationDisplayName(QString());
     app.setOrganizationName(QStringLiteral("Qovaks"));

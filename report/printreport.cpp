@@ -4,6 +4,7 @@
 #include "printing.h"
 #include "sharedstate.h"
 #include "testreport.h"
+#include "timetext.h"
 #include "vehicledialog.h"
 
 #include <QDir>
@@ -75,7 +76,7 @@ void PrintTestReport(ui::SharedState &state, QWidget *window, const link::LiveRe
     input.vehicleType = dialog.Edit1->text().left(kVehicleTypeLength);
     input.registration = dialog.Edit2->text().left(kRegistrationLength);
     input.date = locale.toString(now.date(), QLocale::ShortFormat);
-    input.time = locale.toString(now.time(), QLocale::LongFormat);
+    input.time = ReportTime(locale, now.time());
     input.fuelName = link::FuelName(reading.FuelCode, state.UsLocale);
     input.reading = ClampForReport(reading);
     const QStringList lines = ReportLines(input);

@@ -3,6 +3,7 @@
 #include "operator.h"
 #include "recorddialog.h"
 #include "sharedstate.h"
+#include "timetext.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -78,7 +79,7 @@ void Recorder::WriteRecordRow(const link::LiveReading &reading)
 {
     if (!file_.isOpen() || !ShouldRecord(reading))
         return;
-    const QString time = QLocale::system().toString(state_.now().time(), QLocale::LongFormat);
+    const QString time = ReportTime(QLocale::system(), state_.now().time());
     if (file_.writeRow(RecordRow(reading, time)))
         return;
     // Off before the box shows: a poll cycle run while it is open must not write again.

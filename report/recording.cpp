@@ -3,12 +3,105 @@
 #include "textfile.h"
 
 #include <QFile>
+#include <QtGlobal>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <share.h>
+#include <string>
+#include <sys/stat.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace qova::report {
+
+namespace {
+
+// The few file calls the recording needs, on a descriptor so that each row is one write
+// and can be forced to the disk. A failure leaves its reason in errno.
+#ifdef Q_OS_WIN
+int openTruncated(const QString &path)
+{
+    // Binary: the rows carry their own "\r\n"; a text-mode write would double the "\r".
+    // Others may read the recording while it runs.
+    const std::wstring name = path.toStdWString();
+    int fd = -1;
+    if (const errno_t err = _wsopen_s(&fd, name.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
+                                      _SH_DENYNO, _S_IREAD | _S_IWRITE);
+        err != 0) {
+        errno = err;
+        return -1;
+    }
+    return fd;
+}
+
+long long writeBytes(int fd, const QByteArray &bytes)
+{
+    return _write(fd, bytes.constData(), static_cast<unsigned>(bytes.size()));
+}
+
+// _commit is FlushFileBuffers on the descriptor's handle.
+bool syncToDisk(int fd)
+{
+    return _commit(fd) == 0;
+}
+
+bool truncateTo(int fd, long long size)
+{
+    return _chsize_s(fd, size) == 0;
+}
+
+void closeFile(int fd)
+{
+    _close(fd);
+}
+
+QString reason(int err)
+{
+    char text[256] = {};
+    strerror_s(text, sizeof text, err);
+    return QString::fromLocal8Bit(text);
+}
+#else
+int openTruncated(const QString &path)
+{
+    return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
+
+long long writeBytes(int fd, const QByteArray &bytes)
+{
+    return ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+bool syncToDisk(int fd)
+{
+#ifdef Q_OS_LINUX
+    return ::fdatasync(fd) == 0;
+#else
+    return ::fsync(fd) == 0;
+#endif
+}
+
+bool truncateTo(int fd, long long size)
+{
+    return ::ftruncate(fd, static_cast<off_t>(size)) == 0;
+}
+
+void closeFile(int fd)
+{
+    ::close(fd);
+}
+
+QString reason(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+#endif
+
+} // namespace
 
 QByteArray RecordHeader()
 {
@@ -41,9 +134,9 @@ bool RecordFile::open(const QString &path)
     close();
     path_ = path;
     error_.clear();
-    fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    fd_ = openTruncated(path);
     if (fd_ < 0) {
-        error_ = QString::fromLocal8Bit(std::strerror(errno));
+        error_ = reason(errno);
         return false;
     }
     size_ = 0;
@@ -61,19 +154,19 @@ bool RecordFile::writeRow(const QByteArray &row)
 
 bool RecordFile::writeWhole(const QByteArray &bytes)
 {
-    const ssize_t written = ::write(fd_, bytes.constData(), static_cast<size_t>(bytes.size()));
+    const long long written = writeBytes(fd_, bytes);
     int err = written < 0 ? errno : 0;
     // A device or pipe that cannot be synced (EINVAL) has nothing to lose in a crash.
-    if (written == bytes.size() && (::fdatasync(fd_) == 0 || errno == EINVAL)) {
+    if (written == bytes.size() && (syncToDisk(fd_) || errno == EINVAL)) {
         size_ += written;
         return true;
     }
     if (err == 0)
         err = written == bytes.size() ? errno : ENOSPC;
-    error_ = QString::fromLocal8Bit(std::strerror(err));
+    error_ = reason(err);
     // Leave no half row behind a disk-full stop; the whole rows before it stay.
-    if (written > 0 && ::ftruncate(fd_, size_) == 0)
-        ::fdatasync(fd_);
+    if (written > 0 && truncateTo(fd_, size_))
+        syncToDisk(fd_);
     close();
     return false;
 }
@@ -81,7 +174,7 @@ bool RecordFile::writeWhole(const QByteArray &bytes)
 void RecordFile::close()
 {
     if (fd_ >= 0)
-        ::close(fd_);
+        closeFile(fd_);
     fd_ = -1;
 }
 

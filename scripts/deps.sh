@@ -1,5 +1,5 @@
 # Sourced by the other scripts: installs the Debian packages the build and the tests need.
-QOVA_PACKAGES="cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
+QOVA_PACKAGES="cmake g++ make clang-format qt6-base-dev qt6-serialport-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps imagemagick python3 poppler-utils fonts-dejavu-core dpkg-dev file desktop-file-utils
   cups-daemon cups-client printer-driver-cups-pdf tesseract-ocr tesseract-ocr-eng e2fsprogs"
 

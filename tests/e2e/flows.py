@@ -16,7 +16,7 @@ READY = ("--power-up", "300")
 # The program polls every two seconds; an idle program uses next to nothing between polls.
 IDLE_CPU = 0.05
 RECORD_HEADER = "HC    CO  CO2  O2   NO   RPM   OIL LMBDA/AFR TIME "
-RECORD_ROW = re.compile(r"^\d{4} \d+\.\d\d \d+\.\d \d+\.\d\d \d{4} \d{4} -?\d+\.\d  \d+\.\d{3}    \d\d:\d\d:\d\d.* $")
+RECORD_ROW = re.compile(r"^\d{4} \d+\.\d\d \d+\.\d \d+\.\d\d \d{4} \d{4} -?\d+\.\d  \d+\.\d{3}    \d\d:\d\d:\d\d $")
 LEAK = "          LEAKTEST"
 ZERO = "           ZERO"
 

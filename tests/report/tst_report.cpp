@@ -11,6 +11,7 @@
 #include "steadyanalyser.h"
 #include "testreport.h"
 #include "textfile.h"
+#include "timetext.h"
 #include "vehicledialog.h"
 
 #include <QDir>
@@ -207,7 +208,7 @@ void TestReport::printedPageHoldsTheNineteenTextsInOrder()
         QStringLiteral("ACME MOTORS"),
         QStringLiteral("EXHAUST EMISSIONS TEST REPORT"),
         QStringLiteral("DATE: ") + locale.toString(kNow.date(), QLocale::ShortFormat),
-        QStringLiteral("TIME: ") + locale.toString(kNow.time(), QLocale::LongFormat),
+        QStringLiteral("TIME: ") + report::ReportTime(locale, kNow.time()),
         QStringLiteral("VEHICLE TYPE MODEL: FORD ESCORT"),
         QStringLiteral("VEHICLE REGISTRATION NUMBER: J123ABC"),
         QStringLiteral("FUEL TYPE: PETROL"),
@@ -436,7 +437,7 @@ void TestReport::recordingOnRowsAndOff()
     QCOMPARE(op_.fileRequests[0].defaultSuffix, QStringLiteral("TXT"));
     QVERIFY(op_.fileRequests[0].confirmOverwrite); // the file is emptied: the box asks first
 
-    const QString time = QLocale::system().toString(kNow.time(), QLocale::LongFormat);
+    const QString time = report::ReportTime(QLocale::system(), kNow.time());
     link::LiveReading prompt = goodReading();
     prompt.StatusA = link::ZeroReady;
     link::LiveReading pumpOff = goodReading();
@@ -493,8 +494,7 @@ void TestReport::onAgainClosesTheEarlierFile()
     state_->recordReading(goodReading());
     state_->recordReading(goodReading());
 
-    const QByteArray row =
-        report::RecordRow(goodReading(), QLocale::system().toString(kNow.time(), QLocale::LongFormat));
+    const QByteArray row = report::RecordRow(goodReading(), report::ReportTime(QLocale::system(), kNow.time()));
     QCOMPARE(contents(first), report::RecordHeader() + row);
     QCOMPARE(contents(second), report::RecordHeader() + row + row);
     QCOMPARE(state_->RecordFileName, second);
