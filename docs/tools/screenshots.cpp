@@ -8,6 +8,7 @@
 //
 // The live graph alone, at any size after any number of polls, to see how it fills:
 //   qova_screenshots --graph OUT.png [WIDTH HEIGHT [TICKS]]
+#include "demoanalyser.h"
 #include "headlessprinting.h"
 #include "headlessscreen.h"
 #include "operator.h"
@@ -203,7 +204,9 @@ int main(int argc, char *argv[])
 
     link::VirtualPause clock;
     PictureOperator op;
-    auto analyser = std::make_shared<UploadWatcher>(sim::MakeDemoAnalyser());
+    // The analyser's calendar is the pictures' day, as the workstation's clock is, so the
+    // stored tests it uploads carry the same dates whenever the pictures are made.
+    auto analyser = std::make_shared<UploadWatcher>(std::make_shared<sim::DemoAnalyser>(sim::DemoOptions{}));
     ui::SharedState state([&](int) { return sim::MakeDemoDevice(clock, analyser); }, clock, op);
     state.now = [] { return QDateTime(QDate(2026, 3, 2), QTime(10, 41, 7)); };
     const QString reportPdf = scratch.filePath(QStringLiteral("report.pdf"));
