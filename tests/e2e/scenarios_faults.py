@@ -9,8 +9,8 @@ import sys
 import time
 
 from flows import (LEAK, MAIN, NO_RESPONSE, QUIET, READY, RECORD_HEADER, RECORD_ROW, answer, figures_lit, idle_check,
-                   leave_digital, open_digital, prompt, reach_measuring, save_file_dialog, start_program,
-                   start_recording, wait_file)
+                   leave_digital, open_digital, open_from_digital, prompt, reach_measuring, save_file_dialog,
+                   start_program, start_recording, wait_file)
 from harness import check, wait_for
 from registry import scenario
 
@@ -53,6 +53,16 @@ def pull_out(first, link):
     first.proc.wait(8)
 
 
+def start_to_unplug(run, after_ms):
+    """An analyser whose adapter can be pulled out `after_ms` after it starts, under the
+    fixed name, and the program on it; returns the analyser, the name, the program and its
+    main window."""
+    sim = run.start_sim(*QUIET, "--unplug-after", after_ms)
+    link = fixed_name(run, sim)
+    p, main = start_program(run)
+    return sim, link, p, main
+
+
 def plug_in(run, link, *args):
     """An analyser on a new terminal, found under the fixed name again."""
     second = run.start_sim(*args, name="sim2")
@@ -87,15 +97,12 @@ def fault_analyser_falls_silent(run):
     polls = sim.polls()
     time.sleep(2.5)
     check(sim.polls() > polls, "polling did not go on after the box")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 @scenario(kind="fault", expected_s=18)
 def fault_adapter_unplugged_while_polling(run):
-    sim = run.start_sim(*QUIET, "--unplug-after", "3500")
-    link = fixed_name(run, sim)
-    p, main = start_program(run)
+    sim, link, p, main = start_to_unplug(run, "3500")
     digital = open_digital(run, main)
     since = ms_now()
     pull_out(sim, link)  # the adapter's device name goes with it
@@ -109,17 +116,14 @@ def fault_adapter_unplugged_while_polling(run):
     answer(run, box, "Return")
     idle_check(run, p, "retrying a vanished adapter")
     no_new_box(run, 1)
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 @scenario(kind="fault", expected_s=14)
 def fault_adapter_plugged_back_in_resumes_polling(run):
     # The program's port is a fixed name that is pointed at whichever terminal the
     # analyser is on, as a udev rule names an adapter wherever it is plugged in.
-    first = run.start_sim(*QUIET, "--unplug-after", "3000")
-    link = fixed_name(run, first)
-    p, main = start_program(run)
+    first, link, p, main = start_to_unplug(run, "3000")
     digital = open_digital(run, main)
     pull_out(first, link)
     time.sleep(2.5)  # a cycle or two with no adapter
@@ -140,15 +144,12 @@ def fault_adapter_plugged_back_in_resumes_polling(run):
     texts = [t for t in run.message_texts() if t not in (NO_RESPONSE, "Do Leak test ?", "READY FOR ZERO ?")]
     check(not texts, f"unexpected boxes: {texts!r}")
     run.note(f"{second.polls()} polls reached the adapter plugged back in")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 @scenario(kind="fault", expected_s=16)
 def fault_graph_goes_on_when_the_adapter_is_back(run):
-    first = run.start_sim(*QUIET, "--unplug-after", "3000")
-    link = fixed_name(run, first)
-    p, main = start_program(run)
+    first, link, p, main = start_to_unplug(run, "3000")
     run.key(main, "ctrl+g")
     graph = run.wait_window(MAIN, exclude=(main,))
     pull_out(first, link)
@@ -194,8 +195,7 @@ def fault_bad_frames_are_skipped(run):
     check(sim.polls() >= 5, f"only {sim.polls()} polls in 10 s")
     check(run.messages() == [], f"boxes for occasional bad frames: {run.message_texts()!r}")
     check(figures_lit(run, digital, run.screenshot("bad_frames")) > 0.02, "no figures from the good frames")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 @scenario(kind="fault", expected_s=12)
@@ -207,8 +207,7 @@ def fault_partial_frames(run):
     run.screenshot("partial_frames")
     answer(run, box, "Return")
     idle_check(run, p, "reading partial frames")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 def open_failure(run, main, device, reason):
@@ -299,11 +298,9 @@ def fault_read_only_working_folder(run):
     run.wait_gone(dialog)
     main = run.wait_window("QOVA  COM1")  # the caption is rewritten all the same
 
-    digital = open_digital(run, main)
-    time.sleep(1.5)
     # The report prints, but cannot be added to the registration file.
-    run.key(digital, "alt+p")
-    run.key(run.wait_window("VEHICLE TYPE"), "alt+o")
+    digital, vehicle = open_from_digital(run, main, "alt+p", "VEHICLE TYPE")
+    run.key(vehicle, "alt+o")
     pdf = os.path.join(out, "report.pdf")
     save_file_dialog(run, "No printer: save the page as PDF", pdf)
     wait_for(lambda: run.message_texts()[-1:] == ["The report could not be added to the file J123ABC.TXT"], 10,
@@ -321,8 +318,7 @@ def fault_read_only_working_folder(run):
     answer(run, run.wait_window("QOVA"), "Return", "recording_file")
     check(digital in run.windows(MAIN), "the caption names a recording that is not running")
     check(os.listdir(run.work) == [], f"files appeared in the read-only folder: {os.listdir(run.work)}")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 @scenario(kind="fault", expected_s=24)

@@ -224,8 +224,7 @@ def fault_full_disk_upload_export_record(run):
     answer(run, box, "Return")
     wait_for(lambda: digital in run.windows(MAIN), 5, "the caption names a recording that is not running")
     unchanged("recording")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
     run.note(f"detail of the recording's box: {detail}")
 
 
@@ -281,6 +280,5 @@ def fault_disk_fills_while_recording(run):
     wait_for(lambda: sim.polls() >= polls + 2, 8, "polling stopped with the recording")
     check(os.path.getsize(record) == size, "rows were added after the recording stopped")
     idle_check(run, p, "after the recording stopped")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
     run.note(f"{len(rows) - 1} whole rows in {size} bytes; detail: {detail}")
