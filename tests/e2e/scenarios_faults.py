@@ -32,6 +32,17 @@ def no_new_box(run, seconds):
     check(len(run.messages()) == count, f"boxes came in a burst: {run.message_texts()[count:]!r}")
 
 
+def answer_no_response(run, p, since, timeout, open_what, after_what):
+    """The one box about the silence, answered: the program idles with it open and after it,
+    and no other box follows at once."""
+    box = wait_no_response(run, since, timeout)
+    run.screenshot("no_response")
+    idle_check(run, p, open_what)
+    answer(run, box, "Return")
+    idle_check(run, p, after_what)
+    no_new_box(run, 1)
+
+
 def ms_now():
     return int(time.time() * 1000)
 
@@ -87,12 +98,7 @@ def fault_analyser_falls_silent(run):
              "the status bar never read Communication: Error")
     check(not run.windows("QOVA"), "a box came with the first failed cycle")
     # Four failed cycles of two seconds.
-    box = wait_no_response(run, since, 12)
-    run.screenshot("no_response")
-    idle_check(run, p, "with the box open")
-    answer(run, box, "Return")
-    idle_check(run, p, "polling a silent analyser")
-    no_new_box(run, 1)
+    answer_no_response(run, p, since, 12, "with the box open", "polling a silent analyser")
     os.kill(sim.proc.pid, signal.SIGCONT)
     polls = sim.polls()
     time.sleep(2.5)
@@ -110,12 +116,7 @@ def fault_adapter_unplugged_while_polling(run):
           f"{sim.path} is still there after the unplug")
     wait_for(lambda: "Communication: Error" in run.status_bar_text(digital, run.screenshot("unplugged")), 8,
              "the status bar never read Communication: Error after the unplug")
-    box = wait_no_response(run, since, 14)
-    run.screenshot("no_response")
-    idle_check(run, p, "with the box open after the unplug")
-    answer(run, box, "Return")
-    idle_check(run, p, "retrying a vanished adapter")
-    no_new_box(run, 1)
+    answer_no_response(run, p, since, 14, "with the box open after the unplug", "retrying a vanished adapter")
     leave_digital(run, digital, p)
 
 

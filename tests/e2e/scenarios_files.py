@@ -49,11 +49,17 @@ def snapshot(paths):
     return out
 
 
-@scenario(kind="fault", expected_s=40)
-def fault_bad_data_files_in_view(run):
+def start_on_data_files(run):
+    """The data files made in the working folder, their sizes and times, and the program."""
     files = data_files(run.dir)
     before = snapshot(p for p, _, _ in files)
     p, main = start_program(run)
+    return files, before, p, main
+
+
+@scenario(kind="fault", expected_s=40)
+def fault_bad_data_files_in_view(run):
+    files, before, p, main = start_on_data_files(run)
     for path, failure, tests in files:
         name = os.path.basename(path)
         count = len(run.messages())
@@ -78,9 +84,7 @@ def fault_bad_data_files_in_view(run):
 
 @scenario(kind="fault", expected_s=35)
 def fault_bad_data_files_in_export(run):
-    files = data_files(run.dir)
-    before = snapshot(p for p, _, _ in files)
-    p, main = start_program(run)
+    files, before, p, main = start_on_data_files(run)
     for path, failure, tests in files:
         name = os.path.basename(path)
         text_path = path[:-3] + "txt"
