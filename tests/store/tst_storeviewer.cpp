@@ -5,6 +5,7 @@
 #include "simdevice.h"
 #include "storedtest.h"
 #include "storefile.h"
+#include "storefiles.h"
 #include "storemenu.h"
 #include "storeviewer.h"
 #include "uploadanalyser.h"
@@ -24,16 +25,9 @@ using namespace qova;
 
 namespace {
 
-QByteArray bytesOf(const std::vector<std::uint8_t> &v)
-{
-    return {reinterpret_cast<const char *>(v.data()), static_cast<qsizetype>(v.size())};
-}
-
 void writeFile(const QString &path, const QByteArray &data)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(data), data.size());
+    QCOMPARE(test::WriteFile(path, data), data.size());
 }
 
 // The upload's store, from an analyser on a 9600-baud line in virtual time.
@@ -95,7 +89,7 @@ private slots:
 void TestStoreViewer::uncheckingRemovesOnlyThatTrace()
 {
     Rig rig;
-    rig.state.StoreData = bytesOf(test::SampleStore(50));
+    rig.state.StoreData = test::BytesOf(test::SampleStore(50));
     rig.state.StoreRecordCount = 50;
     rig.viewer.showRecords(2026);
     rig.viewer.resize(1000, 700);
@@ -116,7 +110,7 @@ void TestStoreViewer::uncheckingRemovesOnlyThatTrace()
 void TestStoreViewer::oneRecordDrawsNoLine()
 {
     Rig rig;
-    rig.state.StoreData = bytesOf(test::SampleStore(1));
+    rig.state.StoreData = test::BytesOf(test::SampleStore(1));
     rig.state.StoreRecordCount = 1;
     rig.viewer.showRecords(2026);
     rig.viewer.resize(1000, 700);
@@ -137,7 +131,7 @@ void TestStoreViewer::layoutFollowsTheClientSize()
     QCOMPARE(rig.viewer.Button1->pos(), QPoint(50, 445));
     QCOMPARE(rig.viewer.Button2->pos(), QPoint(50, 480));
     // Twelve whole rows fit the list.
-    rig.state.StoreData = bytesOf(test::SampleStore(40));
+    rig.state.StoreData = test::BytesOf(test::SampleStore(40));
     rig.state.StoreRecordCount = 40;
     rig.viewer.showRecords(2026);
     QCOMPARE(rig.viewer.ListBox1->sizeHintForRow(0), 14);
@@ -148,7 +142,7 @@ void TestStoreViewer::listRowsAreTheExportRows()
 {
     Rig rig;
     const QString path = rig.path("MAY.QVS");
-    writeFile(path, bytesOf(test::SampleStore(25)) + QByteArray(17, '\x35')); // a partial record at the end
+    writeFile(path, test::BytesOf(test::SampleStore(25)) + QByteArray(17, '\x35')); // a partial record at the end
     rig.state.StoreFileName = path;
     QCOMPARE(rig.menu.LoadStoredTests(), QString());
     QCOMPARE(rig.viewer.Label1->text(), QStringLiteral("  Date      time    HC  CO   CO2  O2   NO  RPM  OIL"));
@@ -167,7 +161,7 @@ void TestStoreViewer::viewAsksEveryTimeAndShowsTheName()
 {
     Rig rig;
     const QString path = rig.path("MAY.QVS");
-    writeFile(path, bytesOf(test::SampleStore(3)));
+    writeFile(path, test::BytesOf(test::SampleStore(3)));
     rig.state.StoreFileName = path;
     rig.op.openNames = {path};
     rig.menu.VIEW1Click();
@@ -302,7 +296,7 @@ void TestStoreViewer::exportMessage()
     rig.menu.EXPORT1Click();
     QCOMPARE(rig.op.texts(), QStringList{QStringLiteral("user Canceled")});
     const QString path = rig.path("MAY.QVS");
-    writeFile(path, bytesOf(test::SampleStore(2)));
+    writeFile(path, test::BytesOf(test::SampleStore(2)));
     rig.op.openNames = {path};
     rig.menu.EXPORT1Click();
     QCOMPARE(rig.op.texts().last(), QStringLiteral("done  MAY.QVS---> MAY.txt"));
@@ -312,7 +306,7 @@ void TestStoreViewer::exportMessage()
 void TestStoreViewer::mainMenuReleasesTheData()
 {
     Rig rig;
-    rig.state.StoreData = bytesOf(test::SampleStore(5));
+    rig.state.StoreData = test::BytesOf(test::SampleStore(5));
     rig.state.StoreRecordCount = 5;
     rig.viewer.showRecords(2026);
     rig.viewer.show();
@@ -328,7 +322,7 @@ void TestStoreViewer::printsTheWindow()
     Rig rig;
     test::PdfPrinting printing(rig.path("viewer.pdf"));
     rig.state.printing = &printing;
-    rig.state.StoreData = bytesOf(test::SampleStore(30));
+    rig.state.StoreData = test::BytesOf(test::SampleStore(30));
     rig.state.StoreRecordCount = 30;
     rig.viewer.showRecords(2026);
     rig.viewer.resize(800, 600);
