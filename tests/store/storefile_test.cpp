@@ -19,6 +19,14 @@ void writeFile(const QString &path, const QByteArray &data)
     ASSERT_EQ(test::WriteFile(path, data), data.size());
 }
 
+// A data file of `records` sample tests, and an earlier export of another where its
+// export goes.
+void writeStoreAndPreviousText(const QString &path, std::size_t records)
+{
+    writeFile(path, test::BytesOf(test::SampleStore(records)));
+    writeFile(store::ExportPathFor(path), "previous text");
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile f(path);
@@ -201,9 +209,8 @@ TEST(Export, FullDiskKeepsThePreviousText)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("MAY.QVS"));
-    writeFile(path, test::BytesOf(test::SampleStore(20000)));
+    writeStoreAndPreviousText(path, 20000);
     const QString textPath = store::ExportPathFor(path);
-    writeFile(textPath, "previous text");
     const QString message = store::ExportStoredTests(
         [&] { return path; }, 2026, [](const QString &p) { return std::make_unique<test::ShortSaveFile>(p, 500000); });
     EXPECT_EQ(message, store::kCanNotWriteFile + textPath);
@@ -216,9 +223,8 @@ TEST(Export, FullDiskOnASmallTextKeepsThePreviousText)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("MAY.QVS"));
-    writeFile(path, test::BytesOf(test::SampleStore(3)));
+    writeStoreAndPreviousText(path, 3);
     const QString textPath = store::ExportPathFor(path);
-    writeFile(textPath, "previous text");
     QString message;
     {
         test::FileSizeCap cap(100);

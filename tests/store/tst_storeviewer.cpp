@@ -52,6 +52,13 @@ struct Rig {
         menu.showViewer = [this](store::TForm11 &) { ++shown; };
     }
     QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+    // The viewer on an upload of `records` sample tests.
+    void showSample(int records)
+    {
+        state.StoreData = test::BytesOf(test::SampleStore(records));
+        state.StoreRecordCount = records;
+        viewer.showRecords(2026);
+    }
 };
 
 int countColour(const QImage &image, QRgb colour, const QRect &area)
@@ -89,9 +96,7 @@ private slots:
 void TestStoreViewer::uncheckingRemovesOnlyThatTrace()
 {
     Rig rig;
-    rig.state.StoreData = test::BytesOf(test::SampleStore(50));
-    rig.state.StoreRecordCount = 50;
-    rig.viewer.showRecords(2026);
+    rig.showSample(50);
     rig.viewer.resize(1000, 700);
     const QRect plot(126, 21, 938 - 126, 378 - 21);
     const QImage before = rig.viewer.grab().toImage();
@@ -110,9 +115,7 @@ void TestStoreViewer::uncheckingRemovesOnlyThatTrace()
 void TestStoreViewer::oneRecordDrawsNoLine()
 {
     Rig rig;
-    rig.state.StoreData = test::BytesOf(test::SampleStore(1));
-    rig.state.StoreRecordCount = 1;
-    rig.viewer.showRecords(2026);
+    rig.showSample(1);
     rig.viewer.resize(1000, 700);
     const QImage image = rig.viewer.grab().toImage();
     const QRect plot(126, 21, 938 - 126, 378 - 21);
@@ -131,9 +134,7 @@ void TestStoreViewer::layoutFollowsTheClientSize()
     QCOMPARE(rig.viewer.Button1->pos(), QPoint(50, 445));
     QCOMPARE(rig.viewer.Button2->pos(), QPoint(50, 480));
     // Twelve whole rows fit the list.
-    rig.state.StoreData = test::BytesOf(test::SampleStore(40));
-    rig.state.StoreRecordCount = 40;
-    rig.viewer.showRecords(2026);
+    rig.showSample(40);
     QCOMPARE(rig.viewer.ListBox1->sizeHintForRow(0), 14);
     QCOMPARE(rig.viewer.ListBox1->viewport()->height(), 12 * 14);
 }
@@ -306,9 +307,7 @@ void TestStoreViewer::exportMessage()
 void TestStoreViewer::mainMenuReleasesTheData()
 {
     Rig rig;
-    rig.state.StoreData = test::BytesOf(test::SampleStore(5));
-    rig.state.StoreRecordCount = 5;
-    rig.viewer.showRecords(2026);
+    rig.showSample(5);
     rig.viewer.show();
     rig.viewer.Button1->click();
     QVERIFY(rig.state.StoreData.isEmpty());
@@ -322,9 +321,7 @@ void TestStoreViewer::printsTheWindow()
     Rig rig;
     test::PdfPrinting printing(rig.path("viewer.pdf"));
     rig.state.printing = &printing;
-    rig.state.StoreData = test::BytesOf(test::SampleStore(30));
-    rig.state.StoreRecordCount = 30;
-    rig.viewer.showRecords(2026);
+    rig.showSample(30);
     rig.viewer.resize(800, 600);
     rig.viewer.Button2->click();
     QVERIFY(QFileInfo(printing.path()).size() > 1000);
