@@ -1,3 +1,4 @@
+#include "coreapplication.h"
 #include "fakedevice.h"
 #include "livesession.h"
 
@@ -19,11 +20,7 @@ namespace {
 // The session's timers are QTimers; they need an application object, never its loop.
 QCoreApplication &app()
 {
-    static int argc = 1;
-    static char name[] = "test_livesession";
-    static char *argv[] = {name, nullptr};
-    static auto *instance = new QCoreApplication(argc, argv);
-    return *instance;
+    return test::CoreApplication("test_livesession");
 }
 
 const LiveSession::Options kDigital{
