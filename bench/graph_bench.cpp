@@ -30,14 +30,20 @@ void setUp(TPerformanceGraph &graph)
     }
 }
 
-void BM_Update(benchmark::State &state)
+// Set up, and on the screen when the benchmark's argument says so.
+void setUp(TPerformanceGraph &graph, const benchmark::State &state)
 {
-    TPerformanceGraph graph;
     setUp(graph);
     if (state.range(0) != 0) {
         graph.show(); // each repaint then copies the image to the window's backing store
         QApplication::processEvents();
     }
+}
+
+void BM_Update(benchmark::State &state)
+{
+    TPerformanceGraph graph;
+    setUp(graph, state);
     int n = 0;
     for (auto _ : state) {
         addSample(graph, ++n);
@@ -52,11 +58,7 @@ BENCHMARK(BM_Update)->ArgName("shown")->Arg(0)->Arg(1)->Unit(benchmark::kMicrose
 void BM_Replay(benchmark::State &state)
 {
     TPerformanceGraph graph;
-    setUp(graph);
-    if (state.range(0) != 0) {
-        graph.show(); // each repaint then copies the image to the window's backing store
-        QApplication::processEvents();
-    }
+    setUp(graph, state);
     for (auto _ : state) {
         graph.Replay();
         benchmark::ClobberMemory();

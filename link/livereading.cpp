@@ -6,6 +6,15 @@
 namespace qova::link {
 
 namespace {
+std::int16_t shownGas(std::int16_t value, int top, std::int16_t overRange)
+{
+    if (value < 0)
+        return 0;
+    if (value > top)
+        return overRange;
+    return value;
+}
+
 std::int16_t word(const std::array<std::uint8_t, kLiveDataSize> &d, int at)
 {
     return static_cast<std::int16_t>(WordLowFirst(d[at], d[at + 1]));
@@ -108,6 +117,21 @@ UnitValue OilTemperature(const LiveReading &r)
     if (r.ModeFlags & Fahrenheit)
         return {r.OilTemp * 9 * 0.02 + 32, true};
     return {r.OilTemp * 0.1, false};
+}
+
+LiveReading WithinShownRanges(LiveReading r)
+{
+    const bool afr = (r.ModeFlags & AfrMode) != 0;
+    const int low = afr ? 730 : 500;
+    const int high = afr ? 14700 : 10000;
+    if (r.Efficiency < low || r.Efficiency > high)
+        r.Efficiency = 9999;
+    r.Hc = shownGas(r.Hc, 9999, 9999);
+    r.Co = shownGas(r.Co, 2500, 9999);
+    r.Co2 = shownGas(r.Co2, 250, 999);
+    r.Nox = shownGas(r.Nox, 5000, 9999);
+    r.O2 = shownGas(r.O2, 2200, 9999);
+    return r;
 }
 
 } // namespace qova::link

@@ -49,4 +49,9 @@ struct UnitValue {
 UnitValue EfficiencyValue(const LiveReading &reading);
 UnitValue OilTemperature(const LiveReading &reading);
 
+// The reading limited to what the digital display and the report show. A gas above its
+// range becomes all nines and a negative one zero; an efficiency out of range 9999
+// (lambda 9.999, AFR 99.99). All bounds are inclusive; Rpm and OilTemp are left alone.
+LiveReading WithinShownRanges(LiveReading reading);
+
 } // namespace qova::link

@@ -9,7 +9,7 @@
 
 namespace qova::report {
 
-TForm12::TForm12(const ui::SharedState &state, QWidget *parent) : QDialog(parent), state_(state)
+TForm12::TForm12(const ui::SharedState &state, QWidget *parent) : OkCancelDialog(parent), state_(state)
 {
     setObjectName(QStringLiteral("Form12"));
     setWindowTitle(QStringLiteral("Form12"));
@@ -46,15 +46,14 @@ TForm12::TForm12(const ui::SharedState &state, QWidget *parent) : QDialog(parent
     Button2->setFont(bold);
     Button2->setGeometry(159, 196, 90, 30);
 
-    connect(Button1, &QPushButton::clicked, this, &TForm12::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TForm12::Button2Click);
+    connectButtons();
     FormShow();
 }
 
 void TForm12::showEvent(QShowEvent *event)
 {
     FormShow();
-    QDialog::showEvent(event);
+    OkCancelDialog::showEvent(event);
 }
 
 void TForm12::FormShow()
@@ -63,25 +62,6 @@ void TForm12::FormShow()
         RadioButton1->setChecked(true);
     else
         RadioButton2->setChecked(true);
-}
-
-void TForm12::Button1Click()
-{
-    OkPressed = true;
-    accept();
-}
-
-void TForm12::Button2Click()
-{
-    reject();
-}
-
-// The close box and Escape end here too: a dialog left without OK must never act on an
-// earlier OK.
-void TForm12::reject()
-{
-    OkPressed = false;
-    QDialog::reject();
 }
 
 } // namespace qova::report

@@ -8,13 +8,6 @@
 namespace qova::report {
 
 namespace {
-std::int16_t limit(std::int16_t v, int upper, std::int16_t over)
-{
-    if (v < 0)
-        return 0;
-    return v > upper ? over : v;
-}
-
 // The file endings of report lines 1 to 17.
 constexpr std::array<int, kReportLineCount> kLineBreaks = {2, 2, 1, 2, 1, 2, 1, 1, 1, 1, 1, 1, 1, 1, 2, 1, 3};
 constexpr std::array<int, kReportLineCount> kPrintedRow = {11, 17, 23, 26, 29, 32, 36, 40, 43,
@@ -52,18 +45,7 @@ QStringList ReportLines(const ReportInput &in)
 
 link::LiveReading ClampForReport(link::LiveReading r)
 {
-    if (r.ModeFlags & link::AfrMode) {
-        if (r.Efficiency < 730 || r.Efficiency > 14700)
-            r.Efficiency = 9999;
-    } else if (r.Efficiency < 500 || r.Efficiency > 10000) {
-        r.Efficiency = 9999;
-    }
-    r.Hc = limit(r.Hc, 9999, 9999);
-    r.Co = limit(r.Co, 2500, 9999);
-    r.Co2 = limit(r.Co2, 250, 999);
-    r.Nox = limit(r.Nox, 5000, 9999);
-    r.O2 = limit(r.O2, 2200, 9999);
-    return r;
+    return link::WithinShownRanges(r);
 }
 
 std::vector<PrintedLine> PrintedPage(const QStringList &lines)

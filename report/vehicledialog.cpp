@@ -7,7 +7,7 @@
 
 namespace qova::report {
 
-TForm8::TForm8(QWidget *parent) : QDialog(parent)
+TForm8::TForm8(QWidget *parent) : OkCancelDialog(parent)
 {
     setObjectName(QStringLiteral("Form8"));
     setWindowTitle(QStringLiteral("VEHICLE TYPE"));
@@ -43,8 +43,7 @@ TForm8::TForm8(QWidget *parent) : QDialog(parent)
 
     Edit1->installEventFilter(this);
     Edit2->installEventFilter(this);
-    connect(Button1, &QPushButton::clicked, this, &TForm8::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TForm8::Button2Click);
+    connectButtons();
 }
 
 // Enter in either box moves on to the next control instead of closing the dialog.
@@ -57,26 +56,7 @@ bool TForm8::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
-    return QDialog::eventFilter(watched, event);
-}
-
-void TForm8::Button1Click()
-{
-    OkPressed = true;
-    accept();
-}
-
-void TForm8::Button2Click()
-{
-    reject();
-}
-
-// The close box and Escape end here too: a dialog left without OK must never act on an
-// earlier OK.
-void TForm8::reject()
-{
-    OkPressed = false;
-    QDialog::reject();
+    return OkCancelDialog::eventFilter(watched, event);
 }
 
 } // namespace qova::report

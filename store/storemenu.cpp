@@ -9,22 +9,26 @@
 
 namespace qova::store {
 
-ui::FileRequest SaveDialog3()
+namespace {
+// The save and the open dialog spell their filters differently.
+ui::FileRequest DataFileRequest(const QString &filter, bool confirmOverwrite)
 {
     ui::FileRequest r;
-    r.filter = QStringLiteral("Analyser Data File (*.QVS *.qvs)");
+    r.filter = filter;
     r.defaultSuffix = QStringLiteral("qvs");
-    r.confirmOverwrite = true;
+    r.confirmOverwrite = confirmOverwrite;
     return r;
+}
+} // namespace
+
+ui::FileRequest SaveDialog3()
+{
+    return DataFileRequest(QStringLiteral("Analyser Data File (*.QVS *.qvs)"), true);
 }
 
 ui::FileRequest OpenDialog1()
 {
-    ui::FileRequest r;
-    r.filter = QStringLiteral("Analysr Data File (*.QVS *.qvs)");
-    r.defaultSuffix = QStringLiteral("qvs");
-    r.confirmOverwrite = false;
-    return r;
+    return DataFileRequest(QStringLiteral("Analysr Data File (*.QVS *.qvs)"), false);
 }
 
 StoreMenu::StoreMenu(ui::SharedState &state, TForm11 &viewer, QWidget *parent)

@@ -1,6 +1,7 @@
 #include "aboutbox.h"
 #include "commdialog.h"
 #include "companyheader.h"
+#include "datarows.h"
 #include "mainwindow.h"
 #include "scriptedoperator.h"
 #include "settingsfile.h"
@@ -111,9 +112,7 @@ void TestSettingsDialogs::commOkWritesSixBytes()
 
 void TestSettingsDialogs::commCancelChangesNothing_data()
 {
-    QTest::addColumn<bool>("closeBox");
-    QTest::newRow("cancel") << false;
-    QTest::newRow("closeBox") << true;
+    test::BoolRows("closeBox", "cancel", "closeBox");
 }
 
 void TestSettingsDialogs::commCancelChangesNothing()

@@ -105,46 +105,21 @@ TEST_P(SetupFlagsFields, EachClickChangesOnlyItsField)
 }
 
 namespace clicks {
-std::uint8_t petrol(std::uint8_t f)
+// A click on one of a field's radio buttons: the field takes the button's value.
+template <auto With, auto Value> std::uint8_t click(std::uint8_t f)
 {
-    return config::WithFuel(f, config::Fuel::Petrol);
+    return With(f, Value);
 }
-std::uint8_t cng(std::uint8_t f)
-{
-    return config::WithFuel(f, config::Fuel::Cng);
-}
-std::uint8_t lpg(std::uint8_t f)
-{
-    return config::WithFuel(f, config::Fuel::Lpg);
-}
-std::uint8_t line(std::uint8_t f)
-{
-    return config::WithDisplayLayout(f, config::DisplayLayout::Line);
-}
-std::uint8_t page4(std::uint8_t f)
-{
-    return config::WithDisplayLayout(f, config::DisplayLayout::FourPage);
-}
-std::uint8_t page8(std::uint8_t f)
-{
-    return config::WithDisplayLayout(f, config::DisplayLayout::EightPage);
-}
-std::uint8_t lambda(std::uint8_t f)
-{
-    return config::WithAfr(f, false);
-}
-std::uint8_t afr(std::uint8_t f)
-{
-    return config::WithAfr(f, true);
-}
-std::uint8_t celsius(std::uint8_t f)
-{
-    return config::WithFahrenheit(f, false);
-}
-std::uint8_t fahrenheit(std::uint8_t f)
-{
-    return config::WithFahrenheit(f, true);
-}
+constexpr auto petrol = click<config::WithFuel, config::Fuel::Petrol>;
+constexpr auto cng = click<config::WithFuel, config::Fuel::Cng>;
+constexpr auto lpg = click<config::WithFuel, config::Fuel::Lpg>;
+constexpr auto line = click<config::WithDisplayLayout, config::DisplayLayout::Line>;
+constexpr auto page4 = click<config::WithDisplayLayout, config::DisplayLayout::FourPage>;
+constexpr auto page8 = click<config::WithDisplayLayout, config::DisplayLayout::EightPage>;
+constexpr auto lambda = click<config::WithAfr, false>;
+constexpr auto afr = click<config::WithAfr, true>;
+constexpr auto celsius = click<config::WithFahrenheit, false>;
+constexpr auto fahrenheit = click<config::WithFahrenheit, true>;
 } // namespace clicks
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,3 +1,4 @@
+#include "datarows.h"
 #include "digitalwindow.h"
 #include "fakedevice.h"
 #include "frame.h"
@@ -154,9 +155,7 @@ void TestDigitalWindow::openFailureTellsWhyAndCloses()
 
 void TestDigitalWindow::execLeavesByMainMenuOrFailedOpen_data()
 {
-    QTest::addColumn<bool>("failOpen");
-    QTest::newRow("mainMenu") << false;
-    QTest::newRow("failedOpen") << true;
+    test::BoolRows("failOpen", "mainMenu", "failedOpen");
 }
 
 // The modal loop as the menu runs it: it must end, and leave the port closed.

@@ -37,9 +37,21 @@ def open_digital(run, main):
     return run.wait_window(MAIN, exclude=(main,))
 
 
-def leave_digital(run, digital):
+def leave_digital(run, digital, p=None):
+    """Main Menu on the digital display; given the program's process, checks that it still runs."""
     run.key(digital, "alt+m")
     run.wait_gone(digital)
+    if p is not None:
+        check(p.poll() is None, "the program ended")
+
+
+def open_from_digital(run, main, key, caption):
+    """Opens the digital display, gives it a poll, then the window behind `key` on it;
+    returns the display and that window."""
+    digital = open_digital(run, main)
+    time.sleep(1.5)
+    run.key(digital, key)
+    return digital, run.wait_window(caption)
 
 
 def answer(run, box, key, name=None):

@@ -9,8 +9,8 @@ import sys
 import time
 
 from flows import (LEAK, MAIN, NO_RESPONSE, QUIET, READY, RECORD_HEADER, RECORD_ROW, answer, figures_lit, idle_check,
-                   leave_digital, open_digital, prompt, reach_measuring, save_file_dialog, start_program,
-                   start_recording, wait_file)
+                   leave_digital, open_digital, open_from_digital, prompt, reach_measuring, save_file_dialog,
+                   start_program, start_recording, wait_file)
 from harness import check, wait_for
 from registry import scenario
 
@@ -32,6 +32,17 @@ def no_new_box(run, seconds):
     check(len(run.messages()) == count, f"boxes came in a burst: {run.message_texts()[count:]!r}")
 
 
+def answer_no_response(run, p, since, timeout, open_what, after_what):
+    """The one box about the silence, answered: the program idles with it open and after it,
+    and no other box follows at once."""
+    box = wait_no_response(run, since, timeout)
+    run.screenshot("no_response")
+    idle_check(run, p, open_what)
+    answer(run, box, "Return")
+    idle_check(run, p, after_what)
+    no_new_box(run, 1)
+
+
 def ms_now():
     return int(time.time() * 1000)
 
@@ -51,6 +62,16 @@ def pull_out(first, link):
     wait_for(lambda: first.polls() >= 1, 5, "the analyser was never polled")
     os.remove(link)
     first.proc.wait(8)
+
+
+def start_to_unplug(run, after_ms):
+    """An analyser whose adapter can be pulled out `after_ms` after it starts, under the
+    fixed name, and the program on it; returns the analyser, the name, the program and its
+    main window."""
+    sim = run.start_sim(*QUIET, "--unplug-after", after_ms)
+    link = fixed_name(run, sim)
+    p, main = start_program(run)
+    return sim, link, p, main
 
 
 def plug_in(run, link, *args):
@@ -77,25 +98,17 @@ def fault_analyser_falls_silent(run):
              "the status bar never read Communication: Error")
     check(not run.windows("QOVA"), "a box came with the first failed cycle")
     # Four failed cycles of two seconds.
-    box = wait_no_response(run, since, 12)
-    run.screenshot("no_response")
-    idle_check(run, p, "with the box open")
-    answer(run, box, "Return")
-    idle_check(run, p, "polling a silent analyser")
-    no_new_box(run, 1)
+    answer_no_response(run, p, since, 12, "with the box open", "polling a silent analyser")
     os.kill(sim.proc.pid, signal.SIGCONT)
     polls = sim.polls()
     time.sleep(2.5)
     check(sim.polls() > polls, "polling did not go on after the box")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 @scenario(kind="fault", expected_s=18)
 def fault_adapter_unplugged_while_polling(run):
-    sim = run.start_sim(*QUIET, "--unplug-after", "3500")
-    link = fixed_name(run, sim)
-    p, main = start_program(run)
+    sim, link, p, main = start_to_unplug(run, "3500")
     digital = open_digital(run, main)
     since = ms_now()
     pull_out(sim, link)  # the adapter's device name goes with it
@@ -103,23 +116,15 @@ def fault_adapter_unplugged_while_polling(run):
           f"{sim.path} is still there after the unplug")
     wait_for(lambda: "Communication: Error" in run.status_bar_text(digital, run.screenshot("unplugged")), 8,
              "the status bar never read Communication: Error after the unplug")
-    box = wait_no_response(run, since, 14)
-    run.screenshot("no_response")
-    idle_check(run, p, "with the box open after the unplug")
-    answer(run, box, "Return")
-    idle_check(run, p, "retrying a vanished adapter")
-    no_new_box(run, 1)
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    answer_no_response(run, p, since, 14, "with the box open after the unplug", "retrying a vanished adapter")
+    leave_digital(run, digital, p)
 
 
 @scenario(kind="fault", expected_s=14)
 def fault_adapter_plugged_back_in_resumes_polling(run):
     # The program's port is a fixed name that is pointed at whichever terminal the
     # analyser is on, as a udev rule names an adapter wherever it is plugged in.
-    first = run.start_sim(*QUIET, "--unplug-after", "3000")
-    link = fixed_name(run, first)
-    p, main = start_program(run)
+    first, link, p, main = start_to_unplug(run, "3000")
     digital = open_digital(run, main)
     pull_out(first, link)
     time.sleep(2.5)  # a cycle or two with no adapter
@@ -140,15 +145,12 @@ def fault_adapter_plugged_back_in_resumes_polling(run):
     texts = [t for t in run.message_texts() if t not in (NO_RESPONSE, "Do Leak test ?", "READY FOR ZERO ?")]
     check(not texts, f"unexpected boxes: {texts!r}")
     run.note(f"{second.polls()} polls reached the adapter plugged back in")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 @scenario(kind="fault", expected_s=16)
 def fault_graph_goes_on_when_the_adapter_is_back(run):
-    first = run.start_sim(*QUIET, "--unplug-after", "3000")
-    link = fixed_name(run, first)
-    p, main = start_program(run)
+    first, link, p, main = start_to_unplug(run, "3000")
     run.key(main, "ctrl+g")
     graph = run.wait_window(MAIN, exclude=(main,))
     pull_out(first, link)
@@ -194,8 +196,7 @@ def fault_bad_frames_are_skipped(run):
     check(sim.polls() >= 5, f"only {sim.polls()} polls in 10 s")
     check(run.messages() == [], f"boxes for occasional bad frames: {run.message_texts()!r}")
     check(figures_lit(run, digital, run.screenshot("bad_frames")) > 0.02, "no figures from the good frames")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 @scenario(kind="fault", expected_s=12)
@@ -207,8 +208,7 @@ def fault_partial_frames(run):
     run.screenshot("partial_frames")
     answer(run, box, "Return")
     idle_check(run, p, "reading partial frames")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 def open_failure(run, main, device, reason):
@@ -299,11 +299,9 @@ def fault_read_only_working_folder(run):
     run.wait_gone(dialog)
     main = run.wait_window("QOVA  COM1")  # the caption is rewritten all the same
 
-    digital = open_digital(run, main)
-    time.sleep(1.5)
     # The report prints, but cannot be added to the registration file.
-    run.key(digital, "alt+p")
-    run.key(run.wait_window("VEHICLE TYPE"), "alt+o")
+    digital, vehicle = open_from_digital(run, main, "alt+p", "VEHICLE TYPE")
+    run.key(vehicle, "alt+o")
     pdf = os.path.join(out, "report.pdf")
     save_file_dialog(run, "No printer: save the page as PDF", pdf)
     wait_for(lambda: run.message_texts()[-1:] == ["The report could not be added to the file J123ABC.TXT"], 10,
@@ -321,8 +319,7 @@ def fault_read_only_working_folder(run):
     answer(run, run.wait_window("QOVA"), "Return", "recording_file")
     check(digital in run.windows(MAIN), "the caption names a recording that is not running")
     check(os.listdir(run.work) == [], f"files appeared in the read-only folder: {os.listdir(run.work)}")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 @scenario(kind="fault", expected_s=24)

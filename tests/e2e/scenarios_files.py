@@ -49,11 +49,17 @@ def snapshot(paths):
     return out
 
 
-@scenario(kind="fault", expected_s=40)
-def fault_bad_data_files_in_view(run):
+def start_on_data_files(run):
+    """The data files made in the working folder, their sizes and times, and the program."""
     files = data_files(run.dir)
     before = snapshot(p for p, _, _ in files)
     p, main = start_program(run)
+    return files, before, p, main
+
+
+@scenario(kind="fault", expected_s=40)
+def fault_bad_data_files_in_view(run):
+    files, before, p, main = start_on_data_files(run)
     for path, failure, tests in files:
         name = os.path.basename(path)
         count = len(run.messages())
@@ -78,9 +84,7 @@ def fault_bad_data_files_in_view(run):
 
 @scenario(kind="fault", expected_s=35)
 def fault_bad_data_files_in_export(run):
-    files = data_files(run.dir)
-    before = snapshot(p for p, _, _ in files)
-    p, main = start_program(run)
+    files, before, p, main = start_on_data_files(run)
     for path, failure, tests in files:
         name = os.path.basename(path)
         text_path = path[:-3] + "txt"
@@ -224,8 +228,7 @@ def fault_full_disk_upload_export_record(run):
     answer(run, box, "Return")
     wait_for(lambda: digital in run.windows(MAIN), 5, "the caption names a recording that is not running")
     unchanged("recording")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
     run.note(f"detail of the recording's box: {detail}")
 
 
@@ -281,6 +284,5 @@ def fault_disk_fills_while_recording(run):
     wait_for(lambda: sim.polls() >= polls + 2, 8, "polling stopped with the recording")
     check(os.path.getsize(record) == size, "rows were added after the recording stopped")
     idle_check(run, p, "after the recording stopped")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
     run.note(f"{len(rows) - 1} whole rows in {size} bytes; detail: {detail}")

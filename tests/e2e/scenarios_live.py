@@ -5,7 +5,8 @@ import os
 import time
 
 from flows import (LEAK, MAIN, QUIET, READY, RECORD_HEADER, RECORD_ROW, ZERO, answer, figures_lit, leave_digital,
-                   open_digital, prompt, reach_measuring, start_program, start_recording, wait_replies)
+                   open_digital, open_from_digital, prompt, reach_measuring, start_program, start_recording,
+                   wait_replies)
 from harness import check, checksum_bytes, find_frame, wait_for
 from registry import scenario
 
@@ -28,8 +29,7 @@ def digital_live_figures_pump_and_zero(run):
     check(sim.polls() >= polls + 1, "polling stopped after Pump and Zero")
     lit = figures_lit(run, digital, run.screenshot("digital_after_pump"))
     check(lit > 0.02, "the figures went out")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
     run.note(f"{sim.polls()} polls, lit share of the figure area {lit:.3f}")
 
 
@@ -79,18 +79,14 @@ def leak_test_no_zero_and_record(run):
     check(len(rows) >= 2, f"{len(rows)} rows recorded in 6.5 s of measuring")
     check(text.endswith(b"\n"), "the last row is not whole")
     run.note(f"{len(rows)} rows, first {rows[0]!r}")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 @scenario(expected_s=8)
 def setup_send_from_digital(run):
     sim = run.start_sim(*QUIET)
     p, main = start_program(run)
-    digital = open_digital(run, main)
-    time.sleep(1.5)
-    run.key(digital, "alt+s")
-    dialog = run.wait_window("SETUP")
+    digital, dialog = open_from_digital(run, main, "alt+s", "SETUP")
     run.screenshot("setup")
     sent_at = datetime.datetime.now()
     run.key(dialog, "alt+s")
@@ -103,18 +99,14 @@ def setup_send_from_digital(run):
     day = [bcd(sent_at.day), bcd(sent_at.month), sent_at.year % 100]
     check(payload[5:8] == day, f"date bytes {payload[5:8]} instead of {day}")
     check(not run.windows("QOVA"), "a message box came up")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 @scenario(expected_s=9)
 def calibration_send_from_digital(run):
     sim = run.start_sim(*QUIET)
     p, main = start_program(run)
-    digital = open_digital(run, main)
-    time.sleep(1.5)
-    run.key(digital, "alt+c")
-    dialog = run.wait_window("CALIBRATION")
+    digital, dialog = open_from_digital(run, main, "alt+c", "CALIBRATION")
     for value in ("350", "1380", "2200", "1000"):
         run.key(dialog, "ctrl+a")
         run.type(dialog, value)
@@ -128,8 +120,7 @@ def calibration_send_from_digital(run):
     check(at and data[at[0]:at[0] + 11] == expected,
           f"calibration frame {[hex(b) for b in data[at[0]:at[0] + 11]] if at else 'missing'}")
     check(not run.windows("QOVA"), "a message box came up")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 @scenario(expected_s=6)

@@ -8,7 +8,7 @@ import tempfile
 import threading
 import time
 
-from flows import leave_digital, open_digital, save_file_dialog, start_program, wait_file
+from flows import leave_digital, open_from_digital, save_file_dialog, start_program, wait_file
 from harness import Skipped, check, wait_for
 from registry import scenario
 
@@ -34,10 +34,7 @@ def check_report_text(text):
 def print_report_to_pdf_without_printer(run):
     run.start_sim("--power-up", "60000")
     p, main = start_program(run)
-    digital = open_digital(run, main)
-    time.sleep(1.5)
-    run.key(digital, "alt+p")
-    vehicle = run.wait_window("VEHICLE TYPE")
+    digital, vehicle = open_from_digital(run, main, "alt+p", "VEHICLE TYPE")
     run.screenshot("vehicle")
     run.key(vehicle, "alt+o")
     pdf = os.path.join(run.dir, "report.pdf")
@@ -49,8 +46,7 @@ def print_report_to_pdf_without_printer(run):
     wait_file(reg, 5)
     with open(reg, encoding="latin-1") as f:
         check("EXHAUST EMISSIONS TEST REPORT" in f.read(), "the registration file lacks the report")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 class PrintQueue:
@@ -151,10 +147,8 @@ def print_report_through_a_cups_queue(run):
     run.env["CUPS_SERVER"] = queue.start()
     run.start_sim("--power-up", "60000")
     p, main = start_program(run)
-    digital = open_digital(run, main)
-    time.sleep(1.5)
-    run.key(digital, "alt+p")
-    run.key(run.wait_window("VEHICLE TYPE"), "alt+o")
+    digital, vehicle = open_from_digital(run, main, "alt+p", "VEHICLE TYPE")
+    run.key(vehicle, "alt+o")
     pdfs = wait_for(lambda: [f for f in os.listdir(out) if f.endswith(".pdf")], 30,
                     f"the queue wrote no PDF; scheduler: {queue.log_tail()}", step=0.3)
     check(not run.windows("No printer: save the page as PDF"), "the program did not see the queue")
@@ -163,5 +157,4 @@ def print_report_through_a_cups_queue(run):
     run.screenshot("printed")
     check_report_text(pdf_text(pdf))
     run.note(f"the queue wrote {pdfs[0]}")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)

@@ -68,8 +68,7 @@ def fault_unplugged_during_setup_send(run):
     texts = run.message_texts()
     check(set(texts) <= {SEND_FAILED, NO_RESPONSE} and texts.count(NO_RESPONSE) <= 1, f"boxes shown: {texts!r}")
     idle_check(run, p, "after the failed send")
-    leave_digital(run, digital)
-    check(p.poll() is None, "the program ended")
+    leave_digital(run, digital, p)
 
 
 @scenario(kind="fault", expected_s=10)

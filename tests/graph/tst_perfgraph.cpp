@@ -1,3 +1,4 @@
+#include "datarows.h"
 #include "perfgraph.h"
 
 #include <QtTest>
@@ -60,9 +61,7 @@ void TestPerformanceGraph::seventeenthPointThrows()
 // As the window does it: place the graph, then set its grid size; or resize and paint.
 void TestPerformanceGraph::ringFollowsTheWidgetsWidth_data()
 {
-    QTest::addColumn<bool>("painted");
-    QTest::newRow("a setter notices") << false;
-    QTest::newRow("the paint notices") << true;
+    qova::test::BoolRows("painted", "a setter notices", "the paint notices");
 }
 
 void TestPerformanceGraph::ringFollowsTheWidgetsWidth()

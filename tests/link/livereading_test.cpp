@@ -135,15 +135,22 @@ struct UnitCase {
     bool alternate;
 };
 
+// The case's raw value in `field` and its mode flags, shown as the case expects.
+static void ExpectScaled(std::int16_t link::LiveReading::*field, link::UnitValue (*show)(const link::LiveReading &),
+                         const UnitCase &c)
+{
+    link::LiveReading r;
+    r.*field = c.raw;
+    r.ModeFlags = c.flags;
+    const auto v = show(r);
+    EXPECT_NEAR(v.value, c.value, 1e-9);
+    EXPECT_EQ(v.alternate, c.alternate);
+}
+
 class Efficiency : public ::testing::TestWithParam<UnitCase> {};
 TEST_P(Efficiency, Scales)
 {
-    link::LiveReading r;
-    r.Efficiency = GetParam().raw;
-    r.ModeFlags = GetParam().flags;
-    const auto v = link::EfficiencyValue(r);
-    EXPECT_NEAR(v.value, GetParam().value, 1e-9);
-    EXPECT_EQ(v.alternate, GetParam().alternate);
+    ExpectScaled(&link::LiveReading::Efficiency, link::EfficiencyValue, GetParam());
 }
 INSTANTIATE_TEST_SUITE_P(Units, Efficiency,
                          ::testing::Values(UnitCase{"lambda", 1000, 0, 1.0, false},
@@ -154,12 +161,7 @@ INSTANTIATE_TEST_SUITE_P(Units, Efficiency,
 class Oil : public ::testing::TestWithParam<UnitCase> {};
 TEST_P(Oil, Scales)
 {
-    link::LiveReading r;
-    r.OilTemp = GetParam().raw;
-    r.ModeFlags = GetParam().flags;
-    const auto v = link::OilTemperature(r);
-    EXPECT_NEAR(v.value, GetParam().value, 1e-9);
-    EXPECT_EQ(v.alternate, GetParam().alternate);
+    ExpectScaled(&link::LiveReading::OilTemp, link::OilTemperature, GetParam());
 }
 INSTANTIATE_TEST_SUITE_P(Units, Oil,
                          ::testing::Values(UnitCase{"c_25", 250, 0, 25.0, false},

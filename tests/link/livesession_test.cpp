@@ -1,3 +1,4 @@
+#include "coreapplication.h"
 #include "fakedevice.h"
 #include "livesession.h"
 
@@ -19,11 +20,7 @@ namespace {
 // The session's timers are QTimers; they need an application object, never its loop.
 QCoreApplication &app()
 {
-    static int argc = 1;
-    static char name[] = "test_livesession";
-    static char *argv[] = {name, nullptr};
-    static auto *instance = new QCoreApplication(argc, argv);
-    return *instance;
+    return test::CoreApplication("test_livesession");
 }
 
 const LiveSession::Options kDigital{
@@ -67,6 +64,19 @@ struct Rig {
         fake.device().queue({frame.begin(), frame.end()});
     }
     std::vector<std::uint8_t> written() { return fake.device().writtenBytes(); }
+
+    // Heard from and started as the digital display starts it.
+    bool listenAndStart()
+    {
+        listen();
+        return session.start(kDigital);
+    }
+    // One cycle that reads this frame.
+    void cycleOn(const link::LiveReading &r)
+    {
+        send(r);
+        session.cycle();
+    }
 };
 
 link::LiveReading withStatus(int a, int b)
@@ -183,11 +193,9 @@ TEST_P(PromptCycle, RepliesAfterEachBoxThenPolls)
 {
     const PromptCycleCase &c = GetParam();
     Rig rig;
-    rig.listen();
-    ASSERT_TRUE(rig.session.start(kDigital));
+    ASSERT_TRUE(rig.listenAndStart());
     rig.answers = c.answers;
-    rig.send(withStatus(c.statusA, c.statusB));
-    rig.session.cycle();
+    rig.cycleOn(withStatus(c.statusA, c.statusB));
 
     EXPECT_EQ(rig.events, c.events);
     std::vector<std::uint8_t> expected{0x11};
@@ -270,10 +278,8 @@ TEST(LiveSession, FailedStartWritesNothingAndDoesNotPoll)
 TEST(LiveSession, NoResponseAfterMoreThanThreeFailedFramesInARow)
 {
     Rig rig;
-    rig.listen();
-    ASSERT_TRUE(rig.session.start(kDigital));
-    rig.send(withStatus(0, 0));
-    rig.session.cycle();
+    ASSERT_TRUE(rig.listenAndStart());
+    rig.cycleOn(withStatus(0, 0));
     rig.events.clear();
     for (int cycle = 1; cycle <= 9; ++cycle)
         rig.session.cycle(); // the analyser stays silent
@@ -289,12 +295,10 @@ TEST(LiveSession, NoResponseAfterMoreThanThreeFailedFramesInARow)
 TEST(LiveSession, AValidFrameStartsTheCountAfresh)
 {
     Rig rig;
-    rig.listen();
-    ASSERT_TRUE(rig.session.start(kDigital));
+    ASSERT_TRUE(rig.listenAndStart());
     for (int i = 0; i < 3; ++i)
         rig.session.cycle();
-    rig.send(withStatus(0, 0));
-    rig.session.cycle();
+    rig.cycleOn(withStatus(0, 0));
     for (int i = 0; i < 3; ++i)
         rig.session.cycle();
     EXPECT_EQ(std::count(rig.events.begin(), rig.events.end(), "noResponse"), 0);
@@ -309,8 +313,7 @@ TEST(LiveSession, GraphSessionNeitherPromptsNorComplains)
     EXPECT_EQ(rig.session.period(), 3333);
     EXPECT_FALSE(rig.session.firstCycleDue());
     EXPECT_EQ(rig.fake.device().written()[0].atMs, 0); // no settling pause
-    rig.send(withStatus(link::LeakTestOffer | link::ZeroReady, 0));
-    rig.session.cycle();
+    rig.cycleOn(withStatus(link::LeakTestOffer | link::ZeroReady, 0));
     for (int i = 0; i < 8; ++i)
         rig.session.cycle();
     EXPECT_EQ(rig.events[0], "valid");
@@ -379,10 +382,8 @@ TEST(LiveSession, PeriodChangesOnlyWhenItDiffers)
 TEST(LiveSession, VanishedPortReopensOncePerCycleQuietly)
 {
     Rig rig;
-    rig.listen();
-    ASSERT_TRUE(rig.session.start(kDigital));
-    rig.send(withStatus(0, 0));
-    rig.session.cycle();
+    ASSERT_TRUE(rig.listenAndStart());
+    rig.cycleOn(withStatus(0, 0));
     rig.session.cycle(); // not answered yet: a working port is never reopened
     ASSERT_EQ(rig.fake.devices.size(), 1u);
 
@@ -406,8 +407,7 @@ TEST(LiveSession, VanishedPortReopensOncePerCycleQuietly)
     EXPECT_EQ(rig.written(), std::vector<std::uint8_t>{0x11});
     link::LiveReading r;
     r.Co = 150;
-    rig.send(r);
-    rig.session.cycle();
+    rig.cycleOn(r);
     EXPECT_EQ(rig.fake.devices.size(), 7u);
     EXPECT_EQ(rig.session.lastFrame().Co, 150);
     EXPECT_EQ(rig.written(), (std::vector<std::uint8_t>{0x11, 0x11}));
@@ -418,11 +418,9 @@ TEST(LiveSession, VanishedPortReopensOncePerCycleQuietly)
 TEST(LiveSession, StoppedDuringAPromptAsksNoMoreAndDoesNotPoll)
 {
     Rig rig;
-    rig.listen();
-    ASSERT_TRUE(rig.session.start(kDigital));
+    ASSERT_TRUE(rig.listenAndStart());
     QObject::connect(&rig.session, &LiveSession::promptRaised, [&rig] { rig.session.stop(); });
-    rig.send(withStatus(link::LeakTestOffer | link::ZeroReady, 0));
-    rig.session.cycle();
+    rig.cycleOn(withStatus(link::LeakTestOffer | link::ZeroReady, 0));
     EXPECT_EQ(rig.events, (std::vector<std::string>{"valid", "prompt Do Leak test ?"}));
     EXPECT_FALSE(rig.session.isPolling());
     // The port is closed, so the reply and the next poll go nowhere.

@@ -1,6 +1,7 @@
 // A whole day of polling in virtual time: the live session against the simulated analyser
 // (the program's demo port), with every valid reading recorded as the recording does.
 
+#include "coreapplication.h"
 #include "demoanalyser.h"
 #include "livesession.h"
 #include "recording.h"
@@ -21,11 +22,7 @@ namespace {
 
 QCoreApplication &app()
 {
-    static int argc = 1;
-    static char name[] = "test_longrun";
-    static char *argv[] = {name, nullptr};
-    static auto *instance = new QCoreApplication(argc, argv);
-    return *instance;
+    return test::CoreApplication("test_longrun");
 }
 
 // Large blocks are mapped apart from the heap's arena, and count as much.

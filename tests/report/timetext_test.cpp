@@ -6,17 +6,20 @@ using namespace qova;
 
 namespace {
 
-struct PatternCase {
+// A text given to the function and the text expected back.
+struct TextCase {
     const char *name;
-    const char *pattern;
+    const char *given;
     const char *expected;
 };
+using PatternCase = TextCase; // given: a time format pattern
+using LocaleCase = TextCase;  // given: a locale's name
 
 class ZonelessPattern : public testing::TestWithParam<PatternCase> {};
 
 TEST_P(ZonelessPattern, DropsTheZoneAndWhatSetsItApart)
 {
-    EXPECT_EQ(report::WithoutTimeZone(QString::fromUtf8(GetParam().pattern)), QString::fromUtf8(GetParam().expected));
+    EXPECT_EQ(report::WithoutTimeZone(QString::fromUtf8(GetParam().given)), QString::fromUtf8(GetParam().expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -35,17 +38,11 @@ INSTANTIATE_TEST_SUITE_P(
                     PatternCase{"NoZone", "HH:mm:ss", "HH:mm:ss"}, PatternCase{"OnlyZone", "t", ""}),
     [](const auto &info) { return std::string(info.param.name); });
 
-struct LocaleCase {
-    const char *name;
-    const char *locale;
-    const char *expected;
-};
-
 class ReportTimeText : public testing::TestWithParam<LocaleCase> {};
 
 TEST_P(ReportTimeText, LongFormatWithoutItsZone)
 {
-    const QLocale locale(QString::fromLatin1(GetParam().locale));
+    const QLocale locale(QString::fromLatin1(GetParam().given));
     EXPECT_EQ(report::ReportTime(locale, QTime(14, 7, 11)), QString::fromUtf8(GetParam().expected));
 }
 

@@ -1,3 +1,4 @@
+#include "datarows.h"
 #include "pdfprinting.h"
 #include "printing.h"
 #include "printreport.h"
@@ -505,9 +506,7 @@ void TestReport::onAgainClosesTheEarlierFile()
 
 void TestReport::cancelledFileDialog_data()
 {
-    QTest::addColumn<bool>("recordingBefore");
-    QTest::newRow("not recording") << false;
-    QTest::newRow("recording goes on in its file") << true;
+    test::BoolRows("recordingBefore", "not recording", "recording goes on in its file");
 }
 
 void TestReport::cancelledFileDialog()

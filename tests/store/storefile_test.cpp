@@ -2,6 +2,7 @@
 #include "shortsavefile.h"
 #include "storedtest.h"
 #include "storefile.h"
+#include "storefiles.h"
 #include "uploadanalyser.h"
 
 #include <QDir>
@@ -13,16 +14,17 @@ using namespace qova;
 
 namespace {
 
-QByteArray bytesOf(const std::vector<std::uint8_t> &v)
-{
-    return {reinterpret_cast<const char *>(v.data()), static_cast<qsizetype>(v.size())};
-}
-
 void writeFile(const QString &path, const QByteArray &data)
 {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_EQ(f.write(data), data.size());
+    ASSERT_EQ(test::WriteFile(path, data), data.size());
+}
+
+// A data file of `records` sample tests, and an earlier export of another where its
+// export goes.
+void writeStoreAndPreviousText(const QString &path, std::size_t records)
+{
+    writeFile(path, test::BytesOf(test::SampleStore(records)));
+    writeFile(store::ExportPathFor(path), "previous text");
 }
 
 QByteArray readFile(const QString &path)
@@ -44,7 +46,7 @@ TEST_P(Load, MessageAndRecordCount)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("MAY.QVS"));
-    const QByteArray data = bytesOf(test::SampleStore(3)).left(std::max(GetParam().size, 0));
+    const QByteArray data = test::BytesOf(test::SampleStore(3)).left(std::max(GetParam().size, 0));
     if (GetParam().size >= 0)
         writeFile(path, data);
     QString name = path;
@@ -77,7 +79,7 @@ TEST(Load, AsksForAFileOnlyWhenNoneIsSet)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("A.QVS"));
-    writeFile(path, bytesOf(test::SampleStore(2)));
+    writeFile(path, test::BytesOf(test::SampleStore(2)));
     QString name;
     QByteArray data;
     int count = 0;
@@ -138,7 +140,7 @@ TEST_P(Export, MessageAndText)
     const ExportCase &c = GetParam();
     QTemporaryDir dir;
     const QString path = dir.filePath(c.dataName);
-    const QByteArray data = bytesOf(test::SampleStore(4)).left(std::max(c.size, 0));
+    const QByteArray data = test::BytesOf(test::SampleStore(4)).left(std::max(c.size, 0));
     if (c.size >= 0)
         writeFile(path, data);
     const QString textPath = store::ExportPathFor(path);
@@ -184,7 +186,7 @@ TEST(Export, TwiceReplacesTheText)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("MAY.QVS"));
-    writeFile(path, bytesOf(test::SampleStore(5)));
+    writeFile(path, test::BytesOf(test::SampleStore(5)));
     store::ExportStoredTests([&] { return path; }, 2026);
     const qint64 once = QFileInfo(store::ExportPathFor(path)).size();
     store::ExportStoredTests([&] { return path; }, 2026);
@@ -195,7 +197,7 @@ TEST(Export, TextFileThatCannotBeCreated)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("MAY.QVS"));
-    writeFile(path, bytesOf(test::SampleStore(5)));
+    writeFile(path, test::BytesOf(test::SampleStore(5)));
     const QString textPath = store::ExportPathFor(path);
     ASSERT_TRUE(QDir().mkdir(textPath)); // a folder stands where the text file would go
     EXPECT_EQ(store::ExportStoredTests([&] { return path; }, 2026), store::kCanNotOpenFile + textPath);
@@ -207,9 +209,8 @@ TEST(Export, FullDiskKeepsThePreviousText)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("MAY.QVS"));
-    writeFile(path, bytesOf(test::SampleStore(20000)));
+    writeStoreAndPreviousText(path, 20000);
     const QString textPath = store::ExportPathFor(path);
-    writeFile(textPath, "previous text");
     const QString message = store::ExportStoredTests(
         [&] { return path; }, 2026, [](const QString &p) { return std::make_unique<test::ShortSaveFile>(p, 500000); });
     EXPECT_EQ(message, store::kCanNotWriteFile + textPath);
@@ -222,9 +223,8 @@ TEST(Export, FullDiskOnASmallTextKeepsThePreviousText)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("MAY.QVS"));
-    writeFile(path, bytesOf(test::SampleStore(3)));
+    writeStoreAndPreviousText(path, 3);
     const QString textPath = store::ExportPathFor(path);
-    writeFile(textPath, "previous text");
     QString message;
     {
         test::FileSizeCap cap(100);
@@ -245,7 +245,7 @@ TEST(Export, ManyRecordsSameAsOnePiece)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("BIG.QVS"));
-    const QByteArray data = bytesOf(test::SampleStore(10001)) + QByteArray("abc");
+    const QByteArray data = test::BytesOf(test::SampleStore(10001)) + QByteArray("abc");
     writeFile(path, data);
     store::ExportStoredTests([&] { return path; }, 2026);
     const QByteArray text = readFile(store::ExportPathFor(path));

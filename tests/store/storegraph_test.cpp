@@ -1,4 +1,5 @@
 #include "storedtest.h"
+#include "storefiles.h"
 #include "storegraph.h"
 #include "uploadanalyser.h"
 
@@ -88,14 +89,9 @@ TEST(StoreGraphFrame, AxesTicksAndLabelsInDrawingOrder)
         EXPECT_TRUE(frame.marks[index] == mark) << "mark " << index;
 }
 
-QByteArray bytesOf(const std::vector<std::uint8_t> &v)
-{
-    return {reinterpret_cast<const char *>(v.data()), static_cast<qsizetype>(v.size())};
-}
-
 TEST(StoreGraphTraces, OnlyTheShownTracesInTableOrder)
 {
-    const QByteArray data = bytesOf(test::SampleStore(50));
+    const QByteArray data = test::BytesOf(test::SampleStore(50));
     const auto g = store::StoreGraphGeometry::compute(1000, 700, 50);
     std::array<bool, 7> shown{};
     shown.fill(true);
@@ -131,7 +127,7 @@ class FewRecordsTest : public testing::TestWithParam<FewRecordsCase> {};
 // One point, or none at all, draws no line; the count never reaches past the data.
 TEST_P(FewRecordsTest, DrawNoLine)
 {
-    const QByteArray data = bytesOf(test::SampleStore(GetParam().records));
+    const QByteArray data = test::BytesOf(test::SampleStore(GetParam().records));
     const auto g = store::StoreGraphGeometry::compute(1000, 700, GetParam().recordCount);
     const auto lines =
         store::StoreTraceLines(g, data, GetParam().recordCount, {{store::kCoOffset, 20}, {store::kRpmOffset, 200}});

@@ -5,6 +5,7 @@
 #include "simdevice.h"
 #include "storedtest.h"
 #include "storefile.h"
+#include "storefiles.h"
 #include "storemenu.h"
 #include "storeviewer.h"
 #include "uploadanalyser.h"
@@ -24,16 +25,9 @@ using namespace qova;
 
 namespace {
 
-QByteArray bytesOf(const std::vector<std::uint8_t> &v)
-{
-    return {reinterpret_cast<const char *>(v.data()), static_cast<qsizetype>(v.size())};
-}
-
 void writeFile(const QString &path, const QByteArray &data)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(data), data.size());
+    QCOMPARE(test::WriteFile(path, data), data.size());
 }
 
 // The upload's store, from an analyser on a 9600-baud line in virtual time.
@@ -58,6 +52,13 @@ struct Rig {
         menu.showViewer = [this](store::TForm11 &) { ++shown; };
     }
     QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+    // The viewer on an upload of `records` sample tests.
+    void showSample(int records)
+    {
+        state.StoreData = test::BytesOf(test::SampleStore(records));
+        state.StoreRecordCount = records;
+        viewer.showRecords(2026);
+    }
 };
 
 int countColour(const QImage &image, QRgb colour, const QRect &area)
@@ -95,9 +96,7 @@ private slots:
 void TestStoreViewer::uncheckingRemovesOnlyThatTrace()
 {
     Rig rig;
-    rig.state.StoreData = bytesOf(test::SampleStore(50));
-    rig.state.StoreRecordCount = 50;
-    rig.viewer.showRecords(2026);
+    rig.showSample(50);
     rig.viewer.resize(1000, 700);
     const QRect plot(126, 21, 938 - 126, 378 - 21);
     const QImage before = rig.viewer.grab().toImage();
@@ -116,9 +115,7 @@ void TestStoreViewer::uncheckingRemovesOnlyThatTrace()
 void TestStoreViewer::oneRecordDrawsNoLine()
 {
     Rig rig;
-    rig.state.StoreData = bytesOf(test::SampleStore(1));
-    rig.state.StoreRecordCount = 1;
-    rig.viewer.showRecords(2026);
+    rig.showSample(1);
     rig.viewer.resize(1000, 700);
     const QImage image = rig.viewer.grab().toImage();
     const QRect plot(126, 21, 938 - 126, 378 - 21);
@@ -137,9 +134,7 @@ void TestStoreViewer::layoutFollowsTheClientSize()
     QCOMPARE(rig.viewer.Button1->pos(), QPoint(50, 445));
     QCOMPARE(rig.viewer.Button2->pos(), QPoint(50, 480));
     // Twelve whole rows fit the list.
-    rig.state.StoreData = bytesOf(test::SampleStore(40));
-    rig.state.StoreRecordCount = 40;
-    rig.viewer.showRecords(2026);
+    rig.showSample(40);
     QCOMPARE(rig.viewer.ListBox1->sizeHintForRow(0), 14);
     QCOMPARE(rig.viewer.ListBox1->viewport()->height(), 12 * 14);
 }
@@ -148,7 +143,7 @@ void TestStoreViewer::listRowsAreTheExportRows()
 {
     Rig rig;
     const QString path = rig.path("MAY.QVS");
-    writeFile(path, bytesOf(test::SampleStore(25)) + QByteArray(17, '\x35')); // a partial record at the end
+    writeFile(path, test::BytesOf(test::SampleStore(25)) + QByteArray(17, '\x35')); // a partial record at the end
     rig.state.StoreFileName = path;
     QCOMPARE(rig.menu.LoadStoredTests(), QString());
     QCOMPARE(rig.viewer.Label1->text(), QStringLiteral("  Date      time    HC  CO   CO2  O2   NO  RPM  OIL"));
@@ -167,7 +162,7 @@ void TestStoreViewer::viewAsksEveryTimeAndShowsTheName()
 {
     Rig rig;
     const QString path = rig.path("MAY.QVS");
-    writeFile(path, bytesOf(test::SampleStore(3)));
+    writeFile(path, test::BytesOf(test::SampleStore(3)));
     rig.state.StoreFileName = path;
     rig.op.openNames = {path};
     rig.menu.VIEW1Click();
@@ -302,7 +297,7 @@ void TestStoreViewer::exportMessage()
     rig.menu.EXPORT1Click();
     QCOMPARE(rig.op.texts(), QStringList{QStringLiteral("user Canceled")});
     const QString path = rig.path("MAY.QVS");
-    writeFile(path, bytesOf(test::SampleStore(2)));
+    writeFile(path, test::BytesOf(test::SampleStore(2)));
     rig.op.openNames = {path};
     rig.menu.EXPORT1Click();
     QCOMPARE(rig.op.texts().last(), QStringLiteral("done  MAY.QVS---> MAY.txt"));
@@ -312,9 +307,7 @@ void TestStoreViewer::exportMessage()
 void TestStoreViewer::mainMenuReleasesTheData()
 {
     Rig rig;
-    rig.state.StoreData = bytesOf(test::SampleStore(5));
-    rig.state.StoreRecordCount = 5;
-    rig.viewer.showRecords(2026);
+    rig.showSample(5);
     rig.viewer.show();
     rig.viewer.Button1->click();
     QVERIFY(rig.state.StoreData.isEmpty());
@@ -328,9 +321,7 @@ void TestStoreViewer::printsTheWindow()
     Rig rig;
     test::PdfPrinting printing(rig.path("viewer.pdf"));
     rig.state.printing = &printing;
-    rig.state.StoreData = bytesOf(test::SampleStore(30));
-    rig.state.StoreRecordCount = 30;
-    rig.viewer.showRecords(2026);
+    rig.showSample(30);
     rig.viewer.resize(800, 600);
     rig.viewer.Button2->click();
     QVERIFY(QFileInfo(printing.path()).size() > 1000);
