@@ -1,5 +1,6 @@
 #include "devices.h"
 
+#include "networkdevice.h"
 #include "qserialdevice.h"
 #include "simdevice.h"
 
@@ -13,6 +14,8 @@ link::DeviceFactory ProgramDevices(link::Pause &pause)
         const QString name = link::PortDeviceName(portNumber);
         if (name == QLatin1String("demo"))
             return sim::MakeDemoDevice(pause, demo);
+        if (link::IsNetworkName(name))
+            return std::make_unique<link::NetworkDevice>(name, pause);
         return std::make_unique<link::QSerialDevice>(name);
     };
 }

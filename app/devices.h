@@ -4,8 +4,9 @@
 
 namespace qova::app {
 
-// COMn becomes the serial device PortDeviceName(n) names, or the built-in simulated
-// analyser when that name is "demo".
+// COMn becomes the device PortDeviceName(n) names: the built-in simulated analyser for
+// "demo", a network serial server for tcp://HOST:PORT and rfc2217://HOST:PORT, else a
+// serial port.
 link::DeviceFactory ProgramDevices(link::Pause &pause);
 
 } // namespace qova::app
