@@ -45,6 +45,8 @@ public:
 
     void Button1Click(); // OK
     void Button2Click(); // CANCEL
+    // Where the list of serial ports comes from (the system's, unless told otherwise).
+    void setPortLister(PortLister ports) { ports_ = std::move(ports); }
     // Lists the system's serial ports again, keeping the one selected when it is still there.
     void RefreshClick();
 

@@ -3,6 +3,7 @@
 #include "networkdevice.h"
 #include "networkpeer.h"
 #include "serialport.h"
+#include "serialports.h"
 #include "telnetcodec.h"
 
 #include <QCoreApplication>
@@ -399,5 +400,64 @@ TEST_F(WithApplication, TheLiveSessionReconnectsToAServerThatDroppedIt)
     EXPECT_EQ(valid, before + 1);
     session.stop();
 }
+
+} // namespace
+
+namespace {
+
+struct CaptionRow {
+    const char *device;
+    const char *caption;
+};
+
+class DeviceCaptions : public testing::TestWithParam<CaptionRow> {};
+
+TEST_P(DeviceCaptions, NameTheChoiceShortly)
+{
+    link::VirtualPause pause;
+    link::PortState port([](int) { return std::unique_ptr<link::ByteDevice>(); }, pause);
+    port.PortNumber = 3;
+    port.PortDevice = QString::fromUtf8(GetParam().device);
+    port.namedFactory = [](const QString &) { return std::unique_ptr<link::ByteDevice>(); };
+    EXPECT_EQ(link::PortCaptionName(port), QString::fromUtf8(GetParam().caption));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DeviceCaptions,
+                         testing::Values(CaptionRow{"", "COM3"}, CaptionRow{"/dev/ttyUSB0", "ttyUSB0"},
+                                         CaptionRow{"/dev/pts/4", "pts/4"}, CaptionRow{"COM7", "COM7"},
+                                         CaptionRow{"tcp://bay3:4001", "bay3:4001"},
+                                         CaptionRow{"rfc2217://[fe80::1]:2217", "[fe80::1]:2217"},
+                                         CaptionRow{"demo", "demo"}));
+
+TEST(DeviceCaptions, AChoiceWithoutTheProgramsDevicesIsNotUsed)
+{
+    link::VirtualPause pause;
+    link::PortState port([](int) { return std::unique_ptr<link::ByteDevice>(); }, pause);
+    port.PortNumber = 2;
+    port.PortDevice = QStringLiteral("demo");
+    EXPECT_EQ(link::PortCaptionName(port), QStringLiteral("COM2"));
+}
+
+struct DescribeRow {
+    link::SerialPortDescription port;
+    const char *text;
+};
+
+class DescribePorts : public testing::TestWithParam<DescribeRow> {};
+
+TEST_P(DescribePorts, SayWhatTheSystemKnows)
+{
+    EXPECT_EQ(link::DescribePort(GetParam().port), QString::fromUtf8(GetParam().text));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DescribePorts,
+    testing::Values(DescribeRow{{"ttyS0", "/dev/ttyS0", "", "", "", std::nullopt, std::nullopt}, "ttyS0"},
+                    DescribeRow{{"ttyUSB0", "/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A50285BI", 0x0403, 0x6001},
+                                "ttyUSB0  FT232R USB UART, FTDI, USB 0403:6001, serial A50285BI"},
+                    DescribeRow{{"ttyACM0", "/dev/ttyACM0", "", "Prolific", "", 0x067b, std::nullopt},
+                                "ttyACM0  Prolific"},
+                    DescribeRow{{"COM7", "COM7", "USB Serial Port", "USB Serial Port", "", 0x1a86, 0x7523},
+                                "COM7  USB Serial Port, USB 1a86:7523"}));
 
 } // namespace
