@@ -1,11 +1,74 @@
 #include "serialports.h"
 
 #include <QCollator>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <QStringList>
 #include <algorithm>
 
 namespace qova::link {
+
+namespace {
+// Linux: the tty's device in sysfs lies under its USB device, named by bus and ports.
+QString usbLocationOf(const QString &name)
+{
+#ifdef Q_OS_LINUX
+    const QString device = QFileInfo(QStringLiteral("/sys/class/tty/%1/device").arg(name)).canonicalFilePath();
+    static const QRegularExpression usbDevice(QStringLiteral("^\\d+-[\\d.]+$"));
+    const QStringList parts = device.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (auto it = parts.crbegin(); it != parts.crend(); ++it)
+        if (usbDevice.match(*it).hasMatch())
+            return *it;
+#else
+    Q_UNUSED(name);
+#endif
+    return {};
+}
+
+bool sameProduct(const SerialPortDescription &a, const SerialPortDescription &b)
+{
+    return a.vendorId == b.vendorId && a.productId == b.productId;
+}
+} // namespace
+
+std::optional<QString> FindAdapterAgain(const SerialPortDescription &was, const std::vector<SerialPortDescription> &now)
+{
+    for (const auto &p : now)
+        if (p.location == was.location)
+            return std::nullopt;
+    std::vector<const SerialPortDescription *> found;
+    for (const auto &p : now) {
+        if (!sameProduct(p, was))
+            continue;
+        if (!was.serialNumber.isEmpty() ? p.serialNumber == was.serialNumber
+                                        : was.vendorId && was.productId && !was.usbLocation.isEmpty() &&
+                                              p.serialNumber.isEmpty() && p.usbLocation == was.usbLocation)
+            found.push_back(&p);
+    }
+    // Two adapters alike (cheap ones share a serial number) cannot be told apart.
+    if (found.size() != 1)
+        return std::nullopt;
+    return found.front()->location;
+}
+
+void AdapterMemory::opened(const QString &name, const QString &location)
+{
+    for (const auto &p : ports_())
+        if (p.location == location) {
+            known_[name] = p;
+            return;
+        }
+}
+
+std::optional<QString> AdapterMemory::movedTo(const QString &name) const
+{
+    const auto it = known_.find(name);
+    if (it == known_.end())
+        return std::nullopt;
+    return FindAdapterAgain(it->second, ports_());
+}
 
 std::vector<SerialPortDescription> DetectedSerialPorts()
 {
@@ -21,6 +84,7 @@ std::vector<SerialPortDescription> DetectedSerialPorts()
             d.vendorId = info.vendorIdentifier();
         if (info.hasProductIdentifier())
             d.productId = info.productIdentifier();
+        d.usbLocation = usbLocationOf(d.name);
         ports.push_back(std::move(d));
     }
     // COM10 after COM9, ttyUSB10 after ttyUSB9.

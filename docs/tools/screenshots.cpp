@@ -320,9 +320,9 @@ int main(int argc, char *argv[])
     // than whatever the machine making the pictures has.
     windows.form4.setPortLister([] {
         return std::vector<link::SerialPortDescription>{
-            {QStringLiteral("ttyS0"), QStringLiteral("/dev/ttyS0"), {}, {}, {}, std::nullopt, std::nullopt},
+            {QStringLiteral("ttyS0"), QStringLiteral("/dev/ttyS0"), {}, {}, {}, std::nullopt, std::nullopt, {}},
             {QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0"), QStringLiteral("FT232R USB UART"),
-             QStringLiteral("FTDI"), QStringLiteral("A50285BI"), 0x0403, 0x6001}};
+             QStringLiteral("FTDI"), QStringLiteral("A50285BI"), 0x0403, 0x6001, QStringLiteral("1-1.2")}};
     });
     windows.form4.Prepare();
     windows.form4.show();

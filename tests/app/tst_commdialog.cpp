@@ -110,7 +110,8 @@ link::SerialPortDescription usbAdapter(const QString &name, const QString &seria
             QStringLiteral("FTDI"),
             serial,
             0x0403,
-            0x6001};
+            0x6001,
+            QStringLiteral("1-1.2")};
 }
 
 } // namespace

@@ -452,12 +452,12 @@ TEST_P(DescribePorts, SayWhatTheSystemKnows)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DescribePorts,
-    testing::Values(DescribeRow{{"ttyS0", "/dev/ttyS0", "", "", "", std::nullopt, std::nullopt}, "ttyS0"},
-                    DescribeRow{{"ttyUSB0", "/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A50285BI", 0x0403, 0x6001},
+    testing::Values(DescribeRow{{"ttyS0", "/dev/ttyS0", "", "", "", std::nullopt, std::nullopt, ""}, "ttyS0"},
+                    DescribeRow{{"ttyUSB0", "/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A50285BI", 0x0403, 0x6001, ""},
                                 "ttyUSB0  FT232R USB UART, FTDI, USB 0403:6001, serial A50285BI"},
-                    DescribeRow{{"ttyACM0", "/dev/ttyACM0", "", "Prolific", "", 0x067b, std::nullopt},
+                    DescribeRow{{"ttyACM0", "/dev/ttyACM0", "", "Prolific", "", 0x067b, std::nullopt, ""},
                                 "ttyACM0  Prolific"},
-                    DescribeRow{{"COM7", "COM7", "USB Serial Port", "USB Serial Port", "", 0x1a86, 0x7523},
+                    DescribeRow{{"COM7", "COM7", "USB Serial Port", "USB Serial Port", "", 0x1a86, 0x7523, ""},
                                 "COM7  USB Serial Port, USB 1a86:7523"}));
 
 } // namespace
