@@ -130,6 +130,10 @@ private:
             QMutexLocker lock(&peer_.mutex_);
             peer_.received_.append(static_cast<char>(byte));
         }
+        if (byte == peer_.behaviour_.dropOn && ++dropSeen_ == peer_.behaviour_.dropOnCount) {
+            s->abort();
+            return;
+        }
         const auto &answers = peer_.behaviour_.answers;
         const auto it = answers.find(byte);
         if (it == answers.end())
@@ -138,6 +142,7 @@ private:
     }
 
     NetworkPeer &peer_;
+    int dropSeen_ = 0;
     QTcpServer server_{this};
     std::vector<QTcpSocket *> clients_;
 };

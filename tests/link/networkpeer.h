@@ -25,6 +25,10 @@ public:
         bool refusePortControl = false;  // DONT COM-PORT-OPTION
         bool silent = false;             // takes the connection and never says a word
         std::uint32_t confirmedBaud = 0; // the baud rate it says it set; 0 for what it was asked
+        // Drops the connection on taking this data byte the dropOnCount-th time, as a
+        // server that is stopped in the middle of an exchange.
+        int dropOn = -1;
+        int dropOnCount = 1;
     };
 
     explicit NetworkPeer(Behaviour behaviour);
