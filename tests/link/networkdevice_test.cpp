@@ -461,3 +461,28 @@ INSTANTIATE_TEST_SUITE_P(
                                 "COM7  USB Serial Port, USB 1a86:7523"}));
 
 } // namespace
+
+namespace {
+
+class SilentServer : public WithApplication {};
+
+TEST_F(SilentServer, IsASilentAnalyserTheConnectionStays)
+{
+    NetworkPeer peer({NetworkPeer::Kind::Raw, {}, false, true, 0});
+    NetworkRig rig;
+    rig.name = nameFor(NetworkPeer::Kind::Raw, peer.port());
+    link::LiveSession session(rig.port);
+    int invalid = 0;
+    QObject::connect(&session, &link::LiveSession::invalidFrame, [&invalid] { ++invalid; });
+    ASSERT_TRUE(session.start({}));
+    for (int i = 0; i < 3; ++i) {
+        rig.pause.sleepMs(50);
+        session.cycle();
+    }
+    EXPECT_EQ(invalid, 3);
+    EXPECT_TRUE(rig.port.handleValid()) << "a quiet server is no dropped connection";
+    EXPECT_EQ(peer.connections(), 1);
+    session.stop();
+}
+
+} // namespace
