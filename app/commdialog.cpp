@@ -1,23 +1,39 @@
 #include "commdialog.h"
 
+#include "networkdevice.h"
 #include "operator.h"
 #include "settingsfile.h"
 
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace qova::app {
 
-TForm4::TForm4(ui::SharedState &state, QString portFile, QWidget *mainWindow, QWidget *parent)
-    : QDialog(parent), state_(state), portFile_(std::move(portFile)), mainWindow_(mainWindow)
+namespace {
+const QString kDemoDevice = QStringLiteral("demo");
+// A common first port of serial device servers.
+constexpr int kDefaultServerPort = 4001;
+} // namespace
+
+TForm4::TForm4(ui::SharedState &state, QString portFile, QWidget *mainWindow, QWidget *parent, SettingsOpener settings,
+               PortLister ports)
+    : QDialog(parent), state_(state), portFile_(std::move(portFile)), mainWindow_(mainWindow),
+      settings_(std::move(settings)), ports_(std::move(ports))
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("QOVA"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
+    // One group across both boxes: a choice of either clears the other's.
+    choices_ = new QButtonGroup(this);
     GroupBox1 = new QGroupBox(QStringLiteral("Serialport"), this);
     auto *radios = new QVBoxLayout(GroupBox1);
     QRadioButton **buttons[] = {&RadioButton1, &RadioButton2, &RadioButton3, &RadioButton4};
@@ -25,10 +41,63 @@ TForm4::TForm4(ui::SharedState &state, QString portFile, QWidget *mainWindow, QW
         auto *r = new QRadioButton(QStringLiteral("COM%1").arg(i + 1), GroupBox1);
         r->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
         radios->addWidget(r);
+        choices_->addButton(r);
         connect(r, &QRadioButton::clicked, this, [this, i] { selectedPort_ = i + 1; });
         *buttons[i] = r;
     }
     RadioButton1->setChecked(true);
+
+    OtherConnections = new QGroupBox(QStringLiteral("Other connections"), this);
+    OtherConnections->setObjectName(QStringLiteral("OtherConnections"));
+    auto *other = new QVBoxLayout(OtherConnections);
+
+    SerialPortChoice = new QRadioButton(QStringLiteral("&Serial port on this computer"), OtherConnections);
+    SerialPortChoice->setObjectName(QStringLiteral("SerialPortChoice"));
+    DetectedPorts = new QComboBox(OtherConnections);
+    DetectedPorts->setObjectName(QStringLiteral("DetectedPorts"));
+    DetectedPorts->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    DetectedPorts->setMinimumContentsLength(32);
+    RefreshButton = new QPushButton(QStringLiteral("&Refresh"), OtherConnections);
+    RefreshButton->setObjectName(QStringLiteral("RefreshButton"));
+    auto *portRow = new QHBoxLayout;
+    portRow->addSpacing(20);
+    portRow->addWidget(DetectedPorts, 1);
+    portRow->addWidget(RefreshButton);
+    other->addWidget(SerialPortChoice);
+    other->addLayout(portRow);
+
+    NetworkChoice = new QRadioButton(QStringLiteral("&Network serial server"), OtherConnections);
+    NetworkChoice->setObjectName(QStringLiteral("NetworkChoice"));
+    NetworkHost = new QLineEdit(OtherConnections);
+    NetworkHost->setObjectName(QStringLiteral("NetworkHost"));
+    NetworkHost->setPlaceholderText(QStringLiteral("host name or address"));
+    NetworkPort = new QSpinBox(OtherConnections);
+    NetworkPort->setObjectName(QStringLiteral("NetworkPort"));
+    NetworkPort->setRange(1, 65535);
+    NetworkPort->setValue(kDefaultServerPort);
+    NetworkKind = new QComboBox(OtherConnections);
+    NetworkKind->setObjectName(QStringLiteral("NetworkKind"));
+    NetworkKind->addItem(QStringLiteral("Raw TCP"));
+    NetworkKind->addItem(QStringLiteral("Telnet with RFC 2217 port control"));
+    auto *network = new QFormLayout;
+    network->setContentsMargins(20, 0, 0, 0);
+    network->addRow(QStringLiteral("Host"), NetworkHost);
+    network->addRow(QStringLiteral("Port"), NetworkPort);
+    network->addRow(QStringLiteral("Server"), NetworkKind);
+    other->addWidget(NetworkChoice);
+    other->addLayout(network);
+
+    DemoChoice = new QRadioButton(QStringLiteral("&Demo analyser (built in)"), OtherConnections);
+    DemoChoice->setObjectName(QStringLiteral("DemoChoice"));
+    other->addWidget(DemoChoice);
+    for (QRadioButton *r : {SerialPortChoice, NetworkChoice, DemoChoice}) {
+        choices_->addButton(r);
+        connect(r, &QRadioButton::toggled, this, &TForm4::updateEnabled);
+    }
+    connect(RefreshButton, &QPushButton::clicked, this, &TForm4::RefreshClick);
+    // Picking a port or typing a host means that choice.
+    connect(DetectedPorts, &QComboBox::activated, this, [this] { SerialPortChoice->setChecked(true); });
+    connect(NetworkHost, &QLineEdit::textEdited, this, [this] { NetworkChoice->setChecked(true); });
 
     Button1 = new QPushButton(QStringLiteral("&OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
@@ -42,8 +111,10 @@ TForm4::TForm4(ui::SharedState &state, QString portFile, QWidget *mainWindow, QW
     row->addWidget(Button2);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(GroupBox1);
+    layout->addWidget(OtherConnections);
     layout->addLayout(row);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    updateEnabled();
 }
 
 QRadioButton *TForm4::radio(int port) const
@@ -60,10 +131,59 @@ QRadioButton *TForm4::radio(int port) const
     }
 }
 
+void TForm4::listPorts(const QString &keep)
+{
+    DetectedPorts->clear();
+    const std::vector<link::SerialPortDescription> ports =
+        ports_ ? ports_() : std::vector<link::SerialPortDescription>{};
+    for (const auto &p : ports)
+        DetectedPorts->addItem(link::DescribePort(p), p.location);
+    if (keep.isEmpty())
+        return;
+    int at = DetectedPorts->findData(keep);
+    if (at < 0) {
+        // The port chosen before is not there now (unplugged): it stays the choice.
+        DetectedPorts->addItem(QStringLiteral("%1  (not found now)").arg(link::DeviceCaptionName(keep)), keep);
+        at = DetectedPorts->count() - 1;
+    }
+    DetectedPorts->setCurrentIndex(at);
+}
+
+void TForm4::RefreshClick()
+{
+    listPorts(DetectedPorts->currentData().toString());
+}
+
+void TForm4::showChoice(const QString &device)
+{
+    if (device == kDemoDevice) {
+        DemoChoice->setChecked(true);
+    } else if (const auto address = link::ParseNetworkName(device)) {
+        NetworkHost->setText(address->host);
+        NetworkPort->setValue(address->port);
+        NetworkKind->setCurrentIndex(address->kind == link::NetworkKind::Raw ? 0 : 1);
+        NetworkChoice->setChecked(true);
+    } else {
+        listPorts(device);
+        SerialPortChoice->setChecked(true);
+    }
+}
+
+void TForm4::updateEnabled()
+{
+    const bool network = NetworkChoice->isChecked();
+    NetworkPort->setEnabled(network);
+    NetworkKind->setEnabled(network);
+}
+
 void TForm4::Prepare()
 {
     selectedPort_ = state_.port.PortNumber;
-    radio(selectedPort_)->setChecked(true);
+    listPorts({});
+    if (state_.port.PortDevice.isEmpty())
+        radio(selectedPort_)->setChecked(true);
+    else
+        showChoice(state_.port.PortDevice);
 }
 
 void TForm4::COMM1Click()
@@ -72,15 +192,69 @@ void TForm4::COMM1Click()
     exec();
 }
 
+QString TForm4::SelectedDevice() const
+{
+    if (DemoChoice->isChecked())
+        return kDemoDevice;
+    if (SerialPortChoice->isChecked())
+        return DetectedPorts->currentData().toString();
+    if (NetworkChoice->isChecked()) {
+        const QString host = NetworkHost->text().trimmed();
+        const QString shown = host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(host) : host;
+        return QStringLiteral("%1://%2:%3")
+            .arg(NetworkKind->currentIndex() == 0 ? QStringLiteral("tcp") : QStringLiteral("rfc2217"), shown)
+            .arg(NetworkPort->value());
+    }
+    return {};
+}
+
 void TForm4::Button1Click()
 {
-    if (WritePortFile(portFile_, selectedPort_))
-        state_.port.PortNumber = selectedPort_;
-    else
-        state_.op->message(this, QStringLiteral("QOVA"), QStringLiteral("can not open file"), ui::Icon::None,
-                           ui::Buttons::Ok);
+    const bool comPort = !SerialPortChoice->isChecked() && !NetworkChoice->isChecked() && !DemoChoice->isChecked();
+    if (comPort) {
+        if (WritePortFile(portFile_, selectedPort_)) {
+            state_.port.PortNumber = selectedPort_;
+            // COMn again: a connection chosen before is no longer the choice.
+            if (!state_.port.PortDevice.isEmpty()) {
+                if (settings_)
+                    WriteDeviceChoice(*settings_(), {});
+                state_.port.PortDevice.clear();
+            }
+        } else {
+            state_.op->message(this, QStringLiteral("QOVA"), QStringLiteral("can not open file"), ui::Icon::None,
+                               ui::Buttons::Ok);
+        }
+        if (mainWindow_ != nullptr)
+            mainWindow_->setWindowTitle(CommDialogCaption(link::PortCaptionName(state_.port)));
+        accept();
+        return;
+    }
+
+    const QString device = SelectedDevice();
+    QString problem;
+    if (SerialPortChoice->isChecked() && device.isEmpty())
+        problem = QStringLiteral("No serial port is chosen: this computer has none that the system lists. Plug "
+                                 "the adapter in and press Refresh, or choose another connection.");
+    else if (NetworkChoice->isChecked() && !link::ParseNetworkName(device))
+        problem = QStringLiteral("The network serial server needs a host name or address, for example bay3 or "
+                                 "192.168.1.20.");
+    else if (!settings_)
+        problem = QStringLiteral("This connection cannot be kept: the program has no settings store.");
+    if (problem.isEmpty()) {
+        const auto settings = settings_();
+        if (!WriteDeviceChoice(*settings, device))
+            problem = QStringLiteral("The connection could not be kept in the settings (%1); the one in use "
+                                     "stays.")
+                          .arg(settings->fileName());
+    }
+    if (!problem.isEmpty()) {
+        // The dialog stays open with what the operator entered, for another try.
+        state_.op->message(this, QStringLiteral("QOVA"), problem, ui::Icon::Warning, ui::Buttons::Ok);
+        return;
+    }
+    state_.port.PortDevice = device;
     if (mainWindow_ != nullptr)
-        mainWindow_->setWindowTitle(CommDialogCaption(state_.port.PortNumber));
+        mainWindow_->setWindowTitle(CommDialogCaption(link::PortCaptionName(state_.port)));
     accept();
 }
 

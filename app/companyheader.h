@@ -13,7 +13,8 @@ class QLineEdit;
 namespace qova::app {
 
 // Where the company header is kept between runs: organisation "Qovaks", application
-// "gas", value "header" (on Windows HKEY_CURRENT_USER\Software\Qovaks\gas).
+// "gas", value "header" (on Windows HKEY_CURRENT_USER\Software\Qovaks\gas). The COMM
+// dialog keeps a connection outside COM1 to COM4 there too.
 using SettingsOpener = std::function<std::unique_ptr<QSettings>()>;
 std::unique_ptr<QSettings> CompanyHeaderSettings();
 

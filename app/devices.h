@@ -4,8 +4,11 @@
 
 namespace qova::app {
 
-// COMn becomes the serial device PortDeviceName(n) names, or the built-in simulated
-// analyser when that name is "demo".
-link::DeviceFactory ProgramDevices(link::Pause &pause);
+// The program's devices: COMn becomes the device PortDeviceName(n) names, and a device
+// chosen by name in the COMM dialog the one its name gives: the built-in simulated
+// analyser for "demo", a network serial server for tcp://HOST:PORT and rfc2217://HOST:PORT,
+// else a serial port. One simulated analyser serves both; sets port.factory and
+// port.namedFactory.
+void UseProgramDevices(link::PortState &port, link::Pause &pause);
 
 } // namespace qova::app

@@ -27,7 +27,8 @@ int main(int argc, char *argv[])
 
     qova::link::EventLoopPause pause;
     qova::ui::WidgetOperator op;
-    qova::ui::SharedState state(qova::app::ProgramDevices(pause), pause, op);
+    qova::ui::SharedState state({}, pause, op);
+    qova::app::UseProgramDevices(state.port, pause);
     qova::ui::SystemPrinting printing(op);
     state.printing = &printing;
 

@@ -96,11 +96,12 @@ QMenu *TForm1::menu(Menu menu) const
     return menus_.at(menu);
 }
 
-void TForm1::FormCreate(bool usLocale, const QString &portFile)
+void TForm1::FormCreate(bool usLocale, const QString &portFile, const QString &deviceChoice)
 {
     state_.UsLocale = usLocale;
     state_.port.PortNumber = ReadPortFile(portFile);
-    setWindowTitle(StartupCaption(state_.port.PortNumber));
+    state_.port.PortDevice = deviceChoice;
+    setWindowTitle(StartupCaption(link::PortCaptionName(state_.port)));
     state_.Recording = false;
 }
 

@@ -32,7 +32,8 @@ public:
     QMenu *menu(Menu menu) const;
 
     // Start-up: locale, SETUP.EA2 and the caption, recording off.
-    void FormCreate(bool usLocale, const QString &portFile);
+    // `deviceChoice`: a connection outside COM1 to COM4 kept in the settings, or empty.
+    void FormCreate(bool usLocale, const QString &portFile, const QString &deviceChoice = {});
 
     QAction *HADER1 = nullptr;
     QAction *DIGITAL1 = nullptr;

@@ -45,12 +45,37 @@ bool WritePortFile(const QString &path, int port)
 
 QString StartupCaption(int port)
 {
-    return QStringLiteral("QOVA    COM%1").arg(port);
+    return StartupCaption(QStringLiteral("COM%1").arg(port));
 }
 
 QString CommDialogCaption(int port)
 {
-    return QStringLiteral("QOVA  COM%1").arg(port);
+    return CommDialogCaption(QStringLiteral("COM%1").arg(port));
+}
+
+QString StartupCaption(const QString &portName)
+{
+    return QStringLiteral("QOVA    ") + portName;
+}
+
+QString CommDialogCaption(const QString &portName)
+{
+    return QStringLiteral("QOVA  ") + portName;
+}
+
+QString ReadDeviceChoice(QSettings &settings)
+{
+    return settings.value(QLatin1String(kDeviceChoiceKey)).toString().trimmed();
+}
+
+bool WriteDeviceChoice(QSettings &settings, const QString &device)
+{
+    if (device.isEmpty())
+        settings.remove(QLatin1String(kDeviceChoiceKey));
+    else
+        settings.setValue(QLatin1String(kDeviceChoiceKey), device);
+    settings.sync();
+    return settings.status() == QSettings::NoError && settings.isWritable();
 }
 
 bool UsLocaleFromLocaleText(const QString &text)

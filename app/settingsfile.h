@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QString>
 
+class QSettings;
+
 namespace qova::app {
 
 inline constexpr const char *kPortFileName = "SETUP.EA2";
@@ -17,9 +19,19 @@ int ReadPortFile(const QString &path);
 // Writes exactly "PORT=n", replacing the file; false when it cannot be written whole.
 bool WritePortFile(const QString &path, int port);
 
-// "QOVA    COM1" at start-up, "QOVA  COM1" after the COMM dialog.
+// "QOVA    COM1" at start-up, "QOVA  COM1" after the COMM dialog; the name forms take
+// what the port is called ("ttyUSB0", "bay3:4001").
 QString StartupCaption(int port);
 QString CommDialogCaption(int port);
+QString StartupCaption(const QString &portName);
+QString CommDialogCaption(const QString &portName);
+
+// A connection chosen outside COM1 to COM4 is kept in the program's settings under this
+// key (SETUP.EA2 keeps naming COM1 to COM4); empty or absent for COMn.
+inline constexpr const char *kDeviceChoiceKey = "connection";
+QString ReadDeviceChoice(QSettings &settings);
+// False when the settings could not be written.
+bool WriteDeviceChoice(QSettings &settings, const QString &device);
 
 // The Windows locale text (00000409 for US English) read as a decimal integer.
 bool UsLocaleFromLocaleText(const QString &text);

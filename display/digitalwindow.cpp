@@ -332,7 +332,7 @@ void TForm2::disconnectSession()
 
 void TForm2::FormShow()
 {
-    setWindowTitle(QString::asprintf("QOVA    COM%d", state_.port.PortNumber));
+    setWindowTitle(QStringLiteral("QOVA    ") + link::PortCaptionName(state_.port));
     if (screen() != nullptr)
         applyLayout(screen()->geometry().width());
     figures_.clear();

@@ -159,7 +159,7 @@ void TForm3::ShowModal()
 bool TForm3::FormShow()
 {
     link::PortState &port = state_.port;
-    setWindowTitle(QString::asprintf("QOVA    COM%d", port.PortNumber));
+    setWindowTitle(QStringLiteral("QOVA    ") + link::PortCaptionName(port));
     link::LiveSession &session = state_.session;
     sessionLinks_ = {
         connect(&session, &link::LiveSession::readingReady, this, &TForm3::plot),

@@ -9,6 +9,14 @@
 // analyser all read them from here, so the two ends of the line cannot drift apart.
 namespace qova::link {
 
+// ---- The line ---------------------------------------------------------------------------
+
+// 9600 baud, 8 data bits, no parity, 1 stop bit, no flow control: what a serial port is set
+// to, and what a network serial server is asked for.
+inline constexpr int kLineBaudRate = 9600;
+inline constexpr int kLineDataBits = 8;
+inline constexpr int kLineStopBits = 1;
+
 // ---- Single bytes -----------------------------------------------------------------------
 
 inline constexpr std::uint8_t kPollCommand = 0x11;

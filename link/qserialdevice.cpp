@@ -20,7 +20,8 @@ QString PortDeviceName(int portNumber)
 #endif
 }
 
-QSerialDevice::QSerialDevice(QString name) : name_(std::move(name))
+QSerialDevice::QSerialDevice(QString name, std::shared_ptr<AdapterMemory> adapters)
+    : name_(std::move(name)), opened_(name_), adapters_(std::move(adapters))
 {
     port_.setPortName(name_);
     // The port's own notifier reads whenever the event loop runs, so a vanished device
@@ -62,8 +63,21 @@ QString permissionReason(const QString &name, const QString &systemText)
 bool QSerialDevice::openDevice()
 {
     ++openings_;
-    if (!port_.open(QIODevice::ReadWrite)) {
-        error_ = port_.error() == QSerialPort::PermissionError ? permissionReason(name_, port_.errorString())
+    opened_ = name_;
+    port_.setPortName(name_);
+    bool ok = port_.open(QIODevice::ReadWrite);
+    if (!ok && adapters_ && port_.error() == QSerialPort::DeviceNotFoundError) {
+        if (const auto moved = adapters_->movedTo(name_)) {
+            port_.clearError();
+            port_.setPortName(*moved);
+            opened_ = *moved;
+            ok = port_.open(QIODevice::ReadWrite);
+        }
+    }
+    if (ok && adapters_)
+        adapters_->opened(name_, opened_);
+    if (!ok) {
+        error_ = port_.error() == QSerialPort::PermissionError ? permissionReason(opened_, port_.errorString())
                                                                : port_.errorString();
         port_.clearError();
         return false;

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "bytedevice.h"
+#include "serialports.h"
+
+#include <memory>
 
 #include <QSerialPort>
 
@@ -15,9 +18,13 @@ QString PortDeviceName(int portNumber);
 // adapter): the port keeps failing reads at full speed while it still says it is open.
 // So the first read or write error closes the device; every later call reports no byte
 // and the next OpenPort starts afresh.
+//
+// With an AdapterMemory, a USB adapter that is not where it was opened before (unplugged
+// and back as ttyUSB1, COM5 back as COM7) is looked for by its serial number, or by its
+// vendor, product and USB socket, and opened where it is now.
 class QSerialDevice final : public ByteDevice {
 public:
-    explicit QSerialDevice(QString name);
+    explicit QSerialDevice(QString name, std::shared_ptr<AdapterMemory> adapters = {});
 
     bool openDevice() override;
     bool setLineSettings() override;
@@ -28,13 +35,16 @@ public:
     bool writeByte(std::uint8_t byte) override;
     std::optional<std::uint8_t> readByte() override;
     std::size_t queuedBytes() override;
-    QString deviceName() const override { return name_; }
+    // The device opened: the name asked for, or where its adapter was found again.
+    QString deviceName() const override { return opened_; }
     QString errorString() const override { return error_; }
 
 private:
     bool checkHealthy();
 
     QString name_;
+    QString opened_;
+    std::shared_ptr<AdapterMemory> adapters_;
     QString error_;
     int openings_ = 0; // tells a queued close which opening it was meant for
     QSerialPort port_;

@@ -1,5 +1,7 @@
 #include "serialport.h"
 
+#include "networkdevice.h"
+
 namespace qova::link {
 
 namespace {
@@ -14,11 +16,28 @@ bool failStep(PortState &port)
 }
 } // namespace
 
+QString DeviceCaptionName(const QString &device)
+{
+    if (const auto address = ParseNetworkName(device))
+        return NetworkDisplayName(*address);
+    if (device.startsWith(QLatin1String("/dev/")))
+        return device.mid(5);
+    return device;
+}
+
+QString PortCaptionName(const PortState &port)
+{
+    if (!port.PortDevice.isEmpty() && port.namedFactory)
+        return DeviceCaptionName(port.PortDevice);
+    return QStringLiteral("COM%1").arg(port.PortNumber);
+}
+
 bool OpenPortDevice(PortState &port)
 {
     if (port.PortOpen && port.PortHandle)
         port.PortHandle->close();
-    port.PortHandle = port.factory(port.PortNumber);
+    port.PortHandle = !port.PortDevice.isEmpty() && port.namedFactory ? port.namedFactory(port.PortDevice)
+                                                                      : port.factory(port.PortNumber);
     port.lastError.clear();
     port.lastDevice.clear();
     if (!port.PortHandle)

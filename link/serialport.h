@@ -12,6 +12,8 @@ namespace qova::link {
 
 // Makes the device for port number n (COMn); never null.
 using DeviceFactory = std::function<std::unique_ptr<ByteDevice>(int portNumber)>;
+// Makes the device a name gives ("/dev/ttyUSB0", "COM7", "tcp://bay3:4001", "demo"); never null.
+using NamedDeviceFactory = std::function<std::unique_ptr<ByteDevice>(const QString &name)>;
 
 // The serial port state every window shares. Owned by the main window; the link
 // operations take it directly so exchanges can be driven without any window.
@@ -26,6 +28,10 @@ struct PortState {
     bool PortOpen = false;
     // 1 to 4, naming COM1 to COM4.
     int PortNumber = 1;
+    // A device chosen outside COM1 to COM4, used instead of PortNumber while not empty
+    // and namedFactory is set.
+    QString PortDevice;
+    NamedDeviceFactory namedFactory;
 
     DeviceFactory factory;
     Pause *pause;
@@ -36,6 +42,11 @@ struct PortState {
 
     bool handleValid() const { return PortHandle != nullptr && PortHandle->isOpen(); }
 };
+
+// What the operator calls the port in a caption: "COM1", or the chosen device's short
+// name ("ttyUSB0", "COM7", "bay3:4001", "demo").
+QString PortCaptionName(const PortState &port);
+QString DeviceCaptionName(const QString &device);
 
 // The four steps of OpenPort, public so tests and callers can name the one that failed.
 bool OpenPortDevice(PortState &port);

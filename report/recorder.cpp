@@ -27,7 +27,7 @@ Recorder::~Recorder()
 
 QString Recorder::baseCaption() const
 {
-    return QString::asprintf("QOVA    COM%d", state_.port.PortNumber);
+    return QStringLiteral("QOVA    ") + link::PortCaptionName(state_.port);
 }
 
 void Recorder::Button5Click(QWidget *window, TForm12 &dialog)

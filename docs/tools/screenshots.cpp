@@ -19,6 +19,7 @@
 #include "windows.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -29,6 +30,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -317,10 +319,23 @@ int main(int argc, char *argv[])
     };
     windows.storeMenu.UPLOAD2Click();
 
-    // The small settings windows.
+    // The small settings windows. The COMM dialog lists a workstation's usual ports rather
+    // than whatever the machine making the pictures has.
+    windows.form4.setPortLister([] {
+        return std::vector<link::SerialPortDescription>{
+            {QStringLiteral("ttyS0"), QStringLiteral("/dev/ttyS0"), {}, {}, {}, std::nullopt, std::nullopt, {}},
+            {QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0"), QStringLiteral("FT232R USB UART"),
+             QStringLiteral("FTDI"), QStringLiteral("A50285BI"), 0x0403, 0x6001, QStringLiteral("1-1.2")}};
+    });
     windows.form4.Prepare();
     windows.form4.show();
     shoot(windows.form4, QStringLiteral("comm"));
+    windows.form4.NetworkChoice->setChecked(true);
+    windows.form4.NetworkHost->setText(QStringLiteral("bay3"));
+    windows.form4.NetworkKind->setCurrentIndex(1);
+    shoot(windows.form4, QStringLiteral("comm-network"));
+    windows.form4.NetworkHost->clear();
+    windows.form4.NetworkKind->setCurrentIndex(0);
     windows.form4.hide();
     windows.form5.show();
     shoot(windows.form5, QStringLiteral("about"));

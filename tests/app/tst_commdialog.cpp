@@ -1,0 +1,319 @@
+// The COMM dialog's connections beyond COM1 to COM4: the system's serial ports (here a
+// pseudo-terminal the test opens), a network serial server and the built-in demo analyser.
+#include "commdialog.h"
+#include "devices.h"
+#include "livereading.h"
+#include "mainwindow.h"
+#include "scriptedoperator.h"
+#include "serialport.h"
+#include "settingsfile.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+using namespace qova;
+
+namespace {
+
+// The analyser's end of a pseudo-terminal; the program opens the other end by its name.
+class PseudoTerminal {
+public:
+    PseudoTerminal()
+    {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
+            name_ = QString::fromLocal8Bit(::ptsname(master_));
+    }
+    ~PseudoTerminal()
+    {
+        if (master_ >= 0)
+            ::close(master_);
+    }
+    QString name() const { return name_; }
+    // What the program wrote, waiting up to `ms` for the first byte.
+    QByteArray received(int ms)
+    {
+        pollfd p{master_, POLLIN, 0};
+        QByteArray out;
+        while (::poll(&p, 1, out.isEmpty() ? ms : 20) > 0) {
+            char buf[64];
+            const auto n = ::read(master_, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            out.append(buf, n);
+        }
+        return out;
+    }
+
+private:
+    int master_ = -1;
+    QString name_;
+};
+
+struct Rig {
+    link::VirtualPause pause;
+    test::ScriptedOperator op;
+    ui::SharedState state{{}, pause, op};
+    QTemporaryDir dir;
+    QString portFile = dir.filePath(QStringLiteral("SETUP.EA2"));
+    QString ini = dir.filePath(QStringLiteral("gas.ini"));
+    app::TForm1 form1{state};
+    std::vector<link::SerialPortDescription> ports;
+    int listings = 0;
+    app::TForm4 form4{state,
+                      portFile,
+                      &form1,
+                      nullptr,
+                      [this] { return std::make_unique<QSettings>(ini, QSettings::IniFormat); },
+                      [this] {
+                          ++listings;
+                          return ports;
+                      }};
+
+    Rig()
+    {
+        app::UseProgramDevices(state.port, pause);
+        QFile f(portFile);
+        f.open(QIODevice::WriteOnly);
+        f.write("PORT=3");
+        f.close();
+        form1.FormCreate(false, portFile);
+    }
+    QByteArray fileBytes() const
+    {
+        QFile f(portFile);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+    }
+    QString kept() const
+    {
+        QSettings s(ini, QSettings::IniFormat);
+        return s.value(QLatin1String(app::kDeviceChoiceKey)).toString();
+    }
+};
+
+link::SerialPortDescription usbAdapter(const QString &name, const QString &serial)
+{
+    return {name,
+            QStringLiteral("/dev/") + name,
+            QStringLiteral("FT232R USB UART"),
+            QStringLiteral("FTDI"),
+            serial,
+            0x0403,
+            0x6001,
+            QStringLiteral("1-1.2")};
+}
+
+} // namespace
+
+class TestCommDialog : public QObject {
+    Q_OBJECT
+private slots:
+    void keepsTheChoiceAndNamesIt_data();
+    void keepsTheChoiceAndNamesIt();
+    void aPseudoTerminalChosenFromTheListIsOpened();
+    void theDemoAnalyserAnswersAPoll();
+    void listsAfreshOnOpeningAndOnRefresh();
+    void comnAgainForgetsTheConnection();
+    void aNetworkChoiceWithoutAHostIsRefused();
+    void theNextStartUsesTheKeptConnection();
+};
+
+void TestCommDialog::keepsTheChoiceAndNamesIt_data()
+{
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("serverPort");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("usb adapter") << "serial"
+                                 << "" << 0 << 0 << "/dev/ttyUSB1"
+                                 << "QOVA  ttyUSB1";
+    QTest::newRow("raw tcp") << "network"
+                             << "bay3" << 4001 << 0 << "tcp://bay3:4001"
+                             << "QOVA  bay3:4001";
+    QTest::newRow("rfc 2217") << "network"
+                              << " 10.1.2.3 " << 2217 << 1 << "rfc2217://10.1.2.3:2217"
+                              << "QOVA  10.1.2.3:2217";
+    QTest::newRow("demo") << "demo"
+                          << "" << 0 << 0 << "demo"
+                          << "QOVA  demo";
+}
+
+void TestCommDialog::keepsTheChoiceAndNamesIt()
+{
+    QFETCH(QString, choice);
+    QFETCH(QString, host);
+    QFETCH(int, serverPort);
+    QFETCH(int, kind);
+    QFETCH(QString, device);
+    QFETCH(QString, caption);
+    Rig rig;
+    rig.ports = {usbAdapter(QStringLiteral("ttyUSB0"), QStringLiteral("A1")),
+                 usbAdapter(QStringLiteral("ttyUSB1"), QStringLiteral("B2"))};
+    rig.form4.Prepare();
+    rig.form4.show();
+    QVERIFY(rig.form4.RadioButton3->isChecked());
+    if (choice == QLatin1String("serial")) {
+        rig.form4.DetectedPorts->setCurrentIndex(1);
+        rig.form4.SerialPortChoice->click();
+    } else if (choice == QLatin1String("network")) {
+        rig.form4.NetworkChoice->click();
+        rig.form4.NetworkHost->setText(host);
+        rig.form4.NetworkPort->setValue(serverPort);
+        rig.form4.NetworkKind->setCurrentIndex(kind);
+    } else {
+        rig.form4.DemoChoice->click();
+    }
+    QVERIFY(!rig.form4.RadioButton3->isChecked());
+    rig.form4.Button1->click();
+
+    QVERIFY(!rig.form4.isVisible());
+    QVERIFY(rig.op.shown.empty());
+    QCOMPARE(rig.state.port.PortDevice, device);
+    QCOMPARE(rig.kept(), device);
+    QCOMPARE(rig.form1.windowTitle(), caption);
+    // SETUP.EA2 still names COM3, and the port number stays with it.
+    QCOMPARE(rig.fileBytes(), QByteArray("PORT=3"));
+    QCOMPARE(rig.state.port.PortNumber, 3);
+    QCOMPARE(link::PortCaptionName(rig.state.port), caption.mid(6));
+
+    // Shown again, the dialog has the choice selected.
+    rig.form4.Prepare();
+    QCOMPARE(rig.form4.SelectedDevice(), device);
+}
+
+void TestCommDialog::aPseudoTerminalChosenFromTheListIsOpened()
+{
+    PseudoTerminal pty;
+    QVERIFY2(!pty.name().isEmpty(), "no pseudo-terminal");
+    Rig rig;
+    link::SerialPortDescription d;
+    d.name = pty.name().mid(5);
+    d.location = pty.name();
+    rig.ports = {d};
+    rig.form4.Prepare();
+    QCOMPARE(rig.form4.DetectedPorts->count(), 1);
+    QCOMPARE(rig.form4.DetectedPorts->itemText(0), d.name);
+    rig.form4.SerialPortChoice->click();
+    rig.form4.Button1->click();
+    QCOMPARE(rig.form1.windowTitle(), QStringLiteral("QOVA  ") + d.name);
+
+    QVERIFY2(link::OpenPort(rig.state.port), qPrintable(rig.state.port.lastError));
+    QCOMPARE(rig.state.port.PortHandle->deviceName(), pty.name());
+    link::WriteByte(rig.state.port, link::kPollCommand);
+    QCOMPARE(pty.received(2000), QByteArray(1, static_cast<char>(link::kPollCommand)));
+    link::ClosePort(rig.state.port);
+}
+
+void TestCommDialog::theDemoAnalyserAnswersAPoll()
+{
+    Rig rig;
+    rig.form4.Prepare();
+    rig.form4.DemoChoice->click();
+    rig.form4.Button1->click();
+    QVERIFY(link::OpenPort(rig.state.port));
+    QCOMPARE(rig.state.port.PortHandle->deviceName(), QStringLiteral("demo"));
+    link::WriteByte(rig.state.port, link::kPollCommand);
+    rig.pause.sleepMs(500);
+    link::LiveReading reading;
+    int failed = 0;
+    QVERIFY(link::ReadLiveFrame(rig.state.port, reading, failed));
+    QCOMPARE(failed, 0);
+}
+
+void TestCommDialog::listsAfreshOnOpeningAndOnRefresh()
+{
+    Rig rig;
+    rig.ports = {usbAdapter(QStringLiteral("ttyUSB0"), QStringLiteral("A50285BI"))};
+    rig.form4.Prepare();
+    QCOMPARE(rig.listings, 1);
+    QCOMPARE(rig.form4.DetectedPorts->itemText(0),
+             QStringLiteral("ttyUSB0  FT232R USB UART, FTDI, USB 0403:6001, serial A50285BI"));
+    QCOMPARE(rig.form4.DetectedPorts->itemData(0).toString(), QStringLiteral("/dev/ttyUSB0"));
+
+    // Plugged in while the dialog is open: Refresh finds it and keeps the one selected.
+    rig.ports.insert(rig.ports.begin(), usbAdapter(QStringLiteral("ttyACM0"), QString()));
+    rig.form4.RefreshButton->click();
+    QCOMPARE(rig.listings, 2);
+    QCOMPARE(rig.form4.DetectedPorts->count(), 2);
+    QCOMPARE(rig.form4.DetectedPorts->itemText(0), QStringLiteral("ttyACM0  FT232R USB UART, FTDI, USB 0403:6001"));
+    QCOMPARE(rig.form4.DetectedPorts->currentData().toString(), QStringLiteral("/dev/ttyUSB0"));
+
+    // The kept port is unplugged: it is still shown, and still the choice.
+    rig.form4.SerialPortChoice->click();
+    rig.form4.Button1->click();
+    rig.ports.clear();
+    rig.form4.Prepare();
+    QCOMPARE(rig.form4.DetectedPorts->count(), 1);
+    QCOMPARE(rig.form4.DetectedPorts->itemText(0), QStringLiteral("ttyUSB0  (not found now)"));
+    QCOMPARE(rig.form4.SelectedDevice(), QStringLiteral("/dev/ttyUSB0"));
+}
+
+void TestCommDialog::comnAgainForgetsTheConnection()
+{
+    Rig rig;
+    rig.form4.Prepare();
+    rig.form4.DemoChoice->click();
+    rig.form4.Button1->click();
+    QCOMPARE(rig.kept(), QStringLiteral("demo"));
+
+    rig.form4.Prepare();
+    QVERIFY(rig.form4.DemoChoice->isChecked());
+    rig.form4.RadioButton2->click();
+    rig.form4.Button1->click();
+    QCOMPARE(rig.fileBytes(), QByteArray("PORT=2"));
+    QCOMPARE(rig.state.port.PortNumber, 2);
+    QVERIFY(rig.state.port.PortDevice.isEmpty());
+    QVERIFY(rig.kept().isEmpty());
+    QCOMPARE(rig.form1.windowTitle(), QStringLiteral("QOVA  COM2"));
+}
+
+void TestCommDialog::aNetworkChoiceWithoutAHostIsRefused()
+{
+    Rig rig;
+    rig.form4.Prepare();
+    rig.form4.show();
+    rig.form4.NetworkChoice->click();
+    rig.form4.NetworkHost->setText(QStringLiteral("  "));
+    rig.op.answers.push_back(ui::Answer::Ok);
+    rig.form4.Button1->click();
+    QCOMPARE(rig.op.shown.size(), std::size_t{1});
+    QVERIFY(rig.op.shown[0].text.contains(QLatin1String("needs a host name")));
+    QVERIFY(rig.form4.isVisible());
+    QVERIFY(rig.state.port.PortDevice.isEmpty());
+    QVERIFY(rig.kept().isEmpty());
+    QCOMPARE(rig.form1.windowTitle(), QStringLiteral("QOVA    COM3"));
+}
+
+void TestCommDialog::theNextStartUsesTheKeptConnection()
+{
+    Rig rig;
+    {
+        QSettings s(rig.ini, QSettings::IniFormat);
+        s.setValue(QLatin1String(app::kDeviceChoiceKey), QStringLiteral("rfc2217://bay3:4001"));
+    }
+    QSettings s(rig.ini, QSettings::IniFormat);
+    rig.form1.FormCreate(false, rig.portFile, app::ReadDeviceChoice(s));
+    QCOMPARE(rig.form1.windowTitle(), QStringLiteral("QOVA    bay3:4001"));
+    QCOMPARE(rig.state.port.PortNumber, 3);
+    rig.form4.Prepare();
+    QVERIFY(rig.form4.NetworkChoice->isChecked());
+    QCOMPARE(rig.form4.NetworkHost->text(), QStringLiteral("bay3"));
+    QCOMPARE(rig.form4.NetworkPort->value(), 4001);
+    QCOMPARE(rig.form4.NetworkKind->currentIndex(), 1);
+}
+
+QTEST_MAIN(TestCommDialog)
+#include "tst_commdialog.moc"
