@@ -4,7 +4,6 @@
 
 namespace qova::app {
 
-
 HistorySettings ReadHistorySettings()
 {
     QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Qovaks"), QStringLiteral("history"));

@@ -46,6 +46,8 @@ public:
     QAction *SERIALNO1 = nullptr;
     QAction *EXIT1 = nullptr;
     QAction *ABOUT1 = nullptr;
+    QAction *HistoryTests = nullptr;
+    QAction *HistoryDatabase = nullptr;
     QLabel *Label1 = nullptr;
     QFrame *Panel1 = nullptr;
 

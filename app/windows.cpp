@@ -6,11 +6,12 @@
 namespace qova::app {
 
 ProgramWindows::ProgramWindows(ui::SharedState &state, const QString &portFile, bool usLocale,
-                               SettingsOpener companyHeader)
+                               SettingsOpener companyHeader, HistorySettingsDialog::Store historyStore)
     : state(state), form1(state), mainCreated((form1.FormCreate(usLocale, portFile), true)), form2(state, &form1),
       form4(state, portFile, &form1, &form1), form3(state, &form1), form5(state, &form1), form6(state, &form1),
       form7(state, std::move(companyHeader), &form1), form8(&form2), setup(state, &form2), form10(state, &form2),
-      form11(state, &form1), storeMenu(state, form11, &form1), form12(state, &form2), recorder(state)
+      form11(state, &form1), storeMenu(state, form11, &form1), form12(state, &form2), recorder(state),
+      historyWindow(state, &form1), historySettings(state, std::move(historyStore), &form1)
 {
 }
 

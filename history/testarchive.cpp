@@ -4,6 +4,14 @@ namespace qova::history {
 
 TestArchive::TestArchive(Settings settings) : settings_(std::move(settings)), pending_(settings_.pendingPath) {}
 
+void TestArchive::setDatabase(const QString &url, const QString &password)
+{
+    db_.close();
+    settings_.url = url;
+    settings_.password = password;
+    problem_.clear();
+}
+
 QString TestArchive::start()
 {
     return pending_.load();

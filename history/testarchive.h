@@ -39,6 +39,8 @@ public:
     HistoryDatabase *database();
     QString problem() const { return problem_; }
     const Settings &settings() const { return settings_; }
+    // Another database from now on (the settings dialog's choice); the waiting tests stay.
+    void setDatabase(const QString &url, const QString &password);
 
 private:
     bool ensureOpen();

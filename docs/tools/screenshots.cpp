@@ -217,8 +217,10 @@ int main(int argc, char *argv[])
 
     using app::TForm1;
     using display::TForm2;
-    app::ProgramWindows windows(state, QStringLiteral("SETUP.EA2"), false,
-                                [&] { return std::make_unique<QSettings>(headerStore, QSettings::IniFormat); });
+    app::ProgramWindows windows(
+        state, QStringLiteral("SETUP.EA2"), false,
+        [&] { return std::make_unique<QSettings>(headerStore, QSettings::IniFormat); },
+        [](const app::HistorySettings &) { return true; });
     TForm1 &form1 = windows.form1;
     TForm2 &form2 = windows.form2;
     // The items the program wires are enabled, but open nothing: each window is pictured on its own.

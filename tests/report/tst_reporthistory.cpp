@@ -61,9 +61,10 @@ void TestReportHistory::init()
     state_->printing = printing_.get();
     state_->now = [] { return kNow; };
     state_->CompanyHeader = QStringLiteral("ACME MOTORS");
-    archive_ = std::make_unique<history::TestArchive>(history::TestArchive::Settings{
-        QStringLiteral("sqlite://") + dir_->filePath(QStringLiteral("data/history.db")), {},
-        dir_->filePath(QStringLiteral("data/pending-tests.json"))});
+    archive_ = std::make_unique<history::TestArchive>(
+        history::TestArchive::Settings{QStringLiteral("sqlite://") + dir_->filePath(QStringLiteral("data/history.db")),
+                                       {},
+                                       dir_->filePath(QStringLiteral("data/pending-tests.json"))});
     state_->history = archive_.get();
 }
 
