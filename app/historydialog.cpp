@@ -86,9 +86,8 @@ void HistorySettingsDialog::testConnection()
         result->setText(problem.what + u'.');
         return;
     }
-    result->setText(QStringLiteral("Connected to %1: %2 test(s) in the history.")
-                        .arg(db.location().shown)
-                        .arg(db.count({})));
+    result->setText(
+        QStringLiteral("Connected to %1: %2 test(s) in the history.").arg(db.location().shown).arg(db.count({})));
 }
 
 void HistorySettingsDialog::accept()

@@ -28,13 +28,23 @@ void CsvWriter::text(QStringView value)
 {
     separate();
     bool quote = false;
-    for (const QChar c : value)
-        if (c == u',' || c == u'"' || c == u'\r' || c == u'\n') {
-            quote = true;
-            break;
-        }
+    bool ascii = true;
+    for (const QChar c : value) {
+        const char16_t u = c.unicode();
+        quote = quote || u == u',' || u == u'"' || u == u'\r' || u == u'\n';
+        ascii = ascii && u < 0x80;
+    }
     if (!quote) {
-        buffer_.append(value.toUtf8());
+        // Most fields are plain ASCII: copied byte for byte without a UTF-8 conversion.
+        if (ascii) {
+            const qsizetype at = buffer_.size();
+            buffer_.resize(at + value.size());
+            char *out = buffer_.data() + at;
+            for (const QChar c : value)
+                *out++ = static_cast<char>(c.unicode());
+        } else {
+            buffer_.append(value.toUtf8());
+        }
         return;
     }
     buffer_.append('"');

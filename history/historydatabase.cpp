@@ -304,7 +304,44 @@ Problem HistoryDatabase::migrate(int upTo)
     return {};
 }
 
+QString HistoryDatabase::insert(TestEntry &entry)
+{
+    QSqlDatabase db = connection();
+    QSqlQuery q(db);
+    QStringList marks;
+    for (int i = 0; i < kColumnCount; ++i)
+        marks.append(QStringLiteral("?"));
+    q.prepare(QStringLiteral("INSERT INTO tests (%1) VALUES (%2) ON CONFLICT (uid) DO NOTHING RETURNING id")
+                  .arg(kColumns, marks.join(u',')));
+    bindEntry(q, entry);
+    if (!q.exec())
+        return sqlError(q.lastError());
+    if (q.next()) {
+        entry.id = q.value(0).toLongLong();
+        return {};
+    }
+    // Saved before: its answer was lost, or it waited in the queue twice.
+    QSqlQuery again(db);
+    again.prepare(QStringLiteral("SELECT id FROM tests WHERE uid = ?"));
+    again.addBindValue(entry.uid);
+    if (again.exec() && again.next()) {
+        entry.id = again.value(0).toLongLong();
+        return {};
+    }
+    return again.lastError().isValid() ? sqlError(again.lastError())
+                                       : QStringLiteral("the test's row cannot be found again");
+}
+
 Problem HistoryDatabase::save(TestEntry &entry)
+{
+    std::vector<TestEntry> one{entry};
+    const Problem problem = saveAll(one);
+    if (!problem)
+        entry.id = one.front().id;
+    return problem;
+}
+
+Problem HistoryDatabase::saveAll(std::vector<TestEntry> &entries)
 {
     const QString what = QStringLiteral("The test could not be saved to the history at %1").arg(location_.shown);
     if (!isOpen())
@@ -312,41 +349,19 @@ Problem HistoryDatabase::save(TestEntry &entry)
     QSqlDatabase db = connection();
     if (!db.transaction())
         return fail(what, sqlError(db.lastError()));
-    qint64 id = 0;
-    QString why;
-    {
-        QSqlQuery q(db);
-        QStringList marks;
-        for (int i = 0; i < kColumnCount; ++i)
-            marks.append(QStringLiteral("?"));
-        q.prepare(QStringLiteral("INSERT INTO tests (%1) VALUES (%2) ON CONFLICT (uid) DO NOTHING RETURNING id")
-                      .arg(kColumns, marks.join(u',')));
-        bindEntry(q, entry);
-        if (!q.exec()) {
-            why = sqlError(q.lastError());
-        } else if (q.next()) {
-            id = q.value(0).toLongLong();
-        } else {
-            QSqlQuery again(db);
-            again.prepare(QStringLiteral("SELECT id FROM tests WHERE uid = ?"));
-            again.addBindValue(entry.uid);
-            if (again.exec() && again.next())
-                id = again.value(0).toLongLong();
-            else
-                why = again.lastError().isValid() ? sqlError(again.lastError())
-                                                  : QStringLiteral("the test's row cannot be found again");
+    std::vector<TestEntry> saved = entries;
+    for (TestEntry &entry : saved) {
+        if (const QString why = insert(entry); !why.isEmpty()) {
+            db.rollback();
+            return fail(what, why);
         }
     }
-    if (!why.isEmpty()) {
-        db.rollback();
-        return fail(what, why);
-    }
     if (!db.commit()) {
-        why = sqlError(db.lastError());
+        const QString why = sqlError(db.lastError());
         db.rollback();
         return fail(what, why);
     }
-    entry.id = id;
+    entries = std::move(saved);
     return {};
 }
 
@@ -396,6 +411,42 @@ bool HistoryDatabase::forEach(const QString &registration, const std::function<v
     }
     while (q.next())
         each(readEntry(q));
+    return true;
+}
+
+bool HistoryDatabase::forEachResult(const QString &registration, const std::function<void(const ResultRow &)> &each)
+{
+    if (!isOpen())
+        return false;
+    const QString key = NormalisedRegistration(registration);
+    QSqlQuery q(connection());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT id, kind, taken_at, registration, vehicle, company_header, fuel, co, co2, hc, o2, "
+                             "nox, rpm, oil_temp, efficiency, afr_mode, fahrenheit, verdict FROM tests %1 "
+                             "ORDER BY taken_ms DESC, id DESC")
+                  .arg(key.isEmpty() ? QString() : QStringLiteral("WHERE registration_key = ?")));
+    if (!key.isEmpty())
+        q.addBindValue(key);
+    if (!q.exec()) {
+        lastError_ = sqlError(q.lastError());
+        return false;
+    }
+    ResultRow row;
+    while (q.next()) {
+        row.id = q.value(0).toLongLong();
+        row.kind = q.value(1).toString();
+        row.takenAt = q.value(2).toString();
+        row.registration = q.value(3).toString();
+        row.vehicle = q.value(4).toString();
+        row.companyHeader = q.value(5).toString();
+        row.fuel = q.value(6).toString();
+        row.printed = readValues(q, 7);
+        row.afr = q.value(15).toInt() != 0;
+        row.fahrenheit = q.value(16).toInt() != 0;
+        const QVariant verdict = q.value(17);
+        row.verdict = verdict.isNull() ? QString() : verdict.toString();
+        each(row);
+    }
     return true;
 }
 

@@ -40,7 +40,7 @@ HistoryWindow::HistoryWindow(ui::SharedState &state, QWidget *parent) : QDialog(
 {
     setObjectName(QStringLiteral("HistoryWindow"));
     setWindowTitle(QStringLiteral("History"));
-    resize(860, 560);
+    resize(960, 560);
 
     auto *searchLabel = new QLabel(QStringLiteral("&Registration:"), this);
     search = new QLineEdit(this);
@@ -92,8 +92,8 @@ HistoryWindow::HistoryWindow(ui::SharedState &state, QWidget *parent) : QDialog(
     layout->addLayout(top, 0, 0, 1, 2);
     layout->addWidget(list, 1, 0);
     layout->addWidget(details, 1, 1);
-    layout->setColumnStretch(0, 3);
-    layout->setColumnStretch(1, 2);
+    layout->setColumnStretch(0, 5);
+    layout->setColumnStretch(1, 3);
     layout->addLayout(buttons, 2, 0, 1, 2);
 
     connect(find, &QPushButton::clicked, this, &HistoryWindow::refresh);
@@ -122,7 +122,7 @@ void HistoryWindow::refresh()
         const int waiting = state_.history->pendingCount();
         statusText = db ? QString() : state_.history->problem() + QStringLiteral(". ");
         statusText += waiting == 0 ? QStringLiteral("No tests waiting to be saved.")
-                               : QStringLiteral("%1 test(s) waiting to be saved.").arg(waiting);
+                                   : QStringLiteral("%1 test(s) waiting to be saved.").arg(waiting);
     } else {
         statusText = QStringLiteral("There is no history.");
     }
@@ -144,6 +144,7 @@ void HistoryWindow::refresh()
             list->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
     list->resizeColumnsToContents();
+    list->resizeRowsToContents();
     if (!shown_.empty())
         list->selectRow(0);
     else
@@ -189,8 +190,9 @@ void HistoryWindow::printAgain()
     std::unique_ptr<QPrinter> job = state_.printing->startJob(this, QStringLiteral("Qova Analyzer"));
     if (job && !report::PaintTestReport(*job, e->pageLines)) {
         const QString where = job->outputFileName().isEmpty() ? job->printerName() : job->outputFileName();
-        state_.op->message(this, QStringLiteral("QOVA"), QStringLiteral("The report could not be printed on %1").arg(where),
-                           ui::Icon::Stop, ui::Buttons::Ok);
+        state_.op->message(this, QStringLiteral("QOVA"),
+                           QStringLiteral("The report could not be printed on %1").arg(where), ui::Icon::Stop,
+                           ui::Buttons::Ok);
     }
 }
 
@@ -199,8 +201,8 @@ void HistoryWindow::exportCsv()
     HistoryDatabase *db = state_.history ? state_.history->database() : nullptr;
     if (!db)
         return;
-    ui::FileRequest request{QStringLiteral("Export tests"), {}, QStringLiteral("CSV files (*.csv)"),
-                            QStringLiteral("csv")};
+    ui::FileRequest request{
+        QStringLiteral("Export tests"), {}, QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv")};
     const QString path = state_.op->saveFileName(this, request);
     if (path.isEmpty())
         return;
@@ -217,8 +219,9 @@ void HistoryWindow::exportCsv()
     }
     if (rows < 0) {
         file.cancelWriting();
-        state_.op->message(this, QStringLiteral("QOVA"), QStringLiteral("The tests could not be written to %1").arg(path),
-                           ui::Icon::Stop, ui::Buttons::Ok, error);
+        state_.op->message(this, QStringLiteral("QOVA"),
+                           QStringLiteral("The tests could not be written to %1").arg(path), ui::Icon::Stop,
+                           ui::Buttons::Ok, error);
         return;
     }
     status->setText(QStringLiteral("%1 test(s) written to %2.").arg(rows).arg(path));

@@ -22,16 +22,18 @@ void WriteTestsCsvHeader(CsvWriter &csv)
     csv.endRow();
 }
 
-void WriteTestCsvRow(CsvWriter &csv, const TestEntry &e)
+namespace {
+void writeRow(CsvWriter &csv, qint64 id, const QString &kind, const QString &takenAt, const QString &registration,
+              const QString &vehicle, const QString &companyHeader, const QString &fuel, const Values &v, bool afr,
+              bool fahrenheit, const QString &verdict)
 {
-    const Values &v = e.printed;
-    csv.number(e.id);
-    csv.text(e.kind);
-    csv.text(IsoTime(e.takenAt));
-    csv.text(e.registration);
-    csv.text(e.vehicle);
-    csv.text(e.companyHeader);
-    csv.text(e.fuel.trimmed());
+    csv.number(id);
+    csv.text(kind);
+    csv.text(takenAt);
+    csv.text(registration);
+    csv.text(vehicle);
+    csv.text(companyHeader);
+    csv.text(QStringView(fuel).trimmed());
     csv.fixed(v.co, 2);
     csv.fixed(v.co2, 1);
     csv.number(v.hc);
@@ -39,20 +41,33 @@ void WriteTestCsvRow(CsvWriter &csv, const TestEntry &e)
     csv.number(v.nox);
     csv.number(v.rpm);
     csv.fixed(v.oilTemp, 1);
-    if (e.afr) {
+    if (afr) {
         csv.empty();
         csv.fixed(v.efficiency, 2);
     } else {
         csv.fixed(v.efficiency, 3);
         csv.empty();
     }
-    csv.text(e.fahrenheit ? QStringLiteral("F") : QStringLiteral("C"));
-    csv.text(e.afr ? QStringLiteral("afr") : QStringLiteral("lambda"));
-    if (e.verdict.isNull())
+    csv.text(fahrenheit ? u"F" : u"C");
+    csv.text(afr ? u"afr" : u"lambda");
+    if (verdict.isNull())
         csv.empty();
     else
-        csv.text(e.verdict);
+        csv.text(verdict);
     csv.endRow();
+}
+} // namespace
+
+void WriteTestCsvRow(CsvWriter &csv, const TestEntry &e)
+{
+    writeRow(csv, e.id, e.kind, IsoTime(e.takenAt), e.registration, e.vehicle, e.companyHeader, e.fuel, e.printed,
+             e.afr, e.fahrenheit, e.verdict);
+}
+
+void WriteTestCsvRow(CsvWriter &csv, const HistoryDatabase::ResultRow &r)
+{
+    writeRow(csv, r.id, r.kind, r.takenAt, r.registration, r.vehicle, r.companyHeader, r.fuel, r.printed, r.afr,
+             r.fahrenheit, r.verdict);
 }
 
 qint64 ExportTestsCsv(HistoryDatabase &db, const QString &registration, QIODevice &out, QString *error)
@@ -60,8 +75,8 @@ qint64 ExportTestsCsv(HistoryDatabase &db, const QString &registration, QIODevic
     CsvWriter csv(out);
     WriteTestsCsvHeader(csv);
     qint64 rows = 0;
-    const bool read = db.forEach(registration, [&](const TestEntry &entry) {
-        WriteTestCsvRow(csv, entry);
+    const bool read = db.forEachResult(registration, [&](const HistoryDatabase::ResultRow &row) {
+        WriteTestCsvRow(csv, row);
         ++rows;
     });
     if (!read) {

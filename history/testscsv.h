@@ -16,6 +16,7 @@ QStringList TestsCsvHeader();
 void WriteTestsCsvHeader(CsvWriter &csv);
 // One row per test, the values as printed.
 void WriteTestCsvRow(CsvWriter &csv, const TestEntry &entry);
+void WriteTestCsvRow(CsvWriter &csv, const HistoryDatabase::ResultRow &row);
 
 // The tests of `registration` (all when empty), newest first, as CSV into `out`; the
 // number of rows, or -1 with `error` set.

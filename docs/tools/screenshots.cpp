@@ -10,25 +10,30 @@
 //   qova_screenshots --graph OUT.png [WIDTH HEIGHT [TICKS]]
 #include "headlessprinting.h"
 #include "headlessscreen.h"
+#include "historywindow.h"
 #include "operator.h"
 #include "printing.h"
 #include "printreport.h"
 #include "programtable.h"
 #include "simdevice.h"
+#include "testarchive.h"
 #include "windows.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -209,6 +214,10 @@ int main(int argc, char *argv[])
     const QString reportPdf = scratch.filePath(QStringLiteral("report.pdf"));
     headless::PdfPrinting printing(reportPdf);
     state.printing = &printing;
+    history::TestArchive archive({QStringLiteral("sqlite://") + scratch.filePath(QStringLiteral("history.db")),
+                                  {},
+                                  scratch.filePath(QStringLiteral("pending-tests.json"))});
+    state.history = &archive;
     const QString headerStore = scratch.filePath(QStringLiteral("header.ini"));
     {
         QSettings s(headerStore, QSettings::IniFormat);
@@ -332,6 +341,29 @@ int main(int argc, char *argv[])
     windows.form7.show();
     shoot(windows.form7, QStringLiteral("companyheader"));
     windows.form7.hide();
+
+    // The history: the report printed above and earlier visits of the same car.
+    if (history::HistoryDatabase *db = archive.database()) {
+        const std::optional<history::TestEntry> printed = db->last(QStringLiteral("SK08RVX"));
+        for (int visit = 1; printed && visit <= 3; ++visit) {
+            history::TestEntry earlier = *printed;
+            earlier.uid = history::NewEntry({}).uid;
+            earlier.takenAt = printed->takenAt.addDays(-120 * visit).addSecs(-3600 * visit);
+            earlier.printed.co += 40 * visit;
+            earlier.printed.hc += 25 * visit;
+            db->save(earlier);
+        }
+    }
+    windows.historyWindow.search->setText(QStringLiteral("sk08 rvx"));
+    windows.historyWindow.show();
+    shoot(windows.historyWindow, QStringLiteral("history"));
+    windows.historyWindow.hide();
+    windows.historySettings.url->setText(QStringLiteral("postgresql://bay1@workshop-server:5432/qova"));
+    windows.historySettings.result->setText(
+        QStringLiteral("Connected to postgresql://bay1@workshop-server:5432/qova: 1842 test(s) in the history."));
+    windows.historySettings.show();
+    shoot(windows.historySettings, QStringLiteral("history-database"));
+    windows.historySettings.hide();
 
     for (const auto &[name, window] : windows.all()) {
         if (!pictured.contains(window)) {

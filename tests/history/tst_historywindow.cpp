@@ -202,7 +202,8 @@ void TestHistoryWindow::connectionTestSaysWhatItFound_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("new file") << "sqlite://%1/new.db" << "Connected to sqlite://%1/new.db: 0 test(s) in the history.";
+    QTest::newRow("new file") << "sqlite://%1/new.db"
+                              << "Connected to sqlite://%1/new.db: 0 test(s) in the history.";
     QTest::newRow("not a URL") << "history.db"
                                << "The history's location \"history.db\" cannot be used: it is neither "
                                   "sqlite:///path nor postgresql://user@host:port/dbname.";
