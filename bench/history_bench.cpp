@@ -69,7 +69,11 @@ void BM_SaveOneTestFullSync(benchmark::State &state)
         }
     }
 }
-BENCHMARK(BM_SaveOneTestFullSync)->Unit(benchmark::kMillisecond)->Iterations(100)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_SaveOneTestFullSync)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(100)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void BM_SearchFirstScreen(benchmark::State &state)
 {
@@ -77,7 +81,8 @@ void BM_SearchFirstScreen(benchmark::State &state)
     const bool all = state.range(0) == 0;
     int n = 0;
     for (auto _ : state) {
-        const QString typed = all ? QString() : QStringLiteral("ab%1cde").arg(n++ % kRegistrations, 5, 10, QLatin1Char('0'));
+        const QString typed =
+            all ? QString() : QStringLiteral("ab%1cde").arg(n++ % kRegistrations, 5, 10, QLatin1Char('0'));
         const std::vector<TestEntry> rows = db.search(typed, 200);
         if (rows.empty())
             state.SkipWithError("nothing found");
@@ -109,8 +114,17 @@ void BM_CsvWriterRows(benchmark::State &state)
     std::vector<HistoryDatabase::ResultRow> rows;
     for (int n = 0; n < kTests; ++n) {
         const TestEntry e = sample(n);
-        rows.push_back({n + 1, e.kind, IsoTime(e.takenAt), e.registration, e.vehicle, e.companyHeader, e.fuel, {},
-                        e.printed, false, false});
+        rows.push_back({n + 1,
+                        e.kind,
+                        IsoTime(e.takenAt),
+                        e.registration,
+                        e.vehicle,
+                        e.companyHeader,
+                        e.fuel,
+                        {},
+                        e.printed,
+                        false,
+                        false});
     }
     for (auto _ : state) {
         QFile out(QStringLiteral("/dev/null"));
