@@ -52,7 +52,12 @@ int main(int argc, char *argv[])
             op.message(&windows.form1, QStringLiteral("QOVA"), waitingProblem, qova::ui::Icon::Warning,
                        qova::ui::Buttons::Ok);
         });
-    if (history.pendingCount() > 0)
-        QTimer::singleShot(0, &windows.form1, [&history] { history.retry(); });
+    // Opened once at the start, so the vehicle dialog can show a registration's last result.
+    QTimer::singleShot(0, &windows.form1, [&history] {
+        if (history.pendingCount() > 0)
+            history.retry();
+        else
+            history.database();
+    });
     return app.exec();
 }

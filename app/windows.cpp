@@ -2,6 +2,8 @@
 
 #include "printing.h"
 #include "printreport.h"
+#include "reporthistory.h"
+#include "testarchive.h"
 
 namespace qova::app {
 
@@ -24,6 +26,12 @@ void ProgramWindows::wire()
     // Without a printing there is no printer to set up: the item stays disabled.
     if (state.printing == nullptr)
         form1.setHandler(TForm1::Item::PrinterSetup, {});
+    form8.setLastResult([this](const QString &registration) {
+        history::HistoryDatabase *db = state.history ? state.history->openDatabase() : nullptr;
+        const std::optional<history::TestEntry> last =
+            db ? db->last(registration.left(report::kRegistrationLength)) : std::nullopt;
+        return last ? report::LastResultText(*last) : QString();
+    });
     form2.setButtonHandler(Button::Print, [this] { report::PrintTestReport(state, &form2, form2.reading(), form8); });
     form2.setButtonHandler(Button::Record, [this] { recorder.Button5Click(&form2, form12); });
     form2.setButtonHandler(Button::Setup, [this] { setup.exec(); });

@@ -37,6 +37,9 @@ public:
 
     // The open database, or null when it cannot be reached (then `problem` says why).
     HistoryDatabase *database();
+    // The database only when it is open already: for looking up as the operator types,
+    // which must never wait for a server to answer.
+    HistoryDatabase *openDatabase() { return db_.isOpen() ? &db_ : nullptr; }
     QString problem() const { return problem_; }
     const Settings &settings() const { return settings_; }
     // Another database from now on (the settings dialog's choice); the waiting tests stay.

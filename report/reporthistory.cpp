@@ -26,4 +26,19 @@ history::TestEntry ReportEntry(const ReportInput &input, const link::LiveReading
     return entry;
 }
 
+QString LastResultText(const history::TestEntry &e)
+{
+    const history::Values &v = e.printed;
+    const QString efficiency = e.afr ? QString::asprintf("AFR %.2f", v.efficiency * 0.01)
+                                     : QString::asprintf("Lambda %.3f", v.efficiency * 0.001);
+    QString text =
+        QStringLiteral("Last test %1: CO %2%, HC %3 ppm, %4")
+            .arg(e.takenAt.toString(QStringLiteral("yyyy-MM-dd HH:mm")), QString::asprintf("%.2f", v.co * 0.01))
+            .arg(v.hc)
+            .arg(efficiency);
+    if (!e.verdict.isNull())
+        text += QStringLiteral(", ") + e.verdict;
+    return text;
+}
+
 } // namespace qova::report

@@ -16,4 +16,8 @@ history::Values HistoryValues(const link::LiveReading &reading);
 history::TestEntry ReportEntry(const ReportInput &input, const link::LiveReading &received, const QDateTime &takenAt,
                                const QStringList &reportLines);
 
+// One line on the last test of a registration, for the vehicle dialog:
+// "Last test 2026-03-02 10:41: CO 0.58%, HC 178 ppm, Lambda 1.021".
+QString LastResultText(const history::TestEntry &entry);
+
 } // namespace qova::report

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -25,9 +26,20 @@ public:
     QLineEdit *Edit2 = nullptr;
     QPushButton *Button1 = nullptr;
     QPushButton *Button2 = nullptr;
+    // The last result of the registration typed, under its box; empty (and the dialog as it
+    // always was) for a registration without history.
+    QLabel *LastResult = nullptr;
+
+    // Where the last result comes from: the text to show for a registration, or none.
+    void setLastResult(std::function<QString(const QString &registration)> lookup);
 
 protected:
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void showLastResult();
+    std::function<QString(const QString &)> lastResult_;
 
 private:
     void Button1Click();

@@ -3,6 +3,7 @@
 #include "pdfprinting.h"
 #include "printreport.h"
 #include "reportfixtures.h"
+#include "reporthistory.h"
 #include "scriptedoperator.h"
 #include "sharedstate.h"
 #include "testarchive.h"
@@ -10,6 +11,7 @@
 #include "vehicledialog.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -36,6 +38,8 @@ private slots:
     void printedReportIsSavedWithItsPage_data();
     void printedReportIsSavedWithItsPage();
     void failedSaveIsOneMessageAndKeepsTheTest();
+    void vehicleDialogShowsTheLastResult_data();
+    void vehicleDialogShowsTheLastResult();
 
 private:
     void print(const link::LiveReading &reading, const QString &registration);
@@ -153,6 +157,48 @@ void TestReportHistory::failedSaveIsOneMessageAndKeepsTheTest()
     QCOMPARE(op_.shown[0].icon, ui::Icon::Warning);
     QCOMPARE(archive_->pendingCount(), 1);
     QCOMPARE(contents(damaged), QByteArray(4096, 'x'));
+}
+
+void TestReportHistory::vehicleDialogShowsTheLastResult_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("as saved") << "AB12CDE"
+                              << "Last test 2024-03-05 14:07: CO 0.45%, HC 120 ppm, Lambda 1.021";
+    QTest::newRow("case and blanks") << "ab12 cde"
+                                     << "Last test 2024-03-05 14:07: CO 0.45%, HC 120 ppm, Lambda 1.021";
+    QTest::newRow("cut to nine") << "AB12CDE99Z"
+                                 << "";
+    QTest::newRow("no history") << "ZZ99ZZZ"
+                                << "";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestReportHistory::vehicleDialogShowsTheLastResult()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    link::LiveReading reading = test::SampleReading();
+    reading.Co = 99;
+    state_->now = [] { return kNow.addDays(-7); };
+    print(reading, QStringLiteral("AB12CDE"));
+    reading.Co = 45;
+    reading.Hc = 120;
+    reading.Efficiency = 1021;
+    state_->now = [] { return kNow; };
+    print(reading, QStringLiteral("AB12CDE"));
+    QVERIFY(archive_->openDatabase());
+
+    report::TForm8 dialog;
+    dialog.setLastResult([this](const QString &registration) {
+        const auto last = archive_->openDatabase()->last(registration.left(report::kRegistrationLength));
+        return last ? report::LastResultText(*last) : QString();
+    });
+    dialog.show();
+    dialog.Edit2->setText(typed);
+    QCOMPARE(dialog.LastResult->text(), shown);
+    QCOMPARE(dialog.LastResult->isVisible(), !shown.isEmpty());
 }
 
 QTEST_MAIN(TestReportHistory)
