@@ -48,6 +48,7 @@ public:
     QAction *ABOUT1 = nullptr;
     QAction *HistoryTests = nullptr;
     QAction *HistoryDatabase = nullptr;
+    QAction *CsvExport = nullptr;
     QLabel *Label1 = nullptr;
     QFrame *Panel1 = nullptr;
 

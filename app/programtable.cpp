@@ -66,6 +66,15 @@ constexpr MenuLine kMenuLines[] = {
      .item = MenuItem::Export,
      .opens = [](ProgramWindows &w) { w.storeMenu.EXPORT1Click(); },
      .action = &TForm1::EXPORT1},
+    // Added after the original items of STORE.
+    {.kind = Kind::Item,
+     .in = Menu::Store,
+     .objectName = "CsvExport",
+     .caption = "&CSV EXPORT",
+     .shortcut = "Ctrl+E",
+     .item = MenuItem::CsvExport,
+     .opens = [](ProgramWindows &w) { w.storeMenu.CsvExportClick(); },
+     .action = &TForm1::CsvExport},
     {.kind = Kind::Separator, .in = Menu::File, .objectName = "N1", .caption = ""},
     {.kind = Kind::Item,
      .in = Menu::File,
@@ -127,7 +136,7 @@ constexpr MenuLine kMenuLines[] = {
      .action = &TForm1::HistoryDatabase},
 };
 
-constexpr int kItems = int(MenuItem::HistoryDatabase) + 1;
+constexpr int kItems = int(MenuItem::CsvExport) + 1;
 constexpr int kMenus = int(Menu::History) + 1;
 
 // Every item once, and each menu made once before anything is put in it.

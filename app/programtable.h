@@ -29,7 +29,8 @@ enum class MenuItem {
     Exit,
     About,
     HistoryTests,
-    HistoryDatabase
+    HistoryDatabase,
+    CsvExport
 };
 
 // One line of the main window's menu: a menu, an item or a separator, in the menu it sits in.

@@ -58,6 +58,7 @@ void TestMainWindow::menuCaptionsShortcutsAndOrder()
         QStringLiteral("&STORE > UPLOAD2 &UPLOAD|"),
         QStringLiteral("&STORE > VIEW1 &VIEW|"),
         QStringLiteral("&STORE > EXPORT1 &EXPORT|"),
+        QStringLiteral("&STORE > CsvExport &CSV EXPORT|Ctrl+E"),
         QStringLiteral("N1 -"),
         QStringLiteral("COMM1 &COMM|Ctrl+C"),
         QStringLiteral("Printersetup1 &PRINTER SETUP|Ctrl+P"),
