@@ -6,10 +6,11 @@ namespace {
 constexpr qsizetype kChunk = 1 << 16;
 }
 
-CsvWriter::CsvWriter(QIODevice &out) : out_(out)
+CsvWriter::CsvWriter(QIODevice &out, bool byteOrderMark) : out_(out)
 {
     buffer_.reserve(kChunk + 4096);
-    buffer_.append("\xEF\xBB\xBF");
+    if (byteOrderMark)
+        buffer_.append("\xEF\xBB\xBF");
 }
 
 CsvWriter::~CsvWriter()

@@ -12,7 +12,8 @@ namespace qova::history {
 // first, so spreadsheets read the accents and the degree sign.
 class CsvWriter {
 public:
-    explicit CsvWriter(QIODevice &out);
+    // Without the byte-order mark for rows added to a file that has one.
+    explicit CsvWriter(QIODevice &out, bool byteOrderMark = true);
     ~CsvWriter();
     CsvWriter(const CsvWriter &) = delete;
     CsvWriter &operator=(const CsvWriter &) = delete;
