@@ -1,5 +1,6 @@
 #include "devices.h"
 #include "guardedapplication.h"
+#include "historysettings.h"
 #include "operator.h"
 #include "printing.h"
 #include "settingsfile.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
@@ -31,10 +33,32 @@ int main(int argc, char *argv[])
     qova::app::UseProgramDevices(state.port, pause);
     qova::ui::SystemPrinting printing(op);
     state.printing = &printing;
+    qova::history::TestArchive history(qova::app::ArchiveSettings(qova::app::ReadHistorySettings()));
+    state.history = &history;
+    const QString waitingProblem = history.start();
+    // Tests whose save failed are saved by themselves once the database is back.
+    QTimer retry;
+    QObject::connect(&retry, &QTimer::timeout, [&history] {
+        if (history.pendingCount() > 0)
+            history.retry();
+    });
+    retry.start(30000);
 
     qova::app::ProgramWindows windows(state, QString::fromLatin1(qova::app::kPortFileName),
                                       qova::app::SystemUsLocale());
     windows.wire();
     windows.form1.show();
+    if (!waitingProblem.isEmpty())
+        QTimer::singleShot(0, &windows.form1, [&] {
+            op.message(&windows.form1, QStringLiteral("QOVA"), waitingProblem, qova::ui::Icon::Warning,
+                       qova::ui::Buttons::Ok);
+        });
+    // Opened once at the start, so the vehicle dialog can show a registration's last result.
+    QTimer::singleShot(0, &windows.form1, [&history] {
+        if (history.pendingCount() > 0)
+            history.retry();
+        else
+            history.database();
+    });
     return app.exec();
 }

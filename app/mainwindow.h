@@ -47,6 +47,9 @@ public:
     QAction *SERIALNO1 = nullptr;
     QAction *EXIT1 = nullptr;
     QAction *ABOUT1 = nullptr;
+    QAction *HistoryTests = nullptr;
+    QAction *HistoryDatabase = nullptr;
+    QAction *CsvExport = nullptr;
     QLabel *Label1 = nullptr;
     QFrame *Panel1 = nullptr;
 

@@ -1,5 +1,6 @@
 #include "programtable.h"
 
+#include "historysettings.h"
 #include "printing.h"
 #include "windows.h"
 
@@ -65,6 +66,15 @@ constexpr MenuLine kMenuLines[] = {
      .item = MenuItem::Export,
      .opens = [](ProgramWindows &w) { w.storeMenu.EXPORT1Click(); },
      .action = &TForm1::EXPORT1},
+    // Added after the original items of STORE.
+    {.kind = Kind::Item,
+     .in = Menu::Store,
+     .objectName = "CsvExport",
+     .caption = "&CSV EXPORT",
+     .shortcut = "Ctrl+E",
+     .item = MenuItem::CsvExport,
+     .opens = [](ProgramWindows &w) { w.storeMenu.CsvExportClick(); },
+     .action = &TForm1::CsvExport},
     {.kind = Kind::Separator, .in = Menu::File, .objectName = "N1", .caption = ""},
     {.kind = Kind::Item,
      .in = Menu::File,
@@ -106,10 +116,28 @@ constexpr MenuLine kMenuLines[] = {
      .item = MenuItem::About,
      .opens = [](ProgramWindows &w) { w.form5.exec(); },
      .action = &TForm1::ABOUT1},
+    // Added after the original menus, so their order, captions and shortcuts stay.
+    {.kind = Kind::Menu, .in = Menu::Bar, .objectName = "", .caption = "HIS&TORY", .menu = Menu::History},
+    {.kind = Kind::Item,
+     .in = Menu::History,
+     .objectName = "HistoryTests",
+     .caption = "&TESTS",
+     .shortcut = "Ctrl+Y",
+     .item = MenuItem::HistoryTests,
+     .opens = [](ProgramWindows &w) { w.historyWindow.exec(); },
+     .action = &TForm1::HistoryTests},
+    {.kind = Kind::Item,
+     .in = Menu::History,
+     .objectName = "HistoryDatabase",
+     .caption = "&DATABASE",
+     .shortcut = "Ctrl+B",
+     .item = MenuItem::HistoryDatabase,
+     .opens = [](ProgramWindows &w) { w.historySettings.open(ReadHistorySettings()); },
+     .action = &TForm1::HistoryDatabase},
 };
 
-constexpr int kItems = int(MenuItem::About) + 1;
-constexpr int kMenus = int(Menu::Help) + 1;
+constexpr int kItems = int(MenuItem::CsvExport) + 1;
+constexpr int kMenus = int(Menu::History) + 1;
 
 // Every item once, and each menu made once before anything is put in it.
 constexpr bool Complete()
@@ -135,12 +163,20 @@ template <auto Member> QWidget &Window(ProgramWindows &w)
 }
 
 const WindowLine kWindowLines[] = {
-    {"main", Window<&ProgramWindows::form1>},    {"digital", Window<&ProgramWindows::form2>},
-    {"comm", Window<&ProgramWindows::form4>},    {"graph", Window<&ProgramWindows::form3>},
-    {"about", Window<&ProgramWindows::form5>},   {"header", Window<&ProgramWindows::form6>},
-    {"company", Window<&ProgramWindows::form7>}, {"vehicle", Window<&ProgramWindows::form8>},
-    {"setup", Window<&ProgramWindows::setup>},   {"calibration", Window<&ProgramWindows::form10>},
-    {"viewer", Window<&ProgramWindows::form11>}, {"record", Window<&ProgramWindows::form12>},
+    {"main", Window<&ProgramWindows::form1>},
+    {"digital", Window<&ProgramWindows::form2>},
+    {"comm", Window<&ProgramWindows::form4>},
+    {"graph", Window<&ProgramWindows::form3>},
+    {"about", Window<&ProgramWindows::form5>},
+    {"header", Window<&ProgramWindows::form6>},
+    {"company", Window<&ProgramWindows::form7>},
+    {"vehicle", Window<&ProgramWindows::form8>},
+    {"setup", Window<&ProgramWindows::setup>},
+    {"calibration", Window<&ProgramWindows::form10>},
+    {"viewer", Window<&ProgramWindows::form11>},
+    {"record", Window<&ProgramWindows::form12>},
+    {"history", Window<&ProgramWindows::historyWindow>},
+    {"historysettings", Window<&ProgramWindows::historySettings>},
 };
 
 } // namespace

@@ -12,11 +12,26 @@ class TForm1;
 struct ProgramWindows;
 
 // The main window's menus. A new menu gets a value here and its lines in MenuLines().
-enum class Menu { Bar, File, Store, Help };
+enum class Menu { Bar, File, Store, Help, History };
 
 // Every menu item that does something. A new item gets a value here and a line in MenuLines();
 // the build fails while the two disagree.
-enum class MenuItem { Header, Digital, Graph, Upload, View, Export, Comm, PrinterSetup, CompanyHeader, Exit, About };
+enum class MenuItem {
+    Header,
+    Digital,
+    Graph,
+    Upload,
+    View,
+    Export,
+    Comm,
+    PrinterSetup,
+    CompanyHeader,
+    Exit,
+    About,
+    HistoryTests,
+    HistoryDatabase,
+    CsvExport
+};
 
 // One line of the main window's menu: a menu, an item or a separator, in the menu it sits in.
 // The main window builds the lines in table order, so the order within each menu is the

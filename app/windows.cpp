@@ -2,19 +2,22 @@
 
 #include "printing.h"
 #include "printreport.h"
+#include "reporthistory.h"
 #include "settingsfile.h"
+#include "testarchive.h"
 
 namespace qova::app {
 
 ProgramWindows::ProgramWindows(ui::SharedState &state, const QString &portFile, bool usLocale,
-                               SettingsOpener companyHeader)
+                               SettingsOpener companyHeader, HistorySettingsDialog::Store historyStore)
     : state(state), form1(state),
       mainCreated(
           (form1.FormCreate(usLocale, portFile, companyHeader ? ReadDeviceChoice(*companyHeader()) : QString()), true)),
       form2(state, &form1), form4(state, portFile, &form1, &form1, companyHeader), form3(state, &form1),
       form5(state, &form1), form6(state, &form1), form7(state, std::move(companyHeader), &form1), form8(&form2),
       setup(state, &form2), form10(state, &form2), form11(state, &form1), storeMenu(state, form11, &form1),
-      form12(state, &form2), recorder(state)
+      form12(state, &form2), recorder(state), historyWindow(state, &form1),
+      historySettings(state, std::move(historyStore), &form1)
 {
 }
 
@@ -27,6 +30,12 @@ void ProgramWindows::wire()
     // Without a printing there is no printer to set up: the item stays disabled.
     if (state.printing == nullptr)
         form1.setHandler(TForm1::Item::PrinterSetup, {});
+    form8.setLastResult([this](const QString &registration) {
+        history::HistoryDatabase *db = state.history ? state.history->openDatabase() : nullptr;
+        const std::optional<history::TestEntry> last =
+            db ? db->last(registration.left(report::kRegistrationLength)) : std::nullopt;
+        return last ? report::LastResultText(*last) : QString();
+    });
     form2.setButtonHandler(Button::Print, [this] { report::PrintTestReport(state, &form2, form2.reading(), form8); });
     form2.setButtonHandler(Button::Record, [this] { recorder.Button5Click(&form2, form12); });
     form2.setButtonHandler(Button::Setup, [this] { setup.exec(); });

@@ -6,6 +6,8 @@
 #include "companyheader.h"
 #include "digitalwindow.h"
 #include "headerdialog.h"
+#include "historydialog.h"
+#include "historywindow.h"
 #include "livegraph.h"
 #include "mainwindow.h"
 #include "recorddialog.h"
@@ -25,7 +27,8 @@ namespace qova::app {
 // The program wires them to each other; tests and the screenshot tool take them unwired.
 struct ProgramWindows {
     ProgramWindows(ui::SharedState &state, const QString &portFile, bool usLocale,
-                   SettingsOpener companyHeader = CompanyHeaderSettings);
+                   SettingsOpener companyHeader = CompanyHeaderSettings,
+                   HistorySettingsDialog::Store historySettings = WriteHistorySettings);
 
     // The menu items and the digital display's buttons open the windows that answer them.
     void wire();
@@ -48,6 +51,8 @@ struct ProgramWindows {
     store::StoreMenu storeMenu;
     report::TForm12 form12;
     report::Recorder recorder;
+    history::HistoryWindow historyWindow;
+    HistorySettingsDialog historySettings;
 };
 
 } // namespace qova::app

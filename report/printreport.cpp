@@ -2,7 +2,9 @@
 
 #include "operator.h"
 #include "printing.h"
+#include "reporthistory.h"
 #include "sharedstate.h"
+#include "testarchive.h"
 #include "testreport.h"
 #include "timetext.h"
 #include "vehicledialog.h"
@@ -96,6 +98,15 @@ void PrintTestReport(ui::SharedState &state, QWidget *window, const link::LiveRe
         state.op->message(window, QStringLiteral("QOVA"),
                           QStringLiteral("The report could not be added to the file %1").arg(fileName), ui::Icon::Stop,
                           ui::Buttons::Ok, error);
+
+    // The page and the file are done whatever the history does; a test it cannot take
+    // now waits in its queue, and the operator hears of it once.
+    if (state.history) {
+        const history::TestArchive::Outcome saved =
+            state.history->save(ReportEntry(input, state.session.lastFrame(), now, lines));
+        if (!saved.saved)
+            state.op->message(window, QStringLiteral("QOVA"), saved.problem, ui::Icon::Warning, ui::Buttons::Ok);
+    }
 }
 
 } // namespace qova::report

@@ -63,7 +63,7 @@ void Recorder::start(QWidget *window, const QString &path)
     stop();
     window_ = window;
     state_.RecordFileName = path;
-    if (!file_.open(path)) {
+    if (!file_.open(path, RecordFormatFor(path))) {
         if (window)
             window->setWindowTitle(baseCaption());
         state_.op->message(window, QStringLiteral("QOVA"), QStringLiteral("Can not record in the file %1").arg(path),
@@ -79,8 +79,11 @@ void Recorder::WriteRecordRow(const link::LiveReading &reading)
 {
     if (!file_.isOpen() || !ShouldRecord(reading))
         return;
-    const QString time = ReportTime(QLocale::system(), state_.now().time());
-    if (file_.writeRow(RecordRow(reading, time)))
+    const QDateTime now = state_.now();
+    const QByteArray row = file_.format() == RecordFormat::Csv
+                               ? RecordCsvRow(reading, now)
+                               : RecordRow(reading, ReportTime(QLocale::system(), now.time()));
+    if (file_.writeRow(row))
         return;
     // Off before the box shows: a poll cycle run while it is open must not write again.
     state_.Recording = false;

@@ -1,5 +1,10 @@
 #include "recording.h"
 
+#include "csvwriter.h"
+#include "testentry.h"
+
+#include <QBuffer>
+
 #include "textfile.h"
 
 #include <QFile>
@@ -129,10 +134,54 @@ RecordFile::~RecordFile()
     close();
 }
 
-bool RecordFile::open(const QString &path)
+RecordFormat RecordFormatFor(const QString &path)
+{
+    return path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ? RecordFormat::Csv : RecordFormat::Text;
+}
+
+QByteArray RecordCsvHeader()
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    history::CsvWriter csv(buffer);
+    for (const char *name :
+         {"taken_at", "hc_ppm", "co_pct", "co2_pct", "o2_pct", "nox_ppm", "rpm", "oil_temp_c", "lambda", "afr"})
+        csv.text(QString::fromLatin1(name));
+    csv.endRow();
+    csv.finish();
+    return buffer.data();
+}
+
+QByteArray RecordCsvRow(const link::LiveReading &r, const QDateTime &time)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    history::CsvWriter csv(buffer, false);
+    csv.text(history::IsoTime(time));
+    csv.number(r.Hc);
+    csv.fixed(r.Co, 2);
+    csv.fixed(r.Co2, 1);
+    csv.fixed(r.O2, 2);
+    csv.number(r.Nox);
+    csv.number(r.Rpm);
+    csv.fixed(r.OilTemp, 1);
+    if (r.ModeFlags & link::AfrMode) {
+        csv.empty();
+        csv.fixed(r.Efficiency, 2);
+    } else {
+        csv.fixed(r.Efficiency, 3);
+        csv.empty();
+    }
+    csv.endRow();
+    csv.finish();
+    return buffer.data();
+}
+
+bool RecordFile::open(const QString &path, RecordFormat format)
 {
     close();
     path_ = path;
+    format_ = format;
     error_.clear();
     fd_ = openTruncated(path);
     if (fd_ < 0) {
@@ -140,7 +189,7 @@ bool RecordFile::open(const QString &path)
         return false;
     }
     size_ = 0;
-    return writeWhole(RecordHeader());
+    return writeWhole(format_ == RecordFormat::Csv ? RecordCsvHeader() : RecordHeader());
 }
 
 bool RecordFile::writeRow(const QByteArray &row)

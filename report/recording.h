@@ -3,6 +3,7 @@
 #include "livereading.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 namespace qova::report {
@@ -19,6 +20,16 @@ bool ShouldRecord(const link::LiveReading &reading);
 // a blank and a line end.
 QByteArray RecordRow(const link::LiveReading &reading, const QString &time);
 
+// A file named *.csv gets the readings as CSV for a spreadsheet; any other name the
+// original text rows.
+enum class RecordFormat { Text, Csv };
+RecordFormat RecordFormatFor(const QString &path);
+
+// The CSV's byte-order mark and header row; and one row: taken_at (ISO 8601 with offset),
+// hc_ppm, co_pct, co2_pct, o2_pct, nox_ppm, rpm, oil_temp_c, lambda, afr (one of the two).
+QByteArray RecordCsvHeader();
+QByteArray RecordCsvRow(const link::LiveReading &reading, const QDateTime &time);
+
 // The open recording file. Each row goes down in one write and is synced to the disk
 // before the next reading, so a crash or power cut costs at most the row being written.
 class RecordFile {
@@ -30,7 +41,8 @@ public:
 
     // Creates or empties `path` and writes the header. False, with error() set and no
     // file left open, when that fails.
-    bool open(const QString &path);
+    bool open(const QString &path, RecordFormat format = RecordFormat::Text);
+    RecordFormat format() const { return format_; }
     // False when the row did not go down whole; the file then ends after the last whole
     // row where the system allows it, and is closed.
     bool writeRow(const QByteArray &row);
@@ -45,6 +57,7 @@ private:
     bool writeWhole(const QByteArray &bytes);
 
     int fd_ = -1;
+    RecordFormat format_ = RecordFormat::Text;
     long long size_ = 0;
     QString path_;
     QString error_;

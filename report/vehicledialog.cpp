@@ -41,9 +41,36 @@ TForm8::TForm8(QWidget *parent) : OkCancelDialog(parent)
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setGeometry(184, 200, 90, 30);
 
+    LastResult = new QLabel(this);
+    LastResult->setObjectName(QStringLiteral("LastResult"));
+    LastResult->setGeometry(40, 158, 270, 38);
+    LastResult->setWordWrap(true);
+    LastResult->hide();
+
     Edit1->installEventFilter(this);
     Edit2->installEventFilter(this);
     connectButtons();
+}
+
+void TForm8::setLastResult(std::function<QString(const QString &)> lookup)
+{
+    lastResult_ = std::move(lookup);
+    disconnect(Edit2, &QLineEdit::textChanged, this, nullptr);
+    if (lastResult_)
+        connect(Edit2, &QLineEdit::textChanged, this, [this] { showLastResult(); });
+}
+
+void TForm8::showLastResult()
+{
+    const QString text = lastResult_ ? lastResult_(Edit2->text()) : QString();
+    LastResult->setText(text);
+    LastResult->setVisible(!text.isEmpty());
+}
+
+void TForm8::showEvent(QShowEvent *event)
+{
+    showLastResult();
+    QDialog::showEvent(event);
 }
 
 // Enter in either box moves on to the next control instead of closing the dialog.

@@ -2,6 +2,8 @@
 
 #include "okcanceldialog.h"
 
+#include <functional>
+
 class QLabel;
 class QLineEdit;
 
@@ -18,9 +20,20 @@ public:
     QLineEdit *Edit1 = nullptr;
     QLabel *StaticText2 = nullptr;
     QLineEdit *Edit2 = nullptr;
+    // The last result of the registration typed, under its box; empty (and the dialog as it
+    // always was) for a registration without history.
+    QLabel *LastResult = nullptr;
+
+    // Where the last result comes from: the text to show for a registration, or none.
+    void setLastResult(std::function<QString(const QString &registration)> lookup);
 
 protected:
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void showLastResult();
+    std::function<QString(const QString &)> lastResult_;
 };
 
 } // namespace qova::report

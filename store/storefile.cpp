@@ -76,6 +76,11 @@ const char kLineEnd[] = "\r\n";
 
 } // namespace
 
+QString ReadDataFile(const QString &path, QByteArray &data)
+{
+    return readDataFile(path, data);
+}
+
 QString LoadStoredTests(QString &StoreFileName, QByteArray &StoreData, int &StoreRecordCount,
                         const ChooseFile &chooseFile)
 {

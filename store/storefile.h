@@ -44,6 +44,9 @@ inline constexpr char kExportHeader[] = "Date        time     HC    CO  CO2  O2 
 QString LoadStoredTests(QString &StoreFileName, QByteArray &StoreData, int &StoreRecordCount,
                         const ChooseFile &chooseFile);
 
+// Reads a whole data file; the message when it is missing, empty or too large.
+QString ReadDataFile(const QString &path, QByteArray &data);
+
 // The text file's path: the data file's with its last three characters made "txt".
 QString ExportPathFor(const QString &dataPath);
 

@@ -1,5 +1,7 @@
 #include "storemenu.h"
 
+#include "storecsv.h"
+
 #include "operator.h"
 #include "storeviewer.h"
 #include "uploadprogress.h"
@@ -116,6 +118,12 @@ void StoreMenu::VIEW1Click()
 void StoreMenu::EXPORT1Click()
 {
     tell(ExportStoredTests());
+}
+
+void StoreMenu::CsvExportClick()
+{
+    const QString chosen = state_.op->openFileName(parent_, OpenDialog1());
+    tell(chosen.isEmpty() ? kUserCanceled : ExportStoredFileCsv(chosen, currentYear(), makeFile));
 }
 
 } // namespace qova::store

@@ -27,6 +27,8 @@ public:
     void UPLOAD2Click();
     void VIEW1Click();
     void EXPORT1Click();
+    // STORE > CSV EXPORT: a chosen data file as CSV beside it.
+    void CsvExportClick();
 
     // Shows the viewer modally and maximized; tests look at it instead.
     std::function<void(TForm11 &)> showViewer;

@@ -9,6 +9,10 @@
 #include <QString>
 #include <functional>
 
+namespace qova::history {
+class TestArchive;
+}
+
 namespace qova::ui {
 
 class Operator;
@@ -27,6 +31,8 @@ struct SharedState {
     link::LiveSession session{port};
     Operator *op;
     Printing *printing = nullptr;
+    // Where every printed report is also saved; none in tests that do not look at it.
+    history::TestArchive *history = nullptr;
     // The workstation's clock, for report dates and the analyser's time setting.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
 

@@ -11,27 +11,32 @@
 #include "demoanalyser.h"
 #include "headlessprinting.h"
 #include "headlessscreen.h"
+#include "historywindow.h"
 #include "operator.h"
 #include "printing.h"
 #include "printreport.h"
 #include "programtable.h"
 #include "simdevice.h"
+#include "testarchive.h"
 #include "windows.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -214,6 +219,10 @@ int main(int argc, char *argv[])
     const QString reportPdf = scratch.filePath(QStringLiteral("report.pdf"));
     headless::PdfPrinting printing(reportPdf);
     state.printing = &printing;
+    history::TestArchive archive({QStringLiteral("sqlite://") + scratch.filePath(QStringLiteral("history.db")),
+                                  {},
+                                  scratch.filePath(QStringLiteral("pending-tests.json"))});
+    state.history = &archive;
     const QString headerStore = scratch.filePath(QStringLiteral("header.ini"));
     {
         QSettings s(headerStore, QSettings::IniFormat);
@@ -222,8 +231,10 @@ int main(int argc, char *argv[])
 
     using app::TForm1;
     using display::TForm2;
-    app::ProgramWindows windows(state, QStringLiteral("SETUP.EA2"), false,
-                                [&] { return std::make_unique<QSettings>(headerStore, QSettings::IniFormat); });
+    app::ProgramWindows windows(
+        state, QStringLiteral("SETUP.EA2"), false,
+        [&] { return std::make_unique<QSettings>(headerStore, QSettings::IniFormat); },
+        [](const app::HistorySettings &) { return true; });
     TForm1 &form1 = windows.form1;
     TForm2 &form2 = windows.form2;
     // The items the program wires are enabled, but open nothing: each window is pictured on its own.
@@ -348,6 +359,29 @@ int main(int argc, char *argv[])
     windows.form7.show();
     shoot(windows.form7, QStringLiteral("companyheader"));
     windows.form7.hide();
+
+    // The history: the report printed above and earlier visits of the same car.
+    if (history::HistoryDatabase *db = archive.database()) {
+        const std::optional<history::TestEntry> printed = db->last(QStringLiteral("SK08RVX"));
+        for (int visit = 1; printed && visit <= 3; ++visit) {
+            history::TestEntry earlier = *printed;
+            earlier.uid = history::NewEntry({}).uid;
+            earlier.takenAt = printed->takenAt.addDays(-120 * visit).addSecs(-3600 * visit);
+            earlier.printed.co += 40 * visit;
+            earlier.printed.hc += 25 * visit;
+            db->save(earlier);
+        }
+    }
+    windows.historyWindow.search->setText(QStringLiteral("sk08 rvx"));
+    windows.historyWindow.show();
+    shoot(windows.historyWindow, QStringLiteral("history"));
+    windows.historyWindow.hide();
+    windows.historySettings.url->setText(QStringLiteral("postgresql://bay1@workshop-server:5432/qova"));
+    windows.historySettings.result->setText(
+        QStringLiteral("Connected to postgresql://bay1@workshop-server:5432/qova: 1842 test(s) in the history."));
+    windows.historySettings.show();
+    shoot(windows.historySettings, QStringLiteral("history-database"));
+    windows.historySettings.hide();
 
     for (const auto &[name, window] : windows.all()) {
         if (!pictured.contains(window)) {

@@ -31,9 +31,10 @@ void TestMainWindow::menuCaptionsShortcutsAndOrder()
 
     QStringList seen;
     const auto menus = form.menuBar()->actions();
-    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus.size(), 3);
     QCOMPARE(menus[0]->text(), QStringLiteral("FILE"));
     QCOMPARE(menus[1]->text(), QStringLiteral("HELP"));
+    QCOMPARE(menus[2]->text(), QStringLiteral("HIS&TORY"));
     std::function<void(QMenu *, const QString &)> walk = [&](QMenu *menu, const QString &prefix) {
         for (QAction *a : menu->actions()) {
             const QString named = prefix + a->objectName() + QStringLiteral(" ");
@@ -48,6 +49,7 @@ void TestMainWindow::menuCaptionsShortcutsAndOrder()
     };
     walk(menus[0]->menu(), {});
     walk(menus[1]->menu(), {});
+    walk(menus[2]->menu(), {});
     const QStringList expected = {
         QStringLiteral("HADER1 &HEADER|Ctrl+H"),
         QStringLiteral("DIGITAL1 &DIGITAL|Ctrl+D"),
@@ -56,6 +58,7 @@ void TestMainWindow::menuCaptionsShortcutsAndOrder()
         QStringLiteral("&STORE > UPLOAD2 &UPLOAD|"),
         QStringLiteral("&STORE > VIEW1 &VIEW|"),
         QStringLiteral("&STORE > EXPORT1 &EXPORT|"),
+        QStringLiteral("&STORE > CsvExport &CSV EXPORT|Ctrl+E"),
         QStringLiteral("N1 -"),
         QStringLiteral("COMM1 &COMM|Ctrl+C"),
         QStringLiteral("Printersetup1 &PRINTER SETUP|Ctrl+P"),
@@ -63,10 +66,13 @@ void TestMainWindow::menuCaptionsShortcutsAndOrder()
         QStringLiteral("N2 -"),
         QStringLiteral("EXIT1 E&XIT|Ctrl+X"),
         QStringLiteral("ABOUT1 ABOUT|"),
+        QStringLiteral("HistoryTests &TESTS|Ctrl+Y"),
+        QStringLiteral("HistoryDatabase &DATABASE|Ctrl+B"),
     };
     QCOMPARE(seen, expected);
-    for (QAction *named : {form.HADER1, form.DIGITAL1, form.GRAPH1, form.UPLOAD2, form.VIEW1, form.EXPORT1, form.COMM1,
-                           form.Printersetup1, form.SERIALNO1, form.EXIT1, form.ABOUT1})
+    for (QAction *named :
+         {form.HADER1, form.DIGITAL1, form.GRAPH1, form.UPLOAD2, form.VIEW1, form.EXPORT1, form.COMM1,
+          form.Printersetup1, form.SERIALNO1, form.EXIT1, form.ABOUT1, form.HistoryTests, form.HistoryDatabase})
         QCOMPARE(form.findChild<QAction *>(named->objectName()), named);
     QCOMPARE(form.findChild<QMenu *>(QStringLiteral("UPLOAD1")), form.UPLOAD1);
     QCOMPARE(form.Label1->text(), QStringLiteral("Ver. 2"));

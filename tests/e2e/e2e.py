@@ -24,6 +24,7 @@ import scenarios_live  # noqa: E402,F401
 import scenarios_faults  # noqa: E402,F401
 import scenarios_files  # noqa: E402,F401
 import scenarios_print  # noqa: E402,F401
+import scenarios_history  # noqa: E402,F401
 import scenarios_store  # noqa: E402,F401
 import scenarios_unplug  # noqa: E402,F401
 import scenarios_network  # noqa: E402,F401

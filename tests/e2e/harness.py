@@ -176,7 +176,8 @@ class Run:
         # never meets another's. CUPS_SERVER names no server: a scenario sees the printers
         # it starts itself and no others.
         self.env = dict(os.environ, DISPLAY=desktop.display, QT_QPA_PLATFORM="xcb", TMPDIR=self.dir,
-                        CUPS_SERVER=os.path.join(self.dir, "no-cups.sock"), LC_ALL="C.UTF-8", LANG="C.UTF-8")
+                        CUPS_SERVER=os.path.join(self.dir, "no-cups.sock"), LC_ALL="C.UTF-8", LANG="C.UTF-8",
+                        XDG_DATA_HOME=os.path.join(self.dir, "data"))
         self.message_log = os.path.join(self.dir, "messages.log")
         self.env["QOVA_MESSAGE_LOG"] = self.message_log
         for var in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORMTHEME", "SESSION_MANAGER"):

@@ -117,7 +117,8 @@ struct Program {
     QString portFile = dir.filePath(QStringLiteral("SETUP.EA2"));
     app::ProgramWindows windows{
         state, portFile, false,
-        [this] { return std::make_unique<QSettings>(dir.filePath(QStringLiteral("h.ini")), QSettings::IniFormat); }};
+        [this] { return std::make_unique<QSettings>(dir.filePath(QStringLiteral("h.ini")), QSettings::IniFormat); },
+        [](const app::HistorySettings &) { return true; }};
     TForm1 &form1 = windows.form1;
     display::TForm2 &form2 = windows.form2;
 

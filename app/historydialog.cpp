@@ -1,0 +1,114 @@
+#include "historydialog.h"
+
+#include "operator.h"
+#include "sharedstate.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace qova::app {
+
+HistorySettingsDialog::HistorySettingsDialog(ui::SharedState &state, Store store, QWidget *parent)
+    : QDialog(parent), state_(state), store_(std::move(store))
+{
+    setObjectName(QStringLiteral("HistorySettingsDialog"));
+    setWindowTitle(QStringLiteral("History database"));
+    resize(560, 220);
+    url = new QLineEdit(this);
+    url->setObjectName(QStringLiteral("historyUrl"));
+    url->setPlaceholderText(history::DefaultDatabaseUrl());
+    password = new QLineEdit(this);
+    password->setObjectName(QStringLiteral("historyPassword"));
+    password->setEchoMode(QLineEdit::Password);
+    password->setPlaceholderText(QStringLiteral("from ~/.pgpass when blank"));
+    auto *hint = new QLabel(QStringLiteral("sqlite:///path/to/history.db, or postgresql://user@host:5432/dbname for "
+                                           "one history shared by every bay. Blank: this workstation's own."),
+                            this);
+    hint->setWordWrap(true);
+    overridden = new QLabel(this);
+    overridden->setObjectName(QStringLiteral("historyOverridden"));
+    overridden->setWordWrap(true);
+    result = new QLabel(this);
+    result->setObjectName(QStringLiteral("historyResult"));
+    result->setWordWrap(true);
+    test = new QPushButton(QStringLiteral("&Test connection"), this);
+    test->setObjectName(QStringLiteral("historyTest"));
+    ok = new QPushButton(QStringLiteral("&OK"), this);
+    ok->setObjectName(QStringLiteral("historyOk"));
+    ok->setDefault(true);
+    cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancel->setObjectName(QStringLiteral("historyCancel"));
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("&Location:"), url);
+    form->addRow(QStringLiteral("&Password:"), password);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(test);
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(hint);
+    layout->addWidget(overridden);
+    layout->addWidget(result, 1);
+    layout->addLayout(buttons);
+
+    connect(test, &QPushButton::clicked, this, &HistorySettingsDialog::testConnection);
+    connect(ok, &QPushButton::clicked, this, &HistorySettingsDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void HistorySettingsDialog::open(const HistorySettings &settings)
+{
+    url->setText(settings.url);
+    password->setText(settings.password);
+    result->clear();
+    const QString fromEnvironment = qEnvironmentVariable("QOVA_DATABASE").trimmed();
+    overridden->setText(fromEnvironment.isEmpty()
+                            ? QString()
+                            : QStringLiteral("QOVA_DATABASE is set, so this run uses %1 whatever is chosen here.")
+                                  .arg(history::ParseDatabaseUrl(fromEnvironment).shown));
+    exec();
+}
+
+void HistorySettingsDialog::testConnection()
+{
+    const QString where = url->text().trimmed().isEmpty() ? history::DefaultDatabaseUrl() : url->text().trimmed();
+    history::HistoryDatabase db;
+    history::HistoryDatabase::Options options;
+    options.password = password->text();
+    if (const history::Problem problem = db.open(where, options)) {
+        result->setText(problem.what + u'.');
+        return;
+    }
+    result->setText(
+        QStringLiteral("Connected to %1: %2 test(s) in the history.").arg(db.location().shown).arg(db.count({})));
+}
+
+void HistorySettingsDialog::accept()
+{
+    const HistorySettings chosen{url->text().trimmed(), password->text()};
+    const history::DatabaseLocation where =
+        history::ParseDatabaseUrl(chosen.url.isEmpty() ? history::DefaultDatabaseUrl() : chosen.url);
+    if (where.kind == history::DatabaseLocation::Kind::Invalid) {
+        result->setText(QStringLiteral("\"%1\" cannot be used: %2.").arg(chosen.url, where.problem));
+        return;
+    }
+    if (!store_(chosen)) {
+        state_.op->message(this, QStringLiteral("QOVA"),
+                           QStringLiteral("The history settings could not be saved; they hold for this run only"),
+                           ui::Icon::Warning, ui::Buttons::Ok);
+    }
+    if (state_.history) {
+        const history::TestArchive::Settings now = ArchiveSettings(chosen);
+        state_.history->setDatabase(now.url, now.password);
+    }
+    QDialog::accept();
+}
+
+} // namespace qova::app

@@ -1,0 +1,151 @@
+// The history's speed on SQLite with full sync: one save, the first screen of a search over
+// 200,000 tests, and the CSV export of all of them.
+#include "csvwriter.h"
+#include "historydatabase.h"
+#include "testscsv.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+using namespace qova::history;
+
+namespace {
+
+constexpr int kTests = 200000;
+constexpr int kRegistrations = 40000; // five visits each
+
+TestEntry sample(int n)
+{
+    TestEntry e = NewEntry(QDateTime(QDate(2020, 1, 1), QTime(8, 0)).addSecs(600LL * n));
+    e.registration = QStringLiteral("AB%1 CDE").arg(n % kRegistrations, 5, 10, QLatin1Char('0'));
+    e.vehicle = QStringLiteral("FORD FOCUS 1.6");
+    e.companyHeader = QStringLiteral("FAIRWAY MOTORS  ABERDEEN");
+    e.fuel = QStringLiteral("PETROL");
+    e.printed = {n % 1000, 148, 87 + n % 50, 45, 12, 820, 905, 1002};
+    e.received = e.printed;
+    e.pageLines = QStringList(17, QStringLiteral("              Carbon Monoxide  0.58%"));
+    return e;
+}
+
+struct Filled {
+    QTemporaryDir dir;
+    HistoryDatabase db;
+    Filled()
+    {
+        db.open(QStringLiteral("sqlite://") + dir.filePath(QStringLiteral("history.db")));
+        std::vector<TestEntry> batch;
+        for (int n = 0; n < kTests; ++n) {
+            batch.push_back(sample(n));
+            if (batch.size() == 20000) {
+                db.saveAll(batch);
+                batch.clear();
+            }
+        }
+    }
+};
+
+Filled &filled()
+{
+    static Filled f;
+    return f;
+}
+
+void BM_SaveOneTestFullSync(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    HistoryDatabase db;
+    if (const Problem p = db.open(QStringLiteral("sqlite://") + dir.filePath(QStringLiteral("history.db")))) {
+        state.SkipWithError(p.what.toUtf8().constData());
+        return;
+    }
+    int n = 0;
+    for (auto _ : state) {
+        TestEntry e = sample(n++);
+        if (db.save(e)) {
+            state.SkipWithError("save failed");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_SaveOneTestFullSync)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(100)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+void BM_SearchFirstScreen(benchmark::State &state)
+{
+    HistoryDatabase &db = filled().db;
+    const bool all = state.range(0) == 0;
+    int n = 0;
+    for (auto _ : state) {
+        const QString typed =
+            all ? QString() : QStringLiteral("ab%1cde").arg(n++ % kRegistrations, 5, 10, QLatin1Char('0'));
+        const std::vector<TestEntry> rows = db.search(typed, 200);
+        if (rows.empty())
+            state.SkipWithError("nothing found");
+        benchmark::DoNotOptimize(rows.data());
+    }
+    state.SetLabel(all ? "latest 200 of all" : "one registration (5 of 200,000)");
+}
+BENCHMARK(BM_SearchFirstScreen)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+void BM_ExportCsv(benchmark::State &state)
+{
+    HistoryDatabase &db = filled().db;
+    qint64 rows = 0;
+    for (auto _ : state) {
+        QFile out(QStringLiteral("/dev/null"));
+        out.open(QIODevice::WriteOnly);
+        QString error;
+        rows = ExportTestsCsv(db, {}, out, &error);
+        if (rows != kTests)
+            state.SkipWithError("not every test was written");
+    }
+    state.SetItemsProcessed(state.iterations() * rows);
+}
+BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The writer alone, on rows already read: what the export costs beyond the query.
+void BM_CsvWriterRows(benchmark::State &state)
+{
+    std::vector<HistoryDatabase::ResultRow> rows;
+    for (int n = 0; n < kTests; ++n) {
+        const TestEntry e = sample(n);
+        rows.push_back({n + 1,
+                        e.kind,
+                        IsoTime(e.takenAt),
+                        e.registration,
+                        e.vehicle,
+                        e.companyHeader,
+                        e.fuel,
+                        {},
+                        e.printed,
+                        false,
+                        false});
+    }
+    for (auto _ : state) {
+        QFile out(QStringLiteral("/dev/null"));
+        out.open(QIODevice::WriteOnly);
+        CsvWriter csv(out);
+        WriteTestsCsvHeader(csv);
+        for (const HistoryDatabase::ResultRow &row : rows)
+            WriteTestCsvRow(csv, row);
+        csv.finish();
+    }
+    state.SetItemsProcessed(state.iterations() * kTests);
+}
+BENCHMARK(BM_CsvWriterRows)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+#include <QStringView>
+
+namespace qova::history {
+
+// RFC 4180: fields separated by commas, rows ended by CRLF, a field quoted (its quotes
+// doubled) when it holds a comma, a quote or a line break. UTF-8 with a byte-order mark
+// first, so spreadsheets read the accents and the degree sign.
+class CsvWriter {
+public:
+    // Without the byte-order mark for rows added to a file that has one.
+    explicit CsvWriter(QIODevice &out, bool byteOrderMark = true);
+    ~CsvWriter();
+    CsvWriter(const CsvWriter &) = delete;
+    CsvWriter &operator=(const CsvWriter &) = delete;
+
+    void text(QStringView value);
+    void number(qint64 value);
+    // `scaled` / 10^decimals with exactly `decimals` places and a decimal point: (123, 2) is 1.23.
+    void fixed(qint64 scaled, int decimals);
+    void empty();
+    void endRow();
+
+    // Writes what is left; false when any write failed (then `error`).
+    bool finish();
+    QString error() const { return error_; }
+
+private:
+    void separate();
+    void flushIfFull();
+
+    QIODevice &out_;
+    QByteArray buffer_;
+    bool rowStarted_ = false;
+    bool failed_ = false;
+    QString error_;
+};
+
+} // namespace qova::history

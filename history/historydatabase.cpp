@@ -1,0 +1,498 @@
+#include "historydatabase.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+
+namespace qova::history {
+
+namespace {
+
+QAtomicInt connectionCount;
+
+bool isPostgres(const QSqlDatabase &db)
+{
+    return db.driverName() == QLatin1String("QPSQL");
+}
+
+QString sqlError(const QSqlError &error)
+{
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.driverText().trimmed();
+    return text.isEmpty() ? QStringLiteral("no reason given") : text;
+}
+
+// The columns of a test, in the order `bindEntry` and `readEntry` use.
+const QString kColumns = QStringLiteral(
+    "uid, kind, taken_at, taken_ms, registration, registration_key, vehicle, company_header, fuel, fuel_code, "
+    "mode_flags, afr_mode, fahrenheit, co, co2, hc, o2, nox, rpm, oil_temp, efficiency, received_co, received_co2, "
+    "received_hc, received_o2, received_nox, received_rpm, received_oil_temp, received_efficiency, page, verdict");
+constexpr int kColumnCount = 31;
+
+QString valueColumns(const QString &prefix)
+{
+    QStringList out;
+    for (const char *name : {"co", "co2", "hc", "o2", "nox", "rpm", "oil_temp", "efficiency"})
+        out.append(prefix + QLatin1String(name) + QStringLiteral(" INTEGER NOT NULL"));
+    return out.join(QStringLiteral(", "));
+}
+
+// Each version's statements; `id` is the one column the two databases spell differently.
+std::vector<QString> migrationStatements(int version, bool postgres)
+{
+    switch (version) {
+    case 1:
+        return {
+            QStringLiteral("CREATE TABLE tests (id %1, uid VARCHAR(36) NOT NULL UNIQUE, kind VARCHAR(8) NOT NULL, "
+                           "taken_at VARCHAR(32) NOT NULL, taken_ms BIGINT NOT NULL, registration TEXT NOT NULL, "
+                           "registration_key TEXT NOT NULL, vehicle TEXT NOT NULL, company_header TEXT NOT NULL, "
+                           "fuel TEXT NOT NULL, fuel_code INTEGER NOT NULL, mode_flags INTEGER NOT NULL, "
+                           "afr_mode INTEGER NOT NULL, fahrenheit INTEGER NOT NULL, %2, %3, page TEXT NOT NULL, "
+                           "verdict TEXT)")
+                .arg(postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY")
+                              : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"),
+                     valueColumns({}), valueColumns(QStringLiteral("received_"))),
+            QStringLiteral("CREATE INDEX tests_by_registration ON tests (registration_key, taken_ms, id)"),
+            QStringLiteral("CREATE INDEX tests_by_time ON tests (taken_ms, id)"),
+        };
+    case 2:
+        return {QStringLiteral(
+            "CREATE VIEW test_results AS SELECT id, kind, taken_at, registration, vehicle, company_header, fuel, "
+            "ROUND(co / 100.0, 2) AS co_pct, ROUND(co2 / 10.0, 1) AS co2_pct, hc AS hc_ppm, "
+            "ROUND(o2 / 100.0, 2) AS o2_pct, nox AS nox_ppm, rpm, ROUND(oil_temp / 10.0, 1) AS oil_temp_c, "
+            "CASE WHEN afr_mode = 0 THEN ROUND(efficiency / 1000.0, 3) END AS lambda, "
+            "CASE WHEN afr_mode <> 0 THEN ROUND(efficiency / 100.0, 2) END AS afr, "
+            "CASE WHEN fahrenheit <> 0 THEN 'F' ELSE 'C' END AS oil_temp_unit, "
+            "CASE WHEN afr_mode <> 0 THEN 'afr' ELSE 'lambda' END AS efficiency_unit, "
+            "verdict FROM tests")};
+    default:
+        return {};
+    }
+}
+
+void bindValues(QSqlQuery &q, const Values &v)
+{
+    for (int value : {v.co, v.co2, v.hc, v.o2, v.nox, v.rpm, v.oilTemp, v.efficiency})
+        q.addBindValue(value);
+}
+
+void bindEntry(QSqlQuery &q, const TestEntry &e)
+{
+    q.addBindValue(e.uid);
+    q.addBindValue(e.kind);
+    q.addBindValue(IsoTime(e.takenAt));
+    q.addBindValue(e.takenAt.toMSecsSinceEpoch());
+    q.addBindValue(e.registration);
+    q.addBindValue(NormalisedRegistration(e.registration));
+    q.addBindValue(e.vehicle);
+    q.addBindValue(e.companyHeader);
+    q.addBindValue(e.fuel);
+    q.addBindValue(e.fuelCode);
+    q.addBindValue(e.modeFlags);
+    q.addBindValue(e.afr ? 1 : 0);
+    q.addBindValue(e.fahrenheit ? 1 : 0);
+    bindValues(q, e.printed);
+    bindValues(q, e.received);
+    q.addBindValue(e.pageLines.join(u'\n'));
+    q.addBindValue(e.verdict.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(e.verdict));
+}
+
+Values readValues(const QSqlQuery &q, int first)
+{
+    return {q.value(first).toInt(),     q.value(first + 1).toInt(), q.value(first + 2).toInt(),
+            q.value(first + 3).toInt(), q.value(first + 4).toInt(), q.value(first + 5).toInt(),
+            q.value(first + 6).toInt(), q.value(first + 7).toInt()};
+}
+
+// Reads the row of "SELECT id, <kColumns>".
+TestEntry readEntry(const QSqlQuery &q)
+{
+    TestEntry e;
+    e.id = q.value(0).toLongLong();
+    e.uid = q.value(1).toString();
+    e.kind = q.value(2).toString();
+    e.takenAt = FromIsoTime(q.value(3).toString());
+    e.registration = q.value(5).toString();
+    e.vehicle = q.value(7).toString();
+    e.companyHeader = q.value(8).toString();
+    e.fuel = q.value(9).toString();
+    e.fuelCode = q.value(10).toInt();
+    e.modeFlags = q.value(11).toInt();
+    e.afr = q.value(12).toInt() != 0;
+    e.fahrenheit = q.value(13).toInt() != 0;
+    e.printed = readValues(q, 14);
+    e.received = readValues(q, 22);
+    const QString page = q.value(30).toString();
+    e.pageLines = page.isEmpty() ? QStringList() : page.split(u'\n');
+    if (!q.value(31).isNull())
+        e.verdict = q.value(31).toString();
+    return e;
+}
+
+const QByteArray kSqliteHeader("SQLite format 3\0", 16);
+
+} // namespace
+
+HistoryDatabase::HistoryDatabase() : name_(QStringLiteral("qova-history-%1").arg(connectionCount.fetchAndAddRelaxed(1)))
+{
+}
+
+HistoryDatabase::~HistoryDatabase()
+{
+    close();
+}
+
+QSqlDatabase HistoryDatabase::connection() const
+{
+    return QSqlDatabase::database(name_, false);
+}
+
+bool HistoryDatabase::isOpen() const
+{
+    return QSqlDatabase::contains(name_) && connection().isOpen();
+}
+
+void HistoryDatabase::close()
+{
+    if (!QSqlDatabase::contains(name_))
+        return;
+    {
+        QSqlDatabase db = connection();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name_);
+}
+
+Problem HistoryDatabase::fail(const QString &what, const QString &why)
+{
+    lastError_ = QStringLiteral("%1: %2").arg(what, why);
+    return {lastError_};
+}
+
+Problem HistoryDatabase::open(const QString &url, const Options &options)
+{
+    close();
+    location_ = ParseDatabaseUrl(url);
+    lastError_.clear();
+    if (location_.kind == DatabaseLocation::Kind::Invalid)
+        return fail(QStringLiteral("The history's location \"%1\" cannot be used").arg(url), location_.problem);
+
+    const bool sqlite = location_.kind == DatabaseLocation::Kind::Sqlite;
+    const QString driver = sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
+    if (!QSqlDatabase::isDriverAvailable(driver))
+        return fail(QStringLiteral("The history at %1 cannot be opened").arg(location_.shown),
+                    QStringLiteral("Qt's %1 driver is not installed (on Debian: %2)")
+                        .arg(driver, sqlite ? QStringLiteral("libqt6sql6-sqlite") : QStringLiteral("libqt6sql6-psql")));
+
+    if (sqlite) {
+        // SQLite opens anything and only fails on its first read; a file that is not a
+        // database must never be written to, so it is refused before that.
+        QFile file(location_.path);
+        if (file.exists() && file.size() > 0) {
+            if (!file.open(QIODevice::ReadOnly))
+                return fail(QStringLiteral("The history file %1 cannot be read").arg(location_.path),
+                            file.errorString());
+            if (file.read(kSqliteHeader.size()) != kSqliteHeader)
+                return fail(
+                    QStringLiteral("The history file %1 is damaged or not a history database").arg(location_.path),
+                    QStringLiteral("it is left as it is; move it away or choose another file in the "
+                                   "history settings"));
+        }
+        if (!QDir().mkpath(QFileInfo(location_.path).absolutePath()))
+            return fail(QStringLiteral("The history file %1 cannot be created").arg(location_.path),
+                        QStringLiteral("its folder cannot be made"));
+    }
+
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, name_);
+        if (sqlite) {
+            db.setDatabaseName(location_.path);
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(options.busyTimeoutMs));
+        } else {
+            db.setDatabaseName(location_.database);
+            if (!location_.host.isEmpty())
+                db.setHostName(location_.host);
+            if (location_.port > 0)
+                db.setPort(location_.port);
+            if (!location_.user.isEmpty())
+                db.setUserName(location_.user);
+            const QString password = location_.password.isEmpty() ? options.password : location_.password;
+            if (!password.isEmpty())
+                db.setPassword(password);
+            db.setConnectOptions(location_.options);
+        }
+        if (!db.open()) {
+            const QString why = sqlError(db.lastError());
+            db = {};
+            close();
+            return fail(QStringLiteral("The history at %1 cannot be opened").arg(location_.shown), why);
+        }
+        if (sqlite) {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() ||
+                q.value(0).toString().toLower() != QLatin1String("wal")) {
+                const QString why = q.lastError().isValid() ? sqlError(q.lastError())
+                                                            : QStringLiteral("its journal cannot be put in WAL mode");
+                q = QSqlQuery();
+                db = {};
+                close();
+                return fail(QStringLiteral("The history file %1 cannot be used").arg(location_.path), why);
+            }
+            q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        }
+    }
+    if (const Problem problem = migrate(options.upToVersion)) {
+        close();
+        return problem;
+    }
+    return {};
+}
+
+int HistoryDatabase::schemaVersion()
+{
+    QSqlDatabase db = connection();
+    if (!db.tables().contains(QStringLiteral("schema_version")))
+        return 0;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !q.next())
+        return -1;
+    return q.value(0).toInt();
+}
+
+Problem HistoryDatabase::migrate(int upTo)
+{
+    QSqlDatabase db = connection();
+    const bool postgres = isPostgres(db);
+    const QString what = QStringLiteral("The history at %1 cannot be brought up to date").arg(location_.shown);
+    QSqlQuery q(db);
+    // One workstation at a time: the second to start waits, then finds the work done.
+    if (!q.exec(postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE")))
+        return fail(what, sqlError(q.lastError()));
+    auto rollBack = [&](const QString &why) {
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        return fail(what, why);
+    };
+    if (postgres && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7146001)")))
+        return rollBack(sqlError(q.lastError()));
+    if (!db.tables().contains(QStringLiteral("schema_version"))) {
+        if (!q.exec(QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)")) ||
+            !q.exec(QStringLiteral("INSERT INTO schema_version (version) VALUES (0)")))
+            return rollBack(sqlError(q.lastError()));
+    }
+    if (!q.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !q.next())
+        return rollBack(sqlError(q.lastError()));
+    const int found = q.value(0).toInt();
+    if (found > kSchemaVersion)
+        return rollBack(QStringLiteral("it was made by a newer program (schema version %1; this one knows up to %2)")
+                            .arg(found)
+                            .arg(kSchemaVersion));
+    for (int version = found + 1; version <= upTo; ++version) {
+        for (const QString &statement : migrationStatements(version, postgres))
+            if (!q.exec(statement))
+                return rollBack(QStringLiteral("step %1: %2").arg(version).arg(sqlError(q.lastError())));
+        if (!q.exec(QStringLiteral("UPDATE schema_version SET version = %1").arg(version)))
+            return rollBack(sqlError(q.lastError()));
+    }
+    if (!q.exec(QStringLiteral("COMMIT")))
+        return rollBack(sqlError(q.lastError()));
+    return {};
+}
+
+QString HistoryDatabase::insert(TestEntry &entry)
+{
+    QSqlDatabase db = connection();
+    QSqlQuery q(db);
+    QStringList marks;
+    for (int i = 0; i < kColumnCount; ++i)
+        marks.append(QStringLiteral("?"));
+    q.prepare(QStringLiteral("INSERT INTO tests (%1) VALUES (%2) ON CONFLICT (uid) DO NOTHING RETURNING id")
+                  .arg(kColumns, marks.join(u',')));
+    bindEntry(q, entry);
+    if (!q.exec())
+        return sqlError(q.lastError());
+    if (q.next()) {
+        entry.id = q.value(0).toLongLong();
+        return {};
+    }
+    // Saved before: its answer was lost, or it waited in the queue twice.
+    QSqlQuery again(db);
+    again.prepare(QStringLiteral("SELECT id FROM tests WHERE uid = ?"));
+    again.addBindValue(entry.uid);
+    if (again.exec() && again.next()) {
+        entry.id = again.value(0).toLongLong();
+        return {};
+    }
+    return again.lastError().isValid() ? sqlError(again.lastError())
+                                       : QStringLiteral("the test's row cannot be found again");
+}
+
+Problem HistoryDatabase::save(TestEntry &entry)
+{
+    std::vector<TestEntry> one{entry};
+    const Problem problem = saveAll(one);
+    if (!problem)
+        entry.id = one.front().id;
+    return problem;
+}
+
+Problem HistoryDatabase::saveAll(std::vector<TestEntry> &entries)
+{
+    const QString what = QStringLiteral("The test could not be saved to the history at %1").arg(location_.shown);
+    if (!isOpen())
+        return fail(what, QStringLiteral("the history is not open"));
+    QSqlDatabase db = connection();
+    if (!db.transaction())
+        return fail(what, sqlError(db.lastError()));
+    std::vector<TestEntry> saved = entries;
+    for (TestEntry &entry : saved) {
+        if (const QString why = insert(entry); !why.isEmpty()) {
+            db.rollback();
+            return fail(what, why);
+        }
+    }
+    if (!db.commit()) {
+        const QString why = sqlError(db.lastError());
+        db.rollback();
+        return fail(what, why);
+    }
+    entries = std::move(saved);
+    return {};
+}
+
+namespace {
+QString selectEntries(const QString &registration)
+{
+    return QStringLiteral("SELECT id, %1 FROM tests %2 ORDER BY taken_ms DESC, id DESC")
+        .arg(kColumns, registration.isEmpty() ? QString() : QStringLiteral("WHERE registration_key = ?"));
+}
+} // namespace
+
+std::vector<TestEntry> HistoryDatabase::search(const QString &registration, int limit, int offset)
+{
+    std::vector<TestEntry> found;
+    if (!isOpen())
+        return found;
+    const QString key = NormalisedRegistration(registration);
+    QSqlQuery q(connection());
+    q.setForwardOnly(true);
+    q.prepare(selectEntries(key) + QStringLiteral(" LIMIT ? OFFSET ?"));
+    if (!key.isEmpty())
+        q.addBindValue(key);
+    q.addBindValue(limit);
+    q.addBindValue(offset);
+    if (!q.exec()) {
+        lastError_ = sqlError(q.lastError());
+        return found;
+    }
+    while (q.next())
+        found.push_back(readEntry(q));
+    return found;
+}
+
+bool HistoryDatabase::forEach(const QString &registration, const std::function<void(const TestEntry &)> &each)
+{
+    if (!isOpen())
+        return false;
+    const QString key = NormalisedRegistration(registration);
+    QSqlQuery q(connection());
+    q.setForwardOnly(true);
+    q.prepare(selectEntries(key));
+    if (!key.isEmpty())
+        q.addBindValue(key);
+    if (!q.exec()) {
+        lastError_ = sqlError(q.lastError());
+        return false;
+    }
+    while (q.next())
+        each(readEntry(q));
+    return true;
+}
+
+bool HistoryDatabase::forEachResult(const QString &registration, const std::function<void(const ResultRow &)> &each)
+{
+    if (!isOpen())
+        return false;
+    const QString key = NormalisedRegistration(registration);
+    QSqlQuery q(connection());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT id, kind, taken_at, registration, vehicle, company_header, fuel, co, co2, hc, o2, "
+                             "nox, rpm, oil_temp, efficiency, afr_mode, fahrenheit, verdict FROM tests %1 "
+                             "ORDER BY taken_ms DESC, id DESC")
+                  .arg(key.isEmpty() ? QString() : QStringLiteral("WHERE registration_key = ?")));
+    if (!key.isEmpty())
+        q.addBindValue(key);
+    if (!q.exec()) {
+        lastError_ = sqlError(q.lastError());
+        return false;
+    }
+    ResultRow row;
+    while (q.next()) {
+        row.id = q.value(0).toLongLong();
+        row.kind = q.value(1).toString();
+        row.takenAt = q.value(2).toString();
+        row.registration = q.value(3).toString();
+        row.vehicle = q.value(4).toString();
+        row.companyHeader = q.value(5).toString();
+        row.fuel = q.value(6).toString();
+        row.printed = readValues(q, 7);
+        row.afr = q.value(15).toInt() != 0;
+        row.fahrenheit = q.value(16).toInt() != 0;
+        const QVariant verdict = q.value(17);
+        row.verdict = verdict.isNull() ? QString() : verdict.toString();
+        each(row);
+    }
+    return true;
+}
+
+std::optional<TestEntry> HistoryDatabase::find(qint64 id)
+{
+    if (!isOpen())
+        return std::nullopt;
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("SELECT id, %1 FROM tests WHERE id = ?").arg(kColumns));
+    q.addBindValue(id);
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return readEntry(q);
+}
+
+std::optional<TestEntry> HistoryDatabase::last(const QString &registration)
+{
+    if (NormalisedRegistration(registration).isEmpty())
+        return std::nullopt;
+    std::vector<TestEntry> found = search(registration, 1);
+    if (found.empty())
+        return std::nullopt;
+    return found.front();
+}
+
+qint64 HistoryDatabase::count(const QString &registration)
+{
+    if (!isOpen())
+        return 0;
+    const QString key = NormalisedRegistration(registration);
+    QSqlQuery q(connection());
+    q.prepare(key.isEmpty() ? QStringLiteral("SELECT COUNT(*) FROM tests")
+                            : QStringLiteral("SELECT COUNT(*) FROM tests WHERE registration_key = ?"));
+    if (!key.isEmpty())
+        q.addBindValue(key);
+    if (!q.exec() || !q.next())
+        return 0;
+    return q.value(0).toLongLong();
+}
+
+Problem TestConnection(const QString &url, const QString &password)
+{
+    HistoryDatabase db;
+    HistoryDatabase::Options options;
+    options.password = password;
+    return db.open(url, options);
+}
+
+} // namespace qova::history

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "databaseurl.h"
+#include "testentry.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace qova::history {
+
+// The schema's versions, oldest first; a database is brought up to the newest when opened.
+//   1: the table of tests, its uid and its index on the normalised registration
+//   2: the view test_results that other tools read
+inline constexpr int kSchemaVersion = 2;
+
+struct Problem {
+    QString what; // empty when all went well
+    explicit operator bool() const { return !what.isEmpty(); }
+};
+
+// One connection to the history. SQLite and PostgreSQL run the same statements but for
+// the id column; every test is saved in one transaction.
+class HistoryDatabase {
+public:
+    struct Options {
+        QString password;         // when the URL has none; else libpq reads ~/.pgpass
+        int busyTimeoutMs = 5000; // how long SQLite waits for another writer
+        // The newest version to bring the schema up to; only tests go below kSchemaVersion.
+        int upToVersion = kSchemaVersion;
+    };
+
+    HistoryDatabase();
+    ~HistoryDatabase();
+    HistoryDatabase(const HistoryDatabase &) = delete;
+    HistoryDatabase &operator=(const HistoryDatabase &) = delete;
+
+    // Connects and migrates. A file that is not an SQLite database is left as it is.
+    Problem open(const QString &url, const Options &options);
+    Problem open(const QString &url) { return open(url, Options{}); }
+    bool isOpen() const;
+    void close();
+    const DatabaseLocation &location() const { return location_; }
+    int schemaVersion();
+
+    // Saves `entry` in one transaction; sets its id. A test already saved (its uid) is
+    // not added again and gets the id it has.
+    Problem save(TestEntry &entry);
+    // Saves them all in one transaction: all or none (an import, or a benchmark's 200,000).
+    Problem saveAll(std::vector<TestEntry> &entries);
+
+    // Newest first. An empty registration lists every test.
+    std::vector<TestEntry> search(const QString &registration, int limit, int offset = 0);
+    std::optional<TestEntry> find(qint64 id);
+    // The newest test of the registration, if any.
+    std::optional<TestEntry> last(const QString &registration);
+    qint64 count(const QString &registration);
+
+    // Every test matching `registration`, newest first, handed over one by one without
+    // keeping them all; false (and lastError) when the query failed.
+    bool forEach(const QString &registration, const std::function<void(const TestEntry &)> &each);
+
+    // What the CSV export writes of a test: the time as stored, no page; reading less
+    // than `forEach` makes the export several times faster.
+    struct ResultRow {
+        qint64 id = 0;
+        QString kind, takenAt, registration, vehicle, companyHeader, fuel, verdict;
+        Values printed;
+        bool afr = false, fahrenheit = false;
+    };
+    bool forEachResult(const QString &registration, const std::function<void(const ResultRow &)> &each);
+
+    QString lastError() const { return lastError_; }
+    QSqlDatabase connection() const;
+
+private:
+    Problem fail(const QString &what, const QString &why);
+    Problem migrate(int upTo);
+    // Inserts in the open transaction; the reason when it failed.
+    QString insert(TestEntry &entry);
+
+    QString name_;
+    DatabaseLocation location_;
+    QString lastError_;
+};
+
+// Says in words why `url` cannot be used, or nothing when a connection opens and the schema
+// is current: what the settings dialog's connection test shows.
+Problem TestConnection(const QString &url, const QString &password);
+
+} // namespace qova::history

@@ -1,0 +1,230 @@
+#include "historywindow.h"
+
+#include "operator.h"
+#include "printing.h"
+#include "printreport.h"
+#include "sharedstate.h"
+#include "testarchive.h"
+#include "testscsv.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTableWidget>
+
+namespace qova::history {
+
+namespace {
+QString fixed(int scaled, int decimals)
+{
+    double divisor = 1;
+    for (int i = 0; i < decimals; ++i)
+        divisor *= 10;
+    return QString::number(scaled / divisor, 'f', decimals);
+}
+
+QString efficiencyText(const TestEntry &e, const Values &v)
+{
+    return e.afr ? QStringLiteral("AFR %1").arg(fixed(v.efficiency, 2))
+                 : QStringLiteral("Lambda %1").arg(fixed(v.efficiency, 3));
+}
+} // namespace
+
+HistoryWindow::HistoryWindow(ui::SharedState &state, QWidget *parent) : QDialog(parent), state_(state)
+{
+    setObjectName(QStringLiteral("HistoryWindow"));
+    setWindowTitle(QStringLiteral("History"));
+    resize(960, 560);
+
+    auto *searchLabel = new QLabel(QStringLiteral("&Registration:"), this);
+    search = new QLineEdit(this);
+    search->setObjectName(QStringLiteral("historySearch"));
+    search->setPlaceholderText(QStringLiteral("blank for the latest tests"));
+    searchLabel->setBuddy(search);
+    find = new QPushButton(QStringLiteral("&Find"), this);
+    find->setObjectName(QStringLiteral("historyFind"));
+    find->setDefault(true);
+
+    list = new QTableWidget(0, 7, this);
+    list->setObjectName(QStringLiteral("historyList"));
+    list->setHorizontalHeaderLabels({QStringLiteral("Taken"), QStringLiteral("Registration"), QStringLiteral("Vehicle"),
+                                     QStringLiteral("Fuel"), QStringLiteral("CO %"), QStringLiteral("HC ppm"),
+                                     QStringLiteral("Lambda / AFR")});
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->verticalHeader()->hide();
+    list->horizontalHeader()->setStretchLastSection(true);
+
+    details = new QPlainTextEdit(this);
+    details->setObjectName(QStringLiteral("historyDetails"));
+    details->setReadOnly(true);
+    QFont mono(QStringLiteral("DejaVu Sans Mono"));
+    mono.setStyleHint(QFont::Monospace);
+    details->setFont(mono);
+
+    status = new QLabel(this);
+    status->setObjectName(QStringLiteral("historyState"));
+    status->setWordWrap(true);
+    print = new QPushButton(QStringLiteral("&Print again"), this);
+    print->setObjectName(QStringLiteral("historyPrint"));
+    exportButton = new QPushButton(QStringLiteral("&Export CSV"), this);
+    exportButton->setObjectName(QStringLiteral("historyExport"));
+    close = new QPushButton(QStringLiteral("&Close"), this);
+    close->setObjectName(QStringLiteral("historyClose"));
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(searchLabel);
+    top->addWidget(search, 1);
+    top->addWidget(find);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(status, 1);
+    buttons->addWidget(print);
+    buttons->addWidget(exportButton);
+    buttons->addWidget(close);
+    auto *layout = new QGridLayout(this);
+    layout->addLayout(top, 0, 0, 1, 2);
+    layout->addWidget(list, 1, 0);
+    layout->addWidget(details, 1, 1);
+    layout->setColumnStretch(0, 5);
+    layout->setColumnStretch(1, 3);
+    layout->addLayout(buttons, 2, 0, 1, 2);
+
+    connect(find, &QPushButton::clicked, this, &HistoryWindow::refresh);
+    connect(search, &QLineEdit::returnPressed, this, &HistoryWindow::refresh);
+    connect(list, &QTableWidget::itemSelectionChanged, this, &HistoryWindow::showSelected);
+    connect(print, &QPushButton::clicked, this, &HistoryWindow::printAgain);
+    connect(exportButton, &QPushButton::clicked, this, &HistoryWindow::exportCsv);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void HistoryWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    refresh();
+}
+
+void HistoryWindow::refresh()
+{
+    shown_.clear();
+    QString statusText;
+    HistoryDatabase *db = nullptr;
+    if (state_.history) {
+        // Opening the history is also a chance to save what waits.
+        state_.history->retry();
+        db = state_.history->database();
+        const int waiting = state_.history->pendingCount();
+        statusText = db ? QString() : state_.history->problem() + QStringLiteral(". ");
+        statusText += waiting == 0 ? QStringLiteral("No tests waiting to be saved.")
+                                   : QStringLiteral("%1 test(s) waiting to be saved.").arg(waiting);
+    } else {
+        statusText = QStringLiteral("There is no history.");
+    }
+    if (db)
+        shown_ = db->search(search->text(), kListed);
+    status->setText(statusText);
+
+    list->setRowCount(static_cast<int>(shown_.size()));
+    for (int row = 0; row < list->rowCount(); ++row) {
+        const TestEntry &e = shown_[static_cast<std::size_t>(row)];
+        const QStringList cells = {e.takenAt.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                                   e.registration,
+                                   e.vehicle,
+                                   e.fuel.trimmed(),
+                                   fixed(e.printed.co, 2),
+                                   QString::number(e.printed.hc),
+                                   efficiencyText(e, e.printed)};
+        for (int column = 0; column < cells.size(); ++column)
+            list->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+    list->resizeColumnsToContents();
+    list->resizeRowsToContents();
+    if (!shown_.empty())
+        list->selectRow(0);
+    else
+        details->setPlainText(db ? QStringLiteral("No tests found.") : QString());
+}
+
+const TestEntry *HistoryWindow::selected() const
+{
+    const int row = list->currentRow();
+    if (row < 0 || row >= static_cast<int>(shown_.size()))
+        return nullptr;
+    return &shown_[static_cast<std::size_t>(row)];
+}
+
+void HistoryWindow::showSelected()
+{
+    const TestEntry *e = selected();
+    details->setPlainText(e ? DetailsText(*e) : QString());
+}
+
+QString HistoryWindow::DetailsText(const TestEntry &e)
+{
+    const Values &r = e.received;
+    QStringList text = e.pageLines;
+    text << QString() << QStringLiteral("Test %1 (%2), taken %3").arg(e.id).arg(e.kind, IsoTime(e.takenAt));
+    if (!e.verdict.isNull())
+        text << QStringLiteral("Verdict: %1").arg(e.verdict);
+    text << QStringLiteral("As received: CO %1%, CO2 %2%, HC %3 ppm, O2 %4%, NOx %5, RPM %6, oil %7 \u00B0C, %8")
+                .arg(fixed(r.co, 2), fixed(r.co2, 1))
+                .arg(r.hc)
+                .arg(fixed(r.o2, 2))
+                .arg(r.nox)
+                .arg(r.rpm)
+                .arg(fixed(r.oilTemp, 1), efficiencyText(e, r));
+    return text.join(u'\n');
+}
+
+void HistoryWindow::printAgain()
+{
+    const TestEntry *e = selected();
+    if (!e || !state_.printing)
+        return;
+    std::unique_ptr<QPrinter> job = state_.printing->startJob(this, QStringLiteral("Qova Analyzer"));
+    if (job && !report::PaintTestReport(*job, e->pageLines)) {
+        const QString where = job->outputFileName().isEmpty() ? job->printerName() : job->outputFileName();
+        state_.op->message(this, QStringLiteral("QOVA"),
+                           QStringLiteral("The report could not be printed on %1").arg(where), ui::Icon::Stop,
+                           ui::Buttons::Ok);
+    }
+}
+
+void HistoryWindow::exportCsv()
+{
+    HistoryDatabase *db = state_.history ? state_.history->database() : nullptr;
+    if (!db)
+        return;
+    ui::FileRequest request{
+        QStringLiteral("Export tests"), {}, QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv")};
+    const QString path = state_.op->saveFileName(this, request);
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    QString error;
+    qint64 rows = -1;
+    if (file.open(QIODevice::WriteOnly))
+        rows = ExportTestsCsv(*db, search->text(), file, &error);
+    else
+        error = file.errorString();
+    if (rows >= 0 && !file.commit()) {
+        rows = -1;
+        error = file.errorString();
+    }
+    if (rows < 0) {
+        file.cancelWriting();
+        state_.op->message(this, QStringLiteral("QOVA"),
+                           QStringLiteral("The tests could not be written to %1").arg(path), ui::Icon::Stop,
+                           ui::Buttons::Ok, error);
+        return;
+    }
+    status->setText(QStringLiteral("%1 test(s) written to %2.").arg(rows).arg(path));
+}
+
+} // namespace qova::history

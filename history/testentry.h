@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+namespace qova::history {
+
+// The values of one reading in the analyser's own units, so nothing is rounded twice.
+struct Values {
+    int co = 0;         // 0.01 % vol
+    int co2 = 0;        // 0.1 % vol
+    int hc = 0;         // ppm
+    int o2 = 0;         // 0.01 % vol
+    int nox = 0;        // ppm
+    int rpm = 0;        // 1/min
+    int oilTemp = 0;    // 0.1 degC, whatever unit the page showed
+    int efficiency = 0; // lambda x1000, or AFR x100 when `afr`
+    friend bool operator==(const Values &, const Values &) = default;
+};
+
+inline const QString kReportKind = QStringLiteral("report");
+inline const QString kCheckKind = QStringLiteral("check");
+
+// One test as the history keeps it.
+struct TestEntry {
+    qint64 id = 0; // given by the database; 0 until saved
+    // Made when the test is taken: a save repeated after its answer was lost (the server
+    // went away after committing) finds the row already there and adds none.
+    QString uid;
+    QString kind = kReportKind;
+    QDateTime takenAt;
+    QString registration; // as typed
+    QString vehicle;
+    QString companyHeader;
+    QString fuel;
+    int fuelCode = 0;
+    int modeFlags = 0;
+    bool afr = false;        // the page showed AFR rather than lambda
+    bool fahrenheit = false; // the page showed degF rather than degC
+    Values printed;          // as on the page (limited as the page limits them)
+    Values received;         // as the analyser sent them
+    QStringList pageLines;   // the page's texts, so a reprint is the same page
+    QString verdict;         // null for a plain report
+    friend bool operator==(const TestEntry &, const TestEntry &) = default;
+};
+
+// A new entry with its uid and the time it was taken.
+TestEntry NewEntry(const QDateTime &takenAt);
+
+// What a search compares: upper case, no blanks, so "ab12 cde" finds "AB12CDE".
+QString NormalisedRegistration(const QString &registration);
+
+// ISO 8601 with the offset from UTC, to the second: 2026-03-01T09:30:00+01:00.
+QString IsoTime(const QDateTime &time);
+// Back from IsoTime's text, keeping the offset; invalid when it is not one.
+QDateTime FromIsoTime(const QString &text);
+
+QJsonObject ToJson(const TestEntry &entry);
+// False when the object is not a test (a field missing or of the wrong kind).
+bool FromJson(const QJsonObject &object, TestEntry &entry);
+
+} // namespace qova::history

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "historydatabase.h"
+#include "testentry.h"
+
+#include <QIODevice>
+#include <QStringList>
+#include <vector>
+
+namespace qova::history {
+
+class CsvWriter;
+
+// The header row: the columns of the view test_results, units in their names.
+QStringList TestsCsvHeader();
+void WriteTestsCsvHeader(CsvWriter &csv);
+// One row per test, the values as printed.
+void WriteTestCsvRow(CsvWriter &csv, const TestEntry &entry);
+void WriteTestCsvRow(CsvWriter &csv, const HistoryDatabase::ResultRow &row);
+
+// The tests of `registration` (all when empty), newest first, as CSV into `out`; the
+// number of rows, or -1 with `error` set.
+qint64 ExportTestsCsv(HistoryDatabase &db, const QString &registration, QIODevice &out, QString *error);
+
+} // namespace qova::history

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace qova::test {
+
+// A PostgreSQL server of the tests' own: a cluster made with initdb in a temporary folder,
+// listening on a socket in that folder only (no TCP port), stopped and removed at the end.
+// Run as root, the server runs as the "postgres" user the Debian package makes.
+class PgCluster {
+public:
+    ~PgCluster();
+    // False with `why` when the server's programs are missing or it does not start.
+    bool start(QString *why);
+    bool stop();
+    bool resume(); // starts the stopped server again
+    bool running() const { return running_; }
+    // A new empty database and its URL.
+    QString newDatabase(QString *why);
+    QString socketFolder() const;
+
+private:
+    bool run(const QStringList &command, QString *why, int timeoutMs = 60000);
+    std::unique_ptr<QTemporaryDir> folder_;
+    QString bin_;
+    bool running_ = false;
+    int databases_ = 0;
+};
+
+// The one cluster of this test process, started on first use.
+PgCluster *SharedPgCluster(QString *why);
+// Stops it, before the application object goes.
+void StopSharedPgCluster();
+
+} // namespace qova::test

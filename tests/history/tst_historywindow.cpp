@@ -1,0 +1,251 @@
+// The History window and the database dialog over a real SQLite file.
+#include "historydialog.h"
+#include "historywindow.h"
+#include "pdfprinting.h"
+#include "printreport.h"
+#include "reportfixtures.h"
+#include "scriptedoperator.h"
+#include "sharedstate.h"
+#include "testarchive.h"
+#include "vehicledialog.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace qova;
+
+namespace {
+QString pdfText(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    p.waitForFinished(20000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class TestHistoryWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void searchListsTheRegistrationNewestFirst_data();
+    void searchListsTheRegistrationNewestFirst();
+    void printAgainGivesTheSamePage();
+    void exportWritesTheListedTests();
+    void waitingTestsAreCounted();
+    void connectionTestSaysWhatItFound_data();
+    void connectionTestSaysWhatItFound();
+    void okKeepsTheChoiceAndUsesIt();
+
+private:
+    void printReport(const QString &registration, const QDateTime &when, int co);
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString oldCwd_;
+    link::VirtualPause pause_;
+    test::ScriptedOperator op_;
+    std::unique_ptr<test::PdfPrinting> printing_;
+    std::unique_ptr<ui::SharedState> state_;
+    std::unique_ptr<history::TestArchive> archive_;
+    QString url_;
+};
+
+void TestHistoryWindow::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    oldCwd_ = QDir::currentPath();
+    QDir::setCurrent(dir_->path());
+    op_ = test::ScriptedOperator();
+    printing_ = std::make_unique<test::PdfPrinting>(dir_->filePath(QStringLiteral("first.pdf")));
+    state_ = std::make_unique<ui::SharedState>(link::DeviceFactory{}, pause_, op_);
+    state_->printing = printing_.get();
+    state_->CompanyHeader = QStringLiteral("ACME MOTORS");
+    url_ = QStringLiteral("sqlite://") + dir_->filePath(QStringLiteral("history.db"));
+    archive_ = std::make_unique<history::TestArchive>(
+        history::TestArchive::Settings{url_, {}, dir_->filePath(QStringLiteral("pending-tests.json"))});
+    state_->history = archive_.get();
+}
+
+void TestHistoryWindow::cleanup()
+{
+    state_.reset();
+    archive_.reset();
+    QDir::setCurrent(oldCwd_);
+    dir_.reset();
+}
+
+void TestHistoryWindow::printReport(const QString &registration, const QDateTime &when, int co)
+{
+    state_->now = [when] { return when; };
+    link::LiveReading reading = test::SampleReading();
+    reading.Co = static_cast<std::int16_t>(co);
+    report::TForm8 dialog;
+    dialog.Edit2->setText(registration);
+    QTimer::singleShot(0, &dialog, [&dialog] { dialog.Button1->click(); });
+    report::PrintTestReport(*state_, nullptr, reading, dialog);
+}
+
+void TestHistoryWindow::searchListsTheRegistrationNewestFirst_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("listed"); // registration and CO, top to bottom
+    QTest::newRow("blanks and case") << "ab12 cde" << QStringList{"AB12CDE 0.03", "ab12cde 0.01"};
+    QTest::newRow("other") << "X1" << QStringList{"X1 0.02"};
+    QTest::newRow("blank lists all") << "" << QStringList{"AB12CDE 0.03", "X1 0.02", "ab12cde 0.01"};
+    QTest::newRow("none") << "NOPE" << QStringList{};
+}
+
+void TestHistoryWindow::searchListsTheRegistrationNewestFirst()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, listed);
+    printReport(QStringLiteral("ab12cde"), QDateTime(QDate(2026, 1, 1), QTime(9, 0)), 1);
+    printReport(QStringLiteral("X1"), QDateTime(QDate(2026, 1, 2), QTime(9, 0)), 2);
+    printReport(QStringLiteral("AB12CDE"), QDateTime(QDate(2026, 1, 3), QTime(9, 0)), 3);
+    history::HistoryWindow window(*state_);
+    window.search->setText(typed);
+    window.find->click();
+    QStringList seen;
+    for (int row = 0; row < window.list->rowCount(); ++row)
+        seen << window.list->item(row, 1)->text() + u' ' + window.list->item(row, 4)->text();
+    QCOMPARE(seen, listed);
+    if (listed.isEmpty()) {
+        QCOMPARE(window.details->toPlainText(), QStringLiteral("No tests found."));
+    } else {
+        QVERIFY(window.details->toPlainText().contains(QStringLiteral("EXHAUST EMISSIONS TEST REPORT")));
+        QVERIFY(window.details->toPlainText().contains(QStringLiteral("As received: CO ")));
+    }
+}
+
+void TestHistoryWindow::printAgainGivesTheSamePage()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed, so the printed pages cannot be read back");
+    printReport(QStringLiteral("J123ABC"), QDateTime(QDate(2026, 1, 1), QTime(9, 0)), 250);
+    const QString first = pdfText(printing_->path());
+    QVERIFY(first.contains(QStringLiteral("2.50%")));
+    test::PdfPrinting again(dir_->filePath(QStringLiteral("again.pdf")));
+    state_->printing = &again;
+    state_->now = [] { return QDateTime(QDate(2027, 6, 6), QTime(18, 0)); }; // a later day changes nothing
+    history::HistoryWindow window(*state_);
+    window.refresh();
+    window.print->click();
+    QCOMPARE(again.jobs, 1);
+    QCOMPARE(again.lastTitle, QStringLiteral("Qova Analyzer"));
+    QCOMPARE(pdfText(again.path()), first);
+}
+
+void TestHistoryWindow::exportWritesTheListedTests()
+{
+    printReport(QStringLiteral("AB12CDE"), QDateTime(QDate(2026, 1, 1), QTime(9, 0), QTimeZone(0)), 1);
+    printReport(QStringLiteral("OTHER"), QDateTime(QDate(2026, 1, 2), QTime(9, 0), QTimeZone(0)), 2);
+    history::HistoryWindow window(*state_);
+    window.search->setText(QStringLiteral("ab12cde"));
+    window.refresh();
+    const QString path = dir_->filePath(QStringLiteral("tests.csv"));
+    op_.saveNames.push_back(path);
+    window.exportButton->click();
+    QCOMPARE(op_.fileRequests.back().defaultSuffix, QStringLiteral("csv"));
+    const QList<QByteArray> lines = contents(path).split('\n');
+    QCOMPARE(lines.size(), 3); // header, one test, the empty rest after the last CRLF
+    QVERIFY(lines[0].startsWith("\xEF\xBB\xBFid,kind,taken_at,registration,"));
+    QVERIFY2(lines[1].contains(",report,2026-01-01T09:00:00+00:00,AB12CDE,"), lines[1].constData());
+    QCOMPARE(window.status->text(), QStringLiteral("1 test(s) written to %1.").arg(path));
+
+    op_.saveNames.push_back(QStringLiteral("/proc/tests.csv"));
+    window.exportButton->click();
+    QCOMPARE(op_.shown.size(), std::size_t(1));
+    QCOMPARE(op_.shown[0].text, QStringLiteral("The tests could not be written to /proc/tests.csv"));
+    QVERIFY(!op_.shown[0].detail.isEmpty());
+}
+
+void TestHistoryWindow::waitingTestsAreCounted()
+{
+    {
+        QFile damaged(dir_->filePath(QStringLiteral("history.db")));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write("this is no database");
+    }
+    printReport(QStringLiteral("W1"), QDateTime(QDate(2026, 1, 1), QTime(9, 0)), 1);
+    printReport(QStringLiteral("W2"), QDateTime(QDate(2026, 1, 1), QTime(9, 5)), 1);
+    QCOMPARE(op_.shown.size(), std::size_t(2)); // one message per failed save
+    history::HistoryWindow window(*state_);
+    window.refresh();
+    QVERIFY2(window.status->text().endsWith(QStringLiteral("2 test(s) waiting to be saved.")),
+             qPrintable(window.status->text()));
+    QVERIFY2(window.status->text().contains(dir_->filePath(QStringLiteral("history.db"))),
+             qPrintable(window.status->text()));
+    QCOMPARE(window.list->rowCount(), 0);
+    // The file is moved away and the next look saves both.
+    QVERIFY(QFile::rename(dir_->filePath(QStringLiteral("history.db")), dir_->filePath(QStringLiteral("old.db"))));
+    window.refresh();
+    QCOMPARE(window.status->text(), QStringLiteral("No tests waiting to be saved."));
+    QCOMPARE(window.list->rowCount(), 2);
+}
+
+void TestHistoryWindow::connectionTestSaysWhatItFound_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("new file") << "sqlite://%1/new.db"
+                              << "Connected to sqlite://%1/new.db: 0 test(s) in the history.";
+    QTest::newRow("not a URL") << "history.db"
+                               << "The history's location \"history.db\" cannot be used: it is neither "
+                                  "sqlite:///path nor postgresql://user@host:port/dbname.";
+    QTest::newRow("no server") << "postgresql://qova@/qova?host=%1/nothing-here"
+                               << "The history at postgresql://qova@/qova?host=%1/nothing-here cannot be opened: ";
+}
+
+void TestHistoryWindow::connectionTestSaysWhatItFound()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, shown);
+    app::HistorySettingsDialog dialog(*state_, [](const app::HistorySettings &) { return true; });
+    dialog.url->setText(url.arg(dir_->path()));
+    dialog.test->click();
+    QVERIFY2(dialog.result->text().startsWith(shown.arg(dir_->path())), qPrintable(dialog.result->text()));
+}
+
+void TestHistoryWindow::okKeepsTheChoiceAndUsesIt()
+{
+    std::vector<app::HistorySettings> stored;
+    app::HistorySettingsDialog dialog(*state_, [&](const app::HistorySettings &s) {
+        stored.push_back(s);
+        return true;
+    });
+    const QString other = QStringLiteral("sqlite://") + dir_->filePath(QStringLiteral("bay2.db"));
+    dialog.url->setText(QStringLiteral("  ") + other);
+    dialog.password->setText(QStringLiteral("pw"));
+    qunsetenv("QOVA_DATABASE");
+    dialog.ok->click();
+    QCOMPARE(stored.size(), std::size_t(1));
+    QCOMPARE(stored[0].url, other);
+    QCOMPARE(stored[0].password, QStringLiteral("pw"));
+    QCOMPARE(archive_->settings().url, other);
+    printReport(QStringLiteral("B2"), QDateTime(QDate(2026, 1, 1), QTime(9, 0)), 1);
+    QVERIFY(QFile::exists(dir_->filePath(QStringLiteral("bay2.db"))));
+
+    dialog.url->setText(QStringLiteral("ftp://nowhere"));
+    dialog.ok->click();
+    QCOMPARE(stored.size(), std::size_t(1));
+    QVERIFY2(dialog.result->text().startsWith(QStringLiteral("\"ftp://nowhere\" cannot be used")),
+             qPrintable(dialog.result->text()));
+}
+
+QTEST_MAIN(TestHistoryWindow)
+#include "tst_historywindow.moc"

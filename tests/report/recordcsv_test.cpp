@@ -1,0 +1,58 @@
+// Recording to a file named *.csv: the readings as CSV; every other name keeps the text rows.
+#include "recording.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <gtest/gtest.h>
+
+using namespace qova;
+using report::RecordFormat;
+
+TEST(RecordCsv, TheNameChoosesTheFormat)
+{
+    const std::vector<std::pair<QString, RecordFormat>> rows = {{"/r/RUN.TXT", RecordFormat::Text},
+                                                                {"/r/run.csv", RecordFormat::Csv},
+                                                                {"/r/RUN.CSV", RecordFormat::Csv},
+                                                                {"/r/run.csv.txt", RecordFormat::Text},
+                                                                {"/r/csv", RecordFormat::Text}};
+    for (const auto &[path, format] : rows)
+        EXPECT_EQ(report::RecordFormatFor(path), format) << path.toStdString();
+}
+
+TEST(RecordCsv, RowsAsReceived)
+{
+    const QDateTime at(QDate(2026, 3, 2), QTime(10, 41, 7), QTimeZone(3600));
+    link::LiveReading r;
+    r.Hc = 87;
+    r.Co = 58;
+    r.Co2 = 148;
+    r.O2 = 45;
+    r.Nox = 12;
+    r.Rpm = 820;
+    r.OilTemp = 905;
+    r.Efficiency = 1021;
+    EXPECT_EQ(report::RecordCsvRow(r, at),
+              QByteArray("2026-03-02T10:41:07+01:00,87,0.58,14.8,0.45,12,820,90.5,1.021,\r\n"));
+    r.ModeFlags = link::AfrMode | link::Fahrenheit; // the file keeps degC whatever the display shows
+    r.Efficiency = 1470;
+    r.Co = -5;
+    EXPECT_EQ(report::RecordCsvRow(r, at),
+              QByteArray("2026-03-02T10:41:07+01:00,87,-0.05,14.8,0.45,12,820,90.5,,14.70\r\n"));
+}
+
+TEST(RecordCsv, FileStartsWithItsHeader)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("run.csv"));
+    report::RecordFile file;
+    ASSERT_TRUE(file.open(path, RecordFormat::Csv));
+    EXPECT_EQ(file.format(), RecordFormat::Csv);
+    ASSERT_TRUE(file.writeRow("x\r\n"));
+    file.close();
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(
+        f.readAll(),
+        QByteArray("\xEF\xBB\xBFtaken_at,hc_ppm,co_pct,co2_pct,o2_pct,nox_ppm,rpm,oil_temp_c,lambda,afr\r\nx\r\n"));
+}
