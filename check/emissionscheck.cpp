@@ -188,6 +188,27 @@ void EmissionsCheck::expire(std::int64_t nowMs)
                     : QStringLiteral("%1 out of limits in %2 s of measuring").arg(out_.join(", ")).arg(seconds));
 }
 
+void EmissionsCheck::leaveWindow(std::int64_t nowMs)
+{
+    breakRun();
+    switch (state_.phase) {
+    case CheckPhase::Measuring:
+        measuredMs_ += nowMs - phaseSinceMs_;
+        state_.phase = CheckPhase::WaitingForSpeed;
+        if (measuredMs_ >= settings_.measureMs)
+            expire(nowMs);
+        break;
+    case CheckPhase::Settling:
+        state_.phase = CheckPhase::WaitingForSpeed;
+        break;
+    case CheckPhase::HoldingForHcRecheck:
+        recheckPending_ = false;
+        break;
+    default:
+        break;
+    }
+}
+
 void EmissionsCheck::feed(std::int64_t nowMs, const std::optional<link::LiveReading> &frame)
 {
     const bool usable = frame && AnalyserReady(*frame);
@@ -220,7 +241,13 @@ void EmissionsCheck::feed(std::int64_t nowMs, const std::optional<link::LiveRead
         break;
     }
 
-    if (!usable) {
+    if (frame && !usable) {
+        // A prompt, a zero or a stopped pump changes what is in the bench, so the gas has
+        // to settle again as after a change of speed.
+        leaveWindow(nowMs);
+        return;
+    }
+    if (!frame) {
         if (state_.phase == CheckPhase::Measuring)
             measure(nowMs, std::nullopt);
         return;
@@ -229,9 +256,8 @@ void EmissionsCheck::feed(std::int64_t nowMs, const std::optional<link::LiveRead
 
     if (state_.phase == CheckPhase::HoldingForHcRecheck) {
         const HcRecheck &r = *stage().recheck;
-        const bool held = sample.rpm >= r.minRpm && sample.rpm <= r.maxRpm;
-        if (!held) {
-            recheckPending_ = false;
+        if (sample.rpm < r.minRpm || sample.rpm > r.maxRpm) {
+            leaveWindow(nowMs);
             return;
         }
         if (!recheckPending_) {
@@ -251,15 +277,7 @@ void EmissionsCheck::feed(std::int64_t nowMs, const std::optional<link::LiveRead
 
     const bool inWindow = sample.rpm >= stage().minRpm && sample.rpm <= stage().maxRpm;
     if (!inWindow) {
-        breakRun();
-        if (state_.phase == CheckPhase::Measuring) {
-            measuredMs_ += nowMs - phaseSinceMs_;
-            state_.phase = CheckPhase::WaitingForSpeed;
-            if (measuredMs_ >= settings_.measureMs)
-                expire(nowMs);
-            return;
-        }
-        state_.phase = CheckPhase::WaitingForSpeed;
+        leaveWindow(nowMs);
         return;
     }
     if (state_.phase == CheckPhase::WaitingForSpeed) {

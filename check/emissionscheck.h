@@ -95,6 +95,8 @@ private:
     Sample sampleOf(std::int64_t nowMs, const link::LiveReading &r) const;
     Good judge(const Sample &s) const;
     void measure(std::int64_t nowMs, const std::optional<Sample> &sample);
+    // Out of the engine speed window, or the analyser busy: settling starts again.
+    void leaveWindow(std::int64_t nowMs);
     // The stage's measuring time is up without a pass.
     void expire(std::int64_t nowMs);
     void enterStage(int index);

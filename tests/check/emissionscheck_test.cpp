@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(Limits, LimitEdge,
 struct InterruptionCase {
     const char *name;
     std::int64_t fromMs, toMs; // the interruption, [from, to)
-    bool invalid;              // failed frames; else the engine speed out of the window
+    char kind;                 // 'x' failed frames, 's' engine speed out of the window, 'z' zero prompt
     std::int64_t passedAtMs;
 };
 
@@ -119,9 +119,12 @@ TEST_P(Interruption, RestartsTheRightClock)
     EmissionsCheck check(idleSet(), Fuel::Petrol);
     const auto at = test::Drive(check, afterCleanAir([&](std::int64_t t) -> std::optional<link::LiveReading> {
                                     const bool during = t >= c.fromMs && t < c.toMs;
-                                    if (during && c.invalid)
+                                    if (during && c.kind == 'x')
                                         return std::nullopt;
-                                    return Exhaust(during ? 1600 : 800);
+                                    auto r = Exhaust(during && c.kind == 's' ? 1600 : 800);
+                                    if (during && c.kind == 'z')
+                                        r.StatusA = link::ZeroReady;
+                                    return r;
                                 }),
                                 60000);
     ASSERT_TRUE(at);
@@ -132,12 +135,14 @@ TEST_P(Interruption, RestartsTheRightClock)
 INSTANTIATE_TEST_SUITE_P(Breaks, Interruption,
                          ::testing::Values(
                              // Out of the window 2 s into measuring: settling again from 13 s, measuring from 23 s.
-                             InterruptionCase{"SpeedLeavesMidMeasure", 12000, 13000, false, 28000},
-                             InterruptionCase{"SpeedLeavesWhileSettling", 5000, 5100, false, 20100},
+                             InterruptionCase{"SpeedLeavesMidMeasure", 12000, 13000, 's', 28000},
+                             InterruptionCase{"SpeedLeavesWhileSettling", 5000, 5100, 's', 20100},
+                             // A prompt mid-measure: the bench may hold other gas, so settling starts again.
+                             InterruptionCase{"ZeroPromptMidMeasure", 12000, 13000, 'z', 28000},
                              // One failed frame 2 s in: the 5 s start again from the next good one.
-                             InterruptionCase{"InvalidFrameMidMeasure", 12000, 12100, true, 17100},
+                             InterruptionCase{"InvalidFrameMidMeasure", 12000, 12100, 'x', 17100},
                              // A failed frame while settling does not restart the settling.
-                             InterruptionCase{"InvalidFrameWhileSettling", 5000, 5100, true, 15000}),
+                             InterruptionCase{"InvalidFrameWhileSettling", 5000, 5100, 'x', 15000}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Interruption, SpeedOutOfWindowDoesNotCountAsMeasuring)
