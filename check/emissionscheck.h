@@ -116,7 +116,6 @@ private:
     QStringList out_;              // gases out at some time while measuring
     bool recheckPending_ = false;
     bool rechecked_ = false;
-    StageResult firstAttempt_;
 };
 
 QString VerdictName(Verdict verdict); // "pass", "fail", "readings recorded", "pending"
