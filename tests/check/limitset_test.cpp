@@ -200,6 +200,23 @@ TEST(WorkshopFile, AddsItsSetsAfterTheShippedOnes)
     EXPECT_EQ(choice.set->stages[0].limits.coMax, 30);
 }
 
+TEST(WorkshopFile, CannotTakeTheVehiclesOfAShippedSet)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, R"({"format": 1, "sets": [{"id": "lenient", "name": "n", "source": "s",
+      "scheme": "UK", "vehicleTypes": ["car"], "applies": "lenient", "catalyst": true,
+      "stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 9000, "coMax": 9}]}]})");
+    const check::LimitLibrary library = check::LoadLimitLibrary(path);
+    ASSERT_TRUE(library.workshopError.isEmpty());
+    check::Vehicle v;
+    v.catalyst = true;
+    v.firstUsed = QDate(2005, 1, 1);
+    EXPECT_EQ(check::ChooseLimitSet(library.sets, v).set->id, QStringLiteral("uk-1992-catalyst"));
+    v.type = QStringLiteral("Car"); // types and schemes match in any case
+    v.scheme = QStringLiteral("uk");
+    EXPECT_EQ(check::ChooseLimitSet(library.sets, v).set->id, QStringLiteral("uk-1992-catalyst"));
+}
+
 TEST(WorkshopFile, NoneIsNoError)
 {
     QTemporaryDir dir;
