@@ -45,9 +45,11 @@ struct Options {
 void usage(std::FILE *to)
 {
     std::fputs("usage: qova-analyser-sim [--log FILE] [--seed N] [--fault NAME]... [--unplug-after MS]\n"
-               "                         [--unplug-on BYTE[:COUNT]] [--power-up MS] [--unpaced] [--quiet]\n"
+               "                         [--unplug-on BYTE[:COUNT]] [--power-up MS] [--vehicle NAME] [--unpaced]\n"
+               "                         [--quiet]\n"
                "--unplug-on 0x4F:3 unplugs on the third 0x4F the program sends (BYTE in hex or decimal)\n"
-               "faults: bad-frames, bad-blocks, bad-blocks-always, silence, partial-frames, flood, unplug\n",
+               "faults: bad-frames, bad-blocks, bad-blocks-always, silence, partial-frames, flood, unplug\n"
+               "vehicles: good-catalyst, rich-idle, failed-catalyst, cold-engine, wandering-speed, no-oil-probe\n",
                to);
 }
 
@@ -130,6 +132,8 @@ int parseArguments(int argc, char **argv, Options &o)
             ++i;
         } else if (a == "--fault" && hasValue && applyFault(argv[i + 1], o.model.faults)) {
             ++i;
+        } else if (a == "--vehicle" && hasValue && qova::sim::VehicleProfileFromName(argv[i + 1])) {
+            o.model.vehicle = *qova::sim::VehicleProfileFromName(argv[++i]);
         } else {
             std::fprintf(stderr, "qova-analyser-sim: bad argument '%s%s%s'\n", a.c_str(), hasValue ? " " : "",
                          hasValue ? argv[i + 1] : "");

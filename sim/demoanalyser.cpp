@@ -54,7 +54,7 @@ std::int16_t clampWord(double v)
 } // namespace
 
 DemoAnalyser::DemoAnalyser(DemoOptions options)
-    : faults_(options.faults), powerUpMs_(options.powerUpMs), rng_(options.seed)
+    : faults_(options.faults), powerUpMs_(options.powerUpMs), vehicle_(options.vehicle), rng_(options.seed)
 {
     std::mt19937 storeRng(options.seed ^ 0x5EEDu);
     const int count =
@@ -80,6 +80,8 @@ void DemoAnalyser::enter(Stage stage, std::int64_t nowMs)
 {
     stage_ = stage;
     stageSinceMs_ = nowMs;
+    if (stage == Stage::Running && !firstMeasuringMs_ && powerOnMs_)
+        firstMeasuringMs_ = nowMs - *powerOnMs_;
 }
 
 void DemoAnalyser::advance(std::int64_t nowMs)
@@ -171,15 +173,28 @@ std::vector<std::uint8_t> DemoAnalyser::liveFrame(std::int64_t nowMs)
     else if (stage_ == Stage::Running)
         r.TimeToZero =
             static_cast<std::uint8_t>(std::clamp<std::int64_t>((nextAutoZeroMs_ - nowMs + 59999) / 60000, 0, 255));
-    r.Hc = clampWord(gas(180 - 120 * h, 0, 4));
-    r.Co = clampWord(gas(60 - 35 * h, 0, 2));
-    r.Co2 = clampWord(gas(142 + 6 * h, 0, 1));
-    r.O2 = clampWord(gas(60 - 30 * h, 2090, 3));
-    r.Nox = clampWord(gas(90 + 360 * h, 0, 5));
-    r.Rpm = clampWord(rpm + noise(15));
-    r.OilTemp = clampWord(kOilWarm - (kOilWarm - kOilStart) * std::exp(-static_cast<double>(t) / kOilWarmingMs));
-    // Lambda of the exhaust; clean air in the bench reads as a very lean mixture.
-    const double lambda = (1.020 - 0.020 * h + noise(3) * 0.001) * mix + 9.0 * (1.0 - mix);
+    double lambda = 0;
+    if (vehicle_ == VehicleProfile::None) {
+        r.Hc = clampWord(gas(180 - 120 * h, 0, 4));
+        r.Co = clampWord(gas(60 - 35 * h, 0, 2));
+        r.Co2 = clampWord(gas(142 + 6 * h, 0, 1));
+        r.O2 = clampWord(gas(60 - 30 * h, 2090, 3));
+        r.Nox = clampWord(gas(90 + 360 * h, 0, 5));
+        r.Rpm = clampWord(rpm + noise(15));
+        r.OilTemp = clampWord(kOilWarm - (kOilWarm - kOilStart) * std::exp(-static_cast<double>(t) / kOilWarmingMs));
+        // Lambda of the exhaust; clean air in the bench reads as a very lean mixture.
+        lambda = (1.020 - 0.020 * h + noise(3) * 0.001) * mix + 9.0 * (1.0 - mix);
+    } else {
+        const EngineReading e = VehicleAt(vehicle_, t, firstMeasuringMs_);
+        r.Hc = clampWord(gas(e.hc, 0, 4));
+        r.Co = clampWord(gas(e.co, 0, 2));
+        r.Co2 = clampWord(gas(e.co2, 0, 1));
+        r.O2 = clampWord(gas(e.o2, 2090, 3));
+        r.Nox = clampWord(gas(e.nox, 0, 5));
+        r.Rpm = clampWord(e.rpm + noise(15));
+        r.OilTemp = clampWord(e.oilTenths);
+        lambda = (e.lambda + noise(3) * 0.001) * mix + 9.0 * (1.0 - mix);
+    }
     const std::uint8_t flags = settings_.setupFlags;
     const bool afr = flags & setup::kAfrBit;
     r.Efficiency = clampWord(afr ? lambda * stoichiometricAfr(flags) * 100 : lambda * 1000);

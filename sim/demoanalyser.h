@@ -2,6 +2,7 @@
 
 #include "analyser.h"
 #include "protocol.h"
+#include "vehicleprofile.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -49,6 +50,9 @@ struct DemoOptions {
     QDate today = QDate(2026, 3, 2);
     // Tests in the store; 0 lets the seed pick a few dozen.
     int storedTests = 0;
+    // A car for a whole emissions check, in place of the engine that idles and runs at
+    // 2500 rpm in turn.
+    VehicleProfile vehicle = VehicleProfile::None;
 };
 
 // A plausible analyser: it counts down after switch-on, offers a leak test, asks to
@@ -109,6 +113,8 @@ private:
 
     Faults faults_;
     int powerUpMs_;
+    VehicleProfile vehicle_;
+    std::optional<std::int64_t> firstMeasuringMs_; // since power-on
     std::mt19937 rng_;
     std::vector<std::uint8_t> store_;
 

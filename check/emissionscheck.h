@@ -1,0 +1,123 @@
+#pragma once
+
+#include "limitset.h"
+#include "livereading.h"
+
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace qova::check {
+
+struct CheckSettings {
+    int oilWarmTenths = 600; // 0.1 degC
+    int settleMs = 10000;    // inside the speed window before measuring
+    int passWindowMs = 5000; // continuous good readings that pass a stage
+    int measureMs = 30000;   // of measuring without a pass fails the stage
+};
+
+enum class CheckPhase : std::uint8_t {
+    WaitingForAnalyser, // counting down, a prompt pending, zeroing or the pump off
+    WaitingForWarmEngine,
+    WaitingForWarmConfirmation, // no oil probe: the operator says when it is warm
+    WaitingForSpeed,            // outside the stage's engine speed window
+    Settling,
+    Measuring,
+    HoldingForHcRecheck,
+    Finished,
+};
+
+enum class Verdict : std::uint8_t { Pending, Pass, Fail, Recorded };
+
+struct GasSummary {
+    double mean = 0;
+    int worst = 0; // highest CO and HC; lambda farthest from 1
+};
+// The readings of the window that decided a stage, in the analyser's units (CO 0.01 %,
+// HC ppm after the residual, lambda x1000).
+struct WindowSummary {
+    std::int64_t fromMs = 0, toMs = 0;
+    int readings = 0;
+    GasSummary co, hc, lambda, rpm;
+};
+
+struct StageResult {
+    StageKind kind = StageKind::NaturalIdle;
+    Verdict verdict = Verdict::Pending;
+    QStringList gasesOut; // "CO", "HC", "lambda"
+    QString reason;
+    WindowSummary window;
+    bool rechecked = false; // the HC re-check was run
+};
+
+struct CheckState {
+    CheckPhase phase = CheckPhase::WaitingForAnalyser;
+    int stage = 0; // index into the set's stages
+    std::optional<int> residualHc;
+    std::vector<StageResult> stages;
+    Verdict overall = Verdict::Pending;
+};
+
+// One emissions check of one vehicle against one limit set, fed with the time and every
+// live frame as it comes (or std::nullopt for a frame that failed its check). It holds
+// no clock and no device, so the same frames always give the same verdict.
+class EmissionsCheck {
+public:
+    EmissionsCheck(LimitSet limits, Fuel fuel, CheckSettings settings = {});
+
+    void feed(std::int64_t nowMs, const std::optional<link::LiveReading> &frame);
+    // The operator's word that an engine without an oil probe is warm.
+    void confirmEngineWarm();
+
+    const CheckState &state() const { return state_; }
+    bool finished() const { return state_.phase == CheckPhase::Finished; }
+    const LimitSet &limits() const { return limits_; }
+
+    // Lambda x1000 of a frame: the analyser's, or its AFR over the stoichiometric AFR of
+    // the fuel the analyser is set to.
+    static int LambdaThousandths(const link::LiveReading &r);
+    // An oil temperature of 0 is what the analyser sends with no probe fitted.
+    static bool HasOilProbe(const link::LiveReading &r) { return r.OilTemp != 0; }
+    static bool AnalyserReady(const link::LiveReading &r);
+
+private:
+    struct Sample {
+        std::int64_t atMs;
+        int co, hc, lambda, rpm;
+    };
+    struct Good {
+        bool co = true, hc = true, lambda = true;
+        bool all() const { return co && hc && lambda; }
+    };
+
+    const StageLimits &stage() const { return limits_.stages[static_cast<std::size_t>(state_.stage)]; }
+    Sample sampleOf(std::int64_t nowMs, const link::LiveReading &r) const;
+    Good judge(const Sample &s) const;
+    void measure(std::int64_t nowMs, const std::optional<Sample> &sample);
+    // Out of the engine speed window, or the analyser busy: settling starts again.
+    void leaveWindow(std::int64_t nowMs);
+    // The stage's measuring time is up without a pass.
+    void expire(std::int64_t nowMs);
+    void enterStage(int index);
+    void finishStage(Verdict verdict, const std::vector<Sample> &window, QString reason);
+    void breakRun() { run_.clear(); }
+
+    LimitSet limits_;
+    Fuel fuel_;
+    CheckSettings settings_;
+    CheckState state_;
+    bool warmConfirmed_ = false;
+
+    std::int64_t phaseSinceMs_ = 0;
+    std::int64_t measuredMs_ = 0;  // of this stage, before the current spell
+    std::vector<Sample> run_;      // the current unbroken run of good readings
+    std::vector<Sample> measured_; // every measured reading of this stage
+    QStringList out_;              // gases out at some time while measuring
+    bool recheckPending_ = false;
+    bool rechecked_ = false;
+};
+
+QString VerdictName(Verdict verdict); // "pass", "fail", "readings recorded", "pending"
+
+} // namespace qova::check

@@ -1,0 +1,390 @@
+#include "limitset.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <QSet>
+#include <QStandardPaths>
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+namespace qova::check {
+
+Fuel FuelFromCode(std::uint8_t fuelCode)
+{
+    switch (fuelCode & 0x03) {
+    case 0:
+        return Fuel::Lpg;
+    case 2:
+        return Fuel::Cng;
+    default:
+        return Fuel::Petrol;
+    }
+}
+
+int StoichiometricAfrTenths(Fuel fuel)
+{
+    switch (fuel) {
+    case Fuel::Lpg:
+        return 155;
+    case Fuel::Cng:
+        return 172;
+    case Fuel::Petrol:
+        break;
+    }
+    return 147;
+}
+
+QString StageName(StageKind kind)
+{
+    return kind == StageKind::FastIdle ? QStringLiteral("fast idle") : QStringLiteral("natural idle");
+}
+
+namespace {
+
+// Thrown inside the reader only; a bad file is an answer, not an exception, to callers.
+struct FieldError {
+    QString path, message;
+};
+
+int lineOf(const QByteArray &text, int offset)
+{
+    return 1 + static_cast<int>(text.left(offset).count('\n'));
+}
+
+class Reader {
+public:
+    Reader(const QJsonObject &object, QString path) : object_(object), path_(std::move(path)) {}
+
+    QString field(const QString &key) const { return path_.isEmpty() ? key : path_ + QLatin1Char('.') + key; }
+    [[noreturn]] void fail(const QString &key, const QString &message) const { throw FieldError{field(key), message}; }
+
+    void onlyKeys(std::initializer_list<const char *> keys) const
+    {
+        QSet<QString> known;
+        for (const char *k : keys)
+            known.insert(QString::fromLatin1(k));
+        for (const QString &k : object_.keys())
+            if (!known.contains(k))
+                fail(k, QStringLiteral("unknown field"));
+    }
+    bool has(const QString &key) const { return object_.contains(key) && !object_.value(key).isNull(); }
+
+    QString text(const QString &key) const
+    {
+        const QJsonValue v = object_.value(key);
+        if (!v.isString() || v.toString().trimmed().isEmpty())
+            fail(key, has(key) ? QStringLiteral("must be a text") : QStringLiteral("is missing"));
+        return v.toString();
+    }
+    std::optional<bool> flag(const QString &key) const
+    {
+        if (!has(key))
+            return std::nullopt;
+        if (!object_.value(key).isBool())
+            fail(key, QStringLiteral("must be true or false"));
+        return object_.value(key).toBool();
+    }
+    std::optional<double> number(const QString &key, double min, double max) const
+    {
+        if (!has(key))
+            return std::nullopt;
+        const QJsonValue v = object_.value(key);
+        if (!v.isDouble() || v.toDouble() < min || v.toDouble() > max)
+            fail(key, QStringLiteral("must be a number from %1 to %2").arg(min).arg(max));
+        return v.toDouble();
+    }
+    int whole(const QString &key, int min, int max) const
+    {
+        const auto v = number(key, min, max);
+        if (!v)
+            fail(key, QStringLiteral("is missing"));
+        if (*v != std::floor(*v))
+            fail(key, QStringLiteral("must be a whole number"));
+        return static_cast<int>(*v);
+    }
+    std::optional<QDate> date(const QString &key) const
+    {
+        if (!has(key))
+            return std::nullopt;
+        const QDate d = QDate::fromString(object_.value(key).toString(), Qt::ISODate);
+        if (!object_.value(key).isString() || !d.isValid())
+            fail(key, QStringLiteral("must be a date YYYY-MM-DD"));
+        return d;
+    }
+    QJsonArray array(const QString &key, bool required) const
+    {
+        if (!has(key)) {
+            if (required)
+                fail(key, QStringLiteral("is missing"));
+            return {};
+        }
+        if (!object_.value(key).isArray())
+            fail(key, QStringLiteral("must be a list"));
+        return object_.value(key).toArray();
+    }
+    Reader object(const QString &key) const
+    {
+        if (!object_.value(key).isObject())
+            fail(key, QStringLiteral("must be an object"));
+        return Reader(object_.value(key).toObject(), field(key));
+    }
+    Reader element(const QJsonArray &array, const QString &key, qsizetype i) const
+    {
+        const QString at = field(key) + QStringLiteral("[%1]").arg(i);
+        if (!array.at(i).isObject())
+            throw FieldError{at, QStringLiteral("must be an object")};
+        return Reader(array.at(i).toObject(), at);
+    }
+
+private:
+    QJsonObject object_;
+    QString path_;
+};
+
+std::optional<int> hundredths(const std::optional<double> &v)
+{
+    return v ? std::optional<int>(static_cast<int>(std::lround(*v * 100))) : std::nullopt;
+}
+std::optional<int> thousandths(const std::optional<double> &v)
+{
+    return v ? std::optional<int>(static_cast<int>(std::lround(*v * 1000))) : std::nullopt;
+}
+
+StageLimits readStage(const Reader &r)
+{
+    r.onlyKeys({"stage", "minRpm", "maxRpm", "coMax", "hcMax", "lambdaMin", "lambdaMax", "recheck"});
+    StageLimits s;
+    const QString kind = r.text(QStringLiteral("stage"));
+    if (kind == QLatin1String("fastIdle"))
+        s.kind = StageKind::FastIdle;
+    else if (kind == QLatin1String("naturalIdle"))
+        s.kind = StageKind::NaturalIdle;
+    else
+        r.fail(QStringLiteral("stage"), QStringLiteral("must be \"fastIdle\" or \"naturalIdle\""));
+    s.minRpm = r.whole(QStringLiteral("minRpm"), 0, 10000);
+    s.maxRpm = r.whole(QStringLiteral("maxRpm"), 0, 10000);
+    if (s.maxRpm <= s.minRpm)
+        r.fail(QStringLiteral("maxRpm"), QStringLiteral("must be above minRpm"));
+    s.limits.coMax = hundredths(r.number(QStringLiteral("coMax"), 0, 15));
+    if (r.has(QStringLiteral("hcMax")))
+        s.limits.hcMax = r.whole(QStringLiteral("hcMax"), 0, 30000);
+    s.limits.lambdaMin = thousandths(r.number(QStringLiteral("lambdaMin"), 0.5, 2));
+    s.limits.lambdaMax = thousandths(r.number(QStringLiteral("lambdaMax"), 0.5, 2));
+    if (s.limits.lambdaMin && s.limits.lambdaMax && *s.limits.lambdaMax < *s.limits.lambdaMin)
+        r.fail(QStringLiteral("lambdaMax"), QStringLiteral("must not be below lambdaMin"));
+    if (r.has(QStringLiteral("recheck"))) {
+        const Reader c = r.object(QStringLiteral("recheck"));
+        c.onlyKeys({"minRpm", "maxRpm", "holdSeconds"});
+        HcRecheck h;
+        h.minRpm = c.whole(QStringLiteral("minRpm"), 0, 10000);
+        h.maxRpm = c.whole(QStringLiteral("maxRpm"), 0, 10000);
+        if (h.maxRpm <= h.minRpm)
+            c.fail(QStringLiteral("maxRpm"), QStringLiteral("must be above minRpm"));
+        h.holdMs = c.whole(QStringLiteral("holdSeconds"), 1, 600) * 1000;
+        s.recheck = h;
+    }
+    return s;
+}
+
+LimitSet readSet(const Reader &r)
+{
+    r.onlyKeys({"id", "name", "source", "scheme", "vehicleTypes", "applies", "firstUsedFrom", "firstUsedBefore",
+                "fuels", "catalyst", "twoStroke", "metered", "stages"});
+    LimitSet s;
+    s.id = r.text(QStringLiteral("id"));
+    s.name = r.text(QStringLiteral("name"));
+    s.source = r.text(QStringLiteral("source"));
+    s.scheme = r.text(QStringLiteral("scheme"));
+    s.applies = r.text(QStringLiteral("applies"));
+    const QJsonArray types = r.array(QStringLiteral("vehicleTypes"), true);
+    for (const QJsonValue &t : types) {
+        if (!t.isString() || t.toString().isEmpty())
+            r.fail(QStringLiteral("vehicleTypes"), QStringLiteral("must be a list of texts"));
+        s.vehicleTypes << t.toString();
+    }
+    if (s.vehicleTypes.isEmpty())
+        r.fail(QStringLiteral("vehicleTypes"), QStringLiteral("must name at least one type"));
+    s.firstUsedFrom = r.date(QStringLiteral("firstUsedFrom"));
+    s.firstUsedBefore = r.date(QStringLiteral("firstUsedBefore"));
+    if (s.firstUsedFrom && s.firstUsedBefore && *s.firstUsedBefore <= *s.firstUsedFrom)
+        r.fail(QStringLiteral("firstUsedBefore"), QStringLiteral("must be after firstUsedFrom"));
+    for (const QJsonValue &f : r.array(QStringLiteral("fuels"), false)) {
+        const QString name = f.toString();
+        if (name == QLatin1String("petrol"))
+            s.fuels.push_back(Fuel::Petrol);
+        else if (name == QLatin1String("lpg"))
+            s.fuels.push_back(Fuel::Lpg);
+        else if (name == QLatin1String("cng"))
+            s.fuels.push_back(Fuel::Cng);
+        else
+            r.fail(QStringLiteral("fuels"), QStringLiteral("may hold only \"petrol\", \"lpg\" and \"cng\""));
+    }
+    s.catalyst = r.flag(QStringLiteral("catalyst"));
+    s.twoStroke = r.flag(QStringLiteral("twoStroke"));
+    s.metered = r.flag(QStringLiteral("metered")).value_or(true);
+    const QJsonArray stages = r.array(QStringLiteral("stages"), true);
+    if (stages.isEmpty())
+        r.fail(QStringLiteral("stages"), QStringLiteral("must hold at least one stage"));
+    for (qsizetype i = 0; i < stages.size(); ++i)
+        s.stages.push_back(readStage(r.element(stages, QStringLiteral("stages"), i)));
+    return s;
+}
+
+QString englishDate(const QDate &d)
+{
+    return QStringLiteral("%1 %2 %3")
+        .arg(d.day())
+        .arg(QLocale::c().standaloneMonthName(d.month(), QLocale::LongFormat))
+        .arg(d.year());
+}
+
+bool fits(const LimitSet &s, const Vehicle &v)
+{
+    if (s.scheme.compare(v.scheme, Qt::CaseInsensitive) != 0)
+        return false;
+    if (!s.vehicleTypes.contains(v.type, Qt::CaseInsensitive))
+        return false;
+    if (s.firstUsedFrom && v.firstUsed < *s.firstUsedFrom)
+        return false;
+    if (s.firstUsedBefore && v.firstUsed >= *s.firstUsedBefore)
+        return false;
+    if (!s.fuels.empty() && std::find(s.fuels.begin(), s.fuels.end(), v.fuel) == s.fuels.end())
+        return false;
+    if (s.catalyst && *s.catalyst != v.catalyst)
+        return false;
+    if (s.twoStroke && *s.twoStroke != v.twoStroke)
+        return false;
+    return true;
+}
+
+} // namespace
+
+LimitSetsRead ParseLimitSets(const QByteArray &json, const QString &fileName)
+{
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return {{},
+                QStringLiteral("%1: line %2: %3")
+                    .arg(fileName)
+                    .arg(lineOf(json, parseError.offset))
+                    .arg(parseError.errorString())};
+    try {
+        if (!doc.isObject())
+            throw FieldError{QString(), QStringLiteral("the file must hold one object")};
+        const Reader top(doc.object(), QString());
+        top.onlyKeys({"format", "sets"});
+        if (top.whole(QStringLiteral("format"), 1, 1000) != 1)
+            top.fail(QStringLiteral("format"), QStringLiteral("must be 1"));
+        const QJsonArray sets = top.array(QStringLiteral("sets"), true);
+        std::vector<LimitSet> out;
+        std::set<QString> ids;
+        for (qsizetype i = 0; i < sets.size(); ++i) {
+            const Reader r = top.element(sets, QStringLiteral("sets"), i);
+            LimitSet s = readSet(r);
+            if (!ids.insert(s.id).second)
+                r.fail(QStringLiteral("id"), QStringLiteral("\"%1\" is given twice").arg(s.id));
+            s.file = fileName;
+            out.push_back(std::move(s));
+        }
+        return {std::move(out), {}};
+    } catch (const FieldError &e) {
+        return {{},
+                e.path.isEmpty() ? QStringLiteral("%1: %2").arg(fileName, e.message)
+                                 : QStringLiteral("%1: %2: %3").arg(fileName, e.path, e.message)};
+    }
+}
+
+std::vector<LimitSet> ShippedLimitSets()
+{
+    const QString path = QStringLiteral(":/check/limitsets.json");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return ParseLimitSets(file.readAll(), path).sets;
+}
+
+QString WorkshopLimitFilePath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+        .filePath(QStringLiteral("limitsets.json"));
+}
+
+LimitLibrary LoadLimitLibrary(const QString &workshopFile)
+{
+    LimitLibrary library{ShippedLimitSets(), {}};
+    QFile file(workshopFile);
+    if (!file.exists())
+        return library;
+    if (!file.open(QIODevice::ReadOnly)) {
+        library.workshopError = QStringLiteral("%1: cannot be read: %2").arg(workshopFile, file.errorString());
+        return library;
+    }
+    LimitSetsRead read = ParseLimitSets(file.readAll(), workshopFile);
+    if (!read.error.isEmpty()) {
+        library.workshopError = read.error;
+        return library;
+    }
+    for (qsizetype i = 0; i < qsizetype(read.sets.size()); ++i) {
+        for (const LimitSet &shipped : library.sets)
+            if (shipped.id == read.sets[i].id) {
+                library.workshopError = QStringLiteral("%1: sets[%2].id: \"%3\" is the id of a shipped set")
+                                            .arg(workshopFile)
+                                            .arg(i)
+                                            .arg(shipped.id);
+                return library;
+            }
+    }
+    library.sets.insert(library.sets.end(), read.sets.begin(), read.sets.end());
+    return library;
+}
+
+MakerSet MakerLimitSet(const MakerFigures &f)
+{
+    auto bad = [](const QString &what) { return MakerSet{std::nullopt, what}; };
+    LimitSet s;
+    s.id = QStringLiteral("maker");
+    s.name = QStringLiteral("Vehicle maker's limits");
+    s.source = QStringLiteral("the vehicle maker's figures, typed in for this check");
+    s.applies = QStringLiteral("the vehicle maker's limits");
+    auto co = [](const std::optional<double> &v) { return hundredths(v); };
+    if (f.fastIdle) {
+        if (f.fastMaxRpm <= f.fastMinRpm)
+            return bad(QStringLiteral("fast idle: the highest engine speed must be above the lowest"));
+        if (f.fastLambdaMin && f.fastLambdaMax && *f.fastLambdaMax < *f.fastLambdaMin)
+            return bad(QStringLiteral("fast idle: the highest lambda must not be below the lowest"));
+        StageLimits fast{StageKind::FastIdle, f.fastMinRpm, f.fastMaxRpm, {}, std::nullopt};
+        fast.limits = {co(f.fastCoPercent), f.fastHcPpm, thousandths(f.fastLambdaMin), thousandths(f.fastLambdaMax)};
+        s.stages.push_back(fast);
+    }
+    if (f.idleMaxRpm <= f.idleMinRpm)
+        return bad(QStringLiteral("natural idle: the highest engine speed must be above the lowest"));
+    StageLimits idle{StageKind::NaturalIdle, f.idleMinRpm, f.idleMaxRpm, {}, std::nullopt};
+    idle.limits = {co(f.idleCoPercent), f.idleHcPpm, std::nullopt, std::nullopt};
+    s.stages.push_back(idle);
+    for (const StageLimits &stage : s.stages)
+        if ((stage.limits.coMax && *stage.limits.coMax < 0) || (stage.limits.hcMax && *stage.limits.hcMax < 0))
+            return bad(StageName(stage.kind) + QStringLiteral(": a limit must not be negative"));
+    return {s, {}};
+}
+
+LimitChoice ChooseLimitSet(const std::vector<LimitSet> &sets, const Vehicle &v)
+{
+    const QString who = v.scheme + QLatin1Char(' ') + v.type;
+    if (!v.firstUsed.isValid())
+        return {std::nullopt, who + QStringLiteral(": the date of first use is needed to choose the limits")};
+    for (const LimitSet &s : sets)
+        if (fits(s, v))
+            return {s, who + QStringLiteral(", ") + s.applies};
+    return {std::nullopt,
+            QStringLiteral("%1, first used %2%3: no limit set applies; type the vehicle maker's limits")
+                .arg(who, englishDate(v.firstUsed),
+                     v.catalyst ? QStringLiteral(", with a catalyst") : QStringLiteral(", without a catalyst"))};
+}
+
+} // namespace qova::check

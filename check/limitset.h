@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace qova::check {
+
+enum class Fuel : std::uint8_t { Lpg, Petrol, Cng };
+// The analyser's fuel code (0 LPG, 1 petrol, 2 CNG); code 3 counts as petrol.
+Fuel FuelFromCode(std::uint8_t fuelCode);
+// AFR of a stoichiometric mixture, x10: petrol 147, LPG 155, CNG 172.
+int StoichiometricAfrTenths(Fuel fuel);
+
+enum class StageKind : std::uint8_t { FastIdle, NaturalIdle };
+QString StageName(StageKind kind); // "fast idle", "natural idle"
+
+// Limits in the analyser's own units, so that a reading exactly at one compares equal.
+struct GasLimits {
+    std::optional<int> coMax;     // 0.01 % vol
+    std::optional<int> hcMax;     // ppm
+    std::optional<int> lambdaMin; // x1000
+    std::optional<int> lambdaMax;
+    bool operator==(const GasLimits &) const = default;
+};
+
+// After a fail on HC alone the engine is held in this window, then the stage is run again.
+struct HcRecheck {
+    int minRpm = 0, maxRpm = 0;
+    int holdMs = 0;
+    bool operator==(const HcRecheck &) const = default;
+};
+
+struct StageLimits {
+    StageKind kind = StageKind::NaturalIdle;
+    int minRpm = 0, maxRpm = 0; // inclusive
+    GasLimits limits;
+    std::optional<HcRecheck> recheck;
+    bool operator==(const StageLimits &) const = default;
+};
+
+struct LimitSet {
+    QString id, name, source, scheme;
+    QStringList vehicleTypes;
+    QString applies;
+    std::optional<QDate> firstUsedFrom;   // inclusive
+    std::optional<QDate> firstUsedBefore; // exclusive
+    std::vector<Fuel> fuels;              // empty: every fuel
+    std::optional<bool> catalyst, twoStroke;
+    // false: no limits apply; the readings are only recorded.
+    bool metered = true;
+    std::vector<StageLimits> stages;
+    QString file; // where it was read from
+    bool operator==(const LimitSet &) const = default;
+};
+
+struct LimitSetsRead {
+    std::vector<LimitSet> sets;
+    // Empty when the file was read; else "FILE: line N: ..." or "FILE: sets[1].coMax: ...".
+    QString error;
+};
+
+// Reads a limit set file (format in check/README.md). On an error no set of it is returned.
+LimitSetsRead ParseLimitSets(const QByteArray &json, const QString &fileName);
+
+struct LimitLibrary {
+    std::vector<LimitSet> sets; // shipped first, then the workshop's
+    QString workshopError;      // the workshop file was left out, and why
+};
+
+// The shipped sets, compiled in.
+std::vector<LimitSet> ShippedLimitSets();
+// "limitsets.json" in the user's configuration folder.
+QString WorkshopLimitFilePath();
+// The shipped sets and, when `workshopFile` exists and reads, its sets. A workshop set
+// may not take the id of another set.
+LimitLibrary LoadLimitLibrary(const QString &workshopFile);
+
+// The vehicle maker's own figures, typed in for one check. Empty values are not applied.
+struct MakerFigures {
+    bool fastIdle = true;
+    int fastMinRpm = 2500, fastMaxRpm = 3000;
+    std::optional<double> fastCoPercent;
+    std::optional<int> fastHcPpm;
+    std::optional<double> fastLambdaMin, fastLambdaMax;
+    int idleMinRpm = 450, idleMaxRpm = 1500;
+    std::optional<double> idleCoPercent;
+    std::optional<int> idleHcPpm;
+};
+struct MakerSet {
+    std::optional<LimitSet> set;
+    QString error; // which figure is wrong
+};
+MakerSet MakerLimitSet(const MakerFigures &figures);
+
+struct Vehicle {
+    QString registration;
+    QString scheme = QStringLiteral("UK"); // where it is registered
+    QString type = QStringLiteral("car");
+    QDate firstUsed;
+    Fuel fuel = Fuel::Petrol;
+    bool catalyst = false;
+    bool twoStroke = false;
+};
+
+struct LimitChoice {
+    std::optional<LimitSet> set;
+    // "UK car, first used 1 August 1992 or later: catalyst test", or why none fits.
+    QString reason;
+};
+LimitChoice ChooseLimitSet(const std::vector<LimitSet> &sets, const Vehicle &vehicle);
+
+} // namespace qova::check

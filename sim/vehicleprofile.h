@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace qova::sim {
+
+// A car at the end of the probe, for running a whole emissions check by itself. The
+// default analyser measures no such car; a profile is only used when asked for.
+enum class VehicleProfile : std::uint8_t {
+    None,           // the analyser's own engine that idles and runs at 2500 rpm in turn
+    GoodCatalyst,   // clean at both speeds
+    RichIdle,       // CO about 1.2 % at natural idle
+    FailedCatalyst, // lambda about 1.06 and HC about 350 ppm at fast idle
+    ColdEngine,     // oil from 20 degC, slowly
+    WanderingSpeed, // fast idle leaves its window for 3 s in every 16 s
+    NoOilProbe,     // oil reads 0, as with no probe fitted
+};
+
+// "good-catalyst", "rich-idle", "failed-catalyst", "cold-engine", "wandering-speed",
+// "no-oil-probe"; "" for None.
+std::string_view VehicleProfileName(VehicleProfile profile);
+std::optional<VehicleProfile> VehicleProfileFromName(std::string_view name);
+std::vector<VehicleProfile> VehicleProfiles(); // every one but None
+
+// What the exhaust would read with the bench full of it.
+struct EngineReading {
+    double rpm = 0;
+    double hc = 0, co = 0, co2 = 0, o2 = 0, nox = 0; // the analyser's units
+    double lambda = 1;
+    double oilTenths = 0; // 0.1 degC; 0 with no probe
+};
+
+// The profile's car at `sincePowerOnMs`. The driver follows a scripted throttle: natural
+// idle until the analyser measures (`measuringFromMs`, since power-on) and the oil has
+// reached 60 degC, then fast idle for kFastIdleMs (kWanderFastIdleMs for the wandering
+// engine, so that its check can end), then natural idle again.
+EngineReading VehicleAt(VehicleProfile profile, std::int64_t sincePowerOnMs,
+                        std::optional<std::int64_t> measuringFromMs);
+
+inline constexpr int kFastIdleMs = 50000;
+inline constexpr int kWanderFastIdleMs = 300000;
+inline constexpr double kFastIdleRpm = 2750, kNaturalIdleRpm = 820;
+
+} // namespace qova::sim

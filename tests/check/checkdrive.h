@@ -1,0 +1,41 @@
+#pragma once
+
+#include "emissionscheck.h"
+#include "protocol.h"
+
+#include <functional>
+#include <optional>
+
+namespace qova::test {
+
+// A measuring analyser's frame: ready, pump on, oil warm.
+inline link::LiveReading Exhaust(int rpm, int co = 20, int hc = 50, int lambda = 1000, int oil = 800)
+{
+    link::LiveReading r;
+    r.StatusB = link::PumpOn;
+    r.Rpm = static_cast<std::int16_t>(rpm);
+    r.Co = static_cast<std::int16_t>(co);
+    r.Hc = static_cast<std::int16_t>(hc);
+    r.Efficiency = static_cast<std::int16_t>(lambda);
+    r.OilTemp = static_cast<std::int16_t>(oil);
+    r.FuelCode = 1;
+    return r;
+}
+
+// The frame at each time; std::nullopt for one that failed its check.
+using FrameScript = std::function<std::optional<link::LiveReading>(std::int64_t atMs)>;
+
+// Feeds a frame every `stepMs` from `fromMs` until the check finishes or `untilMs` passes;
+// returns the time of the frame that finished it.
+inline std::optional<std::int64_t> Drive(check::EmissionsCheck &check, const FrameScript &script, std::int64_t untilMs,
+                                         int stepMs = 100, std::int64_t fromMs = 0)
+{
+    for (std::int64_t t = fromMs; t <= untilMs; t += stepMs) {
+        check.feed(t, script(t));
+        if (check.finished())
+            return t;
+    }
+    return std::nullopt;
+}
+
+} // namespace qova::test

@@ -1,0 +1,252 @@
+#include "limitset.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace qova;
+using check::Fuel;
+
+namespace {
+QDate day(const char *iso)
+{
+    return QDate::fromString(QString::fromLatin1(iso), Qt::ISODate);
+}
+} // namespace
+
+struct ChoiceCase {
+    const char *name;
+    const char *scheme;
+    const char *type;
+    const char *firstUsed;
+    bool catalyst, twoStroke;
+    const char *setId; // "" when none fits
+    const char *reason;
+};
+
+class LimitChoice : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(LimitChoice, PicksTheSetOfTheDateOfFirstUseAndSaysWhy)
+{
+    const ChoiceCase &c = GetParam();
+    check::Vehicle v;
+    v.registration = QStringLiteral("AB12 CDE");
+    v.scheme = QString::fromLatin1(c.scheme);
+    v.type = QString::fromLatin1(c.type);
+    v.firstUsed = day(c.firstUsed);
+    v.catalyst = c.catalyst;
+    v.twoStroke = c.twoStroke;
+    const check::LimitChoice choice = check::ChooseLimitSet(check::ShippedLimitSets(), v);
+    EXPECT_EQ(choice.set ? choice.set->id.toStdString() : std::string(), c.setId);
+    EXPECT_EQ(choice.reason.toStdString(), c.reason);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shipped, LimitChoice,
+    ::testing::Values(
+        ChoiceCase{"UkBefore1975", "UK", "car", "1968-05-10", false, false, "uk-before-1975",
+                   "UK car, first used before 1 August 1975: no metered test — record readings only"},
+        ChoiceCase{"Uk31Jul1975", "UK", "car", "1975-07-31", false, false, "uk-before-1975",
+                   "UK car, first used before 1 August 1975: no metered test — record readings only"},
+        ChoiceCase{"Uk1Aug1975", "UK", "car", "1975-08-01", false, false, "uk-1975",
+                   "UK car, first used 1 August 1975 to 31 July 1986: non-catalyst test"},
+        ChoiceCase{"Uk31Jul1986", "UK", "car", "1986-07-31", false, false, "uk-1975",
+                   "UK car, first used 1 August 1975 to 31 July 1986: non-catalyst test"},
+        ChoiceCase{"Uk1Aug1986", "UK", "car", "1986-08-01", false, false, "uk-1986",
+                   "UK car, first used 1 August 1986 to 31 July 1992: non-catalyst test"},
+        ChoiceCase{"Uk31Jul1992WithCatalyst", "UK", "car", "1992-07-31", true, false, "uk-1986",
+                   "UK car, first used 1 August 1986 to 31 July 1992: non-catalyst test"},
+        ChoiceCase{"Uk1Aug1992WithCatalyst", "UK", "car", "1992-08-01", true, false, "uk-1992-catalyst",
+                   "UK car, first used 1 August 1992 or later: catalyst test"},
+        ChoiceCase{"Uk1Aug1992NoCatalyst", "UK", "light van", "1992-08-01", false, false, "uk-1992-no-catalyst",
+                   "UK light van, first used 1 August 1992 or later without a catalyst: non-catalyst test"},
+        ChoiceCase{"UkTwoStroke31Jul1986", "UK", "car", "1986-07-31", false, true, "uk-two-stroke-1975",
+                   "UK car, two-stroke, first used 1 August 1975 to 31 July 1986: CO test at natural idle"},
+        ChoiceCase{"UkTwoStroke1Aug1986", "UK", "car", "1986-08-01", false, true, "uk-two-stroke-1986",
+                   "UK car, two-stroke, first used 1 August 1986 or later: CO test at natural idle"},
+        ChoiceCase{"Eu30Sep1986", "EU", "car", "1986-09-30", false, false, "eu-no-catalyst-before-1986",
+                   "EU car, without a catalyst, first used before 1 October 1986: CO test at idle"},
+        ChoiceCase{"Eu1Oct1986", "EU", "car", "1986-10-01", false, false, "eu-no-catalyst-1986",
+                   "EU car, without a catalyst, first used 1 October 1986 to 30 June 2002: CO test at idle"},
+        ChoiceCase{"Eu30Jun2002Catalyst", "EU", "car", "2002-06-30", true, false, "eu-catalyst-before-2002",
+                   "EU car, with a catalyst, first used before 1 July 2002: catalyst test"},
+        ChoiceCase{"Eu1Jul2002Catalyst", "EU", "car", "2002-07-01", true, false, "eu-catalyst-2002",
+                   "EU car, with a catalyst, first used 1 July 2002 or later: catalyst test"},
+        ChoiceCase{"Eu1Jul2002NoCatalyst", "EU", "car", "2002-07-01", false, false, "",
+                   "EU car, first used 1 July 2002, without a catalyst: no limit set applies; type the vehicle "
+                   "maker's limits"},
+        ChoiceCase{"UkMotorcycle", "UK", "motorcycle", "2010-03-01", true, false, "",
+                   "UK motorcycle, first used 1 March 2010, with a catalyst: no limit set applies; type the "
+                   "vehicle maker's limits"},
+        ChoiceCase{"NoDate", "UK", "car", "", true, false, "",
+                   "UK car: the date of first use is needed to choose the limits"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ShippedLimitSets, EachCitesItsSourceAndCarriesItsLimits)
+{
+    const auto sets = check::ShippedLimitSets();
+    ASSERT_EQ(sets.size(), 11u);
+    for (const auto &s : sets) {
+        EXPECT_FALSE(s.source.isEmpty()) << s.id.toStdString();
+        EXPECT_EQ(s.file, QStringLiteral(":/check/limitsets.json"));
+    }
+    const auto cat = std::find_if(sets.begin(), sets.end(), [](const auto &s) { return s.id == "uk-1992-catalyst"; });
+    ASSERT_NE(cat, sets.end());
+    ASSERT_EQ(cat->stages.size(), 2u);
+    EXPECT_EQ(cat->stages[0], (check::StageLimits{check::StageKind::FastIdle, 2500, 3000, {30, 200, 970, 1030}, {}}));
+    EXPECT_EQ(cat->stages[1], (check::StageLimits{check::StageKind::NaturalIdle, 450, 1500, {50, {}, {}, {}}, {}}));
+    const auto old = std::find_if(sets.begin(), sets.end(), [](const auto &s) { return s.id == "uk-1986"; });
+    ASSERT_NE(old, sets.end());
+    EXPECT_EQ(old->stages[0].recheck, (check::HcRecheck{1800, 2200, 20000}));
+    const auto early = std::find_if(sets.begin(), sets.end(), [](const auto &s) { return s.id == "uk-before-1975"; });
+    ASSERT_NE(early, sets.end());
+    EXPECT_FALSE(early->metered);
+}
+
+// A workshop file that is wrong: what the operator is told, and the shipped sets all stay.
+struct BadFileCase {
+    const char *name;
+    const char *content;
+    const char *error; // after "FILE: "
+};
+
+namespace {
+const char *const kGoodSet = R"({"id": "ie-2010", "name": "Irish test", "source": "workshop notes",
+  "scheme": "IE", "vehicleTypes": ["car"], "applies": "first used 2010 or later",
+  "firstUsedFrom": "2010-01-01",
+  "stages": [{"stage": "naturalIdle", "minRpm": 500, "maxRpm": 1200, "coMax": 0.3}]})";
+
+QString writeFile(const QTemporaryDir &dir, const QByteArray &content)
+{
+    const QString path = dir.filePath(QStringLiteral("limitsets.json"));
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+    return path;
+}
+} // namespace
+
+class BadWorkshopFile : public ::testing::TestWithParam<BadFileCase> {};
+
+TEST_P(BadWorkshopFile, NamesFileAndPlaceAndKeepsTheShippedSets)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, GetParam().content);
+    const check::LimitLibrary library = check::LoadLimitLibrary(path);
+    EXPECT_EQ(library.workshopError.toStdString(), (path + QStringLiteral(": ")).toStdString() + GetParam().error);
+    EXPECT_EQ(library.sets, check::ShippedLimitSets());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, BadWorkshopFile,
+    ::testing::Values(
+        BadFileCase{"MissingComma", "{\"format\": 1,\n \"sets\": [\n {\"id\": \"a\"\n \"name\": \"b\"}]}",
+                    "line 4: unterminated object"},
+        BadFileCase{"NotAnObject", "[1, 2]", "the file must hold one object"},
+        BadFileCase{"WrongFormat", R"({"format": 2, "sets": []})", "format: must be 1"},
+        BadFileCase{"MissingSource",
+                    R"({"format": 1, "sets": [{"id": "x", "name": "n", "scheme": "UK", "vehicleTypes": ["car"],
+                       "applies": "a", "stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2}]}]})",
+                    "sets[0].source: is missing"},
+        BadFileCase{"MisspeltLimit",
+                    R"({"format": 1, "sets": [{"id": "x", "name": "n", "source": "s", "scheme": "UK",
+                       "vehicleTypes": ["car"], "applies": "a",
+                       "stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2, "coMAx": 0.3}]}]})",
+                    "sets[0].stages[0].coMAx: unknown field"},
+        BadFileCase{"LimitAsText",
+                    R"({"format": 1, "sets": [{"id": "x", "name": "n", "source": "s", "scheme": "UK",
+                       "vehicleTypes": ["car"], "applies": "a",
+                       "stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2, "coMax": "0.3"}]}]})",
+                    "sets[0].stages[0].coMax: must be a number from 0 to 15"},
+        BadFileCase{"SpeedWindowBackwards",
+                    R"({"format": 1, "sets": [{"id": "x", "name": "n", "source": "s", "scheme": "UK",
+                       "vehicleTypes": ["car"], "applies": "a",
+                       "stages": [{"stage": "naturalIdle", "minRpm": 900, "maxRpm": 900}]}]})",
+                    "sets[0].stages[0].maxRpm: must be above minRpm"},
+        BadFileCase{"BadDate",
+                    R"({"format": 1, "sets": [{"id": "x", "name": "n", "source": "s", "scheme": "UK",
+                       "vehicleTypes": ["car"], "applies": "a", "firstUsedFrom": "1 Aug 1992",
+                       "stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2}]}]})",
+                    "sets[0].firstUsedFrom: must be a date YYYY-MM-DD"},
+        BadFileCase{"UnknownStage",
+                    R"({"format": 1, "sets": [{"id": "x", "name": "n", "source": "s", "scheme": "UK",
+                       "vehicleTypes": ["car"], "applies": "a",
+                       "stages": [{"stage": "cruise", "minRpm": 1, "maxRpm": 2}]}]})",
+                    "sets[0].stages[0].stage: must be \"fastIdle\" or \"naturalIdle\""},
+        BadFileCase{"TakesAShippedId",
+                    R"({"format": 1, "sets": [{"id": "uk-1986", "name": "n", "source": "s", "scheme": "UK",
+                       "vehicleTypes": ["car"], "applies": "a",
+                       "stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2}]}]})",
+                    "sets[0].id: \"uk-1986\" is the id of a shipped set"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(WorkshopFile, AddsItsSetsAfterTheShippedOnes)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QByteArray(R"({"format": 1, "sets": [)") + kGoodSet + QByteArray("]}"));
+    const check::LimitLibrary library = check::LoadLimitLibrary(path);
+    EXPECT_TRUE(library.workshopError.isEmpty()) << library.workshopError.toStdString();
+    ASSERT_EQ(library.sets.size(), check::ShippedLimitSets().size() + 1);
+    EXPECT_EQ(library.sets.back().file, path);
+
+    check::Vehicle v;
+    v.scheme = QStringLiteral("IE");
+    v.firstUsed = QDate(2015, 6, 1);
+    const auto choice = check::ChooseLimitSet(library.sets, v);
+    ASSERT_TRUE(choice.set);
+    EXPECT_EQ(choice.set->id, QStringLiteral("ie-2010"));
+    EXPECT_EQ(choice.reason, QStringLiteral("IE car, first used 2010 or later"));
+    EXPECT_EQ(choice.set->stages[0].limits.coMax, 30);
+}
+
+TEST(WorkshopFile, CannotTakeTheVehiclesOfAShippedSet)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, R"({"format": 1, "sets": [{"id": "lenient", "name": "n", "source": "s",
+      "scheme": "UK", "vehicleTypes": ["car"], "applies": "lenient", "catalyst": true,
+      "stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 9000, "coMax": 9}]}]})");
+    const check::LimitLibrary library = check::LoadLimitLibrary(path);
+    ASSERT_TRUE(library.workshopError.isEmpty());
+    check::Vehicle v;
+    v.catalyst = true;
+    v.firstUsed = QDate(2005, 1, 1);
+    EXPECT_EQ(check::ChooseLimitSet(library.sets, v).set->id, QStringLiteral("uk-1992-catalyst"));
+    v.type = QStringLiteral("Car"); // types and schemes match in any case
+    v.scheme = QStringLiteral("uk");
+    EXPECT_EQ(check::ChooseLimitSet(library.sets, v).set->id, QStringLiteral("uk-1992-catalyst"));
+}
+
+TEST(WorkshopFile, NoneIsNoError)
+{
+    QTemporaryDir dir;
+    const auto library = check::LoadLimitLibrary(dir.filePath(QStringLiteral("absent.json")));
+    EXPECT_TRUE(library.workshopError.isEmpty());
+    EXPECT_EQ(library.sets.size(), 11u);
+}
+
+TEST(MakerLimits, TypedFiguresBecomeTheStagesInTheAnalysersUnits)
+{
+    check::MakerFigures f;
+    f.fastCoPercent = 0.25;
+    f.fastHcPpm = 150;
+    f.fastLambdaMin = 0.98;
+    f.fastLambdaMax = 1.02;
+    f.idleMinRpm = 700;
+    f.idleMaxRpm = 900;
+    f.idleCoPercent = 0.4;
+    const auto made = check::MakerLimitSet(f);
+    ASSERT_TRUE(made.set) << made.error.toStdString();
+    ASSERT_EQ(made.set->stages.size(), 2u);
+    EXPECT_EQ(made.set->stages[0],
+              (check::StageLimits{check::StageKind::FastIdle, 2500, 3000, {25, 150, 980, 1020}, {}}));
+    EXPECT_EQ(made.set->stages[1], (check::StageLimits{check::StageKind::NaturalIdle, 700, 900, {40, {}, {}, {}}, {}}));
+    EXPECT_FALSE(made.set->source.isEmpty());
+
+    f.fastIdle = false;
+    EXPECT_EQ(check::MakerLimitSet(f).set->stages.size(), 1u);
+    f.idleMaxRpm = 600;
+    const auto bad = check::MakerLimitSet(f);
+    EXPECT_FALSE(bad.set);
+    EXPECT_EQ(bad.error, QStringLiteral("natural idle: the highest engine speed must be above the lowest"));
+}
