@@ -68,14 +68,14 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"Eu30Sep1986", "EU", "car", "1986-09-30", false, false, "eu-no-catalyst-before-1986",
                    "EU car, without a catalyst, first used before 1 October 1986: CO test at idle"},
         ChoiceCase{"Eu1Oct1986", "EU", "car", "1986-10-01", false, false, "eu-no-catalyst-1986",
-                   "EU car, without a catalyst, first used 1 October 1986 to 30 June 2002: CO test at idle"},
+                   "EU car, without a catalyst, first used 1 October 1986 or later: CO test at idle"},
         ChoiceCase{"Eu30Jun2002Catalyst", "EU", "car", "2002-06-30", true, false, "eu-catalyst-before-2002",
                    "EU car, with a catalyst, first used before 1 July 2002: catalyst test"},
         ChoiceCase{"Eu1Jul2002Catalyst", "EU", "car", "2002-07-01", true, false, "eu-catalyst-2002",
                    "EU car, with a catalyst, first used 1 July 2002 or later: catalyst test"},
-        ChoiceCase{"Eu1Jul2002NoCatalyst", "EU", "car", "2002-07-01", false, false, "",
-                   "EU car, first used 1 July 2002, without a catalyst: no limit set applies; type the vehicle "
-                   "maker's limits"},
+        // The 2002 change concerns cars with a catalyst only.
+        ChoiceCase{"Eu1Jul2002NoCatalyst", "EU", "car", "2002-07-01", false, false, "eu-no-catalyst-1986",
+                   "EU car, without a catalyst, first used 1 October 1986 or later: CO test at idle"},
         ChoiceCase{"UkMotorcycle", "UK", "motorcycle", "2010-03-01", true, false, "",
                    "UK motorcycle, first used 1 March 2010, with a catalyst: no limit set applies; type the "
                    "vehicle maker's limits"},
@@ -99,6 +99,10 @@ TEST(ShippedLimitSets, EachCitesItsSourceAndCarriesItsLimits)
     const auto old = std::find_if(sets.begin(), sets.end(), [](const auto &s) { return s.id == "uk-1986"; });
     ASSERT_NE(old, sets.end());
     EXPECT_EQ(old->stages[0].recheck, (check::HcRecheck{1800, 2200, 20000}));
+    // Only the 1986 band and later cars without a catalyst have the HC re-check.
+    const auto first = std::find_if(sets.begin(), sets.end(), [](const auto &s) { return s.id == "uk-1975"; });
+    ASSERT_NE(first, sets.end());
+    EXPECT_FALSE(first->stages[0].recheck.has_value());
     const auto early = std::find_if(sets.begin(), sets.end(), [](const auto &s) { return s.id == "uk-before-1975"; });
     ASSERT_NE(early, sets.end());
     EXPECT_FALSE(early->metered);
