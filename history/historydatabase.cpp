@@ -4,10 +4,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
+
+#if QOVA_HISTORY_NATIVE_SQLITE
+#include <cstring>
+#include <sqlite3.h>
+#endif
 
 namespace qova::history {
 
@@ -414,17 +420,104 @@ bool HistoryDatabase::forEach(const QString &registration, const std::function<v
     return true;
 }
 
+namespace {
+
+QString resultsQuery(const QString &key)
+{
+    return QStringLiteral("SELECT id, kind, taken_at, registration, vehicle, company_header, fuel, co, co2, hc, o2, "
+                          "nox, rpm, oil_temp, efficiency, afr_mode, fahrenheit, verdict FROM tests %1 "
+                          "ORDER BY taken_ms DESC, id DESC")
+        .arg(key.isEmpty() ? QString() : QStringLiteral("WHERE registration_key = ?"));
+}
+
+#if QOVA_HISTORY_NATIVE_SQLITE
+// SQLite's own handle behind the Qt connection, when the driver is SQLite and was built
+// against the same library.
+sqlite3 *nativeSqlite(const QSqlDatabase &db)
+{
+    if (db.driverName() != QLatin1String("QSQLITE"))
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+QString columnText(sqlite3_stmt *st, int column)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(st, column));
+    return text == nullptr ? QString() : QString::fromUtf8(text, sqlite3_column_bytes(st, column));
+}
+
+// A column whose text mostly repeats from row to row (kind, fuel, vehicle, header) keeps its
+// string while the bytes stay the same.
+void repeatedText(sqlite3_stmt *st, int column, QByteArray &lastBytes, QString &out)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(st, column));
+    const int size = sqlite3_column_bytes(st, column);
+    if (text != nullptr && size == lastBytes.size() && std::memcmp(text, lastBytes.constData(), size) == 0 &&
+        !out.isNull())
+        return;
+    lastBytes = text == nullptr ? QByteArray() : QByteArray(text, size);
+    out = text == nullptr ? QString() : QString::fromUtf8(text, size);
+}
+
+// The same walk as through QSqlQuery, without a QVariant for every value: an export of the
+// whole history reads millions of them.
+std::optional<bool> forEachResultNative(sqlite3 *db, const QString &key,
+                                        const std::function<void(const HistoryDatabase::ResultRow &)> &each,
+                                        QString &error)
+{
+    const QByteArray sql = resultsQuery(key).toUtf8();
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return std::nullopt; // let the Qt path say why
+    }
+    const QByteArray keyUtf8 = key.toUtf8();
+    if (!key.isEmpty())
+        sqlite3_bind_text(st, 1, keyUtf8.constData(), static_cast<int>(keyUtf8.size()), SQLITE_STATIC);
+    HistoryDatabase::ResultRow row;
+    QByteArray kind, vehicle, header, fuel;
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        row.id = sqlite3_column_int64(st, 0);
+        repeatedText(st, 1, kind, row.kind);
+        row.takenAt = columnText(st, 2);
+        row.registration = columnText(st, 3);
+        repeatedText(st, 4, vehicle, row.vehicle);
+        repeatedText(st, 5, header, row.companyHeader);
+        repeatedText(st, 6, fuel, row.fuel);
+        row.printed = {sqlite3_column_int(st, 7),  sqlite3_column_int(st, 8),  sqlite3_column_int(st, 9),
+                       sqlite3_column_int(st, 10), sqlite3_column_int(st, 11), sqlite3_column_int(st, 12),
+                       sqlite3_column_int(st, 13), sqlite3_column_int(st, 14)};
+        row.afr = sqlite3_column_int(st, 15) != 0;
+        row.fahrenheit = sqlite3_column_int(st, 16) != 0;
+        row.verdict = sqlite3_column_type(st, 17) == SQLITE_NULL ? QString() : columnText(st, 17);
+        each(row);
+    }
+    if (rc != SQLITE_DONE)
+        error = QString::fromUtf8(sqlite3_errmsg(db));
+    sqlite3_finalize(st);
+    return rc == SQLITE_DONE;
+}
+#endif
+
+} // namespace
+
 bool HistoryDatabase::forEachResult(const QString &registration, const std::function<void(const ResultRow &)> &each)
 {
     if (!isOpen())
         return false;
     const QString key = NormalisedRegistration(registration);
+#if QOVA_HISTORY_NATIVE_SQLITE
+    if (sqlite3 *native = nativeSqlite(connection()))
+        if (const std::optional<bool> done = forEachResultNative(native, key, each, lastError_))
+            return *done;
+#endif
     QSqlQuery q(connection());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT id, kind, taken_at, registration, vehicle, company_header, fuel, co, co2, hc, o2, "
-                             "nox, rpm, oil_temp, efficiency, afr_mode, fahrenheit, verdict FROM tests %1 "
-                             "ORDER BY taken_ms DESC, id DESC")
-                  .arg(key.isEmpty() ? QString() : QStringLiteral("WHERE registration_key = ?")));
+    q.prepare(resultsQuery(key));
     if (!key.isEmpty())
         q.addBindValue(key);
     if (!q.exec()) {
