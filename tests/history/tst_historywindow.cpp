@@ -8,6 +8,7 @@
 #include "sharedstate.h"
 #include "testarchive.h"
 #include "vehicledialog.h"
+#include "windowrig.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -38,7 +39,7 @@ QByteArray contents(const QString &path)
 }
 } // namespace
 
-class TestHistoryWindow : public QObject {
+class TestHistoryWindow : public QObject, test::WindowRig {
     Q_OBJECT
 private slots:
     void init();
@@ -55,38 +56,19 @@ private slots:
 private:
     void printReport(const QString &registration, const QDateTime &when, int co);
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    QString oldCwd_;
-    link::VirtualPause pause_;
-    test::ScriptedOperator op_;
-    std::unique_ptr<test::PdfPrinting> printing_;
-    std::unique_ptr<ui::SharedState> state_;
-    std::unique_ptr<history::TestArchive> archive_;
     QString url_;
 };
 
 void TestHistoryWindow::init()
 {
-    dir_ = std::make_unique<QTemporaryDir>();
-    oldCwd_ = QDir::currentPath();
-    QDir::setCurrent(dir_->path());
-    op_ = test::ScriptedOperator();
-    printing_ = std::make_unique<test::PdfPrinting>(dir_->filePath(QStringLiteral("first.pdf")));
-    state_ = std::make_unique<ui::SharedState>(link::DeviceFactory{}, pause_, op_);
-    state_->printing = printing_.get();
-    state_->CompanyHeader = QStringLiteral("ACME MOTORS");
+    setUpWindows(QStringLiteral("first.pdf"));
     url_ = QStringLiteral("sqlite://") + dir_->filePath(QStringLiteral("history.db"));
-    archive_ = std::make_unique<history::TestArchive>(
-        history::TestArchive::Settings{url_, {}, dir_->filePath(QStringLiteral("pending-tests.json"))});
-    state_->history = archive_.get();
+    openHistory(url_, dir_->filePath(QStringLiteral("pending-tests.json")));
 }
 
 void TestHistoryWindow::cleanup()
 {
-    state_.reset();
-    archive_.reset();
-    QDir::setCurrent(oldCwd_);
-    dir_.reset();
+    tearDownWindows();
 }
 
 void TestHistoryWindow::printReport(const QString &registration, const QDateTime &when, int co)

@@ -14,6 +14,7 @@
 #include "textfile.h"
 #include "timetext.h"
 #include "vehicledialog.h"
+#include "windowrig.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -110,7 +111,7 @@ void keepScreenshot(QWidget &window, const QString &name)
 }
 } // namespace
 
-class TestReport : public QObject {
+class TestReport : public QObject, test::WindowRig {
     Q_OBJECT
 private slots:
     void init();
@@ -147,35 +148,20 @@ private:
     void print(report::TForm8 &dialog, const link::LiveReading &reading, std::function<void()> act);
     void record(report::TForm12 &dialog, bool on, bool ok = true);
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    QString oldCwd_;
-    link::VirtualPause pause_;
-    test::ScriptedOperator op_;
-    std::unique_ptr<test::PdfPrinting> printing_;
-    std::unique_ptr<ui::SharedState> state_;
     std::unique_ptr<QWidget> window_;
 };
 
 void TestReport::init()
 {
-    dir_ = std::make_unique<QTemporaryDir>();
-    oldCwd_ = QDir::currentPath();
-    QDir::setCurrent(dir_->path());
-    op_ = test::ScriptedOperator();
-    printing_ = std::make_unique<test::PdfPrinting>(dir_->filePath(QStringLiteral("page.pdf")));
-    state_ = std::make_unique<ui::SharedState>(link::DeviceFactory{}, pause_, op_);
-    state_->printing = printing_.get();
+    setUpWindows(QStringLiteral("page.pdf"));
     state_->now = [] { return kNow; };
-    state_->CompanyHeader = QStringLiteral("ACME MOTORS");
     window_ = std::make_unique<QWidget>();
 }
 
 void TestReport::cleanup()
 {
     window_.reset();
-    state_.reset();
-    QDir::setCurrent(oldCwd_);
-    dir_.reset();
+    tearDownWindows();
 }
 
 void TestReport::print(report::TForm8 &dialog, const link::LiveReading &reading, std::function<void()> act)

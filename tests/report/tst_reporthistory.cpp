@@ -9,6 +9,7 @@
 #include "testarchive.h"
 #include "testreport.h"
 #include "vehicledialog.h"
+#include "windowrig.h"
 
 #include <QDir>
 #include <QLabel>
@@ -30,7 +31,7 @@ QByteArray contents(const QString &path)
 }
 } // namespace
 
-class TestReportHistory : public QObject {
+class TestReportHistory : public QObject, test::WindowRig {
     Q_OBJECT
 private slots:
     void init();
@@ -44,40 +45,20 @@ private slots:
 private:
     void print(const link::LiveReading &reading, const QString &registration);
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    QString oldCwd_;
-    link::VirtualPause pause_;
-    test::ScriptedOperator op_;
-    std::unique_ptr<test::PdfPrinting> printing_;
-    std::unique_ptr<ui::SharedState> state_;
-    std::unique_ptr<history::TestArchive> archive_;
     QWidget window_;
 };
 
 void TestReportHistory::init()
 {
-    dir_ = std::make_unique<QTemporaryDir>();
-    oldCwd_ = QDir::currentPath();
-    QDir::setCurrent(dir_->path());
-    op_ = test::ScriptedOperator();
-    printing_ = std::make_unique<test::PdfPrinting>(dir_->filePath(QStringLiteral("page.pdf")));
-    state_ = std::make_unique<ui::SharedState>(link::DeviceFactory{}, pause_, op_);
-    state_->printing = printing_.get();
+    setUpWindows(QStringLiteral("page.pdf"));
     state_->now = [] { return kNow; };
-    state_->CompanyHeader = QStringLiteral("ACME MOTORS");
-    archive_ = std::make_unique<history::TestArchive>(
-        history::TestArchive::Settings{QStringLiteral("sqlite://") + dir_->filePath(QStringLiteral("data/history.db")),
-                                       {},
-                                       dir_->filePath(QStringLiteral("data/pending-tests.json"))});
-    state_->history = archive_.get();
+    openHistory(QStringLiteral("sqlite://") + dir_->filePath(QStringLiteral("data/history.db")),
+                dir_->filePath(QStringLiteral("data/pending-tests.json")));
 }
 
 void TestReportHistory::cleanup()
 {
-    state_.reset();
-    archive_.reset();
-    QDir::setCurrent(oldCwd_);
-    dir_.reset();
+    tearDownWindows();
 }
 
 void TestReportHistory::print(const link::LiveReading &reading, const QString &registration)
