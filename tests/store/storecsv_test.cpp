@@ -31,6 +31,16 @@ QByteArray record(std::uint8_t day, std::uint8_t hourBcd, std::int16_t co, std::
     return QByteArray(reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
+// False when the file cannot be made.
+bool write(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write(bytes);
+    return true;
+}
+
 QByteArray contents(const QString &path)
 {
     QFile f(path);
@@ -60,11 +70,7 @@ TEST(StoreCsv, ExportWritesBesideAndSaysSo)
 {
     QTemporaryDir dir;
     const QString data = dir.filePath(QStringLiteral("MAY.QVS"));
-    {
-        QFile f(data);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(record(0x02, 0x10, 58, 905));
-    }
+    ASSERT_TRUE(write(data, record(0x02, 0x10, 58, 905)));
     EXPECT_EQ(ExportStoredFileCsv(data, 2026), QStringLiteral("done  MAY.QVS---> MAY.csv"));
     EXPECT_EQ(contents(dir.filePath(QStringLiteral("MAY.csv"))),
               kHeader + "2026-03-02T10:41:07,87,0.58,14.8,0.45,12,820,90.5\r\n");
@@ -76,11 +82,7 @@ TEST(StoreCsv, FailuresAreNamed)
 {
     QTemporaryDir dir;
     const QString onto = dir.filePath(QStringLiteral("TESTS.csv"));
-    {
-        QFile f(onto);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(record(0x02, 0x10, 58, 905));
-    }
+    ASSERT_TRUE(write(onto, record(0x02, 0x10, 58, 905)));
     EXPECT_EQ(ExportStoredFileCsv(onto, 2026), kExportOntoData + onto);
     EXPECT_EQ(contents(onto), record(0x02, 0x10, 58, 905));
     const QString missing = dir.filePath(QStringLiteral("NONE.QVS"));
