@@ -1,4 +1,5 @@
 // The History window and the database dialog over a real SQLite file.
+#include "filecontents.h"
 #include "historydialog.h"
 #include "historywindow.h"
 #include "pdfprinting.h"
@@ -30,12 +31,6 @@ QString pdfText(const QString &pdf)
     p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
     p.waitForFinished(20000);
     return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 } // namespace
 
@@ -143,7 +138,7 @@ void TestHistoryWindow::exportWritesTheListedTests()
     op_.saveNames.push_back(path);
     window.exportButton->click();
     QCOMPARE(op_.fileRequests.back().defaultSuffix, QStringLiteral("csv"));
-    const QList<QByteArray> lines = contents(path).split('\n');
+    const QList<QByteArray> lines = test::FileContents(path).split('\n');
     QCOMPARE(lines.size(), 3); // header, one test, the empty rest after the last CRLF
     QVERIFY(lines[0].startsWith("\xEF\xBB\xBFid,kind,taken_at,registration,"));
     QVERIFY2(lines[1].contains(",report,2026-01-01T09:00:00+00:00,AB12CDE,"), lines[1].constData());

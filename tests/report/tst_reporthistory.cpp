@@ -1,5 +1,6 @@
 // A printed report is also saved to the history, and a save that fails costs the operator
 // one message and nothing else: the page and the registration file are as without it.
+#include "filecontents.h"
 #include "pdfprinting.h"
 #include "printreport.h"
 #include "reportfixtures.h"
@@ -23,12 +24,6 @@ using namespace qova;
 
 namespace {
 const QDateTime kNow(QDate(2024, 3, 5), QTime(14, 7, 9), QTimeZone(3600));
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
 class TestReportHistory : public QObject, test::WindowRig {
@@ -115,7 +110,7 @@ void TestReportHistory::printedReportIsSavedWithItsPage()
     QCOMPARE(saved.afr, afr);
     QCOMPARE(saved.fahrenheit, fahrenheit);
     // The kept texts make the same file text, hence the same page, again.
-    QCOMPARE(report::RegistrationFileText(saved.pageLines), contents(QStringLiteral("ab12 cde.TXT")));
+    QCOMPARE(report::RegistrationFileText(saved.pageLines), test::FileContents(QStringLiteral("ab12 cde.TXT")));
 }
 
 void TestReportHistory::failedSaveIsOneMessageAndKeepsTheTest()
@@ -129,7 +124,7 @@ void TestReportHistory::failedSaveIsOneMessageAndKeepsTheTest()
     }
     print(test::SampleReading(), QStringLiteral("J123ABC"));
     QCOMPARE(printing_->jobs, 1);
-    QVERIFY(contents(QStringLiteral("J123ABC.TXT")).startsWith("ACME MOTORS "));
+    QVERIFY(test::FileContents(QStringLiteral("J123ABC.TXT")).startsWith("ACME MOTORS "));
     QCOMPARE(op_.shown.size(), std::size_t(1));
     QVERIFY2(op_.shown[0].text.startsWith(
                  QStringLiteral("The history file %1 is damaged or not a history database").arg(damaged)),
@@ -137,7 +132,7 @@ void TestReportHistory::failedSaveIsOneMessageAndKeepsTheTest()
     QVERIFY2(op_.shown[0].text.contains(QStringLiteral("(1 waiting)")), qPrintable(op_.shown[0].text));
     QCOMPARE(op_.shown[0].icon, ui::Icon::Warning);
     QCOMPARE(archive_->pendingCount(), 1);
-    QCOMPARE(contents(damaged), QByteArray(4096, 'x'));
+    QCOMPARE(test::FileContents(damaged), QByteArray(4096, 'x'));
 }
 
 void TestReportHistory::vehicleDialogShowsTheLastResult_data()

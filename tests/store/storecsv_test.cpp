@@ -1,4 +1,5 @@
 // STORE > CSV EXPORT: the data file's tests as CSV beside it.
+#include "filecontents.h"
 #include "storecsv.h"
 #include "storedtest.h"
 
@@ -41,12 +42,6 @@ bool write(const QString &path, const QByteArray &bytes)
     return true;
 }
 
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 const QByteArray kHeader = "\xEF\xBB\xBFtaken_at,hc_ppm,co_pct,co2_pct,o2_pct,nox_ppm,rpm,oil_temp_c\r\n";
 } // namespace
 
@@ -72,7 +67,7 @@ TEST(StoreCsv, ExportWritesBesideAndSaysSo)
     const QString data = dir.filePath(QStringLiteral("MAY.QVS"));
     ASSERT_TRUE(write(data, record(0x02, 0x10, 58, 905)));
     EXPECT_EQ(ExportStoredFileCsv(data, 2026), QStringLiteral("done  MAY.QVS---> MAY.csv"));
-    EXPECT_EQ(contents(dir.filePath(QStringLiteral("MAY.csv"))),
+    EXPECT_EQ(qova::test::FileContents(dir.filePath(QStringLiteral("MAY.csv"))),
               kHeader + "2026-03-02T10:41:07,87,0.58,14.8,0.45,12,820,90.5\r\n");
     // The text export is left to itself: no MAY.txt appears.
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("MAY.txt"))));
@@ -84,7 +79,7 @@ TEST(StoreCsv, FailuresAreNamed)
     const QString onto = dir.filePath(QStringLiteral("TESTS.csv"));
     ASSERT_TRUE(write(onto, record(0x02, 0x10, 58, 905)));
     EXPECT_EQ(ExportStoredFileCsv(onto, 2026), kExportOntoData + onto);
-    EXPECT_EQ(contents(onto), record(0x02, 0x10, 58, 905));
+    EXPECT_EQ(qova::test::FileContents(onto), record(0x02, 0x10, 58, 905));
     const QString missing = dir.filePath(QStringLiteral("NONE.QVS"));
     EXPECT_EQ(ExportStoredFileCsv(missing, 2026), kCanNotOpenFile + missing);
     // A folder where the CSV file would go: it cannot be made, and stays a folder.
