@@ -2,7 +2,6 @@
 #include "demoanalyser.h"
 #include "simdevice.h"
 
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
 using namespace qova;
@@ -59,13 +58,3 @@ CONFIG_SEND(BM_CalibrationSend, link::ThreadPause);
 CONFIG_SEND(BM_CalibrationSend, link::EventLoopPause);
 CONFIG_SEND(BM_HeaderSend, link::ThreadPause);
 CONFIG_SEND(BM_HeaderSend, link::EventLoopPause);
-
-int main(int argc, char **argv)
-{
-    // The event-loop pause is measured with an application, as in the program.
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

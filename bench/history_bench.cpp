@@ -4,7 +4,6 @@
 #include "historydatabase.h"
 #include "testscsv.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -140,12 +139,3 @@ void BM_CsvWriterRows(benchmark::State &state)
 BENCHMARK(BM_CsvWriterRows)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -144,6 +144,18 @@ void BM_ExportSnprintf(benchmark::State &state)
 }
 BENCHMARK(BM_ExportSnprintf)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// Uploads the store into `path`; the milliseconds it took.
+double uploadMs(benchmark::State &state, link::PortState &port, const link::Pause &clock, const QString &path)
+{
+    QString name;
+    store::UploadHooks hooks;
+    hooks.chooseFile = [&] { return path; };
+    const std::int64_t start = clock.nowMs();
+    if (!store::UploadStoredTests(port, name, hooks).isEmpty())
+        state.SkipWithError("upload failed");
+    return static_cast<double>(clock.nowMs() - start);
+}
+
 // A full store of 7936 bytes from an analyser that answers at once over a 9600-baud line,
 // in real time. "ratio" is the time taken over the time the analyser's bytes need on the line.
 void BM_UploadFullStore(benchmark::State &state)
@@ -154,13 +166,7 @@ void BM_UploadFullStore(benchmark::State &state)
     double ratio = 0;
     for (auto _ : state) {
         link::PortState port(test::FullStoreDevices(clock, analyser), clock);
-        QString name;
-        store::UploadHooks hooks;
-        hooks.chooseFile = [&] { return dir.filePath(QStringLiteral("FULL.QVS")); };
-        const std::int64_t start = clock.nowMs();
-        if (!store::UploadStoredTests(port, name, hooks).isEmpty())
-            state.SkipWithError("upload failed");
-        const double elapsed = static_cast<double>(clock.nowMs() - start);
+        const double elapsed = uploadMs(state, port, clock, dir.filePath(QStringLiteral("FULL.QVS")));
         ratio = elapsed / (static_cast<double>(analyser->bytesSent()) * 10.0 * 1000.0 / 9600.0);
     }
     state.counters["ratio"] = ratio;
@@ -181,15 +187,10 @@ void BM_UploadSimulatorStore(benchmark::State &state)
         options.storedTests = 265;
         auto analyser = std::make_shared<sim::DemoAnalyser>(options);
         link::PortState port([&](int) { return std::make_unique<sim::SimDevice>(clock, analyser); }, clock);
-        QString name;
-        store::UploadHooks hooks;
-        hooks.chooseFile = [&] { return dir.filePath(QStringLiteral("SIM.QVS")); };
-        const std::int64_t start = clock.nowMs();
-        if (!store::UploadStoredTests(port, name, hooks).isEmpty())
-            state.SkipWithError("upload failed");
+        const double elapsed = uploadMs(state, port, clock, dir.filePath(QStringLiteral("SIM.QVS")));
         const double wire = (2.0 + static_cast<double>(analyser->store().size()) + 3.0 * analyser->blocksSent()) *
                             10.0 * 1000.0 / 9600.0;
-        ratio = static_cast<double>(clock.nowMs() - start) / wire;
+        ratio = elapsed / wire;
         fixed = (1400.0 + 410.0 * analyser->blocksSent()) / wire;
         state.counters["blocks"] = analyser->blocksSent();
     }

@@ -59,19 +59,7 @@ void CsvWriter::text(QStringView value)
 
 void CsvWriter::number(qint64 value)
 {
-    separate();
-    char digits[24];
-    int n = 0;
-    const bool negative = value < 0;
-    quint64 v = negative ? 0 - static_cast<quint64>(value) : static_cast<quint64>(value);
-    do {
-        digits[n++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v);
-    if (negative)
-        buffer_.append('-');
-    while (n)
-        buffer_.append(digits[--n]);
+    fixed(value, 0);
 }
 
 void CsvWriter::fixed(qint64 scaled, int decimals)

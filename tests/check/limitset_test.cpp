@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <string>
 
 using namespace qova;
 using check::Fuel;
@@ -111,7 +112,7 @@ TEST(ShippedLimitSets, EachCitesItsSourceAndCarriesItsLimits)
 // A workshop file that is wrong: what the operator is told, and the shipped sets all stay.
 struct BadFileCase {
     const char *name;
-    const char *content;
+    std::string content;
     const char *error; // after "FILE: "
 };
 
@@ -120,6 +121,13 @@ const char *const kGoodSet = R"({"id": "ie-2010", "name": "Irish test", "source"
   "scheme": "IE", "vehicleTypes": ["car"], "applies": "first used 2010 or later",
   "firstUsedFrom": "2010-01-01",
   "stages": [{"stage": "naturalIdle", "minRpm": 500, "maxRpm": 1200, "coMax": 0.3}]})";
+
+// A file of one UK car set with the id given, whose other fields are `rest`.
+std::string OneSet(const char *id, const char *rest)
+{
+    return std::string(R"({"format": 1, "sets": [{"id": ")") + id +
+           R"(", "name": "n", "source": "s", "scheme": "UK", "vehicleTypes": ["car"], "applies": "a", )" + rest + "}]}";
+}
 
 QString writeFile(const QTemporaryDir &dir, const QByteArray &content)
 {
@@ -136,7 +144,7 @@ class BadWorkshopFile : public ::testing::TestWithParam<BadFileCase> {};
 TEST_P(BadWorkshopFile, NamesFileAndPlaceAndKeepsTheShippedSets)
 {
     QTemporaryDir dir;
-    const QString path = writeFile(dir, GetParam().content);
+    const QString path = writeFile(dir, QByteArray::fromStdString(GetParam().content));
     const check::LimitLibrary library = check::LoadLimitLibrary(path);
     EXPECT_EQ(library.workshopError.toStdString(), (path + QStringLiteral(": ")).toStdString() + GetParam().error);
     EXPECT_EQ(library.sets, check::ShippedLimitSets());
@@ -154,34 +162,23 @@ INSTANTIATE_TEST_SUITE_P(
                        "applies": "a", "stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2}]}]})",
                     "sets[0].source: is missing"},
         BadFileCase{"MisspeltLimit",
-                    R"({"format": 1, "sets": [{"id": "x", "name": "n", "source": "s", "scheme": "UK",
-                       "vehicleTypes": ["car"], "applies": "a",
-                       "stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2, "coMAx": 0.3}]}]})",
+                    OneSet("x", R"("stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2, "coMAx": 0.3}])"),
                     "sets[0].stages[0].coMAx: unknown field"},
         BadFileCase{"LimitAsText",
-                    R"({"format": 1, "sets": [{"id": "x", "name": "n", "source": "s", "scheme": "UK",
-                       "vehicleTypes": ["car"], "applies": "a",
-                       "stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2, "coMax": "0.3"}]}]})",
+                    OneSet("x", R"("stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2, "coMax": "0.3"}])"),
                     "sets[0].stages[0].coMax: must be a number from 0 to 15"},
         BadFileCase{"SpeedWindowBackwards",
-                    R"({"format": 1, "sets": [{"id": "x", "name": "n", "source": "s", "scheme": "UK",
-                       "vehicleTypes": ["car"], "applies": "a",
-                       "stages": [{"stage": "naturalIdle", "minRpm": 900, "maxRpm": 900}]}]})",
+                    OneSet("x", R"("stages": [{"stage": "naturalIdle", "minRpm": 900, "maxRpm": 900}])"),
                     "sets[0].stages[0].maxRpm: must be above minRpm"},
-        BadFileCase{"BadDate",
-                    R"({"format": 1, "sets": [{"id": "x", "name": "n", "source": "s", "scheme": "UK",
-                       "vehicleTypes": ["car"], "applies": "a", "firstUsedFrom": "1 Aug 1992",
-                       "stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2}]}]})",
-                    "sets[0].firstUsedFrom: must be a date YYYY-MM-DD"},
-        BadFileCase{"UnknownStage",
-                    R"({"format": 1, "sets": [{"id": "x", "name": "n", "source": "s", "scheme": "UK",
-                       "vehicleTypes": ["car"], "applies": "a",
-                       "stages": [{"stage": "cruise", "minRpm": 1, "maxRpm": 2}]}]})",
+        BadFileCase{
+            "BadDate",
+            OneSet("x",
+                   R"("firstUsedFrom": "1 Aug 1992", "stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2}])"),
+            "sets[0].firstUsedFrom: must be a date YYYY-MM-DD"},
+        BadFileCase{"UnknownStage", OneSet("x", R"("stages": [{"stage": "cruise", "minRpm": 1, "maxRpm": 2}])"),
                     "sets[0].stages[0].stage: must be \"fastIdle\" or \"naturalIdle\""},
         BadFileCase{"TakesAShippedId",
-                    R"({"format": 1, "sets": [{"id": "uk-1986", "name": "n", "source": "s", "scheme": "UK",
-                       "vehicleTypes": ["car"], "applies": "a",
-                       "stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2}]}]})",
+                    OneSet("uk-1986", R"("stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2}])"),
                     "sets[0].id: \"uk-1986\" is the id of a shipped set"}),
     [](const auto &info) { return std::string(info.param.name); });
 

@@ -146,6 +146,18 @@ def open_store_item(run, main, letter):
     run.key(main, letter)
 
 
+def upload_store(run, main, data):
+    """FILE > STORE > upload into the file `data`; returns the viewer that opens on it and
+    the file's size, checked to hold whole tests."""
+    open_store_item(run, main, "u")
+    save_file_dialog(run, "Save As", data)
+    viewer = run.wait_window("MAY.QVS", timeout=30)
+    run.screenshot("viewer")
+    size = os.path.getsize(data)
+    check(size > 0 and size % 30 == 0, f"the data file holds {size} bytes, not whole tests")
+    return viewer, size
+
+
 def replace_file_dialog(run, caption, path):
     """Names an existing `path` in the save dialog and confirms that it is to be replaced."""
     dialog = run.wait_window(caption)

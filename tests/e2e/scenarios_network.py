@@ -7,8 +7,7 @@ import socket
 import subprocess
 import time
 
-from flows import NO_RESPONSE, QUIET, figures_lit, leave_digital, open_digital, open_store_item, save_file_dialog, \
-    start_program
+from flows import NO_RESPONSE, QUIET, figures_lit, leave_digital, open_digital, start_program, upload_store
 from harness import Failure, Skipped, check, wait_for
 from registry import scenario
 
@@ -80,8 +79,10 @@ def bridged(run, telnet):
     return sim, server
 
 
-def polls_through_a_restart(run, sim, server, digital):
-    """Polls, ser2net stopped for about two polls and started again, polls again."""
+def polls_through_a_restart(run, sim, server, main):
+    """On the digital display: polls, ser2net stopped for about two polls and started
+    again, polls again; then the display is left."""
+    digital = open_digital(run, main)
     wait_for(lambda: figures_lit(run, digital, run.screenshot("digital")) > 0.02, 10, "no figures through ser2net")
     wait_for(lambda: "Communication: OK" in run.status_bar_text(digital, run.screenshot("polling")), 6,
              "the status bar never read Communication: OK through ser2net")
@@ -99,15 +100,14 @@ def polls_through_a_restart(run, sim, server, digital):
              "the status bar never read Communication: OK again after ser2net started again")
     texts = run.message_texts()
     check(set(texts) <= {NO_RESPONSE}, f"boxes shown: {texts!r}")
+    leave_digital(run, digital)
 
 
 @scenario(kind="network", expected_s=30)
 def network_raw_tcp_polls_through_a_server_restart(run):
     sim, server = bridged(run, telnet=False)
     p, main = start_program(run)
-    digital = open_digital(run, main)
-    polls_through_a_restart(run, sim, server, digital)
-    leave_digital(run, digital)
+    polls_through_a_restart(run, sim, server, main)
     check(p.poll() is None, "the program ended")
     run.note(f"{sim.polls()} polls over raw TCP, ser2net started {server.starts} times")
 
@@ -128,17 +128,10 @@ def upload_times(sim, size):
 def network_rfc2217_polls_through_a_server_restart_and_uploads(run):
     sim, server = bridged(run, telnet=True)
     p, main = start_program(run)
-    digital = open_digital(run, main)
-    polls_through_a_restart(run, sim, server, digital)
-    leave_digital(run, digital)
+    polls_through_a_restart(run, sim, server, main)
 
     data = os.path.join(run.dir, "MAY.QVS")
-    open_store_item(run, main, "u")
-    save_file_dialog(run, "Save As", data)
-    viewer = run.wait_window("MAY.QVS", timeout=30)
-    run.screenshot("viewer")
-    size = os.path.getsize(data)
-    check(size > 0 and size % 30 == 0, f"the data file holds {size} bytes, not whole tests")
+    viewer, size = upload_store(run, main, data)
     took, wire, blocks = upload_times(sim, size)
     ratio = took / wire
     # Paced by the data: the upload takes the line's time and little more, never the

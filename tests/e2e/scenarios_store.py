@@ -3,7 +3,7 @@ file, the viewer on it, and its export to text."""
 import os
 import time
 
-from flows import MAIN, QUIET, open_store_item, save_file_dialog, start_program
+from flows import MAIN, QUIET, open_store_item, save_file_dialog, start_program, upload_store
 from harness import check, wait_for
 from registry import scenario
 
@@ -32,12 +32,7 @@ def store_upload_view_and_export(run):
     sim = run.start_sim(*QUIET)
     p, main = start_program(run)
     data = os.path.join(run.dir, "MAY.QVS")
-    open_store_item(run, main, "u")
-    save_file_dialog(run, "Save As", data)
-    viewer = run.wait_window("MAY.QVS", timeout=30)
-    run.screenshot("viewer")
-    size = os.path.getsize(data)
-    check(size > 0 and size % 30 == 0, f"the data file holds {size} bytes, not whole tests")
+    viewer, size = upload_store(run, main, data)
     sent = sim.bytes()
     check(0x44 in sent, "the upload request was never sent")
     check(sent[sent.index(0x44) + 1:].count(ord("O")) >= 2, "no block was accepted")

@@ -1,4 +1,5 @@
 // The History window and the database dialog over a real SQLite file.
+#include "filecontents.h"
 #include "historydialog.h"
 #include "historywindow.h"
 #include "pdfprinting.h"
@@ -8,6 +9,7 @@
 #include "sharedstate.h"
 #include "testarchive.h"
 #include "vehicledialog.h"
+#include "windowrig.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -30,15 +32,9 @@ QString pdfText(const QString &pdf)
     p.waitForFinished(20000);
     return QString::fromUtf8(p.readAllStandardOutput());
 }
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
-class TestHistoryWindow : public QObject {
+class TestHistoryWindow : public QObject, test::WindowRig {
     Q_OBJECT
 private slots:
     void init();
@@ -55,38 +51,19 @@ private slots:
 private:
     void printReport(const QString &registration, const QDateTime &when, int co);
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    QString oldCwd_;
-    link::VirtualPause pause_;
-    test::ScriptedOperator op_;
-    std::unique_ptr<test::PdfPrinting> printing_;
-    std::unique_ptr<ui::SharedState> state_;
-    std::unique_ptr<history::TestArchive> archive_;
     QString url_;
 };
 
 void TestHistoryWindow::init()
 {
-    dir_ = std::make_unique<QTemporaryDir>();
-    oldCwd_ = QDir::currentPath();
-    QDir::setCurrent(dir_->path());
-    op_ = test::ScriptedOperator();
-    printing_ = std::make_unique<test::PdfPrinting>(dir_->filePath(QStringLiteral("first.pdf")));
-    state_ = std::make_unique<ui::SharedState>(link::DeviceFactory{}, pause_, op_);
-    state_->printing = printing_.get();
-    state_->CompanyHeader = QStringLiteral("ACME MOTORS");
+    setUpWindows(QStringLiteral("first.pdf"));
     url_ = QStringLiteral("sqlite://") + dir_->filePath(QStringLiteral("history.db"));
-    archive_ = std::make_unique<history::TestArchive>(
-        history::TestArchive::Settings{url_, {}, dir_->filePath(QStringLiteral("pending-tests.json"))});
-    state_->history = archive_.get();
+    openHistory(url_, dir_->filePath(QStringLiteral("pending-tests.json")));
 }
 
 void TestHistoryWindow::cleanup()
 {
-    state_.reset();
-    archive_.reset();
-    QDir::setCurrent(oldCwd_);
-    dir_.reset();
+    tearDownWindows();
 }
 
 void TestHistoryWindow::printReport(const QString &registration, const QDateTime &when, int co)
@@ -161,7 +138,7 @@ void TestHistoryWindow::exportWritesTheListedTests()
     op_.saveNames.push_back(path);
     window.exportButton->click();
     QCOMPARE(op_.fileRequests.back().defaultSuffix, QStringLiteral("csv"));
-    const QList<QByteArray> lines = contents(path).split('\n');
+    const QList<QByteArray> lines = test::FileContents(path).split('\n');
     QCOMPARE(lines.size(), 3); // header, one test, the empty rest after the last CRLF
     QVERIFY(lines[0].startsWith("\xEF\xBB\xBFid,kind,taken_at,registration,"));
     QVERIFY2(lines[1].contains(",report,2026-01-01T09:00:00+00:00,AB12CDE,"), lines[1].constData());

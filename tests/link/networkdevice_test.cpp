@@ -1,3 +1,4 @@
+#include "coreapplication.h"
 #include "frame.h"
 #include "livesession.h"
 #include "networkdevice.h"
@@ -6,7 +7,6 @@
 #include "serialports.h"
 #include "telnetcodec.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -188,14 +188,7 @@ public:
 
 class WithApplication : public testing::Test {
 public:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char arg0[] = "networkdevice_test";
-        static char *argv[] = {arg0, nullptr};
-        if (QCoreApplication::instance() == nullptr)
-            new QCoreApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { test::CoreApplication("networkdevice_test"); }
 };
 
 QString nameFor(NetworkPeer::Kind kind, quint16 port)

@@ -1,12 +1,12 @@
 // The network devices against the real ser2net, bridging a pseudo-terminal served by
 // qova-analyser-sim to 127.0.0.1, as a workshop's serial device server does.
+#include "coreapplication.h"
 #include "livereading.h"
 #include "livesession.h"
 #include "networkdevice.h"
 #include "networkpeer.h"
 #include "serialport.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -117,14 +117,7 @@ private:
 
 class RealSer2net : public testing::TestWithParam<link::NetworkKind> {
 protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char arg0[] = "ser2net_test";
-        static char *argv[] = {arg0, nullptr};
-        if (QCoreApplication::instance() == nullptr)
-            new QCoreApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { test::CoreApplication("ser2net_test"); }
     void SetUp() override
     {
         const bool raw = GetParam() == link::NetworkKind::Raw;

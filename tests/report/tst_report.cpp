@@ -1,4 +1,5 @@
 #include "datarows.h"
+#include "filecontents.h"
 #include "pdfprinting.h"
 #include "printing.h"
 #include "printreport.h"
@@ -14,6 +15,7 @@
 #include "textfile.h"
 #include "timetext.h"
 #include "vehicledialog.h"
+#include "windowrig.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -49,12 +51,6 @@ void whenShown(QDialog &dialog, std::function<void()> act)
         act();
     });
     timer->start();
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 int openFileCount()
@@ -110,7 +106,7 @@ void keepScreenshot(QWidget &window, const QString &name)
 }
 } // namespace
 
-class TestReport : public QObject {
+class TestReport : public QObject, test::WindowRig {
     Q_OBJECT
 private slots:
     void init();
@@ -147,35 +143,20 @@ private:
     void print(report::TForm8 &dialog, const link::LiveReading &reading, std::function<void()> act);
     void record(report::TForm12 &dialog, bool on, bool ok = true);
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    QString oldCwd_;
-    link::VirtualPause pause_;
-    test::ScriptedOperator op_;
-    std::unique_ptr<test::PdfPrinting> printing_;
-    std::unique_ptr<ui::SharedState> state_;
     std::unique_ptr<QWidget> window_;
 };
 
 void TestReport::init()
 {
-    dir_ = std::make_unique<QTemporaryDir>();
-    oldCwd_ = QDir::currentPath();
-    QDir::setCurrent(dir_->path());
-    op_ = test::ScriptedOperator();
-    printing_ = std::make_unique<test::PdfPrinting>(dir_->filePath(QStringLiteral("page.pdf")));
-    state_ = std::make_unique<ui::SharedState>(link::DeviceFactory{}, pause_, op_);
-    state_->printing = printing_.get();
+    setUpWindows(QStringLiteral("page.pdf"));
     state_->now = [] { return kNow; };
-    state_->CompanyHeader = QStringLiteral("ACME MOTORS");
     window_ = std::make_unique<QWidget>();
 }
 
 void TestReport::cleanup()
 {
     window_.reset();
-    state_.reset();
-    QDir::setCurrent(oldCwd_);
-    dir_.reset();
+    tearDownWindows();
 }
 
 void TestReport::print(report::TForm8 &dialog, const link::LiveReading &reading, std::function<void()> act)
@@ -362,7 +343,7 @@ void TestReport::textsAreCutAndTheFileNameIsSafe()
     });
     QCOMPARE(QDir::current().entryList(QDir::Files | QDir::Hidden), QStringList{fileName});
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{QStringLiteral("page.pdf")});
-    const QByteArray text = contents(fileName);
+    const QByteArray text = test::FileContents(fileName);
     QVERIFY(text.startsWith(report::TextLine(state_->CompanyHeader.left(39), 2)));
     QVERIFY2(text.contains(report::TextLine(typeLine, 1)), text.constData());
     QVERIFY2(text.contains(report::TextLine(registrationLine, 2)), text.constData());
@@ -389,7 +370,7 @@ void TestReport::cancelledPrintJobStillKeepsTheReport()
     print(dialog, goodReading(), [&] { dialog.Button1->click(); });
     QCOMPARE(printing_->jobs, 1);
     QVERIFY(!QFile::exists(printing_->path()));
-    QVERIFY(contents(QStringLiteral("J123ABC.TXT")).startsWith("ACME MOTORS "));
+    QVERIFY(test::FileContents(QStringLiteral("J123ABC.TXT")).startsWith("ACME MOTORS "));
     QVERIFY(op_.shown.empty());
 }
 
@@ -402,7 +383,7 @@ void TestReport::printerThatCannotStartIsReported()
     QCOMPARE(nowhere.jobs, 1);
     QCOMPARE(op_.shown.size(), std::size_t(1));
     QVERIFY2(op_.shown[0].text.contains(nowhere.path()), qPrintable(op_.shown[0].text));
-    QVERIFY(contents(QStringLiteral("J123ABC.TXT")).startsWith("ACME MOTORS "));
+    QVERIFY(test::FileContents(QStringLiteral("J123ABC.TXT")).startsWith("ACME MOTORS "));
 }
 
 void TestReport::enterMovesToTheNextBox()
@@ -449,18 +430,18 @@ void TestReport::recordingOnRowsAndOff()
     state_->recordReading(goodReading());
     state_->recordReading(pumpOff);
     state_->recordReading(overRange);
-    QCOMPARE(contents(path),
+    QCOMPARE(test::FileContents(path),
              report::RecordHeader() + report::RecordRow(goodReading(), time) + report::RecordRow(overRange, time));
-    QVERIFY(contents(path).contains(" 30.00 "));
+    QVERIFY(test::FileContents(path).contains(" 30.00 "));
 
     record(dialog, false);
     recorder.Button5Click(window_.get(), dialog);
     QVERIFY(!state_->Recording);
     QVERIFY(!recorder.file().isOpen());
     QCOMPARE(window_->windowTitle(), QStringLiteral("QOVA    COM3"));
-    const QByteArray before = contents(path);
+    const QByteArray before = test::FileContents(path);
     state_->recordReading(goodReading());
-    QCOMPARE(contents(path), before);
+    QCOMPARE(test::FileContents(path), before);
     QVERIFY(op_.shown.empty());
 }
 
@@ -474,7 +455,7 @@ void TestReport::startedAndStoppedAtOnceHoldsOnlyTheHeader()
     recorder.Button5Click(window_.get(), dialog);
     record(dialog, false);
     recorder.Button5Click(window_.get(), dialog);
-    QCOMPARE(contents(path),
+    QCOMPARE(test::FileContents(path),
              QByteArray("HC    CO  CO2  O2   NO   RPM   OIL LMBDA/AFR TIME ") + report::kLineEnd + report::kLineEnd);
 }
 
@@ -496,8 +477,8 @@ void TestReport::onAgainClosesTheEarlierFile()
     state_->recordReading(goodReading());
 
     const QByteArray row = report::RecordRow(goodReading(), report::ReportTime(QLocale::system(), kNow.time()));
-    QCOMPARE(contents(first), report::RecordHeader() + row);
-    QCOMPARE(contents(second), report::RecordHeader() + row + row);
+    QCOMPARE(test::FileContents(first), report::RecordHeader() + row);
+    QCOMPARE(test::FileContents(second), report::RecordHeader() + row + row);
     QCOMPARE(state_->RecordFileName, second);
     QVERIFY(window_->windowTitle().endsWith(QStringLiteral("Recording in :  SECOND.TXT")));
     recorder.stop();
@@ -530,7 +511,7 @@ void TestReport::cancelledFileDialog()
     QCOMPARE(window_->windowTitle(), caption);
     if (recordingBefore) {
         state_->recordReading(goodReading());
-        QVERIFY(contents(path).size() > report::RecordHeader().size());
+        QVERIFY(test::FileContents(path).size() > report::RecordHeader().size());
     }
 }
 
@@ -560,7 +541,7 @@ void TestReport::fileThatCannotBeCreated()
     QVERIFY2(op_.shown[0].text.contains(path), qPrintable(op_.shown[0].text));
     QVERIFY(!op_.shown[0].detail.isEmpty());
     // The earlier recording ended whole.
-    QCOMPARE(contents(earlier), report::RecordHeader());
+    QCOMPARE(test::FileContents(earlier), report::RecordHeader());
 }
 
 void TestReport::shortWriteStopsTheRecording()
@@ -572,7 +553,7 @@ void TestReport::shortWriteStopsTheRecording()
     record(dialog, true);
     recorder.Button5Click(window_.get(), dialog);
     state_->recordReading(goodReading());
-    const QByteArray whole = contents(path);
+    const QByteArray whole = test::FileContents(path);
     {
         FileSizeCap cap(static_cast<rlim_t>(whole.size() + 7));
         state_->recordReading(goodReading());
@@ -581,9 +562,9 @@ void TestReport::shortWriteStopsTheRecording()
     QCOMPARE(window_->windowTitle(), QStringLiteral("QOVA    COM1"));
     QCOMPARE(op_.shown.size(), std::size_t(1));
     QVERIFY2(op_.shown[0].text.contains(path), qPrintable(op_.shown[0].text));
-    QCOMPARE(contents(path), whole);
+    QCOMPARE(test::FileContents(path), whole);
     state_->recordReading(goodReading());
-    QCOMPARE(contents(path), whole);
+    QCOMPARE(test::FileContents(path), whole);
     QCOMPARE(op_.shown.size(), std::size_t(1));
 }
 
@@ -617,7 +598,7 @@ void TestReport::closingTheLiveWindowEndsTheRecording()
     QVERIFY(!state_->Recording);
     QVERIFY(!recorder.file().isOpen());
     state_->recordReading(goodReading());
-    QCOMPARE(contents(path), report::RecordHeader());
+    QCOMPARE(test::FileContents(path), report::RecordHeader());
 }
 
 // The live window's cycle, driven here without the window: read, record, poll again.
@@ -652,7 +633,7 @@ void TestReport::recordingAgainstTheSimulatedAnalyser()
     state.stopRecording();
     link::ClosePort(state.port);
 
-    const QList<QByteArray> lines = contents(path).split('\n');
+    const QList<QByteArray> lines = test::FileContents(path).split('\n');
     QCOMPARE(lines.size(), 2 + 10 + 1);
     QVERIFY(lines[2].startsWith("00"));
     QVERIFY2(lines[2].contains(" 1.50 14.5 2.10 0025 0850 65.0  1.000    "), lines[2].constData());

@@ -1,5 +1,6 @@
 // A printed report is also saved to the history, and a save that fails costs the operator
 // one message and nothing else: the page and the registration file are as without it.
+#include "filecontents.h"
 #include "pdfprinting.h"
 #include "printreport.h"
 #include "reportfixtures.h"
@@ -9,6 +10,7 @@
 #include "testarchive.h"
 #include "testreport.h"
 #include "vehicledialog.h"
+#include "windowrig.h"
 
 #include <QDir>
 #include <QLabel>
@@ -22,15 +24,9 @@ using namespace qova;
 
 namespace {
 const QDateTime kNow(QDate(2024, 3, 5), QTime(14, 7, 9), QTimeZone(3600));
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
-class TestReportHistory : public QObject {
+class TestReportHistory : public QObject, test::WindowRig {
     Q_OBJECT
 private slots:
     void init();
@@ -44,40 +40,20 @@ private slots:
 private:
     void print(const link::LiveReading &reading, const QString &registration);
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    QString oldCwd_;
-    link::VirtualPause pause_;
-    test::ScriptedOperator op_;
-    std::unique_ptr<test::PdfPrinting> printing_;
-    std::unique_ptr<ui::SharedState> state_;
-    std::unique_ptr<history::TestArchive> archive_;
     QWidget window_;
 };
 
 void TestReportHistory::init()
 {
-    dir_ = std::make_unique<QTemporaryDir>();
-    oldCwd_ = QDir::currentPath();
-    QDir::setCurrent(dir_->path());
-    op_ = test::ScriptedOperator();
-    printing_ = std::make_unique<test::PdfPrinting>(dir_->filePath(QStringLiteral("page.pdf")));
-    state_ = std::make_unique<ui::SharedState>(link::DeviceFactory{}, pause_, op_);
-    state_->printing = printing_.get();
+    setUpWindows(QStringLiteral("page.pdf"));
     state_->now = [] { return kNow; };
-    state_->CompanyHeader = QStringLiteral("ACME MOTORS");
-    archive_ = std::make_unique<history::TestArchive>(
-        history::TestArchive::Settings{QStringLiteral("sqlite://") + dir_->filePath(QStringLiteral("data/history.db")),
-                                       {},
-                                       dir_->filePath(QStringLiteral("data/pending-tests.json"))});
-    state_->history = archive_.get();
+    openHistory(QStringLiteral("sqlite://") + dir_->filePath(QStringLiteral("data/history.db")),
+                dir_->filePath(QStringLiteral("data/pending-tests.json")));
 }
 
 void TestReportHistory::cleanup()
 {
-    state_.reset();
-    archive_.reset();
-    QDir::setCurrent(oldCwd_);
-    dir_.reset();
+    tearDownWindows();
 }
 
 void TestReportHistory::print(const link::LiveReading &reading, const QString &registration)
@@ -134,7 +110,7 @@ void TestReportHistory::printedReportIsSavedWithItsPage()
     QCOMPARE(saved.afr, afr);
     QCOMPARE(saved.fahrenheit, fahrenheit);
     // The kept texts make the same file text, hence the same page, again.
-    QCOMPARE(report::RegistrationFileText(saved.pageLines), contents(QStringLiteral("ab12 cde.TXT")));
+    QCOMPARE(report::RegistrationFileText(saved.pageLines), test::FileContents(QStringLiteral("ab12 cde.TXT")));
 }
 
 void TestReportHistory::failedSaveIsOneMessageAndKeepsTheTest()
@@ -148,7 +124,7 @@ void TestReportHistory::failedSaveIsOneMessageAndKeepsTheTest()
     }
     print(test::SampleReading(), QStringLiteral("J123ABC"));
     QCOMPARE(printing_->jobs, 1);
-    QVERIFY(contents(QStringLiteral("J123ABC.TXT")).startsWith("ACME MOTORS "));
+    QVERIFY(test::FileContents(QStringLiteral("J123ABC.TXT")).startsWith("ACME MOTORS "));
     QCOMPARE(op_.shown.size(), std::size_t(1));
     QVERIFY2(op_.shown[0].text.startsWith(
                  QStringLiteral("The history file %1 is damaged or not a history database").arg(damaged)),
@@ -156,7 +132,7 @@ void TestReportHistory::failedSaveIsOneMessageAndKeepsTheTest()
     QVERIFY2(op_.shown[0].text.contains(QStringLiteral("(1 waiting)")), qPrintable(op_.shown[0].text));
     QCOMPARE(op_.shown[0].icon, ui::Icon::Warning);
     QCOMPARE(archive_->pendingCount(), 1);
-    QCOMPARE(contents(damaged), QByteArray(4096, 'x'));
+    QCOMPARE(test::FileContents(damaged), QByteArray(4096, 'x'));
 }
 
 void TestReportHistory::vehicleDialogShowsTheLastResult_data()

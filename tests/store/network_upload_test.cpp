@@ -1,11 +1,11 @@
 // An upload over a network serial server that is stopped in the middle fails with its
 // message, at once, and leaves the operator's data file as it was.
+#include "coreapplication.h"
 #include "networkdevice.h"
 #include "networkpeer.h"
 #include "upload.h"
 #include "uploadanalyser.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -23,14 +23,7 @@ QByteArray asBytes(const std::vector<std::uint8_t> &v)
 
 class NetworkUpload : public testing::TestWithParam<NetworkPeer::Kind> {
 protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char arg0[] = "network_upload_test";
-        static char *argv[] = {arg0, nullptr};
-        if (QCoreApplication::instance() == nullptr)
-            new QCoreApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { test::CoreApplication("network_upload_test"); }
 };
 
 TEST_P(NetworkUpload, ADroppedConnectionFailsTheUploadAndKeepsTheFile)

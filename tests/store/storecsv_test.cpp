@@ -1,4 +1,5 @@
 // STORE > CSV EXPORT: the data file's tests as CSV beside it.
+#include "filecontents.h"
 #include "storecsv.h"
 #include "storedtest.h"
 
@@ -31,10 +32,14 @@ QByteArray record(std::uint8_t day, std::uint8_t hourBcd, std::int16_t co, std::
     return QByteArray(reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
-QByteArray contents(const QString &path)
+// False when the file cannot be made.
+bool write(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write(bytes);
+    return true;
 }
 
 const QByteArray kHeader = "\xEF\xBB\xBFtaken_at,hc_ppm,co_pct,co2_pct,o2_pct,nox_ppm,rpm,oil_temp_c\r\n";
@@ -60,13 +65,9 @@ TEST(StoreCsv, ExportWritesBesideAndSaysSo)
 {
     QTemporaryDir dir;
     const QString data = dir.filePath(QStringLiteral("MAY.QVS"));
-    {
-        QFile f(data);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(record(0x02, 0x10, 58, 905));
-    }
+    ASSERT_TRUE(write(data, record(0x02, 0x10, 58, 905)));
     EXPECT_EQ(ExportStoredFileCsv(data, 2026), QStringLiteral("done  MAY.QVS---> MAY.csv"));
-    EXPECT_EQ(contents(dir.filePath(QStringLiteral("MAY.csv"))),
+    EXPECT_EQ(qova::test::FileContents(dir.filePath(QStringLiteral("MAY.csv"))),
               kHeader + "2026-03-02T10:41:07,87,0.58,14.8,0.45,12,820,90.5\r\n");
     // The text export is left to itself: no MAY.txt appears.
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("MAY.txt"))));
@@ -76,13 +77,9 @@ TEST(StoreCsv, FailuresAreNamed)
 {
     QTemporaryDir dir;
     const QString onto = dir.filePath(QStringLiteral("TESTS.csv"));
-    {
-        QFile f(onto);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(record(0x02, 0x10, 58, 905));
-    }
+    ASSERT_TRUE(write(onto, record(0x02, 0x10, 58, 905)));
     EXPECT_EQ(ExportStoredFileCsv(onto, 2026), kExportOntoData + onto);
-    EXPECT_EQ(contents(onto), record(0x02, 0x10, 58, 905));
+    EXPECT_EQ(qova::test::FileContents(onto), record(0x02, 0x10, 58, 905));
     const QString missing = dir.filePath(QStringLiteral("NONE.QVS"));
     EXPECT_EQ(ExportStoredFileCsv(missing, 2026), kCanNotOpenFile + missing);
     // A folder where the CSV file would go: it cannot be made, and stays a folder.
