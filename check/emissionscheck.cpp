@@ -46,8 +46,10 @@ bool EmissionsCheck::AnalyserReady(const link::LiveReading &r)
 void EmissionsCheck::confirmEngineWarm()
 {
     warmConfirmed_ = true;
-    if (state_.phase == CheckPhase::WaitingForWarmConfirmation)
+    if (state_.phase == CheckPhase::WaitingForWarmConfirmation) {
+        state_.warmConfirmedByOperator = true;
         enterStage(0);
+    }
 }
 
 EmissionsCheck::Sample EmissionsCheck::sampleOf(std::int64_t nowMs, const link::LiveReading &r) const
@@ -72,48 +74,81 @@ void EmissionsCheck::enterStage(int index)
 {
     state_.stage = index;
     state_.phase = CheckPhase::WaitingForSpeed;
+    state_.recheckingHc = false;
+    active_ = limits_.stages[static_cast<std::size_t>(index)];
+    beforeRecheck_.clear();
     measuredMs_ = 0;
     run_.clear();
     measured_.clear();
     out_.clear();
-    rechecked_ = false;
-    recheckPending_ = false;
+}
+
+void EmissionsCheck::startRecheck(std::vector<Sample> idleWindow)
+{
+    const HcRecheck r = *active_.recheck;
+    beforeRecheck_ = std::move(idleWindow);
+    StageLimits recheck;
+    recheck.kind = active_.kind;
+    recheck.minRpm = r.minRpm;
+    recheck.maxRpm = r.maxRpm;
+    recheck.limits.hcMax = r.hcMax;
+    active_ = recheck; // no re-check of the re-check
+    state_.recheckingHc = true;
+    state_.phase = CheckPhase::WaitingForSpeed;
+    measuredMs_ = 0;
+    run_.clear();
+    measured_.clear();
+    out_.clear();
+}
+
+WindowSummary EmissionsCheck::summarise(const std::vector<Sample> &window)
+{
+    WindowSummary w;
+    if (window.empty())
+        return w;
+    w.fromMs = window.front().atMs;
+    w.toMs = window.back().atMs;
+    w.readings = static_cast<int>(window.size());
+    auto fill = [&](GasSummary &g, auto value, auto worse) {
+        double sum = 0;
+        g.worst = value(window.front());
+        for (const Sample &s : window) {
+            sum += value(s);
+            if (worse(value(s), g.worst))
+                g.worst = value(s);
+        }
+        g.mean = sum / static_cast<double>(window.size());
+    };
+    auto higher = [](int a, int b) { return a > b; };
+    fill(
+        w.co, [](const Sample &s) { return s.co; }, higher);
+    fill(
+        w.hc, [](const Sample &s) { return s.hc; }, higher);
+    fill(
+        w.rpm, [](const Sample &s) { return s.rpm; }, higher);
+    fill(
+        w.lambda, [](const Sample &s) { return s.lambda; },
+        [](int a, int b) { return std::abs(a - 1000) > std::abs(b - 1000); });
+    return w;
 }
 
 void EmissionsCheck::finishStage(Verdict verdict, const std::vector<Sample> &window, QString reason)
 {
     StageResult result;
-    result.kind = stage().kind;
+    result.kind = limits_.stages[static_cast<std::size_t>(state_.stage)].kind;
     result.verdict = verdict;
     result.reason = std::move(reason);
-    result.rechecked = rechecked_;
-    if (verdict == Verdict::Fail)
-        result.gasesOut = out_;
-    if (!window.empty()) {
-        WindowSummary &w = result.window;
-        w.fromMs = window.front().atMs;
-        w.toMs = window.back().atMs;
-        w.readings = static_cast<int>(window.size());
-        auto fill = [&](GasSummary &g, auto value, auto worse) {
-            double sum = 0;
-            g.worst = value(window.front());
-            for (const Sample &s : window) {
-                sum += value(s);
-                if (worse(value(s), g.worst))
-                    g.worst = value(s);
-            }
-            g.mean = sum / static_cast<double>(window.size());
-        };
-        auto higher = [](int a, int b) { return a > b; };
-        fill(
-            w.co, [](const Sample &s) { return s.co; }, higher);
-        fill(
-            w.hc, [](const Sample &s) { return s.hc; }, higher);
-        fill(
-            w.rpm, [](const Sample &s) { return s.rpm; }, higher);
-        fill(
-            w.lambda, [](const Sample &s) { return s.lambda; },
-            [](int a, int b) { return std::abs(a - 1000) > std::abs(b - 1000); });
+    result.rechecked = state_.recheckingHc;
+    if (state_.recheckingHc) {
+        result.window = summarise(beforeRecheck_);
+        if (!window.empty())
+            result.recheckWindow = summarise(window);
+        if (verdict == Verdict::Fail)
+            result.gasesOut = QStringList{QStringLiteral("HC")};
+    } else {
+        result.window = summarise(window);
+        if (verdict == Verdict::Fail)
+            result.gasesOut = out_;
     }
     state_.stages.push_back(result);
 
@@ -122,6 +157,7 @@ void EmissionsCheck::finishStage(Verdict verdict, const std::vector<Sample> &win
         return;
     }
     state_.phase = CheckPhase::Finished;
+    state_.recheckingHc = false;
     const bool failed = std::any_of(state_.stages.begin(), state_.stages.end(),
                                     [](const StageResult &r) { return r.verdict == Verdict::Fail; });
     state_.overall = failed ? Verdict::Fail : limits_.metered ? Verdict::Pass : Verdict::Recorded;
@@ -166,12 +202,10 @@ void EmissionsCheck::expire(std::int64_t nowMs)
         if (s.atMs >= nowMs - settings_.passWindowMs)
             last.push_back(s);
     const bool hcAlone = out_ == QStringList{QStringLiteral("HC")};
-    if (hcAlone && stage().recheck && !rechecked_) {
-        // A sooty plug or a rich moment can leave HC high at idle; a spell at a higher
-        // speed clears it, and the stage counts only after it.
-        rechecked_ = true;
-        state_.phase = CheckPhase::HoldingForHcRecheck;
-        recheckPending_ = false;
+    if (hcAlone && stage().recheck) {
+        // Unburnt fuel that collects at idle (a sooty plug, a rich moment) is cleared at a
+        // higher speed, so an engine whose CO is right gets its HC judged there.
+        startRecheck(std::move(last));
         return;
     }
     const double seconds = settings_.measureMs / 1000.0;
@@ -201,15 +235,33 @@ void EmissionsCheck::leaveWindow(std::int64_t nowMs)
     case CheckPhase::Settling:
         state_.phase = CheckPhase::WaitingForSpeed;
         break;
-    case CheckPhase::HoldingForHcRecheck:
-        recheckPending_ = false;
-        break;
     default:
         break;
     }
 }
 
 void EmissionsCheck::feed(std::int64_t nowMs, const std::optional<link::LiveReading> &frame)
+{
+    if (finished())
+        return;
+    take(nowMs, frame);
+    TracePoint p;
+    p.atMs = nowMs;
+    p.valid = frame.has_value();
+    if (frame) {
+        const Sample s = sampleOf(nowMs, *frame);
+        p.co = s.co;
+        p.hc = s.hc;
+        p.lambda = s.lambda;
+        p.rpm = s.rpm;
+    }
+    p.phase = state_.phase;
+    p.stage = state_.stage;
+    p.recheckingHc = state_.recheckingHc;
+    state_.trace.push_back(p);
+}
+
+void EmissionsCheck::take(std::int64_t nowMs, const std::optional<link::LiveReading> &frame)
 {
     const bool usable = frame && AnalyserReady(*frame);
     switch (state_.phase) {
@@ -231,9 +283,12 @@ void EmissionsCheck::feed(std::int64_t nowMs, const std::optional<link::LiveRead
                 state_.phase = CheckPhase::WaitingForWarmEngine;
                 return;
             }
+            state_.warmOilTenths = frame->OilTemp;
         } else if (!warmConfirmed_) {
             state_.phase = CheckPhase::WaitingForWarmConfirmation;
             return;
+        } else {
+            state_.warmConfirmedByOperator = true;
         }
         enterStage(0);
         break;
@@ -253,27 +308,6 @@ void EmissionsCheck::feed(std::int64_t nowMs, const std::optional<link::LiveRead
         return;
     }
     const Sample sample = sampleOf(nowMs, *frame);
-
-    if (state_.phase == CheckPhase::HoldingForHcRecheck) {
-        const HcRecheck &r = *stage().recheck;
-        if (sample.rpm < r.minRpm || sample.rpm > r.maxRpm) {
-            leaveWindow(nowMs);
-            return;
-        }
-        if (!recheckPending_) {
-            recheckPending_ = true;
-            phaseSinceMs_ = nowMs;
-        }
-        if (nowMs - phaseSinceMs_ >= r.holdMs) {
-            // Measured afresh, but only once more.
-            measuredMs_ = 0;
-            run_.clear();
-            measured_.clear();
-            out_.clear();
-            state_.phase = CheckPhase::WaitingForSpeed;
-        }
-        return;
-    }
 
     const bool inWindow = sample.rpm >= stage().minRpm && sample.rpm <= stage().maxRpm;
     if (!inWindow) {

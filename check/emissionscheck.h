@@ -24,7 +24,6 @@ enum class CheckPhase : std::uint8_t {
     WaitingForSpeed,            // outside the stage's engine speed window
     Settling,
     Measuring,
-    HoldingForHcRecheck,
     Finished,
 };
 
@@ -49,6 +48,20 @@ struct StageResult {
     QString reason;
     WindowSummary window;
     bool rechecked = false; // the HC re-check was run
+    // The window that decided HC at the re-check speed; `window` then holds the last
+    // readings at the stage's own speed, where CO was judged.
+    std::optional<WindowSummary> recheckWindow;
+};
+
+// Every frame of the check as it came, for the certificate's plot. Values as judged
+// (HC after the residual, lambda x1000); `valid` false for a frame that failed its check.
+struct TracePoint {
+    std::int64_t atMs = 0;
+    bool valid = false;
+    int co = 0, hc = 0, lambda = 0, rpm = 0;
+    CheckPhase phase = CheckPhase::WaitingForAnalyser; // after the frame was taken in
+    int stage = 0;
+    bool recheckingHc = false;
 };
 
 struct CheckState {
@@ -57,6 +70,12 @@ struct CheckState {
     std::optional<int> residualHc;
     std::vector<StageResult> stages;
     Verdict overall = Verdict::Pending;
+    bool recheckingHc = false; // the current stage's HC is being measured again
+    // How the engine was found warm: the oil temperature (0.1 degC) at that moment, or
+    // the operator's word when there is no oil probe.
+    std::optional<int> warmOilTenths;
+    bool warmConfirmedByOperator = false;
+    std::vector<TracePoint> trace;
 };
 
 // One emissions check of one vehicle against one limit set, fed with the time and every
@@ -73,6 +92,11 @@ public:
     const CheckState &state() const { return state_; }
     bool finished() const { return state_.phase == CheckPhase::Finished; }
     const LimitSet &limits() const { return limits_; }
+    // The speed window and limits being applied now: the current stage's, or during an
+    // HC re-check its speed window with HC alone.
+    const StageLimits &activeStage() const { return active_; }
+    const CheckSettings &settings() const { return settings_; }
+    Fuel fuel() const { return fuel_; }
 
     // Lambda x1000 of a frame: the analyser's, or its AFR over the stoichiometric AFR of
     // the fuel the analyser is set to.
@@ -91,7 +115,7 @@ private:
         bool all() const { return co && hc && lambda; }
     };
 
-    const StageLimits &stage() const { return limits_.stages[static_cast<std::size_t>(state_.stage)]; }
+    const StageLimits &stage() const { return active_; }
     Sample sampleOf(std::int64_t nowMs, const link::LiveReading &r) const;
     Good judge(const Sample &s) const;
     void measure(std::int64_t nowMs, const std::optional<Sample> &sample);
@@ -102,6 +126,9 @@ private:
     void enterStage(int index);
     void finishStage(Verdict verdict, const std::vector<Sample> &window, QString reason);
     void breakRun() { run_.clear(); }
+    void startRecheck(std::vector<Sample> idleWindow);
+    void take(std::int64_t nowMs, const std::optional<link::LiveReading> &frame);
+    static WindowSummary summarise(const std::vector<Sample> &window);
 
     LimitSet limits_;
     Fuel fuel_;
@@ -114,8 +141,8 @@ private:
     std::vector<Sample> run_;      // the current unbroken run of good readings
     std::vector<Sample> measured_; // every measured reading of this stage
     QStringList out_;              // gases out at some time while measuring
-    bool recheckPending_ = false;
-    bool rechecked_ = false;
+    StageLimits active_;
+    std::vector<Sample> beforeRecheck_; // the stage's last readings at its own speed
 };
 
 QString VerdictName(Verdict verdict); // "pass", "fail", "readings recorded", "pending"

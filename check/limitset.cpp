@@ -179,13 +179,13 @@ StageLimits readStage(const Reader &r)
         r.fail(QStringLiteral("lambdaMax"), QStringLiteral("must not be below lambdaMin"));
     if (r.has(QStringLiteral("recheck"))) {
         const Reader c = r.object(QStringLiteral("recheck"));
-        c.onlyKeys({"minRpm", "maxRpm", "holdSeconds"});
+        c.onlyKeys({"minRpm", "maxRpm", "hcMax"});
         HcRecheck h;
         h.minRpm = c.whole(QStringLiteral("minRpm"), 0, 10000);
         h.maxRpm = c.whole(QStringLiteral("maxRpm"), 0, 10000);
         if (h.maxRpm <= h.minRpm)
             c.fail(QStringLiteral("maxRpm"), QStringLiteral("must be above minRpm"));
-        h.holdMs = c.whole(QStringLiteral("holdSeconds"), 1, 600) * 1000;
+        h.hcMax = c.whole(QStringLiteral("hcMax"), 0, 30000);
         s.recheck = h;
     }
     return s;

@@ -28,10 +28,11 @@ struct GasLimits {
     bool operator==(const GasLimits &) const = default;
 };
 
-// After a fail on HC alone the engine is held in this window, then the stage is run again.
+// After a fail on HC alone, HC is measured again with the engine in this speed window,
+// with the same settling and 5 s rule; CO stands as measured at the stage's own speed.
 struct HcRecheck {
     int minRpm = 0, maxRpm = 0;
-    int holdMs = 0;
+    int hcMax = 0; // ppm
     bool operator==(const HcRecheck &) const = default;
 };
 

@@ -1,6 +1,7 @@
 #include "historydatabase.h"
 
 #include <QAtomicInt>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +9,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThread>
 #include <QVariant>
 
 #if QOVA_HISTORY_NATIVE_SQLITE
@@ -32,6 +34,13 @@ QString sqlError(const QSqlError &error)
     if (text.isEmpty())
         text = error.driverText().trimmed();
     return text.isEmpty() ? QStringLiteral("no reason given") : text;
+}
+
+// SQLITE_BUSY and SQLITE_LOCKED: another program holds the file for the moment.
+bool isBusy(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    return code == QLatin1String("5") || code == QLatin1String("6");
 }
 
 // The columns of a test, in the order `bindEntry` and `readEntry` use.
@@ -241,8 +250,20 @@ Problem HistoryDatabase::open(const QString &url, const Options &options)
         }
         if (sqlite) {
             QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next() ||
-                q.value(0).toString().toLower() != QLatin1String("wal")) {
+            // Changing the journal needs the file to itself, and SQLite refuses at once,
+            // without its busy wait, while another program is inside a transaction there
+            // (two workstations starting together on a new file), so the wait is here.
+            QDeadlineTimer deadline(options.busyTimeoutMs);
+            bool inWal = false;
+            while (true) {
+                inWal = q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && q.next() &&
+                        q.value(0).toString().toLower() == QLatin1String("wal");
+                if (inWal || !isBusy(q.lastError()) || deadline.hasExpired())
+                    break;
+                q.finish();
+                QThread::msleep(20);
+            }
+            if (!inWal) {
                 const QString why = q.lastError().isValid() ? sqlError(q.lastError())
                                                             : QStringLiteral("its journal cannot be put in WAL mode");
                 q = QSqlQuery();

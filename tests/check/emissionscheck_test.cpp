@@ -331,57 +331,107 @@ TEST(Stages, FastIdleThenNaturalIdleEachWithTheirWindowsSummary)
 
 struct RecheckCase {
     const char *name;
-    int idleCo, idleHcBefore, idleHcAfter;
+    int idleCo, idleHc, hcAtSpeed;
     bool rechecked;
     Verdict verdict;
     const char *gasesOut;
+    std::int64_t finishedAtMs;
 };
 
 class HcRecheck : public ::testing::TestWithParam<RecheckCase> {};
 
-TEST_P(HcRecheck, OnlyAnHcFailIsMeasuredAgainAfterTheHold)
+TEST_P(HcRecheck, OnlyAnHcFailIsMeasuredAgainAt2000Rpm)
 {
-    // uk-1986: CO 3.5 %, HC 1200 ppm; the re-check holds 1800 to 2200 rpm for 20 s.
+    // uk-1986: idle CO 3.5 %, HC 1200 ppm; the re-check measures HC at 1800 to 2200 rpm.
+    // The idle attempt fails at 40 s; 2000 rpm from 45 s settles to 55 s.
     const auto &c = GetParam();
     EmissionsCheck check(shipped("uk-1986"), Fuel::Petrol);
-    // Idle until 45 s (the first attempt fails at 40 s), 2000 rpm to 70 s, then idle.
     const auto at = test::Drive(check, afterCleanAir([&](std::int64_t t) {
                                     if (t < 45000)
-                                        return Exhaust(800, c.idleCo, c.idleHcBefore);
-                                    if (t < 70000)
-                                        return Exhaust(2000, 50, 300);
-                                    return Exhaust(800, c.idleCo, c.idleHcAfter);
+                                        return Exhaust(800, c.idleCo, c.idleHc);
+                                    if (t < 100000) // CO over the idle limit: not judged here
+                                        return Exhaust(2000, 500, c.hcAtSpeed);
+                                    return Exhaust(800, c.idleCo, c.idleHc);
                                 }),
                                 300000);
     ASSERT_TRUE(at);
+    EXPECT_EQ(*at, c.finishedAtMs);
     const auto &stage = check.state().stages.at(0);
     EXPECT_EQ(stage.rechecked, c.rechecked);
     EXPECT_EQ(stage.verdict, c.verdict);
     EXPECT_EQ(stage.gasesOut.join(",").toStdString(), c.gasesOut);
+    // CO is reported from the stage's own speed either way.
+    EXPECT_EQ(stage.window.co.worst, c.idleCo);
+    EXPECT_EQ(stage.window.rpm.worst, 800);
+    EXPECT_EQ(stage.recheckWindow.has_value(), c.rechecked);
+    if (stage.recheckWindow) {
+        EXPECT_EQ(stage.recheckWindow->hc.worst, c.hcAtSpeed);
+        EXPECT_EQ(stage.recheckWindow->rpm.mean, 2000);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Recheck, HcRecheck,
-                         ::testing::Values(RecheckCase{"PassesAfterTheHold", 100, 1500, 800, true, Verdict::Pass, ""},
-                                           RecheckCase{"FailsAgain", 100, 1500, 1300, true, Verdict::Fail, "HC"},
-                                           RecheckCase{"CoFailsToo", 400, 1500, 800, false, Verdict::Fail, "CO,HC"},
-                                           RecheckCase{"PassesFirstTime", 100, 800, 800, false, Verdict::Pass, ""}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Recheck, HcRecheck,
+    ::testing::Values(RecheckCase{"PassesAtSpeed", 100, 1500, 800, true, Verdict::Pass, "", 60000},
+                      RecheckCase{"ExactlyAtTheLimitAtSpeed", 100, 1500, 1200, true, Verdict::Pass, "", 60000},
+                      RecheckCase{"FailsAtSpeed", 100, 1500, 1201, true, Verdict::Fail, "HC", 85000},
+                      RecheckCase{"CoFailsToo", 400, 1500, 800, false, Verdict::Fail, "CO,HC", 40000},
+                      RecheckCase{"PassesFirstTime", 100, 800, 800, false, Verdict::Pass, "", 15000}),
+    [](const auto &info) { return std::string(info.param.name); });
 
-TEST(HcRecheck, LeavingTheHoldWindowRestartsTheHold)
+TEST(HcRecheck, LeavingTheRecheckWindowRestartsTheSettling)
 {
     EmissionsCheck check(shipped("uk-1986"), Fuel::Petrol);
     const auto script = afterCleanAir([](std::int64_t t) {
         if (t < 45000)
             return Exhaust(800, 100, 1500);
-        if (t >= 55000 && t < 56000)
-            return Exhaust(2500); // over the hold window for a second
-        if (t < 75000)
-            return Exhaust(2000);
-        return Exhaust(800, 100, 800);
+        if (t >= 52000 && t < 53000)
+            return Exhaust(2500); // over the re-check window for a second
+        return Exhaust(2000, 100, 800);
     });
-    EXPECT_FALSE(test::Drive(check, script, 75900));
-    // Held from 56 s, so not yet 20 s by 75.9 s, and the idle after it does not count.
-    EXPECT_EQ(check.state().phase, CheckPhase::HoldingForHcRecheck);
+    // Settling again from 53 s, so measuring from 63 s and the pass at 68 s.
+    const auto at = test::Drive(check, script, 120000);
+    ASSERT_TRUE(at);
+    EXPECT_EQ(*at, 68000);
+    EXPECT_EQ(check.state().stages.at(0).recheckWindow->fromMs, 63000);
+    // The re-check shows in the trace with its own speed window.
+    const auto &trace = check.state().trace;
+    const auto firstRecheck = std::find_if(trace.begin(), trace.end(), [](const auto &p) { return p.recheckingHc; });
+    ASSERT_NE(firstRecheck, trace.end());
+    EXPECT_EQ(firstRecheck->atMs, 40000);
+}
+
+TEST(HcRecheck, IsNotRunForASetWithoutOne)
+{
+    EmissionsCheck check(shipped("uk-1975"), Fuel::Petrol);
+    const auto at = test::Drive(check, afterCleanAir([](std::int64_t) { return Exhaust(800, 100, 1500); }), 120000);
+    ASSERT_TRUE(at);
+    EXPECT_EQ(*at, 40000);
+    EXPECT_FALSE(check.state().stages.at(0).rechecked);
+    EXPECT_EQ(check.state().overall, Verdict::Fail);
+}
+
+TEST(Trace, HoldsEveryFrameWithTheStageItWasIn)
+{
+    EmissionsCheck check(shipped("uk-1992-catalyst"), Fuel::Petrol);
+    const auto at = test::Drive(check, afterCleanAir([](std::int64_t t) -> std::optional<link::LiveReading> {
+                                    if (t == 5000)
+                                        return std::nullopt;
+                                    return Exhaust(t < 30000 ? 2700 : 800, 20, 150);
+                                }),
+                                120000, 1000);
+    ASSERT_TRUE(at);
+    const auto &trace = check.state().trace;
+    ASSERT_EQ(trace.size(), static_cast<std::size_t>(*at / 1000 + 1));
+    EXPECT_FALSE(trace[5].valid);
+    EXPECT_TRUE(trace[6].valid);
+    // HC after the clean-air residual of 0; the first stage until the speed drops.
+    EXPECT_EQ(trace[6].hc, 150);
+    EXPECT_EQ(trace[6].stage, 0);
+    EXPECT_EQ(trace.back().phase, CheckPhase::Finished);
+    EXPECT_EQ(trace.back().stage, 1);
+    EXPECT_EQ(check.state().warmOilTenths, 800);
+    EXPECT_FALSE(check.state().warmConfirmedByOperator);
 }
 
 TEST(Unmetered, BeforeAugust1975TheReadingsAreRecordedOnly)

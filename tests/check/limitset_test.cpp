@@ -99,7 +99,7 @@ TEST(ShippedLimitSets, EachCitesItsSourceAndCarriesItsLimits)
     EXPECT_EQ(cat->stages[1], (check::StageLimits{check::StageKind::NaturalIdle, 450, 1500, {50, {}, {}, {}}, {}}));
     const auto old = std::find_if(sets.begin(), sets.end(), [](const auto &s) { return s.id == "uk-1986"; });
     ASSERT_NE(old, sets.end());
-    EXPECT_EQ(old->stages[0].recheck, (check::HcRecheck{1800, 2200, 20000}));
+    EXPECT_EQ(old->stages[0].recheck, (check::HcRecheck{1800, 2200, 1200}));
     // Only the 1986 band and later cars without a catalyst have the HC re-check.
     const auto first = std::find_if(sets.begin(), sets.end(), [](const auto &s) { return s.id == "uk-1975"; });
     ASSERT_NE(first, sets.end());
