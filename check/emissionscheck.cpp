@@ -43,6 +43,21 @@ bool EmissionsCheck::AnalyserReady(const link::LiveReading &r)
     return r.StatusA == 0 && (r.StatusB & link::PumpOn) && !(r.StatusB & link::Zeroing);
 }
 
+EmissionsCheck::Progress EmissionsCheck::progress(std::int64_t nowMs) const
+{
+    Progress p;
+    if (state_.phase == CheckPhase::Settling)
+        p.settledMs = std::clamp<std::int64_t>(nowMs - phaseSinceMs_, 0, settings_.settleMs);
+    if (state_.phase == CheckPhase::Measuring) {
+        p.settledMs = settings_.settleMs;
+        p.measuredMs = std::min<std::int64_t>(measuredMs_ + std::max<std::int64_t>(0, nowMs - phaseSinceMs_),
+                                              settings_.measureMs);
+        if (!run_.empty())
+            p.goodRunMs = run_.back().atMs - run_.front().atMs;
+    }
+    return p;
+}
+
 void EmissionsCheck::confirmEngineWarm()
 {
     warmConfirmed_ = true;
@@ -57,17 +72,21 @@ EmissionsCheck::Sample EmissionsCheck::sampleOf(std::int64_t nowMs, const link::
     return {nowMs, r.Co, std::max(0, r.Hc - state_.residualHc.value_or(0)), LambdaThousandths(r), r.Rpm};
 }
 
-EmissionsCheck::Good EmissionsCheck::judge(const Sample &s) const
+EmissionsCheck::GasesGood EmissionsCheck::JudgeGases(const GasLimits &l, Fuel fuel, int co, int hc, int lambda)
 {
-    Good g;
-    if (!limits_.metered)
-        return g;
-    const GasLimits &l = stage().limits;
-    g.co = !l.coMax || s.co <= *l.coMax;
+    GasesGood g;
+    g.co = !l.coMax || co <= *l.coMax;
     // Natural gas is nearly all methane, which the analyser's HC bench barely sees.
-    g.hc = fuel_ == Fuel::Cng || !l.hcMax || s.hc <= *l.hcMax;
-    g.lambda = (!l.lambdaMin || s.lambda >= *l.lambdaMin) && (!l.lambdaMax || s.lambda <= *l.lambdaMax);
+    g.hc = fuel == Fuel::Cng || !l.hcMax || hc <= *l.hcMax;
+    g.lambda = (!l.lambdaMin || lambda >= *l.lambdaMin) && (!l.lambdaMax || lambda <= *l.lambdaMax);
     return g;
+}
+
+EmissionsCheck::GasesGood EmissionsCheck::judge(const Sample &s) const
+{
+    if (!limits_.metered)
+        return {};
+    return JudgeGases(stage().limits, fuel_, s.co, s.hc, s.lambda);
 }
 
 void EmissionsCheck::enterStage(int index)
@@ -167,7 +186,7 @@ void EmissionsCheck::measure(std::int64_t nowMs, const std::optional<Sample> &sa
 {
     if (sample) {
         measured_.push_back(*sample);
-        const Good g = judge(*sample);
+        const GasesGood g = judge(*sample);
         auto note = [this](bool good, const char *gas) {
             if (!good && !out_.contains(QLatin1String(gas)))
                 out_ << QString::fromLatin1(gas);

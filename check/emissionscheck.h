@@ -98,6 +98,14 @@ public:
     const CheckSettings &settings() const { return settings_; }
     Fuel fuel() const { return fuel_; }
 
+    // How far the current stage has come at `nowMs`, for the countdowns on screen.
+    struct Progress {
+        std::int64_t settledMs = 0;  // Settling: inside the speed window so far
+        std::int64_t goodRunMs = 0;  // Measuring: the current run of good readings
+        std::int64_t measuredMs = 0; // Measuring: of this stage, every spell together
+    };
+    Progress progress(std::int64_t nowMs) const;
+
     // Lambda x1000 of a frame: the analyser's, or its AFR over the stoichiometric AFR of
     // the fuel the analyser is set to.
     static int LambdaThousandths(const link::LiveReading &r);
@@ -105,19 +113,21 @@ public:
     static bool HasOilProbe(const link::LiveReading &r) { return r.OilTemp != 0; }
     static bool AnalyserReady(const link::LiveReading &r);
 
+    // Each gas against the limits (a gas without a limit is good); HC never counts for CNG.
+    struct GasesGood {
+        bool co = true, hc = true, lambda = true;
+        bool all() const { return co && hc && lambda; }
+    };
+    static GasesGood JudgeGases(const GasLimits &limits, Fuel fuel, int co, int hc, int lambda);
+
 private:
     struct Sample {
         std::int64_t atMs;
         int co, hc, lambda, rpm;
     };
-    struct Good {
-        bool co = true, hc = true, lambda = true;
-        bool all() const { return co && hc && lambda; }
-    };
-
     const StageLimits &stage() const { return active_; }
     Sample sampleOf(std::int64_t nowMs, const link::LiveReading &r) const;
-    Good judge(const Sample &s) const;
+    GasesGood judge(const Sample &s) const;
     void measure(std::int64_t nowMs, const std::optional<Sample> &sample);
     // Out of the engine speed window, or the analyser busy: settling starts again.
     void leaveWindow(std::int64_t nowMs);

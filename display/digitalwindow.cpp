@@ -1,5 +1,6 @@
 #include "digitalwindow.h"
 
+#include "analyserprompt.h"
 #include "clamp.h"
 #include "glyphs.h"
 #include "livesession.h"
@@ -24,19 +25,6 @@ const link::LiveSession::Options kPolling{
 constexpr int kStatusBarHeight = 22;
 
 const QString kAppCaption = QStringLiteral("QOVA");
-
-ui::Icon iconOf(link::PromptIcon icon)
-{
-    switch (icon) {
-    case link::PromptIcon::Stop:
-        return ui::Icon::Stop;
-    case link::PromptIcon::Information:
-        return ui::Icon::Information;
-    case link::PromptIcon::Question:
-        return ui::Icon::Question;
-    }
-    return ui::Icon::None;
-}
 
 const QColor kBackground(0x26, 0x29, 0x2d);
 const QColor kBezel(0x3a, 0x3e, 0x44);
@@ -399,10 +387,7 @@ void TForm2::showInvalidFrame()
 
 void TForm2::askPrompt(const link::Prompt &prompt)
 {
-    const bool yesNo = prompt.buttons == link::PromptButtons::YesNo;
-    const ui::Answer answer = state_.op->message(this, prompt.caption, prompt.text, iconOf(prompt.icon),
-                                                 yesNo ? ui::Buttons::YesNo : ui::Buttons::Ok);
-    state_.session.answer(!yesNo || answer == ui::Answer::Yes);
+    ui::AskAnalyserPrompt(*state_.op, this, state_.session, prompt);
 }
 
 void TForm2::showReading()

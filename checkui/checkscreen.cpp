@@ -1,0 +1,279 @@
+#include "checkscreen.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qova::checkui {
+
+namespace {
+
+using check::CheckPhase;
+
+QString percent(double hundredths)
+{
+    return QStringLiteral("%1 %").arg(hundredths / 100.0, 0, 'f', 2);
+}
+QString ppm(double value)
+{
+    return QStringLiteral("%1 ppm").arg(std::lround(value));
+}
+QString lambda(double thousandths)
+{
+    return QString::number(thousandths / 1000.0, 'f', 3);
+}
+QString celsius(int tenths)
+{
+    return QStringLiteral("%1 °C").arg(std::lround(tenths / 10.0));
+}
+
+int secondsUp(std::int64_t ms)
+{
+    return static_cast<int>((std::max<std::int64_t>(0, ms) + 999) / 1000);
+}
+
+bool inStage(CheckPhase phase)
+{
+    return phase == CheckPhase::WaitingForSpeed || phase == CheckPhase::Settling || phase == CheckPhase::Measuring;
+}
+
+GasMark markOf(bool limited, bool within)
+{
+    if (!limited)
+        return GasMark::NoLimit;
+    return within ? GasMark::Within : GasMark::Outside;
+}
+
+std::vector<GasShown> gasesOf(const check::EmissionsCheck &check, const std::optional<link::LiveReading> &last)
+{
+    if (!last)
+        return {{QStringLiteral("CO"), QStringLiteral("-")},
+                {QStringLiteral("HC"), QStringLiteral("-")},
+                {QStringLiteral("Lambda"), QStringLiteral("-")},
+                {QStringLiteral("RPM"), QStringLiteral("-")},
+                {QStringLiteral("Oil"), QStringLiteral("-")}};
+    const check::CheckState &s = check.state();
+    const int co = last->Co;
+    const int hc = std::max(0, last->Hc - s.residualHc.value_or(0));
+    const int lam = check::EmissionsCheck::LambdaThousandths(*last);
+    const bool judged = check.limits().metered && inStage(s.phase);
+    const check::GasLimits &l = check.activeStage().limits;
+    const check::EmissionsCheck::GasesGood good = check::EmissionsCheck::JudgeGases(l, check.fuel(), co, hc, lam);
+    const bool hcLimited = l.hcMax.has_value() && check.fuel() != check::Fuel::Cng;
+    const bool rpmLimited = inStage(s.phase);
+    const check::StageLimits &stage = check.activeStage();
+    const bool rpmWithin = last->Rpm >= stage.minRpm && last->Rpm <= stage.maxRpm;
+    const bool oilLimited = s.phase == CheckPhase::WaitingForWarmEngine;
+    return {
+        {QStringLiteral("CO"), percent(co), markOf(judged && l.coMax, good.co)},
+        {QStringLiteral("HC"), ppm(hc), markOf(judged && hcLimited, good.hc)},
+        {QStringLiteral("Lambda"), lambda(lam), markOf(judged && (l.lambdaMin || l.lambdaMax), good.lambda)},
+        {QStringLiteral("RPM"), QString::number(last->Rpm), markOf(rpmLimited, rpmWithin)},
+        {QStringLiteral("Oil"),
+         check::EmissionsCheck::HasOilProbe(*last) ? celsius(last->OilTemp) : QStringLiteral("no probe"),
+         markOf(oilLimited, last->OilTemp >= check.settings().oilWarmTenths)},
+    };
+}
+
+// Why the analyser cannot start the check yet, in the order the operator can act on it.
+void notReady(CheckScreen &screen, const std::optional<link::LiveReading> &last)
+{
+    screen.instruction = QStringLiteral("Probe in clean air");
+    if (!last) {
+        screen.detail = QStringLiteral("Waiting for the analyser's first reading.");
+        return;
+    }
+    if (last->StatusA & link::PowerUpCountdown) {
+        screen.secondsLeft = last->TimeToZero;
+        screen.detail = QStringLiteral("The analyser is warming up: %1 s to go.").arg(last->TimeToZero);
+    } else if (last->StatusA != 0) {
+        screen.detail = QStringLiteral("The analyser is asking a question: answer it to go on.");
+    } else if (last->StatusB & link::Zeroing) {
+        screen.detail = QStringLiteral("The analyser is zeroing: keep the probe in clean air.");
+    } else if (!(last->StatusB & link::PumpOn)) {
+        screen.detail = QStringLiteral("The pump is off: press Pump to turn it on.");
+        screen.offerPump = true;
+    } else {
+        screen.detail = QStringLiteral("The HC read now is kept as the residual of the sample line.");
+    }
+}
+
+QString stepOf(const check::EmissionsCheck &check)
+{
+    const check::CheckState &s = check.state();
+    switch (s.phase) {
+    case CheckPhase::WaitingForAnalyser:
+        return QStringLiteral("Analyser ready");
+    case CheckPhase::WaitingForWarmEngine:
+    case CheckPhase::WaitingForWarmConfirmation:
+        return QStringLiteral("Engine warm");
+    case CheckPhase::Finished:
+        return QStringLiteral("Result");
+    default:
+        break;
+    }
+    const auto count = check.limits().stages.size();
+    QString step = QStringLiteral("Stage %1 of %2: %3")
+                       .arg(s.stage + 1)
+                       .arg(count)
+                       .arg(check::StageName(check.limits().stages[static_cast<std::size_t>(s.stage)].kind));
+    if (s.recheckingHc)
+        step += QStringLiteral(", HC re-check");
+    return step;
+}
+
+} // namespace
+
+QString SpeedInstruction(const check::StageLimits &stage)
+{
+    return QStringLiteral("Hold the engine at %1 to %2 rpm").arg(stage.minRpm).arg(stage.maxRpm);
+}
+
+CheckScreen ScreenOf(const check::EmissionsCheck &check, std::int64_t nowMs,
+                     const std::optional<link::LiveReading> &last)
+{
+    CheckScreen screen;
+    const check::CheckState &s = check.state();
+    const check::CheckSettings &settings = check.settings();
+    screen.step = stepOf(check);
+    screen.gases = gasesOf(check, last);
+    const QString residual = s.residualHc ? QStringLiteral("Residual HC in clean air: %1 ppm, taken off every HC "
+                                                           "reading.")
+                                                .arg(*s.residualHc)
+                                          : QString();
+    switch (s.phase) {
+    case CheckPhase::WaitingForAnalyser:
+        notReady(screen, last);
+        return screen;
+    case CheckPhase::WaitingForWarmEngine:
+        screen.instruction = QStringLiteral("Warm the engine: oil %1, needs %2")
+                                 .arg(celsius(last ? last->OilTemp : 0), celsius(settings.oilWarmTenths));
+        screen.detail = residual;
+        return screen;
+    case CheckPhase::WaitingForWarmConfirmation:
+        screen.instruction = QStringLiteral("Confirm the engine is at normal running temperature");
+        screen.detail = QStringLiteral("There is no oil probe: press Engine warm once it is.");
+        screen.askWarmConfirmation = true;
+        return screen;
+    case CheckPhase::Finished:
+        screen.instruction = OverallText(s.overall, false);
+        return screen;
+    default:
+        break;
+    }
+
+    const check::StageLimits &stage = check.activeStage();
+    screen.instruction = s.recheckingHc ? QStringLiteral("HC re-check: hold the engine at %1 rpm")
+                                              .arg((stage.minRpm + stage.maxRpm) / 2)
+                                        : SpeedInstruction(stage);
+    screen.showGauge = true;
+    screen.rpm = last ? last->Rpm : 0;
+    screen.windowMinRpm = stage.minRpm;
+    screen.windowMaxRpm = stage.maxRpm;
+    const check::EmissionsCheck::Progress p = check.progress(nowMs);
+    if (s.phase == CheckPhase::WaitingForSpeed) {
+        screen.detail = QStringLiteral("Engine at %1 rpm: outside the window.").arg(screen.rpm);
+    } else if (s.phase == CheckPhase::Settling) {
+        screen.secondsLeft = secondsUp(settings.settleMs - p.settledMs);
+        screen.detail = QStringLiteral("Settling: %1 s to go.").arg(*screen.secondsLeft);
+    } else {
+        screen.steadyPercent = static_cast<int>(std::min<std::int64_t>(100, p.goodRunMs * 100 / settings.passWindowMs));
+        screen.secondsLeft = secondsUp(settings.measureMs - p.measuredMs);
+        screen.detail = QStringLiteral("Measuring: %1 of %2 s steady, %3 s left.")
+                            .arg(p.goodRunMs / 1000.0, 0, 'f', 1)
+                            .arg(settings.passWindowMs / 1000)
+                            .arg(*screen.secondsLeft);
+    }
+    return screen;
+}
+
+GaugeGeometry GaugeLayout(int width, int windowMinRpm, int windowMaxRpm, int rpm)
+{
+    GaugeGeometry g;
+    // A quarter beyond the window's top, in whole thousands, so the window never sits at the edge.
+    const int wanted = windowMaxRpm + windowMaxRpm / 4;
+    g.scaleMaxRpm = std::max(4000, (wanted + 999) / 1000 * 1000);
+    const int span = std::max(1, width - 1);
+    auto x = [&](int value) {
+        const auto clamped = static_cast<std::int64_t>(std::clamp(value, 0, g.scaleMaxRpm));
+        return static_cast<int>(clamped * span / g.scaleMaxRpm);
+    };
+    g.windowLeft = x(windowMinRpm);
+    g.windowRight = x(windowMaxRpm);
+    g.needle = x(rpm);
+    for (int r = 0; r <= g.scaleMaxRpm; r += 1000)
+        g.ticks.push_back(x(r));
+    return g;
+}
+
+QString OverallText(check::Verdict verdict, bool abandoned)
+{
+    if (abandoned)
+        return QStringLiteral("ABANDONED");
+    switch (verdict) {
+    case check::Verdict::Pass:
+        return QStringLiteral("PASS");
+    case check::Verdict::Fail:
+        return QStringLiteral("FAIL");
+    case check::Verdict::Recorded:
+        return QStringLiteral("READINGS RECORDED");
+    case check::Verdict::Pending:
+        break;
+    }
+    return QStringLiteral("NOT FINISHED");
+}
+
+std::vector<ResultRow> ResultRows(const check::LimitSet &limits, check::Fuel fuel, const check::CheckState &state)
+{
+    std::vector<ResultRow> rows;
+    for (std::size_t i = 0; i < state.stages.size() && i < limits.stages.size(); ++i) {
+        const check::StageResult &r = state.stages[i];
+        const check::StageLimits &stage = limits.stages[i];
+        const check::GasLimits &l = stage.limits;
+        const QString name = check::StageName(r.kind);
+        auto verdictOf = [&](const char *gas, bool limited) {
+            if (!limits.metered || !limited)
+                return QStringLiteral("recorded");
+            if (r.gasesOut.contains(QLatin1String(gas)))
+                return QStringLiteral("FAIL");
+            if (r.verdict == check::Verdict::Fail && r.gasesOut.isEmpty())
+                return QStringLiteral("no steady 5 s");
+            return QStringLiteral("PASS");
+        };
+        auto summary = [&](const check::WindowSummary &w, const check::GasSummary &g, QString (*format)(double)) {
+            return w.readings > 0 ? std::pair{format(g.mean), format(g.worst)} : std::pair{QString(), QString()};
+        };
+        const auto co = summary(r.window, r.window.co, percent);
+        rows.push_back({name, QStringLiteral("CO"), co.first, co.second,
+                        l.coMax ? QStringLiteral("max %1").arg(percent(*l.coMax)) : QStringLiteral("none"),
+                        verdictOf("CO", l.coMax.has_value())});
+        if (r.rechecked && r.recheckWindow) {
+            const auto hc = summary(*r.recheckWindow, r.recheckWindow->hc, ppm);
+            rows.push_back({QStringLiteral("%1, HC at %2 rpm")
+                                .arg(name)
+                                .arg((stage.recheck->minRpm + stage.recheck->maxRpm) / 2),
+                            QStringLiteral("HC"), hc.first, hc.second,
+                            QStringLiteral("max %1").arg(ppm(stage.recheck->hcMax)),
+                            r.verdict == check::Verdict::Fail ? QStringLiteral("FAIL") : QStringLiteral("PASS")});
+        } else if (fuel == check::Fuel::Cng) {
+            const auto hc = summary(r.window, r.window.hc, ppm);
+            rows.push_back(
+                {name, QStringLiteral("HC"), hc.first, hc.second, QStringLiteral("none for CNG"), QStringLiteral("not applied")});
+        } else {
+            const auto hc = summary(r.window, r.window.hc, ppm);
+            rows.push_back({name, QStringLiteral("HC"), hc.first, hc.second,
+                            l.hcMax ? QStringLiteral("max %1").arg(ppm(*l.hcMax)) : QStringLiteral("none"),
+                            verdictOf("HC", l.hcMax.has_value())});
+        }
+        const bool lambdaLimited = l.lambdaMin || l.lambdaMax;
+        const auto lam = summary(r.window, r.window.lambda, lambda);
+        rows.push_back({name, QStringLiteral("Lambda"), lam.first, lam.second,
+                        lambdaLimited ? QStringLiteral("%1 to %2")
+                                            .arg(l.lambdaMin ? lambda(*l.lambdaMin) : QStringLiteral("-"),
+                                                 l.lambdaMax ? lambda(*l.lambdaMax) : QStringLiteral("-"))
+                                      : QStringLiteral("none"),
+                        verdictOf("lambda", lambdaLimited)});
+    }
+    return rows;
+}
+
+} // namespace qova::checkui
