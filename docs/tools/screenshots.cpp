@@ -8,6 +8,9 @@
 //
 // The live graph alone, at any size after any number of polls, to see how it fills:
 //   qova_screenshots --graph OUT.png [WIDTH HEIGHT [TICKS]]
+// The certificates of a passed and a failed check alone:
+//   qova_screenshots --certificates OUTDIR
+#include "certificates.h"
 #include "demoanalyser.h"
 #include "headlessprinting.h"
 #include "headlessscreen.h"
@@ -200,6 +203,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     if (graphAlone)
         return GraphAlone(app.arguments());
+    if (app.arguments().size() == 3 && app.arguments().at(1) == QLatin1String("--certificates"))
+        return docs::SaveCertificates(QDir(app.arguments().at(2))) == 0 ? 0 : 1;
     if (app.arguments().size() != 2) {
         std::fprintf(stderr, "usage: qova_screenshots OUTDIR\n"
                              "       qova_screenshots --graph OUT.png [WIDTH HEIGHT [TICKS]]\n");
@@ -382,6 +387,8 @@ int main(int argc, char *argv[])
     windows.historySettings.show();
     shoot(windows.historySettings, QStringLiteral("history-database"));
     windows.historySettings.hide();
+
+    failures += docs::SaveCertificates(outDir);
 
     for (const auto &[name, window] : windows.all()) {
         if (!pictured.contains(window)) {

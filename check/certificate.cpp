@@ -1,0 +1,629 @@
+#include "certificate.h"
+
+#include "certificateplot.h"
+#include "timetext.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+namespace qova::check {
+
+namespace {
+
+const QString kDash = QStringLiteral("—");
+
+QString percent(double hundredths)
+{
+    return QString::number(hundredths / 100.0, 'f', 2) + QStringLiteral(" %");
+}
+QString ppm(double value)
+{
+    return QString::number(std::lround(value)) + QStringLiteral(" ppm");
+}
+QString lambda(double thousandths)
+{
+    return QString::number(thousandths / 1000.0, 'f', 3);
+}
+QString rpm(double value)
+{
+    return QString::number(std::lround(value)) + QStringLiteral(" rpm");
+}
+QString yesNo(bool b)
+{
+    return b ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
+QString fuelName(Fuel fuel)
+{
+    switch (fuel) {
+    case Fuel::Lpg:
+        return QStringLiteral("LPG");
+    case Fuel::Cng:
+        return QStringLiteral("CNG");
+    case Fuel::Petrol:
+        break;
+    }
+    return QStringLiteral("petrol");
+}
+
+QString longDate(const QLocale &locale, const QDate &date)
+{
+    return date.isValid() ? locale.toString(date, QStringLiteral("d MMMM yyyy")) : QStringLiteral("not given");
+}
+
+QString verdictWord(Verdict v)
+{
+    switch (v) {
+    case Verdict::Pass:
+        return QStringLiteral("PASS");
+    case Verdict::Fail:
+        return QStringLiteral("FAIL");
+    case Verdict::Recorded:
+        return QStringLiteral("RECORDED");
+    case Verdict::Pending:
+        break;
+    }
+    return QStringLiteral("NOT RUN");
+}
+
+CertificateTone toneOf(Verdict v)
+{
+    return v == Verdict::Pass ? CertificateTone::Pass : v == Verdict::Fail ? CertificateTone::Fail
+                                                                           : CertificateTone::Neutral;
+}
+
+QString seconds(std::int64_t ms)
+{
+    return QString::number(ms / 1000.0, 'f', 1);
+}
+
+QString speedWindow(int minRpm, int maxRpm)
+{
+    return QStringLiteral("%1 to %2 rpm").arg(minRpm).arg(maxRpm);
+}
+
+// One gas of one stage: what decided it beside its limit.
+struct GasCell {
+    QString gas;
+    bool limited = false;
+    QString limit;
+};
+
+CertificateStage stageOf(const CheckRecord &record, std::size_t index)
+{
+    const StageLimits &limits = record.limits.stages[index];
+    const bool ran = index < record.state.stages.size();
+    const StageResult result = ran ? record.state.stages[index] : StageResult{};
+    const bool cng = record.vehicle.fuel == Fuel::Cng;
+    const bool metered = record.limits.metered;
+
+    CertificateStage stage;
+    QString name = StageName(limits.kind);
+    name[0] = name[0].toUpper();
+    stage.title = name + QStringLiteral(", ") + speedWindow(limits.minRpm, limits.maxRpm);
+    stage.verdict = ran ? verdictWord(result.verdict) : QStringLiteral("NOT RUN");
+    stage.tone = ran ? toneOf(result.verdict) : CertificateTone::Neutral;
+    stage.reason = result.reason;
+    if (!stage.reason.isEmpty())
+        stage.reason[0] = stage.reason[0].toUpper();
+    const WindowSummary &w = result.window;
+    const bool readings = ran && w.readings > 0;
+    if (readings)
+        stage.window = QStringLiteral("Deciding %1 s: %2 s to %3 s of the check, %4 readings")
+                           .arg(seconds(w.toMs - w.fromMs), seconds(w.fromMs), seconds(w.toMs))
+                           .arg(w.readings);
+    else if (ran)
+        stage.window = QStringLiteral("No readings decided it");
+
+    auto result_ = [&](const QString &gas, bool limited) {
+        if (!ran)
+            return QStringLiteral("not run");
+        if (!metered)
+            return QStringLiteral("recorded");
+        if (!limited)
+            return kDash;
+        if (result.verdict == Verdict::Pass)
+            return QStringLiteral("PASS");
+        return result.gasesOut.contains(gas) ? QStringLiteral("FAIL") : QStringLiteral("PASS");
+    };
+    auto row = [&](const QString &gas, const QString &mean, const QString &worst, const QString &limit,
+                   const QString &res) { stage.rows.push_back({gas, readings ? mean : kDash, readings ? worst : kDash, limit, res}); };
+
+    const GasLimits &g = limits.limits;
+    const QString none = metered ? QStringLiteral("none") : QStringLiteral("not metered");
+    row(QStringLiteral("CO"), percent(w.co.mean), percent(w.co.worst),
+        metered && g.coMax ? QStringLiteral("at most ") + percent(*g.coMax) : none,
+        result_(QStringLiteral("CO"), metered && g.coMax));
+
+    const bool hcLimited = metered && g.hcMax && !cng;
+    QString hcLimit = cng && metered && g.hcMax ? QStringLiteral("not applied (CNG)")
+                      : hcLimited               ? QStringLiteral("at most ") + ppm(*g.hcMax)
+                                                : none;
+    QString hcResult = result_(QStringLiteral("HC"), hcLimited);
+    if (ran && result.rechecked && hcLimited)
+        hcResult = QStringLiteral("FAIL, re-checked");
+    row(QStringLiteral("HC"), ppm(w.hc.mean), ppm(w.hc.worst), hcLimit, hcResult);
+
+    QString lambdaLimit = none;
+    const bool lambdaLimited = metered && (g.lambdaMin || g.lambdaMax);
+    if (lambdaLimited) {
+        if (g.lambdaMin && g.lambdaMax)
+            lambdaLimit = lambda(*g.lambdaMin) + QStringLiteral(" to ") + lambda(*g.lambdaMax);
+        else if (g.lambdaMin)
+            lambdaLimit = QStringLiteral("at least ") + lambda(*g.lambdaMin);
+        else
+            lambdaLimit = QStringLiteral("at most ") + lambda(*g.lambdaMax);
+    }
+    row(QStringLiteral("Lambda"), lambda(w.lambda.mean), lambda(w.lambda.worst), lambdaLimit,
+        result_(QStringLiteral("lambda"), lambdaLimited));
+    row(QStringLiteral("Engine speed"), rpm(w.rpm.mean), rpm(w.rpm.worst), speedWindow(limits.minRpm, limits.maxRpm),
+        ran ? (readings ? QStringLiteral("in window") : kDash) : QStringLiteral("not run"));
+
+    if (ran && result.rechecked && limits.recheck) {
+        const HcRecheck &r = *limits.recheck;
+        const std::optional<WindowSummary> &rw = result.recheckWindow;
+        const QString at = QStringLiteral(" at %1 rpm").arg((r.minRpm + r.maxRpm) / 2);
+        const QString res = result.verdict == Verdict::Pass ? QStringLiteral("PASS") : QStringLiteral("FAIL");
+        stage.rows.push_back({QStringLiteral("HC re-check") + at, rw ? ppm(rw->hc.mean) : kDash,
+                              rw ? ppm(rw->hc.worst) : kDash, QStringLiteral("at most ") + ppm(r.hcMax), res});
+        stage.rows.push_back({QStringLiteral("Engine speed") + at, rw ? rpm(rw->rpm.mean) : kDash,
+                              rw ? rpm(rw->rpm.worst) : kDash, speedWindow(r.minRpm, r.maxRpm),
+                              rw ? QStringLiteral("in window") : kDash});
+        if (rw)
+            stage.window += QStringLiteral("; HC re-check %1 s to %2 s").arg(seconds(rw->fromMs), seconds(rw->toMs));
+    }
+    return stage;
+}
+
+} // namespace
+
+CertificatePage CertificateContent(const CheckRecord &record, const QLocale &locale)
+{
+    CertificatePage page;
+    page.header = record.companyHeader.trimmed();
+    page.title = QStringLiteral("EXHAUST EMISSIONS CHECK");
+    const CheckState &state = record.state;
+    if (record.abandoned) {
+        page.verdict = QStringLiteral("ABANDONED");
+        page.verdictNote = QStringLiteral("The check was stopped before its verdict");
+    } else if (state.overall == Verdict::Recorded) {
+        page.verdict = QStringLiteral("READINGS RECORDED");
+        page.verdictNote = QStringLiteral("No metered test applies to this vehicle: the readings are recorded only");
+    } else if (state.overall == Verdict::Pending) {
+        page.verdict = QStringLiteral("NOT FINISHED");
+    } else {
+        page.verdict = verdictWord(state.overall);
+        page.tone = toneOf(state.overall);
+    }
+
+    const Vehicle &v = record.vehicle;
+    page.vehicle = {
+        {QStringLiteral("Registration"), v.registration},
+        {QStringLiteral("Model"), record.model.isEmpty() ? QStringLiteral("not given") : record.model},
+        {QStringLiteral("Type"), v.scheme + QLatin1Char(' ') + v.type},
+        {QStringLiteral("First used"), longDate(locale, v.firstUsed)},
+        {QStringLiteral("Fuel"), fuelName(v.fuel)},
+        {QStringLiteral("Catalyst"), yesNo(v.catalyst)},
+        {QStringLiteral("Two-stroke"), yesNo(v.twoStroke)},
+    };
+
+    QString how;
+    switch (record.origin) {
+    case LimitOrigin::Chosen:
+        how = record.limitReason;
+        break;
+    case LimitOrigin::PickedByOperator:
+        how = QStringLiteral("chosen by the operator");
+        if (!record.limitReason.isEmpty())
+            how += QStringLiteral(": ") + record.limitReason;
+        break;
+    case LimitOrigin::MakersFigures:
+        how = QStringLiteral("vehicle maker's figures");
+        if (!record.limitReason.isEmpty())
+            how += QStringLiteral(": ") + record.limitReason;
+        break;
+    }
+    page.limits = {
+        {QStringLiteral("Limit set"), record.limits.name},
+        {QStringLiteral("Source"), record.limits.source},
+        {QStringLiteral("How chosen"), how},
+    };
+
+    for (std::size_t i = 0; i < record.limits.stages.size(); ++i)
+        page.stages.push_back(stageOf(record, i));
+
+    if (state.residualHc)
+        page.notes << QStringLiteral("Residual HC in clean air: %1 ppm, deducted from every HC value above")
+                          .arg(*state.residualHc);
+    else
+        page.notes << QStringLiteral("Residual HC: not measured");
+    if (state.warmConfirmedByOperator)
+        page.notes << QStringLiteral("Engine temperature confirmed by the operator (no oil probe)");
+    else if (state.warmOilTenths)
+        page.notes << QStringLiteral("Oil temperature at the start: %1 °C").arg(*state.warmOilTenths / 10.0, 0, 'f', 1);
+    else
+        page.notes << QStringLiteral("Engine temperature: not reached");
+    if (record.afrShown) {
+        const Fuel set = FuelFromCode(record.fuelCode);
+        page.notes << QStringLiteral("The analyser showed AFR: lambda is the AFR divided by %1 (%2)")
+                          .arg(StoichiometricAfrTenths(set) / 10.0, 0, 'f', 1)
+                          .arg(fuelName(set));
+    }
+
+    const QDateTime at = record.finishedAt.isValid() ? record.finishedAt : record.startedAt;
+    page.signedOff = {
+        {QStringLiteral("Date"), longDate(locale, at.date())},
+        {QStringLiteral("Time"), at.isValid() ? report::ReportTime(locale, at.time()) : QStringLiteral("not known")},
+        {QStringLiteral("Operator"), record.operatorName.isEmpty() ? QStringLiteral("not given") : record.operatorName},
+    };
+    return page;
+}
+
+QStringList CertificateLines(const CheckRecord &record, const QLocale &locale)
+{
+    const CertificatePage page = CertificateContent(record, locale);
+    QStringList lines;
+    if (!page.header.isEmpty())
+        lines << page.header;
+    lines << page.title << page.verdict;
+    if (!page.verdictNote.isEmpty())
+        lines << page.verdictNote;
+    auto fields = [&](const std::vector<CertificateField> &list) {
+        for (const CertificateField &f : list)
+            lines << f.label + QStringLiteral(": ") + f.value;
+    };
+    fields(page.vehicle);
+    fields(page.limits);
+    for (const CertificateStage &s : page.stages) {
+        lines << s.title + QStringLiteral(": ") + s.verdict;
+        if (!s.window.isEmpty())
+            lines << s.window;
+        for (const CertificateRow &r : s.rows)
+            lines << QStringLiteral("%1: mean %2, worst %3, limit %4: %5").arg(r.gas, r.mean, r.worst, r.limit, r.result);
+        if (!s.reason.isEmpty())
+            lines << s.reason;
+    }
+    lines << page.notes;
+    fields(page.signedOff);
+    return lines;
+}
+
+namespace {
+
+const QColor kInk(0x21, 0x21, 0x21);
+const QColor kMuted(0x61, 0x61, 0x61);
+const QColor kRule(0xbd, 0xbd, 0xbd);
+const QColor kPassColour(0x1b, 0x7f, 0x3b);
+const QColor kFailColour(0xc6, 0x28, 0x28);
+const QColor kNeutralColour(0x45, 0x5a, 0x64);
+
+QColor toneColour(CertificateTone tone)
+{
+    return tone == CertificateTone::Pass ? kPassColour : tone == CertificateTone::Fail ? kFailColour : kNeutralColour;
+}
+
+QColor resultColour(const QString &result)
+{
+    if (result.startsWith(QLatin1String("PASS")))
+        return kPassColour;
+    if (result.startsWith(QLatin1String("FAIL")))
+        return kFailColour;
+    return kInk;
+}
+
+QColor seriesColour(PlotSeries s)
+{
+    switch (s) {
+    case PlotSeries::Co:
+        return {0xc6, 0x28, 0x28};
+    case PlotSeries::Hc:
+        return {0x6a, 0x1b, 0x9a};
+    case PlotSeries::Lambda:
+        return {0x15, 0x65, 0xc0};
+    case PlotSeries::Rpm:
+        break;
+    }
+    return {0x2e, 0x7d, 0x32};
+}
+
+QColor spanColour(const PlotSpan &span, const LimitSet &limits)
+{
+    if (span.recheck)
+        return {0xff, 0xe0, 0xb2};
+    const bool fast = span.stage < static_cast<int>(limits.stages.size()) &&
+                      limits.stages[static_cast<std::size_t>(span.stage)].kind == StageKind::FastIdle;
+    return fast ? QColor(0xe3, 0xf2, 0xfd) : QColor(0xe8, 0xf5, 0xe9);
+}
+
+// Sizes in millimetres of the page's width, so the page looks the same on a 1240-pixel
+// image and on a 600 dpi printer.
+class Layout {
+public:
+    Layout(QPainter &p, const QRectF &page) : p_(p), page_(page), mm_(page.width() / 210.0) {}
+
+    double mm(double v) const { return v * mm_; }
+    QFont font(double sizeMm, bool bold = false) const
+    {
+        QFont f(QStringLiteral("DejaVu Sans"));
+        f.setStyleHint(QFont::SansSerif);
+        f.setPixelSize(std::max(1, static_cast<int>(std::lround(mm(sizeMm)))));
+        f.setBold(bold);
+        return f;
+    }
+    // Draws `text` wrapped in the rect's width from its top; returns the height used.
+    double text(const QRectF &rect, const QString &text, const QFont &font, const QColor &colour,
+                int flags = Qt::AlignLeft) const
+    {
+        p_.setFont(font);
+        p_.setPen(colour);
+        const QRectF wanted = p_.boundingRect(QRectF(rect.left(), rect.top(), rect.width(), 1e6),
+                                              flags | Qt::TextWordWrap | Qt::AlignTop, text);
+        p_.drawText(QRectF(rect.left(), rect.top(), rect.width(), wanted.height()),
+                    flags | Qt::TextWordWrap | Qt::AlignTop, text);
+        return wanted.height();
+    }
+    void rule(double y, double x0, double x1) const
+    {
+        p_.setPen(QPen(kRule, mm(0.3)));
+        p_.drawLine(QPointF(x0, y), QPointF(x1, y));
+    }
+
+    QPainter &p_;
+    QRectF page_;
+    double mm_;
+};
+
+double paintFields(const Layout &l, const QRectF &area, const QString &heading,
+                   const std::vector<CertificateField> &fields, double labelWidth)
+{
+    double y = area.top();
+    y += l.text(QRectF(area.left(), y, area.width(), 0), heading, l.font(3.2, true), kNeutralColour) + l.mm(1);
+    for (const CertificateField &f : fields) {
+        l.text(QRectF(area.left(), y, labelWidth, 0), f.label, l.font(2.8), kMuted);
+        const double h = l.text(QRectF(area.left() + labelWidth, y, area.width() - labelWidth, 0), f.value,
+                                l.font(2.8, f.label == QLatin1String("Registration")), kInk);
+        y += std::max(h, l.mm(4.0)) + l.mm(0.4);
+    }
+    return y - area.top();
+}
+
+double paintStage(const Layout &l, double left, double top, double width, const CertificateStage &s)
+{
+    QPainter &p = l.p_;
+    double y = top;
+    // The stage's title bar, its verdict at the right in the verdict's colour.
+    const double bar = l.mm(6.5);
+    p.fillRect(QRectF(left, y, width, bar), QColor(0xf5, 0xf5, 0xf5));
+    p.setFont(l.font(3.4, true));
+    p.setPen(kInk);
+    p.drawText(QRectF(left + l.mm(2), y, width, bar), Qt::AlignLeft | Qt::AlignVCenter, s.title);
+    const QFont verdictFont = l.font(3.4, true);
+    const double verdictWidth = QFontMetricsF(verdictFont, p.device()).horizontalAdvance(s.verdict) + l.mm(5);
+    const QRectF badge(left + width - verdictWidth, y, verdictWidth, bar);
+    p.fillRect(badge, toneColour(s.tone));
+    p.setFont(verdictFont);
+    p.setPen(Qt::white);
+    p.drawText(badge, Qt::AlignCenter, s.verdict);
+    y += bar + l.mm(1.2);
+    if (!s.window.isEmpty())
+        y += l.text(QRectF(left + l.mm(2), y, width - l.mm(4), 0), s.window, l.font(2.6), kMuted) + l.mm(0.8);
+
+    // Columns: what, mean, worst, limit, result.
+    const double x[] = {left + l.mm(2), left + width * 0.33, left + width * 0.48, left + width * 0.63,
+                        left + width * 0.86};
+    const double right[] = {x[1], x[2] - l.mm(3), x[3] - l.mm(3), x[4], left + width - l.mm(2)};
+    const double rowH = l.mm(4.6);
+    auto cells = [&](const QStringList &texts, const QFont &font, const QColor &ink, const QColor &resultInk) {
+        p.setFont(font);
+        for (int c = 0; c < 5; ++c) {
+            p.setPen(c == 4 ? resultInk : ink);
+            const bool number = c == 1 || c == 2;
+            const QRectF cell(x[c], y, right[c] - x[c], rowH);
+            p.drawText(cell, (number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, texts[c]);
+        }
+        y += rowH;
+    };
+    cells({QStringLiteral("Reading"), QStringLiteral("Mean"), QStringLiteral("Worst"), QStringLiteral("Limit"),
+           QStringLiteral("Result")},
+          l.font(2.6, true), kMuted, kMuted);
+    l.rule(y, left, left + width);
+    for (const CertificateRow &r : s.rows) {
+        cells({r.gas, r.mean, r.worst, r.limit, r.result}, l.font(2.9), kInk, resultColour(r.result));
+        l.rule(y, left, left + width);
+    }
+    if (!s.reason.isEmpty()) {
+        y += l.mm(1);
+        y += l.text(QRectF(left + l.mm(2), y, width - l.mm(4), 0), s.reason, l.font(2.6), kMuted);
+    }
+    return y - top;
+}
+
+void paintPlot(const Layout &l, const QRectF &area, const CheckRecord &record)
+{
+    QPainter &p = l.p_;
+    const auto &trace = record.state.trace;
+    const PlotAxis time = TimeAxis(trace);
+    const double labelW = l.mm(22);
+    const double axisH = l.mm(9);
+    const double legendH = l.mm(7);
+    const QRectF plot(area.left() + labelW, area.top(), area.width() - labelW - l.mm(2),
+                      area.height() - axisH - legendH);
+    const double gap = l.mm(2);
+    const double stripH = (plot.height() - 3 * gap) / 4;
+
+    const std::vector<PlotSpan> spans = StageSpans(trace);
+    const std::vector<PlotSpan> windows = DecidingWindows(record.state);
+    const QFont small = l.font(2.4);
+
+    for (int i = 0; i < 4; ++i) {
+        const PlotSeries series = kPlotSeries[i];
+        const QRectF strip(plot.left(), plot.top() + i * (stripH + gap), plot.width(), stripH);
+        const PlotAxis axis = ValueAxis(record, series);
+        p.fillRect(strip, QColor(0xfa, 0xfa, 0xfa));
+        for (const PlotSpan &s : spans)
+            p.fillRect(QRectF(QPointF(PlotX(time, s.fromMs, strip), strip.top()),
+                              QPointF(PlotX(time, s.toMs, strip), strip.bottom())),
+                       spanColour(s, record.limits));
+        for (const PlotSpan &w : windows)
+            p.fillRect(QRectF(QPointF(PlotX(time, w.fromMs, strip), strip.top()),
+                              QPointF(PlotX(time, w.toMs, strip), strip.bottom())),
+                       QColor(0x00, 0x00, 0x00, 0x22));
+        p.setFont(small);
+        for (double t : axis.ticks()) {
+            const double y = PlotY(axis, t, strip);
+            p.setPen(QPen(QColor(0xe0, 0xe0, 0xe0), l.mm(0.2)));
+            p.drawLine(QPointF(strip.left(), y), QPointF(strip.right(), y));
+            p.setPen(kMuted);
+            const int places = axis.step >= 1 ? 0 : axis.step >= 0.1 ? 1 : 2;
+            p.drawText(QRectF(strip.left() - l.mm(9), y - l.mm(2), l.mm(8), l.mm(4)),
+                       Qt::AlignRight | Qt::AlignVCenter, QString::number(t, 'f', places));
+        }
+        QPen limitPen(kFailColour, l.mm(0.35), Qt::DashLine);
+        p.setPen(limitPen);
+        for (const PlotLimit &lim : PlotLimits(record, series)) {
+            const double y = PlotY(axis, lim.value, strip);
+            p.drawLine(QPointF(PlotX(time, lim.fromMs, strip), y), QPointF(PlotX(time, lim.toMs, strip), y));
+        }
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.setPen(QPen(seriesColour(series), l.mm(0.45)));
+        for (const QPolygonF &line : PlotLines(trace, series, time, axis, strip))
+            p.drawPolyline(line);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(QPen(kRule, l.mm(0.25)));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(strip);
+        p.setFont(l.font(2.9, true));
+        p.setPen(seriesColour(series));
+        p.drawText(QRectF(area.left(), strip.top(), labelW - l.mm(10), strip.height()),
+                   Qt::AlignLeft | Qt::AlignVCenter, PlotSeriesName(series));
+    }
+
+    // The time axis under the last strip.
+    p.setFont(small);
+    p.setPen(kMuted);
+    for (double t : time.ticks()) {
+        const double x = PlotX(time, static_cast<std::int64_t>(std::lround(t * 1000)), plot);
+        p.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + l.mm(1)));
+        p.drawText(QRectF(x - l.mm(8), plot.bottom() + l.mm(1), l.mm(16), l.mm(3.5)), Qt::AlignCenter,
+                   QString::number(t, 'f', 0));
+    }
+    p.drawText(QRectF(plot.left(), plot.bottom() + l.mm(4.5), plot.width(), l.mm(3.5)), Qt::AlignCenter,
+               QStringLiteral("time since the start of the check (s)"));
+
+    // The legend: the shading, the deciding windows and the limits.
+    struct Key {
+        QColor colour;
+        QString text;
+        bool dashed = false;
+    };
+    std::vector<Key> keys;
+    bool fast = false, idle = false, recheck = false;
+    for (const PlotSpan &s : spans) {
+        const QColor c = spanColour(s, record.limits);
+        if (s.recheck)
+            recheck = true;
+        else if (c == QColor(0xe3, 0xf2, 0xfd))
+            fast = true;
+        else
+            idle = true;
+    }
+    if (fast)
+        keys.push_back({QColor(0xe3, 0xf2, 0xfd), QStringLiteral("fast idle")});
+    if (idle)
+        keys.push_back({QColor(0xe8, 0xf5, 0xe9), QStringLiteral("natural idle")});
+    if (recheck)
+        keys.push_back({QColor(0xff, 0xe0, 0xb2), QStringLiteral("HC re-check")});
+    if (!windows.empty())
+        keys.push_back({QColor(0xc8, 0xc8, 0xc8), QStringLiteral("deciding 5 s")});
+    keys.push_back({kFailColour, QStringLiteral("limit"), true});
+    double x = plot.left();
+    const double ly = area.bottom() - legendH + l.mm(2);
+    p.setFont(l.font(2.6));
+    for (const Key &k : keys) {
+        const QRectF swatch(x, ly, l.mm(6), l.mm(3));
+        if (k.dashed) {
+            p.setPen(QPen(k.colour, l.mm(0.35), Qt::DashLine));
+            p.drawLine(QPointF(swatch.left(), swatch.center().y()), QPointF(swatch.right(), swatch.center().y()));
+        } else {
+            p.fillRect(swatch, k.colour);
+            p.setPen(QPen(kRule, l.mm(0.2)));
+            p.drawRect(swatch);
+        }
+        p.setPen(kInk);
+        const double w = QFontMetricsF(p.font(), p.device()).horizontalAdvance(k.text);
+        p.drawText(QRectF(swatch.right() + l.mm(1.5), ly - l.mm(0.5), w + l.mm(1), l.mm(4)),
+                   Qt::AlignLeft | Qt::AlignVCenter, k.text);
+        x = swatch.right() + l.mm(1.5) + w + l.mm(6);
+    }
+}
+
+} // namespace
+
+void PaintCertificate(QPainter &painter, const QRectF &page, const CheckRecord &record, const QLocale &locale)
+{
+    const CertificatePage content = CertificateContent(record, locale);
+    painter.save();
+    painter.setClipRect(page);
+    painter.fillRect(page, Qt::white);
+    const Layout l(painter, page);
+    const double left = page.left() + l.mm(14), right = page.right() - l.mm(14);
+    const double width = right - left;
+    double y = page.top() + l.mm(12);
+
+    if (!content.header.isEmpty())
+        y += l.text(QRectF(left, y, width, 0), content.header, l.font(4.2, true), kInk, Qt::AlignHCenter) + l.mm(1);
+    y += l.text(QRectF(left, y, width, 0), content.title, l.font(6.0, true), kInk, Qt::AlignHCenter) + l.mm(2);
+    l.rule(y, left, right);
+    y += l.mm(3);
+
+    // The verdict, large, in its colour.
+    const double verdictH = l.mm(16);
+    const QRectF verdictBox(left + width * 0.2, y, width * 0.6, verdictH);
+    painter.fillRect(verdictBox, toneColour(content.tone));
+    painter.setFont(l.font(content.verdict.size() > 8 ? 8.0 : 11.0, true));
+    painter.setPen(Qt::white);
+    painter.drawText(verdictBox, Qt::AlignCenter, content.verdict);
+    y += verdictH + l.mm(1.5);
+    if (!content.verdictNote.isEmpty())
+        y += l.text(QRectF(left, y, width, 0), content.verdictNote, l.font(3.0), kInk, Qt::AlignHCenter);
+    y += l.mm(4);
+
+    // The vehicle at the left, the limits beside it.
+    const double column = (width - l.mm(8)) / 2;
+    const double vehicleH = paintFields(l, QRectF(left, y, column, 0), QStringLiteral("Vehicle"), content.vehicle,
+                                        l.mm(26));
+    const double limitsH = paintFields(l, QRectF(left + column + l.mm(8), y, column, 0), QStringLiteral("Limits"),
+                                       content.limits, l.mm(22));
+    y += std::max(vehicleH, limitsH) + l.mm(3);
+
+    for (const CertificateStage &s : content.stages)
+        y += paintStage(l, left, y, width, s) + l.mm(3);
+
+    for (const QString &note : content.notes)
+        y += l.text(QRectF(left, y, width, 0), note, l.font(2.9), kInk) + l.mm(0.6);
+    y += l.mm(3);
+
+    // The plot takes what the footer leaves.
+    const double footerH = l.mm(16);
+    const double plotBottom = page.bottom() - l.mm(10) - footerH;
+    const double plotH = std::max(l.mm(45), plotBottom - y);
+    paintPlot(l, QRectF(left, y, width, plotH), record);
+    y += plotH + l.mm(4);
+
+    l.rule(y, left, right);
+    y += l.mm(2);
+    const double third = width / 3;
+    for (std::size_t i = 0; i < content.signedOff.size(); ++i) {
+        const CertificateField &f = content.signedOff[i];
+        const double x = left + third * static_cast<double>(i);
+        l.text(QRectF(x, y, third, 0), f.label, l.font(2.6), kMuted);
+        l.text(QRectF(x, y + l.mm(3.5), third, 0), f.value, l.font(3.2, true), kInk);
+    }
+    painter.restore();
+}
+
+} // namespace qova::check
