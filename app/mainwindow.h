@@ -49,6 +49,7 @@ public:
     QAction *ABOUT1 = nullptr;
     QAction *HistoryTests = nullptr;
     QAction *HistoryDatabase = nullptr;
+    QAction *EmissionsCheck = nullptr;
     QAction *CsvExport = nullptr;
     QLabel *Label1 = nullptr;
     QFrame *Panel1 = nullptr;

@@ -134,9 +134,17 @@ constexpr MenuLine kMenuLines[] = {
      .item = MenuItem::HistoryDatabase,
      .opens = [](ProgramWindows &w) { w.historySettings.open(ReadHistorySettings()); },
      .action = &TForm1::HistoryDatabase},
+    {.kind = Kind::Item,
+     .in = Menu::History,
+     .objectName = "EmissionsCheck",
+     .caption = "&EMISSIONS CHECK",
+     .shortcut = "Ctrl+K",
+     .item = MenuItem::EmissionsCheck,
+     .opens = [](ProgramWindows &w) { w.emissionsCheck.exec(); },
+     .action = &TForm1::EmissionsCheck},
 };
 
-constexpr int kItems = int(MenuItem::CsvExport) + 1;
+constexpr int kItems = int(MenuItem::EmissionsCheck) + 1;
 constexpr int kMenus = int(Menu::History) + 1;
 
 // Every item once, and each menu made once before anything is put in it.
@@ -177,6 +185,7 @@ const WindowLine kWindowLines[] = {
     {"record", Window<&ProgramWindows::form12>},
     {"history", Window<&ProgramWindows::historyWindow>},
     {"historysettings", Window<&ProgramWindows::historySettings>},
+    {"check", Window<&ProgramWindows::emissionsCheck>},
 };
 
 } // namespace

@@ -30,7 +30,8 @@ enum class MenuItem {
     About,
     HistoryTests,
     HistoryDatabase,
-    CsvExport
+    CsvExport,
+    EmissionsCheck
 };
 
 // One line of the main window's menu: a menu, an item or a separator, in the menu it sits in.

@@ -17,7 +17,7 @@ ProgramWindows::ProgramWindows(ui::SharedState &state, const QString &portFile, 
       form5(state, &form1), form6(state, &form1), form7(state, std::move(companyHeader), &form1), form8(&form2),
       setup(state, &form2), form10(state, &form2), form11(state, &form1), storeMenu(state, form11, &form1),
       form12(state, &form2), recorder(state), historyWindow(state, &form1),
-      historySettings(state, std::move(historyStore), &form1)
+      historySettings(state, std::move(historyStore), &form1), emissionsCheck(state, &form1)
 {
 }
 

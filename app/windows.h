@@ -5,6 +5,7 @@
 #include "commdialog.h"
 #include "companyheader.h"
 #include "digitalwindow.h"
+#include "emissionscheckwindow.h"
 #include "headerdialog.h"
 #include "historydialog.h"
 #include "historywindow.h"
@@ -53,6 +54,7 @@ struct ProgramWindows {
     report::Recorder recorder;
     history::HistoryWindow historyWindow;
     HistorySettingsDialog historySettings;
+    checkui::EmissionsCheckWindow emissionsCheck;
 };
 
 } // namespace qova::app

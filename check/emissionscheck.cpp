@@ -50,8 +50,8 @@ EmissionsCheck::Progress EmissionsCheck::progress(std::int64_t nowMs) const
         p.settledMs = std::clamp<std::int64_t>(nowMs - phaseSinceMs_, 0, settings_.settleMs);
     if (state_.phase == CheckPhase::Measuring) {
         p.settledMs = settings_.settleMs;
-        p.measuredMs = std::min<std::int64_t>(measuredMs_ + std::max<std::int64_t>(0, nowMs - phaseSinceMs_),
-                                              settings_.measureMs);
+        p.measuredMs =
+            std::min<std::int64_t>(measuredMs_ + std::max<std::int64_t>(0, nowMs - phaseSinceMs_), settings_.measureMs);
         if (!run_.empty())
             p.goodRunMs = run_.back().atMs - run_.front().atMs;
     }

@@ -162,9 +162,9 @@ CheckScreen ScreenOf(const check::EmissionsCheck &check, std::int64_t nowMs,
     }
 
     const check::StageLimits &stage = check.activeStage();
-    screen.instruction = s.recheckingHc ? QStringLiteral("HC re-check: hold the engine at %1 rpm")
-                                              .arg((stage.minRpm + stage.maxRpm) / 2)
-                                        : SpeedInstruction(stage);
+    screen.instruction =
+        s.recheckingHc ? QStringLiteral("HC re-check: hold the engine at %1 rpm").arg((stage.minRpm + stage.maxRpm) / 2)
+                       : SpeedInstruction(stage);
     screen.showGauge = true;
     screen.rpm = last ? last->Rpm : 0;
     screen.windowMinRpm = stage.minRpm;
@@ -248,16 +248,14 @@ std::vector<ResultRow> ResultRows(const check::LimitSet &limits, check::Fuel fue
                         verdictOf("CO", l.coMax.has_value())});
         if (r.rechecked && r.recheckWindow) {
             const auto hc = summary(*r.recheckWindow, r.recheckWindow->hc, ppm);
-            rows.push_back({QStringLiteral("%1, HC at %2 rpm")
-                                .arg(name)
-                                .arg((stage.recheck->minRpm + stage.recheck->maxRpm) / 2),
-                            QStringLiteral("HC"), hc.first, hc.second,
-                            QStringLiteral("max %1").arg(ppm(stage.recheck->hcMax)),
-                            r.verdict == check::Verdict::Fail ? QStringLiteral("FAIL") : QStringLiteral("PASS")});
+            rows.push_back(
+                {QStringLiteral("%1, HC at %2 rpm").arg(name).arg((stage.recheck->minRpm + stage.recheck->maxRpm) / 2),
+                 QStringLiteral("HC"), hc.first, hc.second, QStringLiteral("max %1").arg(ppm(stage.recheck->hcMax)),
+                 r.verdict == check::Verdict::Fail ? QStringLiteral("FAIL") : QStringLiteral("PASS")});
         } else if (fuel == check::Fuel::Cng) {
             const auto hc = summary(r.window, r.window.hc, ppm);
-            rows.push_back(
-                {name, QStringLiteral("HC"), hc.first, hc.second, QStringLiteral("none for CNG"), QStringLiteral("not applied")});
+            rows.push_back({name, QStringLiteral("HC"), hc.first, hc.second, QStringLiteral("none for CNG"),
+                            QStringLiteral("not applied")});
         } else {
             const auto hc = summary(r.window, r.window.hc, ppm);
             rows.push_back({name, QStringLiteral("HC"), hc.first, hc.second,

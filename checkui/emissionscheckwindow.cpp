@@ -441,12 +441,11 @@ void EmissionsCheckWindow::FormShow()
         const link::PortState &port = state_.port;
         const QString device =
             port.lastDevice.isEmpty() ? QStringLiteral("COM%1").arg(port.PortNumber) : port.lastDevice;
-        state_.op->message(this, kCaption,
-                           QStringLiteral("The analyser could not be reached: the check cannot take readings."),
-                           ui::Icon::Warning, ui::Buttons::Ok,
-                           QStringLiteral("%1: %2").arg(device, port.lastError.isEmpty()
-                                                                    ? QStringLiteral("the port could not be set up")
-                                                                    : port.lastError));
+        state_.op->message(
+            this, kCaption, QStringLiteral("The analyser could not be reached: the check cannot take readings."),
+            ui::Icon::Warning, ui::Buttons::Ok,
+            QStringLiteral("%1: %2").arg(
+                device, port.lastError.isEmpty() ? QStringLiteral("the port could not be set up") : port.lastError));
     }
 }
 
@@ -507,14 +506,13 @@ void EmissionsCheckWindow::lookUpRegistration()
         if (kFuels[i] == fuel)
             FuelBox->setCurrentIndex(i);
     const QString what = last->kind == history::kCheckKind
-                             ? QStringLiteral("emissions check, %1").arg(last->verdict.isEmpty()
-                                                                             ? QStringLiteral("no verdict")
-                                                                             : last->verdict)
+                             ? QStringLiteral("emissions check, %1")
+                                   .arg(last->verdict.isEmpty() ? QStringLiteral("no verdict") : last->verdict)
                              : QStringLiteral("report, CO %1 %, HC %2 ppm")
                                    .arg(last->printed.co / 100.0, 0, 'f', 2)
                                    .arg(last->printed.hc);
-    LastResult->setText(QStringLiteral("Last test %1: %2")
-                            .arg(last->takenAt.toString(QStringLiteral("yyyy-MM-dd hh:mm")), what));
+    LastResult->setText(
+        QStringLiteral("Last test %1: %2").arg(last->takenAt.toString(QStringLiteral("yyyy-MM-dd hh:mm")), what));
 }
 
 check::Vehicle EmissionsCheckWindow::vehicle() const
@@ -559,7 +557,8 @@ void EmissionsCheckWindow::chooseLimits()
     for (const check::LimitSet &s : library_.sets) {
         if (choice_.set && s.id == choice_.set->id)
             chosenRow = LimitList->count();
-        LimitList->addItem(QStringLiteral("%1 — %2 %3: %4").arg(s.name, s.scheme, s.vehicleTypes.join(QStringLiteral("/")), s.applies));
+        LimitList->addItem(QStringLiteral("%1 — %2 %3: %4")
+                               .arg(s.name, s.scheme, s.vehicleTypes.join(QStringLiteral("/")), s.applies));
     }
     LimitList->addItem(QStringLiteral("The vehicle maker's own figures (type them below)"));
     LimitList->blockSignals(false);
@@ -642,8 +641,9 @@ void EmissionsCheckWindow::startClick()
     r.model = Model->text().trimmed();
     const bool maker = LimitList->currentRow() == LimitList->count() - 1;
     const bool chosen = !maker && choice_.set && choice_.set->id == set->id;
-    r.origin = maker ? check::LimitOrigin::MakersFigures
-                     : chosen ? check::LimitOrigin::Chosen : check::LimitOrigin::PickedByOperator;
+    r.origin = maker    ? check::LimitOrigin::MakersFigures
+               : chosen ? check::LimitOrigin::Chosen
+                        : check::LimitOrigin::PickedByOperator;
     r.limitReason = maker    ? QStringLiteral("the vehicle maker's own figures, typed in by the operator")
                     : chosen ? choice_.reason
                              : QStringLiteral("picked by the operator in place of %1")

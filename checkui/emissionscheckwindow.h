@@ -47,13 +47,13 @@ public:
     // What the buttons do; tests call them directly.
     void FormShow();
     void FormClose();
-    void nextClick();    // vehicle page: on to the limits
-    void backClick();    // limits page: back to the vehicle
-    void startClick();   // limits page: start the check
-    void pumpClick();    // the analyser's pump on
-    void warmClick();    // the operator says the engine is warm
-    void stopClick();    // abandon the check, after asking
-    void printClick();   // the certificate
+    void nextClick();  // vehicle page: on to the limits
+    void backClick();  // limits page: back to the vehicle
+    void startClick(); // limits page: start the check
+    void pumpClick();  // the analyser's pump on
+    void warmClick();  // the operator says the engine is warm
+    void stopClick();  // abandon the check, after asking
+    void printClick(); // the certificate
     void closeClick();
 
     Page page() const;

@@ -68,11 +68,12 @@ void TestMainWindow::menuCaptionsShortcutsAndOrder()
         QStringLiteral("ABOUT1 ABOUT|"),
         QStringLiteral("HistoryTests &TESTS|Ctrl+Y"),
         QStringLiteral("HistoryDatabase &DATABASE|Ctrl+B"),
+        QStringLiteral("EmissionsCheck &EMISSIONS CHECK|Ctrl+K"),
     };
     QCOMPARE(seen, expected);
-    for (QAction *named :
-         {form.HADER1, form.DIGITAL1, form.GRAPH1, form.UPLOAD2, form.VIEW1, form.EXPORT1, form.COMM1,
-          form.Printersetup1, form.SERIALNO1, form.EXIT1, form.ABOUT1, form.HistoryTests, form.HistoryDatabase})
+    for (QAction *named : {form.HADER1, form.DIGITAL1, form.GRAPH1, form.UPLOAD2, form.VIEW1, form.EXPORT1, form.COMM1,
+                           form.Printersetup1, form.SERIALNO1, form.EXIT1, form.ABOUT1, form.HistoryTests,
+                           form.HistoryDatabase, form.EmissionsCheck})
         QCOMPARE(form.findChild<QAction *>(named->objectName()), named);
     QCOMPARE(form.findChild<QMenu *>(QStringLiteral("UPLOAD1")), form.UPLOAD1);
     QCOMPARE(form.Label1->text(), QStringLiteral("Ver. 2"));

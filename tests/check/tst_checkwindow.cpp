@@ -1,0 +1,321 @@
+// The emissions check window driven through a whole check against the simulated
+// analyser in virtual time: the session is cycled by hand, the operator is scripted.
+#include "certificate.h"
+#include "demoanalyser.h"
+#include "emissionscheckwindow.h"
+#include "filecontents.h"
+#include "historydatabase.h"
+#include "rpmgauge.h"
+#include "simdevice.h"
+#include "windowrig.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QtTest>
+
+using namespace qova;
+using checkui::EmissionsCheckWindow;
+using Page = EmissionsCheckWindow::Page;
+
+namespace {
+const QDateTime kStart(QDate(2026, 3, 2), QTime(9, 30));
+}
+
+class TestCheckWindow : public QObject, test::WindowRig {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void wholeCheck_data();
+    void wholeCheck();
+    void registrationWithHistoryFillsInWhatIsKnown();
+    void limitsPageSaysWhyAndTakesAnotherSet();
+    void stopAsksFirstAndKeepsTheCheckAsAbandoned();
+    void failedSaveIsOneMessageAndWaitsInTheQueue();
+    void pumpButtonSendsThePumpCommand();
+
+private:
+    // The simulated analyser with `vehicle` at the probe, behind the shared state's port.
+    void connectAnalyser(sim::VehicleProfile vehicle);
+    // Shows the window and makes it the active one, so its mnemonics work.
+    static bool showActive(EmissionsCheckWindow &w);
+    // Alt and the button's letter, as the operator presses them; true once it clicked.
+    static bool press(EmissionsCheckWindow &w, Qt::Key letter, QPushButton *button);
+    // Types a vehicle first used in 2005 with a catalyst and goes on to the limits.
+    void typeVehicle(EmissionsCheckWindow &w, const QString &registration);
+    // Cycles the live session once a (virtual) second until the result shows.
+    bool runToResult(EmissionsCheckWindow &w, int maxSeconds, bool confirmWarm = false);
+
+    std::shared_ptr<sim::DemoAnalyser> analyser_;
+};
+
+void TestCheckWindow::init()
+{
+    setUpWindows(QStringLiteral("certificate.pdf"));
+    openHistory(QStringLiteral("sqlite://") + dir_->filePath(QStringLiteral("data/history.db")),
+                dir_->filePath(QStringLiteral("data/pending-tests.json")));
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void TestCheckWindow::cleanup()
+{
+    tearDownWindows();
+    analyser_.reset();
+}
+
+void TestCheckWindow::connectAnalyser(sim::VehicleProfile vehicle)
+{
+    sim::DemoOptions options;
+    options.vehicle = vehicle;
+    analyser_ = std::make_shared<sim::DemoAnalyser>(options);
+    auto analyser = analyser_;
+    auto *pause = &pause_;
+    history::TestArchive *archive = state_->history;
+    state_ = std::make_unique<ui::SharedState>(
+        [pause, analyser](int) { return std::make_unique<sim::SimDevice>(*pause, analyser); }, pause_, op_);
+    state_->printing = printing_.get();
+    state_->history = archive;
+    state_->CompanyHeader = QStringLiteral("ACME MOTORS");
+    state_->now = [pause] { return kStart.addMSecs(pause->nowMs()); };
+    // Decline the leak test, as a workshop in a hurry does, and confirm the rest.
+    op_.onMessage = [this](const test::ScriptedOperator::Shown &s) {
+        if (s.buttons == ui::Buttons::YesNo && op_.answers.empty())
+            op_.answers.push_back(s.text.contains(QStringLiteral("leak"), Qt::CaseInsensitive) ? ui::Answer::No
+                                                                                               : ui::Answer::Yes);
+    };
+}
+
+bool TestCheckWindow::showActive(EmissionsCheckWindow &w)
+{
+    w.show();
+    QApplication::setActiveWindow(&w);
+    w.activateWindow();
+    return QTest::qWaitForWindowActive(&w);
+}
+
+bool TestCheckWindow::press(EmissionsCheckWindow &w, Qt::Key letter, QPushButton *button)
+{
+    QSignalSpy clicked(button, &QAbstractButton::clicked);
+    QTest::keyClick(&w, letter, Qt::AltModifier);
+    // The button shows itself pressed for a moment before it clicks.
+    return clicked.count() == 1 || (clicked.wait(2000) && clicked.count() == 1);
+}
+
+void TestCheckWindow::typeVehicle(EmissionsCheckWindow &w, const QString &registration)
+{
+    QTest::keyClicks(w.Registration, registration);
+    w.Model->setText(QStringLiteral("FORD FIESTA 1.2"));
+    w.FirstUsed->setDate(QDate(2005, 6, 1));
+    w.Catalyst->setChecked(true);
+    w.OperatorName->setText(QStringLiteral("J. SMITH"));
+    w.NextButton->click();
+}
+
+bool TestCheckWindow::runToResult(EmissionsCheckWindow &w, int maxSeconds, bool confirmWarm)
+{
+    for (int s = 0; s < maxSeconds && w.page() != Page::Result; ++s) {
+        pause_.sleepMs(1000);
+        state_->session.cycle();
+        if (confirmWarm && w.WarmButton->styleSheet().contains(QStringLiteral("bold")))
+            if (!press(w, Qt::Key_E, w.WarmButton))
+                return false;
+    }
+    return w.page() == Page::Result;
+}
+
+void TestCheckWindow::wholeCheck_data()
+{
+    QTest::addColumn<int>("vehicle");
+    QTest::addColumn<QString>("overall");
+    QTest::addColumn<QString>("verdict");
+    QTest::addColumn<QString>("certificateSays");
+    QTest::addColumn<int>("seconds"); // at most, from switching the analyser on
+    QTest::newRow("good catalyst") << int(sim::VehicleProfile::GoodCatalyst) << "PASS"
+                                   << "pass"
+                                   << "Oil temperature" << 120;
+    QTest::newRow("rich at idle") << int(sim::VehicleProfile::RichIdle) << "FAIL"
+                                  << "fail"
+                                  << "CO" << 180;
+    QTest::newRow("no oil probe") << int(sim::VehicleProfile::NoOilProbe) << "PASS"
+                                  << "pass"
+                                  << "Engine temperature confirmed by the operator (no oil probe)" << 120;
+}
+
+void TestCheckWindow::wholeCheck()
+{
+    QFETCH(int, vehicle);
+    QFETCH(QString, overall);
+    QFETCH(QString, verdict);
+    QFETCH(QString, certificateSays);
+    QFETCH(int, seconds);
+    connectAnalyser(sim::VehicleProfile(vehicle));
+    EmissionsCheckWindow w(*state_);
+    QVERIFY(showActive(w));
+    QVERIFY(state_->session.isActive());
+    QCOMPARE(state_->session.period(), 1000);
+    typeVehicle(w, QStringLiteral("AB12 CDE"));
+    QCOMPARE(w.page(), Page::Limits);
+    QVERIFY2(w.Chosen->text().contains(QStringLiteral("UK car, first used 1 August 1992 or later: catalyst test")),
+             qPrintable(w.Chosen->text()));
+    w.StartButton->click();
+    QCOMPARE(w.page(), Page::Check);
+    QVERIFY(runToResult(w, seconds, true));
+
+    QCOMPARE(w.Overall->text(), overall);
+    QVERIFY(w.record()->state.trace.size() > 30);
+    const auto saved = archive_->database()->last(QStringLiteral("AB12CDE"));
+    QVERIFY(saved);
+    QCOMPARE(saved->kind, history::kCheckKind);
+    QCOMPARE(saved->verdict, verdict);
+    QCOMPARE(w.SaveStatus->text(), QStringLiteral("Saved to the history."));
+    QVERIFY2(saved->pageLines.join(QLatin1Char('\n')).contains(certificateSays),
+             qPrintable(saved->pageLines.join(QLatin1Char('\n'))));
+    QCOMPARE(QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Qovaks"), QStringLiteral("check"))
+                 .value(QStringLiteral("operator"))
+                 .toString(),
+             QStringLiteral("J. SMITH"));
+
+    QVERIFY(press(w, Qt::Key_C, w.PrintButton));
+    QCOMPARE(printing_->jobs, 1);
+    QVERIFY(QFileInfo(dir_->filePath(QStringLiteral("certificate.pdf"))).size() > 1000);
+    w.CloseButton->click();
+    QVERIFY(!w.isVisible());
+    QVERIFY(!state_->session.isActive());
+}
+
+void TestCheckWindow::registrationWithHistoryFillsInWhatIsKnown()
+{
+    connectAnalyser(sim::VehicleProfile::GoodCatalyst);
+    history::TestEntry last = history::NewEntry(kStart.addDays(-30));
+    last.kind = history::kCheckKind;
+    last.registration = QStringLiteral("J123ABC");
+    last.vehicle = QStringLiteral("VAUXHALL ASTRA");
+    last.fuelCode = 0; // LPG
+    last.verdict = QStringLiteral("fail");
+    last.companyHeader = QStringLiteral("ACME MOTORS");
+    last.fuel = QStringLiteral("LPG");
+    last.pageLines = {QStringLiteral("EXHAUST EMISSIONS CHECK")};
+    const history::TestArchive::Outcome saved = archive_->save(last);
+    QVERIFY2(saved.saved, qPrintable(saved.problem));
+    EmissionsCheckWindow w(*state_);
+    QVERIFY(showActive(w));
+    QTest::keyClicks(w.Registration, QStringLiteral("j123abc"));
+    QCOMPARE(w.Model->text(), QStringLiteral("VAUXHALL ASTRA"));
+    QCOMPARE(w.FuelBox->currentText(), QStringLiteral("LPG"));
+    QCOMPARE(w.LastResult->text(), QStringLiteral("Last test 2026-01-31 09:30: emissions check, fail"));
+    w.Registration->setText(QStringLiteral("NEW1"));
+    QCOMPARE(w.LastResult->text(), QString());
+}
+
+void TestCheckWindow::limitsPageSaysWhyAndTakesAnotherSet()
+{
+    connectAnalyser(sim::VehicleProfile::GoodCatalyst);
+    EmissionsCheckWindow w(*state_);
+    QVERIFY(showActive(w));
+    w.nextClick(); // no registration yet
+    QCOMPARE(w.page(), Page::Vehicle);
+    QCOMPARE(op_.texts().last(), QStringLiteral("Type the vehicle's registration first."));
+
+    QTest::keyClicks(w.Registration, QStringLiteral("OLD1"));
+    w.FirstUsed->setDate(QDate(1970, 5, 1));
+    w.Catalyst->setChecked(false);
+    w.NextButton->click();
+    QVERIFY2(w.Chosen->text().contains(QStringLiteral("before 1 August 1975")), qPrintable(w.Chosen->text()));
+    QVERIFY(w.RecordOnly->text().startsWith(QStringLiteral("No metered test applies")));
+
+    // Every set and the maker's figures are offered; the maker's with a figure that does not read.
+    QCOMPARE(w.LimitList->count(), int(check::ShippedLimitSets().size()) + 1);
+    w.LimitList->setCurrentRow(w.LimitList->count() - 1);
+    QVERIFY(w.MakerForm->isEnabled());
+    w.MakerFastCo->setText(QStringLiteral("0.3x"));
+    QCOMPARE(w.LimitProblem->text(), QStringLiteral("CO max %: \"0.3x\" is not a number"));
+    w.StartButton->click();
+    QCOMPARE(w.page(), Page::Limits);
+    QCOMPARE(op_.texts().last(), QStringLiteral("The check cannot start: CO max %: \"0.3x\" is not a number"));
+    w.MakerFastCo->setText(QStringLiteral("0,25"));
+    QCOMPARE(w.LimitProblem->text(), QString());
+    w.StartButton->click();
+    QCOMPARE(w.page(), Page::Check);
+    QCOMPARE(w.record()->origin, check::LimitOrigin::MakersFigures);
+    QCOMPARE(w.emissionsCheck()->limits().stages.front().limits.coMax, std::optional<int>(25));
+}
+
+void TestCheckWindow::stopAsksFirstAndKeepsTheCheckAsAbandoned()
+{
+    connectAnalyser(sim::VehicleProfile::ColdEngine);
+    EmissionsCheckWindow w(*state_);
+    QVERIFY(showActive(w));
+    typeVehicle(w, QStringLiteral("COLD1"));
+    w.StartButton->click();
+    QVERIFY(!runToResult(w, 40));
+    QCOMPARE(w.emissionsCheck()->state().phase, check::CheckPhase::WaitingForWarmEngine);
+    QVERIFY2(w.Instruction->text().startsWith(QStringLiteral("Warm the engine: oil ")),
+             qPrintable(w.Instruction->text()));
+
+    op_.answers = {ui::Answer::No};
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QCOMPARE(w.page(), Page::Check);
+    QVERIFY(w.isVisible());
+    QCOMPARE(op_.shown.back().buttons, ui::Buttons::YesNo);
+
+    op_.answers = {ui::Answer::Yes};
+    QVERIFY(press(w, Qt::Key_T, w.StopButton));
+    QCOMPARE(w.page(), Page::Result);
+    QCOMPARE(w.Overall->text(), QStringLiteral("ABANDONED"));
+    const auto saved = archive_->database()->last(QStringLiteral("COLD1"));
+    QVERIFY(saved);
+    QCOMPARE(saved->verdict, QStringLiteral("abandoned"));
+}
+
+void TestCheckWindow::failedSaveIsOneMessageAndWaitsInTheQueue()
+{
+    const QString damaged = dir_->filePath(QStringLiteral("data/history.db"));
+    QDir().mkpath(dir_->filePath(QStringLiteral("data")));
+    {
+        QFile file(damaged);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+    }
+    connectAnalyser(sim::VehicleProfile::GoodCatalyst);
+    EmissionsCheckWindow w(*state_);
+    QVERIFY(showActive(w));
+    typeVehicle(w, QStringLiteral("AB12CDE"));
+    w.StartButton->click();
+    const std::size_t before = op_.shown.size();
+    QVERIFY(runToResult(w, 120));
+    QCOMPARE(w.Overall->text(), QStringLiteral("PASS"));
+    std::vector<test::ScriptedOperator::Shown> warnings;
+    for (std::size_t i = before; i < op_.shown.size(); ++i)
+        if (op_.shown[i].icon == ui::Icon::Warning)
+            warnings.push_back(op_.shown[i]);
+    QCOMPARE(warnings.size(), std::size_t(1));
+    QVERIFY2(warnings[0].text.contains(QStringLiteral("(1 waiting)")), qPrintable(warnings[0].text));
+    QVERIFY(w.SaveStatus->text().startsWith(QStringLiteral("Not yet in the history: ")));
+    QCOMPARE(archive_->pendingCount(), 1);
+    QCOMPARE(test::FileContents(damaged), QByteArray(4096, 'x'));
+}
+
+void TestCheckWindow::pumpButtonSendsThePumpCommand()
+{
+    connectAnalyser(sim::VehicleProfile::GoodCatalyst);
+    EmissionsCheckWindow w(*state_);
+    QVERIFY(showActive(w));
+    typeVehicle(w, QStringLiteral("P1"));
+    w.StartButton->click();
+    pause_.sleepMs(1000);
+    state_->session.cycle();
+    const bool before = analyser_->pumpOn();
+    QVERIFY(press(w, Qt::Key_P, w.PumpButton));
+    QCOMPARE(analyser_->pumpOn(), !before);
+}
+
+QTEST_MAIN(TestCheckWindow)
+#include "tst_checkwindow.moc"
