@@ -557,13 +557,15 @@ void EmissionsCheckWindow::chooseLimits()
     for (const check::LimitSet &s : library_.sets) {
         if (choice_.set && s.id == choice_.set->id)
             chosenRow = LimitList->count();
-        LimitList->addItem(QStringLiteral("%1 — %2 %3: %4")
-                               .arg(s.name, s.scheme, s.vehicleTypes.join(QStringLiteral("/")), s.applies));
+        LimitList->addItem(
+            QStringLiteral("%1 (%2 %3)").arg(s.name, s.scheme, s.vehicleTypes.join(QStringLiteral("/"))));
+        LimitList->item(LimitList->count() - 1)->setToolTip(s.source);
     }
     LimitList->addItem(QStringLiteral("The vehicle maker's own figures (type them below)"));
     LimitList->blockSignals(false);
-    Chosen->setText(choice_.set ? QStringLiteral("%1\n%2").arg(choice_.set->name, choice_.reason)
-                                : QStringLiteral("No limit set fits: %1").arg(choice_.reason));
+    Chosen->setText(
+        choice_.set ? QStringLiteral("%1\n%2\nSource: %3").arg(choice_.set->name, choice_.reason, choice_.set->source)
+                    : QStringLiteral("No limit set fits: %1").arg(choice_.reason));
     LimitList->setCurrentRow(chosenRow >= 0 ? chosenRow : LimitList->count() - 1);
     showPicked();
 }

@@ -42,7 +42,8 @@ void RpmGauge::paintEvent(QPaintEvent *)
         const QString label = QString::number(static_cast<int>(i));
         p.drawText(QRect(x - 20, barTop + barHeight + 5, 40, 16), Qt::AlignCenter, label);
     }
-    p.drawText(QRect(width - 120, barTop + barHeight + 5, 120, 16), Qt::AlignRight, QStringLiteral("x1000 rpm"));
+    // Short of the last figure, which it would otherwise cover.
+    p.drawText(QRect(width - 150, barTop + barHeight + 5, 120, 16), Qt::AlignRight, QStringLiteral("x1000 rpm"));
     const bool inside = rpm_ >= min_ && rpm_ <= max_;
     p.setPen(QPen(inside ? QColor(0x00, 0x60, 0x00) : QColor(0xc0, 0x00, 0x00), 4));
     p.drawLine(g.needle, barTop - 4, g.needle, barTop + barHeight + 2);

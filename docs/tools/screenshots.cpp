@@ -12,6 +12,7 @@
 //   qova_screenshots --certificates OUTDIR
 #include "certificates.h"
 #include "demoanalyser.h"
+#include "emissionscheckwindow.h"
 #include "headlessprinting.h"
 #include "headlessscreen.h"
 #include "historywindow.h"
@@ -25,6 +26,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -43,6 +45,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 #include <set>
 
 using namespace qova;
@@ -150,6 +153,98 @@ void pageImage(const QString &pdf, const QString &name)
     } else {
         std::printf("%s.png (the printed page)\n", qPrintable(base));
     }
+}
+
+// A check of the simulated `vehicle` in a window of its own, cycled once a virtual second
+// until `each` says it has seen enough or the verdict shows.
+void RunCheck(ui::Operator &op, history::TestArchive &archive, sim::VehicleProfile vehicle, const QString &pdf,
+              const std::function<bool(checkui::EmissionsCheckWindow &)> &each)
+{
+    link::VirtualPause clock;
+    sim::DemoOptions options;
+    options.vehicle = vehicle;
+    auto analyser = std::make_shared<sim::DemoAnalyser>(options);
+    ui::SharedState state([&](int) { return std::make_unique<sim::SimDevice>(clock, analyser); }, clock, op);
+    state.now = [&clock] { return QDateTime(QDate(2026, 3, 2), QTime(11, 5)).addMSecs(clock.nowMs()); };
+    headless::PdfPrinting printing(pdf);
+    state.printing = &printing;
+    state.history = &archive;
+    state.CompanyHeader = QStringLiteral("FAIRWAY MOTORS  ABERDEEN");
+    checkui::EmissionsCheckWindow w(state);
+    w.show();
+    w.Registration->setText(QStringLiteral("SK08 RVX"));
+    w.Model->setText(QStringLiteral("FORD FIESTA 1.25"));
+    w.FirstUsed->setDate(QDate(2008, 3, 14));
+    w.OperatorName->setText(QStringLiteral("A. MACKAY"));
+    w.nextClick();
+    w.startClick();
+    for (int s = 0; s < 600 && w.page() != checkui::EmissionsCheckWindow::Page::Result; ++s) {
+        clock.sleepMs(1000);
+        state.session.cycle();
+        QApplication::processEvents();
+        if (each(w))
+            break;
+    }
+    if (w.page() == checkui::EmissionsCheckWindow::Page::Result)
+        each(w);
+    w.hide();
+}
+
+// Every screen of the check: the program's own window on its vehicle and limits pages,
+// then whole checks of simulated cars for the stage screens and the result.
+void ShootCheck(checkui::EmissionsCheckWindow &program, ui::Operator &op, history::TestArchive &archive,
+                const QString &pdf)
+{
+    using checkui::EmissionsCheckWindow;
+    using Phase = check::CheckPhase;
+    program.show();
+    program.Registration->setText(QStringLiteral("SK08 RVX"));
+    program.FirstUsed->setDate(QDate(2008, 3, 14));
+    program.OperatorName->setText(QStringLiteral("A. MACKAY"));
+    shoot(program, QStringLiteral("check-vehicle"));
+    program.nextClick();
+    shoot(program, QStringLiteral("check-limits"));
+    program.hide();
+
+    std::set<QString> taken;
+    auto once = [&](EmissionsCheckWindow &w, const QString &name) {
+        if (taken.insert(name).second)
+            shoot(w, name);
+    };
+    RunCheck(op, archive, sim::VehicleProfile::GoodCatalyst, pdf, [&](EmissionsCheckWindow &w) {
+        const check::CheckState &s = w.emissionsCheck()->state();
+        const auto p = w.emissionsCheck()->progress(
+            w.emissionsCheck()->state().trace.empty() ? 0 : w.emissionsCheck()->state().trace.back().atMs);
+        if (s.phase == Phase::WaitingForAnalyser && w.screen().secondsLeft && *w.screen().secondsLeft < 15)
+            once(w, QStringLiteral("check-analyser"));
+        if (s.phase == Phase::Settling && s.stage == 0 && p.settledMs >= 4000)
+            once(w, QStringLiteral("check-settling"));
+        if (s.phase == Phase::Measuring && s.stage == 0 && p.goodRunMs >= 3000)
+            once(w, QStringLiteral("check-measuring"));
+        if (s.phase == Phase::WaitingForSpeed && s.stage == 1)
+            once(w, QStringLiteral("check-speed"));
+        if (w.page() == EmissionsCheckWindow::Page::Result)
+            once(w, QStringLiteral("check-result"));
+        return false;
+    });
+    RunCheck(op, archive, sim::VehicleProfile::ColdEngine, pdf, [&](EmissionsCheckWindow &w) {
+        if (w.emissionsCheck()->state().phase != Phase::WaitingForWarmEngine)
+            return false;
+        once(w, QStringLiteral("check-warm"));
+        return true;
+    });
+    RunCheck(op, archive, sim::VehicleProfile::NoOilProbe, pdf, [&](EmissionsCheckWindow &w) {
+        if (w.emissionsCheck()->state().phase != Phase::WaitingForWarmConfirmation)
+            return false;
+        once(w, QStringLiteral("check-confirm"));
+        return true;
+    });
+    RunCheck(op, archive, sim::VehicleProfile::FailedCatalyst, pdf, [&](EmissionsCheckWindow &w) {
+        if (w.page() != EmissionsCheckWindow::Page::Result)
+            return false;
+        once(w, QStringLiteral("check-result-fail"));
+        return true;
+    });
 }
 
 // The live graph after `ticks` polls, as many minutes of polling would leave it.
@@ -389,6 +484,7 @@ int main(int argc, char *argv[])
     windows.historySettings.hide();
 
     failures += docs::SaveCertificates(outDir);
+    ShootCheck(windows.emissionsCheck, op, archive, scratch.filePath(QStringLiteral("certificate.pdf")));
 
     for (const auto &[name, window] : windows.all()) {
         if (!pictured.contains(window)) {

@@ -112,8 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
                    false, false, "-----", "0.20 %"},
         ScreenCase{"PromptPending", "uk-1992-catalyst", Fuel::Petrol,
                    [](std::int64_t) { return Frame(withStatus(link::ZeroReady, link::PumpOn)); }, 0, 1000,
-                   "Analyser ready", "Probe in clean air", "The analyser is asking a question: answer it to go on.",
-                   -1, 0, false, false, false, "-----", "0.20 %"},
+                   "Analyser ready", "Probe in clean air", "The analyser is asking a question: answer it to go on.", -1,
+                   0, false, false, false, "-----", "0.20 %"},
         ScreenCase{"Zeroing", "uk-1992-catalyst", Fuel::Petrol,
                    [](std::int64_t) { return Frame(withStatus(0, link::PumpOn | link::Zeroing)); }, 0, 1000,
                    "Analyser ready", "Probe in clean air", "The analyser is zeroing: keep the probe in clean air.", -1,
@@ -213,37 +213,45 @@ TEST_P(Results, OneRowPerGasOfEachStage)
     ASSERT_TRUE(test::Drive(check, c.script, 300000, 1000));
     std::vector<std::string> rows;
     for (const auto &r : checkui::ResultRows(check.limits(), c.fuel, check.state()))
-        rows.push_back(QStringList{r.stage, r.gas, r.mean, r.worst, r.limit, r.verdict}.join(QLatin1Char('|')).toStdString());
+        rows.push_back(
+            QStringList{r.stage, r.gas, r.mean, r.worst, r.limit, r.verdict}.join(QLatin1Char('|')).toStdString());
     EXPECT_EQ(rows, c.rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Stages, Results,
     ::testing::Values(
-        ResultCase{"CatalystPass", "uk-1992-catalyst", Fuel::Petrol,
+        ResultCase{"CatalystPass",
+                   "uk-1992-catalyst",
+                   Fuel::Petrol,
                    cleanAirThen([](std::int64_t t) { return Exhaust(t < 16000 ? 2750 : 820, 5, 34, 1004); }),
                    {"fast idle|CO|0.05 %|0.05 %|max 0.30 %|PASS", "fast idle|HC|30 ppm|30 ppm|max 200 ppm|PASS",
-                    "fast idle|Lambda|1.004|1.004|0.970 to 1.030|PASS",
-                    "natural idle|CO|0.05 %|0.05 %|max 0.50 %|PASS", "natural idle|HC|30 ppm|30 ppm|none|recorded",
-                    "natural idle|Lambda|1.004|1.004|none|recorded"}},
+                    "fast idle|Lambda|1.004|1.004|0.970 to 1.030|PASS", "natural idle|CO|0.05 %|0.05 %|max 0.50 %|PASS",
+                    "natural idle|HC|30 ppm|30 ppm|none|recorded", "natural idle|Lambda|1.004|1.004|none|recorded"}},
         // Lambda 1.060 at fast idle for the whole 30 s; natural idle clean.
-        ResultCase{"FailedCatalystOnCng", "uk-1992-catalyst", Fuel::Cng,
+        ResultCase{"FailedCatalystOnCng",
+                   "uk-1992-catalyst",
+                   Fuel::Cng,
                    cleanAirThen([](std::int64_t t) {
                        return t < 41000 ? Exhaust(2750, 5, 904, 1060) : Exhaust(820, 5, 904, 1000);
                    }),
                    {"fast idle|CO|0.05 %|0.05 %|max 0.30 %|PASS",
                     "fast idle|HC|900 ppm|900 ppm|none for CNG|not applied",
-                    "fast idle|Lambda|1.060|1.060|0.970 to 1.030|FAIL",
-                    "natural idle|CO|0.05 %|0.05 %|max 0.50 %|PASS",
+                    "fast idle|Lambda|1.060|1.060|0.970 to 1.030|FAIL", "natural idle|CO|0.05 %|0.05 %|max 0.50 %|PASS",
                     "natural idle|HC|900 ppm|900 ppm|none for CNG|not applied",
                     "natural idle|Lambda|1.000|1.000|none|recorded"}},
         // HC 1500 at idle, 900 at 2000 rpm: CO judged at idle, HC at the re-check speed.
-        ResultCase{"HcRecheckPasses", "uk-1986", Fuel::Petrol,
-                   cleanAirThen([](std::int64_t t) { return t < 41000 ? Exhaust(820, 100, 1504) : Exhaust(2000, 100, 904); }),
-                   {"natural idle|CO|1.00 %|1.00 %|max 3.50 %|PASS",
-                    "natural idle, HC at 2000 rpm|HC|900 ppm|900 ppm|max 1200 ppm|PASS",
-                    "natural idle|Lambda|1.000|1.000|none|recorded"}},
-        ResultCase{"BeforeMeteredTestsRecordsOnly", "uk-before-1975", Fuel::Petrol,
+        ResultCase{
+            "HcRecheckPasses",
+            "uk-1986",
+            Fuel::Petrol,
+            cleanAirThen([](std::int64_t t) { return t < 41000 ? Exhaust(820, 100, 1504) : Exhaust(2000, 100, 904); }),
+            {"natural idle|CO|1.00 %|1.00 %|max 3.50 %|PASS",
+             "natural idle, HC at 2000 rpm|HC|900 ppm|900 ppm|max 1200 ppm|PASS",
+             "natural idle|Lambda|1.000|1.000|none|recorded"}},
+        ResultCase{"BeforeMeteredTestsRecordsOnly",
+                   "uk-before-1975",
+                   Fuel::Petrol,
                    cleanAirThen([](std::int64_t) { return Exhaust(820, 350, 804); }),
                    {"natural idle|CO|3.50 %|3.50 %|none|recorded", "natural idle|HC|800 ppm|800 ppm|none|recorded",
                     "natural idle|Lambda|1.000|1.000|none|recorded"}}),
