@@ -786,7 +786,9 @@ void EmissionsCheckWindow::showResult()
             Results->setItem(i, c, new QTableWidgetItem(cells[c]));
     }
     QStringList notes;
-    notes << QStringLiteral("%1, %2 — %3").arg(r.vehicle.registration, r.model, r.limits.name);
+    const QString vehicle =
+        r.model.isEmpty() ? r.vehicle.registration : QStringLiteral("%1, %2").arg(r.vehicle.registration, r.model);
+    notes << QStringLiteral("%1 — %2").arg(vehicle, r.limits.name);
     for (const check::StageResult &s : r.state.stages)
         notes << QStringLiteral("%1: %2").arg(check::StageName(s.kind), s.reason);
     if (r.state.residualHc)

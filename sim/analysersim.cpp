@@ -45,8 +45,8 @@ struct Options {
 void usage(std::FILE *to)
 {
     std::fputs("usage: qova-analyser-sim [--log FILE] [--seed N] [--fault NAME]... [--unplug-after MS]\n"
-               "                         [--unplug-on BYTE[:COUNT]] [--power-up MS] [--vehicle NAME] [--unpaced]\n"
-               "                         [--quiet]\n"
+               "                         [--unplug-on BYTE[:COUNT]] [--power-up MS] [--vehicle NAME] [--fast-idle MS]\n"
+               "                         [--unpaced] [--quiet]\n"
                "--unplug-on 0x4F:3 unplugs on the third 0x4F the program sends (BYTE in hex or decimal)\n"
                "faults: bad-frames, bad-blocks, bad-blocks-always, silence, partial-frames, flood, unplug\n"
                "vehicles: good-catalyst, rich-idle, failed-catalyst, cold-engine, wandering-speed, no-oil-probe\n",
@@ -131,6 +131,9 @@ int parseArguments(int argc, char **argv, Options &o)
         } else if (a == "--unplug-on" && hasValue && parseUnplugOn(argv[i + 1], o)) {
             ++i;
         } else if (a == "--fault" && hasValue && applyFault(argv[i + 1], o.model.faults)) {
+            ++i;
+        } else if (a == "--fast-idle" && hasValue && parseNumber(argv[i + 1], n)) {
+            o.model.fastIdleMs = static_cast<int>(n);
             ++i;
         } else if (a == "--vehicle" && hasValue && qova::sim::VehicleProfileFromName(argv[i + 1])) {
             o.model.vehicle = *qova::sim::VehicleProfileFromName(argv[++i]);

@@ -54,7 +54,8 @@ std::int16_t clampWord(double v)
 } // namespace
 
 DemoAnalyser::DemoAnalyser(DemoOptions options)
-    : faults_(options.faults), powerUpMs_(options.powerUpMs), vehicle_(options.vehicle), rng_(options.seed)
+    : faults_(options.faults), powerUpMs_(options.powerUpMs), vehicle_(options.vehicle),
+      fastIdleMs_(options.fastIdleMs), rng_(options.seed)
 {
     std::mt19937 storeRng(options.seed ^ 0x5EEDu);
     const int count =
@@ -185,7 +186,7 @@ std::vector<std::uint8_t> DemoAnalyser::liveFrame(std::int64_t nowMs)
         // Lambda of the exhaust; clean air in the bench reads as a very lean mixture.
         lambda = (1.020 - 0.020 * h + noise(3) * 0.001) * mix + 9.0 * (1.0 - mix);
     } else {
-        const EngineReading e = VehicleAt(vehicle_, t, firstMeasuringMs_);
+        const EngineReading e = VehicleAt(vehicle_, t, firstMeasuringMs_, fastIdleMs_);
         r.Hc = clampWord(gas(e.hc, 0, 4));
         r.Co = clampWord(gas(e.co, 0, 2));
         r.Co2 = clampWord(gas(e.co2, 0, 1));

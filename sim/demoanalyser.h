@@ -53,6 +53,8 @@ struct DemoOptions {
     // A car for a whole emissions check, in place of the engine that idles and runs at
     // 2500 rpm in turn.
     VehicleProfile vehicle = VehicleProfile::None;
+    // How long the vehicle's driver holds fast idle; 0 for the profile's own time.
+    int fastIdleMs = 0;
 };
 
 // A plausible analyser: it counts down after switch-on, offers a leak test, asks to
@@ -114,6 +116,7 @@ private:
     Faults faults_;
     int powerUpMs_;
     VehicleProfile vehicle_;
+    int fastIdleMs_;
     std::optional<std::int64_t> firstMeasuringMs_; // since power-on
     std::mt19937 rng_;
     std::vector<std::uint8_t> store_;

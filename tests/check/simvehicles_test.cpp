@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
         VehicleCase{"RichIdle", sim::VehicleProfile::RichIdle, Verdict::Fail, "-", "CO", 180000, 0, 120},
         VehicleCase{"FailedCatalyst", sim::VehicleProfile::FailedCatalyst, Verdict::Fail, "HC,lambda", "CO", 180000, 0,
                     80},
-        VehicleCase{"ColdEngine", sim::VehicleProfile::ColdEngine, Verdict::Pass, "-", "-", 300000, 100000, 10},
+        VehicleCase{"ColdEngine", sim::VehicleProfile::ColdEngine, Verdict::Pass, "-", "-", 180000, 8000, 10},
         // Never 5 s on end inside the fast idle window: failed with no gas out of its limits.
         VehicleCase{"WanderingSpeed", sim::VehicleProfile::WanderingSpeed, Verdict::Fail, "", "-", 600000, 0, 10},
         VehicleCase{"NoOilProbe", sim::VehicleProfile::NoOilProbe, Verdict::Pass, "-", "-", 120000, 0, 10}),
@@ -91,3 +91,65 @@ TEST(SimulatedVehicle, NamesRoundTripAndNoneIsNotOne)
     EXPECT_FALSE(sim::VehicleProfileFromName("good"));
     EXPECT_EQ(sim::VehicleProfiles().size(), 6u);
 }
+
+// The end-to-end scenarios' timings: the driver holds fast idle for 22 s (30 s for the
+// wandering engine), the check settles for 4 s and measures for 15 s, and the analyser is
+// ready at once.
+struct ShortCase {
+    const char *name;
+    sim::VehicleProfile profile;
+    Verdict overall;
+    std::int64_t finishedBeforeMs;
+    int fastIdleMs;        // the driver holds fast idle this long
+    int fastIdleSettlings; // times the check began settling at fast idle
+};
+
+class ShortTimings : public ::testing::TestWithParam<ShortCase> {};
+
+TEST_P(ShortTimings, EveryCarGetsItsVerdictWithinTheHarnesssTime)
+{
+    const auto &c = GetParam();
+    sim::DemoOptions options;
+    options.vehicle = c.profile;
+    options.powerUpMs = 300;
+    options.fastIdleMs = c.fastIdleMs;
+    test::SimLink sim(options);
+    ASSERT_TRUE(sim.open());
+    check::CheckSettings settings;
+    settings.settleMs = 4000;
+    settings.measureMs = 15000;
+    check::EmissionsCheck check(ukCatalystTest(), check::Fuel::Petrol, settings);
+    link::LiveReading r;
+    while (!check.finished() && sim.clock.nowMs() < 5 * 60 * 1000) {
+        const bool valid = sim.cycle(r, 1000);
+        check.feed(sim.clock.nowMs(), valid ? std::optional(r) : std::nullopt);
+        if (check.state().phase == check::CheckPhase::WaitingForWarmConfirmation)
+            check.confirmEngineWarm();
+        if (valid && (r.StatusA & link::LeakTestOffer))
+            sim.send(link::kDeclineReply);
+        else if (valid && (r.StatusA & ~link::PowerUpCountdown))
+            sim.send(link::kConfirmReply);
+    }
+    ASSERT_TRUE(check.finished());
+    EXPECT_EQ(check.state().overall, c.overall);
+    EXPECT_LT(sim.clock.nowMs(), c.finishedBeforeMs);
+    int settlings = 0;
+    check::CheckPhase before = check::CheckPhase::WaitingForAnalyser;
+    for (const check::TracePoint &p : check.state().trace) {
+        if (p.stage == 0 && p.phase == check::CheckPhase::Settling && before != check::CheckPhase::Settling)
+            ++settlings;
+        before = p.phase;
+    }
+    EXPECT_EQ(settlings, c.fastIdleSettlings);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, ShortTimings,
+    ::testing::Values(ShortCase{"GoodCatalyst", sim::VehicleProfile::GoodCatalyst, Verdict::Pass, 60000, 22000, 1},
+                      ShortCase{"RichIdle", sim::VehicleProfile::RichIdle, Verdict::Fail, 70000, 22000, 1},
+                      ShortCase{"FailedCatalyst", sim::VehicleProfile::FailedCatalyst, Verdict::Fail, 70000, 22000, 1},
+                      ShortCase{"ColdEngine", sim::VehicleProfile::ColdEngine, Verdict::Pass, 80000, 22000, 1},
+                      // Leaves the window while measuring, settles again and passes then.
+                      ShortCase{"WanderingSpeed", sim::VehicleProfile::WanderingSpeed, Verdict::Pass, 70000, 30000, 2},
+                      ShortCase{"NoOilProbe", sim::VehicleProfile::NoOilProbe, Verdict::Pass, 60000, 22000, 1}),
+    [](const auto &info) { return std::string(info.param.name); });

@@ -41,6 +41,7 @@ private slots:
     void stopAsksFirstAndKeepsTheCheckAsAbandoned();
     void failedSaveIsOneMessageAndWaitsInTheQueue();
     void pumpButtonSendsThePumpCommand();
+    void runningSessionGetsItsPeriodBack();
 
 private:
     // The simulated analyser with `vehicle` at the probe, behind the shared state's port.
@@ -255,7 +256,7 @@ void TestCheckWindow::stopAsksFirstAndKeepsTheCheckAsAbandoned()
     QVERIFY(showActive(w));
     typeVehicle(w, QStringLiteral("COLD1"));
     w.StartButton->click();
-    QVERIFY(!runToResult(w, 40));
+    QVERIFY(!runToResult(w, 32));
     QCOMPARE(w.emissionsCheck()->state().phase, check::CheckPhase::WaitingForWarmEngine);
     QVERIFY2(w.Instruction->text().startsWith(QStringLiteral("Warm the engine: oil ")),
              qPrintable(w.Instruction->text()));
@@ -315,6 +316,21 @@ void TestCheckWindow::pumpButtonSendsThePumpCommand()
     const bool before = analyser_->pumpOn();
     QVERIFY(press(w, Qt::Key_P, w.PumpButton));
     QCOMPARE(analyser_->pumpOn(), !before);
+}
+
+void TestCheckWindow::runningSessionGetsItsPeriodBack()
+{
+    connectAnalyser(sim::VehicleProfile::GoodCatalyst);
+    QVERIFY(state_->session.start({.periodMs = 2000}));
+    {
+        EmissionsCheckWindow w(*state_);
+        QVERIFY(showActive(w));
+        QCOMPARE(state_->session.period(), 1000);
+        w.closeClick();
+    }
+    QVERIFY(state_->session.isActive());
+    QCOMPARE(state_->session.period(), 2000);
+    state_->session.stop();
 }
 
 QTEST_MAIN(TestCheckWindow)

@@ -28,6 +28,7 @@ import scenarios_history  # noqa: E402,F401
 import scenarios_store  # noqa: E402,F401
 import scenarios_unplug  # noqa: E402,F401
 import scenarios_network  # noqa: E402,F401
+import scenarios_check  # noqa: E402,F401
 from registry import SCENARIOS  # noqa: E402
 
 # A scenario that takes longer than this has hung; its processes are ended.
