@@ -72,8 +72,9 @@ QString verdictWord(Verdict v)
 
 CertificateTone toneOf(Verdict v)
 {
-    return v == Verdict::Pass ? CertificateTone::Pass : v == Verdict::Fail ? CertificateTone::Fail
-                                                                           : CertificateTone::Neutral;
+    return v == Verdict::Pass   ? CertificateTone::Pass
+           : v == Verdict::Fail ? CertificateTone::Fail
+                                : CertificateTone::Neutral;
 }
 
 QString seconds(std::int64_t ms)
@@ -105,7 +106,10 @@ CertificateStage stageOf(const CheckRecord &record, std::size_t index)
     QString name = StageName(limits.kind);
     name[0] = name[0].toUpper();
     stage.title = name + QStringLiteral(", ") + speedWindow(limits.minRpm, limits.maxRpm);
-    stage.verdict = ran ? verdictWord(result.verdict) : QStringLiteral("NOT RUN");
+    // The stage under way when the operator stopped the check.
+    const bool stopped = !ran && record.abandoned && static_cast<int>(index) == record.state.stage;
+    const QString notRun = stopped ? QStringLiteral("stopped") : QStringLiteral("not run");
+    stage.verdict = ran ? verdictWord(result.verdict) : notRun.toUpper();
     stage.tone = ran ? toneOf(result.verdict) : CertificateTone::Neutral;
     stage.reason = result.reason;
     if (!stage.reason.isEmpty())
@@ -121,7 +125,7 @@ CertificateStage stageOf(const CheckRecord &record, std::size_t index)
 
     auto result_ = [&](const QString &gas, bool limited) {
         if (!ran)
-            return QStringLiteral("not run");
+            return notRun;
         if (!metered)
             return QStringLiteral("recorded");
         if (!limited)
@@ -131,7 +135,9 @@ CertificateStage stageOf(const CheckRecord &record, std::size_t index)
         return result.gasesOut.contains(gas) ? QStringLiteral("FAIL") : QStringLiteral("PASS");
     };
     auto row = [&](const QString &gas, const QString &mean, const QString &worst, const QString &limit,
-                   const QString &res) { stage.rows.push_back({gas, readings ? mean : kDash, readings ? worst : kDash, limit, res}); };
+                   const QString &res) {
+        stage.rows.push_back({gas, readings ? mean : kDash, readings ? worst : kDash, limit, res});
+    };
 
     const GasLimits &g = limits.limits;
     const QString none = metered ? QStringLiteral("none") : QStringLiteral("not metered");
@@ -161,7 +167,7 @@ CertificateStage stageOf(const CheckRecord &record, std::size_t index)
     row(QStringLiteral("Lambda"), lambda(w.lambda.mean), lambda(w.lambda.worst), lambdaLimit,
         result_(QStringLiteral("lambda"), lambdaLimited));
     row(QStringLiteral("Engine speed"), rpm(w.rpm.mean), rpm(w.rpm.worst), speedWindow(limits.minRpm, limits.maxRpm),
-        ran ? (readings ? QStringLiteral("in window") : kDash) : QStringLiteral("not run"));
+        ran ? (readings ? QStringLiteral("in window") : kDash) : notRun);
 
     if (ran && result.rechecked && limits.recheck) {
         const HcRecheck &r = *limits.recheck;
@@ -283,7 +289,8 @@ QStringList CertificateLines(const CheckRecord &record, const QLocale &locale)
         if (!s.window.isEmpty())
             lines << s.window;
         for (const CertificateRow &r : s.rows)
-            lines << QStringLiteral("%1: mean %2, worst %3, limit %4: %5").arg(r.gas, r.mean, r.worst, r.limit, r.result);
+            lines
+                << QStringLiteral("%1: mean %2, worst %3, limit %4: %5").arg(r.gas, r.mean, r.worst, r.limit, r.result);
         if (!s.reason.isEmpty())
             lines << s.reason;
     }
@@ -479,8 +486,8 @@ void paintPlot(const Layout &l, const QRectF &area, const CheckRecord &record)
             p.drawLine(QPointF(strip.left(), y), QPointF(strip.right(), y));
             p.setPen(kMuted);
             const int places = axis.step >= 1 ? 0 : axis.step >= 0.1 ? 1 : 2;
-            p.drawText(QRectF(strip.left() - l.mm(9), y - l.mm(2), l.mm(8), l.mm(4)),
-                       Qt::AlignRight | Qt::AlignVCenter, QString::number(t, 'f', places));
+            p.drawText(QRectF(strip.left() - l.mm(9), y - l.mm(2), l.mm(8), l.mm(4)), Qt::AlignRight | Qt::AlignVCenter,
+                       QString::number(t, 'f', places));
         }
         QPen limitPen(kFailColour, l.mm(0.35), Qt::DashLine);
         p.setPen(limitPen);
@@ -594,8 +601,8 @@ void PaintCertificate(QPainter &painter, const QRectF &page, const CheckRecord &
 
     // The vehicle at the left, the limits beside it.
     const double column = (width - l.mm(8)) / 2;
-    const double vehicleH = paintFields(l, QRectF(left, y, column, 0), QStringLiteral("Vehicle"), content.vehicle,
-                                        l.mm(26));
+    const double vehicleH =
+        paintFields(l, QRectF(left, y, column, 0), QStringLiteral("Vehicle"), content.vehicle, l.mm(26));
     const double limitsH = paintFields(l, QRectF(left + column + l.mm(8), y, column, 0), QStringLiteral("Limits"),
                                        content.limits, l.mm(22));
     y += std::max(vehicleH, limitsH) + l.mm(3);

@@ -18,8 +18,7 @@ int rounded(double mean)
 
 history::TestEntry CheckEntry(const CheckRecord &record, const QStringList &certificateLines)
 {
-    history::TestEntry entry =
-        history::NewEntry(record.finishedAt.isValid() ? record.finishedAt : record.startedAt);
+    history::TestEntry entry = history::NewEntry(record.finishedAt.isValid() ? record.finishedAt : record.startedAt);
     entry.kind = history::kCheckKind;
     entry.registration = record.vehicle.registration;
     entry.vehicle = record.model;

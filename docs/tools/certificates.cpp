@@ -87,10 +87,10 @@ int save(const check::CheckRecord &record, const QString &path)
 
 int SaveCertificates(const QDir &outDir)
 {
-    return save(run(sim::VehicleProfile::GoodCatalyst, QStringLiteral("SK11 PXE"), QStringLiteral("VAUXHALL CORSA 1.2")),
-                outDir.filePath(QStringLiteral("certificate-pass.png"))) +
-           save(run(sim::VehicleProfile::FailedCatalyst, QStringLiteral("SK11 RTU"),
-                    QStringLiteral("FORD FOCUS 1.6")),
+    return save(
+               run(sim::VehicleProfile::GoodCatalyst, QStringLiteral("SK11 PXE"), QStringLiteral("VAUXHALL CORSA 1.2")),
+               outDir.filePath(QStringLiteral("certificate-pass.png"))) +
+           save(run(sim::VehicleProfile::FailedCatalyst, QStringLiteral("SK11 RTU"), QStringLiteral("FORD FOCUS 1.6")),
                 outDir.filePath(QStringLiteral("certificate-fail.png")));
 }
 
