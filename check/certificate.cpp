@@ -307,6 +307,7 @@ const QColor kRule(0xbd, 0xbd, 0xbd);
 const QColor kPassColour(0x1b, 0x7f, 0x3b);
 const QColor kFailColour(0xc6, 0x28, 0x28);
 const QColor kNeutralColour(0x45, 0x5a, 0x64);
+const QColor kHeading(0x37, 0x47, 0x4f);
 
 QColor toneColour(CertificateTone tone)
 {
@@ -388,7 +389,7 @@ double paintFields(const Layout &l, const QRectF &area, const QString &heading,
                    const std::vector<CertificateField> &fields, double labelWidth)
 {
     double y = area.top();
-    y += l.text(QRectF(area.left(), y, area.width(), 0), heading, l.font(3.2, true), kNeutralColour) + l.mm(1);
+    y += l.text(QRectF(area.left(), y, area.width(), 0), heading, l.font(3.2, true), kHeading) + l.mm(1);
     for (const CertificateField &f : fields) {
         l.text(QRectF(area.left(), y, labelWidth, 0), f.label, l.font(2.8), kMuted);
         const double h = l.text(QRectF(area.left() + labelWidth, y, area.width() - labelWidth, 0), f.value,

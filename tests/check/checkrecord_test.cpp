@@ -49,14 +49,19 @@ INSTANTIATE_TEST_SUITE_P(
         EntryCase{"Fail", SampleCheck::Fail, "fail", {80, 0, 420, 0, 0, 800, 800, 1050}, "PETROL", 1, 0},
         // HC as re-checked at 2000 rpm; CO, lambda and the speed of the idle window that judged CO.
         EntryCase{"Recheck", SampleCheck::Recheck, "pass", {100, 0, 400, 0, 0, 800, 800, 1000}, "PETROL", 1, 0},
-        EntryCase{"Unmetered", SampleCheck::Unmetered, "readings recorded", {300, 0, 800, 0, 0, 800, 800, 990},
-                  "PETROL", 1, 0},
+        EntryCase{"Unmetered",
+                  SampleCheck::Unmetered,
+                  "readings recorded",
+                  {300, 0, 800, 0, 0, 800, 800, 990},
+                  "PETROL",
+                  1,
+                  0},
         EntryCase{"ConfirmedWarm", SampleCheck::Confirmed, "pass", {10, 0, 50, 0, 0, 800, 0, 1005}, "PETROL", 1, 0},
         EntryCase{"Cng", SampleCheck::Cng, "pass", {10, 0, 900, 0, 0, 800, 800, 1005}, "CNG   ", 2, 0},
         // Stopped during natural idle: fast idle was the last stage run; 1000.67 rounds up.
         EntryCase{"Abandoned", SampleCheck::Abandoned, "abandoned", {5, 0, 30, 0, 0, 2750, 800, 1001}, "PETROL", 1, 0},
-        EntryCase{"AfrShown", SampleCheck::MakerAfr, "pass", {5, 0, 30, 0, 0, 800, 800, 1000}, "PETROL", 1,
-                  link::AfrMode}),
+        EntryCase{
+            "AfrShown", SampleCheck::MakerAfr, "pass", {5, 0, 30, 0, 0, 800, 800, 1000}, "PETROL", 1, link::AfrMode}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CheckEntryOf, ACheckStoppedBeforeAnyStageKeepsNoValuesAndItsStart)

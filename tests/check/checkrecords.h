@@ -18,14 +18,14 @@ inline check::LimitSet ShippedSet(const char *id)
 // swings by one step either side of its mean on odd and even seconds, so a window's mean
 // and worst differ.
 enum class SampleCheck : std::uint8_t {
-    Pass,        // UK catalyst test, a good car: fast idle 11-16 s, natural idle 50-55 s
-    Fail,        // UK catalyst test, failed catalyst: HC and lambda out at fast idle, CO at idle
-    Recheck,     // UK 1986 band: HC 1500 ppm at idle, passed at 2000 rpm
-    Unmetered,   // first used in 1970: readings recorded
-    Confirmed,   // the good car with no oil probe; the operator says it is warm
-    Cng,         // the good car on natural gas with HC of 900 ppm, not applied
-    Abandoned,   // the good car, stopped after fast idle
-    MakerAfr,    // the vehicle maker's figures, the analyser showing AFR
+    Pass,      // UK catalyst test, a good car: fast idle 11-16 s, natural idle 50-55 s
+    Fail,      // UK catalyst test, failed catalyst: HC and lambda out at fast idle, CO at idle
+    Recheck,   // UK 1986 band: HC 1500 ppm at idle, passed at 2000 rpm
+    Unmetered, // first used in 1970: readings recorded
+    Confirmed, // the good car with no oil probe; the operator says it is warm
+    Cng,       // the good car on natural gas with HC of 900 ppm, not applied
+    Abandoned, // the good car, stopped after fast idle
+    MakerAfr,  // the vehicle maker's figures, the analyser showing AFR
 };
 
 inline int Swing(std::int64_t atMs)
