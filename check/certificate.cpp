@@ -327,7 +327,7 @@ QColor seriesColour(PlotSeries s)
 {
     switch (s) {
     case PlotSeries::Co:
-        return {0xc6, 0x28, 0x28};
+        return {0xe6, 0x51, 0x00};
     case PlotSeries::Hc:
         return {0x6a, 0x1b, 0x9a};
     case PlotSeries::Lambda:
@@ -455,12 +455,12 @@ void paintPlot(const Layout &l, const QRectF &area, const CheckRecord &record)
     QPainter &p = l.p_;
     const auto &trace = record.state.trace;
     const PlotAxis time = TimeAxis(trace);
-    const double labelW = l.mm(22);
+    const double labelW = l.mm(30);
     const double axisH = l.mm(9);
     const double legendH = l.mm(7);
     const QRectF plot(area.left() + labelW, area.top(), area.width() - labelW - l.mm(2),
                       area.height() - axisH - legendH);
-    const double gap = l.mm(2);
+    const double gap = l.mm(3.5);
     const double stripH = (plot.height() - 3 * gap) / 4;
 
     const std::vector<PlotSpan> spans = StageSpans(trace);
@@ -506,7 +506,7 @@ void paintPlot(const Layout &l, const QRectF &area, const CheckRecord &record)
         p.drawRect(strip);
         p.setFont(l.font(2.9, true));
         p.setPen(seriesColour(series));
-        p.drawText(QRectF(area.left(), strip.top(), labelW - l.mm(10), strip.height()),
+        p.drawText(QRectF(area.left(), strip.top(), labelW - l.mm(11), strip.height()),
                    Qt::AlignLeft | Qt::AlignVCenter, PlotSeriesName(series));
     }
 

@@ -271,6 +271,14 @@ INSTANTIATE_TEST_SUITE_P(
                       SeriesAxisCase{"RecheckHc", SampleCheck::Recheck, PlotSeries::Hc, {0, 1500, 500}}),
     [](const auto &info) { return std::string(info.param.name); });
 
+TEST(SeriesAxes, LambdaOfAirInTheProbeDoesNotWidenItsAxis)
+{
+    check::CheckRecord r = test::SampleRecord(SampleCheck::Pass);
+    r.state.trace[1].lambda = 9999;
+    r.state.trace[2].lambda = 650;
+    EXPECT_EQ(check::ValueAxis(r, PlotSeries::Lambda), (PlotAxis{0.8, 1.2, 0.1}));
+}
+
 TEST(TimeAxis, RunsToTheLastFrameAndTenSecondsAtLeast)
 {
     const PlotAxis pass = check::TimeAxis(test::SampleRecord(SampleCheck::Pass).state.trace);
