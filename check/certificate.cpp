@@ -50,9 +50,9 @@ QString fuelName(Fuel fuel)
     return QStringLiteral("petrol");
 }
 
-QString longDate(const QLocale &locale, const QDate &date)
+QString longDate(const QLocale &locale, const QDate &date, const QString &unknown = QStringLiteral("not given"))
 {
-    return date.isValid() ? locale.toString(date, QStringLiteral("d MMMM yyyy")) : QStringLiteral("not given");
+    return date.isValid() ? locale.toString(date, QStringLiteral("d MMMM yyyy")) : unknown;
 }
 
 QString verdictWord(Verdict v)
@@ -262,7 +262,7 @@ CertificatePage CertificateContent(const CheckRecord &record, const QLocale &loc
 
     const QDateTime at = record.finishedAt.isValid() ? record.finishedAt : record.startedAt;
     page.signedOff = {
-        {QStringLiteral("Date"), longDate(locale, at.date())},
+        {QStringLiteral("Date"), longDate(locale, at.date(), QStringLiteral("not known"))},
         {QStringLiteral("Time"), at.isValid() ? report::ReportTime(locale, at.time()) : QStringLiteral("not known")},
         {QStringLiteral("Operator"), record.operatorName.isEmpty() ? QStringLiteral("not given") : record.operatorName},
     };

@@ -160,6 +160,41 @@ TEST(CertificateText, AnotherSetChosenByTheOperatorSaysSoAndWhy)
               QStringList{});
 }
 
+// Stopped before a set was chosen or a frame came: the page still says what is known.
+TEST(CertificateText, ACheckStoppedBeforeItStartedSaysWhatIsNotKnown)
+{
+    check::CheckRecord r;
+    r.vehicle.registration = QStringLiteral("XY99 ZZZ");
+    r.abandoned = true;
+    const QStringList expected{
+        QStringLiteral("EXHAUST EMISSIONS CHECK"),
+        QStringLiteral("ABANDONED"),
+        QStringLiteral("The check was stopped before its verdict"),
+        QStringLiteral("Registration: XY99 ZZZ"),
+        QStringLiteral("Model: not given"),
+        QStringLiteral("Type: UK car"),
+        QStringLiteral("First used: not given"),
+        QStringLiteral("Fuel: petrol"),
+        QStringLiteral("Catalyst: no"),
+        QStringLiteral("Two-stroke: no"),
+        QStringLiteral("Limit set: "),
+        QStringLiteral("Source: "),
+        QStringLiteral("How chosen: "),
+        QStringLiteral("Residual HC: not measured"),
+        QStringLiteral("Engine temperature: not reached"),
+        QStringLiteral("Date: not known"),
+        QStringLiteral("Time: not known"),
+        QStringLiteral("Operator: not given"),
+    };
+    EXPECT_EQ(check::CertificateLines(r, kBritish), expected);
+    QImage image(620, 877, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter p(&image);
+    check::PaintCertificate(p, QRectF(0, 0, image.width(), image.height()), r, kBritish);
+    p.end();
+    EXPECT_EQ(image.pixel(image.width() - 3, image.height() - 3), QColor(Qt::white).rgb());
+}
+
 // The plot: where its bands, lines and ticks fall.
 
 struct SpansCase {
