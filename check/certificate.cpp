@@ -87,13 +87,6 @@ QString speedWindow(int minRpm, int maxRpm)
     return QStringLiteral("%1 to %2 rpm").arg(minRpm).arg(maxRpm);
 }
 
-// One gas of one stage: what decided it beside its limit.
-struct GasCell {
-    QString gas;
-    bool limited = false;
-    QString limit;
-};
-
 CertificateStage stageOf(const CheckRecord &record, std::size_t index)
 {
     const StageLimits &limits = record.limits.stages[index];
@@ -123,16 +116,17 @@ CertificateStage stageOf(const CheckRecord &record, std::size_t index)
     else if (ran)
         stage.window = QStringLiteral("No readings decided it");
 
-    auto result_ = [&](const QString &gas, bool limited) {
+    auto gasResult = [&](const QString &gas, bool limited) {
         if (!ran)
             return notRun;
         if (!metered)
             return QStringLiteral("recorded");
         if (!limited)
             return kDash;
-        if (result.verdict == Verdict::Pass)
-            return QStringLiteral("PASS");
-        return result.gasesOut.contains(gas) ? QStringLiteral("FAIL") : QStringLiteral("PASS");
+        if (result.gasesOut.contains(gas))
+            return QStringLiteral("FAIL");
+        // A stage failed without a single valid reading says nothing of a gas.
+        return readings ? QStringLiteral("PASS") : kDash;
     };
     auto row = [&](const QString &gas, const QString &mean, const QString &worst, const QString &limit,
                    const QString &res) {
@@ -143,13 +137,13 @@ CertificateStage stageOf(const CheckRecord &record, std::size_t index)
     const QString none = metered ? QStringLiteral("none") : QStringLiteral("not metered");
     row(QStringLiteral("CO"), percent(w.co.mean), percent(w.co.worst),
         metered && g.coMax ? QStringLiteral("at most ") + percent(*g.coMax) : none,
-        result_(QStringLiteral("CO"), metered && g.coMax));
+        gasResult(QStringLiteral("CO"), metered && g.coMax));
 
     const bool hcLimited = metered && g.hcMax && !cng;
     QString hcLimit = cng && metered && g.hcMax ? QStringLiteral("not applied (CNG)")
                       : hcLimited               ? QStringLiteral("at most ") + ppm(*g.hcMax)
                                                 : none;
-    QString hcResult = result_(QStringLiteral("HC"), hcLimited);
+    QString hcResult = gasResult(QStringLiteral("HC"), hcLimited);
     if (ran && result.rechecked && hcLimited)
         hcResult = QStringLiteral("FAIL, re-checked");
     row(QStringLiteral("HC"), ppm(w.hc.mean), ppm(w.hc.worst), hcLimit, hcResult);
@@ -165,7 +159,7 @@ CertificateStage stageOf(const CheckRecord &record, std::size_t index)
             lambdaLimit = QStringLiteral("at most ") + lambda(*g.lambdaMax);
     }
     row(QStringLiteral("Lambda"), lambda(w.lambda.mean), lambda(w.lambda.worst), lambdaLimit,
-        result_(QStringLiteral("lambda"), lambdaLimited));
+        gasResult(QStringLiteral("lambda"), lambdaLimited));
     row(QStringLiteral("Engine speed"), rpm(w.rpm.mean), rpm(w.rpm.worst), speedWindow(limits.minRpm, limits.maxRpm),
         ran ? (readings ? QStringLiteral("in window") : kDash) : notRun);
 

@@ -143,6 +143,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {"ABANDONED", "The check was stopped before its verdict", "Fast idle, 2500 to 3000 rpm: PASS",
                    "Natural idle, 450 to 1500 rpm: STOPPED", "CO: mean —, worst —, limit at most 0.50 %: stopped",
                    "Time: 10:40:20"}},
+        // The one reading at the start of measuring was within its limits, but none in the last 5 s.
+        LinesCase{"NoValidFrame",
+                  SampleCheck::NoValidFrame,
+                  {"FAIL", "Natural idle, 450 to 1500 rpm: FAIL", "No readings decided it",
+                   "CO: mean —, worst —, limit at most 3.50 %: —", "HC: mean —, worst —, limit at most 1200 ppm: —",
+                   "Engine speed: mean —, worst —, limit 450 to 1500 rpm: —",
+                   "No 5 s of steady valid readings in 30 s of measuring"}},
         LinesCase{"MakersFiguresOnAfr",
                   SampleCheck::MakerAfr,
                   {"Limit set: Vehicle maker's limits", "Source: the vehicle maker's figures, typed in for this check",

@@ -60,6 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
         EntryCase{"Cng", SampleCheck::Cng, "pass", {10, 0, 900, 0, 0, 800, 800, 1005}, "CNG   ", 2, 0},
         // Stopped during natural idle: fast idle was the last stage run; 1000.67 rounds up.
         EntryCase{"Abandoned", SampleCheck::Abandoned, "abandoned", {5, 0, 30, 0, 0, 2750, 800, 1001}, "PETROL", 1, 0},
+        // No valid frame in the window that failed it: no values, the oil as found warm.
+        EntryCase{"NoValidFrame", SampleCheck::NoValidFrame, "fail", {0, 0, 0, 0, 0, 0, 800, 0}, "PETROL", 1, 0},
         EntryCase{
             "AfrShown", SampleCheck::MakerAfr, "pass", {5, 0, 30, 0, 0, 800, 800, 1000}, "PETROL", 1, link::AfrMode}),
     [](const auto &info) { return std::string(info.param.name); });

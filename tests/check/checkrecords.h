@@ -18,14 +18,15 @@ inline check::LimitSet ShippedSet(const char *id)
 // swings by one step either side of its mean on odd and even seconds, so a window's mean
 // and worst differ.
 enum class SampleCheck : std::uint8_t {
-    Pass,      // UK catalyst test, a good car: fast idle 11-16 s, natural idle 50-55 s
-    Fail,      // UK catalyst test, failed catalyst: HC and lambda out at fast idle, CO at idle
-    Recheck,   // UK 1986 band: HC 1500 ppm at idle, passed at 2000 rpm
-    Unmetered, // first used in 1970: readings recorded
-    Confirmed, // the good car with no oil probe; the operator says it is warm
-    Cng,       // the good car on natural gas with HC of 900 ppm, not applied
-    Abandoned, // the good car, stopped after fast idle
-    MakerAfr,  // the vehicle maker's figures, the analyser showing AFR
+    Pass,         // UK catalyst test, a good car: fast idle 11-16 s, natural idle 50-55 s
+    Fail,         // UK catalyst test, failed catalyst: HC and lambda out at fast idle, CO at idle
+    Recheck,      // UK 1986 band: HC 1500 ppm at idle, passed at 2000 rpm
+    Unmetered,    // first used in 1970: readings recorded
+    Confirmed,    // the good car with no oil probe; the operator says it is warm
+    Cng,          // the good car on natural gas with HC of 900 ppm, not applied
+    Abandoned,    // the good car, stopped after fast idle
+    MakerAfr,     // the vehicle maker's figures, the analyser showing AFR
+    NoValidFrame, // UK 1986 band: every frame fails its check once measuring starts
 };
 
 inline int Swing(std::int64_t atMs)
@@ -50,6 +51,10 @@ inline std::optional<link::LiveReading> SampleFrame(SampleCheck which, std::int6
         return Exhaust(2000 + 20 * s, 60, 404 + 8 * s, 1000, oil);
     case SampleCheck::Unmetered:
         return Exhaust(800, 300 + 10 * s, 804, 990, oil);
+    case SampleCheck::NoValidFrame:
+        if (t > 10000)
+            return std::nullopt;
+        return Exhaust(800, 100, 104, 1000, oil);
     case SampleCheck::Cng:
         if (t < 40000)
             return Exhaust(2750, 5 + s, 904, 1000, oil);
@@ -80,6 +85,7 @@ inline check::CheckRecord SampleRecord(SampleCheck which)
     r.limits = ShippedSet("uk-1992-catalyst");
     switch (which) {
     case SampleCheck::Recheck:
+    case SampleCheck::NoValidFrame:
         r.vehicle.firstUsed = QDate(1990, 6, 1);
         r.vehicle.catalyst = false;
         r.limits = ShippedSet("uk-1986");
