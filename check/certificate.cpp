@@ -7,6 +7,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 
@@ -357,9 +358,13 @@ public:
         return f;
     }
     // Draws `text` wrapped in the rect's width from its top; returns the height used.
-    double text(const QRectF &rect, const QString &text, const QFont &font, const QColor &colour,
+    double text(const QRectF &rect, const QString &plain, const QFont &font, const QColor &colour,
                 int flags = Qt::AlignLeft) const
     {
+        // A figure and its unit stay on one line when the text wraps.
+        QString text = plain;
+        static const QRegularExpression unit(QStringLiteral("(\\d) (%|ppm|rpm|s\\b|°C)"));
+        text.replace(unit, QStringLiteral("\\1\u00a0\\2"));
         p_.setFont(font);
         p_.setPen(colour);
         const QRectF wanted = p_.boundingRect(QRectF(rect.left(), rect.top(), rect.width(), 1e6),
