@@ -7,6 +7,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 
@@ -50,9 +51,9 @@ QString fuelName(Fuel fuel)
     return QStringLiteral("petrol");
 }
 
-QString longDate(const QLocale &locale, const QDate &date)
+QString longDate(const QLocale &locale, const QDate &date, const QString &unknown = QStringLiteral("not given"))
 {
-    return date.isValid() ? locale.toString(date, QStringLiteral("d MMMM yyyy")) : QStringLiteral("not given");
+    return date.isValid() ? locale.toString(date, QStringLiteral("d MMMM yyyy")) : unknown;
 }
 
 QString verdictWord(Verdict v)
@@ -87,13 +88,6 @@ QString speedWindow(int minRpm, int maxRpm)
     return QStringLiteral("%1 to %2 rpm").arg(minRpm).arg(maxRpm);
 }
 
-// One gas of one stage: what decided it beside its limit.
-struct GasCell {
-    QString gas;
-    bool limited = false;
-    QString limit;
-};
-
 CertificateStage stageOf(const CheckRecord &record, std::size_t index)
 {
     const StageLimits &limits = record.limits.stages[index];
@@ -106,7 +100,10 @@ CertificateStage stageOf(const CheckRecord &record, std::size_t index)
     QString name = StageName(limits.kind);
     name[0] = name[0].toUpper();
     stage.title = name + QStringLiteral(", ") + speedWindow(limits.minRpm, limits.maxRpm);
-    stage.verdict = ran ? verdictWord(result.verdict) : QStringLiteral("NOT RUN");
+    // The stage under way when the operator stopped the check.
+    const bool stopped = !ran && record.abandoned && static_cast<int>(index) == record.state.stage;
+    const QString notRun = stopped ? QStringLiteral("stopped") : QStringLiteral("not run");
+    stage.verdict = ran ? verdictWord(result.verdict) : notRun.toUpper();
     stage.tone = ran ? toneOf(result.verdict) : CertificateTone::Neutral;
     stage.reason = result.reason;
     if (!stage.reason.isEmpty())
@@ -120,16 +117,17 @@ CertificateStage stageOf(const CheckRecord &record, std::size_t index)
     else if (ran)
         stage.window = QStringLiteral("No readings decided it");
 
-    auto result_ = [&](const QString &gas, bool limited) {
+    auto gasResult = [&](const QString &gas, bool limited) {
         if (!ran)
-            return QStringLiteral("not run");
+            return notRun;
         if (!metered)
             return QStringLiteral("recorded");
         if (!limited)
             return kDash;
-        if (result.verdict == Verdict::Pass)
-            return QStringLiteral("PASS");
-        return result.gasesOut.contains(gas) ? QStringLiteral("FAIL") : QStringLiteral("PASS");
+        if (result.gasesOut.contains(gas))
+            return QStringLiteral("FAIL");
+        // A stage failed without a single valid reading says nothing of a gas.
+        return readings ? QStringLiteral("PASS") : kDash;
     };
     auto row = [&](const QString &gas, const QString &mean, const QString &worst, const QString &limit,
                    const QString &res) {
@@ -140,13 +138,13 @@ CertificateStage stageOf(const CheckRecord &record, std::size_t index)
     const QString none = metered ? QStringLiteral("none") : QStringLiteral("not metered");
     row(QStringLiteral("CO"), percent(w.co.mean), percent(w.co.worst),
         metered && g.coMax ? QStringLiteral("at most ") + percent(*g.coMax) : none,
-        result_(QStringLiteral("CO"), metered && g.coMax));
+        gasResult(QStringLiteral("CO"), metered && g.coMax));
 
     const bool hcLimited = metered && g.hcMax && !cng;
     QString hcLimit = cng && metered && g.hcMax ? QStringLiteral("not applied (CNG)")
                       : hcLimited               ? QStringLiteral("at most ") + ppm(*g.hcMax)
                                                 : none;
-    QString hcResult = result_(QStringLiteral("HC"), hcLimited);
+    QString hcResult = gasResult(QStringLiteral("HC"), hcLimited);
     if (ran && result.rechecked && hcLimited)
         hcResult = QStringLiteral("FAIL, re-checked");
     row(QStringLiteral("HC"), ppm(w.hc.mean), ppm(w.hc.worst), hcLimit, hcResult);
@@ -162,9 +160,9 @@ CertificateStage stageOf(const CheckRecord &record, std::size_t index)
             lambdaLimit = QStringLiteral("at most ") + lambda(*g.lambdaMax);
     }
     row(QStringLiteral("Lambda"), lambda(w.lambda.mean), lambda(w.lambda.worst), lambdaLimit,
-        result_(QStringLiteral("lambda"), lambdaLimited));
+        gasResult(QStringLiteral("lambda"), lambdaLimited));
     row(QStringLiteral("Engine speed"), rpm(w.rpm.mean), rpm(w.rpm.worst), speedWindow(limits.minRpm, limits.maxRpm),
-        ran ? (readings ? QStringLiteral("in window") : kDash) : QStringLiteral("not run"));
+        ran ? (readings ? QStringLiteral("in window") : kDash) : notRun);
 
     if (ran && result.rechecked && limits.recheck) {
         const HcRecheck &r = *limits.recheck;
@@ -259,7 +257,7 @@ CertificatePage CertificateContent(const CheckRecord &record, const QLocale &loc
 
     const QDateTime at = record.finishedAt.isValid() ? record.finishedAt : record.startedAt;
     page.signedOff = {
-        {QStringLiteral("Date"), longDate(locale, at.date())},
+        {QStringLiteral("Date"), longDate(locale, at.date(), QStringLiteral("not known"))},
         {QStringLiteral("Time"), at.isValid() ? report::ReportTime(locale, at.time()) : QStringLiteral("not known")},
         {QStringLiteral("Operator"), record.operatorName.isEmpty() ? QStringLiteral("not given") : record.operatorName},
     };
@@ -304,6 +302,7 @@ const QColor kRule(0xbd, 0xbd, 0xbd);
 const QColor kPassColour(0x1b, 0x7f, 0x3b);
 const QColor kFailColour(0xc6, 0x28, 0x28);
 const QColor kNeutralColour(0x45, 0x5a, 0x64);
+const QColor kHeading(0x37, 0x47, 0x4f);
 
 QColor toneColour(CertificateTone tone)
 {
@@ -323,7 +322,7 @@ QColor seriesColour(PlotSeries s)
 {
     switch (s) {
     case PlotSeries::Co:
-        return {0xc6, 0x28, 0x28};
+        return {0xe6, 0x51, 0x00};
     case PlotSeries::Hc:
         return {0x6a, 0x1b, 0x9a};
     case PlotSeries::Lambda:
@@ -359,9 +358,13 @@ public:
         return f;
     }
     // Draws `text` wrapped in the rect's width from its top; returns the height used.
-    double text(const QRectF &rect, const QString &text, const QFont &font, const QColor &colour,
+    double text(const QRectF &rect, const QString &plain, const QFont &font, const QColor &colour,
                 int flags = Qt::AlignLeft) const
     {
+        // A figure and its unit stay on one line when the text wraps.
+        QString text = plain;
+        static const QRegularExpression unit(QStringLiteral("(\\d) (%|ppm|rpm|s\\b|°C)"));
+        text.replace(unit, QStringLiteral("\\1\u00a0\\2"));
         p_.setFont(font);
         p_.setPen(colour);
         const QRectF wanted = p_.boundingRect(QRectF(rect.left(), rect.top(), rect.width(), 1e6),
@@ -385,7 +388,7 @@ double paintFields(const Layout &l, const QRectF &area, const QString &heading,
                    const std::vector<CertificateField> &fields, double labelWidth)
 {
     double y = area.top();
-    y += l.text(QRectF(area.left(), y, area.width(), 0), heading, l.font(3.2, true), kNeutralColour) + l.mm(1);
+    y += l.text(QRectF(area.left(), y, area.width(), 0), heading, l.font(3.2, true), kHeading) + l.mm(1);
     for (const CertificateField &f : fields) {
         l.text(QRectF(area.left(), y, labelWidth, 0), f.label, l.font(2.8), kMuted);
         const double h = l.text(QRectF(area.left() + labelWidth, y, area.width() - labelWidth, 0), f.value,
@@ -451,12 +454,12 @@ void paintPlot(const Layout &l, const QRectF &area, const CheckRecord &record)
     QPainter &p = l.p_;
     const auto &trace = record.state.trace;
     const PlotAxis time = TimeAxis(trace);
-    const double labelW = l.mm(22);
+    const double labelW = l.mm(30);
     const double axisH = l.mm(9);
     const double legendH = l.mm(7);
     const QRectF plot(area.left() + labelW, area.top(), area.width() - labelW - l.mm(2),
                       area.height() - axisH - legendH);
-    const double gap = l.mm(2);
+    const double gap = l.mm(3.5);
     const double stripH = (plot.height() - 3 * gap) / 4;
 
     const std::vector<PlotSpan> spans = StageSpans(trace);
@@ -502,7 +505,7 @@ void paintPlot(const Layout &l, const QRectF &area, const CheckRecord &record)
         p.drawRect(strip);
         p.setFont(l.font(2.9, true));
         p.setPen(seriesColour(series));
-        p.drawText(QRectF(area.left(), strip.top(), labelW - l.mm(10), strip.height()),
+        p.drawText(QRectF(area.left(), strip.top(), labelW - l.mm(11), strip.height()),
                    Qt::AlignLeft | Qt::AlignVCenter, PlotSeriesName(series));
     }
 

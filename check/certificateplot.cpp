@@ -79,12 +79,24 @@ std::vector<PlotSpan> DecidingWindows(const CheckState &state)
     return windows;
 }
 
+namespace {
+
+// k steps of `step` as the nearest double to the decimal, so that 12 steps of 0.1 is 1.2:
+// a step below 1 is 1, 2 or 5 over a power of ten, whose inverse is a whole number.
+double steps(double k, double step)
+{
+    return step < 1 ? k / std::round(1 / step) : k * step;
+}
+
+} // namespace
+
 std::vector<double> PlotAxis::ticks() const
 {
     std::vector<double> out;
-    const int steps = static_cast<int>(std::lround((max - min) / step));
-    for (int i = 0; i <= steps; ++i)
-        out.push_back(min + i * step);
+    const double first = std::round(min / step);
+    const int count = static_cast<int>(std::lround((max - min) / step));
+    for (int i = 0; i <= count; ++i)
+        out.push_back(steps(first + i, step));
     return out;
 }
 
@@ -97,10 +109,10 @@ PlotAxis NiceAxis(double low, double high, int maxSteps)
     const double power = std::pow(10.0, std::floor(std::log10(raw)));
     PlotAxis axis;
     for (double factor : {1.0, 2.0, 5.0, 10.0}) {
-        axis.step = factor * power;
+        axis.step = power < 1 ? factor / std::round(1 / power) : factor * power;
         // A hair of slack so that 0.3 / 0.1 counts as 3 steps, not 4.
-        axis.min = std::floor(low / axis.step + 1e-9) * axis.step;
-        axis.max = std::ceil(high / axis.step - 1e-9) * axis.step;
+        axis.min = steps(std::floor(low / axis.step + 1e-9), axis.step);
+        axis.max = steps(std::ceil(high / axis.step - 1e-9), axis.step);
         if (std::lround((axis.max - axis.min) / axis.step) <= maxSteps)
             break;
     }
@@ -183,8 +195,13 @@ PlotAxis ValueAxis(const CheckRecord &record, PlotSeries series)
     for (const TracePoint &p : record.state.trace) {
         if (!p.valid)
             continue;
-        low = std::min(low, PlotValue(p, series));
-        high = std::max(high, PlotValue(p, series));
+        double v = PlotValue(p, series);
+        // Lambda of the air in a probe not yet full of exhaust reads up to 9.999; an axis
+        // to there would flatten the part that matters, so such a line runs along the edge.
+        if (series == PlotSeries::Lambda)
+            v = std::clamp(v, 0.8, 1.2);
+        low = std::min(low, v);
+        high = std::max(high, v);
     }
     for (const PlotLimit &l : PlotLimits(record, series)) {
         low = std::min(low, l.value);

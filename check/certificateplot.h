@@ -43,7 +43,7 @@ PlotAxis NiceAxis(double low, double high, int maxSteps);
 // Seconds from the check's time 0 to its last frame.
 PlotAxis TimeAxis(const std::vector<TracePoint> &trace);
 // Every valid value of the series and every limit of it, with room around lambda 1 and
-// the speed windows.
+// the speed windows; lambda no wider than 0.8 to 1.2.
 PlotAxis ValueAxis(const CheckRecord &record, PlotSeries series);
 
 // A limit of the series held over a stage's span, drawn as a dashed line.

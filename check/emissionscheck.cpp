@@ -198,9 +198,9 @@ void EmissionsCheck::measure(std::int64_t nowMs, const std::optional<Sample> &sa
             run_.push_back(*sample);
             if (run_.back().atMs - run_.front().atMs >= settings_.passWindowMs) {
                 const Verdict v = limits_.metered ? Verdict::Pass : Verdict::Recorded;
-                finishStage(
-                    v, run_,
-                    QStringLiteral("every reading within its limits for %1 s").arg(settings_.passWindowMs / 1000.0));
+                const QString steady = limits_.metered ? QStringLiteral("every reading within its limits for %1 s")
+                                                       : QStringLiteral("every reading valid and steady for %1 s");
+                finishStage(v, run_, steady.arg(settings_.passWindowMs / 1000.0));
                 return;
             }
         } else {

@@ -1,41 +1,20 @@
 #include "certificates.h"
 
 #include "certificate.h"
+#include "demoanalyser.h"
+#include "livereading.h"
+#include "pause.h"
 #include "protocol.h"
-#include "vehicleprofile.h"
+#include "serialport.h"
+#include "simdevice.h"
 
 #include <QImage>
 #include <QPainter>
-#include <cmath>
 #include <cstdio>
 
 namespace qova::docs {
 
 namespace {
-
-// The probe lies in clean air for the first seconds, then goes into the exhaust of a car
-// whose driver follows the simulator's throttle script.
-link::LiveReading frameAt(sim::VehicleProfile profile, std::int64_t atMs)
-{
-    constexpr std::int64_t kProbeInMs = 4000;
-    link::LiveReading r;
-    r.StatusB = link::PumpOn;
-    r.FuelCode = 1;
-    const sim::EngineReading e = sim::VehicleAt(profile, atMs + 60000, std::optional<std::int64_t>(60000 + kProbeInMs));
-    r.Rpm = static_cast<std::int16_t>(std::lround(e.rpm));
-    r.OilTemp = static_cast<std::int16_t>(std::lround(e.oilTenths));
-    if (atMs < kProbeInMs) {
-        r.Hc = 6;
-        r.Efficiency = 1000;
-        return r;
-    }
-    r.Co = static_cast<std::int16_t>(std::lround(e.co));
-    r.Hc = static_cast<std::int16_t>(std::lround(e.hc + 6));
-    r.Co2 = static_cast<std::int16_t>(std::lround(e.co2));
-    r.O2 = static_cast<std::int16_t>(std::lround(e.o2));
-    r.Efficiency = static_cast<std::int16_t>(std::lround(e.lambda * 1000));
-    return r;
-}
 
 check::LimitSet shipped(const char *id)
 {
@@ -57,10 +36,36 @@ check::CheckRecord run(sim::VehicleProfile profile, const QString &registration,
     record.operatorName = QStringLiteral("A. MACKENZIE");
     record.companyHeader = QStringLiteral("FAIRWAY MOTORS  ABERDEEN");
     record.startedAt = QDateTime(QDate(2026, 3, 2), QTime(10, 38, 12));
+    // The simulated analyser with the car at its probe, polled once a second in virtual
+    // time: its prompts are answered as the operator would, and the check starts with the
+    // first frame of a ready analyser, the probe still in clean air.
+    sim::DemoOptions options;
+    options.vehicle = profile;
+    options.powerUpMs = 5000;
+    auto analyser = std::make_shared<sim::DemoAnalyser>(options);
+    link::VirtualPause clock;
+    link::PortState port([&](int) { return std::make_unique<sim::SimDevice>(clock, analyser, false); }, clock);
+    link::OpenPort(port);
     check::EmissionsCheck check(record.limits, record.vehicle.fuel, record.settings);
+    std::optional<std::int64_t> startMs;
+    int failed = 0;
+    link::LiveReading r;
     std::int64_t t = 0;
-    for (; t < 10 * 60 * 1000 && !check.finished(); t += 1000)
-        check.feed(t, frameAt(profile, t));
+    while (port.PortOpen && !check.finished() && clock.nowMs() < 15 * 60 * 1000) {
+        link::RequestReading(port);
+        clock.sleepMs(1000);
+        const bool valid = link::ReadLiveFrame(port, r, failed);
+        if (!startMs && valid && check::EmissionsCheck::AnalyserReady(r))
+            startMs = clock.nowMs();
+        if (startMs) {
+            t = clock.nowMs() - *startMs;
+            check.feed(t, valid ? std::optional(r) : std::nullopt);
+        }
+        if (valid && (r.StatusA & link::LeakTestOffer))
+            link::WriteByte(port, link::kDeclineReply);
+        else if (valid && (r.StatusA & ~link::PowerUpCountdown))
+            link::WriteByte(port, link::kConfirmReply);
+    }
     record.state = check.state();
     record.finishedAt = record.startedAt.addMSecs(t);
     return record;

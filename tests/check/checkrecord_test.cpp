@@ -1,0 +1,79 @@
+#include "checkrecord.h"
+#include "checkrecords.h"
+#include "protocol.h"
+
+#include <gtest/gtest.h>
+
+using namespace qova;
+using test::SampleCheck;
+
+struct EntryCase {
+    const char *name;
+    SampleCheck check;
+    const char *verdict;
+    history::Values values; // co, co2, hc, o2, nox, rpm, oil, lambda
+    const char *fuel;
+    int fuelCode, modeFlags;
+};
+
+class CheckEntryOf : public ::testing::TestWithParam<EntryCase> {};
+
+TEST_P(CheckEntryOf, KeepsTheLastStagesDecidingMeansAndTheVerdict)
+{
+    const EntryCase &c = GetParam();
+    const check::CheckRecord record = test::SampleRecord(c.check);
+    const QStringList page{QStringLiteral("EXHAUST EMISSIONS CHECK"), QStringLiteral("PASS")};
+    const history::TestEntry e = check::CheckEntry(record, page);
+    EXPECT_EQ(e.kind, history::kCheckKind);
+    EXPECT_EQ(e.verdict, QLatin1String(c.verdict));
+    EXPECT_EQ(e.printed, c.values);
+    EXPECT_EQ(e.received, c.values);
+    EXPECT_EQ(e.fuel, QLatin1String(c.fuel));
+    EXPECT_EQ(e.fuelCode, c.fuelCode);
+    EXPECT_EQ(e.modeFlags, c.modeFlags);
+    EXPECT_FALSE(e.afr) << "the check keeps lambda, never AFR";
+    EXPECT_EQ(e.registration, QStringLiteral("AB12 CDE"));
+    EXPECT_EQ(e.vehicle, QStringLiteral("FORD FIESTA 1.2"));
+    EXPECT_EQ(e.companyHeader, QStringLiteral("FAIRWAY MOTORS"));
+    EXPECT_EQ(e.takenAt, record.finishedAt);
+    EXPECT_EQ(e.pageLines, page);
+    EXPECT_FALSE(e.uid.isEmpty());
+    EXPECT_EQ(e.id, 0);
+}
+
+// Values: CO 0.01 %, CO2, HC ppm, O2, NOx, rpm, oil 0.1 degC, lambda x1000.
+INSTANTIATE_TEST_SUITE_P(
+    Checks, CheckEntryOf,
+    ::testing::Values(
+        EntryCase{"Pass", SampleCheck::Pass, "pass", {10, 0, 50, 0, 0, 800, 800, 1005}, "PETROL", 1, 0},
+        EntryCase{"Fail", SampleCheck::Fail, "fail", {80, 0, 420, 0, 0, 800, 800, 1050}, "PETROL", 1, 0},
+        // HC as re-checked at 2000 rpm; CO, lambda and the speed of the idle window that judged CO.
+        EntryCase{"Recheck", SampleCheck::Recheck, "pass", {100, 0, 400, 0, 0, 800, 800, 1000}, "PETROL", 1, 0},
+        EntryCase{"Unmetered",
+                  SampleCheck::Unmetered,
+                  "readings recorded",
+                  {300, 0, 800, 0, 0, 800, 800, 990},
+                  "PETROL",
+                  1,
+                  0},
+        EntryCase{"ConfirmedWarm", SampleCheck::Confirmed, "pass", {10, 0, 50, 0, 0, 800, 0, 1005}, "PETROL", 1, 0},
+        EntryCase{"Cng", SampleCheck::Cng, "pass", {10, 0, 900, 0, 0, 800, 800, 1005}, "CNG   ", 2, 0},
+        // Stopped during natural idle: fast idle was the last stage run; 1000.67 rounds up.
+        EntryCase{"Abandoned", SampleCheck::Abandoned, "abandoned", {5, 0, 30, 0, 0, 2750, 800, 1001}, "PETROL", 1, 0},
+        // No valid frame in the window that failed it: no values, the oil as found warm.
+        EntryCase{"NoValidFrame", SampleCheck::NoValidFrame, "fail", {0, 0, 0, 0, 0, 0, 800, 0}, "PETROL", 1, 0},
+        EntryCase{
+            "AfrShown", SampleCheck::MakerAfr, "pass", {5, 0, 30, 0, 0, 800, 800, 1000}, "PETROL", 1, link::AfrMode}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(CheckEntryOf, ACheckStoppedBeforeAnyStageKeepsNoValuesAndItsStart)
+{
+    check::CheckRecord record;
+    record.vehicle.registration = QStringLiteral("XY99 ZZZ");
+    record.startedAt = QDateTime(QDate(2026, 3, 2), QTime(9, 0, 0));
+    record.abandoned = true;
+    const history::TestEntry e = check::CheckEntry(record, {});
+    EXPECT_EQ(e.verdict, QStringLiteral("abandoned"));
+    EXPECT_EQ(e.printed, history::Values{});
+    EXPECT_EQ(e.takenAt, record.startedAt);
+}
