@@ -560,23 +560,42 @@ QByteArray csvOf(const std::function<void(CsvWriter &)> &write)
     return buffer.data();
 }
 
-TEST(Csv, QuotesOnlyWhereNeeded)
+struct Field {
+    QString text;
+    QByteArray csv;
+};
+
+class CsvField : public ::testing::TestWithParam<Field> {};
+
+// Both ways in, a QString and the UTF-8 a database hands over, give the same bytes.
+TEST_P(CsvField, IsQuotedOnlyWhereNeeded)
 {
-    const std::vector<std::pair<QString, QByteArray>> rows = {
-        {"plain", "plain"},
-        {"a,b", "\"a,b\""},
-        {"say \"hi\"", "\"say \"\"hi\"\"\""},
-        {"two\r\nlines", "\"two\r\nlines\""},
-        {"lf\nonly", "\"lf\nonly\""},
-        {" spaced ", " spaced "},
-        {"OIL \u00B0C", "OIL \xC2\xB0"
-                        "C"},
-        {"", ""},
-    };
-    for (const auto &[field, bytes] : rows)
-        EXPECT_EQ(csvOf([&](CsvWriter &csv) { csv.text(field); }), QByteArray("\xEF\xBB\xBF") + bytes)
-            << field.toStdString();
+    const Field &f = GetParam();
+    const QByteArray utf8 = f.text.toUtf8();
+    EXPECT_EQ(csvOf([&](CsvWriter &csv) { csv.text(f.text); }), QByteArray("\xEF\xBB\xBF") + f.csv);
+    EXPECT_EQ(csvOf([&](CsvWriter &csv) { csv.utf8(utf8); }), QByteArray("\xEF\xBB\xBF") + f.csv);
+    // Between other fields, so a quote moved into place lands after the separator.
+    EXPECT_EQ(csvOf([&](CsvWriter &csv) {
+                  csv.number(1);
+                  csv.utf8(utf8);
+                  csv.text(f.text);
+                  csv.endRow();
+              }),
+              QByteArray("\xEF\xBB\xBF"
+                         "1,") +
+                  f.csv + ',' + f.csv + "\r\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(Csv, CsvField,
+                         ::testing::Values(Field{"plain", "plain"}, Field{"a,b", "\"a,b\""},
+                                           Field{"say \"hi\"", "\"say \"\"hi\"\"\""}, Field{"\"", "\"\"\"\""},
+                                           Field{"two\r\nlines", "\"two\r\nlines\""}, Field{"lf\nonly", "\"lf\nonly\""},
+                                           Field{" spaced ", " spaced "},
+                                           Field{"OIL \u00B0C", "OIL \xC2\xB0"
+                                                                "C"},
+                                           Field{"caf\u00E9, \"x\"", "\"caf\xC3\xA9, \"\"x\"\"\""},
+                                           // Beyond the BMP: a surrogate pair is one character, also in a quoted field.
+                                           Field{"\U0001F697,1", "\"\xF0\x9F\x9A\x97,1\""}, Field{"", ""}));
 
 TEST(Csv, NumbersUseADecimalPointAndRowsEndWithCrLf)
 {
@@ -638,6 +657,63 @@ TEST_P(Store, ExportWritesTheListedTests)
         ",report,2026-03-01T09:00:00+01:00,AB12 CDE,FORD FIESTA 1.2,\"BAY 1 MOTORS, \"\"QUALITY\"\"\",PETROL,1.23,"
         "14.8,87,0.45,12,820,90.5,1.002,,C,lambda,\r\n";
     EXPECT_EQ(buffer.data(), want);
+}
+
+// What other programs and other versions may leave in the file: every kind of text the
+// CSV must quote or convert, and bytes that are not UTF-8.
+TEST(ExportPaths, ReadingThroughSqliteGivesTheBytesOfQtSql)
+{
+    QTemporaryDir dir;
+    const QString url = QStringLiteral("sqlite://") + dir.filePath(QStringLiteral("history.db"));
+    HistoryDatabase direct;
+    ASSERT_FALSE(direct.open(url)) << direct.lastError().toStdString();
+    const QStringList texts = {
+        "FORD",       "a,b",          "say \"hi\"", "two\r\nlines",   "OIL \u00B0C", "", " sp ", "caf\u00E9, \"x\"",
+        "\U0001F697", "\U0001F697,q", "LPG   ",     "\u00A0LPG\u2003"};
+    std::vector<TestEntry> entries;
+    for (int n = 0; n < 300; ++n) {
+        TestEntry e = sample(texts[n % texts.size()], at(1 + n % 20, n % 24, n % 60, (n % 7 - 3) * 1800), n - 150);
+        e.vehicle = texts[(n / 3) % texts.size()];
+        e.companyHeader = texts[(n / 5) % texts.size()];
+        e.fuel = texts[(n / 7) % texts.size()];
+        e.printed = {n - 150, -n % 13, 87 + n, 45, n * 37 % 4001, 820, -905 + n, 1002 + n};
+        e.afr = n % 3 == 0;
+        e.fahrenheit = n % 5 == 0;
+        if (n % 4 == 1)
+            e.verdict = texts[(n / 11) % texts.size()];
+        if (n % 4 == 2)
+            e.verdict = QStringLiteral("");
+        entries.push_back(e);
+    }
+    ASSERT_FALSE(direct.saveAll(entries)) << direct.lastError().toStdString();
+    QSqlQuery q(direct.connection());
+    ASSERT_TRUE(q.exec(QStringLiteral(
+        "UPDATE tests SET registration = CAST(X'41C3FF28E282' AS TEXT), vehicle = CAST(X'C080' AS TEXT), "
+        "verdict = CAST(X'EDA080' AS TEXT) WHERE id % 50 = 0")))
+        << q.lastError().text().toStdString();
+    EXPECT_EQ(q.numRowsAffected(), 6);
+
+    HistoryDatabase::Options throughQt;
+    throughQt.directResults = false;
+    HistoryDatabase qt;
+    ASSERT_FALSE(qt.open(url, throughQt)) << qt.lastError().toStdString();
+#if QOVA_EXPECT_DIRECT_SQLITE
+    ASSERT_TRUE(direct.readsResultsDirectly());
+#else
+    if (!direct.readsResultsDirectly())
+        GTEST_SKIP() << "built for a Qt SQLite driver with its own copy of SQLite: one path only";
+#endif
+    EXPECT_FALSE(qt.readsResultsDirectly());
+    for (const QString &registration : {QString(), QStringLiteral("a,b"), QStringLiteral("LPG")}) {
+        QBuffer a, b;
+        a.open(QIODevice::WriteOnly);
+        b.open(QIODevice::WriteOnly);
+        QString error;
+        const qint64 rows = ExportTestsCsv(direct, registration, a, &error);
+        EXPECT_GT(rows, 0) << error.toStdString();
+        EXPECT_EQ(ExportTestsCsv(qt, registration, b, &error), rows) << error.toStdString();
+        EXPECT_EQ(a.data(), b.data()) << registration.toStdString();
+    }
 }
 
 // One of the two workstations of TwoProcessesSavingAtOnceLoseNothing: saves `count` tests
