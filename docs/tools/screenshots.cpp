@@ -104,7 +104,7 @@ public:
         return real_.message(parent, caption, text, icon, buttons, detail);
     }
     QString openFileName(QWidget *, const ui::FileRequest &) override { return file; }
-    QString saveFileName(QWidget *, const ui::FileRequest &) override { return file; }
+    QString saveFileName(QWidget *, const ui::FileRequest &, QString * = nullptr) override { return file; }
 
     QString file;
 
