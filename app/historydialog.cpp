@@ -107,6 +107,8 @@ void HistorySettingsDialog::accept()
     if (state_.history) {
         const history::TestArchive::Settings now = ArchiveSettings(chosen);
         state_.history->setDatabase(now.url, now.password);
+        // Opened now (a server in the background), so the vehicle dialog has it at once.
+        state_.history->prepare();
     }
     QDialog::accept();
 }

@@ -97,24 +97,31 @@ void bindValues(QSqlQuery &q, const Values &v)
         q.addBindValue(value);
 }
 
+// Qt SQL binds a null QString as NULL: an empty box (no company header set, no vehicle
+// typed) would break the NOT NULL columns and the test could never be saved.
+QString notNull(const QString &text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
 void bindEntry(QSqlQuery &q, const TestEntry &e)
 {
     q.addBindValue(e.uid);
-    q.addBindValue(e.kind);
+    q.addBindValue(notNull(e.kind));
     q.addBindValue(IsoTime(e.takenAt));
     q.addBindValue(e.takenAt.toMSecsSinceEpoch());
-    q.addBindValue(e.registration);
-    q.addBindValue(NormalisedRegistration(e.registration));
-    q.addBindValue(e.vehicle);
-    q.addBindValue(e.companyHeader);
-    q.addBindValue(e.fuel);
+    q.addBindValue(notNull(e.registration));
+    q.addBindValue(notNull(NormalisedRegistration(e.registration)));
+    q.addBindValue(notNull(e.vehicle));
+    q.addBindValue(notNull(e.companyHeader));
+    q.addBindValue(notNull(e.fuel));
     q.addBindValue(e.fuelCode);
     q.addBindValue(e.modeFlags);
     q.addBindValue(e.afr ? 1 : 0);
     q.addBindValue(e.fahrenheit ? 1 : 0);
     bindValues(q, e.printed);
     bindValues(q, e.received);
-    q.addBindValue(e.pageLines.join(u'\n'));
+    q.addBindValue(notNull(e.pageLines.join(u'\n')));
     q.addBindValue(e.verdict.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(e.verdict));
 }
 
