@@ -38,7 +38,7 @@ void Recorder::Button5Click(QWidget *window, TForm12 &dialog)
     if (dialog.RadioButton1->isChecked()) {
         ui::FileRequest request;
         request.caption = QStringLiteral("Record in file");
-        request.filter = QLatin1String(kRecordTextFilter) + QLatin1String(";;") + QLatin1String(kRecordCsvFilter);
+        request.filter = RecordFileFilters();
         request.defaultSuffix = QLatin1String(kRecordTextSuffix);
         // Recording empties the file it is given: an earlier recording is not lost
         // without the operator being asked.

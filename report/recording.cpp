@@ -140,6 +140,11 @@ RecordFormat RecordFormatFor(const QString &path)
     return path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ? RecordFormat::Csv : RecordFormat::Text;
 }
 
+QString RecordFileFilters()
+{
+    return QLatin1String(kRecordTextFilter) + QLatin1String(";;") + QLatin1String(kRecordCsvFilter);
+}
+
 RecordTarget RecordTargetFor(const QString &chosen, const QString &selectedFilter)
 {
     RecordTarget target{chosen, RecordFormatFor(chosen), false};

@@ -29,6 +29,8 @@ RecordFormat RecordFormatFor(const QString &path);
 inline constexpr char kRecordTextFilter[] = "Qova Test Data File (*.TXT *.txt)";
 inline constexpr char kRecordCsvFilter[] = "CSV for spreadsheets (*.csv)";
 inline constexpr char kRecordTextSuffix[] = "TXT";
+// Both, as the file box takes them.
+QString RecordFileFilters();
 
 // Where to record and how, from the name the dialog gave and the filter left selected:
 // the CSV filter or a name ending in .csv records CSV; a name with no dot under the CSV
