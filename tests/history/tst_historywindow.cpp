@@ -202,6 +202,8 @@ void TestHistoryWindow::connectionTestSaysWhatItFound()
     app::HistorySettingsDialog dialog(*state_, [](const app::HistorySettings &) { return true; });
     dialog.url->setText(url.arg(dir_->path()));
     dialog.test->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.testing(), 10000);
+    QVERIFY(dialog.test->isEnabled());
     QVERIFY2(dialog.result->text().startsWith(shown.arg(dir_->path())), qPrintable(dialog.result->text()));
 }
 
@@ -281,6 +283,21 @@ void TestHistoryWindow::serverThatNeverAnswersNeverHoldsTheWindows()
     QVERIFY(!archive_->connecting()); // and asks no more
     QCOMPARE(archive_->pendingCount(), 1);
     QCOMPARE(op_.shown.size(), std::size_t(1));
+
+    // The connection test of HISTORY > DATABASE waits the same way, without holding the dialog.
+    app::HistorySettingsDialog settings(*state_, [](const app::HistorySettings &) { return true; });
+    settings.url->setText(url);
+    const qint64 asked = clock.elapsed();
+    longest = 0;
+    settings.test->click();
+    QVERIFY(settings.testing());
+    QVERIFY(!settings.test->isEnabled());
+    QVERIFY2(settings.result->text().startsWith(QStringLiteral("Testing ")), qPrintable(settings.result->text()));
+    QTRY_VERIFY_WITH_TIMEOUT(!settings.testing(), 15000);
+    QVERIFY(clock.elapsed() - asked >= 1500);
+    QVERIFY2(longest < 250, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(longest)));
+    QVERIFY2(settings.result->text().startsWith(QStringLiteral("The history at %1 cannot be opened: ").arg(url)),
+             qPrintable(settings.result->text()));
 }
 
 void TestHistoryWindow::vehicleDialogShowsTheLastResultOnceTheServerAnswers()

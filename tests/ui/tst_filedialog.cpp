@@ -24,10 +24,18 @@ void TestFileDialog::suffixFollowsTheChosenFilter_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("filter");
-    QTest::newRow("as it opens") << -1 << "run1" << "run1.TXT" << "Text (*.TXT *.txt)";
-    QTest::newRow("CSV chosen") << 1 << "run1" << "run1.csv" << "CSV for spreadsheets (*.csv)";
-    QTest::newRow("CSV and back") << 0 << "run1" << "run1.TXT" << "Text (*.TXT *.txt)";
-    QTest::newRow("typed suffix kept") << 1 << "run1.dat" << "run1.dat" << "CSV for spreadsheets (*.csv)";
+    QTest::newRow("as it opens") << -1 << "run1"
+                                 << "run1.TXT"
+                                 << "Text (*.TXT *.txt)";
+    QTest::newRow("CSV chosen") << 1 << "run1"
+                                << "run1.csv"
+                                << "CSV for spreadsheets (*.csv)";
+    QTest::newRow("CSV and back") << 0 << "run1"
+                                  << "run1.TXT"
+                                  << "Text (*.TXT *.txt)";
+    QTest::newRow("typed suffix kept") << 1 << "run1.dat"
+                                       << "run1.dat"
+                                       << "CSV for spreadsheets (*.csv)";
 }
 
 void TestFileDialog::suffixFollowsTheChosenFilter()
