@@ -8,7 +8,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace qova::app {
 
@@ -76,18 +78,42 @@ void HistorySettingsDialog::open(const HistorySettings &settings)
     exec();
 }
 
+HistorySettingsDialog::~HistorySettingsDialog()
+{
+    if (trial_) {
+        trial_->wait();
+        delete trial_;
+    }
+}
+
 void HistorySettingsDialog::testConnection()
 {
+    if (trial_)
+        return;
     const QString where = url->text().trimmed().isEmpty() ? history::DefaultDatabaseUrl() : url->text().trimmed();
-    history::HistoryDatabase db;
     history::HistoryDatabase::Options options;
     options.password = password->text();
-    if (const history::Problem problem = db.open(where, options)) {
-        result->setText(problem.what + u'.');
-        return;
-    }
-    result->setText(
-        QStringLiteral("Connected to %1: %2 test(s) in the history.").arg(db.location().shown).arg(db.count({})));
+    auto answer = std::make_shared<QString>();
+    // A connection of the thread's own: Qt SQL connections belong to the thread that made them.
+    trial_ = QThread::create([where, options, answer] {
+        history::HistoryDatabase db;
+        if (const history::Problem problem = db.open(where, options)) {
+            *answer = problem.what + u'.';
+            return;
+        }
+        *answer =
+            QStringLiteral("Connected to %1: %2 test(s) in the history.").arg(db.location().shown).arg(db.count({}));
+    });
+    connect(trial_, &QThread::finished, this, [this, answer] {
+        trial_->wait();
+        delete trial_;
+        trial_ = nullptr;
+        test->setEnabled(true);
+        result->setText(*answer);
+    });
+    test->setEnabled(false);
+    result->setText(QStringLiteral("Testing %1...").arg(history::ParseDatabaseUrl(where).shown));
+    trial_->start();
 }
 
 void HistorySettingsDialog::accept()
@@ -107,6 +133,8 @@ void HistorySettingsDialog::accept()
     if (state_.history) {
         const history::TestArchive::Settings now = ArchiveSettings(chosen);
         state_.history->setDatabase(now.url, now.password);
+        // Opened now (a server in the background), so the vehicle dialog has it at once.
+        state_.history->prepare();
     }
     QDialog::accept();
 }

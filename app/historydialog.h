@@ -8,6 +8,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QThread;
 
 namespace qova::ui {
 struct SharedState;
@@ -23,11 +24,16 @@ public:
     using Store = std::function<bool(const HistorySettings &)>;
     explicit HistorySettingsDialog(ui::SharedState &state, Store store = WriteHistorySettings,
                                    QWidget *parent = nullptr);
+    // Waits for a connection test still under way (at most the connection timeout).
+    ~HistorySettingsDialog() override;
 
     // Fills the boxes from `settings` and shows the dialog modally.
     void open(const HistorySettings &settings);
-    // Shows in the dialog whether the typed location can be used.
+    // Shows in the dialog whether the typed location can be used. The test runs on a
+    // thread of its own, so a server that does not answer holds no window; the answer
+    // replaces "Testing..." when it comes.
     void testConnection();
+    bool testing() const { return trial_ != nullptr; }
 
     QLineEdit *url = nullptr;
     QLineEdit *password = nullptr;
@@ -43,6 +49,7 @@ public slots:
 private:
     ui::SharedState &state_;
     Store store_;
+    QThread *trial_ = nullptr;
 };
 
 } // namespace qova::app

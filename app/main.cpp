@@ -53,12 +53,13 @@ int main(int argc, char *argv[])
             op.message(&windows.form1, QStringLiteral("QOVA"), waitingProblem, qova::ui::Icon::Warning,
                        qova::ui::Buttons::Ok);
         });
-    // Opened once at the start, so the vehicle dialog can show a registration's last result.
+    // Opened once at the start (a server in the background), so the vehicle dialog can show
+    // a registration's last result; the tests waiting are saved once it is open.
     QTimer::singleShot(0, &windows.form1, [&history] {
         if (history.pendingCount() > 0)
             history.retry();
         else
-            history.database();
+            history.prepare();
     });
     return app.exec();
 }

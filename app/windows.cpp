@@ -30,12 +30,24 @@ void ProgramWindows::wire()
     // Without a printing there is no printer to set up: the item stays disabled.
     if (state.printing == nullptr)
         form1.setHandler(TForm1::Item::PrinterSetup, {});
-    form8.setLastResult([this](const QString &registration) {
-        history::HistoryDatabase *db = state.history ? state.history->openDatabase() : nullptr;
-        const std::optional<history::TestEntry> last =
-            db ? db->last(registration.left(report::kRegistrationLength)) : std::nullopt;
-        return last ? report::LastResultText(*last) : QString();
-    });
+    // Looked up as the operator types, so only in a database already open; one that is
+    // not is opened in the background as the dialog opens, and the result shows when it is.
+    form8.setLastResult(
+        [this](const QString &registration) {
+            history::HistoryDatabase *db = state.history ? state.history->openDatabase() : nullptr;
+            const std::optional<history::TestEntry> last =
+                db ? db->last(registration.left(report::kRegistrationLength)) : std::nullopt;
+            return last ? report::LastResultText(*last) : QString();
+        },
+        [this] {
+            if (state.history && !state.history->openDatabase())
+                state.history->prepare();
+        });
+    if (state.history)
+        QObject::connect(state.history, &history::TestArchive::attemptEnded, &form8, [this] {
+            if (form8.isVisible())
+                form8.showLastResult();
+        });
     form2.setButtonHandler(Button::Print, [this] { report::PrintTestReport(state, &form2, form2.reading(), form8); });
     form2.setButtonHandler(Button::Record, [this] { recorder.Button5Click(&form2, form12); });
     form2.setButtonHandler(Button::Setup, [this] { setup.exec(); });

@@ -1,5 +1,8 @@
 #include "csvwriter.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace qova::history {
 
 namespace {
@@ -8,9 +11,9 @@ constexpr qsizetype kChunk = 1 << 16;
 
 CsvWriter::CsvWriter(QIODevice &out, bool byteOrderMark) : out_(out)
 {
-    buffer_.reserve(kChunk + 4096);
+    reserve(kChunk + 4096);
     if (byteOrderMark)
-        buffer_.append("\xEF\xBB\xBF");
+        put("\xEF\xBB\xBF", 3);
 }
 
 CsvWriter::~CsvWriter()
@@ -18,43 +21,88 @@ CsvWriter::~CsvWriter()
     finish();
 }
 
+void CsvWriter::reserve(qsizetype more)
+{
+    if (size_ + more <= capacity_)
+        return;
+    const qsizetype capacity = std::max(capacity_ * 2, size_ + more);
+    auto grown = std::make_unique<char[]>(static_cast<size_t>(capacity));
+    if (size_ > 0)
+        std::memcpy(grown.get(), buffer_.get(), static_cast<size_t>(size_));
+    buffer_ = std::move(grown);
+    capacity_ = capacity;
+}
+
+void CsvWriter::put(const char *bytes, qsizetype size)
+{
+    reserve(size);
+    if (size > 0)
+        std::memcpy(buffer_.get() + size_, bytes, static_cast<size_t>(size));
+    size_ += size;
+}
+
 void CsvWriter::separate()
 {
     if (rowStarted_)
-        buffer_.append(',');
+        put(",", 1);
     rowStarted_ = true;
 }
 
 void CsvWriter::text(QStringView value)
 {
-    separate();
-    bool quote = false;
     bool ascii = true;
-    for (const QChar c : value) {
-        const char16_t u = c.unicode();
-        quote = quote || u == u',' || u == u'"' || u == u'\r' || u == u'\n';
-        ascii = ascii && u < 0x80;
-    }
-    if (!quote) {
-        // Most fields are plain ASCII: copied byte for byte without a UTF-8 conversion.
-        if (ascii) {
-            const qsizetype at = buffer_.size();
-            buffer_.resize(at + value.size());
-            char *out = buffer_.data() + at;
-            for (const QChar c : value)
-                *out++ = static_cast<char>(c.unicode());
-        } else {
-            buffer_.append(value.toUtf8());
-        }
+    for (const QChar c : value)
+        ascii = ascii && c.unicode() < 0x80;
+    if (!ascii) {
+        utf8(value.toUtf8());
         return;
     }
-    buffer_.append('"');
-    for (const QChar c : value) {
-        if (c == u'"')
-            buffer_.append('"');
-        buffer_.append(QStringView(&c, 1).toUtf8());
+    // Most fields are plain ASCII: narrowed byte for byte without a UTF-8 conversion.
+    separate();
+    reserve(value.size());
+    const qsizetype at = size_;
+    char *out = buffer_.get() + at;
+    for (const QChar c : value)
+        *out++ = static_cast<char>(c.unicode());
+    size_ += value.size();
+    quoteIfNeeded(at);
+}
+
+void CsvWriter::utf8(QByteArrayView value)
+{
+    separate();
+    const qsizetype at = size_;
+    put(value.data(), value.size());
+    quoteIfNeeded(at);
+}
+
+void CsvWriter::quoteIfNeeded(qsizetype at)
+{
+    // A comma, a quote and a line break are ASCII and never part of a longer UTF-8
+    // sequence, so the bytes tell.
+    const char *field = buffer_.get() + at;
+    const qsizetype end = size_;
+    qsizetype quotes = 0;
+    bool special = false;
+    for (qsizetype i = 0; i < end - at; ++i) {
+        const char c = field[i];
+        quotes += c == '"';
+        special = special || c == ',' || c == '\r' || c == '\n';
     }
-    buffer_.append('"');
+    if (!special && quotes == 0)
+        return;
+    reserve(quotes + 2);
+    char *data = buffer_.get();
+    // Moved back to front so each byte is read before it is overwritten.
+    char *to = data + end + quotes + 2;
+    *--to = '"';
+    for (qsizetype i = end; i-- > at;) {
+        *--to = data[i];
+        if (data[i] == '"')
+            *--to = '"';
+    }
+    *--to = '"';
+    size_ = end + quotes + 2;
 }
 
 void CsvWriter::number(qint64 value)
@@ -66,24 +114,25 @@ void CsvWriter::fixed(qint64 scaled, int decimals)
 {
     separate();
     // Worked in integers: a printed 0.29 stays 0.29, never 0.28999.
-    char digits[32];
-    int n = 0;
+    char digits[48]; // 20 digits, the point, the sign and up to 24 decimals
+    decimals = std::clamp(decimals, 0, 24);
+    char *end = digits + sizeof digits;
+    char *first = end;
     const bool negative = scaled < 0;
     quint64 v = negative ? 0 - static_cast<quint64>(scaled) : static_cast<quint64>(scaled);
     for (int i = 0; i < decimals; ++i) {
-        digits[n++] = static_cast<char>('0' + v % 10);
+        *--first = static_cast<char>('0' + v % 10);
         v /= 10;
     }
     if (decimals > 0)
-        digits[n++] = '.';
+        *--first = '.';
     do {
-        digits[n++] = static_cast<char>('0' + v % 10);
+        *--first = static_cast<char>('0' + v % 10);
         v /= 10;
     } while (v);
     if (negative)
-        buffer_.append('-');
-    while (n)
-        buffer_.append(digits[--n]);
+        *--first = '-';
+    put(first, end - first);
 }
 
 void CsvWriter::empty()
@@ -93,29 +142,24 @@ void CsvWriter::empty()
 
 void CsvWriter::endRow()
 {
-    buffer_.append("\r\n", 2);
+    put("\r\n", 2);
     rowStarted_ = false;
-    flushIfFull();
+    if (size_ >= kChunk)
+        flush();
 }
 
-void CsvWriter::flushIfFull()
+void CsvWriter::flush()
 {
-    if (buffer_.size() < kChunk || failed_)
-        return;
-    if (out_.write(buffer_) != buffer_.size()) {
+    if (!failed_ && size_ > 0 && out_.write(buffer_.get(), size_) != size_) {
         failed_ = true;
         error_ = out_.errorString();
     }
-    buffer_.clear();
+    size_ = 0;
 }
 
 bool CsvWriter::finish()
 {
-    if (!failed_ && !buffer_.isEmpty() && out_.write(buffer_) != buffer_.size()) {
-        failed_ = true;
-        error_ = out_.errorString();
-    }
-    buffer_.clear();
+    flush();
     return !failed_;
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QIODevice>
 #include <QString>
 #include <QStringView>
+#include <memory>
 
 namespace qova::history {
 
@@ -19,8 +21,11 @@ public:
     CsvWriter &operator=(const CsvWriter &) = delete;
 
     void text(QStringView value);
+    // A field already in UTF-8, as a database hands it over: written without a conversion.
+    void utf8(QByteArrayView value);
     void number(qint64 value);
-    // `scaled` / 10^decimals with exactly `decimals` places and a decimal point: (123, 2) is 1.23.
+    // `scaled` / 10^decimals with exactly `decimals` places and a decimal point: (123, 2) is 1.23;
+    // 24 places at most.
     void fixed(qint64 scaled, int decimals);
     void empty();
     void endRow();
@@ -30,11 +35,18 @@ public:
     QString error() const { return error_; }
 
 private:
+    void reserve(qsizetype more);
+    void put(const char *bytes, qsizetype size);
     void separate();
-    void flushIfFull();
+    // Quotes the field written from `at` to the end when it needs it.
+    void quoteIfNeeded(qsizetype at);
+    void flush();
 
     QIODevice &out_;
-    QByteArray buffer_;
+    // A plain array rather than a QByteArray: every field is several appends, and the
+    // export writes millions of them.
+    std::unique_ptr<char[]> buffer_;
+    qsizetype size_ = 0, capacity_ = 0;
     bool rowStarted_ = false;
     bool failed_ = false;
     QString error_;

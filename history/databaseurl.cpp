@@ -4,6 +4,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <QUrlQuery>
+#include <algorithm>
 
 namespace qova::history {
 
@@ -52,11 +53,16 @@ DatabaseLocation ParseDatabaseUrl(const QString &text)
             where.host = value;
         else if (key == QLatin1String("port"))
             where.port = value.toInt();
-        else
+        else if (key != QLatin1String("connect_timeout"))
             options.append(key + u'=' + value);
     }
-    if (!query.hasQueryItem(QStringLiteral("connect_timeout")))
-        options.append(QStringLiteral("connect_timeout=5"));
+    // A connection attempt runs in the background, but the program waits for one still
+    // under way when it ends, and a save waits that long to hear the server is gone: so
+    // never longer than 3 s, and never "forever" (0).
+    bool number = false;
+    const int asked = query.queryItemValue(QStringLiteral("connect_timeout")).toInt(&number);
+    options.append(QStringLiteral("connect_timeout=%1")
+                       .arg(number && asked > 0 ? std::min(asked, kMaxConnectSeconds) : kMaxConnectSeconds));
     where.options = options.join(u';');
     QUrl shown = parsed;
     shown.setPassword({});

@@ -9,11 +9,11 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStorageInfo>
 #include <QThread>
 #include <QVariant>
 
 #if QOVA_HISTORY_NATIVE_SQLITE
-#include <cstring>
 #include <sqlite3.h>
 #endif
 
@@ -97,24 +97,31 @@ void bindValues(QSqlQuery &q, const Values &v)
         q.addBindValue(value);
 }
 
+// Qt SQL binds a null QString as NULL: an empty box (no company header set, no vehicle
+// typed) would break the NOT NULL columns and the test could never be saved.
+QString notNull(const QString &text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
 void bindEntry(QSqlQuery &q, const TestEntry &e)
 {
     q.addBindValue(e.uid);
-    q.addBindValue(e.kind);
+    q.addBindValue(notNull(e.kind));
     q.addBindValue(IsoTime(e.takenAt));
     q.addBindValue(e.takenAt.toMSecsSinceEpoch());
-    q.addBindValue(e.registration);
-    q.addBindValue(NormalisedRegistration(e.registration));
-    q.addBindValue(e.vehicle);
-    q.addBindValue(e.companyHeader);
-    q.addBindValue(e.fuel);
+    q.addBindValue(notNull(e.registration));
+    q.addBindValue(notNull(NormalisedRegistration(e.registration)));
+    q.addBindValue(notNull(e.vehicle));
+    q.addBindValue(notNull(e.companyHeader));
+    q.addBindValue(notNull(e.fuel));
     q.addBindValue(e.fuelCode);
     q.addBindValue(e.modeFlags);
     q.addBindValue(e.afr ? 1 : 0);
     q.addBindValue(e.fahrenheit ? 1 : 0);
     bindValues(q, e.printed);
     bindValues(q, e.received);
-    q.addBindValue(e.pageLines.join(u'\n'));
+    q.addBindValue(notNull(e.pageLines.join(u'\n')));
     q.addBindValue(e.verdict.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(e.verdict));
 }
 
@@ -195,6 +202,7 @@ Problem HistoryDatabase::open(const QString &url, const Options &options)
     close();
     location_ = ParseDatabaseUrl(url);
     lastError_.clear();
+    directResults_ = options.directResults;
     if (location_.kind == DatabaseLocation::Kind::Invalid)
         return fail(QStringLiteral("The history's location \"%1\" cannot be used").arg(url), location_.problem);
 
@@ -464,31 +472,62 @@ sqlite3 *nativeSqlite(const QSqlDatabase &db)
     return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
-QString columnText(sqlite3_stmt *st, int column)
+// A text column in UTF-8 exactly as Qt's driver would give it. ASCII is used where SQLite
+// keeps it; anything else goes through the UTF-16 the driver reads, so bytes another program
+// stored that are not UTF-8 come out the same on both paths.
+QByteArrayView columnUtf8(sqlite3_stmt *st, int column, QByteArray &scratch)
 {
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(st, column));
-    return text == nullptr ? QString() : QString::fromUtf8(text, sqlite3_column_bytes(st, column));
-}
-
-// A column whose text mostly repeats from row to row (kind, fuel, vehicle, header) keeps its
-// string while the bytes stay the same.
-void repeatedText(sqlite3_stmt *st, int column, QByteArray &lastBytes, QString &out)
-{
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(st, column));
+    if (text == nullptr)
+        return {};
     const int size = sqlite3_column_bytes(st, column);
-    if (text != nullptr && size == lastBytes.size() && std::memcmp(text, lastBytes.constData(), size) == 0 &&
-        !out.isNull())
-        return;
-    lastBytes = text == nullptr ? QByteArray() : QByteArray(text, size);
-    out = text == nullptr ? QString() : QString::fromUtf8(text, size);
+    unsigned char high = 0;
+    for (int i = 0; i < size; ++i)
+        high |= static_cast<unsigned char>(text[i]);
+    if (high < 0x80)
+        return {text, size};
+    const auto *wide = static_cast<const char16_t *>(sqlite3_column_text16(st, column));
+    scratch = QStringView(wide, sqlite3_column_bytes16(st, column) / 2).toUtf8();
+    return scratch;
 }
 
-// The same walk as through QSqlQuery, without a QVariant for every value: an export of the
-// whole history reads millions of them.
-std::optional<bool> forEachResultNative(sqlite3 *db, const QString &key,
+// Whether SQLite may read the file through a memory map. Reading the whole history through
+// read() copies every page once more and costs the export a fifth of its time; but a read
+// error in a mapped file stops the program instead of failing the query, so only on a local
+// disk, never on a network share or a removable stick's FUSE mount.
+bool mayMap(const QString &path)
+{
+    static const QByteArrayList local = {"ext2",  "ext3", "ext4", "xfs",      "btrfs",    "f2fs",
+                                         "tmpfs", "zfs",  "jfs",  "reiserfs", "bcachefs", "overlay"};
+    return local.contains(QStorageInfo(QFileInfo(path).absolutePath()).fileSystemType());
+}
+
+// Maps the file while the export reads it, and only then: saves never go through the map.
+class MappedWhileReading {
+public:
+    MappedWhileReading(sqlite3 *db, bool map) : db_(map ? db : nullptr)
+    {
+        if (db_)
+            sqlite3_exec(db_, "PRAGMA mmap_size=2147418112", nullptr, nullptr, nullptr);
+    }
+    ~MappedWhileReading()
+    {
+        if (db_)
+            sqlite3_exec(db_, "PRAGMA mmap_size=0", nullptr, nullptr, nullptr);
+    }
+    MappedWhileReading(const MappedWhileReading &) = delete;
+    MappedWhileReading &operator=(const MappedWhileReading &) = delete;
+
+private:
+    sqlite3 *db_;
+};
+
+// The same walk as through QSqlQuery, without a QVariant and a QString for every value.
+std::optional<bool> forEachResultNative(sqlite3 *db, bool map, const QString &key,
                                         const std::function<void(const HistoryDatabase::ResultRow &)> &each,
                                         QString &error)
 {
+    const MappedWhileReading mapped(db, map);
     const QByteArray sql = resultsQuery(key).toUtf8();
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &st, nullptr) != SQLITE_OK) {
@@ -499,22 +538,23 @@ std::optional<bool> forEachResultNative(sqlite3 *db, const QString &key,
     if (!key.isEmpty())
         sqlite3_bind_text(st, 1, keyUtf8.constData(), static_cast<int>(keyUtf8.size()), SQLITE_STATIC);
     HistoryDatabase::ResultRow row;
-    QByteArray kind, vehicle, header, fuel;
+    QByteArray scratch[7];
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         row.id = sqlite3_column_int64(st, 0);
-        repeatedText(st, 1, kind, row.kind);
-        row.takenAt = columnText(st, 2);
-        row.registration = columnText(st, 3);
-        repeatedText(st, 4, vehicle, row.vehicle);
-        repeatedText(st, 5, header, row.companyHeader);
-        repeatedText(st, 6, fuel, row.fuel);
+        row.kind = columnUtf8(st, 1, scratch[0]);
+        row.takenAt = columnUtf8(st, 2, scratch[1]);
+        row.registration = columnUtf8(st, 3, scratch[2]);
+        row.vehicle = columnUtf8(st, 4, scratch[3]);
+        row.companyHeader = columnUtf8(st, 5, scratch[4]);
+        row.fuel = columnUtf8(st, 6, scratch[5]);
         row.printed = {sqlite3_column_int(st, 7),  sqlite3_column_int(st, 8),  sqlite3_column_int(st, 9),
                        sqlite3_column_int(st, 10), sqlite3_column_int(st, 11), sqlite3_column_int(st, 12),
                        sqlite3_column_int(st, 13), sqlite3_column_int(st, 14)};
         row.afr = sqlite3_column_int(st, 15) != 0;
         row.fahrenheit = sqlite3_column_int(st, 16) != 0;
-        row.verdict = sqlite3_column_type(st, 17) == SQLITE_NULL ? QString() : columnText(st, 17);
+        row.hasVerdict = sqlite3_column_type(st, 17) != SQLITE_NULL;
+        row.verdict = row.hasVerdict ? columnUtf8(st, 17, scratch[6]) : QByteArrayView();
         each(row);
     }
     if (rc != SQLITE_DONE)
@@ -526,14 +566,23 @@ std::optional<bool> forEachResultNative(sqlite3 *db, const QString &key,
 
 } // namespace
 
+bool HistoryDatabase::readsResultsDirectly() const
+{
+#if QOVA_HISTORY_NATIVE_SQLITE
+    return directResults_ && isOpen() && nativeSqlite(connection()) != nullptr;
+#else
+    return false;
+#endif
+}
+
 bool HistoryDatabase::forEachResult(const QString &registration, const std::function<void(const ResultRow &)> &each)
 {
     if (!isOpen())
         return false;
     const QString key = NormalisedRegistration(registration);
 #if QOVA_HISTORY_NATIVE_SQLITE
-    if (sqlite3 *native = nativeSqlite(connection()))
-        if (const std::optional<bool> done = forEachResultNative(native, key, each, lastError_))
+    if (sqlite3 *native = directResults_ ? nativeSqlite(connection()) : nullptr)
+        if (const std::optional<bool> done = forEachResultNative(native, mayMap(location_.path), key, each, lastError_))
             return *done;
 #endif
     QSqlQuery q(connection());
@@ -546,19 +595,27 @@ bool HistoryDatabase::forEachResult(const QString &registration, const std::func
         return false;
     }
     ResultRow row;
+    QByteArray text[7];
+    auto utf8 = [&](int column, int slot) -> QByteArrayView {
+        const QVariant value = q.value(column);
+        if (value.isNull())
+            return {};
+        text[slot] = value.toString().toUtf8();
+        return text[slot];
+    };
     while (q.next()) {
         row.id = q.value(0).toLongLong();
-        row.kind = q.value(1).toString();
-        row.takenAt = q.value(2).toString();
-        row.registration = q.value(3).toString();
-        row.vehicle = q.value(4).toString();
-        row.companyHeader = q.value(5).toString();
-        row.fuel = q.value(6).toString();
+        row.kind = utf8(1, 0);
+        row.takenAt = utf8(2, 1);
+        row.registration = utf8(3, 2);
+        row.vehicle = utf8(4, 3);
+        row.companyHeader = utf8(5, 4);
+        row.fuel = utf8(6, 5);
         row.printed = readValues(q, 7);
         row.afr = q.value(15).toInt() != 0;
         row.fahrenheit = q.value(16).toInt() != 0;
-        const QVariant verdict = q.value(17);
-        row.verdict = verdict.isNull() ? QString() : verdict.toString();
+        row.hasVerdict = !q.value(17).isNull();
+        row.verdict = utf8(17, 6);
         each(row);
     }
     return true;

@@ -3,6 +3,7 @@
 #include "databaseurl.h"
 #include "testentry.h"
 
+#include <QByteArrayView>
 #include <QSqlDatabase>
 #include <QString>
 #include <functional>
@@ -30,6 +31,9 @@ public:
         int busyTimeoutMs = 5000; // how long SQLite waits for another writer
         // The newest version to bring the schema up to; only tests go below kSchemaVersion.
         int upToVersion = kSchemaVersion;
+        // forEachResult may read through SQLite itself where it can; off, it always goes
+        // through Qt SQL, so a test can hold the two readings side by side.
+        bool directResults = true;
     };
 
     HistoryDatabase();
@@ -62,15 +66,20 @@ public:
     // keeping them all; false (and lastError) when the query failed.
     bool forEach(const QString &registration, const std::function<void(const TestEntry &)> &each);
 
-    // What the CSV export writes of a test: the time as stored, no page; reading less
-    // than `forEach` makes the export several times faster.
+    // What the CSV export writes of a test: the time as stored, no page. The texts are
+    // UTF-8 and last only until `each` returns: the export reads millions of values, and
+    // a string made for every one of them costs more than writing it.
     struct ResultRow {
         qint64 id = 0;
-        QString kind, takenAt, registration, vehicle, companyHeader, fuel, verdict;
+        QByteArrayView kind, takenAt, registration, vehicle, companyHeader, fuel, verdict;
+        bool hasVerdict = false; // false for a plain report (NULL in the view)
         Values printed;
         bool afr = false, fahrenheit = false;
     };
     bool forEachResult(const QString &registration, const std::function<void(const ResultRow &)> &each);
+    // Whether forEachResult reads through SQLite's own interface rather than Qt SQL: only
+    // on SQLite, where the program was built for a driver on the system's SQLite library.
+    bool readsResultsDirectly() const;
 
     QString lastError() const { return lastError_; }
     QSqlDatabase connection() const;
@@ -84,6 +93,7 @@ private:
     QString name_;
     DatabaseLocation location_;
     QString lastError_;
+    bool directResults_ = true;
 };
 
 // Says in words why `url` cannot be used, or nothing when a connection opens and the schema

@@ -112,15 +112,35 @@ void HistoryWindow::showEvent(QShowEvent *event)
 
 void HistoryWindow::refresh()
 {
+    showHistory(true);
+}
+
+void HistoryWindow::attemptEnded()
+{
+    if (isVisible())
+        showHistory(false);
+}
+
+void HistoryWindow::showHistory(bool tryNow)
+{
     shown_.clear();
     QString statusText;
     HistoryDatabase *db = nullptr;
     if (state_.history) {
+        // Told when a server it waits for answers, but never asking again from there: a
+        // server that is down would be asked over and over.
+        connect(state_.history, &TestArchive::attemptEnded, this, &HistoryWindow::attemptEnded, Qt::UniqueConnection);
         // Opening the history is also a chance to save what waits.
-        state_.history->retry();
-        db = state_.history->database();
+        if (tryNow) {
+            state_.history->retry();
+            db = state_.history->database();
+        } else {
+            db = state_.history->openDatabase();
+        }
         const int waiting = state_.history->pendingCount();
         statusText = db ? QString() : state_.history->problem() + QStringLiteral(". ");
+        if (!db && state_.history->connecting())
+            statusText += QStringLiteral("Still trying. ");
         statusText += waiting == 0 ? QStringLiteral("No tests waiting to be saved.")
                                    : QStringLiteral("%1 test(s) waiting to be saved.").arg(waiting);
     } else {

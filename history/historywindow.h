@@ -27,7 +27,8 @@ public:
 
     explicit HistoryWindow(ui::SharedState &state, QWidget *parent = nullptr);
 
-    // Lists the tests matching the search box and refreshes the count of waiting tests.
+    // Tries the waiting tests again, then lists the tests matching the search box and
+    // refreshes the count of waiting tests.
     void refresh();
     void printAgain();
     void exportCsv();
@@ -48,6 +49,10 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Lists what the history holds now; `tryNow` also tries to reach it.
+    void showHistory(bool tryNow);
+    // A background attempt to reach the server ended while the window was open.
+    void attemptEnded();
     void showSelected();
     const TestEntry *selected() const;
 

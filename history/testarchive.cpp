@@ -1,8 +1,18 @@
 #include "testarchive.h"
 
+#include <QThread>
+
 namespace qova::history {
 
 TestArchive::TestArchive(Settings settings) : settings_(std::move(settings)), pending_(settings_.pendingPath) {}
+
+TestArchive::~TestArchive()
+{
+    if (attempt_) {
+        attempt_->wait();
+        delete attempt_;
+    }
+}
 
 void TestArchive::setDatabase(const QString &url, const QString &password)
 {
@@ -10,6 +20,52 @@ void TestArchive::setDatabase(const QString &url, const QString &password)
     settings_.url = url;
     settings_.password = password;
     problem_.clear();
+    ++generation_;
+}
+
+HistoryDatabase::Options TestArchive::options() const
+{
+    HistoryDatabase::Options options;
+    options.password = settings_.password;
+    options.busyTimeoutMs = settings_.busyTimeoutMs;
+    return options;
+}
+
+void TestArchive::startAttempt()
+{
+    if (attempt_)
+        return;
+    const int generation = generation_;
+    auto problem = std::make_shared<QString>();
+    // A connection of its own in the worker: Qt SQL connections belong to the thread that
+    // made them. It only finds out whether the server answers and the schema is current;
+    // the connection the program uses is made here afterwards, which then takes a moment.
+    attempt_ = QThread::create([url = settings_.url, options = options(), problem] {
+        HistoryDatabase trial;
+        *problem = trial.open(url, options).what;
+    });
+    connect(attempt_, &QThread::finished, this, [this, generation, problem] { attemptFinished(generation, *problem); });
+    attempt_->start();
+}
+
+void TestArchive::attemptFinished(int generation, const QString &problem)
+{
+    attempt_->wait();
+    delete attempt_;
+    attempt_ = nullptr;
+    if (generation != generation_) {
+        // Another database was chosen meanwhile: that one is tried when next needed.
+        emit attemptEnded();
+        return;
+    }
+    if (problem.isEmpty()) {
+        problem_ = db_.open(settings_.url, options()).what;
+        if (problem_.isEmpty())
+            retry();
+    } else {
+        problem_ = problem;
+    }
+    emit attemptEnded();
 }
 
 QString TestArchive::start()
@@ -24,10 +80,14 @@ bool TestArchive::ensureOpen()
         // closes it, so the next attempt connects afresh.
         return true;
     }
-    HistoryDatabase::Options options;
-    options.password = settings_.password;
-    options.busyTimeoutMs = settings_.busyTimeoutMs;
-    problem_ = db_.open(settings_.url, options).what;
+    if (ParseDatabaseUrl(settings_.url).kind == DatabaseLocation::Kind::Postgresql) {
+        startAttempt();
+        if (problem_.isEmpty())
+            problem_ = QStringLiteral("The history at %1 is not reached yet: its server has not answered so far")
+                           .arg(ParseDatabaseUrl(settings_.url).shown);
+        return false;
+    }
+    problem_ = db_.open(settings_.url, options()).what;
     return problem_.isEmpty();
 }
 

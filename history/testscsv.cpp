@@ -23,17 +23,59 @@ void WriteTestsCsvHeader(CsvWriter &csv)
 }
 
 namespace {
-void writeRow(CsvWriter &csv, qint64 id, const QString &kind, const QString &takenAt, const QString &registration,
-              const QString &vehicle, const QString &companyHeader, const QString &fuel, const Values &v, bool afr,
-              bool fahrenheit, const QString &verdict)
+
+// The fuel as the page pads it (`LPG   `) is written without its blanks.
+QByteArrayView trimmedFuel(QByteArrayView fuel, QByteArray &scratch)
 {
-    csv.number(id);
-    csv.text(kind);
-    csv.text(takenAt);
-    csv.text(registration);
-    csv.text(vehicle);
-    csv.text(companyHeader);
-    csv.text(QStringView(fuel).trimmed());
+    for (const char c : fuel) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            // Unicode knows more blanks than ASCII; QString's trimming decides, as for a test.
+            scratch = QString::fromUtf8(fuel).trimmed().toUtf8();
+            return scratch;
+        }
+    }
+    auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (!fuel.isEmpty() && blank(fuel.front()))
+        fuel = fuel.sliced(1);
+    while (!fuel.isEmpty() && blank(fuel.back()))
+        fuel.chop(1);
+    return fuel;
+}
+
+} // namespace
+
+void WriteTestCsvRow(CsvWriter &csv, const TestEntry &e)
+{
+    const QByteArray kind = e.kind.toUtf8(), takenAt = IsoTime(e.takenAt).toUtf8(),
+                     registration = e.registration.toUtf8(), vehicle = e.vehicle.toUtf8(),
+                     header = e.companyHeader.toUtf8(), fuel = e.fuel.toUtf8(), verdict = e.verdict.toUtf8();
+    HistoryDatabase::ResultRow row;
+    row.id = e.id;
+    row.kind = kind;
+    row.takenAt = takenAt;
+    row.registration = registration;
+    row.vehicle = vehicle;
+    row.companyHeader = header;
+    row.fuel = fuel;
+    row.hasVerdict = !e.verdict.isNull();
+    row.verdict = verdict;
+    row.printed = e.printed;
+    row.afr = e.afr;
+    row.fahrenheit = e.fahrenheit;
+    WriteTestCsvRow(csv, row);
+}
+
+void WriteTestCsvRow(CsvWriter &csv, const HistoryDatabase::ResultRow &r)
+{
+    QByteArray scratch;
+    const Values &v = r.printed;
+    csv.number(r.id);
+    csv.utf8(r.kind);
+    csv.utf8(r.takenAt);
+    csv.utf8(r.registration);
+    csv.utf8(r.vehicle);
+    csv.utf8(r.companyHeader);
+    csv.utf8(trimmedFuel(r.fuel, scratch));
     csv.fixed(v.co, 2);
     csv.fixed(v.co2, 1);
     csv.number(v.hc);
@@ -41,33 +83,20 @@ void writeRow(CsvWriter &csv, qint64 id, const QString &kind, const QString &tak
     csv.number(v.nox);
     csv.number(v.rpm);
     csv.fixed(v.oilTemp, 1);
-    if (afr) {
+    if (r.afr) {
         csv.empty();
         csv.fixed(v.efficiency, 2);
     } else {
         csv.fixed(v.efficiency, 3);
         csv.empty();
     }
-    csv.text(fahrenheit ? u"F" : u"C");
-    csv.text(afr ? u"afr" : u"lambda");
-    if (verdict.isNull())
-        csv.empty();
+    csv.utf8(r.fahrenheit ? "F" : "C");
+    csv.utf8(r.afr ? "afr" : "lambda");
+    if (r.hasVerdict)
+        csv.utf8(r.verdict);
     else
-        csv.text(verdict);
+        csv.empty();
     csv.endRow();
-}
-} // namespace
-
-void WriteTestCsvRow(CsvWriter &csv, const TestEntry &e)
-{
-    writeRow(csv, e.id, e.kind, IsoTime(e.takenAt), e.registration, e.vehicle, e.companyHeader, e.fuel, e.printed,
-             e.afr, e.fahrenheit, e.verdict);
-}
-
-void WriteTestCsvRow(CsvWriter &csv, const HistoryDatabase::ResultRow &r)
-{
-    writeRow(csv, r.id, r.kind, r.takenAt, r.registration, r.vehicle, r.companyHeader, r.fuel, r.printed, r.afr,
-             r.fahrenheit, r.verdict);
 }
 
 qint64 ExportTestsCsv(HistoryDatabase &db, const QString &registration, QIODevice &out, QString *error)

@@ -38,18 +38,30 @@ void Recorder::Button5Click(QWidget *window, TForm12 &dialog)
     if (dialog.RadioButton1->isChecked()) {
         ui::FileRequest request;
         request.caption = QStringLiteral("Record in file");
-        request.filter = QStringLiteral("Qova Test Data File (*.TXT *.txt)");
-        request.defaultSuffix = QStringLiteral("TXT");
+        request.filter = RecordFileFilters();
+        request.defaultSuffix = QLatin1String(kRecordTextSuffix);
         // Recording empties the file it is given: an earlier recording is not lost
         // without the operator being asked.
         request.confirmOverwrite = true;
-        const QString path = state_.op->saveFileName(window, request);
+        QString filter;
+        const QString path = state_.op->saveFileName(window, request, &filter);
         if (path.isEmpty()) {
             state_.op->message(window, QStringLiteral("QOVA"), QStringLiteral("   User Canceled    "), ui::Icon::None,
                                ui::Buttons::Ok);
             return;
         }
-        start(window, path);
+        const RecordTarget target = RecordTargetFor(path, filter);
+        // The dialog asked about the name it returned; a file under the name with .csv
+        // added here was never shown to the operator.
+        if (target.suffixAdded && QFileInfo::exists(target.path) &&
+            state_.op->message(window, QStringLiteral("QOVA"),
+                               QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(target.path),
+                               ui::Icon::Warning, ui::Buttons::YesNo) != ui::Answer::Yes) {
+            state_.op->message(window, QStringLiteral("QOVA"), QStringLiteral("   User Canceled    "), ui::Icon::None,
+                               ui::Buttons::Ok);
+            return;
+        }
+        start(window, target.path, target.format);
     } else if (state_.Recording) {
         stop();
         if (window)
@@ -57,13 +69,13 @@ void Recorder::Button5Click(QWidget *window, TForm12 &dialog)
     }
 }
 
-void Recorder::start(QWidget *window, const QString &path)
+void Recorder::start(QWidget *window, const QString &path, RecordFormat format)
 {
     // A running recording ends before the next one begins, so its file is closed whole.
     stop();
     window_ = window;
     state_.RecordFileName = path;
-    if (!file_.open(path, RecordFormatFor(path))) {
+    if (!file_.open(path, format)) {
         if (window)
             window->setWindowTitle(baseCaption());
         state_.op->message(window, QStringLiteral("QOVA"), QStringLiteral("Can not record in the file %1").arg(path),

@@ -39,7 +39,7 @@ public:
 
 private:
     QString baseCaption() const;
-    void start(QWidget *window, const QString &path);
+    void start(QWidget *window, const QString &path, RecordFormat format);
 
     ui::SharedState &state_;
     RecordFile file_;

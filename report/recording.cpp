@@ -8,6 +8,7 @@
 #include "textfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QtGlobal>
 #include <cerrno>
 #include <cstring>
@@ -137,6 +138,26 @@ RecordFile::~RecordFile()
 RecordFormat RecordFormatFor(const QString &path)
 {
     return path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ? RecordFormat::Csv : RecordFormat::Text;
+}
+
+QString RecordFileFilters()
+{
+    return QLatin1String(kRecordTextFilter) + QLatin1String(";;") + QLatin1String(kRecordCsvFilter);
+}
+
+RecordTarget RecordTargetFor(const QString &chosen, const QString &selectedFilter)
+{
+    RecordTarget target{chosen, RecordFormatFor(chosen), false};
+    if (selectedFilter != QLatin1String(kRecordCsvFilter))
+        return target;
+    target.format = RecordFormat::Csv;
+    // As a file dialog adds its default suffix: only to a name with no dot at all.
+    const QString name = QFileInfo(chosen).fileName();
+    if (!name.isEmpty() && !name.contains(u'.')) {
+        target.path = chosen + QStringLiteral(".csv");
+        target.suffixAdded = true;
+    }
+    return target;
 }
 
 QByteArray RecordCsvHeader()

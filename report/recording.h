@@ -25,6 +25,24 @@ QByteArray RecordRow(const link::LiveReading &reading, const QString &time);
 enum class RecordFormat { Text, Csv };
 RecordFormat RecordFormatFor(const QString &path);
 
+// The save dialog's filters: the original text file first, and selected when it opens.
+inline constexpr char kRecordTextFilter[] = "Qova Test Data File (*.TXT *.txt)";
+inline constexpr char kRecordCsvFilter[] = "CSV for spreadsheets (*.csv)";
+inline constexpr char kRecordTextSuffix[] = "TXT";
+// Both, as the file box takes them.
+QString RecordFileFilters();
+
+// Where to record and how, from the name the dialog gave and the filter left selected:
+// the CSV filter or a name ending in .csv records CSV; a name with no dot under the CSV
+// filter gets .csv (`suffixAdded`).
+struct RecordTarget {
+    QString path;
+    RecordFormat format = RecordFormat::Text;
+    bool suffixAdded = false;
+    friend bool operator==(const RecordTarget &, const RecordTarget &) = default;
+};
+RecordTarget RecordTargetFor(const QString &chosen, const QString &selectedFilter);
+
 // The CSV's byte-order mark and header row; and one row: taken_at (ISO 8601 with offset),
 // hc_ppm, co_pct, co2_pct, o2_pct, nox_ppm, rpm, oil_temp_c, lambda, afr (one of the two).
 QByteArray RecordCsvHeader();

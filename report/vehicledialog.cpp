@@ -52,9 +52,10 @@ TForm8::TForm8(QWidget *parent) : OkCancelDialog(parent)
     connectButtons();
 }
 
-void TForm8::setLastResult(std::function<QString(const QString &)> lookup)
+void TForm8::setLastResult(std::function<QString(const QString &)> lookup, std::function<void()> prepare)
 {
     lastResult_ = std::move(lookup);
+    prepare_ = std::move(prepare);
     disconnect(Edit2, &QLineEdit::textChanged, this, nullptr);
     if (lastResult_)
         connect(Edit2, &QLineEdit::textChanged, this, [this] { showLastResult(); });
@@ -69,6 +70,8 @@ void TForm8::showLastResult()
 
 void TForm8::showEvent(QShowEvent *event)
 {
+    if (prepare_)
+        prepare_();
     showLastResult();
     QDialog::showEvent(event);
 }

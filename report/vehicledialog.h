@@ -25,15 +25,19 @@ public:
     QLabel *LastResult = nullptr;
 
     // Where the last result comes from: the text to show for a registration, or none.
-    void setLastResult(std::function<QString(const QString &registration)> lookup);
+    // `prepare` runs as the dialog opens, before the first look-up: the place to start
+    // opening the history so it is there by the time the registration is typed.
+    void setLastResult(std::function<QString(const QString &registration)> lookup, std::function<void()> prepare = {});
+    // Looks the registration up again: the history has just become readable.
+    void showLastResult();
 
 protected:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void showLastResult();
     std::function<QString(const QString &)> lastResult_;
+    std::function<void()> prepare_;
 };
 
 } // namespace qova::report

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace qova::ui {
 
@@ -52,16 +53,24 @@ QFileDialog::Options dialogOptions()
     return {};
 }
 
-QString runDialog(QWidget *parent, const FileRequest &r, QFileDialog::AcceptMode mode)
+QString runDialog(QWidget *parent, const FileRequest &r, QFileDialog::AcceptMode mode, QString *selectedFilter)
 {
     QFileDialog dialog(parent, r.caption, r.directory, r.filter);
     dialog.setOptions(dialogOptions());
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setDefaultSuffix(r.defaultSuffix);
+    if (!r.defaultSuffix.isEmpty() && r.filter.contains(QLatin1String(";;"))) {
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &r](const QString &filter) {
+            const QString suffix = FilterSuffix(filter);
+            dialog.setDefaultSuffix(suffix.isEmpty() ? r.defaultSuffix : suffix);
+        });
+    }
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
+    if (selectedFilter)
+        *selectedFilter = dialog.selectedNameFilter();
     return dialog.selectedFiles().constFirst();
 }
 } // namespace
@@ -98,12 +107,19 @@ Answer WidgetOperator::message(QWidget *parent, const QString &caption, const QS
 
 QString WidgetOperator::openFileName(QWidget *parent, const FileRequest &request)
 {
-    return runDialog(parent, request, QFileDialog::AcceptOpen);
+    return runDialog(parent, request, QFileDialog::AcceptOpen, nullptr);
 }
 
-QString WidgetOperator::saveFileName(QWidget *parent, const FileRequest &request)
+QString WidgetOperator::saveFileName(QWidget *parent, const FileRequest &request, QString *selectedFilter)
 {
-    return runDialog(parent, request, QFileDialog::AcceptSave);
+    return runDialog(parent, request, QFileDialog::AcceptSave, selectedFilter);
+}
+
+QString FilterSuffix(const QString &filter)
+{
+    static const QRegularExpression firstPattern(QStringLiteral(R"(\(\s*\*\.([A-Za-z0-9_]+)[\s)])"));
+    const QRegularExpressionMatch match = firstPattern.match(filter);
+    return match.hasMatch() ? match.captured(1) : QString();
 }
 
 } // namespace qova::ui

@@ -13,7 +13,9 @@ enum class Answer { Ok, Yes, No, Cancel };
 struct FileRequest {
     QString caption;
     QString directory;
-    QString filter;
+    QString filter; // several separated by ";;", the first selected
+    // Added to a name typed without one. With several filters it follows the one selected
+    // (its first pattern's suffix), so a name typed under "(*.csv)" does not end in .TXT.
     QString defaultSuffix;
     bool confirmOverwrite = true;
 };
@@ -30,7 +32,8 @@ public:
                            const QString &detail = {}) = 0;
     // The chosen path, or empty when cancelled.
     virtual QString openFileName(QWidget *parent, const FileRequest &request) = 0;
-    virtual QString saveFileName(QWidget *parent, const FileRequest &request) = 0;
+    // `selectedFilter`, when given, gets the filter the operator left selected.
+    virtual QString saveFileName(QWidget *parent, const FileRequest &request, QString *selectedFilter = nullptr) = 0;
 };
 
 // Real modal boxes and the platform's file dialogs.
@@ -39,7 +42,11 @@ public:
     Answer message(QWidget *parent, const QString &caption, const QString &text, Icon icon, Buttons buttons,
                    const QString &detail = {}) override;
     QString openFileName(QWidget *parent, const FileRequest &request) override;
-    QString saveFileName(QWidget *parent, const FileRequest &request) override;
+    QString saveFileName(QWidget *parent, const FileRequest &request, QString *selectedFilter = nullptr) override;
 };
+
+// The suffix a name filter stands for: its first pattern's, "TXT" for
+// "Qova Test Data File (*.TXT *.txt)"; empty when that pattern is not "*.suffix".
+QString FilterSuffix(const QString &filter);
 
 } // namespace qova::ui

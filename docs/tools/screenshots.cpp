@@ -20,6 +20,7 @@
 #include "printing.h"
 #include "printreport.h"
 #include "programtable.h"
+#include "recording.h"
 #include "simdevice.h"
 #include "testarchive.h"
 #include "windows.h"
@@ -28,6 +29,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -110,7 +112,7 @@ public:
         return real_.message(parent, caption, text, icon, buttons, detail);
     }
     QString openFileName(QWidget *, const ui::FileRequest &) override { return file; }
-    QString saveFileName(QWidget *, const ui::FileRequest &) override { return file; }
+    QString saveFileName(QWidget *, const ui::FileRequest &, QString * = nullptr) override { return file; }
 
     QString file;
 
@@ -401,6 +403,24 @@ int main(int argc, char *argv[])
     windows.form12.show();
     shoot(windows.form12, QStringLiteral("record-dialog"));
     windows.form12.hide();
+    // The file box after Record ON, on the spreadsheet's choice: Qt's own box here; a
+    // desktop shows its own with the same two choices.
+    {
+        QDir(scratch.path()).mkpath(QStringLiteral("Recordings"));
+        QFile earlier(scratch.filePath(QStringLiteral("Recordings/bay3-monday.csv")));
+        if (earlier.open(QIODevice::WriteOnly))
+            earlier.write(report::RecordCsvHeader());
+        earlier.close();
+        QFileDialog box(&form2, QStringLiteral("Record in file"), scratch.filePath(QStringLiteral("Recordings")),
+                        report::RecordFileFilters());
+        box.setOption(QFileDialog::DontUseNativeDialog);
+        box.setAcceptMode(QFileDialog::AcceptSave);
+        box.selectNameFilter(QLatin1String(report::kRecordCsvFilter));
+        box.selectFile(QStringLiteral("bay3-idle"));
+        box.resize(640, 400);
+        box.show();
+        shoot(box, QStringLiteral("record-csv"));
+    }
 
     windows.setup.show();
     shoot(windows.setup, QStringLiteral("setup"));

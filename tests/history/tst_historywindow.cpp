@@ -1,8 +1,10 @@
 // The History window and the database dialog over a real SQLite file.
 #include "filecontents.h"
+#include "historydatabase.h"
 #include "historydialog.h"
 #include "historywindow.h"
 #include "pdfprinting.h"
+#include "pgcluster.h"
 #include "printreport.h"
 #include "reportfixtures.h"
 #include "scriptedoperator.h"
@@ -10,6 +12,7 @@
 #include "testarchive.h"
 #include "vehicledialog.h"
 #include "windowrig.h"
+#include "windows.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +21,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -47,6 +51,9 @@ private slots:
     void connectionTestSaysWhatItFound_data();
     void connectionTestSaysWhatItFound();
     void okKeepsTheChoiceAndUsesIt();
+    void serverThatNeverAnswersNeverHoldsTheWindows();
+    void vehicleDialogShowsTheLastResultOnceTheServerAnswers();
+    void cleanupTestCase();
 
 private:
     void printReport(const QString &registration, const QDateTime &when, int co);
@@ -195,6 +202,8 @@ void TestHistoryWindow::connectionTestSaysWhatItFound()
     app::HistorySettingsDialog dialog(*state_, [](const app::HistorySettings &) { return true; });
     dialog.url->setText(url.arg(dir_->path()));
     dialog.test->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.testing(), 10000);
+    QVERIFY(dialog.test->isEnabled());
     QVERIFY2(dialog.result->text().startsWith(shown.arg(dir_->path())), qPrintable(dialog.result->text()));
 }
 
@@ -222,6 +231,118 @@ void TestHistoryWindow::okKeepsTheChoiceAndUsesIt()
     QCOMPARE(stored.size(), std::size_t(1));
     QVERIFY2(dialog.result->text().startsWith(QStringLiteral("\"ftp://nowhere\" cannot be used")),
              qPrintable(dialog.result->text()));
+}
+
+void TestHistoryWindow::serverThatNeverAnswersNeverHoldsTheWindows()
+{
+    // Takes connections and never says a word: libpq waits for the server's first answer
+    // until its connection timeout, as behind a firewall that swallows the packets.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    silent.pauseAccepting();
+    const QString url =
+        QStringLiteral("postgresql://qova@127.0.0.1:%1/qova?connect_timeout=2").arg(silent.serverPort());
+    openHistory(url, dir_->filePath(QStringLiteral("pending-tests.json")));
+
+    // The event loop's pulse: the longest gap between two ticks of a 10 ms timer.
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer pulse;
+    pulse.setInterval(10);
+    connect(&pulse, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    clock.start();
+    pulse.start();
+
+    history::HistoryWindow window(*state_);
+    window.show();
+    QVERIFY(archive_->connecting());
+    QVERIFY2(window.status->text().contains(QStringLiteral("is not reached yet")), qPrintable(window.status->text()));
+    QVERIFY2(window.status->text().contains(QStringLiteral("Still trying.")), qPrintable(window.status->text()));
+    // A report printed meanwhile is kept, with one message, and the print does not wait.
+    QElapsedTimer printing;
+    printing.start();
+    printReport(QStringLiteral("J123ABC"), QDateTime(QDate(2026, 1, 1), QTime(9, 0)), 1);
+    QVERIFY2(printing.elapsed() < 1000, qPrintable(QString::number(printing.elapsed())));
+    QCOMPARE(op_.shown.size(), std::size_t(1));
+    QVERIFY2(op_.shown[0].text.contains(QStringLiteral("(1 waiting)")), qPrintable(op_.shown[0].text));
+    QCOMPARE(archive_->pendingCount(), 1);
+
+    QTRY_VERIFY_WITH_TIMEOUT(!archive_->connecting(), 15000);
+    QVERIFY2(clock.elapsed() >= 1500, "the attempt ended before the server could have timed out");
+    QVERIFY2(longest < 250, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(longest)));
+    // The window says why by itself, without being asked again.
+    QVERIFY2(window.status->text().startsWith(QStringLiteral("The history at %1 cannot be opened: ").arg(url)),
+             qPrintable(window.status->text()));
+    QVERIFY2(window.status->text().endsWith(QStringLiteral("1 test(s) waiting to be saved.")),
+             qPrintable(window.status->text()));
+    QVERIFY(!archive_->connecting()); // and asks no more
+    QCOMPARE(archive_->pendingCount(), 1);
+    QCOMPARE(op_.shown.size(), std::size_t(1));
+
+    // The connection test of HISTORY > DATABASE waits the same way, without holding the dialog.
+    app::HistorySettingsDialog settings(*state_, [](const app::HistorySettings &) { return true; });
+    settings.url->setText(url);
+    const qint64 asked = clock.elapsed();
+    longest = 0;
+    settings.test->click();
+    QVERIFY(settings.testing());
+    QVERIFY(!settings.test->isEnabled());
+    QVERIFY2(settings.result->text().startsWith(QStringLiteral("Testing ")), qPrintable(settings.result->text()));
+    QTRY_VERIFY_WITH_TIMEOUT(!settings.testing(), 15000);
+    QVERIFY(clock.elapsed() - asked >= 1500);
+    QVERIFY2(longest < 250, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(longest)));
+    QVERIFY2(settings.result->text().startsWith(QStringLiteral("The history at %1 cannot be opened: ").arg(url)),
+             qPrintable(settings.result->text()));
+}
+
+void TestHistoryWindow::vehicleDialogShowsTheLastResultOnceTheServerAnswers()
+{
+    QString why;
+    test::PgCluster *pg = test::SharedPgCluster(&why);
+    if (!pg) {
+        if (qEnvironmentVariable("CI") == QLatin1String("true"))
+            QFAIL(qPrintable(QStringLiteral("PostgreSQL is needed in CI and did not start: ") + why));
+        QSKIP(qPrintable(QStringLiteral("no PostgreSQL: ") + why));
+    }
+    const QString url = pg->newDatabase(&why);
+    QVERIFY2(!url.isEmpty(), qPrintable(why));
+    {
+        history::HistoryDatabase db;
+        QVERIFY(!db.open(url));
+        history::TestEntry earlier = history::NewEntry(QDateTime(QDate(2026, 3, 2), QTime(10, 41)));
+        earlier.registration = QStringLiteral("AB12CDE");
+        earlier.pageLines = {QStringLiteral("EXHAUST EMISSIONS TEST REPORT")};
+        earlier.printed = {58, 148, 178, 45, 12, 820, 905, 1021};
+        QVERIFY(!db.save(earlier));
+    }
+    openHistory(url, dir_->filePath(QStringLiteral("pending-tests.json")));
+    app::ProgramWindows windows(
+        *state_, dir_->filePath(QStringLiteral("SETUP.EA2")), false,
+        [this] { return std::make_unique<QSettings>(dir_->filePath(QStringLiteral("h.ini")), QSettings::IniFormat); },
+        [](const app::HistorySettings &) { return true; });
+    windows.wire();
+    QVERIFY(!archive_->openDatabase());
+    windows.form8.Edit2->setText(QStringLiteral("ab12 cde"));
+    windows.form8.show();
+    // Typed before the server answered: nothing yet, and nothing waited for.
+    QVERIFY(archive_->connecting());
+    QVERIFY(windows.form8.LastResult->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(windows.form8.LastResult->isVisible(), 15000);
+    QCOMPARE(windows.form8.LastResult->text(),
+             QStringLiteral("Last test 2026-03-02 10:41: CO 0.58%, HC 178 ppm, Lambda 1.021"));
+    windows.form8.Edit2->setText(QStringLiteral("J123ABC"));
+    QVERIFY(windows.form8.LastResult->isHidden());
+    windows.form8.hide();
+}
+
+void TestHistoryWindow::cleanupTestCase()
+{
+    test::StopSharedPgCluster();
 }
 
 QTEST_MAIN(TestHistoryWindow)

@@ -20,6 +20,37 @@ TEST(RecordCsv, TheNameChoosesTheFormat)
         EXPECT_EQ(report::RecordFormatFor(path), format) << path.toStdString();
 }
 
+struct TargetRow {
+    const char *chosen;
+    const char *filter;
+    report::RecordTarget want;
+};
+
+class RecordTargetOf : public ::testing::TestWithParam<TargetRow> {};
+
+TEST_P(RecordTargetOf, FilterOrNameChoosesTheFormat)
+{
+    EXPECT_EQ(report::RecordTargetFor(QString::fromUtf8(GetParam().chosen), QString::fromUtf8(GetParam().filter)),
+              GetParam().want);
+}
+
+constexpr char kText[] = "Qova Test Data File (*.TXT *.txt)";
+constexpr char kCsv[] = "CSV for spreadsheets (*.csv)";
+
+INSTANTIATE_TEST_SUITE_P(
+    RecordCsv, RecordTargetOf,
+    ::testing::Values(TargetRow{"/r/RUN.TXT", kText, {"/r/RUN.TXT", RecordFormat::Text, false}},
+                      TargetRow{"/r/run.csv", kText, {"/r/run.csv", RecordFormat::Csv, false}},
+                      // A dialog that returned no filter (an older platform dialog): the name decides.
+                      TargetRow{"/r/run.CSV", "", {"/r/run.CSV", RecordFormat::Csv, false}},
+                      TargetRow{"/r/RUN", kText, {"/r/RUN", RecordFormat::Text, false}},
+                      TargetRow{"/r/run", kCsv, {"/r/run.csv", RecordFormat::Csv, true}},
+                      TargetRow{"/r/run.csv", kCsv, {"/r/run.csv", RecordFormat::Csv, false}},
+                      // The operator typed a suffix: kept, and the filter still says CSV.
+                      TargetRow{"/r/run.dat", kCsv, {"/r/run.dat", RecordFormat::Csv, false}},
+                      TargetRow{"/r/run.", kCsv, {"/r/run.", RecordFormat::Csv, false}},
+                      TargetRow{"/r.d/bay 3", kCsv, {"/r.d/bay 3.csv", RecordFormat::Csv, true}}));
+
 TEST(RecordCsv, RowsAsReceived)
 {
     const QDateTime at(QDate(2026, 3, 2), QTime(10, 41, 7), QTimeZone(3600));

@@ -125,6 +125,10 @@ private slots:
     void enterMovesToTheNextBox();
 
     void recordingOnRowsAndOff();
+    void theSaveDialogOffersCsvBesideTheTextFile_data();
+    void theSaveDialogOffersCsvBesideTheTextFile();
+    void csvUnderANameThatExistsIsAskedFirst_data();
+    void csvUnderANameThatExistsIsAskedFirst();
     void startedAndStoppedAtOnceHoldsOnlyTheHeader();
     void onAgainClosesTheEarlierFile();
     void cancelledFileDialog_data();
@@ -443,6 +447,80 @@ void TestReport::recordingOnRowsAndOff()
     state_->recordReading(goodReading());
     QCOMPARE(test::FileContents(path), before);
     QVERIFY(op_.shown.empty());
+}
+
+void TestReport::theSaveDialogOffersCsvBesideTheTextFile_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("filter"); // empty: left as the dialog opened
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("csv");
+    QTest::newRow("text, as it always was") << "RUN.TXT" << QString() << "RUN.TXT" << false;
+    QTest::newRow("the CSV filter adds .csv") << "run" << report::kRecordCsvFilter << "run.csv" << true;
+    QTest::newRow("the CSV filter keeps a typed suffix") << "run.dat" << report::kRecordCsvFilter << "run.dat" << true;
+    QTest::newRow("a .csv name under the text filter") << "run.csv" << QString() << "run.csv" << true;
+}
+
+void TestReport::theSaveDialogOffersCsvBesideTheTextFile()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, filter);
+    QFETCH(QString, file);
+    QFETCH(bool, csv);
+    report::Recorder recorder(*state_);
+    report::TForm12 dialog(*state_);
+    op_.saveNames = {dir_->filePath(typed)};
+    if (!filter.isEmpty())
+        op_.saveFilters = {filter};
+    record(dialog, true);
+    recorder.Button5Click(window_.get(), dialog);
+    QCOMPARE(op_.fileRequests.size(), std::size_t(1));
+    // The original filter first, so the dialog opens on it and the text file stays the default.
+    QCOMPARE(op_.fileRequests[0].filter,
+             QStringLiteral("Qova Test Data File (*.TXT *.txt);;CSV for spreadsheets (*.csv)"));
+    QCOMPARE(op_.fileRequests[0].defaultSuffix, QStringLiteral("TXT"));
+    const QString path = dir_->filePath(file);
+    QVERIFY(state_->Recording);
+    QCOMPARE(state_->RecordFileName, path);
+    QVERIFY(window_->windowTitle().endsWith(QStringLiteral("Recording in :  ") + file));
+    state_->recordReading(goodReading());
+    recorder.stop();
+    const QByteArray row = csv ? report::RecordCsvRow(goodReading(), kNow)
+                               : report::RecordRow(goodReading(), report::ReportTime(QLocale::system(), kNow.time()));
+    QCOMPARE(test::FileContents(path), (csv ? report::RecordCsvHeader() : report::RecordHeader()) + row);
+    QVERIFY(op_.shown.empty());
+}
+
+void TestReport::csvUnderANameThatExistsIsAskedFirst_data()
+{
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("kept") << false;
+    QTest::newRow("replaced") << true;
+}
+
+void TestReport::csvUnderANameThatExistsIsAskedFirst()
+{
+    QFETCH(bool, replace);
+    const QString path = dir_->filePath(QStringLiteral("run.csv"));
+    {
+        QFile earlier(path);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("an earlier recording\r\n");
+    }
+    report::Recorder recorder(*state_);
+    report::TForm12 dialog(*state_);
+    op_.saveNames = {dir_->filePath(QStringLiteral("run"))};
+    op_.saveFilters = {report::kRecordCsvFilter};
+    op_.answers = {replace ? ui::Answer::Yes : ui::Answer::No};
+    record(dialog, true);
+    recorder.Button5Click(window_.get(), dialog);
+    QVERIFY(!op_.shown.empty());
+    QVERIFY2(op_.shown[0].text.contains(path), qPrintable(op_.shown[0].text));
+    QCOMPARE(op_.shown[0].buttons, ui::Buttons::YesNo);
+    QCOMPARE(state_->Recording, replace);
+    recorder.stop();
+    QCOMPARE(test::FileContents(path), replace ? report::RecordCsvHeader() : QByteArray("an earlier recording\r\n"));
+    QVERIFY(!QFile::exists(dir_->filePath(QStringLiteral("run"))));
 }
 
 void TestReport::startedAndStoppedAtOnceHoldsOnlyTheHeader()

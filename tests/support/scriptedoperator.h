@@ -26,6 +26,9 @@ public:
     std::deque<ui::Answer> answers;
     std::deque<QString> openNames;
     std::deque<QString> saveNames;
+    // The filter left selected with each save name; with none, the request's first, as a
+    // dialog opens.
+    std::deque<QString> saveFilters;
     std::vector<Shown> shown;
     std::vector<ui::FileRequest> fileRequests;
     // Runs while a box is "open", before it is answered.
@@ -54,7 +57,17 @@ public:
     }
 
     QString openFileName(QWidget *, const ui::FileRequest &request) override { return next(openNames, request); }
-    QString saveFileName(QWidget *, const ui::FileRequest &request) override { return next(saveNames, request); }
+    QString saveFileName(QWidget *, const ui::FileRequest &request, QString *selectedFilter = nullptr) override
+    {
+        QString filter = request.filter.section(QStringLiteral(";;"), 0, 0);
+        if (!saveFilters.empty()) {
+            filter = saveFilters.front();
+            saveFilters.pop_front();
+        }
+        if (selectedFilter)
+            *selectedFilter = filter;
+        return next(saveNames, request);
+    }
 
     QStringList texts() const
     {
