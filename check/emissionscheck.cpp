@@ -287,9 +287,16 @@ void EmissionsCheck::take(std::int64_t nowMs, const std::optional<link::LiveRead
     case CheckPhase::Finished:
         return;
     case CheckPhase::WaitingForAnalyser:
-        if (!usable)
+    case CheckPhase::WaitingForCleanAir:
+        if (!usable) {
+            state_.phase = CheckPhase::WaitingForAnalyser;
             return;
-        // The probe is still in clean air: whatever HC it reads is left in the sample line.
+        }
+        if (settings_.askCleanAir && !cleanAirConfirmed_) {
+            state_.phase = CheckPhase::WaitingForCleanAir;
+            return;
+        }
+        // The probe is in clean air: whatever HC it reads is left in the sample line.
         state_.residualHc = std::max<int>(0, frame->Hc);
         state_.phase = CheckPhase::WaitingForWarmEngine;
         [[fallthrough]];

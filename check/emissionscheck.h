@@ -15,10 +15,14 @@ struct CheckSettings {
     int settleMs = 10000;    // inside the speed window before measuring
     int passWindowMs = 5000; // continuous good readings that pass a stage
     int measureMs = 30000;   // of measuring without a pass fails the stage
+    // The residual HC waits for the operator's word that the probe is in clean air; off,
+    // the first reading of a ready analyser is taken as clean air.
+    bool askCleanAir = false;
 };
 
 enum class CheckPhase : std::uint8_t {
     WaitingForAnalyser, // counting down, a prompt pending, zeroing or the pump off
+    WaitingForCleanAir, // ready; the operator is to say the probe is in clean air
     WaitingForWarmEngine,
     WaitingForWarmConfirmation, // no oil probe: the operator says when it is warm
     WaitingForSpeed,            // outside the stage's engine speed window
@@ -86,6 +90,9 @@ public:
     EmissionsCheck(LimitSet limits, Fuel fuel, CheckSettings settings = {});
 
     void feed(std::int64_t nowMs, const std::optional<link::LiveReading> &frame);
+    // The operator's word that the probe is in clean air: the next ready reading gives
+    // the residual HC.
+    void confirmCleanAir() { cleanAirConfirmed_ = true; }
     // The operator's word that an engine without an oil probe is warm.
     void confirmEngineWarm();
 
@@ -145,6 +152,7 @@ private:
     CheckSettings settings_;
     CheckState state_;
     bool warmConfirmed_ = false;
+    bool cleanAirConfirmed_ = false;
 
     std::int64_t phaseSinceMs_ = 0;
     std::int64_t measuredMs_ = 0;  // of this stage, before the current spell

@@ -102,6 +102,7 @@ QString stepOf(const check::EmissionsCheck &check)
     const check::CheckState &s = check.state();
     switch (s.phase) {
     case CheckPhase::WaitingForAnalyser:
+    case CheckPhase::WaitingForCleanAir:
         return QStringLiteral("Analyser ready");
     case CheckPhase::WaitingForWarmEngine:
     case CheckPhase::WaitingForWarmConfirmation:
@@ -144,14 +145,21 @@ CheckScreen ScreenOf(const check::EmissionsCheck &check, std::int64_t nowMs,
     case CheckPhase::WaitingForAnalyser:
         notReady(screen, last);
         return screen;
+    case CheckPhase::WaitingForCleanAir:
+        screen.instruction = QStringLiteral("Probe in clean air");
+        screen.detail = QStringLiteral("Hold the probe in clean air, away from the exhaust, and press Clean air HC: "
+                                       "the HC it reads is kept as the residual.");
+        screen.askCleanAir = true;
+        return screen;
     case CheckPhase::WaitingForWarmEngine:
         screen.instruction = QStringLiteral("Warm the engine: oil %1, needs %2")
                                  .arg(celsius(last ? last->OilTemp : 0), celsius(settings.oilWarmTenths));
-        screen.detail = residual;
+        screen.detail = QStringLiteral("Put the probe in the tail pipe. ") + residual;
         return screen;
     case CheckPhase::WaitingForWarmConfirmation:
         screen.instruction = QStringLiteral("Confirm the engine is at normal running temperature");
-        screen.detail = QStringLiteral("There is no oil probe: press Engine warm once it is.");
+        screen.detail =
+            QStringLiteral("Put the probe in the tail pipe. There is no oil probe: press Engine warm once it is.");
         screen.askWarmConfirmation = true;
         return screen;
     case CheckPhase::Finished:

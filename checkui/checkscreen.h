@@ -30,6 +30,7 @@ struct CheckScreen {
     std::optional<int> secondsLeft; // power-up or settling countdown
     int steadyPercent = 0;          // of the steady run that passes a stage
     bool offerPump = false;
+    bool askCleanAir = false;
     bool askWarmConfirmation = false;
     bool showGauge = false;
     int rpm = 0, windowMinRpm = 0, windowMaxRpm = 0;

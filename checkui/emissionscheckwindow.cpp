@@ -94,6 +94,8 @@ check::CheckSettings ReadCheckSettings()
     c.settleMs = s.value(QStringLiteral("settleMs"), c.settleMs).toInt();
     c.passWindowMs = s.value(QStringLiteral("passWindowMs"), c.passWindowMs).toInt();
     c.measureMs = s.value(QStringLiteral("measureMs"), c.measureMs).toInt();
+    // Only the operator knows where the probe is.
+    c.askCleanAir = true;
     return c;
 }
 
@@ -314,12 +316,15 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
     const QFont big = sized(font(), 17, false);
     PumpButton = new QPushButton(QStringLiteral("&Pump"), page);
     PumpButton->setObjectName(QStringLiteral("PumpButton"));
+    CleanAirButton = new QPushButton(QStringLiteral("Clean air &HC"), page);
+    CleanAirButton->setObjectName(QStringLiteral("CleanAirButton"));
     WarmButton = new QPushButton(QStringLiteral("&Engine warm"), page);
     WarmButton->setObjectName(QStringLiteral("WarmButton"));
     StopButton = new QPushButton(QStringLiteral("S&top"), page);
     StopButton->setObjectName(QStringLiteral("StopButton"));
-    for (QPushButton *b : {PumpButton, WarmButton, StopButton})
+    for (QPushButton *b : {PumpButton, CleanAirButton, WarmButton, StopButton})
         b->setFont(big);
+    connect(CleanAirButton, &QPushButton::clicked, this, &EmissionsCheckWindow::cleanAirClick);
     connect(PumpButton, &QPushButton::clicked, this, &EmissionsCheckWindow::pumpClick);
     connect(WarmButton, &QPushButton::clicked, this, &EmissionsCheckWindow::warmClick);
     connect(StopButton, &QPushButton::clicked, this, &EmissionsCheckWindow::stopClick);
@@ -334,6 +339,7 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
     v->addStretch();
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(PumpButton);
+    buttons->addWidget(CleanAirButton);
     buttons->addWidget(WarmButton);
     buttons->addStretch();
     buttons->addWidget(StopButton);
@@ -703,10 +709,14 @@ void EmissionsCheckWindow::refresh()
         GasLabels[i]->setStyleSheet(markColour(screen_.gases[i].mark) + QStringLiteral("border-radius:6px;"));
     }
     PumpButton->setStyleSheet(screen_.offerPump ? QStringLiteral("font-weight:bold;background:#ffe080;") : QString());
+    CleanAirButton->setStyleSheet(screen_.askCleanAir ? QStringLiteral("font-weight:bold;background:#ffe080;")
+                                                      : QString());
     WarmButton->setStyleSheet(screen_.askWarmConfirmation ? QStringLiteral("font-weight:bold;background:#ffe080;")
                                                           : QString());
     if (screen_.offerPump)
         PumpButton->setFocus();
+    else if (screen_.askCleanAir)
+        CleanAirButton->setFocus();
     else if (screen_.askWarmConfirmation)
         WarmButton->setFocus();
 }
@@ -715,6 +725,14 @@ void EmissionsCheckWindow::pumpClick()
 {
     state_.session.send(link::kPumpCommand);
     state_.session.skipNextTick();
+}
+
+void EmissionsCheckWindow::cleanAirClick()
+{
+    if (!check_ || check_->state().phase != check::CheckPhase::WaitingForCleanAir)
+        return;
+    check_->confirmCleanAir();
+    refresh();
 }
 
 void EmissionsCheckWindow::warmClick()

@@ -47,13 +47,14 @@ public:
     // What the buttons do; tests call them directly.
     void FormShow();
     void FormClose();
-    void nextClick();  // vehicle page: on to the limits
-    void backClick();  // limits page: back to the vehicle
-    void startClick(); // limits page: start the check
-    void pumpClick();  // the analyser's pump on
-    void warmClick();  // the operator says the engine is warm
-    void stopClick();  // abandon the check, after asking
-    void printClick(); // the certificate
+    void nextClick();     // vehicle page: on to the limits
+    void backClick();     // limits page: back to the vehicle
+    void startClick();    // limits page: start the check
+    void pumpClick();     // the analyser's pump on
+    void cleanAirClick(); // the operator says the probe is in clean air
+    void warmClick();     // the operator says the engine is warm
+    void stopClick();     // abandon the check, after asking
+    void printClick();    // the certificate
     void closeClick();
 
     Page page() const;
@@ -85,7 +86,7 @@ public:
     RpmGauge *Gauge = nullptr;
     QProgressBar *Steady = nullptr;
     std::vector<QLabel *> GasLabels;
-    QPushButton *PumpButton = nullptr, *WarmButton = nullptr, *StopButton = nullptr;
+    QPushButton *PumpButton = nullptr, *CleanAirButton = nullptr, *WarmButton = nullptr, *StopButton = nullptr;
     // Result page.
     QLabel *Overall = nullptr, *ResultNotes = nullptr, *SaveStatus = nullptr;
     QTableWidget *Results = nullptr;

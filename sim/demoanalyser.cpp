@@ -143,6 +143,8 @@ void DemoAnalyser::advance(std::int64_t nowMs)
     default:
         break;
     }
+    if (sampling && vehicle_ != VehicleProfile::None && powerOnMs_)
+        sampling = VehicleAt(vehicle_, nowMs - *powerOnMs_, firstMeasuringMs_, fastIdleMs_).probeInExhaust;
     const double dt = static_cast<double>(std::max<std::int64_t>(0, nowMs - lastAdvanceMs_));
     const double target = sampling ? 1.0 : 0.0;
     // A zero draws clean air through at full flow and clears the bench quickly.

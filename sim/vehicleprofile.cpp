@@ -94,12 +94,15 @@ EngineReading VehicleAt(VehicleProfile profile, std::int64_t sincePowerOnMs,
     const Car car = carOf(profile);
     const auto t = static_cast<double>(sincePowerOnMs);
     bool fast = false;
+    double fastFrom = 0;
+    bool probeIn = false;
     if (measuringFromMs) {
-        const double from = std::max(static_cast<double>(*measuringFromMs), warmFromMs(car));
+        probeIn = t >= static_cast<double>(*measuringFromMs + kCleanAirMs);
+        fastFrom = std::max(static_cast<double>(*measuringFromMs + kCleanAirMs + kRevAfterProbeMs), warmFromMs(car));
         const double length = fastIdleMs > 0                              ? fastIdleMs
                               : profile == VehicleProfile::WanderingSpeed ? kWanderFastIdleMs
                                                                           : kFastIdleMs;
-        fast = t >= from && t < from + length;
+        fast = t >= fastFrom && t < fastFrom + length;
     }
     const Gases &g = fast ? car.fast : car.idle;
     EngineReading r;
@@ -107,8 +110,7 @@ EngineReading VehicleAt(VehicleProfile profile, std::int64_t sincePowerOnMs,
     // Out of the window from 8 s to 11 s of every 16 s at fast idle: a check that settles
     // for 4 s finds a 5 s run after its second settling, one that settles for 10 s never.
     if (fast && profile == VehicleProfile::WanderingSpeed) {
-        const auto into =
-            static_cast<std::int64_t>(t - std::max(static_cast<double>(*measuringFromMs), warmFromMs(car)));
+        const auto into = static_cast<std::int64_t>(t - fastFrom);
         if (into % 16000 >= 8000 && into % 16000 < 11000)
             r.rpm = 3200;
     }
@@ -119,6 +121,7 @@ EngineReading VehicleAt(VehicleProfile profile, std::int64_t sincePowerOnMs,
     r.nox = g.nox;
     r.lambda = g.lambda;
     r.oilTenths = car.oilProbe ? oilAt(car, t) : 0;
+    r.probeInExhaust = probeIn;
     return r;
 }
 

@@ -31,17 +31,24 @@ struct EngineReading {
     double hc = 0, co = 0, co2 = 0, o2 = 0, nox = 0; // the analyser's units
     double lambda = 1;
     double oilTenths = 0; // 0.1 degC; 0 with no probe
+    // The probe is held in clean air for the check's residual HC before it goes into the
+    // tail pipe; until then the bench draws air whatever the engine does.
+    bool probeInExhaust = false;
 };
 
 // The profile's car at `sincePowerOnMs`. The driver follows a scripted throttle: natural
-// idle until the analyser measures (`measuringFromMs`, since power-on) and the oil has
-// reached 60 degC, then fast idle for kFastIdleMs (kWanderFastIdleMs for the wandering
-// engine, so that its check can end), then natural idle again. `fastIdleMs` other than 0
-// holds fast idle that long instead, for a check with shorter timings.
+// idle until the analyser has measured (`measuringFromMs`, since power-on) for
+// kCleanAirMs + kRevAfterProbeMs and the oil has reached 60 degC, then fast idle for kFastIdleMs (kWanderFastIdleMs for
+// the wandering engine, so that its check can end), then natural idle again. `fastIdleMs` other than 0 holds fast idle
+// that long instead, for a check with shorter timings.
 EngineReading VehicleAt(VehicleProfile profile, std::int64_t sincePowerOnMs,
                         std::optional<std::int64_t> measuringFromMs, int fastIdleMs = 0);
 
 inline constexpr int kFastIdleMs = 50000;
+// From the analyser's first measuring: the probe in clean air, then in the tail pipe and,
+// a moment later so the bench has filled, the throttle opened.
+inline constexpr int kCleanAirMs = 8000;
+inline constexpr int kRevAfterProbeMs = 6000;
 inline constexpr int kWanderFastIdleMs = 300000;
 inline constexpr double kFastIdleRpm = 2750, kNaturalIdleRpm = 820;
 

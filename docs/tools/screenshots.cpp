@@ -186,6 +186,8 @@ void RunCheck(ui::Operator &op, history::TestArchive &archive, sim::VehicleProfi
         QApplication::processEvents();
         if (each(w))
             break;
+        if (w.screen().askCleanAir)
+            w.cleanAirClick();
     }
     if (w.page() == checkui::EmissionsCheckWindow::Page::Result)
         each(w);
@@ -219,6 +221,8 @@ void ShootCheck(checkui::EmissionsCheckWindow &program, ui::Operator &op, histor
             w.emissionsCheck()->state().trace.empty() ? 0 : w.emissionsCheck()->state().trace.back().atMs);
         if (s.phase == Phase::WaitingForAnalyser && w.screen().secondsLeft && *w.screen().secondsLeft < 15)
             once(w, QStringLiteral("check-analyser"));
+        if (s.phase == Phase::WaitingForCleanAir)
+            once(w, QStringLiteral("check-cleanair"));
         if (s.phase == Phase::Settling && s.stage == 0 && p.settledMs >= 4000)
             once(w, QStringLiteral("check-settling"));
         if (s.phase == Phase::Measuring && s.stage == 0 && p.goodRunMs >= 3000)

@@ -126,13 +126,13 @@ INSTANTIATE_TEST_SUITE_P(
         ScreenCase{"ColdEngine", "uk-1992-catalyst", Fuel::Petrol,
                    cleanAirThen([](std::int64_t) { return Exhaust(820, 20, 54, 1000, 450); }), 2000, 1000,
                    "Engine warm", "Warm the engine: oil 45 °C, needs 60 °C",
-                   "Residual HC in clean air: 4 ppm, taken off every HC reading.", -1, 0, false, false, false, "----X",
-                   "0.20 %"},
+                   "Put the probe in the tail pipe. Residual HC in clean air: 4 ppm, taken off every HC reading.", -1,
+                   0, false, false, false, "----X", "0.20 %"},
         ScreenCase{"NoOilProbeAsksTheOperator", "uk-1992-catalyst", Fuel::Petrol,
                    cleanAirThen([](std::int64_t) { return Exhaust(820, 20, 54, 1000, 0); }), 2000, 1000, "Engine warm",
                    "Confirm the engine is at normal running temperature",
-                   "There is no oil probe: press Engine warm once it is.", -1, 0, false, true, false, "-----",
-                   "0.20 %"},
+                   "Put the probe in the tail pipe. There is no oil probe: press Engine warm once it is.", -1, 0, false,
+                   true, false, "-----", "0.20 %"},
         // At natural idle in the fast idle stage: every limit applies, rpm marked out.
         ScreenCase{"OutsideTheSpeedWindow", "uk-1992-catalyst", Fuel::Petrol,
                    cleanAirThen([](std::int64_t) { return Exhaust(820, 5, 34); }), 2000, 1000,
@@ -263,4 +263,31 @@ TEST(OverallText, NamesTheVerdictAndAnAbandonedCheck)
     EXPECT_EQ(checkui::OverallText(check::Verdict::Fail, false), QStringLiteral("FAIL"));
     EXPECT_EQ(checkui::OverallText(check::Verdict::Recorded, false), QStringLiteral("READINGS RECORDED"));
     EXPECT_EQ(checkui::OverallText(check::Verdict::Pass, true), QStringLiteral("ABANDONED"));
+}
+
+// Where the operator's word on clean air is asked for, the residual waits for it: the
+// readings before it (here exhaust, 54 ppm) are never taken as clean air.
+TEST(CleanAir, TheResidualWaitsForTheOperatorsWord)
+{
+    check::CheckSettings settings;
+    settings.askCleanAir = true;
+    EmissionsCheck check(shipped("uk-1992-catalyst"), Fuel::Petrol, settings);
+    check.feed(0, Exhaust(820, 20, 54));
+    check.feed(1000, Exhaust(820, 20, 54));
+    checkui::CheckScreen s = checkui::ScreenOf(check, 1000, Exhaust(820, 20, 54));
+    EXPECT_EQ(s.step.toStdString(), "Analyser ready");
+    EXPECT_EQ(s.instruction.toStdString(), "Probe in clean air");
+    EXPECT_TRUE(s.askCleanAir);
+    EXPECT_FALSE(check.state().residualHc.has_value());
+    // A prompt in between goes back to waiting for the analyser, and the word still stands.
+    check.confirmCleanAir();
+    link::LiveReading prompt = withStatus(link::ZeroReady, link::PumpOn);
+    check.feed(2000, prompt);
+    EXPECT_EQ(check.state().phase, check::CheckPhase::WaitingForAnalyser);
+    EXPECT_FALSE(check.state().residualHc.has_value());
+    link::LiveReading air = Exhaust(820, 0, 6);
+    check.feed(3000, air);
+    EXPECT_EQ(check.state().residualHc, 6);
+    s = checkui::ScreenOf(check, 3000, air);
+    EXPECT_FALSE(s.askCleanAir);
 }

@@ -67,6 +67,10 @@ TEST_P(SimulatedVehicle, WholeCheckGivesTheCarsVerdict)
     EXPECT_EQ(out(stages[0]), c.fastIdleOut) << stages[0].reason.toStdString();
     EXPECT_EQ(out(stages[1]), c.naturalIdleOut) << stages[1].reason.toStdString();
     EXPECT_NEAR(stages[1].window.co.mean, c.idleCo, 3);
+    // The probe was in clean air when the analyser came ready, so next to nothing is
+    // taken off the HC readings.
+    ASSERT_TRUE(check.state().residualHc.has_value());
+    EXPECT_LE(*check.state().residualHc, 3);
     EXPECT_EQ(sim.failedFrames, 0);
 }
 

@@ -125,6 +125,9 @@ bool TestCheckWindow::runToResult(EmissionsCheckWindow &w, int maxSeconds, bool 
     for (int s = 0; s < maxSeconds && w.page() != Page::Result; ++s) {
         pause_.sleepMs(1000);
         state_->session.cycle();
+        // The operator's word on clean air is asked of every check.
+        if (w.CleanAirButton->styleSheet().contains(QStringLiteral("bold")) && !press(w, Qt::Key_H, w.CleanAirButton))
+            return false;
         if (confirmWarm && w.WarmButton->styleSheet().contains(QStringLiteral("bold")))
             if (!press(w, Qt::Key_E, w.WarmButton))
                 return false;
