@@ -1,5 +1,7 @@
 #include "limitset.h"
 
+#include <stdexcept>
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -307,6 +309,14 @@ std::vector<LimitSet> ShippedLimitSets()
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return ParseLimitSets(file.readAll(), path).sets;
+}
+
+LimitSet ShippedLimitSet(const QString &id)
+{
+    for (LimitSet &s : ShippedLimitSets())
+        if (s.id == id)
+            return std::move(s);
+    throw std::out_of_range("no shipped limit set " + id.toStdString());
 }
 
 QString WorkshopLimitFilePath()

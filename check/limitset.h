@@ -75,6 +75,9 @@ struct LimitLibrary {
 
 // The shipped sets, compiled in.
 std::vector<LimitSet> ShippedLimitSets();
+// The shipped set of that id; throws std::out_of_range when there is none, as only a
+// program's own fixed choice asks for one by id.
+LimitSet ShippedLimitSet(const QString &id);
 // "limitsets.json" in the user's configuration folder.
 QString WorkshopLimitFilePath();
 // The shipped sets and, when `workshopFile` exists and reads, its sets. A workshop set

@@ -16,14 +16,6 @@ namespace qova::docs {
 
 namespace {
 
-check::LimitSet shipped(const char *id)
-{
-    for (const check::LimitSet &s : check::ShippedLimitSets())
-        if (s.id == QLatin1String(id))
-            return s;
-    return {};
-}
-
 check::CheckRecord run(sim::VehicleProfile profile, const QString &registration, const QString &model)
 {
     check::CheckRecord record;
@@ -31,7 +23,7 @@ check::CheckRecord run(sim::VehicleProfile profile, const QString &registration,
     record.vehicle.firstUsed = QDate(2011, 5, 14);
     record.vehicle.catalyst = true;
     record.model = model;
-    record.limits = shipped("uk-1992-catalyst");
+    record.limits = check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst"));
     record.limitReason = check::ChooseLimitSet(check::ShippedLimitSets(), record.vehicle).reason;
     record.operatorName = QStringLiteral("A. MACKENZIE");
     record.companyHeader = QStringLiteral("FAIRWAY MOTORS  ABERDEEN");

@@ -5,14 +5,6 @@
 
 namespace qova::test {
 
-inline check::LimitSet ShippedSet(const char *id)
-{
-    for (const auto &s : check::ShippedLimitSets())
-        if (s.id == QLatin1String(id))
-            return s;
-    return {};
-}
-
 // Whole checks driven a frame a second, for the record, the certificate and its plot.
 // The first frame is the probe in clean air (HC 4 ppm, the residual); every later value
 // swings by one step either side of its mean on odd and even seconds, so a window's mean
@@ -82,18 +74,18 @@ inline check::CheckRecord SampleRecord(SampleCheck which)
     r.operatorName = QStringLiteral("J SMITH");
     r.companyHeader = QStringLiteral("FAIRWAY MOTORS");
     r.startedAt = QDateTime(QDate(2026, 3, 2), QTime(10, 40, 0));
-    r.limits = ShippedSet("uk-1992-catalyst");
+    r.limits = check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst"));
     switch (which) {
     case SampleCheck::Recheck:
     case SampleCheck::NoValidFrame:
         r.vehicle.firstUsed = QDate(1990, 6, 1);
         r.vehicle.catalyst = false;
-        r.limits = ShippedSet("uk-1986");
+        r.limits = check::ShippedLimitSet(QStringLiteral("uk-1986"));
         break;
     case SampleCheck::Unmetered:
         r.vehicle.firstUsed = QDate(1970, 5, 1);
         r.vehicle.catalyst = false;
-        r.limits = ShippedSet("uk-before-1975");
+        r.limits = check::ShippedLimitSet(QStringLiteral("uk-before-1975"));
         break;
     case SampleCheck::Cng:
         r.vehicle.fuel = check::Fuel::Cng;

@@ -12,15 +12,6 @@ using checkui::GasMark;
 using test::Exhaust;
 
 namespace {
-check::LimitSet shipped(const char *id)
-{
-    for (const auto &s : check::ShippedLimitSets())
-        if (s.id == QLatin1String(id))
-            return s;
-    ADD_FAILURE() << "no set " << id;
-    return {};
-}
-
 link::LiveReading withStatus(std::uint8_t a, std::uint8_t b, std::uint8_t timeToZero = 0)
 {
     link::LiveReading r = Exhaust(820);
@@ -61,7 +52,7 @@ class Screen : public ::testing::TestWithParam<ScreenCase> {};
 TEST_P(Screen, ShowsWhatThePhaseAsks)
 {
     const auto &c = GetParam();
-    EmissionsCheck check(shipped(c.set), c.fuel);
+    EmissionsCheck check(check::ShippedLimitSet(QString::fromLatin1(c.set)), c.fuel);
     std::optional<link::LiveReading> last;
     for (std::int64_t t = 0; t <= c.untilMs; t += c.stepMs) {
         const auto frame = c.script(t);
@@ -209,7 +200,7 @@ class Results : public ::testing::TestWithParam<ResultCase> {};
 TEST_P(Results, OneRowPerGasOfEachStage)
 {
     const auto &c = GetParam();
-    EmissionsCheck check(shipped(c.set), c.fuel);
+    EmissionsCheck check(check::ShippedLimitSet(QString::fromLatin1(c.set)), c.fuel);
     ASSERT_TRUE(test::Drive(check, c.script, 300000, 1000));
     std::vector<std::string> rows;
     for (const auto &r : checkui::ResultRows(check.limits(), c.fuel, check.state()))
@@ -271,7 +262,7 @@ TEST(CleanAir, TheResidualWaitsForTheOperatorsWord)
 {
     check::CheckSettings settings;
     settings.askCleanAir = true;
-    EmissionsCheck check(shipped("uk-1992-catalyst"), Fuel::Petrol, settings);
+    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), Fuel::Petrol, settings);
     check.feed(0, Exhaust(820, 20, 54));
     check.feed(1000, Exhaust(820, 20, 54));
     checkui::CheckScreen s = checkui::ScreenOf(check, 1000, Exhaust(820, 20, 54));

@@ -9,13 +9,26 @@ using namespace qova;
 using check::Verdict;
 
 namespace {
-check::LimitSet ukCatalystTest()
+// The operator of a whole check, a frame a second: declines the leak test, confirms every
+// other prompt, says the engine is warm when there is no oil probe. Returns how long the
+// check waited for the oil to warm.
+std::int64_t runCheck(test::SimLink &sim, check::EmissionsCheck &check, std::int64_t untilMs)
 {
-    for (const auto &s : check::ShippedLimitSets())
-        if (s.id == QLatin1String("uk-1992-catalyst"))
-            return s;
-    ADD_FAILURE() << "no UK catalyst set";
-    return {};
+    std::int64_t coldMs = 0;
+    link::LiveReading r;
+    while (!check.finished() && sim.clock.nowMs() < untilMs) {
+        const bool valid = sim.cycle(r, 1000);
+        check.feed(sim.clock.nowMs(), valid ? std::optional(r) : std::nullopt);
+        if (check.state().phase == check::CheckPhase::WaitingForWarmEngine)
+            coldMs += 1000;
+        if (check.state().phase == check::CheckPhase::WaitingForWarmConfirmation)
+            check.confirmEngineWarm();
+        if (valid && (r.StatusA & link::LeakTestOffer))
+            sim.send(link::kDeclineReply);
+        else if (valid && (r.StatusA & ~link::PowerUpCountdown))
+            sim.send(link::kConfirmReply);
+    }
+    return coldMs;
 }
 } // namespace
 
@@ -31,8 +44,7 @@ struct VehicleCase {
 
 class SimulatedVehicle : public ::testing::TestWithParam<VehicleCase> {};
 
-// The whole check in virtual time: the operator declines the leak test, confirms every
-// other prompt, and says the engine is warm when there is no oil probe.
+// The whole check in virtual time, with the workshop's timings.
 TEST_P(SimulatedVehicle, WholeCheckGivesTheCarsVerdict)
 {
     const auto &c = GetParam();
@@ -40,21 +52,8 @@ TEST_P(SimulatedVehicle, WholeCheckGivesTheCarsVerdict)
     options.vehicle = c.profile;
     test::SimLink sim(options);
     ASSERT_TRUE(sim.open());
-    check::EmissionsCheck check(ukCatalystTest(), check::Fuel::Petrol);
-    std::int64_t coldMs = 0;
-    link::LiveReading r;
-    while (!check.finished() && sim.clock.nowMs() < 15 * 60 * 1000) {
-        const bool valid = sim.cycle(r, 1000);
-        check.feed(sim.clock.nowMs(), valid ? std::optional(r) : std::nullopt);
-        if (check.state().phase == check::CheckPhase::WaitingForWarmEngine)
-            coldMs += 1000;
-        if (check.state().phase == check::CheckPhase::WaitingForWarmConfirmation)
-            check.confirmEngineWarm();
-        if (valid && (r.StatusA & link::LeakTestOffer))
-            sim.send(link::kDeclineReply);
-        else if (valid && (r.StatusA & ~link::PowerUpCountdown))
-            sim.send(link::kConfirmReply);
-    }
+    check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), check::Fuel::Petrol);
+    const std::int64_t coldMs = runCheck(sim, check, 15 * 60 * 1000);
     ASSERT_TRUE(check.finished()) << "phase " << static_cast<int>(check.state().phase);
     EXPECT_LT(sim.clock.nowMs(), c.finishedBeforeMs);
     EXPECT_GE(coldMs, c.coldForAtLeastMs);
@@ -122,18 +121,9 @@ TEST_P(ShortTimings, EveryCarGetsItsVerdictWithinTheHarnesssTime)
     check::CheckSettings settings;
     settings.settleMs = 4000;
     settings.measureMs = 15000;
-    check::EmissionsCheck check(ukCatalystTest(), check::Fuel::Petrol, settings);
-    link::LiveReading r;
-    while (!check.finished() && sim.clock.nowMs() < 5 * 60 * 1000) {
-        const bool valid = sim.cycle(r, 1000);
-        check.feed(sim.clock.nowMs(), valid ? std::optional(r) : std::nullopt);
-        if (check.state().phase == check::CheckPhase::WaitingForWarmConfirmation)
-            check.confirmEngineWarm();
-        if (valid && (r.StatusA & link::LeakTestOffer))
-            sim.send(link::kDeclineReply);
-        else if (valid && (r.StatusA & ~link::PowerUpCountdown))
-            sim.send(link::kConfirmReply);
-    }
+    check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), check::Fuel::Petrol,
+                                settings);
+    runCheck(sim, check, 5 * 60 * 1000);
     ASSERT_TRUE(check.finished());
     EXPECT_EQ(check.state().overall, c.overall);
     EXPECT_LT(sim.clock.nowMs(), c.finishedBeforeMs);
