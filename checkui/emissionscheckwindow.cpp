@@ -187,6 +187,12 @@ QWidget *EmissionsCheckWindow::buildVehiclePage()
     NextButton->setDefault(true);
     connect(NextButton, &QPushButton::clicked, this, &EmissionsCheckWindow::nextClick);
     connect(Registration, &QLineEdit::textChanged, this, &EmissionsCheckWindow::lookUpRegistration);
+    // A server that answers only after the window opened still gets its say.
+    if (state_.history)
+        connect(state_.history, &history::TestArchive::attemptEnded, this, [this] {
+            if (shown_ && this->page() == Page::Vehicle)
+                lookUpRegistration();
+        });
 
     auto *v = new QVBoxLayout(page);
     v->addWidget(title);
@@ -432,6 +438,8 @@ void EmissionsCheckWindow::FormShow()
     last_.reset();
     Pages->setCurrentIndex(int(Page::Vehicle));
     Registration->setFocus();
+    if (state_.history && !state_.history->openDatabase())
+        state_.history->prepare();
     lookUpRegistration();
     // The analyser warms up while the vehicle is typed in.
     connectSession();

@@ -37,6 +37,7 @@ private slots:
     void wholeCheck_data();
     void wholeCheck();
     void registrationWithHistoryFillsInWhatIsKnown();
+    void historyNotOpenYetIsOpenedForTheLookUp();
     void limitsPageSaysWhyAndTakesAnotherSet();
     void stopAsksFirstAndKeepsTheCheckAsAbandoned();
     void failedSaveIsOneMessageAndWaitsInTheQueue();
@@ -217,6 +218,31 @@ void TestCheckWindow::registrationWithHistoryFillsInWhatIsKnown()
     QCOMPARE(w.LastResult->text(), QStringLiteral("Last test 2026-01-31 09:30: emissions check, fail"));
     w.Registration->setText(QStringLiteral("NEW1"));
     QCOMPARE(w.LastResult->text(), QString());
+}
+
+void TestCheckWindow::historyNotOpenYetIsOpenedForTheLookUp()
+{
+    connectAnalyser(sim::VehicleProfile::GoodCatalyst);
+    history::TestEntry last = history::NewEntry(kStart.addDays(-2));
+    last.kind = history::kCheckKind;
+    last.registration = QStringLiteral("K9XYZ");
+    last.vehicle = QStringLiteral("FORD KA");
+    last.verdict = QStringLiteral("pass");
+    QVERIFY(archive_->save(last).saved);
+    // Another start of the program: its history is not open when the check window opens.
+    history::TestArchive fresh({archive_->settings().url, {}, dir_->filePath(QStringLiteral("data/pending-2.json"))});
+    fresh.start();
+    QVERIFY(!fresh.openDatabase());
+    state_->history = &fresh;
+    {
+        EmissionsCheckWindow w(*state_);
+        QVERIFY(showActive(w));
+        QTest::keyClicks(w.Registration, QStringLiteral("K9XYZ"));
+        QCOMPARE(w.Model->text(), QStringLiteral("FORD KA"));
+        QCOMPARE(w.LastResult->text(), QStringLiteral("Last test 2026-02-28 09:30: emissions check, pass"));
+        w.hide();
+    }
+    state_->history = archive_.get();
 }
 
 void TestCheckWindow::limitsPageSaysWhyAndTakesAnotherSet()
