@@ -53,6 +53,8 @@ DatabaseLocation ParseDatabaseUrl(const QString &text)
             where.host = value;
         else if (key == QLatin1String("port"))
             where.port = value.toInt();
+        else if (key == QLatin1String("password"))
+            where.password = value; // as the server's own client library takes it
         else if (key != QLatin1String("connect_timeout"))
             options.append(key + u'=' + value);
     }
@@ -64,8 +66,12 @@ DatabaseLocation ParseDatabaseUrl(const QString &text)
     options.append(QStringLiteral("connect_timeout=%1")
                        .arg(number && asked > 0 ? std::min(asked, kMaxConnectSeconds) : kMaxConnectSeconds));
     where.options = options.join(u';');
+    // A password never goes into a message, from either place a URL can carry one.
     QUrl shown = parsed;
     shown.setPassword({});
+    QUrlQuery shownQuery(query);
+    shownQuery.removeAllQueryItems(QStringLiteral("password"));
+    shown.setQuery(shownQuery);
     where.shown = shown.toString();
     return where;
 }

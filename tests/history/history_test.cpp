@@ -524,6 +524,9 @@ TEST_P(Urls, AreRead)
     EXPECT_EQ(where.database, QString::fromUtf8(row.database));
     EXPECT_EQ(where.options, QString::fromUtf8(row.options));
     EXPECT_EQ(where.shown, QString::fromUtf8(row.shown));
+    if (QString::fromUtf8(row.url).contains(QLatin1String("hunter2"))) {
+        EXPECT_EQ(where.password, QStringLiteral("hunter2"));
+    }
 }
 
 using K = DatabaseLocation::Kind;
@@ -540,6 +543,9 @@ INSTANTIATE_TEST_SUITE_P(
                "postgres://bay2@/qova?host=/run/postgresql&sslmode=disable"},
         UrlRow{"postgresql://127.0.0.1/qova?connect_timeout=2", K::Postgresql, "127.0.0.1", -1, "", "qova",
                "connect_timeout=2", "postgresql://127.0.0.1/qova?connect_timeout=2"},
+        // A password in the query is the server's password, never shown.
+        UrlRow{"postgresql://bay3@h/qova?password=hunter2&sslmode=require", K::Postgresql, "h", -1, "bay3", "qova",
+               "sslmode=require;connect_timeout=3", "postgresql://bay3@h/qova?sslmode=require"},
         // Longer, or "wait forever", would hold the program's end and a save's answer.
         UrlRow{"postgresql://h/qova?connect_timeout=30&sslmode=require", K::Postgresql, "h", -1, "", "qova",
                "sslmode=require;connect_timeout=3", "postgresql://h/qova?connect_timeout=30&sslmode=require"},
