@@ -5,7 +5,7 @@
 #include "printing.h"
 #include "settingsfile.h"
 #include "singleinstance.h"
-#include "windows.h"
+#include "programwindows.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "historysettings.h"
 #include "printing.h"
-#include "windows.h"
+#include "programwindows.h"
 
 #include <algorithm>
 #include <utility>

@@ -23,7 +23,7 @@
 #include "recording.h"
 #include "simdevice.h"
 #include "testarchive.h"
-#include "windows.h"
+#include "programwindows.h"
 
 #include <QApplication>
 #include <QComboBox>

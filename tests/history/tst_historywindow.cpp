@@ -12,7 +12,7 @@
 #include "testarchive.h"
 #include "vehicledialog.h"
 #include "windowrig.h"
-#include "windows.h"
+#include "programwindows.h"
 
 #include <QLabel>
 #include <QLineEdit>

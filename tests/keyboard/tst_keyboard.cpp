@@ -4,7 +4,7 @@
 #include "scriptedoperator.h"
 #include "simdevice.h"
 #include "steadyanalyser.h"
-#include "windows.h"
+#include "programwindows.h"
 
 #include <QAbstractButton>
 #include <QApplication>

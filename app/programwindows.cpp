@@ -1,4 +1,4 @@
-#include "windows.h"
+#include "programwindows.h"
 
 #include "printing.h"
 #include "printreport.h"
