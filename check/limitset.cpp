@@ -50,8 +50,20 @@ namespace {
 
 // Thrown inside the reader only; a bad file is an answer, not an exception, to callers.
 struct FieldError {
+    FieldError(QString where, QString why, QString id = {})
+        : path(std::move(where)), message(std::move(why)), setId(std::move(id))
+    {
+    }
     QString path, message;
+    QString setId; // of the set it is in, when known
 };
+
+// Outside these no analyser reads and no engine runs, so a limit there is a typing error that
+// would pass or fail every car.
+constexpr double kCoPercentMax = 15;
+constexpr int kHcPpmMax = 20000;
+constexpr double kLambdaLowest = 0.5, kLambdaHighest = 2.0;
+constexpr int kEngineRpmMax = 10000;
 
 int lineOf(const QByteArray &text, int offset)
 {
@@ -62,6 +74,7 @@ class Reader {
 public:
     Reader(const QJsonObject &object, QString path) : object_(object), path_(std::move(path)) {}
 
+    const QString &path() const { return path_; }
     QString field(const QString &key) const { return path_.isEmpty() ? key : path_ + QLatin1Char('.') + key; }
     [[noreturn]] void fail(const QString &key, const QString &message) const { throw FieldError{field(key), message}; }
 
@@ -74,6 +87,7 @@ public:
             if (!known.contains(k))
                 fail(k, QStringLiteral("unknown field"));
     }
+    QJsonValue value(const QString &key) const { return object_.value(key); }
     bool has(const QString &key) const { return object_.contains(key) && !object_.value(key).isNull(); }
 
     QString text(const QString &key) const
@@ -168,29 +182,68 @@ StageLimits readStage(const Reader &r)
         s.kind = StageKind::NaturalIdle;
     else
         r.fail(QStringLiteral("stage"), QStringLiteral("must be \"fastIdle\" or \"naturalIdle\""));
-    s.minRpm = r.whole(QStringLiteral("minRpm"), 0, 10000);
-    s.maxRpm = r.whole(QStringLiteral("maxRpm"), 0, 10000);
+    s.minRpm = r.whole(QStringLiteral("minRpm"), 0, kEngineRpmMax);
+    s.maxRpm = r.whole(QStringLiteral("maxRpm"), 0, kEngineRpmMax);
     if (s.maxRpm <= s.minRpm)
         r.fail(QStringLiteral("maxRpm"), QStringLiteral("must be above minRpm"));
-    s.limits.coMax = hundredths(r.number(QStringLiteral("coMax"), 0, 15));
+    s.limits.coMax = hundredths(r.number(QStringLiteral("coMax"), 0, kCoPercentMax));
     if (r.has(QStringLiteral("hcMax")))
-        s.limits.hcMax = r.whole(QStringLiteral("hcMax"), 0, 30000);
-    s.limits.lambdaMin = thousandths(r.number(QStringLiteral("lambdaMin"), 0.5, 2));
-    s.limits.lambdaMax = thousandths(r.number(QStringLiteral("lambdaMax"), 0.5, 2));
+        s.limits.hcMax = r.whole(QStringLiteral("hcMax"), 0, kHcPpmMax);
+    s.limits.lambdaMin = thousandths(r.number(QStringLiteral("lambdaMin"), kLambdaLowest, kLambdaHighest));
+    s.limits.lambdaMax = thousandths(r.number(QStringLiteral("lambdaMax"), kLambdaLowest, kLambdaHighest));
     if (s.limits.lambdaMin && s.limits.lambdaMax && *s.limits.lambdaMax < *s.limits.lambdaMin)
         r.fail(QStringLiteral("lambdaMax"), QStringLiteral("must not be below lambdaMin"));
     if (r.has(QStringLiteral("recheck"))) {
         const Reader c = r.object(QStringLiteral("recheck"));
         c.onlyKeys({"minRpm", "maxRpm", "hcMax"});
         HcRecheck h;
-        h.minRpm = c.whole(QStringLiteral("minRpm"), 0, 10000);
-        h.maxRpm = c.whole(QStringLiteral("maxRpm"), 0, 10000);
+        h.minRpm = c.whole(QStringLiteral("minRpm"), 0, kEngineRpmMax);
+        h.maxRpm = c.whole(QStringLiteral("maxRpm"), 0, kEngineRpmMax);
         if (h.maxRpm <= h.minRpm)
             c.fail(QStringLiteral("maxRpm"), QStringLiteral("must be above minRpm"));
-        h.hcMax = c.whole(QStringLiteral("hcMax"), 0, 30000);
+        h.hcMax = c.whole(QStringLiteral("hcMax"), 0, kHcPpmMax);
+        // The re-check follows a fail on HC; a stage without an HC limit never fails on it.
+        if (!s.limits.hcMax)
+            r.fail(QStringLiteral("recheck"), QStringLiteral("needs an hcMax on its stage"));
         s.recheck = h;
     }
     return s;
+}
+
+bool limitsAGasBesidesHc(const GasLimits &l)
+{
+    return l.coMax || l.lambdaMin || l.lambdaMax;
+}
+
+bool mayApplyToCng(const LimitSet &set)
+{
+    return set.fuels.empty() || std::find(set.fuels.begin(), set.fuels.end(), Fuel::Cng) != set.fuels.end();
+}
+
+// `stage` is the last of `set.stages`. A metered stage without a gas limit would pass any
+// car; the check runs the stages in the file's order and keeps one verdict per kind, so a
+// kind given twice, fast idle after natural idle or overlapping windows judge the wrong stage.
+void checkStageAmongOthers(const Reader &r, const LimitSet &set, const StageLimits &stage)
+{
+    if (set.metered && !limitsAGasBesidesHc(stage.limits)) {
+        if (!stage.limits.hcMax)
+            throw FieldError{r.path(), QStringLiteral("limits no gas; a metered stage needs coMax, hcMax, lambdaMin or "
+                                                      "lambdaMax (or the set's \"metered\": false)")};
+        // HC is never judged on CNG, so such a stage would pass every CNG car.
+        if (mayApplyToCng(set))
+            throw FieldError{r.path(), QStringLiteral("limits HC only, which is never applied to CNG; add coMax or "
+                                                      "lambda limits, or leave \"cng\" out of the set's fuels")};
+    }
+    for (auto earlier = set.stages.begin(); earlier + 1 < set.stages.end(); ++earlier) {
+        if (earlier->kind == stage.kind)
+            r.fail(QStringLiteral("stage"), StageName(stage.kind) + QStringLiteral(" is given twice"));
+        if (stage.kind == StageKind::FastIdle)
+            r.fail(QStringLiteral("stage"), QStringLiteral("fast idle must come before natural idle"));
+        // Kinds are distinct and in order here: `earlier` is fast idle, `stage` natural idle.
+        if (stage.maxRpm >= earlier->minRpm)
+            r.fail(QStringLiteral("maxRpm"),
+                   QStringLiteral("must be below the fast idle window, which starts at %1").arg(earlier->minRpm));
+    }
 }
 
 LimitSet readSet(const Reader &r)
@@ -232,9 +285,25 @@ LimitSet readSet(const Reader &r)
     const QJsonArray stages = r.array(QStringLiteral("stages"), true);
     if (stages.isEmpty())
         r.fail(QStringLiteral("stages"), QStringLiteral("must hold at least one stage"));
-    for (qsizetype i = 0; i < stages.size(); ++i)
-        s.stages.push_back(readStage(r.element(stages, QStringLiteral("stages"), i)));
+    for (qsizetype i = 0; i < stages.size(); ++i) {
+        const Reader stage = r.element(stages, QStringLiteral("stages"), i);
+        s.stages.push_back(readStage(stage));
+        checkStageAmongOthers(stage, s, s.stages.back());
+    }
     return s;
+}
+
+// The operator is told which set was refused by its id, once the id could be read.
+LimitSet readSetNamed(const Reader &r)
+{
+    try {
+        return readSet(r);
+    } catch (const FieldError &e) {
+        const QJsonValue id = r.value(QStringLiteral("id"));
+        if (!id.isString() || id.toString().trimmed().isEmpty())
+            throw;
+        throw FieldError{e.path, e.message, id.toString()};
+    }
 }
 
 QString englishDate(const QDate &d)
@@ -288,7 +357,7 @@ LimitSetsRead ParseLimitSets(const QByteArray &json, const QString &fileName)
         std::set<QString> ids;
         for (qsizetype i = 0; i < sets.size(); ++i) {
             const Reader r = top.element(sets, QStringLiteral("sets"), i);
-            LimitSet s = readSet(r);
+            LimitSet s = readSetNamed(r);
             if (!ids.insert(s.id).second)
                 r.fail(QStringLiteral("id"), QStringLiteral("\"%1\" is given twice").arg(s.id));
             s.file = fileName;
@@ -296,9 +365,12 @@ LimitSetsRead ParseLimitSets(const QByteArray &json, const QString &fileName)
         }
         return {std::move(out), {}};
     } catch (const FieldError &e) {
+        QString where = fileName;
+        if (!e.setId.isEmpty())
+            where += QStringLiteral(": set \"%1\"").arg(e.setId);
         return {{},
-                e.path.isEmpty() ? QStringLiteral("%1: %2").arg(fileName, e.message)
-                                 : QStringLiteral("%1: %2: %3").arg(fileName, e.path, e.message)};
+                e.path.isEmpty() ? QStringLiteral("%1: %2").arg(where, e.message)
+                                 : QStringLiteral("%1: %2: %3").arg(where, e.path, e.message)};
     }
 }
 
@@ -331,11 +403,27 @@ LimitLibrary LoadLimitLibrary(const QString &workshopFile)
     QFile file(workshopFile);
     if (!file.exists())
         return library;
+    const auto tooLarge = [&] {
+        return QStringLiteral("%1: is larger than %2 bytes; a limit set file is a few kilobytes")
+            .arg(workshopFile)
+            .arg(kLimitSetFileMaxBytes);
+    };
+    // Refused unread: parsing a huge file would hold the window for many seconds.
+    if (file.size() > kLimitSetFileMaxBytes) {
+        library.workshopError = tooLarge();
+        return library;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         library.workshopError = QStringLiteral("%1: cannot be read: %2").arg(workshopFile, file.errorString());
         return library;
     }
-    LimitSetsRead read = ParseLimitSets(file.readAll(), workshopFile);
+    // A pipe or device reports no size; read one byte past the bound to tell.
+    const QByteArray content = file.read(kLimitSetFileMaxBytes + 1);
+    if (content.size() > kLimitSetFileMaxBytes) {
+        library.workshopError = tooLarge();
+        return library;
+    }
+    LimitSetsRead read = ParseLimitSets(content, workshopFile);
     if (!read.error.isEmpty()) {
         library.workshopError = read.error;
         return library;

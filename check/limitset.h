@@ -61,12 +61,16 @@ struct LimitSet {
 
 struct LimitSetsRead {
     std::vector<LimitSet> sets;
-    // Empty when the file was read; else "FILE: line N: ..." or "FILE: sets[1].coMax: ...".
+    // Empty when the file was read; else "FILE: line N: ...", or "FILE: sets[1].coMax: ..."
+    // with `set "ID": ` after FILE once the set's id could be read.
     QString error;
 };
 
 // Reads a limit set file (format in check/README.md). On an error no set of it is returned.
 LimitSetsRead ParseLimitSets(const QByteArray &json, const QString &fileName);
+
+// A workshop file larger than this is refused without being read.
+inline constexpr qint64 kLimitSetFileMaxBytes = 1024 * 1024;
 
 struct LimitLibrary {
     std::vector<LimitSet> sets; // shipped first, then the workshop's

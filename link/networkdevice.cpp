@@ -98,6 +98,8 @@ bool NetworkDevice::openDevice()
     socket_ = std::make_unique<QTcpSocket>();
     // Every command is a byte or two; waiting to fill a segment would delay each of them.
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // Unbounded by default: a server sending without end would fill memory.
+    socket_->setReadBufferSize(kSocketBufferBytes);
     QObject::connect(socket_.get(), &QAbstractSocket::disconnected, socket_.get(), [this] {
         if (open_)
             dropped(QStringLiteral("the server closed the connection"));
@@ -229,7 +231,7 @@ bool NetworkDevice::pump(int waitMs)
         return false;
     if (socket_->bytesAvailable() == 0)
         socket_->waitForReadyRead(waitMs);
-    const QByteArray got = socket_->isOpen() ? socket_->readAll() : QByteArray();
+    const QByteArray got = socket_->isOpen() ? socket_->read(kSocketBufferBytes) : QByteArray();
     if (!got.isEmpty()) {
         if (telnet_) {
             telnet_->feed(got, in_);
@@ -239,6 +241,8 @@ bool NetworkDevice::pump(int waitMs)
         } else {
             in_.insert(in_.end(), got.begin(), got.end());
         }
+        if (in_.size() > kMaxQueuedBytes)
+            in_.erase(in_.begin(), in_.end() - static_cast<std::ptrdiff_t>(kMaxQueuedBytes));
     }
     if (socket_->state() != QAbstractSocket::ConnectedState) {
         if (open_)

@@ -42,6 +42,11 @@ QString NetworkDisplayName(const NetworkAddress &address);
 class NetworkDevice final : public ByteDevice {
 public:
     static constexpr int kConnectTimeoutMs = 3000;
+    // The analyser's longest answer is a few hundred bytes. What a server sends beyond these
+    // bounds is dropped, oldest first, as a serial line would overrun: the frames fail and
+    // the link reads as faulty, but memory stays put whatever the server sends.
+    static constexpr qint64 kSocketBufferBytes = 16 * 1024;
+    static constexpr std::size_t kMaxQueuedBytes = 4096;
 
     NetworkDevice(QString name, Pause &pause, int connectTimeoutMs = kConnectTimeoutMs);
     ~NetworkDevice() override;

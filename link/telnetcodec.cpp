@@ -65,6 +65,26 @@ QByteArray Client::OpeningRequests()
     return out;
 }
 
+void Client::appendSub(char c)
+{
+    // Past the bound the rest is read to its IAC SE and dropped, holding nothing.
+    if (sub_.size() >= kMaxSubnegotiationBytes) {
+        subTooLong_ = true;
+        sub_.clear();
+    }
+    if (!subTooLong_)
+        sub_.append(c);
+}
+
+void Client::answer(std::uint8_t verb, std::uint8_t option)
+{
+    auto &given = answered_[verb - kWill];
+    if (given.test(option))
+        return;
+    given.set(option);
+    appendCommand(answers_, verb, option);
+}
+
 void Client::feed(const QByteArray &bytes, std::deque<std::uint8_t> &data)
 {
     for (const char c : bytes) {
@@ -85,6 +105,7 @@ void Client::feed(const QByteArray &bytes, std::deque<std::uint8_t> &data)
                 state_ = State::Option;
             } else if (b == kSb) {
                 sub_.clear();
+                subTooLong_ = false;
                 state_ = State::Sub;
             } else {
                 // NOP, go-ahead, data mark and the like carry nothing for a serial line.
@@ -99,15 +120,15 @@ void Client::feed(const QByteArray &bytes, std::deque<std::uint8_t> &data)
             if (b == kIac)
                 state_ = State::SubIac;
             else
-                sub_.append(c);
+                appendSub(c);
             break;
         case State::SubIac:
             if (b == kIac) {
-                sub_.append(c);
+                appendSub(c);
                 state_ = State::Sub;
             } else {
                 // IAC SE ends it; anything else is a broken sub-negotiation, dropped alike.
-                if (b == kSe)
+                if (b == kSe && !subTooLong_)
                     onSubnegotiation();
                 state_ = State::Data;
             }
@@ -128,10 +149,10 @@ void Client::onOption(std::uint8_t verb, std::uint8_t option)
     switch (verb) {
     case kDo:
         if (local == nullptr) {
-            appendCommand(answers_, kWont, option);
+            answer(kWont, option);
         } else if (!*local) {
             *local = true;
-            appendCommand(answers_, kWill, option);
+            answer(kWill, option);
         }
         if (option == kComPortOption)
             comPortAccepted_ = true;
@@ -144,10 +165,10 @@ void Client::onOption(std::uint8_t verb, std::uint8_t option)
         break;
     case kWill:
         if (remote == nullptr) {
-            appendCommand(answers_, kDont, option);
+            answer(kDont, option);
         } else if (!*remote) {
             *remote = true;
-            appendCommand(answers_, kDo, option);
+            answer(kDo, option);
         }
         break;
     case kWont:
@@ -163,6 +184,9 @@ void Client::onSubnegotiation()
 {
     if (sub_.size() < 2 || static_cast<std::uint8_t>(sub_.at(0)) != kComPortOption)
         return;
+    // Line and modem state notices may come unasked for as long as the connection lasts.
+    if (replies_.size() >= kMaxHeldReplies)
+        replies_.erase(replies_.begin());
     replies_.push_back({static_cast<std::uint8_t>(sub_.at(1)), sub_.mid(2)});
 }
 

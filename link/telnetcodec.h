@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <bitset>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -36,6 +37,12 @@ inline constexpr std::uint8_t kParityNone = 1;
 inline constexpr std::uint8_t kStopBitsOne = 1;
 inline constexpr std::uint8_t kControlNoFlow = 1;
 
+// A server may send anything, so every store of the client has a bound: a sub-negotiation
+// longer than this is dropped whole (a COM-PORT-OPTION reply is a few bytes) ...
+inline constexpr qsizetype kMaxSubnegotiationBytes = 4096;
+// ... and of the COM-PORT-OPTION replies not yet taken only the newest are kept.
+inline constexpr std::size_t kMaxHeldReplies = 16;
+
 // One COM-PORT-OPTION sub-negotiation the server sent: its command and value bytes.
 struct ComPortReply {
     std::uint8_t command = 0;
@@ -67,7 +74,8 @@ public:
 
     // Takes bytes the server sent, in any split; appends the data bytes to `data`.
     void feed(const QByteArray &bytes, std::deque<std::uint8_t> &data);
-    // Answers to the server's negotiation that must be sent now; empties the store.
+    // Answers to the server's negotiation that must be sent now; empties the store. Each
+    // answer is given once per connection, so a server repeating a request is not echoed.
     QByteArray takeAnswers();
     // COM-PORT-OPTION sub-negotiations received so far; empties the store.
     std::vector<ComPortReply> takeReplies();
@@ -79,10 +87,14 @@ private:
     enum class State : std::uint8_t { Data, Iac, Option, Sub, SubIac };
     void onOption(std::uint8_t verb, std::uint8_t option);
     void onSubnegotiation();
+    void answer(std::uint8_t verb, std::uint8_t option);
+    void appendSub(char c);
 
     State state_ = State::Data;
     std::uint8_t verb_ = 0;
     QByteArray sub_;
+    bool subTooLong_ = false;
+    std::bitset<256> answered_[4]; // by answer verb, WILL to DONT
     QByteArray answers_;
     std::vector<ComPortReply> replies_;
     std::optional<bool> comPortAccepted_;

@@ -160,26 +160,141 @@ INSTANTIATE_TEST_SUITE_P(
         BadFileCase{"MissingSource",
                     R"({"format": 1, "sets": [{"id": "x", "name": "n", "scheme": "UK", "vehicleTypes": ["car"],
                        "applies": "a", "stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2}]}]})",
-                    "sets[0].source: is missing"},
+                    R"(set "x": sets[0].source: is missing)"},
         BadFileCase{"MisspeltLimit",
                     OneSet("x", R"("stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2, "coMAx": 0.3}])"),
-                    "sets[0].stages[0].coMAx: unknown field"},
+                    R"(set "x": sets[0].stages[0].coMAx: unknown field)"},
         BadFileCase{"LimitAsText",
                     OneSet("x", R"("stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2, "coMax": "0.3"}])"),
-                    "sets[0].stages[0].coMax: must be a number from 0 to 15"},
+                    R"(set "x": sets[0].stages[0].coMax: must be a number from 0 to 15)"},
         BadFileCase{"SpeedWindowBackwards",
                     OneSet("x", R"("stages": [{"stage": "naturalIdle", "minRpm": 900, "maxRpm": 900}])"),
-                    "sets[0].stages[0].maxRpm: must be above minRpm"},
+                    R"(set "x": sets[0].stages[0].maxRpm: must be above minRpm)"},
         BadFileCase{
             "BadDate",
             OneSet("x",
                    R"("firstUsedFrom": "1 Aug 1992", "stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2}])"),
-            "sets[0].firstUsedFrom: must be a date YYYY-MM-DD"},
+            R"(set "x": sets[0].firstUsedFrom: must be a date YYYY-MM-DD)"},
         BadFileCase{"UnknownStage", OneSet("x", R"("stages": [{"stage": "cruise", "minRpm": 1, "maxRpm": 2}])"),
-                    "sets[0].stages[0].stage: must be \"fastIdle\" or \"naturalIdle\""},
+                    R"(set "x": sets[0].stages[0].stage: must be "fastIdle" or "naturalIdle")"},
         BadFileCase{"TakesAShippedId",
-                    OneSet("uk-1986", R"("stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2}])"),
+                    OneSet("uk-1986", R"("stages": [{"stage": "naturalIdle", "minRpm": 1, "maxRpm": 2, "coMax": 1}])"),
                     "sets[0].id: \"uk-1986\" is the id of a shipped set"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+namespace {
+// One UK car set "w" with these stages and, before them, these other fields.
+std::string Staged(const char *stages, const char *fields = "")
+{
+    return OneSet("w", (std::string(fields) + R"("stages": [)" + stages + "]").c_str());
+}
+const char *const kFast = R"({"stage": "fastIdle", "minRpm": 2500, "maxRpm": 3000, "coMax": 0.3})";
+const char *const kIdle = R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 1500, "coMax": 0.5})";
+// A good file padded with blanks to `size` bytes.
+std::string PaddedTo(qsizetype size)
+{
+    std::string text = Staged(kIdle);
+    return text + std::string(static_cast<std::size_t>(size) - text.size(), ' ');
+}
+std::string Joined(const char *a, const char *b)
+{
+    return std::string(a) + ", " + b;
+}
+} // namespace
+
+// Sets that read as JSON but could not judge a car: refused whole, named, with the reason.
+INSTANTIATE_TEST_SUITE_P(
+    Refused, BadWorkshopFile,
+    ::testing::Values(
+        BadFileCase{"MeteredStageWithSpeedWindowOnly",
+                    Staged(R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 1500})"),
+                    R"(set "w": sets[0].stages[0]: limits no gas; a metered stage needs coMax, hcMax, lambdaMin or )"
+                    R"(lambdaMax (or the set's "metered": false))"},
+        BadFileCase{"SecondStageWithoutLimits",
+                    Staged(Joined(kFast, R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 1500})").c_str()),
+                    R"(set "w": sets[0].stages[1]: limits no gas; a metered stage needs coMax, hcMax, lambdaMin or )"
+                    R"(lambdaMax (or the set's "metered": false))"},
+        BadFileCase{"HcOnlyForEveryFuel",
+                    Staged(R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 1500, "hcMax": 1200})"),
+                    R"(set "w": sets[0].stages[0]: limits HC only, which is never applied to CNG; add coMax or )"
+                    R"(lambda limits, or leave "cng" out of the set's fuels)"},
+        BadFileCase{"HcOnlyForCng",
+                    Staged(R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 1500, "hcMax": 1200})",
+                           R"("fuels": ["petrol", "cng"], )"),
+                    R"(set "w": sets[0].stages[0]: limits HC only, which is never applied to CNG; add coMax or )"
+                    R"(lambda limits, or leave "cng" out of the set's fuels)"},
+        BadFileCase{"NaturalIdleTwice", Staged(Joined(kIdle, kIdle).c_str()),
+                    R"(set "w": sets[0].stages[1].stage: natural idle is given twice)"},
+        BadFileCase{"FastIdleTwice", Staged(Joined(kFast, kFast).c_str()),
+                    R"(set "w": sets[0].stages[1].stage: fast idle is given twice)"},
+        BadFileCase{"FastIdleAfterNaturalIdle", Staged(Joined(kIdle, kFast).c_str()),
+                    R"(set "w": sets[0].stages[1].stage: fast idle must come before natural idle)"},
+        BadFileCase{
+            "WindowsTouch",
+            Staged(Joined(kFast, R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 2500, "coMax": 1})").c_str()),
+            R"(set "w": sets[0].stages[1].maxRpm: must be below the fast idle window, which starts at 2500)"},
+        BadFileCase{"HcAboveAnyReading",
+                    Staged(R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 1500, "coMax": 1, "hcMax": 20001})"),
+                    R"(set "w": sets[0].stages[0].hcMax: must be a number from 0 to 20000)"},
+        BadFileCase{"CoAboveAnyReading",
+                    Staged(R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 1500, "coMax": 15.01})"),
+                    R"(set "w": sets[0].stages[0].coMax: must be a number from 0 to 15)"},
+        BadFileCase{"CoNegative", Staged(R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 1500, "coMax": -0.1})"),
+                    R"(set "w": sets[0].stages[0].coMax: must be a number from 0 to 15)"},
+        BadFileCase{"LambdaBelowAnyMixture",
+                    Staged(R"({"stage": "fastIdle", "minRpm": 2500, "maxRpm": 3000, "lambdaMin": 0.49})"),
+                    R"(set "w": sets[0].stages[0].lambdaMin: must be a number from 0.5 to 2)"},
+        BadFileCase{"EngineSpeedAboveAnyEngine",
+                    Staged(R"({"stage": "fastIdle", "minRpm": 2500, "maxRpm": 10001, "coMax": 1})"),
+                    R"(set "w": sets[0].stages[0].maxRpm: must be a number from 0 to 10000)"},
+        BadFileCase{"RecheckHcAboveAnyReading",
+                    Staged(R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 1500, "coMax": 1, "hcMax": 1200,
+                               "recheck": {"minRpm": 1800, "maxRpm": 2200, "hcMax": 30000}})"),
+                    R"(set "w": sets[0].stages[0].recheck.hcMax: must be a number from 0 to 20000)"},
+        BadFileCase{"RecheckOfAStageWithoutHc",
+                    Staged(R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 1500, "coMax": 1,
+                               "recheck": {"minRpm": 1800, "maxRpm": 2200, "hcMax": 1200}})"),
+                    R"(set "w": sets[0].stages[0].recheck: needs an hcMax on its stage)"},
+        BadFileCase{"OneByteOverAMegabyte", PaddedTo(1024 * 1024 + 1),
+                    "is larger than 1048576 bytes; a limit set file is a few kilobytes"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// The edges of the same rules that a workshop may use.
+struct GoodFileCase {
+    const char *name;
+    std::string content;
+    std::size_t stages;
+};
+class GoodWorkshopFile : public ::testing::TestWithParam<GoodFileCase> {};
+
+TEST_P(GoodWorkshopFile, IsRead)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QByteArray::fromStdString(GetParam().content));
+    const check::LimitLibrary library = check::LoadLimitLibrary(path);
+    EXPECT_TRUE(library.workshopError.isEmpty()) << library.workshopError.toStdString();
+    ASSERT_EQ(library.sets.size(), check::ShippedLimitSets().size() + 1);
+    EXPECT_EQ(library.sets.back().stages.size(), GetParam().stages);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edges, GoodWorkshopFile,
+    ::testing::Values(
+        GoodFileCase{"RecordOnlyStageNeedsNoLimit",
+                     Staged(R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 1500})", R"("metered": false, )"), 1},
+        GoodFileCase{"HcOnlyWithoutCng",
+                     Staged(R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 1500, "hcMax": 1200})",
+                            R"("fuels": ["petrol", "lpg"], )"),
+                     1},
+        GoodFileCase{"LambdaOnly",
+                     Staged(R"({"stage": "fastIdle", "minRpm": 2500, "maxRpm": 3000, "lambdaMax": 1.03})"), 1},
+        GoodFileCase{"EveryFigureAtItsBound",
+                     Staged(R"({"stage": "fastIdle", "minRpm": 1501, "maxRpm": 10000, "coMax": 15, "hcMax": 20000,
+                                "lambdaMin": 0.5, "lambdaMax": 2},
+                               {"stage": "naturalIdle", "minRpm": 0, "maxRpm": 1500, "coMax": 0, "hcMax": 0,
+                                "recheck": {"minRpm": 1800, "maxRpm": 2200, "hcMax": 20000}})"),
+                     2},
+        GoodFileCase{"FastIdleAlone", Staged(kFast), 1}, GoodFileCase{"ExactlyAMegabyte", PaddedTo(1024 * 1024), 1}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(WorkshopFile, AddsItsSetsAfterTheShippedOnes)

@@ -159,6 +159,73 @@ INSTANTIATE_TEST_SUITE_P(
                   {},
                   true}));
 
+// A server may send anything: every store of the client keeps a bound, and what passes it
+// is dropped or answered once, never echoed back in full.
+QByteArray subnegotiation(std::uint8_t command, const QByteArray &value)
+{
+    return bytes({255, 250, 44, command}) + value + bytes({255, 240});
+}
+std::vector<link::telnet::ComPortReply> modemNoticesThenBaud(std::size_t notices)
+{
+    std::vector<link::telnet::ComPortReply> out(notices, {107, bytes({0x30})});
+    out.push_back({101, bytes({0, 0, 0x25, 0x80})});
+    return out;
+}
+constexpr int kLongestKeptValue = link::telnet::kMaxSubnegotiationBytes - 2; // after option and command
+
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, TelnetClient,
+    testing::Values(TelnetRow{"a request asked twenty thousand times is refused once",
+                              {bytes({255, 253, 99}).repeated(20000)},
+                              {},
+                              bytes({255, 252, 99}),
+                              {},
+                              {}},
+                    TelnetRow{"an offer repeated across reads is refused once",
+                              {bytes({255, 251, 99}).repeated(1000), bytes({255}), bytes({251, 99, 0x07})},
+                              bytes({0x07}),
+                              bytes({255, 254, 99}),
+                              {},
+                              {}},
+                    TelnetRow{"binary switched off and on a thousand times is agreed once",
+                              {bytes({255, 254, 0, 255, 253, 0}).repeated(1000)},
+                              {},
+                              bytes({255, 251, 0}),
+                              {},
+                              {}},
+                    TelnetRow{"a sub-negotiation at the bound is kept",
+                              {subnegotiation(101, QByteArray(kLongestKeptValue, 'A'))},
+                              {},
+                              {},
+                              {{101, QByteArray(kLongestKeptValue, 'A')}},
+                              {}},
+                    TelnetRow{"a sub-negotiation a byte over the bound is dropped and data flows after it",
+                              {subnegotiation(101, QByteArray(kLongestKeptValue + 1, 'A')) + bytes({0x07})},
+                              bytes({0x07}),
+                              {},
+                              {},
+                              {}},
+                    TelnetRow{"doubled IACs count once toward the bound",
+                              {subnegotiation(101, bytes({255, 255}).repeated(kLongestKeptValue))},
+                              {},
+                              {},
+                              {{101, QByteArray(kLongestKeptValue, '\xFF')}},
+                              {}},
+                    TelnetRow{"a megabyte before its IAC SE, in pieces, is dropped and the reply after it kept",
+                              {bytes({255, 250, 44, 106}), QByteArray(512 * 1024, 'B'), QByteArray(512 * 1024, 'B'),
+                               bytes({255, 240, 0x07}) + subnegotiation(101, bytes({0, 0, 0x25, 0x80}))},
+                              bytes({0x07}),
+                              {},
+                              {{101, bytes({0, 0, 0x25, 0x80})}},
+                              {}},
+                    TelnetRow{"of a hundred unasked notices the newest are kept, and the reply after them",
+                              {subnegotiation(107, bytes({0x30})).repeated(100) +
+                               subnegotiation(101, bytes({0, 0, 0x25, 0x80}))},
+                              {},
+                              {},
+                              modemNoticesThenBaud(link::telnet::kMaxHeldReplies - 1),
+                              {}}));
+
 TEST(TelnetWire, AnalyserLineSettingsAsSent)
 {
     QByteArray wire;
