@@ -19,7 +19,7 @@ int main(int argc, char *argv[])
     app.setApplicationDisplayName(QString());
     app.setOrganizationName(QStringLiteral("Qovaks"));
 
-    qova::app::SingleInstance instance(QDir::tempPath());
+    qova::app::SingleInstance instance;
     if (!instance.acquire()) {
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Already Running"), QStringLiteral("Already Running"),
                         QMessageBox::Ok);

@@ -48,6 +48,15 @@ void CsvWriter::separate()
     rowStarted_ = true;
 }
 
+namespace {
+// A spreadsheet takes a cell that starts with one of these for a formula (a tab or CR ahead
+// of one is skipped by some): `=HYPERLINK(...)` typed as a registration would run there.
+bool startsLikeAFormula(char first)
+{
+    return first == '=' || first == '+' || first == '-' || first == '@' || first == '\t' || first == '\r';
+}
+} // namespace
+
 void CsvWriter::text(QStringView value)
 {
     bool ascii = true;
@@ -59,9 +68,11 @@ void CsvWriter::text(QStringView value)
     }
     // Most fields are plain ASCII: narrowed byte for byte without a UTF-8 conversion.
     separate();
-    reserve(value.size());
     const qsizetype at = size_;
-    char *out = buffer_.get() + at;
+    if (!value.isEmpty() && startsLikeAFormula(static_cast<char>(value.front().unicode())))
+        put("'", 1);
+    reserve(value.size());
+    char *out = buffer_.get() + size_;
     for (const QChar c : value)
         *out++ = static_cast<char>(c.unicode());
     size_ += value.size();
@@ -72,6 +83,8 @@ void CsvWriter::utf8(QByteArrayView value)
 {
     separate();
     const qsizetype at = size_;
+    if (!value.isEmpty() && startsLikeAFormula(value.front()))
+        put("'", 1);
     put(value.data(), value.size());
     quoteIfNeeded(at);
 }

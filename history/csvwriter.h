@@ -11,7 +11,9 @@ namespace qova::history {
 
 // RFC 4180: fields separated by commas, rows ended by CRLF, a field quoted (its quotes
 // doubled) when it holds a comma, a quote or a line break. UTF-8 with a byte-order mark
-// first, so spreadsheets read the accents and the degree sign.
+// first, so spreadsheets read the accents and the degree sign. A text field that a
+// spreadsheet would take for a formula (it starts with =, +, -, @, a tab or a CR) gets a
+// leading ' so it stays text; numbers go through number() and fixed() and stay numbers.
 class CsvWriter {
 public:
     // Without the byte-order mark for rows added to a file that has one.

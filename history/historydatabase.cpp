@@ -204,7 +204,8 @@ Problem HistoryDatabase::open(const QString &url, const Options &options)
     lastError_.clear();
     directResults_ = options.directResults;
     if (location_.kind == DatabaseLocation::Kind::Invalid)
-        return fail(QStringLiteral("The history's location \"%1\" cannot be used").arg(url), location_.problem);
+        return fail(QStringLiteral("The history's location \"%1\" cannot be used").arg(location_.shown),
+                    location_.problem);
 
     const bool sqlite = location_.kind == DatabaseLocation::Kind::Sqlite;
     const QString driver = sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");

@@ -14,6 +14,8 @@ void OkCancelDialog::connectButtons()
 
 void OkCancelDialog::Button1Click()
 {
+    if (!acceptable())
+        return;
     OkPressed = true;
     accept();
 }

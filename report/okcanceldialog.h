@@ -22,6 +22,8 @@ public:
 
 protected:
     void connectButtons();
+    // Asked when OK is pressed: false keeps the dialog open (it says why itself).
+    virtual bool acceptable() { return true; }
 
 private:
     void Button1Click();

@@ -66,23 +66,52 @@ QByteArray RegistrationFileText(const QStringList &lines)
     return out;
 }
 
+namespace {
+
+// Characters a file name may not hold on this system or on the workstation's, and '%',
+// which marks the others once they are written as %XX.
+bool needsEscape(QChar c)
+{
+    return c.unicode() < 0x20 || c.unicode() == 0x7F || QStringLiteral("<>:\"/\\|?*%").contains(c);
+}
+
+QString escaped(QChar c)
+{
+    QString out;
+    for (const char byte : QString(c).toUtf8())
+        out += QStringLiteral("%%1").arg(static_cast<unsigned char>(byte), 2, 16, QLatin1Char('0')).toUpper();
+    return out;
+}
+
+// The workstation's system opens a device, not a file, for these names whatever follows
+// the first dot, and after dropping blanks and dots at the end of that part; COM and LPT
+// count superscript digits as digits.
+bool namesADevice(const QString &name)
+{
+    QString stem = name.section(u'.', 0, 0).toUpper();
+    while (stem.endsWith(u' ') || stem.endsWith(u'.'))
+        stem.chop(1);
+    static const QStringList devices = {QStringLiteral("CON"),   QStringLiteral("PRN"),    QStringLiteral("AUX"),
+                                        QStringLiteral("NUL"),   QStringLiteral("CONIN$"), QStringLiteral("CONOUT$"),
+                                        QStringLiteral("CLOCK$")};
+    if (devices.contains(stem))
+        return true;
+    if (stem.size() != 4 || !(stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT"))))
+        return false;
+    const QChar n = stem[3];
+    return (n >= u'0' && n <= u'9') || n == u'\u00B9' || n == u'\u00B2' || n == u'\u00B3';
+}
+
+} // namespace
+
 QString RegistrationFileName(const QString &registration)
 {
     QString base;
-    for (const QChar c : registration) {
-        const bool forbidden = c.unicode() < 0x20 || c.unicode() == 0x7F || QStringLiteral("<>:\"/\\|?*").contains(c);
-        base += forbidden ? QLatin1Char('_') : c;
-    }
-    // The workstation's system opens a device, not a file, for these names whatever
-    // the extension.
-    static const QStringList devices = {QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
-                                        QStringLiteral("NUL")};
-    const QString upper = base.toUpper();
-    const bool numberedDevice = upper.size() == 4 &&
-                                (upper.startsWith(QLatin1String("COM")) || upper.startsWith(QLatin1String("LPT"))) &&
-                                upper[3] >= QLatin1Char('1') && upper[3] <= QLatin1Char('9');
-    if (devices.contains(upper) || numberedDevice)
-        base += QLatin1Char('_');
+    for (const QChar c : registration)
+        base += needsEscape(c) ? escaped(c) : QString(c);
+    // Its first letter written as %XX: still one name per registration, and no device.
+    if (namesADevice(base))
+        base = escaped(base[0]) + base.mid(1);
     return base + QStringLiteral(".TXT");
 }
 

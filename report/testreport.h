@@ -43,9 +43,13 @@ std::vector<PrintedLine> PrintedPage(const QStringList &reportLines);
 // One report as the registration file gets it: each line with a blank and its line breaks.
 QByteArray RegistrationFileText(const QStringList &reportLines);
 
-// The registration becomes a file name in the current folder: characters that a file
-// name may not hold, on this system or on the workstation's, become "_", so a typed
-// "../X" or "C:X" cannot reach another folder. An empty registration names ".TXT".
+// The registration becomes a file name in the current folder, with ".TXT". An ordinary
+// registration is the name as it is; a character that a file name may not hold, on this
+// system or on the workstation's, and '%' itself are written as %XX (its UTF-8 bytes),
+// so a typed "../X" or "C:X" cannot reach another folder and two registrations never
+// share a file; a name the workstation's system takes for a device (CON, aux.txt, COM1)
+// has its first letter written so. An empty registration names ".TXT"; the vehicle
+// dialog does not let one through.
 QString RegistrationFileName(const QString &registration);
 
 // Appends `bytes` to `path`, creating it. The empty text on success, else the system's reason.

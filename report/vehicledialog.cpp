@@ -68,6 +68,17 @@ void TForm8::showLastResult()
     LastResult->setVisible(!text.isEmpty());
 }
 
+bool TForm8::acceptable()
+{
+    if (!Edit2->text().trimmed().isEmpty())
+        return true;
+    LastResult->setText(
+        QStringLiteral("Type the vehicle's registration: the report is kept in a file named after it."));
+    LastResult->show();
+    Edit2->setFocus();
+    return false;
+}
+
 void TForm8::showEvent(QShowEvent *event)
 {
     if (prepare_)

@@ -32,6 +32,8 @@ public:
     void showLastResult();
 
 protected:
+    // A blank registration is refused: the report's file is named after it.
+    bool acceptable() override;
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 

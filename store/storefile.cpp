@@ -100,7 +100,12 @@ QString LoadStoredTests(QString &StoreFileName, QByteArray &StoreData, int &Stor
 
 QString ExportPathFor(const QString &dataPath)
 {
-    return dataPath.chopped(std::min<qsizetype>(3, dataPath.size())) + QStringLiteral("txt");
+    // Either separator: a path typed or pasted on the workstation's system keeps its own.
+    const qsizetype nameStart = std::max(dataPath.lastIndexOf(u'/'), dataPath.lastIndexOf(u'\\')) + 1;
+    // Cutting three characters from a shorter name would cut into the folder's.
+    if (dataPath.size() - nameStart < 3)
+        return dataPath + QStringLiteral(".txt");
+    return dataPath.chopped(3) + QStringLiteral("txt");
 }
 
 QByteArray StoredTestsText(const QByteArray &data, int currentYear)

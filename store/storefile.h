@@ -47,7 +47,8 @@ QString LoadStoredTests(QString &StoreFileName, QByteArray &StoreData, int &Stor
 // Reads a whole data file; the message when it is missing, empty or too large.
 QString ReadDataFile(const QString &path, QByteArray &data);
 
-// The text file's path: the data file's with its last three characters made "txt".
+// The text file's path: the data file's with its last three characters made "txt"; a name
+// of one or two characters gets ".txt" after it, so the text always lands beside its data.
 QString ExportPathFor(const QString &dataPath);
 
 // Asks for a data file and writes its text form beside it. Always returns a message:

@@ -172,10 +172,14 @@ class Run:
         os.makedirs(self.dir)
         self.work = os.path.join(self.dir, "work")
         os.makedirs(self.work)
-        # Each scenario has its own temporary folder, so the single-instance lock of one
-        # never meets another's. CUPS_SERVER names no server: a scenario sees the printers
-        # it starts itself and no others.
+        # Each scenario has its own temporary and runtime folders, so the single-instance
+        # lock of one never meets another's. CUPS_SERVER names no server: a scenario sees
+        # the printers it starts itself and no others.
+        runtime = os.path.join(self.dir, "runtime")
+        os.makedirs(runtime, mode=0o700)
+        os.chmod(runtime, 0o700)
         self.env = dict(os.environ, DISPLAY=desktop.display, QT_QPA_PLATFORM="xcb", TMPDIR=self.dir,
+                        XDG_RUNTIME_DIR=runtime,
                         CUPS_SERVER=os.path.join(self.dir, "no-cups.sock"), LC_ALL="C.UTF-8", LANG="C.UTF-8",
                         XDG_DATA_HOME=os.path.join(self.dir, "data"))
         self.message_log = os.path.join(self.dir, "messages.log")

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace qova;
 using report::ReportInput;
@@ -208,12 +209,38 @@ TEST_P(RegistrationName, StaysAPlainNameInTheFolder)
 INSTANTIATE_TEST_SUITE_P(
     Typed, RegistrationName,
     testing::Values(NameCase{"J123ABC", "J123ABC.TXT"}, NameCase{"", ".TXT"}, NameCase{"..", "...TXT"},
-                    NameCase{"../ETC", ".._ETC.TXT"}, NameCase{"..\\..\\WIN", ".._.._WIN.TXT"},
-                    NameCase{"C:AB", "C_AB.TXT"}, NameCase{"/", "_.TXT"}, NameCase{"A*B?C\"D", "A_B_C_D.TXT"},
-                    NameCase{"<A|B>", "_A_B_.TXT"}, NameCase{"AB\tC\x7f", "AB_C_.TXT"}, NameCase{"CON", "CON_.TXT"},
-                    NameCase{"nul", "nul_.TXT"}, NameCase{"COM1", "COM1_.TXT"}, NameCase{"LPT9", "LPT9_.TXT"},
-                    NameCase{"COM0", "COM0.TXT"}, NameCase{"COMA", "COMA.TXT"}, NameCase{"CONSOLE", "CONSOLE.TXT"},
-                    NameCase{"AB 12 CD", "AB 12 CD.TXT"}, NameCase{"ÄÖ-1", "ÄÖ-1.TXT"}));
+                    NameCase{"../ETC", "..%2FETC.TXT"}, NameCase{"..\\..\\WIN", "..%5C..%5CWIN.TXT"},
+                    NameCase{"C:AB", "C%3AAB.TXT"}, NameCase{"/", "%2F.TXT"}, NameCase{"A*B?C\"D", "A%2AB%3FC%22D.TXT"},
+                    NameCase{"<A|B>", "%3CA%7CB%3E.TXT"}, NameCase{"AB\tC\x7f", "AB%09C%7F.TXT"},
+                    NameCase{"A%2FB", "A%252FB.TXT"},
+                    // Names the workstation's system keeps for its devices, whatever their case,
+                    // extension or trailing blanks.
+                    NameCase{"CON", "%43ON.TXT"}, NameCase{"nul", "%6Eul.TXT"}, NameCase{"NUL.TXT", "%4EUL.TXT.TXT"},
+                    NameCase{"aux.txt", "%61ux.txt.TXT"}, NameCase{"COM1.A", "%43OM1.A.TXT"},
+                    NameCase{"LPT2", "%4CPT2.TXT"}, NameCase{"LPT9", "%4CPT9.TXT"}, NameCase{"COM0", "%43OM0.TXT"},
+                    NameCase{"CON ", "%43ON .TXT"}, NameCase{"PRN. .X", "%50RN. .X.TXT"},
+                    NameCase{"CONIN$", "%43ONIN$.TXT"}, NameCase{"conout$", "%63onout$.TXT"},
+                    NameCase{"COM\u00B9", "%43OM\u00B9.TXT"}, NameCase{"lpt\u00B3", "%6Cpt\u00B3.TXT"},
+                    // Ordinary registrations, and ones only near a device name, keep today's names.
+                    NameCase{"COMA", "COMA.TXT"}, NameCase{"CONSOLE", "CONSOLE.TXT"}, NameCase{"COM10", "COM10.TXT"},
+                    NameCase{"XCON", "XCON.TXT"}, NameCase{"CON_", "CON_.TXT"}, NameCase{"A_B", "A_B.TXT"},
+                    NameCase{"AB 12 CD", "AB 12 CD.TXT"}, NameCase{"\u00C4\u00D6-1", "\u00C4\u00D6-1.TXT"}));
+
+// However the names are escaped, a file never collects the reports of two registrations,
+// also where file names do not tell upper from lower case.
+TEST(RegistrationName, TwoRegistrationsNeverShareAFile)
+{
+    const QStringList typed = {QStringLiteral("A/B"),   QStringLiteral("A:B"),    QStringLiteral("A_B"),
+                               QStringLiteral("A\\B"),  QStringLiteral("A%2FB"),  QStringLiteral("A%3AB"),
+                               QStringLiteral("A%B"),   QStringLiteral("CON"),    QStringLiteral("CON_"),
+                               QStringLiteral("%43ON"), QStringLiteral("CON "),   QStringLiteral("CON.TXT"),
+                               QStringLiteral("COM1"),  QStringLiteral("%43OM1"), QStringLiteral("A?B"),
+                               QStringLiteral("A*B"),   QStringLiteral(""),       QStringLiteral("%")};
+    std::set<QString> names;
+    for (const QString &registration : typed)
+        EXPECT_TRUE(names.insert(report::RegistrationFileName(registration).toUpper()).second)
+            << registration.toStdString() << " shares " << report::RegistrationFileName(registration).toStdString();
+}
 
 struct UnwritableCase {
     const char *name;

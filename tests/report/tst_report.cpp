@@ -18,6 +18,7 @@
 #include "windowrig.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -119,6 +120,8 @@ private slots:
     void cancelPrintsAndWritesNothing();
     void textsAreCutAndTheFileNameIsSafe_data();
     void textsAreCutAndTheFileNameIsSafe();
+    void blankRegistrationIsRefused_data();
+    void blankRegistrationIsRefused();
     void unwritableRegistrationFileIsReportedAndThePageStillPrints();
     void cancelledPrintJobStillKeepsTheReport();
     void printerThatCannotStartIsReported();
@@ -321,11 +324,43 @@ void TestReport::textsAreCutAndTheFileNameIsSafe_data()
                                       << QStringLiteral("VEHICLE TYPE MODEL:  ") + longType.left(39)
                                       << QStringLiteral("VEHICLE REGISTRATION NUMBER:  123456789");
     QTest::newRow("climbs out of the folder")
-        << QStringLiteral("VAN") << QStringLiteral("../../X") << QStringLiteral(".._.._X.TXT")
+        << QStringLiteral("VAN") << QStringLiteral("../../X") << QStringLiteral("..%2F..%2FX.TXT")
         << QStringLiteral("VEHICLE TYPE MODEL:  VAN") << QStringLiteral("VEHICLE REGISTRATION NUMBER:  ../../X");
-    QTest::newRow("empty") << QStringLiteral("VAN") << QString() << QStringLiteral(".TXT")
-                           << QStringLiteral("VEHICLE TYPE MODEL:  VAN")
-                           << QStringLiteral("VEHICLE REGISTRATION NUMBER:  ");
+    // An empty registration is refused by the dialog (blankRegistrationIsRefused).
+    QTest::newRow("a device's name") << QStringLiteral("VAN") << QStringLiteral("con") << QStringLiteral("%63on.TXT")
+                                     << QStringLiteral("VEHICLE TYPE MODEL:  VAN")
+                                     << QStringLiteral("VEHICLE REGISTRATION NUMBER:  con");
+}
+
+void TestReport::blankRegistrationIsRefused_data()
+{
+    QTest::addColumn<QString>("registration");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("blanks") << QStringLiteral("   ");
+    QTest::newRow("tab") << QStringLiteral("\t");
+}
+
+// OK with a blank registration keeps the dialog open and says why; the report follows
+// once one is typed, in that registration's file and no other.
+void TestReport::blankRegistrationIsRefused()
+{
+    QFETCH(QString, registration);
+    report::TForm8 dialog;
+    bool stayedOpen = false;
+    QString said;
+    print(dialog, goodReading(), [&] {
+        dialog.Edit2->setText(registration);
+        dialog.Button1->click();
+        stayedOpen = dialog.isVisible() && !dialog.okPressed();
+        said = dialog.LastResult->isVisible() ? dialog.LastResult->text() : QString();
+        dialog.Edit2->setText(QStringLiteral("J1"));
+        dialog.Button1->click();
+    });
+    QVERIFY(stayedOpen);
+    QVERIFY2(said.contains(QStringLiteral("registration")), qPrintable(said));
+    QVERIFY(dialog.okPressed());
+    QCOMPARE(QDir::current().entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".TXT")),
+             QStringList{QStringLiteral("J1.TXT")});
 }
 
 void TestReport::textsAreCutAndTheFileNameIsSafe()

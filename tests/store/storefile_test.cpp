@@ -125,6 +125,49 @@ TEST(ExportPath, LastThreeCharactersBecomeTxt)
     EXPECT_EQ(store::ExportPathFor(QStringLiteral("/d/A.Q")), QStringLiteral("/d/txt"));
 }
 
+struct BesideCase {
+    const char *dataName;
+    const char *textName;
+};
+
+class ExportBeside : public testing::TestWithParam<BesideCase> {};
+
+// Whatever the data file's name, its text lands in the data file's own folder, and the
+// folder above keeps what it had.
+TEST_P(ExportBeside, TheDataFile)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("bay/sub"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = QDir(folder).filePath(QString::fromUtf8(GetParam().dataName));
+    const QByteArray data = test::BytesOf(test::SampleStore(2));
+    writeFile(path, data);
+    const QString parent = dir.filePath(QStringLiteral("bay"));
+    for (const char *bait : {"sutxt", "subtxt", "sub.txt", "txt"})
+        writeFile(QDir(parent).filePath(QString::fromLatin1(bait)), "kept");
+    EXPECT_EQ(store::ExportPathFor(path), QDir(folder).filePath(QString::fromUtf8(GetParam().textName)));
+    EXPECT_EQ(store::ExportStoredTests([&] { return path; }, 2026),
+              QStringLiteral("done  %1---> %2")
+                  .arg(QString::fromUtf8(GetParam().dataName), QString::fromUtf8(GetParam().textName)));
+    EXPECT_EQ(readFile(QDir(folder).filePath(QString::fromUtf8(GetParam().textName))),
+              store::StoredTestsText(data, 2026));
+    for (const char *bait : {"sutxt", "subtxt", "sub.txt", "txt"})
+        EXPECT_EQ(readFile(QDir(parent).filePath(QString::fromLatin1(bait))), QByteArray("kept")) << bait;
+    EXPECT_EQ(QDir(parent).entryList(QDir::Files).size(), 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ExportBeside,
+                         testing::Values(BesideCase{"A", "A.txt"}, BesideCase{"AB", "AB.txt"},
+                                         BesideCase{"a.", "a..txt"}, BesideCase{".Q", ".Q.txt"},
+                                         BesideCase{"ABC", "txt"}, BesideCase{"A.Q", "txt"},
+                                         BesideCase{"MAY.QVS", "MAY.txt"}, BesideCase{"MAYQVS", "MAYtxt"}));
+
+TEST(ExportPath, AShortNameAfterABackslashStaysInItsFolder)
+{
+    EXPECT_EQ(store::ExportPathFor(QStringLiteral("C:\\DATA\\A")), QStringLiteral("C:\\DATA\\A.txt"));
+    EXPECT_EQ(store::ExportPathFor(QStringLiteral("C:\\DATA\\AB")), QStringLiteral("C:\\DATA\\AB.txt"));
+}
+
 struct ExportCase {
     const char *name;
     int size; // bytes of the data file; -1: none
