@@ -104,6 +104,8 @@ public:
     // Runs this thread's events until every request made so far has had the worker's answer;
     // false when that took longer than `timeoutMs`.
     bool settle(int timeoutMs = 30000);
+    // Whether a request made so far still waits for the worker's answer.
+    bool busy() const { return owed_ > 0; }
 
 signals:
     // The database has just been opened: windows showing the history refresh from it.
