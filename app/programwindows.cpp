@@ -30,17 +30,21 @@ void ProgramWindows::wire()
     // Without a printing there is no printer to set up: the item stays disabled.
     if (state.printing == nullptr)
         form1.setHandler(TForm1::Item::PrinterSetup, {});
-    // Looked up as the operator types, so only in a database already open; one that is
-    // not is opened in the background as the dialog opens, and the result shows when it is.
+    // Looked up as the operator types, only in a database already open and never waited
+    // for; one that is not open is opened as the dialog opens, and the result shows when it is.
     form8.setLastResult(
         [this](const QString &registration) {
-            history::HistoryDatabase *db = state.history ? state.history->openDatabase() : nullptr;
-            const std::optional<history::TestEntry> last =
-                db ? db->last(registration.left(report::kRegistrationLength)) : std::nullopt;
-            return last ? report::LastResultText(*last) : QString();
+            if (!state.history)
+                return;
+            state.history->lookUpLast(registration.left(report::kRegistrationLength), &form8,
+                                      [this](const history::TestArchive::LastResult &found) {
+                                          form8.lastResultFound(!found.answered ? report::kLastResultNotAvailable
+                                                                : found.test ? report::LastResultText(*found.test)
+                                                                             : QString());
+                                      });
         },
         [this] {
-            if (state.history && !state.history->openDatabase())
+            if (state.history && !state.history->reachable())
                 state.history->prepare();
         });
     if (state.history)

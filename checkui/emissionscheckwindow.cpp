@@ -438,7 +438,7 @@ void EmissionsCheckWindow::FormShow()
     last_.reset();
     Pages->setCurrentIndex(int(Page::Vehicle));
     Registration->setFocus();
-    if (state_.history && !state_.history->openDatabase())
+    if (state_.history && !state_.history->reachable())
         state_.history->prepare();
     lookUpRegistration();
     // The analyser warms up while the vehicle is typed in.
@@ -505,10 +505,20 @@ void EmissionsCheckWindow::disconnectSession()
 
 void EmissionsCheckWindow::lookUpRegistration()
 {
-    // Only a database already open: typing must never wait on a server.
-    history::HistoryDatabase *db = state_.history ? state_.history->openDatabase() : nullptr;
+    // Only a database already open, and never waited for: typing must never wait on a server.
     const QString reg = Registration->text().trimmed();
-    const std::optional<history::TestEntry> last = db && !reg.isEmpty() ? db->last(reg) : std::nullopt;
+    if (!state_.history || reg.isEmpty()) {
+        LastResult->clear();
+        return;
+    }
+    state_.history->lookUpLast(reg, this, [this](const history::TestArchive::LastResult &found) {
+        if (page() == Page::Vehicle)
+            showLastTest(found.test);
+    });
+}
+
+void EmissionsCheckWindow::showLastTest(const std::optional<history::TestEntry> &last)
+{
     if (!last) {
         LastResult->clear();
         return;
@@ -832,14 +842,16 @@ void EmissionsCheckWindow::saveToHistory()
         SaveStatus->setText(QStringLiteral("No history is kept on this workstation."));
         return;
     }
-    const history::TestArchive::Outcome saved =
-        state_.history->save(check::CheckEntry(*record_, check::CertificateLines(*record_)));
-    if (saved.saved) {
-        SaveStatus->setText(QStringLiteral("Saved to the history."));
-        return;
-    }
-    SaveStatus->setText(QStringLiteral("Not yet in the history: %1").arg(saved.problem));
-    state_.op->message(this, kCaption, saved.problem, ui::Icon::Warning, ui::Buttons::Ok);
+    SaveStatus->setText(QStringLiteral("Saving to the history\u2026"));
+    state_.history->save(check::CheckEntry(*record_, check::CertificateLines(*record_)), this,
+                         [this](const history::TestArchive::Outcome &saved) {
+                             if (saved.saved) {
+                                 SaveStatus->setText(QStringLiteral("Saved to the history."));
+                                 return;
+                             }
+                             SaveStatus->setText(QStringLiteral("Not yet in the history: %1").arg(saved.problem));
+                             state_.op->message(this, kCaption, saved.problem, ui::Icon::Warning, ui::Buttons::Ok);
+                         });
 }
 
 void EmissionsCheckWindow::printClick()

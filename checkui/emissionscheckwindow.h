@@ -106,6 +106,7 @@ private:
     QWidget *buildCheckPage();
     QWidget *buildResultPage();
     void lookUpRegistration();
+    void showLastTest(const std::optional<history::TestEntry> &last);
     check::Vehicle vehicle() const;
     void chooseLimits();
     void showPicked();

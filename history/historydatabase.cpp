@@ -157,8 +157,6 @@ TestEntry readEntry(const QSqlQuery &q)
     return e;
 }
 
-const QByteArray kSqliteHeader("SQLite format 3\0", 16);
-
 } // namespace
 
 HistoryDatabase::HistoryDatabase() : name_(QStringLiteral("qova-history-%1").arg(connectionCount.fetchAndAddRelaxed(1)))
@@ -203,6 +201,7 @@ Problem HistoryDatabase::open(const QString &url, const Options &options)
     location_ = ParseDatabaseUrl(url);
     lastError_.clear();
     directResults_ = options.directResults;
+    beforeCommit_ = options.beforeCommit;
     if (location_.kind == DatabaseLocation::Kind::Invalid)
         return fail(QStringLiteral("The history's location \"%1\" cannot be used").arg(location_.shown),
                     location_.problem);
@@ -215,19 +214,6 @@ Problem HistoryDatabase::open(const QString &url, const Options &options)
                         .arg(driver, sqlite ? QStringLiteral("libqt6sql6-sqlite") : QStringLiteral("libqt6sql6-psql")));
 
     if (sqlite) {
-        // SQLite opens anything and only fails on its first read; a file that is not a
-        // database must never be written to, so it is refused before that.
-        QFile file(location_.path);
-        if (file.exists() && file.size() > 0) {
-            if (!file.open(QIODevice::ReadOnly))
-                return fail(QStringLiteral("The history file %1 cannot be read").arg(location_.path),
-                            file.errorString());
-            if (file.read(kSqliteHeader.size()) != kSqliteHeader)
-                return fail(
-                    QStringLiteral("The history file %1 is damaged or not a history database").arg(location_.path),
-                    QStringLiteral("it is left as it is; move it away or choose another file in the "
-                                   "history settings"));
-        }
         if (!QDir().mkpath(QFileInfo(location_.path).absolutePath()))
             return fail(QStringLiteral("The history file %1 cannot be created").arg(location_.path),
                         QStringLiteral("its folder cannot be made"));
@@ -249,7 +235,7 @@ Problem HistoryDatabase::open(const QString &url, const Options &options)
             const QString password = location_.password.isEmpty() ? options.password : location_.password;
             if (!password.isEmpty())
                 db.setPassword(password);
-            db.setConnectOptions(location_.options);
+            db.setConnectOptions(PostgresConnectOptions(location_));
         }
         if (!db.open()) {
             const QString why = sqlError(db.lastError());
@@ -259,6 +245,21 @@ Problem HistoryDatabase::open(const QString &url, const Options &options)
         }
         if (sqlite) {
             QSqlQuery q(db);
+            // SQLite opens anything and only fails on its first read; a file that is not a
+            // database must never be written to, so it is read before anything is changed.
+            // Only SQLite reads it: any other descriptor of the file closed in this process
+            // would drop the locks SQLite holds on it.
+            if (!q.exec(QStringLiteral("PRAGMA schema_version")) &&
+                q.lastError().nativeErrorCode() == QLatin1String("26")) {
+                q = QSqlQuery();
+                db = {};
+                close();
+                return fail(
+                    QStringLiteral("The history file %1 is damaged or not a history database").arg(location_.path),
+                    QStringLiteral("it is left as it is; move it away or choose another file in the "
+                                   "history settings"));
+            }
+            q.finish();
             // Changing the journal needs the file to itself, and SQLite refuses at once,
             // without its busy wait, while another program is inside a transaction there
             // (two workstations starting together on a new file), so the wait is here.
@@ -392,6 +393,8 @@ Problem HistoryDatabase::saveAll(std::vector<TestEntry> &entries)
             return fail(what, why);
         }
     }
+    if (beforeCommit_)
+        beforeCommit_();
     if (!db.commit()) {
         const QString why = sqlError(db.lastError());
         db.rollback();
@@ -657,6 +660,29 @@ qint64 HistoryDatabase::count(const QString &registration)
     if (!q.exec() || !q.next())
         return 0;
     return q.value(0).toLongLong();
+}
+
+QString PostgresConnectOptions(const DatabaseLocation &location)
+{
+    QStringList options;
+    if (!location.options.isEmpty())
+        options.append(location.options);
+    // Keepalives find a connection whose server has gone while nothing is sent; the user
+    // timeout, one whose data is never acknowledged. A URL may set its own.
+    static const std::pair<const char *, const char *> kNoticeAGoneServer[] = {
+        {"keepalives", "1"},       {"keepalives_idle", "5"},     {"keepalives_interval", "2"},
+        {"keepalives_count", "2"}, {"tcp_user_timeout", "10000"},
+    };
+    const QStringList given = location.options.split(u';', Qt::SkipEmptyParts);
+    for (const auto &[key, value] : kNoticeAGoneServer) {
+        const QString name = QLatin1String(key);
+        const bool set = std::any_of(given.begin(), given.end(), [&](const QString &option) {
+            return option.section(u'=', 0, 0).trimmed() == name;
+        });
+        if (!set)
+            options.append(name + u'=' + QLatin1String(value));
+    }
+    return options.join(u';');
 }
 
 Problem TestConnection(const QString &url, const QString &password)

@@ -34,6 +34,9 @@ public:
         // forEachResult may read through SQLite itself where it can; off, it always goes
         // through Qt SQL, so a test can hold the two readings side by side.
         bool directResults = true;
+        // Called inside every save's transaction just before it commits: lets a test stop
+        // the program there.
+        std::function<void()> beforeCommit;
     };
 
     HistoryDatabase();
@@ -94,7 +97,13 @@ private:
     DatabaseLocation location_;
     QString lastError_;
     bool directResults_ = true;
+    std::function<void()> beforeCommit_;
 };
+
+// The options of a PostgreSQL connection: those of its URL, and what makes a server that is
+// gone (a pulled cable, a stopped machine) noticed within about 10 s rather than never. The
+// one place a connection's options are made.
+QString PostgresConnectOptions(const DatabaseLocation &location);
 
 // Says in words why `url` cannot be used, or nothing when a connection opens and the schema
 // is current: what the settings dialog's connection test shows.

@@ -123,31 +123,32 @@ void HistoryWindow::attemptEnded()
 
 void HistoryWindow::showHistory(bool tryNow)
 {
-    shown_.clear();
-    QString statusText;
-    HistoryDatabase *db = nullptr;
-    if (state_.history) {
-        // Told when a server it waits for answers, but never asking again from there: a
-        // server that is down would be asked over and over.
-        connect(state_.history, &TestArchive::attemptEnded, this, &HistoryWindow::attemptEnded, Qt::UniqueConnection);
-        // Opening the history is also a chance to save what waits.
-        if (tryNow) {
-            state_.history->retry();
-            db = state_.history->database();
-        } else {
-            db = state_.history->openDatabase();
-        }
+    if (!state_.history) {
+        showListing({}, QStringLiteral("There is no history."));
+        return;
+    }
+    // Told when a server it waits for answers, but never asking again from there: a
+    // server that is down would be asked over and over.
+    connect(state_.history, &TestArchive::attemptEnded, this, &HistoryWindow::attemptEnded, Qt::UniqueConnection);
+    // Opening the history is also a chance to save what waits.
+    if (tryNow)
+        state_.history->retry();
+    status->setText(QStringLiteral("Looking in the history\u2026"));
+    const int asked = ++searches_;
+    state_.history->search(search->text(), kListed, this, [this, asked](const TestArchive::Listing &listing) {
+        if (asked != searches_)
+            return; // a newer search is under way
         const int waiting = state_.history->pendingCount();
-        statusText = db ? QString() : state_.history->problem() + QStringLiteral(". ");
-        if (!db && state_.history->connecting())
-            statusText += QStringLiteral("Still trying. ");
+        QString statusText = listing.reached ? QString() : listing.problem + QStringLiteral(". ");
         statusText += waiting == 0 ? QStringLiteral("No tests waiting to be saved.")
                                    : QStringLiteral("%1 test(s) waiting to be saved.").arg(waiting);
-    } else {
-        statusText = QStringLiteral("There is no history.");
-    }
-    if (db)
-        shown_ = db->search(search->text(), kListed);
+        showListing(listing, statusText);
+    });
+}
+
+void HistoryWindow::showListing(const TestArchive::Listing &listing, const QString &statusText)
+{
+    shown_ = listing.tests;
     status->setText(statusText);
 
     list->setRowCount(static_cast<int>(shown_.size()));
@@ -168,7 +169,7 @@ void HistoryWindow::showHistory(bool tryNow)
     if (!shown_.empty())
         list->selectRow(0);
     else
-        details->setPlainText(db ? QStringLiteral("No tests found.") : QString());
+        details->setPlainText(listing.reached ? QStringLiteral("No tests found.") : QString());
 }
 
 const TestEntry *HistoryWindow::selected() const
@@ -218,33 +219,26 @@ void HistoryWindow::printAgain()
 
 void HistoryWindow::exportCsv()
 {
-    HistoryDatabase *db = state_.history ? state_.history->database() : nullptr;
-    if (!db)
+    if (!state_.history)
         return;
     ui::FileRequest request{
         QStringLiteral("Export tests"), {}, QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv")};
     const QString path = state_.op->saveFileName(this, request);
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    QString error;
-    qint64 rows = -1;
-    if (file.open(QIODevice::WriteOnly))
-        rows = ExportTestsCsv(*db, search->text(), file, &error);
-    else
-        error = file.errorString();
-    if (rows >= 0 && !file.commit()) {
-        rows = -1;
-        error = file.errorString();
-    }
-    if (rows < 0) {
-        file.cancelWriting();
-        state_.op->message(this, QStringLiteral("QOVA"),
-                           QStringLiteral("The tests could not be written to %1").arg(path), ui::Icon::Stop,
-                           ui::Buttons::Ok, error);
-        return;
-    }
-    status->setText(QStringLiteral("%1 test(s) written to %2.").arg(rows).arg(path));
+    status->setText(QStringLiteral("Writing the tests to %1\u2026").arg(path));
+    exportButton->setEnabled(false);
+    state_.history->exportCsv(search->text(), path, this, [this, path](const TestArchive::Exported &done) {
+        exportButton->setEnabled(true);
+        if (done.rows < 0) {
+            status->clear();
+            state_.op->message(this, QStringLiteral("QOVA"),
+                               QStringLiteral("The tests could not be written to %1").arg(path), ui::Icon::Stop,
+                               ui::Buttons::Ok, done.error);
+            return;
+        }
+        status->setText(QStringLiteral("%1 test(s) written to %2.").arg(done.rows).arg(path));
+    });
 }
 
 } // namespace qova::history

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "testarchive.h"
 #include "testentry.h"
 
 #include <QDialog>
@@ -28,7 +29,7 @@ public:
     explicit HistoryWindow(ui::SharedState &state, QWidget *parent = nullptr);
 
     // Tries the waiting tests again, then lists the tests matching the search box and
-    // refreshes the count of waiting tests.
+    // refreshes the count of waiting tests, once the history answers.
     void refresh();
     void printAgain();
     void exportCsv();
@@ -53,11 +54,13 @@ private:
     void showHistory(bool tryNow);
     // A background attempt to reach the server ended while the window was open.
     void attemptEnded();
+    void showListing(const TestArchive::Listing &listing, const QString &statusText);
     void showSelected();
     const TestEntry *selected() const;
 
     ui::SharedState &state_;
     std::vector<TestEntry> shown_;
+    int searches_ = 0; // only the newest search's answer is shown
 };
 
 } // namespace qova::history

@@ -11,7 +11,7 @@
 
 namespace qova::history {
 
-PendingTests::PendingTests(QString path) : path_(std::move(path)) {}
+PendingTests::PendingTests(QString path) : path_(std::move(path)), writtenTo_(path_) {}
 
 QString DefaultPendingPath()
 {
@@ -19,17 +19,40 @@ QString DefaultPendingPath()
         .filePath(QStringLiteral("pending-tests.json"));
 }
 
-QString PendingTests::load()
+QString PendingTests::fileName(int n) const
 {
-    tests_.clear();
-    QFile file(path_);
-    if (!file.exists())
-        return {};
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("The tests waiting to be saved in %1 cannot be read: %2").arg(path_, file.errorString());
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    if (n == 0)
+        return path_;
+    const QFileInfo info(path_);
+    const QString suffix = info.suffix().isEmpty() ? QString() : QStringLiteral(".") + info.suffix();
+    return info.dir().filePath(QStringLiteral("%1-%2%3").arg(info.completeBaseName()).arg(n + 1).arg(suffix));
+}
+
+QString PendingTests::writtenTo() const
+{
+    const QMutexLocker lock(&mutex_);
+    return writtenTo_;
+}
+
+namespace {
+
+enum class Read { Whole, Unreadable, Damaged };
+
+Read readQueue(const QString &path, std::vector<TestEntry> &into, QString &why)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        why = file.errorString();
+        return Read::Unreadable;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        why = file.errorString();
+        return Read::Unreadable;
+    }
     file.close();
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     std::vector<TestEntry> read;
     bool whole = document.isArray();
     for (const QJsonValue value : document.array()) {
@@ -39,48 +62,128 @@ QString PendingTests::load()
         else
             whole = false;
     }
-    if (whole) {
-        tests_ = std::move(read);
-        return {};
+    if (!whole)
+        return Read::Damaged;
+    into.insert(into.end(), read.begin(), read.end());
+    return Read::Whole;
+}
+
+} // namespace
+
+QString PendingTests::load()
+{
+    const QMutexLocker lock(&mutex_);
+    tests_.clear();
+    mergedFrom_.clear();
+    writtenTo_.clear();
+    QStringList problems;
+    QStringList unreadable;
+    for (int n = 0; n < kFiles; ++n) {
+        const QString name = fileName(n);
+        if (!QFile::exists(name)) {
+            // The first free place after the last file that can be read, so a file that
+            // could not be read is never written over.
+            if (writtenTo_.isEmpty() && (n == 0 || !unreadable.isEmpty()))
+                writtenTo_ = name;
+            continue;
+        }
+        QString why;
+        switch (readQueue(name, tests_, why)) {
+        case Read::Whole:
+            if (writtenTo_.isEmpty())
+                writtenTo_ = name;
+            else
+                mergedFrom_.append(name);
+            break;
+        case Read::Unreadable:
+            unreadable.append(name);
+            problems.append(QStringLiteral("The tests waiting to be saved in %1 cannot be read: %2").arg(name, why));
+            break;
+        case Read::Damaged: {
+            const QString aside = name + QStringLiteral(".damaged-") +
+                                  QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+            QFile::rename(name, aside);
+            problems.append(QStringLiteral("The file of tests waiting to be saved, %1, is damaged; it was moved to %2 "
+                                           "so that nothing in it is lost")
+                                .arg(name, aside));
+            if (writtenTo_.isEmpty() && !QFile::exists(name))
+                writtenTo_ = name;
+            break;
+        }
+        }
     }
-    const QString aside =
-        path_ + QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QFile::rename(path_, aside);
-    return QStringLiteral("The file of tests waiting to be saved, %1, is damaged; it was moved to %2 so that "
-                          "nothing in it is lost")
-        .arg(path_, aside);
+    if (!unreadable.isEmpty()) {
+        problems.append(writtenTo_.isEmpty()
+                            ? QStringLiteral("Tests that cannot be saved to the history now are kept only until the "
+                                             "program ends")
+                            : QStringLiteral("The file is left as it is; tests waiting from now on are kept in %1")
+                                  .arg(writtenTo_));
+        problems.append(QStringLiteral("Let the program read %1 again (its owner and permissions) so the tests "
+                                       "in it can be saved")
+                            .arg(unreadable.join(QStringLiteral(", "))));
+    }
+    return problems.join(QStringLiteral(".\n"));
+}
+
+std::vector<TestEntry> PendingTests::tests() const
+{
+    const QMutexLocker lock(&mutex_);
+    return tests_;
+}
+
+int PendingTests::count() const
+{
+    const QMutexLocker lock(&mutex_);
+    return static_cast<int>(tests_.size());
+}
+
+std::vector<TestEntry> PendingTests::first(int n) const
+{
+    const QMutexLocker lock(&mutex_);
+    const auto end = tests_.begin() + std::min<std::ptrdiff_t>(n, static_cast<std::ptrdiff_t>(tests_.size()));
+    return {tests_.begin(), end};
 }
 
 QString PendingTests::add(const TestEntry &entry)
 {
+    const QMutexLocker lock(&mutex_);
     tests_.push_back(entry);
     return write();
 }
 
-QString PendingTests::removeFirst()
+QString PendingTests::remove(const QSet<QString> &uids)
 {
-    if (!tests_.empty())
-        tests_.erase(tests_.begin());
+    const QMutexLocker lock(&mutex_);
+    const std::size_t before = tests_.size();
+    std::erase_if(tests_, [&](const TestEntry &e) { return uids.contains(e.uid); });
+    if (tests_.size() == before)
+        return {};
     return write();
 }
 
 QString PendingTests::write()
 {
+    if (writtenTo_.isEmpty())
+        return QStringLiteral("no file beside %1 can take them").arg(path_);
     if (tests_.empty()) {
-        if (QFile::exists(path_) && !QFile::remove(path_))
-            return QStringLiteral("The file %1 cannot be removed").arg(path_);
-        return {};
+        if (QFile::exists(writtenTo_) && !QFile::remove(writtenTo_))
+            return QStringLiteral("The file %1 cannot be removed").arg(writtenTo_);
+    } else {
+        QJsonArray array;
+        for (const TestEntry &entry : tests_)
+            array.append(ToJson(entry));
+        QDir().mkpath(QFileInfo(writtenTo_).absolutePath());
+        QSaveFile file(writtenTo_);
+        if (!file.open(QIODevice::WriteOnly))
+            return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, file.errorString());
+        const QByteArray bytes = QJsonDocument(array).toJson(QJsonDocument::Compact);
+        if (file.write(bytes) != bytes.size() || !file.commit())
+            return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, file.errorString());
     }
-    QJsonArray array;
-    for (const TestEntry &entry : tests_)
-        array.append(ToJson(entry));
-    QDir().mkpath(QFileInfo(path_).absolutePath());
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("The file %1 cannot be written: %2").arg(path_, file.errorString());
-    const QByteArray bytes = QJsonDocument(array).toJson(QJsonDocument::Compact);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return QStringLiteral("The file %1 cannot be written: %2").arg(path_, file.errorString());
+    // Their tests are in the file written to now.
+    for (const QString &merged : std::as_const(mergedFrom_))
+        QFile::remove(merged);
+    mergedFrom_.clear();
     return {};
 }
 

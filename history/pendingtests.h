@@ -2,34 +2,56 @@
 
 #include "testentry.h"
 
+#include <QMutex>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace qova::history {
 
-// The tests whose save failed, in a small JSON file of their own, so that they wait for
-// the database across a restart. Every change rewrites the whole file through a temporary
-// one, so a crash or a full disk leaves the old file or the new, never half of one.
+// The tests not yet in the database, in a small JSON file of their own, so that they wait
+// for it across a restart. A test is put here before the database is tried and leaves only
+// once the database has committed it. Every change rewrites the whole file through a
+// temporary one, so a crash or a full disk leaves the old file or the new, never half of one.
+//
+// The program's window thread adds and the history's worker takes away: every call may come
+// from either.
 class PendingTests {
 public:
     explicit PendingTests(QString path);
 
-    // Reads the file. A file that cannot be read as tests is moved aside (never dropped)
-    // and the problem returned; the queue then starts empty.
+    // Reads the file. A file that cannot be read as tests is moved aside (never dropped);
+    // one that cannot be read at all is left exactly as it is and the tests that wait from
+    // now on go to a second file beside it. The problem is returned for the operator.
     QString load();
     const QString &path() const { return path_; }
+    // Where the queue is written: the file itself, or the one beside it while it cannot be read.
+    QString writtenTo() const;
 
-    const std::vector<TestEntry> &tests() const { return tests_; }
-    int count() const { return static_cast<int>(tests_.size()); }
+    std::vector<TestEntry> tests() const;
+    int count() const;
+    // The oldest `n`.
+    std::vector<TestEntry> first(int n) const;
 
     // Empty on success, else why the file could not be written; the tests stay in memory.
     QString add(const TestEntry &entry);
-    QString removeFirst();
+    // Takes the tests with these uids out, with one rewrite of the file.
+    QString remove(const QSet<QString> &uids);
+
+    // The files a queue may be kept in: the file itself, then those beside it.
+    static constexpr int kFiles = 10;
+    QString fileName(int n) const;
 
 private:
     QString write();
 
+    mutable QMutex mutex_;
     QString path_;
+    QString writtenTo_;
+    // Readable files beside the one written to, whose tests were taken in: they go once the
+    // tests are safely in the file written to.
+    QStringList mergedFrom_;
     std::vector<TestEntry> tests_;
 };
 

@@ -1,144 +1,421 @@
 #include "testarchive.h"
 
+#include "testscsv.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QMutex>
+#include <QSaveFile>
 #include <QThread>
+#include <QTimer>
+#include <QUuid>
+#include <atomic>
 
 namespace qova::history {
 
-TestArchive::TestArchive(Settings settings) : settings_(std::move(settings)), pending_(settings_.pendingPath) {}
+// Where the worker's answers go: the archive while it lives, nowhere after.
+struct TestArchive::Mailbox {
+    QMutex mutex;
+    TestArchive *to = nullptr;
+
+    // `call` runs on the archive's thread, and only while it lives: Qt drops a queued call
+    // whose receiver is gone.
+    void send(std::function<void(TestArchive &)> call)
+    {
+        const QMutexLocker lock(&mutex);
+        if (to)
+            QMetaObject::invokeMethod(
+                to, [archive = to, call = std::move(call)] { call(*archive); }, Qt::QueuedConnection);
+    }
+};
+
+// What lives on the worker thread. Everything here but `latestLookUp` and `stopping` is
+// touched by that thread only, once it started.
+struct TestArchive::Worker {
+    QObject *home = nullptr; // lives on the worker thread; jobs are queued to it
+    HistoryDatabase db;
+    QString url;
+    QString password;
+    int busyTimeoutMs = 5000;
+    int batchSize = 500;
+    std::shared_ptr<PendingTests> pending;
+    std::shared_ptr<Mailbox> mailbox;
+    StepHook stepHook;
+    std::atomic<int> latestLookUp{0};
+    std::atomic<bool> stopping{false};
+
+    void step(SaveStep s) const
+    {
+        if (stepHook)
+            stepHook(s);
+    }
+
+    // Empty when the database is open, else why it is not.
+    QString ensureOpen()
+    {
+        if (db.isOpen())
+            return {};
+        HistoryDatabase::Options options;
+        options.password = password;
+        options.busyTimeoutMs = busyTimeoutMs;
+        if (stepHook)
+            options.beforeCommit = [this] { step(SaveStep::InTransaction); };
+        const QString problem = db.open(url, options).what;
+        mailbox->send([problem](TestArchive &archive) { archive.opened(problem.isEmpty(), problem); });
+        return problem;
+    }
+
+    // Saves the waiting tests, a batch to a transaction and to a rewrite of the queue.
+    std::pair<int, QString> drain()
+    {
+        int saved = 0;
+        QString problem = ensureOpen();
+        while (problem.isEmpty() && !stopping.load()) {
+            std::vector<TestEntry> batch = pending->first(batchSize);
+            if (batch.empty())
+                break;
+            if (const Problem failed = db.saveAll(batch)) {
+                problem = failed.what;
+                // A server that went away leaves the connection looking open; the next
+                // attempt connects afresh.
+                db.close();
+                break;
+            }
+            step(SaveStep::Committed);
+            QSet<QString> uids;
+            std::vector<std::pair<QString, qint64>> ids;
+            for (const TestEntry &entry : batch) {
+                uids.insert(entry.uid);
+                ids.emplace_back(entry.uid, entry.id);
+            }
+            // Should this not reach the disk, the tests are saved again later and their
+            // uids keep them from being added twice.
+            pending->remove(uids);
+            step(SaveStep::Dequeued);
+            saved += static_cast<int>(batch.size());
+            mailbox->send([ids = std::move(ids)](TestArchive &archive) { archive.batchSaved(ids); });
+        }
+        return {saved, problem};
+    }
+};
+
+struct TestArchive::SaveWaiter {
+    QString uid;
+    int number = 0;
+    bool hadContext = false;
+    QPointer<QObject> context;
+    std::function<void(const Outcome &)> done;
+    QString kept; // why the queue's file could not take it, or empty
+    bool answered = false;
+};
+
+struct TestArchive::LookUpWaiter {
+    bool hadContext = false;
+    QPointer<QObject> context;
+    std::function<void(const LastResult &)> done;
+    bool answered = false;
+
+    void answer(const LastResult &result)
+    {
+        if (answered)
+            return;
+        answered = true;
+        if (done && (!hadContext || context))
+            done(result);
+    }
+};
+
+TestArchive::TestArchive(Settings settings, StepHook stepHook)
+    : settings_(std::move(settings)), stepHook_(std::move(stepHook)),
+      pending_(std::make_shared<PendingTests>(settings_.pendingPath)), mailbox_(std::make_shared<Mailbox>())
+{
+    mailbox_->to = this;
+    worker_ = std::make_unique<Worker>();
+    worker_->url = settings_.url;
+    worker_->password = settings_.password;
+    worker_->busyTimeoutMs = settings_.busyTimeoutMs;
+    worker_->batchSize = std::max(1, settings_.batchSize);
+    worker_->pending = pending_;
+    worker_->mailbox = mailbox_;
+    worker_->stepHook = stepHook_;
+    thread_ = new QThread;
+    thread_->setObjectName(QStringLiteral("history"));
+    worker_->home = new QObject;
+    worker_->home->moveToThread(thread_);
+    thread_->start();
+}
 
 TestArchive::~TestArchive()
 {
-    if (attempt_) {
-        attempt_->wait();
-        delete attempt_;
+    {
+        const QMutexLocker lock(&mailbox_->mutex);
+        mailbox_->to = nullptr;
     }
-}
-
-void TestArchive::setDatabase(const QString &url, const QString &password)
-{
-    db_.close();
-    settings_.url = url;
-    settings_.password = password;
-    problem_.clear();
-    ++generation_;
-}
-
-HistoryDatabase::Options TestArchive::options() const
-{
-    HistoryDatabase::Options options;
-    options.password = settings_.password;
-    options.busyTimeoutMs = settings_.busyTimeoutMs;
-    return options;
-}
-
-void TestArchive::startAttempt()
-{
-    if (attempt_)
-        return;
-    const int generation = generation_;
-    auto problem = std::make_shared<QString>();
-    // A connection of its own in the worker: Qt SQL connections belong to the thread that
-    // made them. It only finds out whether the server answers and the schema is current;
-    // the connection the program uses is made here afterwards, which then takes a moment.
-    attempt_ = QThread::create([url = settings_.url, options = options(), problem] {
-        HistoryDatabase trial;
-        *problem = trial.open(url, options).what;
-    });
-    connect(attempt_, &QThread::finished, this, [this, generation, problem] { attemptFinished(generation, *problem); });
-    attempt_->start();
-}
-
-void TestArchive::attemptFinished(int generation, const QString &problem)
-{
-    attempt_->wait();
-    delete attempt_;
-    attempt_ = nullptr;
-    if (generation != generation_) {
-        // Another database was chosen meanwhile: that one is tried when next needed.
-        emit attemptEnded();
+    worker_->stopping.store(true);
+    Worker *worker = worker_.get();
+    QMetaObject::invokeMethod(
+        worker->home,
+        [worker] {
+            worker->db.close();
+            QThread::currentThread()->quit();
+        },
+        Qt::QueuedConnection);
+    if (thread_->wait(3000)) {
+        delete worker->home;
+        delete thread_;
         return;
     }
-    if (problem.isEmpty()) {
-        problem_ = db_.open(settings_.url, options()).what;
-        if (problem_.isEmpty())
-            retry();
-    } else {
-        problem_ = problem;
-    }
-    emit attemptEnded();
+    // Held by a server that does not answer: waiting would hold the program's end for as
+    // long. The queue keeps every test not yet committed; the thread goes with the process.
+    (void)worker_.release();
 }
 
 QString TestArchive::start()
 {
-    return pending_.load();
+    return pending_->load();
 }
 
-bool TestArchive::ensureOpen()
+void TestArchive::post(std::function<std::function<void()>(Worker &)> job)
 {
-    if (db_.isOpen()) {
-        // A server that went away leaves the connection looking open; a failed save
-        // closes it, so the next attempt connects afresh.
-        return true;
-    }
-    if (ParseDatabaseUrl(settings_.url).kind == DatabaseLocation::Kind::Postgresql) {
-        startAttempt();
-        if (problem_.isEmpty())
-            problem_ = QStringLiteral("The history at %1 is not reached yet: its server has not answered so far")
-                           .arg(ParseDatabaseUrl(settings_.url).shown);
-        return false;
-    }
-    problem_ = db_.open(settings_.url, options()).what;
-    return problem_.isEmpty();
+    ++owed_;
+    Worker *worker = worker_.get();
+    QMetaObject::invokeMethod(
+        worker->home,
+        [worker, job = std::move(job)] {
+            std::function<void()> reply = job(*worker);
+            worker->mailbox->send([reply = std::move(reply)](TestArchive &archive) {
+                // Counted first: the reply may open a box, whose own event loop runs on.
+                archive.answered();
+                if (reply)
+                    reply();
+            });
+        },
+        Qt::QueuedConnection);
 }
 
-HistoryDatabase *TestArchive::database()
+void TestArchive::answered()
 {
-    return ensureOpen() ? &db_ : nullptr;
+    --owed_;
 }
 
-int TestArchive::retry()
+bool TestArchive::settle(int timeoutMs)
 {
-    int saved = 0;
-    while (pending_.count() > 0 && ensureOpen()) {
-        TestEntry entry = pending_.tests().front();
-        if (const Problem problem = db_.save(entry)) {
-            problem_ = problem.what;
-            db_.close();
-            break;
-        }
-        // The uid keeps the test from being saved twice should the removal not reach the disk.
-        pending_.removeFirst();
-        ++saved;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (owed_ > 0) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (owed_ > 0)
+            QThread::msleep(2);
     }
-    return saved;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return true;
 }
 
-TestArchive::Outcome TestArchive::save(TestEntry entry)
+void TestArchive::opened(bool open, const QString &problem)
 {
-    retry();
-    Outcome outcome;
-    if (pending_.count() == 0 && ensureOpen()) {
-        if (const Problem problem = db_.save(entry)) {
-            problem_ = problem.what;
-            db_.close();
-        } else {
-            outcome.saved = true;
-            outcome.id = entry.id;
-            return outcome;
-        }
-    }
-    const QString kept = pending_.add(entry);
-    const int waiting = pending_.count();
-    outcome.problem = problem_.isEmpty() ? QStringLiteral("The test could not be saved to the history") : problem_;
+    const bool wasReachable = reachable_;
+    reachable_ = open;
+    problem_ = problem;
+    if (open && !wasReachable)
+        emit attemptEnded();
+}
+
+void TestArchive::setDatabase(const QString &url, const QString &password)
+{
+    settings_.url = url;
+    settings_.password = password;
+    reachable_ = false;
+    problem_.clear();
+    post([url, password](Worker &w) -> std::function<void()> {
+        w.db.close();
+        w.url = url;
+        w.password = password;
+        return {};
+    });
+}
+
+void TestArchive::requestDrain()
+{
+    const int upTo = saveCount_;
+    post([this, upTo](Worker &w) -> std::function<void()> {
+        const auto [saved, problem] = w.drain();
+        return [this, upTo, saved, problem] { drainEnded(upTo, saved, problem); };
+    });
+}
+
+void TestArchive::retry()
+{
+    requestDrain();
+}
+
+void TestArchive::prepare()
+{
+    requestDrain();
+}
+
+QString TestArchive::keptText(const QString &problem, const QString &kept) const
+{
+    QString text = problem.isEmpty() ? QStringLiteral("The test could not be saved to the history") : problem;
     if (kept.isEmpty())
-        outcome.problem += QStringLiteral(".\n\nThe test is kept and will be saved by itself when the history can "
-                                          "be reached (%1 waiting).")
-                               .arg(waiting);
+        text += QStringLiteral(".\n\nThe test is kept and will be saved by itself when the history can be reached "
+                               "(%1 waiting).")
+                    .arg(pending_->count());
     else
-        outcome.problem += QStringLiteral(".\n\nIt is kept until the program ends, but it cannot be kept for "
-                                          "longer: %1.")
-                               .arg(kept);
-    return outcome;
+        text += QStringLiteral(".\n\nIt is kept until the program ends, but it cannot be kept for longer: %1.")
+                    .arg(kept);
+    return text;
+}
+
+void TestArchive::finishSave(const std::shared_ptr<SaveWaiter> &waiter, const Outcome &outcome)
+{
+    if (waiter->answered)
+        return;
+    waiter->answered = true;
+    std::erase(saveWaiters_, waiter);
+    if (waiter->done && (!waiter->hadContext || waiter->context))
+        waiter->done(outcome);
+}
+
+void TestArchive::save(TestEntry entry, QObject *context, std::function<void(const Outcome &)> done)
+{
+    if (entry.uid.isEmpty())
+        entry.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    auto waiter = std::make_shared<SaveWaiter>();
+    waiter->uid = entry.uid;
+    waiter->number = ++saveCount_;
+    waiter->hadContext = context != nullptr;
+    waiter->context = context;
+    waiter->done = std::move(done);
+    // In the queue first: from here on the test survives the program.
+    waiter->kept = pending_->add(entry);
+    if (stepHook_)
+        stepHook_(SaveStep::Queued);
+    saveWaiters_.push_back(waiter);
+    QTimer::singleShot(settings_.saveDeadlineMs, this, [this, waiter] {
+        const QString silent = QStringLiteral("The history at %1 has not answered within %2 s")
+                                   .arg(ParseDatabaseUrl(settings_.url).shown)
+                                   .arg(settings_.saveDeadlineMs / 1000.0);
+        finishSave(waiter, {false, 0, keptText(silent, waiter->kept)});
+    });
+    requestDrain();
+}
+
+void TestArchive::batchSaved(const std::vector<std::pair<QString, qint64>> &ids)
+{
+    for (const auto &[uid, id] : ids) {
+        const auto found = std::find_if(saveWaiters_.begin(), saveWaiters_.end(),
+                                        [&uid = uid](const auto &waiter) { return waiter->uid == uid; });
+        if (found != saveWaiters_.end())
+            finishSave(*found, {true, id, {}});
+    }
+}
+
+void TestArchive::drainEnded(int upToSave, int saved, const QString &problem)
+{
+    if (!problem.isEmpty()) {
+        reachable_ = false;
+        problem_ = problem;
+        // The saves this drain was asked for are told now; later ones have a drain of their own.
+        const std::vector<std::shared_ptr<SaveWaiter>> waiting = saveWaiters_;
+        for (const auto &waiter : waiting)
+            if (waiter->number <= upToSave)
+                finishSave(waiter, {false, 0, keptText(problem, waiter->kept)});
+    }
+    emit drained(saved);
+}
+
+void TestArchive::lookUpLast(const QString &registration, QObject *context,
+                             std::function<void(const LastResult &)> done)
+{
+    if (lookUp_)
+        lookUp_->answered = true; // replaced: never answered
+    auto waiter = std::make_shared<LookUpWaiter>();
+    waiter->hadContext = context != nullptr;
+    waiter->context = context;
+    waiter->done = std::move(done);
+    lookUp_ = waiter;
+    if (NormalisedRegistration(registration).isEmpty()) {
+        waiter->answer({true, std::nullopt});
+        return;
+    }
+    const int serial = worker_->latestLookUp.fetch_add(1) + 1;
+    QTimer::singleShot(settings_.lookUpDeadlineMs, this, [waiter] { waiter->answer({false, std::nullopt}); });
+    post([registration, serial, waiter](Worker &w) -> std::function<void()> {
+        // Typing asks again at every key: only the newest is worth the database's time.
+        if (w.latestLookUp.load() != serial)
+            return {};
+        if (!w.db.isOpen())
+            return [waiter] { waiter->answer({false, std::nullopt}); };
+        std::optional<TestEntry> last = w.db.last(registration);
+        return [waiter, last = std::move(last)] { waiter->answer({true, last}); };
+    });
+}
+
+void TestArchive::search(const QString &registration, int limit, QObject *context,
+                         std::function<void(const Listing &)> done)
+{
+    struct Waiter {
+        QPointer<QObject> context;
+        bool hadContext = false;
+        std::function<void(const Listing &)> done;
+        bool answered = false;
+        void answer(const Listing &listing)
+        {
+            if (answered)
+                return;
+            answered = true;
+            if (done && (!hadContext || context))
+                done(listing);
+        }
+    };
+    auto waiter = std::make_shared<Waiter>();
+    waiter->context = context;
+    waiter->hadContext = context != nullptr;
+    waiter->done = std::move(done);
+    QTimer::singleShot(settings_.searchDeadlineMs, this, [this, waiter] {
+        waiter->answer({false,
+                        QStringLiteral("The history at %1 has not answered within %2 s")
+                            .arg(ParseDatabaseUrl(settings_.url).shown)
+                            .arg(settings_.searchDeadlineMs / 1000.0),
+                        {}});
+    });
+    post([registration, limit, waiter](Worker &w) -> std::function<void()> {
+        Listing listing;
+        listing.problem = w.ensureOpen();
+        listing.reached = listing.problem.isEmpty();
+        if (listing.reached)
+            listing.tests = w.db.search(registration, limit);
+        return [waiter, listing = std::move(listing)] { waiter->answer(listing); };
+    });
+}
+
+void TestArchive::exportCsv(const QString &registration, const QString &path, QObject *context,
+                            std::function<void(const Exported &)> done)
+{
+    const bool hadContext = context != nullptr;
+    QPointer<QObject> guard(context);
+    post([registration, path, hadContext, guard, done = std::move(done)](Worker &w) -> std::function<void()> {
+        Exported result;
+        result.error = w.ensureOpen();
+        if (result.error.isEmpty()) {
+            QSaveFile file(path);
+            if (file.open(QIODevice::WriteOnly))
+                result.rows = ExportTestsCsv(w.db, registration, file, &result.error);
+            else
+                result.error = file.errorString();
+            if (result.rows >= 0 && !file.commit()) {
+                result.rows = -1;
+                result.error = file.errorString();
+            }
+            if (result.rows < 0)
+                file.cancelWriting();
+        }
+        return [hadContext, guard, done, result] {
+            if (done && (!hadContext || guard))
+                done(result);
+        };
+    });
 }
 
 } // namespace qova::history

@@ -102,10 +102,13 @@ void PrintTestReport(ui::SharedState &state, QWidget *window, const link::LiveRe
     // The page and the file are done whatever the history does; a test it cannot take
     // now waits in its queue, and the operator hears of it once.
     if (state.history) {
-        const history::TestArchive::Outcome saved =
-            state.history->save(ReportEntry(input, state.session.lastFrame(), now, lines));
-        if (!saved.saved)
-            state.op->message(window, QStringLiteral("QOVA"), saved.problem, ui::Icon::Warning, ui::Buttons::Ok);
+        ui::SharedState *shared = &state;
+        state.history->save(ReportEntry(input, state.session.lastFrame(), now, lines), window,
+                            [shared, window](const history::TestArchive::Outcome &saved) {
+                                if (!saved.saved)
+                                    shared->op->message(window, QStringLiteral("QOVA"), saved.problem,
+                                                        ui::Icon::Warning, ui::Buttons::Ok);
+                            });
     }
 }
 

@@ -19,5 +19,7 @@ history::TestEntry ReportEntry(const ReportInput &input, const link::LiveReading
 // One line on the last test of a registration, for the vehicle dialog:
 // "Last test 2026-03-02 10:41: CO 0.58%, HC 178 ppm, Lambda 1.021".
 QString LastResultText(const history::TestEntry &entry);
+// What the vehicle dialog shows when the history did not answer in time.
+inline const QString kLastResultNotAvailable = QStringLiteral("Last result not available now");
 
 } // namespace qova::report

@@ -52,9 +52,9 @@ TForm8::TForm8(QWidget *parent) : OkCancelDialog(parent)
     connectButtons();
 }
 
-void TForm8::setLastResult(std::function<QString(const QString &)> lookup, std::function<void()> prepare)
+void TForm8::setLastResult(std::function<void(const QString &)> lookUp, std::function<void()> prepare)
 {
-    lastResult_ = std::move(lookup);
+    lastResult_ = std::move(lookUp);
     prepare_ = std::move(prepare);
     disconnect(Edit2, &QLineEdit::textChanged, this, nullptr);
     if (lastResult_)
@@ -63,7 +63,14 @@ void TForm8::setLastResult(std::function<QString(const QString &)> lookup, std::
 
 void TForm8::showLastResult()
 {
-    const QString text = lastResult_ ? lastResult_(Edit2->text()) : QString();
+    if (lastResult_)
+        lastResult_(Edit2->text());
+    else
+        lastResultFound({});
+}
+
+void TForm8::lastResultFound(const QString &text)
+{
     LastResult->setText(text);
     LastResult->setVisible(!text.isEmpty());
 }

@@ -24,12 +24,15 @@ public:
     // always was) for a registration without history.
     QLabel *LastResult = nullptr;
 
-    // Where the last result comes from: the text to show for a registration, or none.
-    // `prepare` runs as the dialog opens, before the first look-up: the place to start
-    // opening the history so it is there by the time the registration is typed.
-    void setLastResult(std::function<QString(const QString &registration)> lookup, std::function<void()> prepare = {});
+    // Where the last result comes from: `lookUp` starts looking a registration up and
+    // answers later through lastResultFound. `prepare` runs as the dialog opens, before the
+    // first look-up: the place to start opening the history so it is there by the time the
+    // registration is typed.
+    void setLastResult(std::function<void(const QString &registration)> lookUp, std::function<void()> prepare = {});
     // Looks the registration up again: the history has just become readable.
     void showLastResult();
+    // The answer to the newest look-up: the text to show, or none.
+    void lastResultFound(const QString &text);
 
 protected:
     // A blank registration is refused: the report's file is named after it.
@@ -38,7 +41,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    std::function<QString(const QString &)> lastResult_;
+    std::function<void(const QString &)> lastResult_;
     std::function<void()> prepare_;
 };
 

@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QMimeDatabase>
 #include <QMessageBox>
 #include <QRegularExpression>
 
@@ -46,17 +48,48 @@ void logBox(const QString &caption, const QString &text, const QString &detail)
                   .toUtf8());
 }
 
+// Icons and types from a file's name alone. Qt's own provider asks the MIME database, which
+// opens a file whose name says too little (the history's -wal and -shm among them) to read
+// its first bytes; closing any descriptor of a file drops every POSIX lock this process holds
+// on it, SQLite's among them, and the history is then open to corruption.
+class NameOnlyIconProvider : public QFileIconProvider {
+public:
+    QIcon icon(IconType type) const override { return QFileIconProvider::icon(type); }
+    QIcon icon(const QFileInfo &info) const override
+    {
+        if (info.isDir())
+            return QFileIconProvider::icon(Folder);
+        const QMimeType mime = QMimeDatabase().mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+        const QIcon themed = QIcon::fromTheme(mime.iconName(), QIcon::fromTheme(mime.genericIconName()));
+        return themed.isNull() ? QFileIconProvider::icon(File) : themed;
+    }
+    QString type(const QFileInfo &info) const override
+    {
+        if (info.isDir())
+            return QStringLiteral("Folder");
+        return QMimeDatabase().mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension).comment();
+    }
+};
+
 QFileDialog::Options dialogOptions()
 {
-    // The platform dialog where there is one; Qt's own under the offscreen and minimal
-    // platforms, where the native one cannot show.
+#ifdef Q_OS_WIN
+    // The system's dialog; Windows' locks belong to a handle, so another one opened and
+    // closed takes nothing from SQLite.
     return {};
+#else
+    // Qt's own dialog, with icons from names only: a platform dialog in this process reads
+    // the files it lists, and closing them drops SQLite's locks on the history.
+    return QFileDialog::DontUseNativeDialog | QFileDialog::DontUseCustomDirectoryIcons;
+#endif
 }
 
 QString runDialog(QWidget *parent, const FileRequest &r, QFileDialog::AcceptMode mode, QString *selectedFilter)
 {
+    NameOnlyIconProvider icons; // outlives the dialog, whose model asks it
     QFileDialog dialog(parent, r.caption, r.directory, r.filter);
     dialog.setOptions(dialogOptions());
+    dialog.setIconProvider(&icons);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setDefaultSuffix(r.defaultSuffix);

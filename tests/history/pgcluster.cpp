@@ -6,7 +6,10 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QFile>
+#include <csignal>
 #include <pwd.h>
+#include <vector>
 #include <unistd.h>
 
 namespace qova::test {
@@ -114,6 +117,35 @@ bool PgCluster::stop()
         return false;
     running_ = false;
     return true;
+}
+
+bool PgCluster::freeze(bool stopped)
+{
+    QFile pidFile(folder_ ? folder_->filePath(QStringLiteral("data/postmaster.pid")) : QString());
+    if (!pidFile.open(QIODevice::ReadOnly))
+        return false;
+    const pid_t server = static_cast<pid_t>(pidFile.readLine().trimmed().toLong());
+    if (server <= 0)
+        return false;
+    std::vector<pid_t> processes{server};
+    // Its children (one per connection, and its helpers): the fourth field of /proc/N/stat.
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const pid_t pid = static_cast<pid_t>(entry.toLong(&number));
+        if (!number)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toLong() == server)
+            processes.push_back(pid);
+    }
+    bool all = true;
+    for (const pid_t pid : processes)
+        all = ::kill(pid, stopped ? SIGSTOP : SIGCONT) == 0 && all;
+    return all;
 }
 
 QString PgCluster::newDatabase(QString *why)

@@ -17,6 +17,9 @@ public:
     bool stop();
     bool resume(); // starts the stopped server again
     bool running() const { return running_; }
+    // Stops (SIGSTOP) or lets go on (SIGCONT) the server and every process of it, as a
+    // machine that stops answering without closing a connection does.
+    bool freeze(bool stopped);
     // A new empty database and its URL.
     QString newDatabase(QString *why);
     QString socketFolder() const;

@@ -62,6 +62,7 @@ void TestReportHistory::print(const link::LiveReading &reading, const QString &r
     dialog.Edit2->setText(registration);
     QTimer::singleShot(0, &dialog, [&dialog] { dialog.Button1->click(); });
     report::PrintTestReport(*state_, &window_, reading, dialog);
+    archive_->settle();
 }
 
 void TestReportHistory::printedReportIsSavedWithItsPage_data()
@@ -95,8 +96,8 @@ void TestReportHistory::printedReportIsSavedWithItsPage()
 
     QVERIFY2(op_.shown.empty(), op_.shown.empty() ? "" : qPrintable(op_.shown[0].text));
     QCOMPARE(printing_->jobs, 1);
-    history::HistoryDatabase *db = archive_->database();
-    QVERIFY(db);
+    history::HistoryDatabase *db = &readHistory();
+    QVERIFY(db->isOpen());
     const std::vector<history::TestEntry> found = db->search(QStringLiteral("AB12CDE"), 10);
     QCOMPARE(found.size(), std::size_t(1));
     const history::TestEntry &saved = found.front();
@@ -164,15 +165,18 @@ void TestReportHistory::vehicleDialogShowsTheLastResult()
     reading.Efficiency = 1021;
     state_->now = [] { return kNow; };
     print(reading, QStringLiteral("AB12CDE"));
-    QVERIFY(archive_->openDatabase());
+    QVERIFY(archive_->reachable());
 
     report::TForm8 dialog;
-    dialog.setLastResult([this](const QString &registration) {
-        const auto last = archive_->openDatabase()->last(registration.left(report::kRegistrationLength));
-        return last ? report::LastResultText(*last) : QString();
+    dialog.setLastResult([this, &dialog](const QString &registration) {
+        archive_->lookUpLast(registration.left(report::kRegistrationLength), &dialog,
+                             [&dialog](const history::TestArchive::LastResult &found) {
+                                 dialog.lastResultFound(found.test ? report::LastResultText(*found.test) : QString());
+                             });
     });
     dialog.show();
     dialog.Edit2->setText(typed);
+    QVERIFY(archive_->settle());
     QCOMPARE(dialog.LastResult->text(), shown);
     QCOMPARE(dialog.LastResult->isVisible(), !shown.isEmpty());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archivewait.h"
 #include "pause.h"
 #include "pdfprinting.h"
 #include "scriptedoperator.h"
@@ -38,9 +39,18 @@ protected:
         state_->history = archive_.get();
     }
 
+    // What the history holds now, once every request so far was answered.
+    history::HistoryDatabase &readHistory()
+    {
+        archive_->settle();
+        reader_ = ReadHistory(*archive_);
+        return *reader_;
+    }
+
     // The state goes before the history it points to, and the folder after both.
     void tearDownWindows()
     {
+        reader_.reset();
         state_.reset();
         archive_.reset();
         QDir::setCurrent(oldCwd_);
@@ -54,6 +64,7 @@ protected:
     std::unique_ptr<PdfPrinting> printing_;
     std::unique_ptr<ui::SharedState> state_;
     std::unique_ptr<history::TestArchive> archive_;
+    std::unique_ptr<history::HistoryDatabase> reader_;
 };
 
 } // namespace qova::test

@@ -1,10 +1,16 @@
 // The real save box of the operator seam, Qt's own dialog on the offscreen platform, driven
-// by a timer as the operator would: the suffix it adds follows the filter chosen.
+// by a timer as the operator would: the suffix it adds follows the filter chosen, and a box
+// opened in the history's folder leaves SQLite's locks on the history alone.
+#include "historydatabase.h"
 #include "operator.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QProcess>
+#include <fcntl.h>
+#include <unistd.h>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,7 +22,35 @@ class TestFileDialog : public QObject {
 private slots:
     void suffixFollowsTheChosenFilter_data();
     void suffixFollowsTheChosenFilter();
+    void historyKeepsItsLocksWhileABoxListsItsFolder_data();
+    void historyKeepsItsLocksWhileABoxListsItsFolder();
 };
+
+namespace {
+
+// Whether another process sees a lock on `path`: a process's own locks are invisible to
+// itself, and only another one tells whether they are still there.
+bool lockSeenFromOutside(const QString &path)
+{
+    QProcess other;
+    other.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--lock-held"), path});
+    return other.waitForFinished(10000) && other.exitStatus() == QProcess::NormalExit && other.exitCode() == 0;
+}
+
+int lockHeld(const char *path)
+{
+    const int fd = ::open(path, O_RDWR);
+    if (fd < 0)
+        return 2;
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    const bool held = ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    ::close(fd);
+    return held ? 0 : 1;
+}
+
+} // namespace
 
 void TestFileDialog::suffixFollowsTheChosenFilter_data()
 {
@@ -83,5 +117,74 @@ void TestFileDialog::suffixFollowsTheChosenFilter()
     QCOMPARE(selected, filter);
 }
 
-QTEST_MAIN(TestFileDialog)
+void TestFileDialog::historyKeepsItsLocksWhileABoxListsItsFolder_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::newRow("open box") << false;
+    QTest::newRow("save box") << true;
+}
+
+void TestFileDialog::historyKeepsItsLocksWhileABoxListsItsFolder()
+{
+    QFETCH(bool, save);
+    QTemporaryDir dir;
+    history::HistoryDatabase db;
+    QVERIFY(!db.open(QStringLiteral("sqlite://") + dir.filePath(QStringLiteral("history.db"))));
+    history::TestEntry entry = history::NewEntry(QDateTime::currentDateTime());
+    entry.registration = QStringLiteral("AB12CDE");
+    QVERIFY(!db.save(entry));
+    const QString shm = dir.filePath(QStringLiteral("history.db-shm"));
+    QVERIFY2(lockSeenFromOutside(shm), "SQLite holds no lock on its shared memory file to begin with");
+
+    bool listed = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        auto *model = box ? box->findChild<QFileSystemModel *>() : nullptr;
+        if (!model)
+            return;
+        // Every file of the folder shown, its icon and type asked for as the view asks.
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 3000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            const QModelIndex folder = model->index(dir.path());
+            if (model->rowCount(folder) >= 3) {
+                for (int row = 0; row < model->rowCount(folder); ++row) {
+                    model->data(model->index(row, 0, folder), Qt::DecorationRole);
+                    model->type(model->index(row, 0, folder));
+                }
+                listed = true;
+                if (waited.elapsed() > 1000)
+                    break;
+            }
+            QThread::msleep(10);
+        }
+        box->reject();
+    });
+    QTimer::singleShot(8000, this, [] {
+        if (QWidget *box = QApplication::activeModalWidget())
+            box->close();
+    });
+    ui::WidgetOperator op;
+    ui::FileRequest request{QStringLiteral("Save the certificate"), dir.path(), QStringLiteral("All files (*)"), {}};
+    if (save)
+        op.saveFileName(nullptr, request);
+    else
+        op.openFileName(nullptr, request);
+    QVERIFY(listed);
+    QVERIFY2(lockSeenFromOutside(shm), "the box dropped SQLite's lock on the history's shared memory");
+    // And the history goes on being written.
+    history::TestEntry later = history::NewEntry(QDateTime::currentDateTime());
+    later.registration = QStringLiteral("AB12CDE");
+    QVERIFY(!db.save(later));
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && QByteArray(argv[1]) == "--lock-held")
+        return lockHeld(argv[2]);
+    QApplication app(argc, argv);
+    TestFileDialog test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_filedialog.moc"

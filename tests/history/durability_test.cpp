@@ -1,0 +1,369 @@
+// The promises of the history to a workshop: the window thread never waits for a database,
+// a test once taken is never lost nor saved twice, and a queue file that cannot be read is
+// never written over.
+#include "archivewait.h"
+#include "filecontents.h"
+#include "historydatabase.h"
+#include "pendingtests.h"
+#include "pgcluster.h"
+#include "testarchive.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace qova::history;
+using qova::test::ReadHistory;
+
+namespace {
+
+TestEntry durableSample(const QString &registration, const QString &uid = {})
+{
+    TestEntry e = NewEntry(QDateTime(QDate(2026, 3, 4), QTime(10, 0)));
+    if (!uid.isEmpty())
+        e.uid = uid;
+    e.registration = registration;
+    e.vehicle = QStringLiteral("FORD FIESTA 1.2");
+    e.fuel = QStringLiteral("PETROL");
+    e.printed = {58, 148, 87, 45, 12, 820, 905, 1002};
+    e.received = e.printed;
+    e.pageLines = {QStringLiteral("EXHAUST EMISSIONS TEST REPORT")};
+    return e;
+}
+
+// The shared server, or why there is none (then the case skips, or fails in CI).
+qova::test::PgCluster *server(QString *why)
+{
+    qova::test::PgCluster *pg = qova::test::SharedPgCluster(why);
+    if (!pg && qEnvironmentVariable("CI") == QLatin1String("true"))
+        ADD_FAILURE() << "PostgreSQL is needed in CI and did not start: " << why->toStdString();
+    return pg;
+}
+
+qint64 rowsWithUid(const QString &url, const QString &uid)
+{
+    HistoryDatabase db;
+    if (db.open(url))
+        return -1;
+    QSqlQuery q(db.connection());
+    q.prepare(QStringLiteral("SELECT COUNT(*) FROM tests WHERE uid = ?"));
+    q.addBindValue(uid);
+    return q.exec() && q.next() ? q.value(0).toLongLong() : -1;
+}
+
+// --- the window thread while the server stands still -------------------------------------
+
+enum class Asked { Save, LookUp, Search, Retry, Export };
+
+struct FrozenRow {
+    Asked asked;
+    const char *name;
+    int answeredWithinMs; // the deadline the window is answered by, with a margin
+};
+
+class FrozenServer : public ::testing::TestWithParam<FrozenRow> {};
+
+TEST_P(FrozenServer, NeverHoldsTheWindowThread)
+{
+    const FrozenRow row = GetParam();
+    QString why;
+    qova::test::PgCluster *pg = server(&why);
+    if (!pg)
+        GTEST_SKIP() << "no PostgreSQL: " << why.toStdString();
+    const QString url = pg->newDatabase(&why);
+    ASSERT_FALSE(url.isEmpty()) << why.toStdString();
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("tests.csv"));
+    {
+        HistoryDatabase db;
+        ASSERT_FALSE(db.open(url));
+        TestEntry earlier = durableSample(QStringLiteral("AB12CDE"));
+        ASSERT_FALSE(db.save(earlier));
+    }
+    TestArchive archive({url, {}, dir.filePath(QStringLiteral("pending-tests.json"))});
+    archive.start();
+    archive.prepare();
+    ASSERT_TRUE(archive.settle());
+    ASSERT_TRUE(archive.reachable()) << archive.problem().toStdString();
+
+    // The event loop's pulse: the longest gap between two ticks of a 10 ms timer.
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer pulse;
+    pulse.setInterval(10);
+    QObject::connect(&pulse, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+
+    ASSERT_TRUE(pg->freeze(true));
+    clock.start();
+    pulse.start();
+    bool answered = false;
+    bool good = false; // what the window was told, for the row's operation
+    const TestEntry saved = durableSample(QStringLiteral("FROZEN"));
+    switch (row.asked) {
+    case Asked::Save:
+        archive.save(saved, nullptr, [&](const TestArchive::Outcome &o) {
+            answered = true;
+            good = !o.saved && o.problem.contains(QStringLiteral("has not answered")) &&
+                   o.problem.contains(QStringLiteral("(1 waiting)"));
+        });
+        break;
+    case Asked::LookUp:
+        archive.lookUpLast(QStringLiteral("AB12CDE"), nullptr, [&](const TestArchive::LastResult &r) {
+            answered = true;
+            good = !r.answered;
+        });
+        break;
+    case Asked::Search:
+        archive.search({}, 10, nullptr, [&](const TestArchive::Listing &l) {
+            answered = true;
+            good = !l.reached && l.problem.contains(QStringLiteral("has not answered"));
+        });
+        break;
+    case Asked::Retry:
+        // A save held by the server, and the program's timer asking for the waiting tests again.
+        archive.save(saved, nullptr, {});
+        for (int i = 0; i < 3; ++i)
+            archive.retry();
+        answered = good = true;
+        break;
+    case Asked::Export:
+        archive.exportCsv({}, csv, nullptr, [&](const TestArchive::Exported &) { answered = true; });
+        good = true;
+        break;
+    }
+    while (clock.elapsed() < row.answeredWithinMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QThread::msleep(1);
+    }
+    const bool answeredInTime = answered;
+    const qint64 gap = longest;
+    // The test is in the queue, whatever the server does.
+    const int waitingBefore = archive.pendingCount();
+    ASSERT_TRUE(pg->freeze(false));
+    EXPECT_TRUE(archive.settle());
+    EXPECT_LT(gap, 100) << "the window thread stood still for " << gap << " ms";
+    RecordProperty("longest_gap_ms", static_cast<int>(gap));
+    printf("longest gap of the window thread with the server stopped: %lld ms\n", static_cast<long long>(gap));
+    if (row.asked != Asked::Retry && row.asked != Asked::Export) {
+        EXPECT_TRUE(answeredInTime) << "no answer within " << row.answeredWithinMs << " ms";
+        EXPECT_TRUE(good);
+    }
+    if (row.asked == Asked::Save || row.asked == Asked::Retry) {
+        EXPECT_EQ(waitingBefore, 1);
+        EXPECT_EQ(rowsWithUid(url, saved.uid), 1);
+    }
+    if (row.asked == Asked::Export) {
+        EXPECT_TRUE(answered && QFile::exists(csv)); // done once the server went on
+    }
+    EXPECT_EQ(archive.pendingCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Postgresql, FrozenServer,
+                         ::testing::Values(FrozenRow{Asked::Save, "Save", 5600},
+                                           FrozenRow{Asked::LookUp, "LookUp", 1300},
+                                           FrozenRow{Asked::Search, "Search", 5600},
+                                           FrozenRow{Asked::Retry, "Retry", 1500},
+                                           FrozenRow{Asked::Export, "Export", 1500}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// --- killed at every step of a save --------------------------------------------------------
+
+struct KillRow {
+    TestArchive::SaveStep step;
+    bool killed; // false: the save runs to its end
+    const char *name;
+};
+
+class KilledWhileSaving : public ::testing::TestWithParam<std::tuple<bool, KillRow>> {};
+
+TEST_P(KilledWhileSaving, LeavesExactlyOneRowAfterARestart)
+{
+    const auto [postgres, row] = GetParam();
+    QTemporaryDir dir;
+    QString url = QStringLiteral("sqlite://") + dir.filePath(QStringLiteral("history.db"));
+    if (postgres) {
+        QString why;
+        qova::test::PgCluster *pg = server(&why);
+        if (!pg)
+            GTEST_SKIP() << "no PostgreSQL: " << why.toStdString();
+        url = pg->newDatabase(&why);
+        ASSERT_FALSE(url.isEmpty()) << why.toStdString();
+    }
+    const QString queue = dir.filePath(QStringLiteral("pending-tests.json"));
+    const QString uid = QStringLiteral("3f2b8c1e-7d4a-4e0b-9c55-%1").arg(int(row.step) * 1000 + 1, 12, 10, QChar(u'0'));
+    QProcess program;
+    program.start(QCoreApplication::applicationFilePath(),
+                  {QStringLiteral("--save-and-die"), url, queue, uid,
+                   QString::number(row.killed ? int(row.step) : -1)});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    if (row.killed) {
+        ASSERT_EQ(program.exitStatus(), QProcess::CrashExit) << program.readAllStandardError().toStdString();
+    } else {
+        ASSERT_EQ(program.exitStatus(), QProcess::NormalExit);
+        ASSERT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    }
+
+    // The program starts again and saves what waits.
+    TestArchive again({url, {}, queue});
+    EXPECT_EQ(again.start(), QString());
+    again.retry();
+    ASSERT_TRUE(again.settle());
+    EXPECT_EQ(rowsWithUid(url, uid), 1);
+    EXPECT_EQ(again.pendingCount(), 0) << again.problem().toStdString();
+    EXPECT_FALSE(QFile::exists(queue));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, KilledWhileSaving,
+    ::testing::Combine(::testing::Values(false, true),
+                       ::testing::Values(KillRow{TestArchive::SaveStep::Queued, true, "Queued"},
+                                         KillRow{TestArchive::SaveStep::InTransaction, true, "InTransaction"},
+                                         KillRow{TestArchive::SaveStep::Committed, true, "Committed"},
+                                         KillRow{TestArchive::SaveStep::Dequeued, true, "Dequeued"},
+                                         KillRow{TestArchive::SaveStep::Queued, false, "NotKilled"})),
+    [](const auto &info) {
+        return std::string(std::get<0>(info.param) ? "Postgresql" : "Sqlite") + std::get<1>(info.param).name;
+    });
+
+// --- a queue file that cannot be read -------------------------------------------------------
+
+struct QueueRow {
+    const char *name;
+    bool firstReadable;     // pending-tests.json holds one test and can be read
+    int secondHolds;        // tests already in pending-tests-2.json; 0: no such file
+    const char *writtenTo;  // where the new test goes
+    int testsAfter;         // in memory, after the new one was added
+    bool secondRemains;     // pending-tests-2.json still there afterwards
+    bool operatorTold;
+};
+
+class UnreadableQueue : public ::testing::TestWithParam<QueueRow> {};
+
+TEST_P(UnreadableQueue, IsNeverWrittenOver)
+{
+    const QueueRow row = GetParam();
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("pending-tests.json"));
+    const QString second = dir.filePath(QStringLiteral("pending-tests-2.json"));
+    {
+        PendingTests queue(first);
+        ASSERT_EQ(queue.add(durableSample(QStringLiteral("OLD1"))), QString());
+    }
+    if (row.secondHolds > 0) {
+        PendingTests queue(second);
+        for (int i = 0; i < row.secondHolds; ++i)
+            ASSERT_EQ(queue.add(durableSample(QStringLiteral("OLD2"))), QString());
+    }
+    const QByteArray firstBytes = qova::test::FileContents(first);
+    if (!row.firstReadable) {
+        ASSERT_EQ(::chmod(qPrintable(first), 0200), 0);
+    }
+
+    // The program reads the queue and keeps a new test, as the user who owns the folder: a
+    // process of root's would read the file whatever its mode.
+    QProcess program;
+    program.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--queue-add"), first});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    const QString said = QString::fromUtf8(program.readAllStandardOutput());
+    ASSERT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    const QStringList lines = said.split(u'\n');
+    ASSERT_GE(lines.size(), 3) << said.toStdString();
+    EXPECT_EQ(lines[0], dir.filePath(QLatin1String(row.writtenTo)));
+    EXPECT_EQ(lines[1].toInt(), row.testsAfter);
+    const QString told = lines.mid(2).join(u'\n').trimmed();
+    EXPECT_EQ(!told.isEmpty(), row.operatorTold) << told.toStdString();
+    if (row.operatorTold) {
+        EXPECT_TRUE(told.contains(first) && told.contains(second)) << told.toStdString();
+    }
+
+    ::chmod(qPrintable(first), 0600);
+    if (!row.firstReadable) {
+        EXPECT_EQ(qova::test::FileContents(first), firstBytes);
+    }
+    EXPECT_EQ(QFile::exists(second), row.secondRemains);
+    // Everything waiting is found again once the file can be read.
+    PendingTests all(first);
+    EXPECT_EQ(all.load(), QString());
+    EXPECT_EQ(all.count(), row.testsAfter + (row.firstReadable ? 0 : 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UnreadableQueue,
+    ::testing::Values(QueueRow{"UnreadableAlone", false, 0, "pending-tests-2.json", 1, true, true},
+                      QueueRow{"UnreadableWithSecond", false, 2, "pending-tests-2.json", 3, true, true},
+                      QueueRow{"ReadableAgainTakesTheSecondIn", true, 2, "pending-tests.json", 4, false, false},
+                      QueueRow{"Readable", true, 0, "pending-tests.json", 2, false, false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// The child processes of the cases above.
+
+int saveAndDie(const QString &url, const QString &queue, const QString &uid, int dieAt)
+{
+    TestArchive archive({url, {}, queue}, [dieAt](TestArchive::SaveStep step) {
+        if (int(step) == dieAt)
+            ::raise(SIGKILL);
+    });
+    if (const QString problem = archive.start(); !problem.isEmpty()) {
+        fprintf(stderr, "%s\n", qPrintable(problem));
+        return 2;
+    }
+    const TestArchive::Outcome outcome = qova::test::SaveAndWait(archive, durableSample(QStringLiteral("KILL1"), uid));
+    if (!outcome.saved) {
+        fprintf(stderr, "%s\n", qPrintable(outcome.problem));
+        return 1;
+    }
+    return 0;
+}
+
+int queueAdd(const QString &first)
+{
+    // Root reads any file: the case runs as the folder's owner, or as nobody when that is root.
+    const QByteArray dir = QFileInfo(first).absolutePath().toLocal8Bit();
+    if (::geteuid() == 0) {
+        const uid_t nobody = 65534;
+        const QDir folder(QString::fromLocal8Bit(dir));
+        bool owned = ::chown(dir.constData(), nobody, nobody) == 0;
+        for (const QString &name : folder.entryList(QDir::Files))
+            owned = ::chown(folder.filePath(name).toLocal8Bit().constData(), nobody, nobody) == 0 && owned;
+        if (!owned || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+            return 3;
+    }
+    PendingTests queue(first);
+    const QString told = queue.load();
+    const QString kept = queue.add(durableSample(QStringLiteral("NEW")));
+    if (!kept.isEmpty()) {
+        fprintf(stderr, "%s\n", qPrintable(kept));
+        return 1;
+    }
+    printf("%s\n%d\n%s\n", qPrintable(queue.writtenTo()), queue.count(), qPrintable(told));
+    return 0;
+}
+
+} // namespace
+
+// The helper modes of this program; -1 when it is not one of them.
+int DurabilityHelper(int argc, char **argv)
+{
+    if (argc == 6 && QByteArray(argv[1]) == "--save-and-die")
+        return saveAndDie(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                          QString::fromLocal8Bit(argv[4]), QByteArray(argv[5]).toInt());
+    if (argc == 3 && QByteArray(argv[1]) == "--queue-add")
+        return queueAdd(QString::fromLocal8Bit(argv[2]));
+    return -1;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "historydatabase.h"
+#include "testarchive.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <memory>
+
+namespace qova::test {
+
+// A save through the archive, waited for as the event loop would.
+inline history::TestArchive::Outcome SaveAndWait(history::TestArchive &archive, history::TestEntry entry)
+{
+    std::optional<history::TestArchive::Outcome> outcome;
+    archive.save(std::move(entry), nullptr, [&](const history::TestArchive::Outcome &o) { outcome = o; });
+    const QDeadlineTimer deadline(30000);
+    while (!outcome && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QThread::msleep(1);
+    }
+    archive.settle();
+    return outcome.value_or(history::TestArchive::Outcome{false, 0, QStringLiteral("no answer in 30 s")});
+}
+
+// A connection of the test's own to the archive's database, to read what the worker wrote.
+inline std::unique_ptr<history::HistoryDatabase> ReadHistory(const history::TestArchive &archive)
+{
+    auto db = std::make_unique<history::HistoryDatabase>();
+    db->open(archive.settings().url);
+    return db;
+}
+
+} // namespace qova::test
