@@ -43,10 +43,13 @@ DisplayLayout ComputeLayout(int screenWidth, GlyphSize size)
     l.o2 = {l.x0 + p / 2, h + 40};
     l.hc = {l.x0 + 4 * w + p + 20, h + 40};
 
-    l.label1 = {2 * w + 20, 4};
-    l.label2 = {6 * w + 40, 4};
-    l.label3 = {2 * w + 20, h + 24};
-    l.label4 = {6 * w + 40, h + 24};
+    // The labels were placed for a screen 1024 pixels wide; elsewhere they move as far as
+    // the figures did, or they would stand over the wrong gas.
+    const int shift = l.x0 - (1024 - (8 * w + 2 * p + 20)) / 2;
+    l.label1 = {shift + 2 * w + 20, 4};
+    l.label2 = {shift + 6 * w + 40, 4};
+    l.label3 = {shift + 2 * w + 20, h + 24};
+    l.label4 = {shift + 6 * w + 40, h + 24};
 
     l.d = (5 * h) / 2;
     l.X = (screenWidth - 690) / 2;
@@ -61,6 +64,37 @@ DisplayLayout ComputeLayout(int screenWidth, GlyphSize size)
     l.panel4 = {X + 160, d + 38};
     l.panel6 = {X + 320, d + 38};
     return l;
+}
+
+QRect FigureBox(const DisplayLayout &l, Figure figure, GlyphSize size)
+{
+    // Four glyph widths each; HC has no point.
+    switch (figure) {
+    case Figure::Co:
+        return {l.co, QSize(4 * size.w + size.p, size.h)};
+    case Figure::Co2:
+        return {l.co2, QSize(4 * size.w + size.p, size.h)};
+    case Figure::O2:
+        return {l.o2, QSize(4 * size.w + size.p, size.h)};
+    case Figure::Hc:
+        return {l.hc, QSize(4 * size.w, size.h)};
+    }
+    return {};
+}
+
+QPoint LabelPosition(const DisplayLayout &l, Figure figure)
+{
+    switch (figure) {
+    case Figure::Co:
+        return l.label1;
+    case Figure::Co2:
+        return l.label2;
+    case Figure::O2:
+        return l.label3;
+    case Figure::Hc:
+        return l.label4;
+    }
+    return {};
 }
 
 std::vector<PlacedGlyph> FigureGlyphs(const link::LiveReading &r, const DisplayLayout &l, GlyphSize size)

@@ -3,6 +3,7 @@
 #include "livereading.h"
 
 #include <QPoint>
+#include <QRect>
 #include <cstdint>
 #include <vector>
 
@@ -41,6 +42,8 @@ std::vector<PlacedGlyph> DrawBigNumber(int x, int y, std::int16_t value, DigitMo
 struct DisplayLayout {
     int x0;                 // left of the figure block
     QPoint co, co2, o2, hc; // the four figures
+    // The labels' top-left corners. The block of figures is centred on the screen, and each
+    // label keeps the place over its figure that it has on a screen 1024 pixels wide.
     QPoint label1, label2, label3, label4;
     int d; // (5h) / 2: the top of the panel rows follows the figures
     int X; // left of the value panels
@@ -49,6 +52,13 @@ struct DisplayLayout {
 };
 inline constexpr int kPanel9Width = 673;
 DisplayLayout ComputeLayout(int screenWidth, GlyphSize size = {});
+
+// The four figures in the order of their labels: CO, CO2, O2, HC.
+enum class Figure { Co, Co2, O2, Hc };
+inline constexpr Figure kFigures[] = {Figure::Co, Figure::Co2, Figure::O2, Figure::Hc};
+// The rectangle the glyphs of `figure` cover, point included; and where its label goes.
+QRect FigureBox(const DisplayLayout &layout, Figure figure, GlyphSize size = {});
+QPoint LabelPosition(const DisplayLayout &layout, Figure figure);
 
 // The nineteen glyphs of the four figures for a reading already clamped for display:
 // CO and O2 as 12.34, CO2 as a blank and 12.3, HC as 1234.

@@ -1,11 +1,16 @@
 #include "guardedapplication.h"
 
+#include "keyboardentry.h"
+
 #include <QThread>
 #include <exception>
 
 namespace qova::ui {
 
-GuardedApplication::GuardedApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+GuardedApplication::GuardedApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    SelectTextOnKeyboardEntry(*this);
+}
 
 bool GuardedApplication::notify(QObject *receiver, QEvent *event)
 {

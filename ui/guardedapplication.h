@@ -8,7 +8,8 @@ namespace qova::ui {
 
 // The program's application object. An exception that leaves an event handler would
 // otherwise end the program with the operator's work unsaved; here it ends only that
-// handler: the operator is told what went wrong, and the event loop goes on.
+// handler: the operator is told what went wrong, and the event loop goes on. A one-line
+// field entered from the keyboard selects its text (keyboardentry.h) in every window.
 class GuardedApplication final : public QApplication {
     Q_OBJECT
 public:

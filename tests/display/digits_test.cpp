@@ -71,6 +71,50 @@ TEST(DisplayLayoutTest, Positions1024Wide)
     EXPECT_EQ(l.label4, QPoint(580, 174));
 }
 
+struct ScreenCase {
+    const char *name;
+    int width;
+};
+
+void PrintTo(const ScreenCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class LabelOverFigureTest : public testing::TestWithParam<ScreenCase> {};
+
+// Each label stands just above its own figure, inside its width, and nearer to it than to
+// any other figure, so no reading can be taken for another gas.
+TEST_P(LabelOverFigureTest, EachLabelOverItsOwnFigure)
+{
+    const auto l = display::ComputeLayout(GetParam().width);
+    // The widest label ("HC ppm" in bold) with room to spare.
+    const QSize labelSize(60, 16);
+    for (display::Figure f : display::kFigures) {
+        const QRect label(display::LabelPosition(l, f), labelSize);
+        const QRect own = display::FigureBox(l, f);
+        SCOPED_TRACE(testing::Message() << "figure " << int(f));
+        EXPECT_GE(label.left(), own.left());
+        EXPECT_LE(label.right(), own.right());
+        EXPECT_LE(label.bottom(), own.top());
+        EXPECT_LE(own.top() - label.top(), 20);
+        for (display::Figure other : display::kFigures) {
+            if (other == f)
+                continue;
+            const QRect box = display::FigureBox(l, other);
+            EXPECT_FALSE(box.intersects(label)) << "over figure " << int(other);
+            if (box.top() == own.top()) {
+                EXPECT_TRUE(label.right() < box.left() || label.left() > box.right()) << "under figure " << int(other);
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, LabelOverFigureTest,
+                         testing::Values(ScreenCase{"W800", 800}, ScreenCase{"W1024", 1024}, ScreenCase{"W1280", 1280},
+                                         ScreenCase{"W1920", 1920}, ScreenCase{"W2560", 2560}),
+                         [](const testing::TestParamInfo<ScreenCase> &info) { return info.param.name; });
+
 TEST(DisplayLayoutTest, NarrowScreenTruncatesTowardZero)
 {
     // 679 - 690 = -11: half is -5, not -6.

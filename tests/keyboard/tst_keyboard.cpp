@@ -1,5 +1,7 @@
-// Keyboard use across the program: the main menu's shortcuts and mnemonics, and every
-// push button of every window reachable by a mnemonic of its own.
+// Keyboard use across the program: the main menu's shortcuts and mnemonics, every push
+// button of every window reachable by a mnemonic of its own, and every one-line field
+// replacing its text when typed into after the keyboard took the operator there.
+#include "guardedapplication.h"
 #include "pdfprinting.h"
 #include "scriptedoperator.h"
 #include "simdevice.h"
@@ -8,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -166,6 +169,8 @@ private slots:
     void everyPushButtonHasItsOwnMnemonic();
     void mnemonicClicksTheButton_data();
     void mnemonicClicksTheButton();
+    void typingReplacesAFieldEnteredByKeyboard_data();
+    void typingReplacesAFieldEnteredByKeyboard();
 };
 
 void TestKeyboard::menuShortcutRunsItsItem_data()
@@ -351,5 +356,102 @@ void TestKeyboard::mnemonicClicksTheButton()
         p.windows.form3.FormClose();
 }
 
-QTEST_MAIN(TestKeyboard)
+// Shows the page of a window of pages (the emissions check) that holds `w`.
+void ShowPageOf(QWidget *w, QWidget *window)
+{
+    for (QWidget *up = w; up != nullptr && up != window; up = up->parentWidget())
+        if (auto *pages = qobject_cast<QStackedWidget *>(up->parentWidget()))
+            pages->setCurrentWidget(up);
+}
+
+QWidget *WindowNamed(app::ProgramWindows &windows, const QString &window)
+{
+    for (const auto &[name, candidate] : windows.all())
+        if (window == QLatin1String(name))
+            return candidate;
+    return nullptr;
+}
+
+// How the operator comes to the field: Tab or Shift+Tab from its neighbour (as Enter does in
+// the dialogs that move on with it), the window moving there after a step (the check's
+// registration after a vehicle is chosen). A dialog opening on a field selects it itself.
+enum class Entry { Tab, Backtab, WindowMovesOn };
+
+void TestKeyboard::typingReplacesAFieldEnteredByKeyboard_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("entry");
+    Program p;
+    for (const auto &[name, window] : p.windows.all())
+        for (QLineEdit *f : window->findChildren<QLineEdit *>()) {
+            // Qt's own fields inside spin boxes, and fields a page keeps disabled, are not the operator's.
+            if (f->window() != window || f->isReadOnly() || !(f->focusPolicy() & Qt::TabFocus) ||
+                f->objectName().isEmpty() || f->objectName().startsWith(QLatin1String("qt_")) ||
+                !f->isEnabledTo(window))
+                continue;
+            const QByteArray field = f->objectName().toLatin1();
+            const auto row = [&](const char *how, Entry entry) {
+                QTest::addRow("%s %s %s", name, field.data(), how)
+                    << QString::fromLatin1(name) << f->objectName() << int(entry);
+            };
+            // A field alone in its window is only reached as the window opens.
+            bool alone = true;
+            for (QWidget *next = f->nextInFocusChain(); next != f; next = next->nextInFocusChain())
+                if (next->window() == window && next->focusPolicy() & Qt::TabFocus && next->isEnabledTo(window))
+                    alone = false;
+            if (alone)
+                continue;
+            row("tab", Entry::Tab);
+            row("backtab", Entry::Backtab);
+            row("window moves on", Entry::WindowMovesOn);
+        }
+}
+
+// Digits, which every field takes: the calibration's and the check's fields take no letters.
+void TestKeyboard::typingReplacesAFieldEnteredByKeyboard()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, field);
+    QFETCH(int, entry);
+    Program p;
+    QWidget *w = WindowNamed(p.windows, window);
+    QVERIFY(w != nullptr);
+    auto *f = w->findChild<QLineEdit *>(field);
+    QVERIFY(f != nullptr);
+    ShowPageOf(f, w);
+    f->setText(QStringLiteral("12"));
+    switch (Entry(entry)) {
+    case Entry::Tab:
+    case Entry::Backtab:
+    case Entry::WindowMovesOn: {
+        QVERIFY(Activate(w));
+        // From the field's neighbour, found by leaving the field the other way first.
+        const bool tab = Entry(entry) != Entry::Backtab;
+        f->setFocus(Qt::MouseFocusReason);
+        QTest::keyClick(f, tab ? Qt::Key_Backtab : Qt::Key_Tab, tab ? Qt::ShiftModifier : Qt::NoModifier);
+        QWidget *neighbour = QApplication::focusWidget();
+        QVERIFY2(neighbour != nullptr && neighbour != f, "the field has no neighbour in the tab order");
+        f->deselect();
+        f->setCursorPosition(2);
+        if (Entry(entry) == Entry::WindowMovesOn)
+            f->setFocus();
+        else
+            QTest::keyClick(neighbour, tab ? Qt::Key_Tab : Qt::Key_Backtab, tab ? Qt::NoModifier : Qt::ShiftModifier);
+        break;
+    }
+    }
+    QTRY_VERIFY(f->hasFocus());
+    QTest::keyClicks(f, QStringLiteral("7"));
+    QCOMPARE(f->text(), QStringLiteral("7"));
+    w->hide();
+}
+
+int main(int argc, char **argv)
+{
+    // The program's own application object, which makes the fields select their text.
+    ui::GuardedApplication app(argc, argv);
+    TestKeyboard test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_keyboard.moc"
