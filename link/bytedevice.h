@@ -18,6 +18,9 @@ public:
     virtual bool setLineSettings() = 0; // 9600 baud, no parity, 8 data bits, 1 stop bit
     virtual bool setTimeouts() = 0;     // reads wait at most 1 ms for a byte
     virtual bool setQueues() = 0;       // 2048 bytes in, 1024 out
+    // The speed the next setLineSettings() sets, for a device other than the analyser (an
+    // OBD adapter). A device without a serial line of its own has nothing to set.
+    virtual void setBaudRate(int baud) { (void)baud; }
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 

@@ -87,7 +87,7 @@ bool QSerialDevice::openDevice()
 
 bool QSerialDevice::setLineSettings()
 {
-    const bool ok = port_.setBaudRate(QSerialPort::Baud9600) && port_.setParity(QSerialPort::NoParity) &&
+    const bool ok = port_.setBaudRate(baud_) && port_.setParity(QSerialPort::NoParity) &&
                     port_.setDataBits(QSerialPort::Data8) && port_.setStopBits(QSerialPort::OneStop) &&
                     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!ok)

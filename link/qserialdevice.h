@@ -30,6 +30,7 @@ public:
     bool setLineSettings() override;
     bool setTimeouts() override;
     bool setQueues() override;
+    void setBaudRate(int baud) override { baud_ = baud; }
     void close() override;
     bool isOpen() const override;
     bool writeByte(std::uint8_t byte) override;
@@ -46,6 +47,7 @@ private:
     QString opened_;
     std::shared_ptr<AdapterMemory> adapters_;
     QString error_;
+    int baud_ = QSerialPort::Baud9600;
     int openings_ = 0; // tells a queued close which opening it was meant for
     QSerialPort port_;
 };

@@ -153,6 +153,19 @@ void DemoAnalyser::advance(std::int64_t nowMs)
     lastAdvanceMs_ = std::max(lastAdvanceMs_, nowMs);
 }
 
+std::optional<EngineReading> DemoAnalyser::engineAt(std::int64_t nowMs) const
+{
+    if (!powerOnMs_)
+        return std::nullopt;
+    const std::int64_t t = nowMs - *powerOnMs_;
+    if (vehicle_ != VehicleProfile::None)
+        return VehicleAt(vehicle_, t, firstMeasuringMs_, fastIdleMs_);
+    EngineReading e;
+    e.rpm = engineRpm(t);
+    e.oilTenths = kOilWarm - (kOilWarm - kOilStart) * std::exp(-static_cast<double>(t) / kOilWarmingMs);
+    return e;
+}
+
 int DemoAnalyser::noise(int amplitude)
 {
     return std::uniform_int_distribution<int>(-amplitude, amplitude)(rng_);

@@ -79,6 +79,9 @@ public:
     bool uploading() const { return upload_.has_value(); }
     // Blocks sent in the current or last upload, sendings again included.
     int blocksSent() const { return blocksSent_; }
+    // The engine at `nowMs` whatever the probe and the pump do, for the car's own
+    // diagnostics; nothing before the analyser is switched on.
+    std::optional<EngineReading> engineAt(std::int64_t nowMs) const;
 
     // A frame has to arrive in one piece: a pause longer than this drops what came so far.
     static constexpr int kFrameGapMs = 250;

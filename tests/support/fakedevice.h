@@ -41,6 +41,8 @@ public:
     bool setLineSettings() override { return !failLine; }
     bool setTimeouts() override { return !failTimeouts; }
     bool setQueues() override { return !failQueues; }
+    void setBaudRate(int b) override { baud = b; }
+    int baud = 0; // the last baud rate asked for; 0 until one is
     void close() override;
     bool isOpen() const override { return open_; }
     bool writeByte(std::uint8_t byte) override;
@@ -70,6 +72,7 @@ public:
     bool setLineSettings() override { return t_.setLineSettings(); }
     bool setTimeouts() override { return t_.setTimeouts(); }
     bool setQueues() override { return t_.setQueues(); }
+    void setBaudRate(int b) override { t_.setBaudRate(b); }
     void close() override { t_.close(); }
     bool isOpen() const override { return t_.isOpen(); }
     bool writeByte(std::uint8_t b) override { return t_.writeByte(b); }

@@ -1,0 +1,289 @@
+#include "obddecode.h"
+
+#include "obdcommands.h"
+
+#include <algorithm>
+#include <map>
+
+namespace qova::obd {
+
+namespace {
+
+// The messages that answer service `svc` for `pid`; a refusal (7F) becomes the problem.
+std::vector<const EcuMessage *> answers(const std::vector<EcuMessage> &messages, std::uint8_t svc,
+                                        std::optional<std::uint8_t> pid, std::size_t minSize, QString &problem)
+{
+    std::vector<const EcuMessage *> out;
+    const std::uint8_t positive = svc + service::kPositiveOffset;
+    for (const auto &m : messages) {
+        if (m.data.size() >= 3 && m.data[0] == 0x7F && m.data[1] == svc) {
+            problem = QStringLiteral("the car refused the request (code %1)").arg(m.data[2], 2, 16, QLatin1Char('0'));
+            continue;
+        }
+        if (m.data.empty() || m.data[0] != positive)
+            continue;
+        if (pid && (m.data.size() < 2 || m.data[1] != *pid))
+            continue;
+        if (m.data.size() < minSize) {
+            problem = QStringLiteral("the car's answer is %1 bytes long, too short").arg(m.data.size());
+            continue;
+        }
+        out.push_back(&m);
+    }
+    if (out.empty() && problem.isEmpty())
+        problem = messages.empty() ? QStringLiteral("no ECU answered")
+                                   : QStringLiteral("no ECU answered this request (the answers were to another)");
+    return out;
+}
+
+QString pidText(std::uint8_t svc, std::uint8_t pid)
+{
+    return QStringLiteral("%1 %2").arg(svc, 2, 16, QLatin1Char('0')).arg(pid, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+struct MonitorBit {
+    Monitor monitor;
+    int bit;
+};
+constexpr MonitorBit kCommonMonitors[] = {{Monitor::Misfire, 0}, {Monitor::FuelSystem, 1}, {Monitor::Components, 2}};
+constexpr MonitorBit kSparkMonitors[] = {{Monitor::Catalyst, 0},           {Monitor::HeatedCatalyst, 1},
+                                         {Monitor::EvaporativeSystem, 2},  {Monitor::SecondaryAir, 3},
+                                         {Monitor::AcRefrigerant, 4},      {Monitor::OxygenSensor, 5},
+                                         {Monitor::OxygenSensorHeater, 6}, {Monitor::Egr, 7}};
+// Bits 2 and 4 are reserved for compression ignition.
+constexpr MonitorBit kCompressionMonitors[] = {{Monitor::NmhcCatalyst, 0},      {Monitor::NoxAftertreatment, 1},
+                                               {Monitor::BoostPressure, 3},     {Monitor::ExhaustGasSensor, 5},
+                                               {Monitor::ParticulateFilter, 6}, {Monitor::EgrVvt, 7}};
+
+} // namespace
+
+QString MonitorName(Monitor monitor)
+{
+    switch (monitor) {
+    case Monitor::Misfire:
+        return QStringLiteral("Misfire");
+    case Monitor::FuelSystem:
+        return QStringLiteral("Fuel system");
+    case Monitor::Components:
+        return QStringLiteral("Comprehensive components");
+    case Monitor::Catalyst:
+        return QStringLiteral("Catalyst");
+    case Monitor::HeatedCatalyst:
+        return QStringLiteral("Heated catalyst");
+    case Monitor::EvaporativeSystem:
+        return QStringLiteral("Evaporative system");
+    case Monitor::SecondaryAir:
+        return QStringLiteral("Secondary air system");
+    case Monitor::AcRefrigerant:
+        return QStringLiteral("A/C refrigerant");
+    case Monitor::OxygenSensor:
+        return QStringLiteral("Oxygen sensor");
+    case Monitor::OxygenSensorHeater:
+        return QStringLiteral("Oxygen sensor heater");
+    case Monitor::Egr:
+        return QStringLiteral("EGR system");
+    case Monitor::NmhcCatalyst:
+        return QStringLiteral("NMHC catalyst");
+    case Monitor::NoxAftertreatment:
+        return QStringLiteral("NOx aftertreatment");
+    case Monitor::BoostPressure:
+        return QStringLiteral("Boost pressure");
+    case Monitor::ExhaustGasSensor:
+        return QStringLiteral("Exhaust gas sensor");
+    case Monitor::ParticulateFilter:
+        return QStringLiteral("Particulate filter");
+    case Monitor::EgrVvt:
+        return QStringLiteral("EGR/VVT system");
+    }
+    return {};
+}
+
+int MonitorStatus::incomplete() const
+{
+    return static_cast<int>(std::count_if(monitors.begin(), monitors.end(),
+                                          [](const auto &m) { return m.readiness == Readiness::Incomplete; }));
+}
+
+Decoded<SupportedPids> DecodeSupportedPids(const std::vector<EcuMessage> &messages, std::uint8_t base)
+{
+    Decoded<SupportedPids> out;
+    const auto found = answers(messages, service::kCurrentData, base, 6, out.problem);
+    if (found.empty()) {
+        out.problem = QStringLiteral("Supported PIDs (%1): %2").arg(pidText(service::kCurrentData, base), out.problem);
+        return out;
+    }
+    SupportedPids s;
+    for (const auto *m : found)
+        for (int i = 0; i < 32; ++i)
+            if (m->data[2 + static_cast<std::size_t>(i / 8)] & (0x80 >> (i % 8)))
+                s.pids[static_cast<std::size_t>(base + 1 + i) & 0xFF] = true;
+    out.value = s;
+    out.problem.clear();
+    return out;
+}
+
+Decoded<MonitorStatus> DecodeMonitorStatus(const std::vector<EcuMessage> &messages)
+{
+    Decoded<MonitorStatus> out;
+    const auto found = answers(messages, service::kCurrentData, pid::kMonitorStatus, 6, out.problem);
+    if (found.empty()) {
+        out.problem = QStringLiteral("Warning lamp and readiness (01 01): %1").arg(out.problem);
+        return out;
+    }
+    MonitorStatus s;
+    for (const auto *m : found)
+        s.compressionIgnition = s.compressionIgnition || (m->data[3] & 0x08);
+    auto add = [&](Monitor monitor, bool supported, bool incomplete) {
+        auto it = std::find_if(s.monitors.begin(), s.monitors.end(),
+                               [&](const MonitorReadiness &r) { return r.monitor == monitor; });
+        if (it == s.monitors.end()) {
+            s.monitors.push_back({monitor, Readiness::NotSupported});
+            it = s.monitors.end() - 1;
+        }
+        if (!supported)
+            return;
+        // One ECU that has not finished a monitor makes it incomplete for the car.
+        if (incomplete)
+            it->readiness = Readiness::Incomplete;
+        else if (it->readiness == Readiness::NotSupported)
+            it->readiness = Readiness::Complete;
+    };
+    for (const auto *m : found) {
+        const std::uint8_t a = m->data[2], b = m->data[3], c = m->data[4], d = m->data[5];
+        s.lampOn = s.lampOn || (a & 0x80);
+        s.storedCodes += a & 0x7F;
+        for (const auto &mb : kCommonMonitors)
+            add(mb.monitor, b & (1 << mb.bit), b & (0x10 << mb.bit));
+        if (s.compressionIgnition)
+            for (const auto &mb : kCompressionMonitors)
+                add(mb.monitor, c & (1 << mb.bit), d & (1 << mb.bit));
+        else
+            for (const auto &mb : kSparkMonitors)
+                add(mb.monitor, c & (1 << mb.bit), d & (1 << mb.bit));
+    }
+    out.value = s;
+    out.problem.clear();
+    return out;
+}
+
+Decoded<double> DecodeEngineSpeed(const std::vector<EcuMessage> &messages)
+{
+    Decoded<double> out;
+    const auto found = answers(messages, service::kCurrentData, pid::kEngineSpeed, 4, out.problem);
+    if (found.empty()) {
+        out.problem = QStringLiteral("Engine speed (01 0C): %1").arg(out.problem);
+        return out;
+    }
+    // The engine ECU answers first; a second answer (a gearbox) is not the engine's.
+    out.value = ((found.front()->data[2] << 8) | found.front()->data[3]) / kEngineSpeedDivisor;
+    out.problem.clear();
+    return out;
+}
+
+Decoded<int> DecodeTemperature(const std::vector<EcuMessage> &messages, std::uint8_t temperaturePid)
+{
+    Decoded<int> out;
+    const auto found = answers(messages, service::kCurrentData, temperaturePid, 3, out.problem);
+    if (found.empty()) {
+        out.problem = QStringLiteral("%1 (%2): %3")
+                          .arg(temperaturePid == pid::kOilTemperature ? QStringLiteral("Oil temperature")
+                                                                      : QStringLiteral("Coolant temperature"),
+                               pidText(service::kCurrentData, temperaturePid), out.problem);
+        return out;
+    }
+    out.value = found.front()->data[2] - kTemperatureOffset;
+    out.problem.clear();
+    return out;
+}
+
+Decoded<std::vector<QString>> DecodeStoredCodes(const std::vector<EcuMessage> &messages)
+{
+    Decoded<std::vector<QString>> out;
+    const auto found = answers(messages, service::kStoredCodes, std::nullopt, 1, out.problem);
+    if (found.empty()) {
+        out.problem = QStringLiteral("Stored codes (03): %1").arg(out.problem);
+        return out;
+    }
+    std::vector<QString> codes;
+    auto addCode = [&](std::uint8_t hi, std::uint8_t lo) {
+        if (hi == 0 && lo == 0)
+            return; // padding of the older buses
+        static const char kSystem[] = {'P', 'C', 'B', 'U'};
+        const QString code = QStringLiteral("%1%2%3")
+                                 .arg(QLatin1Char(kSystem[hi >> 6]))
+                                 .arg((hi >> 4) & 0x03)
+                                 .arg(((hi & 0x0F) << 8) | lo, 3, 16, QLatin1Char('0'))
+                                 .toUpper();
+        if (std::find(codes.begin(), codes.end(), code) == codes.end())
+            codes.push_back(code);
+    };
+    for (const auto *m : found) {
+        const auto &d = m->data;
+        // CAN answers count their codes (43 NN, then NN pairs, an even length); the older
+        // buses send three pairs a line, padded with 0000 (an odd length).
+        std::size_t from = 1;
+        if (d.size() % 2 == 0) {
+            if (d.size() != 2 + 2 * static_cast<std::size_t>(d[1])) {
+                out.problem = QStringLiteral("Stored codes (03): ECU %1 announced %2 codes but sent %3 bytes")
+                                  .arg(m->ecu.isEmpty() ? QStringLiteral("?") : m->ecu)
+                                  .arg(d[1])
+                                  .arg(d.size());
+                return out;
+            }
+            from = 2;
+        }
+        for (std::size_t i = from; i + 1 < d.size(); i += 2)
+            addCode(d[i], d[i + 1]);
+    }
+    out.value = codes;
+    out.problem.clear();
+    return out;
+}
+
+Decoded<Vin> DecodeVin(const std::vector<EcuMessage> &messages)
+{
+    Decoded<Vin> out;
+    const auto found = answers(messages, service::kVehicleInfo, pid::kVin, 3, out.problem);
+    if (found.empty()) {
+        out.problem = QStringLiteral("VIN (09 02): %1").arg(out.problem);
+        return out;
+    }
+    // CAN: one message, 49 02 01 and the 17 characters. The older buses: a line per four
+    // characters, 49 02 and the line's number, padded with NUL bytes in front.
+    const QString ecu = found.front()->ecu;
+    std::map<int, std::vector<std::uint8_t>> parts;
+    for (const auto *m : found)
+        if (m->ecu == ecu)
+            parts[m->data[2]].insert(parts[m->data[2]].end(), m->data.begin() + 3, m->data.end());
+    std::vector<std::uint8_t> bytes;
+    if (parts.size() == 1)
+        bytes = parts.begin()->second;
+    else
+        for (const auto &[n, p] : parts)
+            bytes.insert(bytes.end(), p.begin(), p.end());
+    const auto first = std::find_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0; });
+    bytes.erase(bytes.begin(), first);
+
+    Vin vin;
+    QString badAt;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const std::uint8_t b = bytes[i];
+        const bool printable = b >= 0x20 && b < 0x7F;
+        vin.text.append(printable ? QChar(b) : QChar(0xFFFD));
+        const bool allowed = (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z' && b != 'I' && b != 'O' && b != 'Q');
+        if (!allowed && badAt.isEmpty())
+            badAt = QStringLiteral("character %1 (byte %2) is not one a VIN may hold")
+                        .arg(i + 1)
+                        .arg(b, 2, 16, QLatin1Char('0'));
+    }
+    if (bytes.size() != static_cast<std::size_t>(kVinLength))
+        vin.doubt = QStringLiteral("it has %1 characters, not %2").arg(bytes.size()).arg(kVinLength);
+    else
+        vin.doubt = badAt;
+    vin.trusted = vin.doubt.isEmpty();
+    out.value = vin;
+    out.problem.clear();
+    return out;
+}
+
+} // namespace qova::obd
