@@ -1,9 +1,14 @@
 #include "companyheader.h"
 
+#include "operator.h"
+#include "settingsfile.h"
+#include "validatedsettings.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace qova::app {
 
@@ -59,9 +64,21 @@ TForm7::TForm7(ui::SharedState &state, SettingsOpener settings, QWidget *parent)
 void TForm7::FormCreate()
 {
     QString text;
-    if (const auto settings = settings_())
-        text = settings->value(kHeaderValue).toString();
+    QStringList ignored;
+    if (const auto settings = settings_()) {
+        settings::ValidatedSettings read(*settings);
+        // Longer headers were always cut to the printer's line, so length is no fault here.
+        text = read.text({kHeaderValue, QString(), std::numeric_limits<int>::max()});
+        ignored = read.messages();
+        ReadDeviceChoice(*settings, &ignored);
+    }
     Edit1->setText(text);
+    const QStringList notices = settings::NoticesNotYetGiven(ignored);
+    if (!notices.isEmpty() && state_.op)
+        state_.op->message(this, QStringLiteral("QOVA"), QStringLiteral("Some settings were ignored."),
+                           ui::Icon::Warning, ui::Buttons::Ok,
+                           notices.join(QLatin1Char('\n')) +
+                               QStringLiteral("\nCorrect or remove them there, or set them again in the program."));
     state_.CompanyHeader = TrimCompanyHeader(Edit1->text());
 }
 

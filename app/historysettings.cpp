@@ -1,13 +1,21 @@
 #include "historysettings.h"
 
+#include "validatedsettings.h"
+
 #include <QSettings>
 
 namespace qova::app {
 
-HistorySettings ReadHistorySettings()
+HistorySettings ReadHistorySettings(QStringList *ignored)
 {
     QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Qovaks"), QStringLiteral("history"));
-    return {s.value(QStringLiteral("database")).toString(), s.value(QStringLiteral("password")).toString()};
+    settings::ValidatedSettings read(s);
+    // A damaged value falls back to the embedded default rather than to a server nobody named.
+    HistorySettings out{read.text({QStringLiteral("database"), QString(), 2000}),
+                        read.text({QStringLiteral("password"), QString(), 1000})};
+    if (ignored)
+        *ignored << read.messages();
+    return out;
 }
 
 bool WriteHistorySettings(const HistorySettings &settings)

@@ -13,7 +13,8 @@ struct HistorySettings {
     QString password; // for a PostgreSQL URL without one; else ~/.pgpass
 };
 
-HistorySettings ReadHistorySettings();
+// `ignored`, when given, gets a line for each value that was not text and was left out.
+HistorySettings ReadHistorySettings(QStringList *ignored = nullptr);
 // False when the settings cannot be written (then nothing changed).
 bool WriteHistorySettings(const HistorySettings &settings);
 

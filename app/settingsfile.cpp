@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QSaveFile>
 #include <QSettings>
+#include "validatedsettings.h"
 
 namespace qova::app {
 
@@ -63,9 +64,14 @@ QString CommDialogCaption(const QString &portName)
     return QStringLiteral("QOVA  ") + portName;
 }
 
-QString ReadDeviceChoice(QSettings &settings)
+QString ReadDeviceChoice(QSettings &settings, QStringList *ignored)
 {
-    return settings.value(QLatin1String(kDeviceChoiceKey)).toString().trimmed();
+    settings::ValidatedSettings read(settings);
+    // Long enough for any port name or server address; a longer one is a damaged file.
+    const QString choice = read.text({QString::fromLatin1(kDeviceChoiceKey), QString(), 300}).trimmed();
+    if (ignored)
+        *ignored << read.messages();
+    return choice;
 }
 
 bool WriteDeviceChoice(QSettings &settings, const QString &device)

@@ -29,7 +29,9 @@ QString CommDialogCaption(const QString &portName);
 // A connection chosen outside COM1 to COM4 is kept in the program's settings under this
 // key (SETUP.EA2 keeps naming COM1 to COM4); empty or absent for COMn.
 inline constexpr const char *kDeviceChoiceKey = "connection";
-QString ReadDeviceChoice(QSettings &settings);
+// One line of text; anything else reads as no choice (COMn), and `ignored`, when given,
+// gets the line saying why.
+QString ReadDeviceChoice(QSettings &settings, QStringList *ignored = nullptr);
 // False when the settings could not be written.
 bool WriteDeviceChoice(QSettings &settings, const QString &device);
 

@@ -15,6 +15,12 @@ struct CheckSettings {
     int settleMs = 10000;    // inside the speed window before measuring
     int passWindowMs = 5000; // continuous good readings that pass a stage
     int measureMs = 30000;   // of measuring without a pass fails the stage
+    // How long each step may wait before the check ends not completed: the analyser to be
+    // ready with clean air (its warm-up alone can take minutes), the engine to warm, and
+    // each stage from its start (bringing the engine to speed, settling and measuring).
+    int readyTimeoutMs = 900000;
+    int warmTimeoutMs = 1200000;
+    int stageTimeoutMs = 300000;
     // The residual HC waits for the operator's word that the probe is in clean air; off,
     // the first reading of a ready analyser is taken as clean air.
     bool askCleanAir = false;

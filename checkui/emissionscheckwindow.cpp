@@ -2,6 +2,7 @@
 
 #include "analyserprompt.h"
 #include "certificate.h"
+#include "checksettings.h"
 #include "operator.h"
 #include "printing.h"
 #include "rpmgauge.h"
@@ -40,11 +41,6 @@ const link::LiveSession::Options kPolling{
 
 const char *const kFuelNames[] = {"Petrol", "LPG", "CNG"};
 const check::Fuel kFuels[] = {check::Fuel::Petrol, check::Fuel::Lpg, check::Fuel::Cng};
-
-QSettings checkSettingsFile()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Qovaks"), QStringLiteral("check"));
-}
 
 QFont sized(QFont f, int pixels, bool bold = true)
 {
@@ -86,21 +82,8 @@ QString labelText(const QLineEdit *edit)
 
 } // namespace
 
-check::CheckSettings ReadCheckSettings()
-{
-    QSettings s = checkSettingsFile();
-    check::CheckSettings c;
-    c.oilWarmTenths = s.value(QStringLiteral("oilWarmTenths"), c.oilWarmTenths).toInt();
-    c.settleMs = s.value(QStringLiteral("settleMs"), c.settleMs).toInt();
-    c.passWindowMs = s.value(QStringLiteral("passWindowMs"), c.passWindowMs).toInt();
-    c.measureMs = s.value(QStringLiteral("measureMs"), c.measureMs).toInt();
-    // Only the operator knows where the probe is.
-    c.askCleanAir = true;
-    return c;
-}
-
 EmissionsCheckWindow::EmissionsCheckWindow(ui::SharedState &state, QWidget *parent)
-    : QDialog(parent), state_(state), settings_(ReadCheckSettings())
+    : QDialog(parent), state_(state)
 {
     setObjectName(QStringLiteral("EmissionsCheck"));
     setWindowTitle(kCaption);
@@ -179,7 +162,6 @@ QWidget *EmissionsCheckWindow::buildVehiclePage()
     form->addRow(QString(), Catalyst);
     form->addRow(QString(), TwoStroke);
     line(OperatorName, "OperatorName", QStringLiteral("&Operator"));
-    OperatorName->setText(checkSettingsFile().value(QStringLiteral("operator")).toString());
 
     NextButton = new QPushButton(QStringLiteral("&Next"), page);
     NextButton->setObjectName(QStringLiteral("NextButton"));
@@ -433,6 +415,7 @@ void EmissionsCheckWindow::FormShow()
         return;
     shown_ = true;
     library_ = givenLibrary_ ? *givenLibrary_ : check::LoadLimitLibrary(check::WorkshopLimitFilePath());
+    readSettings();
     check_.reset();
     record_.reset();
     last_.reset();
@@ -461,6 +444,20 @@ void EmissionsCheckWindow::FormShow()
             QStringLiteral("%1: %2").arg(
                 device, port.lastError.isEmpty() ? QStringLiteral("the port could not be set up") : port.lastError));
     }
+}
+
+void EmissionsCheckWindow::readSettings()
+{
+    const QSettings store = check::CheckSettingsStore();
+    settings::ValidatedSettings read(store);
+    settings_ = check::ReadCheckSettings(read);
+    OperatorName->setText(check::ReadOperatorName(read));
+    const QStringList notices = settings::NoticesNotYetGiven(read.messages());
+    if (!notices.isEmpty())
+        state_.op->message(this, kCaption, QStringLiteral("Some of the check's settings were ignored."),
+                           ui::Icon::Warning, ui::Buttons::Ok,
+                           notices.join(QLatin1Char('\n')) +
+                               QStringLiteral("\nCorrect or remove them there; until then the defaults are used."));
 }
 
 void EmissionsCheckWindow::FormClose()
@@ -560,7 +557,7 @@ void EmissionsCheckWindow::nextClick()
         Registration->setFocus();
         return;
     }
-    checkSettingsFile().setValue(QStringLiteral("operator"), OperatorName->text().trimmed());
+    check::CheckSettingsStore().setValue(QStringLiteral("operator"), OperatorName->text().trimmed());
     chooseLimits();
     Pages->setCurrentIndex(int(Page::Limits));
     LimitList->setFocus();

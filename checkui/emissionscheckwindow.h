@@ -110,6 +110,8 @@ private:
     check::Vehicle vehicle() const;
     void chooseLimits();
     void showPicked();
+    // The check's settings and the operator's name, telling once of a value ignored.
+    void readSettings();
     void connectSession();
     void disconnectSession();
     void take(const std::optional<link::LiveReading> &frame);
@@ -134,9 +136,5 @@ private:
     int oldPeriod_ = 0;
     std::vector<QMetaObject::Connection> sessionLinks_;
 };
-
-// The check's timings from the settings (group "check" of Qovaks/check), defaults for
-// those not set: a workshop that wants longer settling sets it there.
-check::CheckSettings ReadCheckSettings();
 
 } // namespace qova::checkui

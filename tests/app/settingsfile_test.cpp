@@ -4,6 +4,7 @@
 #include <QDir>
 
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -103,3 +104,38 @@ TEST_P(Centre, TruncatesTowardZero)
 INSTANTIATE_TEST_SUITE_P(Formchnge, Centre,
                          ::testing::Values(CentreCase{533, 433, 50}, CentreCase{534, 433, 50}, CentreCase{428, 433, -2},
                                            CentreCase{433, 433, 0}, CentreCase{432, 433, 0}));
+
+// The connection kept in the settings file as a workshop might leave it by hand: one line
+// of text or no choice at all, with a line naming the key when it is ignored.
+struct DeviceChoiceCase {
+    const char *name;
+    QByteArray line; // as written in the file's [General] section
+    QString choice;
+    bool told;
+};
+class DeviceChoice : public ::testing::TestWithParam<DeviceChoiceCase> {};
+TEST_P(DeviceChoice, OneLineOfTextOrCom)
+{
+    const DeviceChoiceCase &c = GetParam();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("gas.conf"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[General]\n" + c.line + "\n");
+    file.close();
+    QSettings settings(path, QSettings::IniFormat);
+    QStringList ignored;
+    EXPECT_EQ(ReadDeviceChoice(settings, &ignored), c.choice);
+    ASSERT_EQ(ignored.size(), c.told ? 1 : 0);
+    if (c.told) {
+        EXPECT_TRUE(ignored[0].startsWith(QStringLiteral("connection = "))) << ignored[0].toStdString();
+    }
+}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DeviceChoice,
+    ::testing::Values(DeviceChoiceCase{"Server", "connection=rfc2217://bay3:4001", "rfc2217://bay3:4001", false},
+                      DeviceChoiceCase{"Absent", "", "", false},
+                      DeviceChoiceCase{"ListFromAnUnquotedComma", "connection=ttyUSB0, ttyUSB1", "", true},
+                      DeviceChoiceCase{"EscapedControlCharacter", "connection=demo\\x1b", "", true},
+                      DeviceChoiceCase{"PastedPage", "connection=" + QByteArray(400, 'x'), "", true}),
+    [](const auto &info) { return std::string(info.param.name); });
