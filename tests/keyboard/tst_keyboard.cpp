@@ -1,10 +1,10 @@
 // Keyboard use across the program: the main menu's shortcuts and mnemonics, and every
 // push button of every window reachable by a mnemonic of its own.
 #include "pdfprinting.h"
+#include "programwindows.h"
 #include "scriptedoperator.h"
 #include "simdevice.h"
 #include "steadyanalyser.h"
-#include "programwindows.h"
 
 #include <QAbstractButton>
 #include <QApplication>
