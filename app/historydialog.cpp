@@ -1,5 +1,6 @@
 #include "historydialog.h"
 
+#include "historydatabase.h"
 #include "operator.h"
 #include "sharedstate.h"
 
@@ -31,6 +32,10 @@ HistorySettingsDialog::HistorySettingsDialog(ui::SharedState &state, Store store
                                            "one history shared by every bay. Blank: this workstation's own."),
                             this);
     hint->setWordWrap(true);
+    auto *sqliteOnly = new QLabel(history::SqliteOnlyNote(), this);
+    sqliteOnly->setObjectName(QStringLiteral("historySqliteOnly"));
+    sqliteOnly->setWordWrap(true);
+    sqliteOnly->setVisible(!sqliteOnly->text().isEmpty());
     overridden = new QLabel(this);
     overridden->setObjectName(QStringLiteral("historyOverridden"));
     overridden->setWordWrap(true);
@@ -56,6 +61,7 @@ HistorySettingsDialog::HistorySettingsDialog(ui::SharedState &state, Store store
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(hint);
+    layout->addWidget(sqliteOnly);
     layout->addWidget(overridden);
     layout->addWidget(result, 1);
     layout->addLayout(buttons);

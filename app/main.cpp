@@ -3,9 +3,9 @@
 #include "historysettings.h"
 #include "operator.h"
 #include "printing.h"
+#include "programwindows.h"
 #include "settingsfile.h"
 #include "singleinstance.h"
-#include "programwindows.h"
 
 #include <QApplication>
 #include <QDir>

@@ -113,7 +113,7 @@ void TForm1::resizeEvent(QResizeEvent *event)
 
 void TForm1::Formchnge()
 {
-    if (client_ != nullptr)
+    if (client_ != nullptr && Panel1 != nullptr)
         Panel1->move(CentredPosition(client_->size(), Panel1->size()));
 }
 

@@ -77,7 +77,6 @@ TForm2::TForm2(ui::SharedState &state, QWidget *parent) : QDialog(parent), state
     // No caption buttons: the window is left through its Main Menu button.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setModal(true);
-    setWindowState(Qt::WindowMaximized);
 
     for (int i = 0; i < kGlyphCount; ++i)
         DigitBitmaps[static_cast<std::size_t>(i)] = resources::LoadDigitGlyph(i);
@@ -85,6 +84,10 @@ TForm2::TForm2(ui::SharedState &state, QWidget *parent) : QDialog(parent), state
 
     buildControls();
     applyLayout(screen() != nullptr ? screen()->geometry().width() : 1024);
+    placeStatusBar();
+    // Last: Windows makes the native window for it and resizes it at once, which must find
+    // every control in place.
+    setWindowState(Qt::WindowMaximized);
 }
 
 TForm2::~TForm2()
@@ -220,6 +223,13 @@ void TForm2::applyLayout(int screenWidth)
 void TForm2::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
+    placeStatusBar();
+}
+
+void TForm2::placeStatusBar()
+{
+    if (StatusBar1 == nullptr)
+        return;
     StatusBar1->setGeometry(0, height() - kStatusBarHeight, width(), kStatusBarHeight);
     const int third = StatusBar1->width() / 3;
     for (int i = 0; i < 3; ++i)

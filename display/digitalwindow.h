@@ -60,6 +60,8 @@ protected:
     void hideEvent(QHideEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    // Along the bottom edge, whatever the window's size; nothing before the controls exist.
+    void placeStatusBar();
 
 public slots:
     void done(int result) override;

@@ -286,6 +286,9 @@ void TForm3::placeGraph()
 void TForm3::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
+    // The window system may resize the window while it is being built (Windows does).
+    if (Button2 == nullptr)
+        return;
     placeGraph();
     // Where the client area is shorter or narrower than the screen (a title bar, a task
     // bar, a window made smaller), the bar moves up or left just enough to stay whole, so

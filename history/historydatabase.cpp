@@ -195,6 +195,14 @@ Problem HistoryDatabase::fail(const QString &what, const QString &why)
     return {lastError_};
 }
 
+QString SqliteOnlyNote()
+{
+    if (QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        return {};
+    return QStringLiteral("This build keeps its history in SQLite only: it has no PostgreSQL driver, so a "
+                          "postgresql:// location cannot be used.");
+}
+
 Problem HistoryDatabase::open(const QString &url, const Options &options)
 {
     close();
@@ -208,6 +216,10 @@ Problem HistoryDatabase::open(const QString &url, const Options &options)
 
     const bool sqlite = location_.kind == DatabaseLocation::Kind::Sqlite;
     const QString driver = sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
+#ifdef Q_OS_WIN
+    if (!sqlite && !QSqlDatabase::isDriverAvailable(driver))
+        return fail(QStringLiteral("The history at %1 cannot be opened").arg(location_.shown), SqliteOnlyNote());
+#endif
     if (!QSqlDatabase::isDriverAvailable(driver))
         return fail(QStringLiteral("The history at %1 cannot be opened").arg(location_.shown),
                     QStringLiteral("Qt's %1 driver is not installed (on Debian: %2)")

@@ -17,6 +17,10 @@ namespace qova::history {
 //   2: the view test_results that other tools read
 inline constexpr int kSchemaVersion = 2;
 
+// Said wherever a history location is chosen or refused when Qt's PostgreSQL driver is
+// missing (the Windows build has none); empty when it is there.
+QString SqliteOnlyNote();
+
 struct Problem {
     QString what; // empty when all went well
     explicit operator bool() const { return !what.isEmpty(); }

@@ -166,6 +166,9 @@ void TForm11::layoutControls()
 void TForm11::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
+    // The window system may resize the window while it is being built (Windows does).
+    if (Button2 == nullptr)
+        return;
     layoutControls();
 }
 

@@ -20,10 +20,10 @@
 #include "printing.h"
 #include "printreport.h"
 #include "programtable.h"
+#include "programwindows.h"
 #include "recording.h"
 #include "simdevice.h"
 #include "testarchive.h"
-#include "programwindows.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -6,13 +6,13 @@
 #include "pdfprinting.h"
 #include "pgcluster.h"
 #include "printreport.h"
+#include "programwindows.h"
 #include "reportfixtures.h"
 #include "scriptedoperator.h"
 #include "sharedstate.h"
 #include "testarchive.h"
 #include "vehicledialog.h"
 #include "windowrig.h"
-#include "programwindows.h"
 
 #include <QLabel>
 #include <QLineEdit>

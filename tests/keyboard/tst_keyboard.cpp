@@ -3,10 +3,10 @@
 // replacing its text when typed into after the keyboard took the operator there.
 #include "guardedapplication.h"
 #include "pdfprinting.h"
+#include "programwindows.h"
 #include "scriptedoperator.h"
 #include "simdevice.h"
 #include "steadyanalyser.h"
-#include "programwindows.h"
 
 #include <QAbstractButton>
 #include <QApplication>

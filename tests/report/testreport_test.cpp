@@ -201,7 +201,7 @@ TEST_P(RegistrationName, StaysAPlainNameInTheFolder)
     const QString name = report::RegistrationFileName(QString::fromUtf8(GetParam().typed));
     EXPECT_EQ(name, QString::fromUtf8(GetParam().file));
     // Whatever was typed, the name resolves to a file directly inside the folder.
-    const QDir folder(QStringLiteral("/srv/reports"));
+    const QDir folder(QDir::temp().filePath(QStringLiteral("reports")));
     EXPECT_EQ(QFileInfo(folder.filePath(name)).absolutePath(), folder.absolutePath());
     EXPECT_NE(name, QStringLiteral("..")) << "not the parent folder";
 }
@@ -261,6 +261,8 @@ TEST(UnwritableFile, PartOfAReportIsCutAwayAgain)
     const QString path = dir.filePath(QStringLiteral("J1.TXT"));
     const QByteArray first("first report\n");
     ASSERT_EQ(report::AppendToFile(path, first), QString());
+    if (!test::FileSizeCap::kAvailable)
+        GTEST_SKIP() << test::FileSizeCap::kMissing;
     {
         test::FileSizeCap cap(static_cast<rlim_t>(first.size() + 5));
         EXPECT_FALSE(report::AppendToFile(path, QByteArray(200, 'x')).isEmpty());

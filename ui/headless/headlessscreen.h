@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QString>
 
@@ -28,7 +29,14 @@ inline bool UseWorkshopScreen(const QString &configPath)
     f.write(R"({"windowFrameMargins": false, "screens": [{"name": "workshop", "x": 0, "y": 0,
                 "width": 1024, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1.0}]})");
     f.close();
-    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + configPath).toLocal8Bit());
+    // Qt splits the platform's options at ':', so a Windows path goes without its drive
+    // letter, relative to the current folder; one on another drive cannot be named.
+    QString path = configPath;
+    if (path.contains(QLatin1Char(':')))
+        path = QDir::current().relativeFilePath(path);
+    if (path.contains(QLatin1Char(':')))
+        return false;
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + path).toLocal8Bit());
     return true;
 }
 
