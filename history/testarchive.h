@@ -65,7 +65,7 @@ public:
 
     struct LastResult {
         bool answered = false; // false: the history gave no answer in time
-        std::optional<TestEntry> test;
+        std::optional<TestEntry> test; // none found, or the history is not open
     };
     // The newest test of a registration, only from a database already open. A newer look-up
     // replaces one not yet answered, whose `done` is then never called.
