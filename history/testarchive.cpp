@@ -262,8 +262,8 @@ QString TestArchive::keptText(const QString &problem, const QString &kept) const
                                "(%1 waiting).")
                     .arg(pending_->count());
     else
-        text += QStringLiteral(".\n\nIt is kept until the program ends, but it cannot be kept for longer: %1.")
-                    .arg(kept);
+        text +=
+            QStringLiteral(".\n\nIt is kept until the program ends, but it cannot be kept for longer: %1.").arg(kept);
     return text;
 }
 
