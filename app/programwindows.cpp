@@ -39,8 +39,8 @@ void ProgramWindows::wire()
             state.history->lookUpLast(registration.left(report::kRegistrationLength), &form8,
                                       [this](const history::TestArchive::LastResult &found) {
                                           form8.lastResultFound(!found.answered ? report::kLastResultNotAvailable
-                                                                : found.test ? report::LastResultText(*found.test)
-                                                                             : QString());
+                                                                : found.test    ? report::LastResultText(*found.test)
+                                                                                : QString());
                                       });
         },
         [this] {

@@ -1,10 +1,14 @@
 // The history's speed on SQLite with full sync: one save, the first screen of a search over
-// 200,000 tests, and the CSV export of all of them.
+// 200,000 tests, the CSV export of all of them, and 10,000 waiting tests saved at once.
 #include "csvwriter.h"
 #include "historydatabase.h"
+#include "testarchive.h"
 #include "testscsv.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -145,5 +149,44 @@ void BM_CsvWriterRows(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * kTests);
 }
 BENCHMARK(BM_CsvWriterRows)->Unit(benchmark::kMillisecond);
+
+// A queue of waiting tests saved into SQLite with full sync, as after a day without the
+// database: from reading the queue's file to the last test committed and the file gone.
+void BM_DrainWaitingTests(benchmark::State &state)
+{
+    const int waiting = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        const QString queue = dir.filePath(QStringLiteral("pending-tests.json"));
+        {
+            QJsonArray array;
+            for (int n = 0; n < waiting; ++n)
+                array.append(ToJson(sample(n)));
+            QSaveFile file(queue);
+            file.open(QIODevice::WriteOnly);
+            file.write(QJsonDocument(array).toJson(QJsonDocument::Compact));
+            file.commit();
+        }
+        const QString url = QStringLiteral("sqlite://") + dir.filePath(QStringLiteral("history.db"));
+        state.ResumeTiming();
+
+        TestArchive archive({url, {}, queue});
+        archive.start();
+        archive.retry();
+        if (!archive.settle(600000) || archive.pendingCount() != 0 || QFile::exists(queue)) {
+            state.SkipWithError(qPrintable(QStringLiteral("not drained: ") + archive.problem()));
+            break;
+        }
+        state.PauseTiming();
+        HistoryDatabase check;
+        check.open(url);
+        if (check.count({}) != waiting)
+            state.SkipWithError("not every waiting test was saved");
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * waiting);
+}
+BENCHMARK(BM_DrainWaitingTests)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
 
 } // namespace

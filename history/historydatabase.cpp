@@ -682,7 +682,7 @@ QString PostgresConnectOptions(const DatabaseLocation &location)
     // Keepalives find a connection whose server has gone while nothing is sent; the user
     // timeout, one whose data is never acknowledged. A URL may set its own.
     static const std::pair<const char *, const char *> kNoticeAGoneServer[] = {
-        {"keepalives", "1"},       {"keepalives_idle", "5"},     {"keepalives_interval", "2"},
+        {"keepalives", "1"},       {"keepalives_idle", "5"},      {"keepalives_interval", "2"},
         {"keepalives_count", "2"}, {"tcp_user_timeout", "10000"},
     };
     const QStringList given = location.options.split(u';', Qt::SkipEmptyParts);

@@ -74,6 +74,7 @@ QString PendingTests::load()
 {
     const QMutexLocker lock(&mutex_);
     tests_.clear();
+    written_.clear();
     mergedFrom_.clear();
     writtenTo_.clear();
     QStringList problems;
@@ -122,6 +123,8 @@ QString PendingTests::load()
                                        "in it can be saved")
                             .arg(unreadable.join(QStringLiteral(", "))));
     }
+    for (const TestEntry &entry : tests_)
+        written_.push_back(QJsonDocument(ToJson(entry)).toJson(QJsonDocument::Compact));
     return problems.join(QStringLiteral(".\n"));
 }
 
@@ -148,16 +151,27 @@ QString PendingTests::add(const TestEntry &entry)
 {
     const QMutexLocker lock(&mutex_);
     tests_.push_back(entry);
+    written_.push_back(QJsonDocument(ToJson(entry)).toJson(QJsonDocument::Compact));
     return write();
 }
 
 QString PendingTests::remove(const QSet<QString> &uids)
 {
     const QMutexLocker lock(&mutex_);
-    const std::size_t before = tests_.size();
-    std::erase_if(tests_, [&](const TestEntry &e) { return uids.contains(e.uid); });
-    if (tests_.size() == before)
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < tests_.size(); ++i) {
+        if (uids.contains(tests_[i].uid))
+            continue;
+        if (kept != i) {
+            tests_[kept] = std::move(tests_[i]);
+            written_[kept] = std::move(written_[i]);
+        }
+        ++kept;
+    }
+    if (kept == tests_.size())
         return {};
+    tests_.resize(kept);
+    written_.resize(kept);
     return write();
 }
 
@@ -169,14 +183,22 @@ QString PendingTests::write()
         if (QFile::exists(writtenTo_) && !QFile::remove(writtenTo_))
             return QStringLiteral("The file %1 cannot be removed").arg(writtenTo_);
     } else {
-        QJsonArray array;
-        for (const TestEntry &entry : tests_)
-            array.append(ToJson(entry));
+        QByteArray bytes;
+        qsizetype size = 2;
+        for (const QByteArray &one : written_)
+            size += one.size() + 1;
+        bytes.reserve(size);
+        bytes.append('[');
+        for (std::size_t i = 0; i < written_.size(); ++i) {
+            if (i > 0)
+                bytes.append(',');
+            bytes.append(written_[i]);
+        }
+        bytes.append(']');
         QDir().mkpath(QFileInfo(writtenTo_).absolutePath());
         QSaveFile file(writtenTo_);
         if (!file.open(QIODevice::WriteOnly))
             return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, file.errorString());
-        const QByteArray bytes = QJsonDocument(array).toJson(QJsonDocument::Compact);
         if (file.write(bytes) != bytes.size() || !file.commit())
             return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, file.errorString());
     }

@@ -53,6 +53,8 @@ private:
     // tests are safely in the file written to.
     QStringList mergedFrom_;
     std::vector<TestEntry> tests_;
+    // Each test as the file has it, made once: a drain rewrites the file after every batch.
+    std::vector<QByteArray> written_;
 };
 
 // The queue's file in the user's data folder.

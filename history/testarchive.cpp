@@ -262,8 +262,8 @@ QString TestArchive::keptText(const QString &problem, const QString &kept) const
                                "(%1 waiting).")
                     .arg(pending_->count());
     else
-        text += QStringLiteral(".\n\nIt is kept until the program ends, but it cannot be kept for longer: %1.")
-                    .arg(kept);
+        text +=
+            QStringLiteral(".\n\nIt is kept until the program ends, but it cannot be kept for longer: %1.").arg(kept);
     return text;
 }
 
@@ -345,8 +345,10 @@ void TestArchive::lookUpLast(const QString &registration, QObject *context,
         // Typing asks again at every key: only the newest is worth the database's time.
         if (w.latestLookUp.load() != serial)
             return {};
+        // Not open yet, or not reachable: nothing to say, and the window hears again once
+        // it opens (attemptEnded).
         if (!w.db.isOpen())
-            return [waiter] { waiter->answer({false, std::nullopt}); };
+            return [waiter] { waiter->answer({true, std::nullopt}); };
         std::optional<TestEntry> last = w.db.last(registration);
         return [waiter, last = std::move(last)] { waiter->answer({true, last}); };
     });

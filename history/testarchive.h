@@ -64,8 +64,8 @@ public:
     void save(TestEntry entry, QObject *context, std::function<void(const Outcome &)> done);
 
     struct LastResult {
-        bool answered = false; // false: the history gave no answer in time
-        std::optional<TestEntry> test;
+        bool answered = false;         // false: the history gave no answer in time
+        std::optional<TestEntry> test; // none found, or the history is not open
     };
     // The newest test of a registration, only from a database already open. A newer look-up
     // replaces one not yet answered, whose `done` is then never called.

@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileIconProvider>
-#include <QMimeDatabase>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QRegularExpression>
 
 namespace qova::ui {

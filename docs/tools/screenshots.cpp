@@ -184,6 +184,7 @@ void RunCheck(ui::Operator &op, history::TestArchive &archive, sim::VehicleProfi
         clock.sleepMs(1000);
         state.session.cycle();
         QApplication::processEvents();
+        archive.settle(); // the result page says whether the check was saved
         if (each(w))
             break;
         if (w.screen().askCleanAir)
@@ -394,6 +395,7 @@ int main(int argc, char *argv[])
     windows.form8.Edit1->setText(QStringLiteral("FORD FOCUS 1.6"));
     windows.form8.Edit2->setText(QStringLiteral("SK08RVX"));
     windows.form8.show();
+    archive.settle();
     shoot(windows.form8, QStringLiteral("vehicle-dialog"));
     windows.form8.hide();
     state.CompanyHeader = QStringLiteral("FAIRWAY MOTORS  ABERDEEN");
@@ -402,6 +404,7 @@ int main(int argc, char *argv[])
             windows.form8.Button1->click();
     });
     report::PrintTestReport(state, &form2, form2.reading(), windows.form8);
+    archive.settle();
     pageImage(reportPdf, QStringLiteral("report"));
 
     windows.form12.show();
@@ -485,7 +488,9 @@ int main(int argc, char *argv[])
     windows.form7.hide();
 
     // The history: the report printed above and earlier visits of the same car.
-    if (history::HistoryDatabase *db = archive.database()) {
+    history::HistoryDatabase reader;
+    if (!reader.open(archive.settings().url)) {
+        history::HistoryDatabase *db = &reader;
         const std::optional<history::TestEntry> printed = db->last(QStringLiteral("SK08RVX"));
         for (int visit = 1; printed && visit <= 3; ++visit) {
             history::TestEntry earlier = *printed;
@@ -498,6 +503,7 @@ int main(int argc, char *argv[])
     }
     windows.historyWindow.search->setText(QStringLiteral("sk08 rvx"));
     windows.historyWindow.show();
+    archive.settle();
     shoot(windows.historyWindow, QStringLiteral("history"));
     windows.historyWindow.hide();
     windows.historySettings.url->setText(QStringLiteral("postgresql://bay1@workshop-server:5432/qova"));

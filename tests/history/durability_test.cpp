@@ -9,8 +9,8 @@
 #include "testarchive.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -208,9 +208,8 @@ TEST_P(KilledWhileSaving, LeavesExactlyOneRowAfterARestart)
     const QString queue = dir.filePath(QStringLiteral("pending-tests.json"));
     const QString uid = QStringLiteral("3f2b8c1e-7d4a-4e0b-9c55-%1").arg(int(row.step) * 1000 + 1, 12, 10, QChar(u'0'));
     QProcess program;
-    program.start(QCoreApplication::applicationFilePath(),
-                  {QStringLiteral("--save-and-die"), url, queue, uid,
-                   QString::number(row.killed ? int(row.step) : -1)});
+    program.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--save-and-die"), url, queue, uid,
+                                                            QString::number(row.killed ? int(row.step) : -1)});
     ASSERT_TRUE(program.waitForFinished(30000));
     if (row.killed) {
         ASSERT_EQ(program.exitStatus(), QProcess::CrashExit) << program.readAllStandardError().toStdString();
@@ -245,11 +244,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct QueueRow {
     const char *name;
-    bool firstReadable;     // pending-tests.json holds one test and can be read
-    int secondHolds;        // tests already in pending-tests-2.json; 0: no such file
-    const char *writtenTo;  // where the new test goes
-    int testsAfter;         // in memory, after the new one was added
-    bool secondRemains;     // pending-tests-2.json still there afterwards
+    bool firstReadable;    // pending-tests.json holds one test and can be read
+    int secondHolds;       // tests already in pending-tests-2.json; 0: no such file
+    const char *writtenTo; // where the new test goes
+    int testsAfter;        // in memory, after the new one was added
+    bool secondRemains;    // pending-tests-2.json still there afterwards
     bool operatorTold;
 };
 

@@ -1,11 +1,11 @@
 // The history against real databases: SQLite files in a temporary folder and a PostgreSQL
 // server of the test's own (pgcluster.h). Every case that does not depend on the database's
 // kind runs on both.
+#include "archivewait.h"
 #include "csvwriter.h"
 #include "filesizecap.h"
 #include "historydatabase.h"
 #include "pendingtests.h"
-#include "archivewait.h"
 #include "pgcluster.h"
 #include "testarchive.h"
 #include "testscsv.h"

@@ -1,16 +1,16 @@
 #include "pgcluster.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
-#include <QFile>
 #include <csignal>
 #include <pwd.h>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 namespace qova::test {
 

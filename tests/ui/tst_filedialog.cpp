@@ -8,12 +8,12 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
-#include <QProcess>
-#include <fcntl.h>
-#include <unistd.h>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace qova;
 
