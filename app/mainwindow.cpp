@@ -1,12 +1,16 @@
 #include "mainwindow.h"
 
+#include "qserialdevice.h"
 #include "settingsfile.h"
+#include "statustexts.h"
+#include "testarchive.h"
 
 #include <QAction>
 #include <QFrame>
 #include <QLabel>
 #include <QMenuBar>
 #include <QResizeEvent>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace qova::app {
@@ -43,7 +47,48 @@ TForm1::TForm1(ui::SharedState &state, QWidget *parent) : QMainWindow(parent), s
     Label1->move(480, 312 - menuBar()->sizeHint().height());
     Label1->adjustSize();
 
+    ConnectionStatus = new QLabel(this);
+    ConnectionStatus->setObjectName(QStringLiteral("ConnectionStatus"));
+    ConnectionStatus->setAccessibleName(QStringLiteral("Connection"));
+    HistoryStatus = new QLabel(this);
+    HistoryStatus->setObjectName(QStringLiteral("HistoryStatus"));
+    HistoryStatus->setAccessibleName(QStringLiteral("History database"));
+    statusBar()->addWidget(ConnectionStatus);
+    statusBar()->addWidget(HistoryStatus, 1);
+    statusBar()->setSizeGripEnabled(false);
+    // The caption names the port whenever FILE > COMM changes it; the history says when a
+    // connection attempt ended; the database chosen in its dialog shows once it closes.
+    connect(this, &QWidget::windowTitleChanged, this, &TForm1::showStatus);
+    if (state_.history != nullptr)
+        connect(state_.history, &history::TestArchive::attemptEnded, this, &TForm1::showStatus);
+    showStatus();
+
     setGeometry(270, 217, 536, 382);
+}
+
+void TForm1::showStatus()
+{
+    const link::PortState &port = state_.port;
+    const QString chosen = port.namedFactory ? port.PortDevice : QString();
+    ConnectionStatus->setText(ConnectionStatusText(port.PortNumber, chosen, link::PortDeviceName(port.PortNumber)));
+    ConnectionStatus->setAccessibleDescription(ConnectionStatus->text());
+    HistoryStatus->setVisible(state_.history != nullptr);
+    if (state_.history == nullptr)
+        return;
+    history::TestArchive &archive = *state_.history;
+    const HistoryReach reach = archive.openDatabase() != nullptr ? HistoryReach::Open
+                               : archive.connecting()            ? HistoryReach::Connecting
+                                                                 : HistoryReach::NotReachable;
+    HistoryStatus->setText(HistoryStatusText(archive.settings().url, reach, archive.problem()));
+    HistoryStatus->setAccessibleDescription(HistoryStatus->text());
+}
+
+void TForm1::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // Back from a dialog that may have changed either.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        showStatus();
 }
 
 void TForm1::buildMenu()

@@ -53,9 +53,14 @@ public:
     QAction *CsvExport = nullptr;
     QLabel *Label1 = nullptr;
     QFrame *Panel1 = nullptr;
+    // The status bar: the connection chosen and the test history, as they stand now.
+    QLabel *ConnectionStatus = nullptr;
+    QLabel *HistoryStatus = nullptr;
+    void showStatus();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void Formchnge();

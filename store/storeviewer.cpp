@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <algorithm>
 #include <variant>
 
@@ -161,6 +162,15 @@ void TForm11::layoutControls()
     Label1->adjustSize();
     Button1->move(w / 20, ListBox1->y());
     Button2->move(w / 20, ListBox1->y() + 35);
+}
+
+void TForm11::setVisible(bool visible)
+{
+    // Shown maximized: fill the screen, as the digital display does, even where no window
+    // manager honours the state; at its design size the buttons would cover the list.
+    if (visible && !isVisible() && windowState().testFlag(Qt::WindowMaximized) && screen() != nullptr)
+        setGeometry(screen()->availableGeometry());
+    QDialog::setVisible(visible);
 }
 
 void TForm11::resizeEvent(QResizeEvent *event)

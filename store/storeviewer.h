@@ -77,6 +77,9 @@ public:
     void CheckBox1Click();
     void DrawStoreGraph(QPainter &painter);
 
+public slots:
+    void setVisible(bool visible) override;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;

@@ -8,6 +8,8 @@
 //
 // The live graph alone, at any size after any number of polls, to see how it fills:
 //   qova_screenshots --graph OUT.png [WIDTH HEIGHT [TICKS]]
+// The digital display on a screen of any size, its labels over the figures:
+//   qova_screenshots --digital OUT.png WIDTH HEIGHT
 // The certificates of a passed and a failed check alone:
 //   qova_screenshots --certificates OUTDIR
 #include "certificates.h"
@@ -47,6 +49,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <set>
 
@@ -293,6 +296,26 @@ int GraphAlone(const QStringList &args)
     return failures == 0 ? 0 : 1;
 }
 
+int DigitalAlone(const QStringList &args)
+{
+    const QFileInfo out(args.at(2));
+    outDir = out.dir();
+    outDir.mkpath(QStringLiteral("."));
+    link::VirtualPause clock;
+    PictureOperator op;
+    ui::SharedState state([&clock](int) { return sim::MakeDemoDevice(clock); }, clock, op);
+    display::TForm2 form2(state);
+    form2.show();
+    // Past the power-up countdown, as the guide's other pictures of it.
+    for (int cycle = 0; cycle < 40; ++cycle) {
+        clock.sleepMs(cycle == 0 ? 1000 : 2000);
+        state.session.cycle();
+    }
+    shoot(form2, out.completeBaseName());
+    form2.hide();
+    return failures == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -300,16 +323,23 @@ int main(int argc, char *argv[])
     headless::PreferOffscreenPlatform();
     QTemporaryDir scratch;
     const bool graphAlone = argc > 2 && qstrcmp(argv[1], "--graph") == 0;
-    if (!graphAlone && !headless::UseWorkshopScreen(scratch.filePath(QStringLiteral("screen.json"))))
+    const bool digitalAlone = argc > 4 && qstrcmp(argv[1], "--digital") == 0;
+    const QString screenFile = scratch.filePath(QStringLiteral("screen.json"));
+    if (digitalAlone && !headless::UseScreen(screenFile, std::atoi(argv[3]), std::atoi(argv[4])))
+        return 1;
+    if (!graphAlone && !digitalAlone && !headless::UseWorkshopScreen(screenFile))
         return 1;
     QApplication app(argc, argv);
     if (graphAlone)
         return GraphAlone(app.arguments());
+    if (digitalAlone)
+        return DigitalAlone(app.arguments());
     if (app.arguments().size() == 3 && app.arguments().at(1) == QLatin1String("--certificates"))
         return docs::SaveCertificates(QDir(app.arguments().at(2))) == 0 ? 0 : 1;
     if (app.arguments().size() != 2) {
         std::fprintf(stderr, "usage: qova_screenshots OUTDIR\n"
-                             "       qova_screenshots --graph OUT.png [WIDTH HEIGHT [TICKS]]\n");
+                             "       qova_screenshots --graph OUT.png [WIDTH HEIGHT [TICKS]]\n"
+                             "       qova_screenshots --digital OUT.png WIDTH HEIGHT\n");
         return 2;
     }
     outDir = QDir(app.arguments().at(1));

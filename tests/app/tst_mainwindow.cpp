@@ -2,11 +2,13 @@
 #include "pause.h"
 #include "scriptedoperator.h"
 #include "settingsfile.h"
+#include "testarchive.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -20,6 +22,10 @@ private slots:
     void captionFromThePortFile();
     void panelStaysCentred();
     void itemsWithoutAHandlerAreDisabled();
+    void statusBarNamesTheConnection_data();
+    void statusBarNamesTheConnection();
+    void statusBarSaysWhetherTheHistoryAnswers_data();
+    void statusBarSaysWhetherTheHistoryAnswers();
 };
 
 void TestMainWindow::menuCaptionsShortcutsAndOrder()
@@ -139,6 +145,102 @@ void TestMainWindow::itemsWithoutAHandlerAreDisabled()
     form.DIGITAL1->trigger();
     QCOMPARE(calls, 1);
     QVERIFY(form.EXIT1->isEnabled());
+}
+
+void TestMainWindow::statusBarNamesTheConnection_data()
+{
+    QTest::addColumn<QString>("device");  // chosen in FILE > COMM, else COMn
+    QTest::addColumn<QByteArray>("com2"); // QOVA_COM2
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("COM2 as the system has it") << QString() << QByteArray() << QStringLiteral("Connection: COM2");
+    QTest::newRow("COM2 given a USB adapter")
+        << QString() << QByteArray("/dev/ttyUSB0") << QStringLiteral("Connection: COM2 = ttyUSB0 (QOVA_COM2)");
+    QTest::newRow("COM2 given a network server")
+        << QString() << QByteArray("rfc2217://bay3:4001")
+        << QStringLiteral("Connection: COM2 = rfc2217://bay3:4001 (QOVA_COM2)");
+    QTest::newRow("COM2 given the demo") << QString() << QByteArray("demo")
+                                         << QStringLiteral(
+                                                "Connection: COM2 = demo: the simulated analyser (QOVA_COM2)");
+    QTest::newRow("an adapter chosen by name")
+        << QStringLiteral("/dev/ttyUSB0") << QByteArray("demo") << QStringLiteral("Connection: ttyUSB0");
+    QTest::newRow("a network server chosen")
+        << QStringLiteral("tcp://10.0.0.7:4001") << QByteArray() << QStringLiteral("Connection: tcp://10.0.0.7:4001");
+    QTest::newRow("the demo chosen") << QStringLiteral("demo") << QByteArray()
+                                     << QStringLiteral("Connection: demo: the simulated analyser");
+}
+
+// Shown from the start, and again whenever FILE > COMM changes the port (it sets the caption).
+void TestMainWindow::statusBarNamesTheConnection()
+{
+    QFETCH(QString, device);
+    QFETCH(QByteArray, com2);
+    QFETCH(QString, shown);
+    const QByteArray old = qgetenv("QOVA_COM2");
+    if (com2.isEmpty())
+        qunsetenv("QOVA_COM2");
+    else
+        qputenv("QOVA_COM2", com2);
+    link::VirtualPause pause;
+    test::ScriptedOperator op;
+    ui::SharedState state({}, pause, op);
+    state.port.namedFactory = [](const QString &) { return std::unique_ptr<link::ByteDevice>(); };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("SETUP.EA2"));
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("PORT=1");
+    }
+    app::TForm1 form(state);
+    form.FormCreate(false, path);
+    QCOMPARE(form.ConnectionStatus->text(), QStringLiteral("Connection: COM1"));
+    state.port.PortNumber = 2;
+    state.port.PortDevice = device;
+    form.setWindowTitle(QStringLiteral("QOVA    ") + link::PortCaptionName(state.port));
+    QCOMPARE(form.ConnectionStatus->text(), shown);
+    if (old.isNull())
+        qunsetenv("QOVA_COM2");
+    else
+        qputenv("QOVA_COM2", old);
+}
+
+void TestMainWindow::statusBarSaysWhetherTheHistoryAnswers_data()
+{
+    QTest::addColumn<QString>("url"); // %1: a temporary folder
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("SQLite file") << QStringLiteral("sqlite://%1/history.db")
+                                 << QStringLiteral("History: SQLite file %1/history.db, reachable");
+    QTest::newRow("server that refuses") << QStringLiteral("postgresql://qova@127.0.0.1:1/qova")
+                                         << QStringLiteral(
+                                                "History: server postgresql://qova@127.0.0.1:1/qova, NOT reachable: ");
+    QTest::newRow("SQLite file where no folder can be made")
+        << QStringLiteral("sqlite:///proc/qova-history/history.db")
+        << QStringLiteral("History: SQLite file /proc/qova-history/history.db, NOT reachable: ");
+    QTest::newRow("no address") << QStringLiteral("mysql://x")
+                                << QStringLiteral("History: no usable database address, see HISTORY > DATABASE");
+}
+
+void TestMainWindow::statusBarSaysWhetherTheHistoryAnswers()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, shown);
+    QTemporaryDir dir;
+    url = url.contains(QLatin1String("%1")) ? url.arg(dir.path()) : url;
+    shown = shown.contains(QLatin1String("%1")) ? shown.arg(dir.path()) : shown;
+    link::VirtualPause pause;
+    test::ScriptedOperator op;
+    ui::SharedState state({}, pause, op);
+    history::TestArchive archive({url, {}, dir.filePath(QStringLiteral("waiting.json"))});
+    state.history = &archive;
+    app::TForm1 form(state);
+    QSignalSpy ended(&archive, &history::TestArchive::attemptEnded);
+    archive.prepare();
+    if (archive.connecting()) {
+        QVERIFY(ended.wait(10000));
+    } else {
+        form.showStatus(); // opened at once, as a file is: the program shows it when its main window comes back
+    }
+    QVERIFY2(form.HistoryStatus->text().startsWith(shown), qPrintable(form.HistoryStatus->text()));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -6,6 +6,7 @@
 #include "storedtest.h"
 #include "storefile.h"
 #include "storefiles.h"
+#include "storegraph.h"
 #include "storemenu.h"
 #include "storeviewer.h"
 #include "uploadanalyser.h"
@@ -17,6 +18,7 @@
 #include <QListView>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <deque>
@@ -79,6 +81,8 @@ private slots:
     void uncheckingRemovesOnlyThatTrace();
     void oneRecordDrawsNoLine();
     void layoutFollowsTheClientSize();
+    void shownMaximizedFillsTheScreen_data();
+    void shownMaximizedFillsTheScreen();
     void listRowsAreTheExportRows();
     void viewAsksEveryTimeAndShowsTheName();
     void viewMessages_data();
@@ -327,6 +331,40 @@ void TestStoreViewer::printsTheWindow()
     QVERIFY(QFileInfo(printing.path()).size() > 1000);
     rig.state.printing = nullptr;
     rig.viewer.Button2->click(); // no printer: nothing happens
+}
+
+void TestStoreViewer::shownMaximizedFillsTheScreen_data()
+{
+    QTest::addColumn<bool>("maximized");
+    QTest::newRow("maximized, as the menu shows it") << true;
+    QTest::newRow("normal keeps its size") << false;
+}
+
+// Without a window manager nothing honours the maximized state but the window itself. The
+// offscreen platform maximizes by itself; run under a bare X server
+// (xvfb-run env QT_QPA_PLATFORM=xcb) this shows the window at its design size otherwise.
+void TestStoreViewer::shownMaximizedFillsTheScreen()
+{
+    QFETCH(bool, maximized);
+    Rig rig;
+    rig.showSample(30);
+    if (maximized)
+        rig.viewer.setWindowState(Qt::WindowMaximized);
+    rig.viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.viewer));
+    if (!maximized) {
+        QCOMPARE(rig.viewer.size(), QSize(616, 471));
+        rig.viewer.hide();
+        return;
+    }
+    QCOMPARE(rig.viewer.frameGeometry(), rig.viewer.screen()->availableGeometry());
+    const store::StoreGraphGeometry g =
+        store::StoreGraphGeometry::compute(rig.viewer.width(), rig.viewer.height(), rig.state.StoreRecordCount);
+    const QRect plot = store::StoreGraphFrameFor(g).plot;
+    QVERIFY(!rig.viewer.Button1->geometry().intersects(rig.viewer.ListBox1->geometry()));
+    QVERIFY(!rig.viewer.Button2->geometry().intersects(rig.viewer.ListBox1->geometry()));
+    QVERIFY(!rig.viewer.Panel1->geometry().intersects(plot));
+    rig.viewer.hide();
 }
 
 void TestStoreViewer::screenshotOfAnUpload()

@@ -15,19 +15,21 @@ inline void PreferOffscreenPlatform()
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
-// The windows lay themselves out for the screen they are on: under the offscreen platform,
-// give it one screen 1024 pixels wide, as the workshop PCs have. Call before the
+// Under the offscreen platform, one screen of `width` by `height` pixels. Call before the
 // application object is made; `configPath` must outlive it. False when the screen's
 // description cannot be written.
-inline bool UseWorkshopScreen(const QString &configPath)
+inline bool UseScreen(const QString &configPath, int width, int height)
 {
     if (!qgetenv("QT_QPA_PLATFORM").startsWith("offscreen"))
         return true;
     QFile f(configPath);
     if (!f.open(QIODevice::WriteOnly))
         return false;
-    f.write(R"({"windowFrameMargins": false, "screens": [{"name": "workshop", "x": 0, "y": 0,
-                "width": 1024, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1.0}]})");
+    f.write(QStringLiteral(R"({"windowFrameMargins": false, "screens": [{"name": "workshop", "x": 0, "y": 0,
+                "width": %1, "height": %2, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1.0}]})")
+                .arg(width)
+                .arg(height)
+                .toLatin1());
     f.close();
     // Qt splits the platform's options at ':', so a Windows path goes without its drive
     // letter, relative to the current folder; one on another drive cannot be named.
@@ -38,6 +40,13 @@ inline bool UseWorkshopScreen(const QString &configPath)
         return false;
     qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + path).toLocal8Bit());
     return true;
+}
+
+// The windows lay themselves out for the screen they are on: under the offscreen platform,
+// give it one screen 1024 pixels wide, as the workshop PCs have.
+inline bool UseWorkshopScreen(const QString &configPath)
+{
+    return UseScreen(configPath, 1024, 768);
 }
 
 } // namespace qova::headless
