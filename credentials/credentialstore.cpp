@@ -32,16 +32,17 @@ std::optional<Lines> readLines(const QString &path, QString *problem)
         return lines;
     if (file.size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly)) {
         if (problem)
-            *problem = QStringLiteral("the password file %1 cannot be read: %2")
-                           .arg(path, file.size() > kMaxFileBytes ? QStringLiteral("it is too large") : file.errorString());
+            *problem =
+                QStringLiteral("the password file %1 cannot be read: %2")
+                    .arg(path, file.size() > kMaxFileBytes ? QStringLiteral("it is too large") : file.errorString());
         return std::nullopt;
     }
     for (const QByteArray &line : file.readAll().split('\n')) {
         const QList<QByteArray> parts = line.trimmed().split(' ');
         if (parts.size() != 2)
             continue;
-        lines.entries.append({QString::fromUtf8(QByteArray::fromBase64(parts[0])),
-                              QString::fromUtf8(QByteArray::fromBase64(parts[1]))});
+        lines.entries.append(
+            {QString::fromUtf8(QByteArray::fromBase64(parts[0])), QString::fromUtf8(QByteArray::fromBase64(parts[1]))});
     }
     return lines;
 }
@@ -180,10 +181,9 @@ QString SystemCredentialStore::where() const
 
 CredentialStore &ProgramCredentials()
 {
-    static SystemCredentialStore store(
-        QStringLiteral("QOVA workstation"),
-        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
-            .filePath(QStringLiteral("Qovaks/history-password")));
+    static SystemCredentialStore store(QStringLiteral("QOVA workstation"),
+                                       QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+                                           .filePath(QStringLiteral("Qovaks/history-password")));
     return store;
 }
 
