@@ -2,6 +2,9 @@
 
 #include "privatefile.h"
 
+using qova::history::KeepPrivate;
+using qova::history::MakePrivateFolder;
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

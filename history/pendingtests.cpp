@@ -1,5 +1,7 @@
 #include "pendingtests.h"
 
+#include "privatefile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -74,9 +76,10 @@ QString PendingTests::write()
     QJsonArray array;
     for (const TestEntry &entry : tests_)
         array.append(ToJson(entry));
-    QDir().mkpath(QFileInfo(path_).absolutePath());
+    MakePrivateFolder(QFileInfo(path_).absolutePath());
+    const bool existed = QFile::exists(path_);
     QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly) || !KeepPrivate(file, existed))
         return QStringLiteral("The file %1 cannot be written: %2").arg(path_, file.errorString());
     const QByteArray bytes = QJsonDocument(array).toJson(QJsonDocument::Compact);
     if (file.write(bytes) != bytes.size() || !file.commit())

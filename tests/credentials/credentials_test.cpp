@@ -31,8 +31,7 @@ constexpr QFileDevice::Permissions kOwnerFolder = kOwnerFile | QFileDevice::ExeO
 QFileDevice::Permissions modeOf(const QString &path)
 {
     // Qt reports the user's bits twice (owner and user); only the owner's and others' count.
-    return QFileInfo(path).permissions() &
-           ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+    return QFileInfo(path).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
 }
 
 QByteArray contents(const QString &path)
@@ -210,8 +209,8 @@ int main(int argc, char **argv)
             env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
             run.setProcessEnvironment(env);
             run.setProcessChannelMode(QProcess::ForwardedChannels);
-            run.start(runner, QStringList{QStringLiteral("--")} + QStringList{args[0], QStringLiteral("--secret-service")} +
-                                  args.mid(1));
+            run.start(runner, QStringList{QStringLiteral("--")} +
+                                  QStringList{args[0], QStringLiteral("--secret-service")} + args.mid(1));
             run.waitForFinished(-1);
             return run.exitStatus() == QProcess::NormalExit ? run.exitCode() : 1;
         }

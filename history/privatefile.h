@@ -3,7 +3,7 @@
 #include <QFileDevice>
 #include <QString>
 
-namespace qova::credentials {
+namespace qova::history {
 
 // Makes `folder` and every missing folder above it; those it makes are 0700 on POSIX, the
 // ones that were there keep their mode. False when one cannot be made.
@@ -13,4 +13,4 @@ bool MakePrivateFolder(const QString &folder);
 // an existing file's mode as its owner set it. False when the mode cannot be set.
 bool KeepPrivate(QFileDevice &file, bool existedBefore);
 
-} // namespace qova::credentials
+} // namespace qova::history

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace qova::credentials {
+namespace qova::history {
 
 namespace {
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
@@ -34,4 +34,4 @@ bool KeepPrivate(QFileDevice &file, bool existedBefore)
 #endif
 }
 
-} // namespace qova::credentials
+} // namespace qova::history
