@@ -54,7 +54,11 @@ HistorySettings ReadHistorySettingsFrom(credentials::CredentialStore &store)
         }
         return settings;
     }
-    settings.password = store.read(kPasswordKey, &problem).value_or(QString());
+    // Only a server takes a password: a workstation on its own file never asks the store
+    // (which may want the operator to unlock it first).
+    if (history::ParseDatabaseUrl(history::EffectiveDatabaseUrl(settings.url)).kind ==
+        history::DatabaseLocation::Kind::Postgresql)
+        settings.password = store.read(kPasswordKey, &problem).value_or(QString());
     return settings;
 }
 

@@ -125,6 +125,7 @@ std::optional<QString> SystemCredentialStore::read(const QString &key, QString *
     QKeychain::ReadPasswordJob job(service_);
     job.setKey(key);
     systemRunning_ = runJob(job);
+    asked_ = true;
     if (systemRunning_ && job.error() == QKeychain::NoError)
         return job.textData();
     if (systemRunning_ && job.error() == QKeychain::AccessDeniedByUser) {
@@ -167,6 +168,7 @@ bool SystemCredentialStore::write(const QString &key, const QString &secret, QSt
         }
     }
     systemRunning_ = answered;
+    asked_ = true;
     if (answered) {
         // No second copy left behind in the file.
         QString ignored;
@@ -179,6 +181,12 @@ bool SystemCredentialStore::write(const QString &key, const QString &secret, QSt
 
 QString SystemCredentialStore::where() const
 {
+#ifdef QOVA_HAVE_QTKEYCHAIN
+    if (!asked_)
+        return QStringLiteral("The password is kept in the system's credential store, or where none is running in "
+                              "%1, which only you can read.")
+            .arg(QDir::toNativeSeparators(file_.path()));
+#endif
     return systemRunning_ ? QStringLiteral("The password is kept in the system's credential store.") : file_.where();
 }
 

@@ -51,6 +51,7 @@ private:
     QString service_;
     FileCredentialStore file_;
     bool systemRunning_ = false;
+    bool asked_ = false; // whether the system's store was asked yet
 };
 
 // The program's store: the system's, with the file in the user's configuration folder.

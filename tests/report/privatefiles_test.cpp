@@ -95,9 +95,9 @@ TEST_P(PrivateFiles, AreTheUsersOnlyWhenMadeHere)
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, PrivateFiles,
-                         ::testing::Values(ModeCase{0, false}, ModeCase{0, true}, ModeCase{1, false},
-                                           ModeCase{1, true}, ModeCase{2, false}, ModeCase{2, true},
-                                           ModeCase{3, false}, ModeCase{3, true}),
+                         ::testing::Values(ModeCase{0, false}, ModeCase{0, true}, ModeCase{1, false}, ModeCase{1, true},
+                                           ModeCase{2, false}, ModeCase{2, true}, ModeCase{3, false},
+                                           ModeCase{3, true}),
                          [](const auto &info) {
                              return std::string(kWriters[info.param.writer].name) +
                                     (info.param.existed ? "Existing" : "New");
