@@ -17,13 +17,15 @@ struct SharedState;
 namespace qova::app {
 
 // HISTORY > DATABASE: where the history is (a URL), the password for a server, and a
-// connection test. OK keeps the choice for the next run and uses it at once.
+// connection test. OK tests the connection, then keeps the choice for the next run and
+// uses it at once.
 class HistorySettingsDialog : public QDialog {
     Q_OBJECT
 public:
     using Store = std::function<bool(const HistorySettings &)>;
+    using Place = std::function<QString()>;
     explicit HistorySettingsDialog(ui::SharedState &state, Store store = WriteHistorySettings,
-                                   QWidget *parent = nullptr);
+                                   QWidget *parent = nullptr, Place place = HistoryPasswordPlace);
     // Waits for a connection test still under way (at most the connection timeout).
     ~HistorySettingsDialog() override;
 
@@ -36,7 +38,8 @@ public:
     bool testing() const { return trial_ != nullptr; }
 
     QLineEdit *url = nullptr;
-    QLineEdit *password = nullptr;
+    QLineEdit *password = nullptr;   // masked
+    QLabel *passwordPlace = nullptr; // where the password is kept
     QLabel *result = nullptr;
     QLabel *overridden = nullptr;
     QPushButton *test = nullptr;
@@ -44,11 +47,17 @@ public:
     QPushButton *cancel = nullptr;
 
 public slots:
+    // Tests the connection first, on a thread of its own; one that does not answer is
+    // kept only when the operator says so.
     void accept() override;
 
 private:
+    void startTrial(const std::function<void(bool answered, const QString &answer)> &done);
+    void keep(const HistorySettings &chosen);
+
     ui::SharedState &state_;
     Store store_;
+    Place place_;
     QThread *trial_ = nullptr;
 };
 

@@ -1,33 +1,106 @@
 #include "historysettings.h"
 
+#include "credentialstore.h"
 #include "validatedsettings.h"
 
 #include <QSettings>
+#include <QUrl>
+#include <QUrlQuery>
 
 namespace qova::app {
 
-HistorySettings ReadHistorySettings(QStringList *ignored)
+namespace {
+const QString kPasswordKey = QStringLiteral("history-database");
+
+} // namespace
+
+HistorySettings WithoutPasswordInUrl(const HistorySettings &typed)
+{
+    HistorySettings out{typed.url.trimmed(), typed.password};
+    if (!out.url.startsWith(QLatin1String("postgres"), Qt::CaseInsensitive))
+        return out;
+    QUrl url(out.url, QUrl::StrictMode);
+    if (!url.isValid())
+        return out;
+    QUrlQuery query(url);
+    QString inUrl = url.password(QUrl::FullyDecoded);
+    if (query.hasQueryItem(QStringLiteral("password"))) {
+        inUrl = query.queryItemValue(QStringLiteral("password"), QUrl::FullyDecoded);
+        query.removeAllQueryItems(QStringLiteral("password"));
+    }
+    if (inUrl.isEmpty() && url.password().isNull())
+        return out;
+    url.setPassword({});
+    url.setQuery(query);
+    out.url = url.toString();
+    if (!inUrl.isEmpty())
+        out.password = inUrl;
+    return out;
+}
+
+HistorySettings ReadHistorySettingsFrom(credentials::CredentialStore &store, QStringList *ignored)
 {
     QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Qovaks"), QStringLiteral("history"));
     settings::ValidatedSettings read(s);
     // A damaged value falls back to the embedded default rather than to a server nobody named.
-    HistorySettings out{read.text({QStringLiteral("database"), QString(), 2000}),
-                        read.text({QStringLiteral("password"), QString(), 1000})};
+    const QString url = read.text({QStringLiteral("database"), QString(), 2000});
+    const QString oldPassword = read.text({QStringLiteral("password"), QString(), 1000});
     if (ignored)
         *ignored << read.messages();
-    return out;
+    HistorySettings settings = WithoutPasswordInUrl({url, oldPassword});
+    QString problem;
+    const bool oldOne = s.contains(QStringLiteral("password")) || settings.url != url.trimmed();
+    if (oldOne) {
+        // Moved only once the store has it, so the password is never lost on the way.
+        if (settings.password.isEmpty() || store.write(kPasswordKey, settings.password, &problem)) {
+            s.remove(QStringLiteral("password"));
+            s.setValue(QStringLiteral("database"), settings.url);
+            s.sync();
+        }
+        return settings;
+    }
+    // Only a server takes a password: a workstation on its own file never asks the store
+    // (which may want the operator to unlock it first).
+    if (history::ParseDatabaseUrl(history::EffectiveDatabaseUrl(settings.url)).kind ==
+        history::DatabaseLocation::Kind::Postgresql)
+        settings.password = store.read(kPasswordKey, &problem).value_or(QString());
+    return settings;
+}
+
+HistorySettings ReadHistorySettings(QStringList *ignored)
+{
+    return ReadHistorySettingsFrom(credentials::ProgramCredentials(), ignored);
+}
+
+bool WriteHistorySettingsTo(const HistorySettings &typed, credentials::CredentialStore &store, QString *problem)
+{
+    const HistorySettings settings = WithoutPasswordInUrl(typed);
+    QString why;
+    if (!store.write(kPasswordKey, settings.password, &why)) {
+        if (problem)
+            *problem = why;
+        return false;
+    }
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Qovaks"), QStringLiteral("history"));
+    s.setValue(QStringLiteral("database"), settings.url);
+    s.remove(QStringLiteral("password"));
+    s.sync();
+    if (s.status() != QSettings::NoError) {
+        if (problem)
+            *problem = QStringLiteral("%1 cannot be written").arg(s.fileName());
+        return false;
+    }
+    return true;
 }
 
 bool WriteHistorySettings(const HistorySettings &settings)
 {
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Qovaks"), QStringLiteral("history"));
-    s.setValue(QStringLiteral("database"), settings.url);
-    if (settings.password.isEmpty())
-        s.remove(QStringLiteral("password"));
-    else
-        s.setValue(QStringLiteral("password"), settings.password);
-    s.sync();
-    return s.status() == QSettings::NoError;
+    return WriteHistorySettingsTo(settings, credentials::ProgramCredentials());
+}
+
+QString HistoryPasswordPlace()
+{
+    return credentials::ProgramCredentials().where();
 }
 
 history::TestArchive::Settings ArchiveSettings(const HistorySettings &settings)

@@ -1,5 +1,7 @@
 #include "historydatabase.h"
 
+#include "privatefile.h"
+
 #include <QAtomicInt>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -226,9 +228,16 @@ Problem HistoryDatabase::open(const QString &url, const Options &options)
                         .arg(driver, sqlite ? QStringLiteral("libqt6sql6-sqlite") : QStringLiteral("libqt6sql6-psql")));
 
     if (sqlite) {
-        if (!QDir().mkpath(QFileInfo(location_.path).absolutePath()))
+        if (!MakePrivateFolder(QFileInfo(location_.path).absolutePath()))
             return fail(QStringLiteral("The history file %1 cannot be created").arg(location_.path),
                         QStringLiteral("its folder cannot be made"));
+        // Made empty and 0600 before SQLite first opens it (SQLite would make it 0644);
+        // its journal files take the mode of the database file.
+        if (!file.exists()) {
+            QFile made(location_.path);
+            if (made.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+                made.close();
+        }
     }
 
     {

@@ -1,5 +1,7 @@
 #include "pendingtests.h"
 
+#include "privatefile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -195,9 +197,10 @@ QString PendingTests::write()
             bytes.append(written_[i]);
         }
         bytes.append(']');
-        QDir().mkpath(QFileInfo(writtenTo_).absolutePath());
+        MakePrivateFolder(QFileInfo(writtenTo_).absolutePath());
+        const bool existed = QFile::exists(writtenTo_);
         QSaveFile file(writtenTo_);
-        if (!file.open(QIODevice::WriteOnly))
+        if (!file.open(QIODevice::WriteOnly) || !KeepPrivate(file, existed))
             return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, file.errorString());
         if (file.write(bytes) != bytes.size() || !file.commit())
             return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, file.errorString());

@@ -74,7 +74,7 @@ QString reason(int err)
 #else
 int openTruncated(const QString &path)
 {
-    return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
 }
 
 long long writeBytes(int fd, const QByteArray &bytes)

@@ -119,7 +119,9 @@ QString AppendToFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     // Unbuffered, so a write the disk refuses fails here and not in a later flush.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+    // A new file is the user's alone; an existing one keeps the mode it has.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return file.errorString();
     // A report the disk could take only part of is cut away again, so the file ends with
     // the last whole report.

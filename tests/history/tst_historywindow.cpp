@@ -51,6 +51,8 @@ private slots:
     void connectionTestSaysWhatItFound_data();
     void connectionTestSaysWhatItFound();
     void okKeepsTheChoiceAndUsesIt();
+    void okTestsTheConnectionFirst_data();
+    void okTestsTheConnectionFirst();
     void serverThatNeverAnswersNeverHoldsTheWindows();
     void vehicleDialogShowsTheLastResultOnceTheServerAnswers();
     void cleanupTestCase();
@@ -228,7 +230,7 @@ void TestHistoryWindow::okKeepsTheChoiceAndUsesIt()
     dialog.password->setText(QStringLiteral("pw"));
     qunsetenv("QOVA_DATABASE");
     dialog.ok->click();
-    QCOMPARE(stored.size(), std::size_t(1));
+    QTRY_COMPARE_WITH_TIMEOUT(stored.size(), std::size_t(1), 10000);
     QCOMPARE(stored[0].url, other);
     QCOMPARE(stored[0].password, QStringLiteral("pw"));
     QCOMPARE(archive_->settings().url, other);
@@ -241,6 +243,71 @@ void TestHistoryWindow::okKeepsTheChoiceAndUsesIt()
     QCOMPARE(stored.size(), std::size_t(1));
     QVERIFY2(dialog.result->text().startsWith(QStringLiteral("\"ftp://nowhere\" cannot be used")),
              qPrintable(dialog.result->text()));
+}
+
+void TestHistoryWindow::okTestsTheConnectionFirst_data()
+{
+    QTest::addColumn<QString>("typed"); // %1: the test's folder
+    QTest::addColumn<int>("answer");    // to "keep it all the same?"; -1: not asked
+    QTest::addColumn<bool>("kept");
+    QTest::addColumn<QString>("keptUrl");
+    QTest::addColumn<QString>("keptPassword");
+    QTest::newRow("answers") << QStringLiteral("sqlite://%1/bay3.db") << -1 << true
+                             << QStringLiteral("sqlite://%1/bay3.db") << QString();
+    QTest::newRow("silent, operator says no") << QStringLiteral("postgresql://qova@/qova?host=%1/nothing-here")
+                                              << int(ui::Answer::No) << false << QString() << QString();
+    QTest::newRow("silent, operator keeps it")
+        << QStringLiteral("postgresql://qova@/qova?host=%1/nothing-here") << int(ui::Answer::Yes) << true
+        << QStringLiteral("postgresql://qova@/qova?host=%1/nothing-here") << QString();
+    // A password typed into the URL goes to the password, never into the kept URL or a message.
+    QTest::newRow("password in the URL") << QStringLiteral("postgresql://qova:hunter2@/qova?host=%1/nothing-here")
+                                         << int(ui::Answer::Yes) << true
+                                         << QStringLiteral("postgresql://qova@/qova?host=%1/nothing-here")
+                                         << QStringLiteral("hunter2");
+    QTest::newRow("password in the query")
+        << QStringLiteral("postgresql://qova@/qova?password=hunter2&host=%1/nothing-here") << int(ui::Answer::Yes)
+        << true << QStringLiteral("postgresql://qova@/qova?host=%1/nothing-here") << QStringLiteral("hunter2");
+}
+
+void TestHistoryWindow::okTestsTheConnectionFirst()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, answer);
+    QFETCH(bool, kept);
+    QFETCH(QString, keptUrl);
+    QFETCH(QString, keptPassword);
+    std::vector<app::HistorySettings> stored;
+    app::HistorySettingsDialog dialog(
+        *state_,
+        [&](const app::HistorySettings &s) {
+            stored.push_back(s);
+            return true;
+        },
+        nullptr, [] { return QStringLiteral("kept here"); });
+    qunsetenv("QOVA_DATABASE");
+    const QString before = archive_->settings().url;
+    if (answer >= 0)
+        op_.answers.push_back(ui::Answer(answer));
+    dialog.url->setText(typed.arg(dir_->path()));
+    dialog.ok->click();
+    QVERIFY(dialog.testing()); // on its own thread: the window keeps answering
+    QVERIFY(!dialog.ok->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.testing(), 10000);
+    QCOMPARE(op_.shown.size(), std::size_t(answer >= 0 ? 1 : 0));
+    QCOMPARE(stored.size(), std::size_t(kept ? 1 : 0));
+    QCOMPARE(archive_->settings().url, kept ? keptUrl.arg(dir_->path()) : before);
+    if (kept) {
+        QCOMPARE(stored[0].url, keptUrl.arg(dir_->path()));
+        QCOMPARE(stored[0].password, keptPassword);
+    }
+    for (const auto &box : op_.shown) {
+        QCOMPARE(box.buttons, ui::Buttons::YesNo);
+        QVERIFY2(box.text.contains(QStringLiteral("nothing-here")), qPrintable(box.text));
+    }
+    for (const QString &text : {dialog.result->text(), dialog.url->text(), dialog.windowTitle(),
+                                op_.shown.empty() ? QString() : op_.shown[0].text})
+        QVERIFY2(!text.contains(QStringLiteral("hunter2")), qPrintable(text));
+    QCOMPARE(dialog.password->echoMode(), QLineEdit::Password);
 }
 
 void TestHistoryWindow::serverThatNeverAnswersNeverHoldsTheWindows()

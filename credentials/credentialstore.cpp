@@ -1,0 +1,201 @@
+#include "credentialstore.h"
+
+#include "privatefile.h"
+
+using qova::history::KeepPrivate;
+using qova::history::MakePrivateFolder;
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#ifdef QOVA_HAVE_QTKEYCHAIN
+#include <QEventLoop>
+#include <qt6keychain/keychain.h>
+#endif
+
+namespace qova::credentials {
+
+namespace {
+
+// The file is small and read whole; one far larger is not this program's.
+constexpr qint64 kMaxFileBytes = 64 * 1024;
+
+struct Lines {
+    QList<QPair<QString, QString>> entries;
+};
+
+std::optional<Lines> readLines(const QString &path, QString *problem)
+{
+    Lines lines;
+    QFile file(path);
+    if (!file.exists())
+        return lines;
+    if (file.size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly)) {
+        if (problem)
+            *problem =
+                QStringLiteral("the password file %1 cannot be read: %2")
+                    .arg(path, file.size() > kMaxFileBytes ? QStringLiteral("it is too large") : file.errorString());
+        return std::nullopt;
+    }
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.trimmed().split(' ');
+        if (parts.size() != 2)
+            continue;
+        lines.entries.append(
+            {QString::fromUtf8(QByteArray::fromBase64(parts[0])), QString::fromUtf8(QByteArray::fromBase64(parts[1]))});
+    }
+    return lines;
+}
+
+#ifdef QOVA_HAVE_QTKEYCHAIN
+// Runs a job to its end in a local loop; true when the store itself answered (an entry
+// not found is an answer), false when there is no store to ask.
+bool runJob(QKeychain::Job &job)
+{
+    job.setAutoDelete(false);
+    job.setInsecureFallback(false); // never a plain-text copy of the store's own
+    QEventLoop loop;
+    QObject::connect(&job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
+    job.start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return job.error() == QKeychain::NoError || job.error() == QKeychain::EntryNotFound ||
+           job.error() == QKeychain::AccessDeniedByUser;
+}
+#endif
+
+} // namespace
+
+std::optional<QString> FileCredentialStore::read(const QString &key, QString *problem)
+{
+    const std::optional<Lines> lines = readLines(path_, problem);
+    if (!lines)
+        return std::nullopt;
+    for (const auto &[k, secret] : lines->entries)
+        if (k == key)
+            return secret;
+    return QString();
+}
+
+bool FileCredentialStore::write(const QString &key, const QString &secret, QString *problem)
+{
+    std::optional<Lines> lines = readLines(path_, problem);
+    if (!lines)
+        return false;
+    lines->entries.removeIf([&key](const auto &entry) { return entry.first == key; });
+    if (!secret.isEmpty())
+        lines->entries.append({key, secret});
+    if (lines->entries.isEmpty() && !QFile::exists(path_))
+        return true;
+    if (!MakePrivateFolder(QFileInfo(path_).absolutePath())) {
+        if (problem)
+            *problem = QStringLiteral("the folder of %1 cannot be made").arg(path_);
+        return false;
+    }
+    QSaveFile file(path_);
+    // A password file is the user's alone whatever mode an older one had.
+    const bool opened = file.open(QIODevice::WriteOnly) && KeepPrivate(file, false);
+    QByteArray text;
+    for (const auto &[k, s] : lines->entries)
+        text += k.toUtf8().toBase64() + ' ' + s.toUtf8().toBase64() + '\n';
+    if (!opened || file.write(text) != text.size() || !file.commit()) {
+        if (problem)
+            *problem = QStringLiteral("the password file %1 cannot be written: %2").arg(path_, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+QString FileCredentialStore::where() const
+{
+    return QStringLiteral("No credential store is running, so the password is kept in %1, which only you can read.")
+        .arg(QDir::toNativeSeparators(path_));
+}
+
+SystemCredentialStore::SystemCredentialStore(QString service, const QString &fallbackFile)
+    : service_(std::move(service)), file_(fallbackFile)
+{
+}
+
+std::optional<QString> SystemCredentialStore::read(const QString &key, QString *problem)
+{
+#ifdef QOVA_HAVE_QTKEYCHAIN
+    QKeychain::ReadPasswordJob job(service_);
+    job.setKey(key);
+    systemRunning_ = runJob(job);
+    asked_ = true;
+    if (systemRunning_ && job.error() == QKeychain::NoError)
+        return job.textData();
+    if (systemRunning_ && job.error() == QKeychain::AccessDeniedByUser) {
+        if (problem)
+            *problem = QStringLiteral("the credential store refused to give the password");
+        return std::nullopt;
+    }
+    if (systemRunning_) {
+        // Kept in the file while no store ran: moved into the store now that one does.
+        const std::optional<QString> kept = file_.read(key, problem);
+        if (kept && !kept->isEmpty()) {
+            QString ignored;
+            if (write(key, *kept, &ignored) && systemRunning_)
+                file_.write(key, {}, &ignored);
+        }
+        return kept;
+    }
+#endif
+    return file_.read(key, problem);
+}
+
+bool SystemCredentialStore::write(const QString &key, const QString &secret, QString *problem)
+{
+#ifdef QOVA_HAVE_QTKEYCHAIN
+    bool answered = false;
+    if (secret.isEmpty()) {
+        QKeychain::DeletePasswordJob job(service_);
+        job.setKey(key);
+        answered = runJob(job) || job.error() == QKeychain::CouldNotDeleteEntry;
+    } else {
+        QKeychain::WritePasswordJob job(service_);
+        job.setKey(key);
+        job.setTextData(secret);
+        answered = runJob(job);
+        if (answered && job.error() != QKeychain::NoError) {
+            systemRunning_ = true;
+            if (problem)
+                *problem = QStringLiteral("the credential store refused the password: %1").arg(job.errorString());
+            return false;
+        }
+    }
+    systemRunning_ = answered;
+    asked_ = true;
+    if (answered) {
+        // No second copy left behind in the file.
+        QString ignored;
+        file_.write(key, {}, &ignored);
+        return true;
+    }
+#endif
+    return file_.write(key, secret, problem);
+}
+
+QString SystemCredentialStore::where() const
+{
+#ifdef QOVA_HAVE_QTKEYCHAIN
+    if (!asked_)
+        return QStringLiteral("The password is kept in the system's credential store, or where none is running in "
+                              "%1, which only you can read.")
+            .arg(QDir::toNativeSeparators(file_.path()));
+#endif
+    return systemRunning_ ? QStringLiteral("The password is kept in the system's credential store.") : file_.where();
+}
+
+CredentialStore &ProgramCredentials()
+{
+    static SystemCredentialStore store(QStringLiteral("QOVA workstation"),
+                                       QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+                                           .filePath(QStringLiteral("Qovaks/history-password")));
+    return store;
+}
+
+} // namespace qova::credentials
