@@ -284,11 +284,11 @@ void EmissionsCheck::tick(std::int64_t nowMs)
     case CheckPhase::WaitingForAnalyser:
     case CheckPhase::WaitingForCleanAir:
         if (waited >= settings_.readyTimeoutMs)
-            endNotCompleted(QStringLiteral("the analyser was not ready with the probe in clean air within %1 min%2")
-                                .arg(minutes(settings_.readyTimeoutMs),
-                                     state_.cleanAirRefused.isEmpty()
-                                         ? QString()
-                                         : QStringLiteral(" (%1)").arg(state_.cleanAirRefused)));
+            endNotCompleted(
+                QStringLiteral("the analyser was not ready with the probe in clean air within %1 min%2")
+                    .arg(minutes(settings_.readyTimeoutMs), state_.cleanAirRefused.isEmpty()
+                                                                ? QString()
+                                                                : QStringLiteral(" (%1)").arg(state_.cleanAirRefused)));
         break;
     case CheckPhase::WaitingForWarmEngine:
     case CheckPhase::WaitingForWarmConfirmation:

@@ -44,7 +44,7 @@ enum class Verdict : std::uint8_t { Pending, Pass, Fail, Recorded, NotCompleted 
 // residual: every valid reading of the last 3 s within these.
 struct CleanAirRule {
     static constexpr std::int64_t kSpanMs = 3000;
-    static constexpr int kCo2MaxTenths = 1;      // 0.1 % vol
+    static constexpr int kCo2MaxTenths = 1;       // 0.1 % vol
     static constexpr int kO2MinHundredths = 2000; // 20.0 % vol
     static constexpr int kHcMaxPpm = 20;
 };
@@ -184,10 +184,10 @@ private:
     CheckState state_;
     bool warmConfirmed_ = false;
     bool cleanAirConfirmed_ = false;
-    std::vector<AirReading> air_;               // ready readings of the last 3 s
-    std::optional<std::int64_t> readySinceMs_;  // the analyser ready without a break since
-    std::optional<std::int64_t> stepSinceMs_;   // the current step (ready, warm, a stage) began
-    QString lastWait_;                          // what the step was last waiting on, for its time-out
+    std::vector<AirReading> air_;              // ready readings of the last 3 s
+    std::optional<std::int64_t> readySinceMs_; // the analyser ready without a break since
+    std::optional<std::int64_t> stepSinceMs_;  // the current step (ready, warm, a stage) began
+    QString lastWait_;                         // what the step was last waiting on, for its time-out
 
     std::int64_t phaseSinceMs_ = 0;
     std::int64_t measuredMs_ = 0;  // of this stage, before the current spell

@@ -83,8 +83,7 @@ QString labelText(const QLineEdit *edit)
 
 } // namespace
 
-EmissionsCheckWindow::EmissionsCheckWindow(ui::SharedState &state, QWidget *parent)
-    : QDialog(parent), state_(state)
+EmissionsCheckWindow::EmissionsCheckWindow(ui::SharedState &state, QWidget *parent) : QDialog(parent), state_(state)
 {
     setObjectName(QStringLiteral("EmissionsCheck"));
     setWindowTitle(kCaption);
@@ -666,8 +665,7 @@ void EmissionsCheckWindow::startClick()
     // With no analyser the check could only wait for ever; it is tried once more here.
     const QString unreachable = takeSession();
     if (!unreachable.isEmpty()) {
-        state_.op->message(this, kCaption,
-                           QStringLiteral("The check cannot start: the analyser is not connected."),
+        state_.op->message(this, kCaption, QStringLiteral("The check cannot start: the analyser is not connected."),
                            ui::Icon::Warning, ui::Buttons::Ok,
                            unreachable + QStringLiteral("\nConnect the analyser (FILE > COMM chooses the port) and "
                                                         "press Start check again."));

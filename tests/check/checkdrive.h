@@ -38,8 +38,7 @@ using FrameScript = std::function<std::optional<link::LiveReading>(std::int64_t 
 // returns the time of the frame that finished it. By default the script's times before 0
 // are the 3 s of clean air the residual HC is taken from.
 inline std::optional<std::int64_t> Drive(check::EmissionsCheck &check, const FrameScript &script, std::int64_t untilMs,
-                                         int stepMs = 100,
-                                         std::int64_t fromMs = -check::CleanAirRule::kSpanMs)
+                                         int stepMs = 100, std::int64_t fromMs = -check::CleanAirRule::kSpanMs)
 {
     for (std::int64_t t = fromMs; t <= untilMs; t += stepMs) {
         check.feed(t, script(t));

@@ -195,22 +195,22 @@ TEST_P(ResidualHc, TakenOnlyFromCleanAirAndDeductedFromEveryValue)
 
 INSTANTIATE_TEST_SUITE_P(
     Residual, ResidualHc,
-    ::testing::Values(
-        ResidualCase{"NoneLeft", 0, 2090, 0, 240, 0, "", Verdict::Fail, 240},
-        ResidualCase{"TwelveLeftPassesAt212", 0, 2090, 12, 212, 12, "", Verdict::Pass, 200},
-        ResidualCase{"EveryGasExactlyAtTheCleanAirEdge", 1, 2000, 20, 220, 20, "", Verdict::Pass, 200},
-        ResidualCase{"NeverBelowZero", 0, 2090, 15, 10, 15, "", Verdict::Pass, 0},
-        // The probe still in the tail pipe of a failing car: its 336 ppm must not be taken off.
-        ResidualCase{"ProbeStillInTheExhaust", 140, 50, 336, 350, std::nullopt,
-                     "CO2 14.0 % (clean air at most 0.1 %), O2 0.5 % (clean air at least 20.0 %), HC 336 ppm "
-                     "(clean air at most 20 ppm)",
-                     Verdict::Pending, 0},
-        ResidualCase{"HcAloneJustOver", 0, 2090, 21, 221, std::nullopt, "HC 21 ppm (clean air at most 20 ppm)",
-                     Verdict::Pending, 0},
-        ResidualCase{"O2JustUnder", 0, 1999, 0, 100, std::nullopt, "O2 20.0 % (clean air at least 20.0 %)",
-                     Verdict::Pending, 0},
-        ResidualCase{"Co2JustOver", 2, 2090, 0, 100, std::nullopt, "CO2 0.2 % (clean air at most 0.1 %)",
-                     Verdict::Pending, 0}),
+    ::testing::Values(ResidualCase{"NoneLeft", 0, 2090, 0, 240, 0, "", Verdict::Fail, 240},
+                      ResidualCase{"TwelveLeftPassesAt212", 0, 2090, 12, 212, 12, "", Verdict::Pass, 200},
+                      ResidualCase{"EveryGasExactlyAtTheCleanAirEdge", 1, 2000, 20, 220, 20, "", Verdict::Pass, 200},
+                      ResidualCase{"NeverBelowZero", 0, 2090, 15, 10, 15, "", Verdict::Pass, 0},
+                      // The probe still in the tail pipe of a failing car: its 336 ppm must not be taken off.
+                      ResidualCase{
+                          "ProbeStillInTheExhaust", 140, 50, 336, 350, std::nullopt,
+                          "CO2 14.0 % (clean air at most 0.1 %), O2 0.5 % (clean air at least 20.0 %), HC 336 ppm "
+                          "(clean air at most 20 ppm)",
+                          Verdict::Pending, 0},
+                      ResidualCase{"HcAloneJustOver", 0, 2090, 21, 221, std::nullopt,
+                                   "HC 21 ppm (clean air at most 20 ppm)", Verdict::Pending, 0},
+                      ResidualCase{"O2JustUnder", 0, 1999, 0, 100, std::nullopt,
+                                   "O2 20.0 % (clean air at least 20.0 %)", Verdict::Pending, 0},
+                      ResidualCase{"Co2JustOver", 2, 2090, 0, 100, std::nullopt, "CO2 0.2 % (clean air at most 0.1 %)",
+                                   Verdict::Pending, 0}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Clean air asked of the operator: a word given with the probe in the exhaust is refused
@@ -305,11 +305,10 @@ INSTANTIATE_TEST_SUITE_P(
                         return std::optional(t <= 0 ? test::CleanAir(0, 450) : Exhaust(800, 20, 50, 1000, 450));
                     },
                     180000, "the engine did not reach 60 °C oil temperature within 3 min"},
-        TimeoutCase{"NoOilProbeNeverConfirmed",
-                    [](std::int64_t t) {
-                        return std::optional(t <= 0 ? test::CleanAir(0, 0) : Exhaust(800, 20, 50, 1000, 0));
-                    },
-                    180000, "the engine was not confirmed warm within 3 min"},
+        TimeoutCase{
+            "NoOilProbeNeverConfirmed",
+            [](std::int64_t t) { return std::optional(t <= 0 ? test::CleanAir(0, 0) : Exhaust(800, 20, 50, 1000, 0)); },
+            180000, "the engine was not confirmed warm within 3 min"},
         // In and out of the window every 8 s: never 10 s of settling, so never a verdict.
         TimeoutCase{"SpeedWandersForEver",
                     [](std::int64_t t) {
@@ -317,13 +316,12 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     90000,
                     "natural idle: the engine was not held at 450 to 1500 rpm long enough to measure within 1.5 min"},
-        TimeoutCase{"FramesStopMidStage",
-                    [](std::int64_t t) {
-                        return t <= 4000 ? std::optional(t <= 0 ? test::CleanAir() : Exhaust(800, 20, 50))
-                                         : std::nullopt;
-                    },
-                    90000,
-                    "natural idle: the engine was not held at 450 to 1500 rpm long enough to measure within 1.5 min"}),
+        TimeoutCase{
+            "FramesStopMidStage",
+            [](std::int64_t t) {
+                return t <= 4000 ? std::optional(t <= 0 ? test::CleanAir() : Exhaust(800, 20, 50)) : std::nullopt;
+            },
+            90000, "natural idle: the engine was not held at 450 to 1500 rpm long enough to measure within 1.5 min"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct AfrCase {
