@@ -1,10 +1,10 @@
 #include "settingsfile.h"
 
+#include "validatedsettings.h"
 #include <QFile>
 #include <QLocale>
 #include <QSaveFile>
 #include <QSettings>
-#include "validatedsettings.h"
 
 namespace qova::app {
 

@@ -65,6 +65,7 @@ QString verdictWord(Verdict v)
         return QStringLiteral("FAIL");
     case Verdict::Recorded:
         return QStringLiteral("RECORDED");
+    case Verdict::NotCompleted:
     case Verdict::Pending:
         break;
     }
@@ -196,6 +197,11 @@ CertificatePage CertificateContent(const CheckRecord &record, const QLocale &loc
         page.verdictNote = QStringLiteral("No metered test applies to this vehicle: the readings are recorded only");
     } else if (state.overall == Verdict::Pending) {
         page.verdict = QStringLiteral("NOT FINISHED");
+    } else if (state.overall == Verdict::NotCompleted) {
+        page.verdict = QStringLiteral("NOT COMPLETED");
+        page.verdictNote = state.notCompletedReason;
+        if (!page.verdictNote.isEmpty())
+            page.verdictNote[0] = page.verdictNote[0].toUpper();
     } else {
         page.verdict = verdictWord(state.overall);
         page.tone = toneOf(state.overall);

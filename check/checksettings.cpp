@@ -36,8 +36,8 @@ CheckSettings ReadCheckSettings(settings::ValidatedSettings &s)
     c.measureMs = s.wholeNumber(kMeasure);
     if (c.measureMs < c.passWindowMs) {
         // Measuring shorter than the passing window could never pass a car.
-        c.measureMs = s.refuse(kMeasure, c.measureMs,
-                               QStringLiteral("is shorter than passWindowMs (%1 ms)").arg(c.passWindowMs));
+        c.measureMs =
+            s.refuse(kMeasure, c.measureMs, QStringLiteral("is shorter than passWindowMs (%1 ms)").arg(c.passWindowMs));
         c.passWindowMs = std::min(c.passWindowMs, c.measureMs);
     }
     c.readyTimeoutMs = s.wholeNumber(kReadyTimeout);
@@ -49,11 +49,11 @@ CheckSettings ReadCheckSettings(settings::ValidatedSettings &s)
         // to speed, before it times out; the default grows with longer timings unsaid.
         const settings::WholeNumberRule enough{kStageTimeout.key, std::max(kStageTimeout.fallback, stageNeeds),
                                                kStageTimeout.min, kStageTimeout.max, kMs};
-        c.stageTimeoutMs = s.contains(kStageTimeout.key)
-                               ? s.refuse(enough, c.stageTimeoutMs,
-                                          QStringLiteral("leaves under %1 ms beyond settleMs and measureMs")
-                                              .arg(kStageTimeout.min))
-                               : enough.fallback;
+        c.stageTimeoutMs =
+            s.contains(kStageTimeout.key)
+                ? s.refuse(enough, c.stageTimeoutMs,
+                           QStringLiteral("leaves under %1 ms beyond settleMs and measureMs").arg(kStageTimeout.min))
+                : enough.fallback;
     }
     // Only the operator knows where the probe is.
     c.askCleanAir = true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 namespace qova::check {
 
@@ -14,6 +15,8 @@ QString VerdictName(Verdict verdict)
         return QStringLiteral("fail");
     case Verdict::Recorded:
         return QStringLiteral("readings recorded");
+    case Verdict::NotCompleted:
+        return QStringLiteral("not completed");
     case Verdict::Pending:
         break;
     }
@@ -95,6 +98,7 @@ void EmissionsCheck::enterStage(int index)
     state_.phase = CheckPhase::WaitingForSpeed;
     state_.recheckingHc = false;
     active_ = limits_.stages[static_cast<std::size_t>(index)];
+    stepSinceMs_.reset();
     beforeRecheck_.clear();
     measuredMs_ = 0;
     run_.clear();
@@ -114,6 +118,7 @@ void EmissionsCheck::startRecheck(std::vector<Sample> idleWindow)
     active_ = recheck; // no re-check of the re-check
     state_.recheckingHc = true;
     state_.phase = CheckPhase::WaitingForSpeed;
+    stepSinceMs_.reset();
     measuredMs_ = 0;
     run_.clear();
     measured_.clear();
@@ -259,8 +264,98 @@ void EmissionsCheck::leaveWindow(std::int64_t nowMs)
     }
 }
 
+void EmissionsCheck::endNotCompleted(QString reason)
+{
+    state_.phase = CheckPhase::Finished;
+    state_.overall = Verdict::NotCompleted;
+    state_.recheckingHc = false;
+    state_.notCompletedReason = std::move(reason);
+}
+
+void EmissionsCheck::tick(std::int64_t nowMs)
+{
+    if (finished())
+        return;
+    if (!stepSinceMs_)
+        stepSinceMs_ = nowMs;
+    const std::int64_t waited = nowMs - *stepSinceMs_;
+    auto minutes = [](int ms) { return QString::number(ms / 60000.0, 'g', 3); };
+    switch (state_.phase) {
+    case CheckPhase::WaitingForAnalyser:
+    case CheckPhase::WaitingForCleanAir:
+        if (waited >= settings_.readyTimeoutMs)
+            endNotCompleted(
+                QStringLiteral("the analyser was not ready with the probe in clean air within %1 min%2")
+                    .arg(minutes(settings_.readyTimeoutMs), state_.cleanAirRefused.isEmpty()
+                                                                ? QString()
+                                                                : QStringLiteral(" (%1)").arg(state_.cleanAirRefused)));
+        break;
+    case CheckPhase::WaitingForWarmEngine:
+    case CheckPhase::WaitingForWarmConfirmation:
+        if (waited >= settings_.warmTimeoutMs)
+            endNotCompleted(state_.phase == CheckPhase::WaitingForWarmEngine
+                                ? QStringLiteral("the engine did not reach %1 °C oil temperature within %2 min")
+                                      .arg(settings_.oilWarmTenths / 10.0)
+                                      .arg(minutes(settings_.warmTimeoutMs))
+                                : QStringLiteral("the engine was not confirmed warm within %1 min")
+                                      .arg(minutes(settings_.warmTimeoutMs)));
+        break;
+    case CheckPhase::WaitingForSpeed:
+    case CheckPhase::Settling:
+    case CheckPhase::Measuring:
+        if (waited >= settings_.stageTimeoutMs) {
+            const StageLimits &at = stage();
+            endNotCompleted(QStringLiteral("%1%2: the engine was not held at %3 to %4 rpm long enough to measure "
+                                           "within %5 min")
+                                .arg(StageName(limits_.stages[static_cast<std::size_t>(state_.stage)].kind),
+                                     state_.recheckingHc ? QStringLiteral(", HC re-check") : QString())
+                                .arg(at.minRpm)
+                                .arg(at.maxRpm)
+                                .arg(minutes(settings_.stageTimeoutMs)));
+        }
+        break;
+    case CheckPhase::Finished:
+        break;
+    }
+}
+
+bool EmissionsCheck::takeCleanAir(std::int64_t nowMs)
+{
+    if (!readySinceMs_ || nowMs - *readySinceMs_ < CleanAirRule::kSpanMs || air_.empty())
+        return false; // not yet 3 s of readings to go on
+    int co2 = 0, hc = 0, o2 = std::numeric_limits<int>::max(), lowestHc = std::numeric_limits<int>::max();
+    for (const AirReading &a : air_) {
+        co2 = std::max(co2, a.co2);
+        o2 = std::min(o2, a.o2);
+        hc = std::max(hc, a.hc);
+        lowestHc = std::min(lowestHc, a.hc);
+    }
+    QStringList exhaust;
+    if (co2 > CleanAirRule::kCo2MaxTenths)
+        exhaust << QStringLiteral("CO2 %1 % (clean air at most %2 %)")
+                       .arg(co2 / 10.0, 0, 'f', 1)
+                       .arg(CleanAirRule::kCo2MaxTenths / 10.0, 0, 'f', 1);
+    if (o2 < CleanAirRule::kO2MinHundredths)
+        exhaust << QStringLiteral("O2 %1 % (clean air at least %2 %)")
+                       .arg(o2 / 100.0, 0, 'f', 1)
+                       .arg(CleanAirRule::kO2MinHundredths / 100.0, 0, 'f', 1);
+    if (hc > CleanAirRule::kHcMaxPpm)
+        exhaust << QStringLiteral("HC %1 ppm (clean air at most %2 ppm)").arg(hc).arg(CleanAirRule::kHcMaxPpm);
+    if (!exhaust.isEmpty()) {
+        state_.cleanAirRefused = exhaust.join(QStringLiteral(", "));
+        return false;
+    }
+    state_.cleanAirRefused.clear();
+    // The lowest, so the residual never takes off more than the sample line showed.
+    state_.residualHc = std::max(0, lowestHc);
+    return true;
+}
+
 void EmissionsCheck::feed(std::int64_t nowMs, const std::optional<link::LiveReading> &frame)
 {
+    if (finished())
+        return;
+    tick(nowMs);
     if (finished())
         return;
     take(nowMs, frame);
@@ -289,16 +384,31 @@ void EmissionsCheck::take(std::int64_t nowMs, const std::optional<link::LiveRead
     case CheckPhase::WaitingForAnalyser:
     case CheckPhase::WaitingForCleanAir:
         if (!usable) {
+            if (frame) {
+                // A prompt, a zero or the pump off: what is in the bench now is no clean air.
+                air_.clear();
+                readySinceMs_.reset();
+            }
             state_.phase = CheckPhase::WaitingForAnalyser;
             return;
         }
+        if (!readySinceMs_)
+            readySinceMs_ = nowMs;
+        air_.push_back({nowMs, frame->Co2, frame->O2, frame->Hc});
+        std::erase_if(air_, [&](const AirReading &a) { return a.atMs < nowMs - CleanAirRule::kSpanMs; });
         if (settings_.askCleanAir && !cleanAirConfirmed_) {
             state_.phase = CheckPhase::WaitingForCleanAir;
             return;
         }
-        // The probe is in clean air: whatever HC it reads is left in the sample line.
-        state_.residualHc = std::max<int>(0, frame->Hc);
+        if (!takeCleanAir(nowMs)) {
+            // Asked for again once the gases say exhaust; without asking, it waits for clean air.
+            if (!state_.cleanAirRefused.isEmpty())
+                cleanAirConfirmed_ = false;
+            state_.phase = CheckPhase::WaitingForCleanAir;
+            return;
+        }
         state_.phase = CheckPhase::WaitingForWarmEngine;
+        stepSinceMs_ = nowMs;
         [[fallthrough]];
     case CheckPhase::WaitingForWarmEngine:
     case CheckPhase::WaitingForWarmConfirmation:
@@ -317,6 +427,7 @@ void EmissionsCheck::take(std::int64_t nowMs, const std::optional<link::LiveRead
             state_.warmConfirmedByOperator = true;
         }
         enterStage(0);
+        stepSinceMs_ = nowMs;
         break;
     default:
         break;

@@ -37,7 +37,17 @@ enum class CheckPhase : std::uint8_t {
     Finished,
 };
 
-enum class Verdict : std::uint8_t { Pending, Pass, Fail, Recorded };
+// NotCompleted: a step waited past its time-out; the check ended without a verdict.
+enum class Verdict : std::uint8_t { Pending, Pass, Fail, Recorded, NotCompleted };
+
+// Clean air as the bench must read it before its HC is taken as the sample line's
+// residual: every valid reading of the last 3 s within these.
+struct CleanAirRule {
+    static constexpr std::int64_t kSpanMs = 3000;
+    static constexpr int kCo2MaxTenths = 1;       // 0.1 % vol
+    static constexpr int kO2MinHundredths = 2000; // 20.0 % vol
+    static constexpr int kHcMaxPpm = 20;
+};
 
 struct GasSummary {
     double mean = 0;
@@ -78,6 +88,11 @@ struct CheckState {
     CheckPhase phase = CheckPhase::WaitingForAnalyser;
     int stage = 0; // index into the set's stages
     std::optional<int> residualHc;
+    // Why the last readings offered as clean air were refused ("CO2 1.4 % (at most 0.1 %)"),
+    // empty once the residual is taken or while nothing was refused.
+    QString cleanAirRefused;
+    // Why a step's time-out ended the check (Verdict::NotCompleted).
+    QString notCompletedReason;
     std::vector<StageResult> stages;
     Verdict overall = Verdict::Pending;
     bool recheckingHc = false; // the current stage's HC is being measured again
@@ -96,6 +111,9 @@ public:
     EmissionsCheck(LimitSet limits, Fuel fuel, CheckSettings settings = {});
 
     void feed(std::int64_t nowMs, const std::optional<link::LiveReading> &frame);
+    // The clock alone, for when no frame comes at all: ends the check when a step has
+    // waited past its time-out.
+    void tick(std::int64_t nowMs);
     // The operator's word that the probe is in clean air: the next ready reading gives
     // the residual HC.
     void confirmCleanAir() { cleanAirConfirmed_ = true; }
@@ -152,6 +170,13 @@ private:
     void startRecheck(std::vector<Sample> idleWindow);
     void take(std::int64_t nowMs, const std::optional<link::LiveReading> &frame);
     static WindowSummary summarise(const std::vector<Sample> &window);
+    // The residual HC from the last 3 s of ready readings, or why they are not clean air.
+    bool takeCleanAir(std::int64_t nowMs);
+    void endNotCompleted(QString reason);
+    struct AirReading {
+        std::int64_t atMs;
+        int co2, o2, hc;
+    };
 
     LimitSet limits_;
     Fuel fuel_;
@@ -159,6 +184,10 @@ private:
     CheckState state_;
     bool warmConfirmed_ = false;
     bool cleanAirConfirmed_ = false;
+    std::vector<AirReading> air_;              // ready readings of the last 3 s
+    std::optional<std::int64_t> readySinceMs_; // the analyser ready without a break since
+    std::optional<std::int64_t> stepSinceMs_;  // the current step (ready, warm, a stage) began
+    QString lastWait_;                         // what the step was last waiting on, for its time-out
 
     std::int64_t phaseSinceMs_ = 0;
     std::int64_t measuredMs_ = 0;  // of this stage, before the current spell
@@ -169,6 +198,6 @@ private:
     std::vector<Sample> beforeRecheck_; // the stage's last readings at its own speed
 };
 
-QString VerdictName(Verdict verdict); // "pass", "fail", "readings recorded", "pending"
+QString VerdictName(Verdict verdict); // "pass", "fail", "readings recorded", "not completed", "pending"
 
 } // namespace qova::check

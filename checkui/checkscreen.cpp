@@ -147,8 +147,14 @@ CheckScreen ScreenOf(const check::EmissionsCheck &check, std::int64_t nowMs,
         return screen;
     case CheckPhase::WaitingForCleanAir:
         screen.instruction = QStringLiteral("Probe in clean air");
-        screen.detail = QStringLiteral("Hold the probe in clean air, away from the exhaust, and press Clean air HC: "
-                                       "the HC it reads is kept as the residual.");
+        if (!s.cleanAirRefused.isEmpty()) {
+            screen.detail = QStringLiteral("Not clean air: %1. Take the probe out of the exhaust, wait until the "
+                                           "readings fall and press Clean air HC again.")
+                                .arg(s.cleanAirRefused);
+        } else {
+            screen.detail = QStringLiteral("Hold the probe in clean air, away from the exhaust, and press Clean air "
+                                           "HC: the HC it reads is kept as the residual.");
+        }
         screen.askCleanAir = true;
         return screen;
     case CheckPhase::WaitingForWarmEngine:
@@ -164,6 +170,7 @@ CheckScreen ScreenOf(const check::EmissionsCheck &check, std::int64_t nowMs,
         return screen;
     case CheckPhase::Finished:
         screen.instruction = OverallText(s.overall, false);
+        screen.detail = s.notCompletedReason;
         return screen;
     default:
         break;
@@ -224,6 +231,8 @@ QString OverallText(check::Verdict verdict, bool abandoned)
         return QStringLiteral("FAIL");
     case check::Verdict::Recorded:
         return QStringLiteral("READINGS RECORDED");
+    case check::Verdict::NotCompleted:
+        return QStringLiteral("NOT COMPLETED");
     case check::Verdict::Pending:
         break;
     }

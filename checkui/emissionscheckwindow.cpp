@@ -26,6 +26,7 @@
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace qova::checkui {
@@ -82,8 +83,7 @@ QString labelText(const QLineEdit *edit)
 
 } // namespace
 
-EmissionsCheckWindow::EmissionsCheckWindow(ui::SharedState &state, QWidget *parent)
-    : QDialog(parent), state_(state)
+EmissionsCheckWindow::EmissionsCheckWindow(ui::SharedState &state, QWidget *parent) : QDialog(parent), state_(state)
 {
     setObjectName(QStringLiteral("EmissionsCheck"));
     setWindowTitle(kCaption);
@@ -96,6 +96,9 @@ EmissionsCheckWindow::EmissionsCheckWindow(ui::SharedState &state, QWidget *pare
     Pages->addWidget(buildResultPage());
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Pages);
+    clock_ = new QTimer(this);
+    clock_->setInterval(1000);
+    connect(clock_, &QTimer::timeout, this, &EmissionsCheckWindow::tick);
 }
 
 EmissionsCheckWindow::~EmissionsCheckWindow()
@@ -425,25 +428,34 @@ void EmissionsCheckWindow::FormShow()
         state_.history->prepare();
     lookUpRegistration();
     // The analyser warms up while the vehicle is typed in.
+    const QString problem = takeSession();
+    if (!problem.isEmpty())
+        state_.op->message(this, kCaption,
+                           QStringLiteral("The analyser could not be reached: the check cannot take readings."),
+                           ui::Icon::Warning, ui::Buttons::Ok, problem);
+}
+
+QString EmissionsCheckWindow::takeSession()
+{
+    if (!sessionLinks_.empty())
+        return {};
     connectSession();
     link::LiveSession &session = state_.session;
     if (session.isActive()) {
         oldPeriod_ = session.period();
         session.setPeriod(kPolling.periodMs);
         startedSession_ = false;
-    } else if (session.start(kPolling)) {
-        startedSession_ = true;
-    } else {
-        disconnectSession();
-        const link::PortState &port = state_.port;
-        const QString device =
-            port.lastDevice.isEmpty() ? QStringLiteral("COM%1").arg(port.PortNumber) : port.lastDevice;
-        state_.op->message(
-            this, kCaption, QStringLiteral("The analyser could not be reached: the check cannot take readings."),
-            ui::Icon::Warning, ui::Buttons::Ok,
-            QStringLiteral("%1: %2").arg(
-                device, port.lastError.isEmpty() ? QStringLiteral("the port could not be set up") : port.lastError));
+        return {};
     }
+    if (session.start(kPolling)) {
+        startedSession_ = true;
+        return {};
+    }
+    disconnectSession();
+    const link::PortState &port = state_.port;
+    const QString device = port.lastDevice.isEmpty() ? QStringLiteral("COM%1").arg(port.PortNumber) : port.lastDevice;
+    return QStringLiteral("%1: %2").arg(
+        device, port.lastError.isEmpty() ? QStringLiteral("the port could not be set up") : port.lastError);
 }
 
 void EmissionsCheckWindow::readSettings()
@@ -465,6 +477,7 @@ void EmissionsCheckWindow::FormClose()
     if (!shown_)
         return;
     shown_ = false;
+    clock_->stop();
     disconnectSession();
     if (startedSession_)
         state_.session.stop();
@@ -659,6 +672,15 @@ void EmissionsCheckWindow::startClick()
                            ui::Buttons::Ok);
         return;
     }
+    // With no analyser the check could only wait for ever; it is tried once more here.
+    const QString unreachable = takeSession();
+    if (!unreachable.isEmpty()) {
+        state_.op->message(this, kCaption, QStringLiteral("The check cannot start: the analyser is not connected."),
+                           ui::Icon::Warning, ui::Buttons::Ok,
+                           unreachable + QStringLiteral("\nConnect the analyser (FILE > COMM chooses the port) and "
+                                                        "press Start check again."));
+        return;
+    }
     check::CheckRecord r;
     r.vehicle = vehicle();
     r.model = Model->text().trimmed();
@@ -681,6 +703,7 @@ void EmissionsCheckWindow::startClick()
     check_ = std::make_unique<check::EmissionsCheck>(*set, r.vehicle.fuel, settings_);
     Pages->setCurrentIndex(int(Page::Check));
     StopButton->setFocus();
+    clock_->start();
     refresh();
     if (check_->finished())
         finish(false);
@@ -702,6 +725,17 @@ void EmissionsCheckWindow::take(const std::optional<link::LiveReading> &frame)
         record_->fuelCode = frame->FuelCode;
     }
     check_->feed(checkMs(), frame);
+    refresh();
+    if (check_->finished())
+        finish(false);
+}
+
+void EmissionsCheckWindow::tick()
+{
+    if (!check_ || check_->finished() || page() != Page::Check)
+        return;
+    // Frames that stop coming must not keep the check waiting: its time-outs run on.
+    check_->tick(checkMs());
     refresh();
     if (check_->finished())
         finish(false);
@@ -791,6 +825,7 @@ void EmissionsCheckWindow::closeClick()
 
 void EmissionsCheckWindow::finish(bool abandoned)
 {
+    clock_->stop();
     record_->state = check_->state();
     record_->abandoned = abandoned;
     record_->finishedAt = state_.now();

@@ -22,6 +22,7 @@ class QProgressBar;
 class QPushButton;
 class QStackedWidget;
 class QTableWidget;
+class QTimer;
 class QWidget;
 
 namespace qova::checkui {
@@ -112,10 +113,13 @@ private:
     void showPicked();
     // The check's settings and the operator's name, telling once of a value ignored.
     void readSettings();
+    // Starts or borrows the live session; empty when it runs, else what failed and where.
+    QString takeSession();
     void connectSession();
     void disconnectSession();
     void take(const std::optional<link::LiveReading> &frame);
     void refresh();
+    void tick();
     std::int64_t checkMs() const;
     void finish(bool abandoned);
     void showResult();
@@ -135,6 +139,7 @@ private:
     bool startedSession_ = false;
     int oldPeriod_ = 0;
     std::vector<QMetaObject::Connection> sessionLinks_;
+    QTimer *clock_ = nullptr;
 };
 
 } // namespace qova::checkui

@@ -12,8 +12,8 @@ namespace {
 // What a value looks like in a message: as the workshop wrote it, short enough to read.
 QString shown(const QVariant &value)
 {
-    QString text = value.typeId() == QMetaType::QStringList ? value.toStringList().join(QStringLiteral(", "))
-                                                            : value.toString();
+    QString text =
+        value.typeId() == QMetaType::QStringList ? value.toStringList().join(QStringLiteral(", ")) : value.toString();
     if (text.size() > 40)
         text = text.left(40) + QStringLiteral("…");
     for (QChar &c : text)
@@ -29,7 +29,8 @@ QString withUnit(int value, const QString &unit)
 
 } // namespace
 
-ValidatedSettings::ValidatedSettings(LookUp lookUp, QString where) : lookUp_(std::move(lookUp)), where_(std::move(where))
+ValidatedSettings::ValidatedSettings(LookUp lookUp, QString where)
+    : lookUp_(std::move(lookUp)), where_(std::move(where))
 {
 }
 
@@ -66,10 +67,10 @@ int ValidatedSettings::wholeNumber(const WholeNumberRule &rule)
         return rule.fallback;
     }
     if (value < rule.min || value > rule.max) {
-        problems_.push_back({rule.key, shown(raw),
-                             QStringLiteral("is outside %1 to %2").arg(withUnit(rule.min, rule.unit),
-                                                                       withUnit(rule.max, rule.unit)),
-                             used});
+        problems_.push_back(
+            {rule.key, shown(raw),
+             QStringLiteral("is outside %1 to %2").arg(withUnit(rule.min, rule.unit), withUnit(rule.max, rule.unit)),
+             used});
         return rule.fallback;
     }
     return static_cast<int>(value);
@@ -86,7 +87,8 @@ QString ValidatedSettings::text(const TextRule &rule)
     const QVariant raw = lookUp_(rule.key);
     if (!raw.isValid())
         return rule.fallback;
-    const QString used = rule.fallback.isEmpty() ? QStringLiteral("nothing") : QStringLiteral("\"%1\"").arg(rule.fallback);
+    const QString used =
+        rule.fallback.isEmpty() ? QStringLiteral("nothing") : QStringLiteral("\"%1\"").arg(rule.fallback);
     if (raw.typeId() != QMetaType::QString && raw.typeId() != QMetaType::QByteArray) {
         problems_.push_back({rule.key, shown(raw), QStringLiteral("is not one line of text"), used});
         return rule.fallback;

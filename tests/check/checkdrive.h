@@ -22,13 +22,23 @@ inline link::LiveReading Exhaust(int rpm, int co = 20, int hc = 50, int lambda =
     return r;
 }
 
+// A ready analyser with the probe in clean air (no CO or CO2, O2 20.9 %, `hc` left in the
+// line) and the engine running at `rpm`.
+inline link::LiveReading CleanAir(int hc = 0, int oil = 800, int rpm = 800)
+{
+    link::LiveReading r = Exhaust(rpm, 0, hc, 1000, oil);
+    r.O2 = 2090;
+    return r;
+}
+
 // The frame at each time; std::nullopt for one that failed its check.
 using FrameScript = std::function<std::optional<link::LiveReading>(std::int64_t atMs)>;
 
 // Feeds a frame every `stepMs` from `fromMs` until the check finishes or `untilMs` passes;
-// returns the time of the frame that finished it.
+// returns the time of the frame that finished it. By default the script's times before 0
+// are the 3 s of clean air the residual HC is taken from.
 inline std::optional<std::int64_t> Drive(check::EmissionsCheck &check, const FrameScript &script, std::int64_t untilMs,
-                                         int stepMs = 100, std::int64_t fromMs = 0)
+                                         int stepMs = 100, std::int64_t fromMs = -check::CleanAirRule::kSpanMs)
 {
     for (std::int64_t t = fromMs; t <= untilMs; t += stepMs) {
         check.feed(t, script(t));

@@ -30,8 +30,8 @@ inline std::optional<link::LiveReading> SampleFrame(SampleCheck which, std::int6
 {
     const int s = Swing(t);
     const int oil = which == SampleCheck::Confirmed ? 0 : 800;
-    if (t == 0)
-        return Exhaust(800, 0, 4, 1000, oil);
+    if (t <= 0)
+        return test::CleanAir(4, oil);
     switch (which) {
     case SampleCheck::Fail:
         if (t < 45000)

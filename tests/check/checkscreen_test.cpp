@@ -54,7 +54,8 @@ TEST_P(Screen, ShowsWhatThePhaseAsks)
     const auto &c = GetParam();
     EmissionsCheck check(check::ShippedLimitSet(QString::fromLatin1(c.set)), c.fuel);
     std::optional<link::LiveReading> last;
-    for (std::int64_t t = 0; t <= c.untilMs; t += c.stepMs) {
+    // From the 3 s of clean air before time 0 that the scripts begin with.
+    for (std::int64_t t = -check::CleanAirRule::kSpanMs; t <= c.untilMs; t += c.stepMs) {
         const auto frame = c.script(t);
         if (frame)
             last = frame;
@@ -76,16 +77,14 @@ TEST_P(Screen, ShowsWhatThePhaseAsks)
 
 namespace {
 using Frame = std::optional<link::LiveReading>;
-// The first frame in clean air (no CO, HC 4), the engine otherwise as `later` has it; then `later`.
+// Clean air up to time 0 (HC 4, oil as `later` has it at 0); then `later`.
 test::FrameScript cleanAirThen(std::function<Frame(std::int64_t)> later)
 {
     return [later](std::int64_t t) -> Frame {
-        Frame f = later(t);
-        if (t == 0 && f) {
-            f->Co = 0;
-            f->Hc = 4;
-        }
-        return f;
+        if (t > 0)
+            return later(t);
+        const Frame f = later(0);
+        return f ? Frame(test::CleanAir(4, f->OilTemp, f->Rpm)) : f;
     };
 }
 const test::FrameScript kFastIdle = cleanAirThen([](std::int64_t) { return Exhaust(2750, 5, 34); });
@@ -276,9 +275,13 @@ TEST(CleanAir, TheResidualWaitsForTheOperatorsWord)
     check.feed(2000, prompt);
     EXPECT_EQ(check.state().phase, check::CheckPhase::WaitingForAnalyser);
     EXPECT_FALSE(check.state().residualHc.has_value());
-    link::LiveReading air = Exhaust(820, 0, 6);
-    check.feed(3000, air);
+    // Clean air is taken after 3 s of it once the analyser is ready again.
+    const link::LiveReading air = test::CleanAir(6, 800, 820);
+    for (std::int64_t t = 3000; t < 6000; t += 1000)
+        check.feed(t, air);
+    EXPECT_FALSE(check.state().residualHc.has_value());
+    check.feed(6000, air);
     EXPECT_EQ(check.state().residualHc, 6);
-    s = checkui::ScreenOf(check, 3000, air);
+    s = checkui::ScreenOf(check, 6000, air);
     EXPECT_FALSE(s.askCleanAir);
 }

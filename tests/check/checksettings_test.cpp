@@ -70,8 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "passWindowMs = \"5s\" in %1 is not a whole number; 5000 ms is used."},
         SettingsCase{"ZeroPassWindowWouldDivideByZero", "passWindowMs=0\n", kDefaults,
                      "passWindowMs = \"0\" in %1 is outside 1000 ms to 60000 ms; 5000 ms is used."},
-        SettingsCase{"GoodValuesWithBlanksAreTaken", "passWindowMs= 8000 \nsettleMs=4000\n",
-                     with([](auto &s) {
+        SettingsCase{"GoodValuesWithBlanksAreTaken", "passWindowMs= 8000 \nsettleMs=4000\n", with([](auto &s) {
                          s.passWindowMs = 8000;
                          s.settleMs = 4000;
                      }),
@@ -86,11 +85,11 @@ INSTANTIATE_TEST_SUITE_P(
                      "measureMs = \"99999999999\" in %1 is outside 1000 ms to 600000 ms; 30000 ms is used."},
         SettingsCase{"MeasuringShorterThanThePassWindowCouldNeverPass", "measureMs=3000\n", kDefaults,
                      "measureMs = \"3000\" in %1 is shorter than passWindowMs (5000 ms); 30000 ms is used."},
-        SettingsCase{"StageTimeoutTooShortForItsOwnTimings", "stageTimeoutMs=40000\n", kDefaults,
-                     "stageTimeoutMs = \"40000\" in %1 leaves under 30000 ms beyond settleMs and measureMs; 300000 ms is "
-                     "used."},
-        SettingsCase{"LongTimingsUnsaidStretchTheStageTimeout", "measureMs=300000\n",
-                     with([](auto &s) {
+        SettingsCase{
+            "StageTimeoutTooShortForItsOwnTimings", "stageTimeoutMs=40000\n", kDefaults,
+            "stageTimeoutMs = \"40000\" in %1 leaves under 30000 ms beyond settleMs and measureMs; 300000 ms is "
+            "used."},
+        SettingsCase{"LongTimingsUnsaidStretchTheStageTimeout", "measureMs=300000\n", with([](auto &s) {
                          s.measureMs = 300000;
                          s.stageTimeoutMs = 340000;
                      }),
@@ -111,8 +110,9 @@ class OperatorSetting : public ::testing::TestWithParam<OperatorCase> {};
 TEST_P(OperatorSetting, OneLineOfTextOrNothing)
 {
     const OperatorCase &c = GetParam();
-    settings::ValidatedSettings read([&](const QString &key) { return key == "operator" ? QVariant(c.stored) : QVariant(); },
-                                     QStringLiteral("registry"));
+    settings::ValidatedSettings read(
+        [&](const QString &key) { return key == "operator" ? QVariant(c.stored) : QVariant(); },
+        QStringLiteral("registry"));
     EXPECT_EQ(check::ReadOperatorName(read), c.expected);
     EXPECT_EQ(read.problems().size(), c.told ? 1u : 0u);
 }

@@ -24,8 +24,8 @@ check::LimitSet idleSet()
 test::FrameScript afterCleanAir(std::function<std::optional<link::LiveReading>(std::int64_t)> later)
 {
     return [later](std::int64_t t) -> std::optional<link::LiveReading> {
-        if (t == 0)
-            return Exhaust(800, 0, 0);
+        if (t <= 0)
+            return test::CleanAir();
         return later(t);
     };
 }
@@ -150,35 +150,179 @@ TEST(Interruption, SpeedOutOfWindowDoesNotCountAsMeasuring)
     EXPECT_EQ(stage.reason, QStringLiteral("no 5 s of steady valid readings in 30 s of measuring"));
 }
 
-// The HC of the first ready frame, in clean air, is taken off every HC value.
+// The residual HC is taken only from 3 s of readings that say clean air (CO2 at most
+// 0.1 %, O2 at least 20.0 %, HC at most 20 ppm), and then taken off every HC value; with
+// the probe still in the exhaust the check says which gas shows it and takes nothing.
 struct ResidualCase {
     const char *name;
-    int cleanAirHc, exhaustHc;
-    int residual;
-    Verdict verdict;
+    int co2Tenths, o2Hundredths, airHc; // the 3 s before time 0
+    int exhaustHc;                      // from time 0; CO 0.20 % at natural idle
+    std::optional<int> residual;
+    const char *refused; // why the air was not clean, "" when it was
+    Verdict verdict;     // of the one stage, Pending when never reached
     int meanHc;
 };
 
 class ResidualHc : public ::testing::TestWithParam<ResidualCase> {};
 
-TEST_P(ResidualHc, IsDeductedFromEveryValue)
+TEST_P(ResidualHc, TakenOnlyFromCleanAirAndDeductedFromEveryValue)
 {
     const auto &c = GetParam();
-    EmissionsCheck check(idleSet(), Fuel::Petrol);
-    ASSERT_TRUE(test::Drive(
-        check, [&](std::int64_t t) { return Exhaust(800, 20, t == 0 ? c.cleanAirHc : c.exhaustHc); }, 60000));
+    check::CheckSettings settings;
+    settings.readyTimeoutMs = 60000;
+    EmissionsCheck check(idleSet(), Fuel::Petrol, settings);
+    const test::FrameScript script = [&](std::int64_t t) {
+        if (t > 0)
+            return Exhaust(800, 20, c.exhaustHc);
+        auto air = test::CleanAir(c.airHc);
+        air.Co2 = static_cast<std::int16_t>(c.co2Tenths);
+        air.O2 = static_cast<std::int16_t>(c.o2Hundredths);
+        return air;
+    };
+    test::Drive(check, script, 0);
     EXPECT_EQ(check.state().residualHc, c.residual);
+    EXPECT_EQ(check.state().cleanAirRefused.toStdString(), c.refused);
+    test::Drive(check, script, 60000, 100, 100);
+    if (c.verdict == Verdict::Pending) {
+        EXPECT_TRUE(check.state().stages.empty());
+        return;
+    }
     const auto &stage = check.state().stages.at(0);
     EXPECT_EQ(stage.verdict, c.verdict);
     EXPECT_EQ(stage.window.hc.mean, c.meanHc);
     EXPECT_EQ(stage.window.hc.worst, c.meanHc);
 }
 
-INSTANTIATE_TEST_SUITE_P(Residual, ResidualHc,
-                         ::testing::Values(ResidualCase{"NoneLeft", 0, 240, 0, Verdict::Fail, 240},
-                                           ResidualCase{"FortyLeft", 40, 240, 40, Verdict::Pass, 200},
-                                           ResidualCase{"NeverBelowZero", 60, 30, 60, Verdict::Pass, 0}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Residual, ResidualHc,
+    ::testing::Values(ResidualCase{"NoneLeft", 0, 2090, 0, 240, 0, "", Verdict::Fail, 240},
+                      ResidualCase{"TwelveLeftPassesAt212", 0, 2090, 12, 212, 12, "", Verdict::Pass, 200},
+                      ResidualCase{"EveryGasExactlyAtTheCleanAirEdge", 1, 2000, 20, 220, 20, "", Verdict::Pass, 200},
+                      ResidualCase{"NeverBelowZero", 0, 2090, 15, 10, 15, "", Verdict::Pass, 0},
+                      // The probe still in the tail pipe of a failing car: its 336 ppm must not be taken off.
+                      ResidualCase{
+                          "ProbeStillInTheExhaust", 140, 50, 336, 350, std::nullopt,
+                          "CO2 14.0 % (clean air at most 0.1 %), O2 0.5 % (clean air at least 20.0 %), HC 336 ppm "
+                          "(clean air at most 20 ppm)",
+                          Verdict::Pending, 0},
+                      ResidualCase{"HcAloneJustOver", 0, 2090, 21, 221, std::nullopt,
+                                   "HC 21 ppm (clean air at most 20 ppm)", Verdict::Pending, 0},
+                      ResidualCase{"O2JustUnder", 0, 1999, 0, 100, std::nullopt,
+                                   "O2 20.0 % (clean air at least 20.0 %)", Verdict::Pending, 0},
+                      ResidualCase{"Co2JustOver", 2, 2090, 0, 100, std::nullopt, "CO2 0.2 % (clean air at most 0.1 %)",
+                                   Verdict::Pending, 0}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Clean air asked of the operator: a word given with the probe in the exhaust is refused
+// with the gas that shows it, and asked for again; 3 s of clean air then give the residual.
+TEST(ResidualHcAsked, DirtyProbeIsRefusedAndAskedAgain)
+{
+    check::CheckSettings settings;
+    settings.askCleanAir = true;
+    EmissionsCheck check(idleSet(), Fuel::Petrol, settings);
+    auto exhaust = Exhaust(800, 20, 336);
+    exhaust.Co2 = 140;
+    exhaust.O2 = 50;
+    for (std::int64_t t = 0; t <= 4000; t += 1000)
+        check.feed(t, exhaust);
+    check.confirmCleanAir();
+    check.feed(5000, exhaust);
+    EXPECT_EQ(check.state().phase, CheckPhase::WaitingForCleanAir);
+    EXPECT_FALSE(check.state().residualHc);
+    EXPECT_TRUE(check.state().cleanAirRefused.startsWith(QStringLiteral("CO2 14.0 %")));
+    // Out of the exhaust but not asked again: nothing is taken on the old word.
+    for (std::int64_t t = 6000; t <= 10000; t += 1000)
+        check.feed(t, test::CleanAir(8));
+    EXPECT_FALSE(check.state().residualHc);
+    check.confirmCleanAir();
+    check.feed(11000, test::CleanAir(8));
+    EXPECT_EQ(check.state().residualHc, 8);
+    EXPECT_TRUE(check.state().cleanAirRefused.isEmpty());
+}
+
+// Every step that waits on the analyser or the engine ends the check, not completed and
+// saying why, once its time-out has passed; the clock alone ends it when no frame comes.
+struct TimeoutCase {
+    const char *name;
+    test::FrameScript script; // nullptr: no frame at all, the clock only
+    std::int64_t endsAtMs;
+    const char *reason;
+};
+
+class StepTimeout : public ::testing::TestWithParam<TimeoutCase> {};
+
+TEST_P(StepTimeout, EndsNotCompletedWithTheReason)
+{
+    const auto &c = GetParam();
+    check::CheckSettings settings;
+    settings.readyTimeoutMs = 120000;
+    settings.warmTimeoutMs = 180000;
+    settings.stageTimeoutMs = 90000;
+    EmissionsCheck check(idleSet(), Fuel::Petrol, settings);
+    std::optional<std::int64_t> at;
+    for (std::int64_t t = -3000; t <= 600000 && !at; t += 1000) {
+        if (c.script)
+            check.feed(t, c.script(t));
+        else
+            check.tick(t);
+        if (check.finished())
+            at = t;
+    }
+    ASSERT_TRUE(at);
+    EXPECT_EQ(*at, c.endsAtMs);
+    EXPECT_EQ(check.state().overall, Verdict::NotCompleted);
+    EXPECT_EQ(check.state().notCompletedReason.toStdString(), c.reason);
+}
+
+namespace {
+link::LiveReading pumpOff()
+{
+    auto r = test::CleanAir();
+    r.StatusB = 0;
+    return r;
+}
+link::LiveReading dirtyAir()
+{
+    auto r = Exhaust(800, 20, 336);
+    r.Co2 = 140;
+    r.O2 = 50;
+    return r;
+}
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, StepTimeout,
+    ::testing::Values(
+        TimeoutCase{"NoAnalyserAtAll", nullptr, 117000,
+                    "the analyser was not ready with the probe in clean air within 2 min"},
+        TimeoutCase{"PumpNeverOn", [](std::int64_t) { return std::optional(pumpOff()); }, 117000,
+                    "the analyser was not ready with the probe in clean air within 2 min"},
+        TimeoutCase{"ProbeNeverOutOfTheExhaust", [](std::int64_t) { return std::optional(dirtyAir()); }, 117000,
+                    "the analyser was not ready with the probe in clean air within 2 min (CO2 14.0 % (clean air at "
+                    "most 0.1 %), O2 0.5 % (clean air at least 20.0 %), HC 336 ppm (clean air at most 20 ppm))"},
+        TimeoutCase{"OilNeverWarm",
+                    [](std::int64_t t) {
+                        return std::optional(t <= 0 ? test::CleanAir(0, 450) : Exhaust(800, 20, 50, 1000, 450));
+                    },
+                    180000, "the engine did not reach 60 °C oil temperature within 3 min"},
+        TimeoutCase{
+            "NoOilProbeNeverConfirmed",
+            [](std::int64_t t) { return std::optional(t <= 0 ? test::CleanAir(0, 0) : Exhaust(800, 20, 50, 1000, 0)); },
+            180000, "the engine was not confirmed warm within 3 min"},
+        // In and out of the window every 8 s: never 10 s of settling, so never a verdict.
+        TimeoutCase{"SpeedWandersForEver",
+                    [](std::int64_t t) {
+                        return std::optional(t <= 0 ? test::CleanAir() : Exhaust((t / 8000) % 2 ? 2000 : 800, 20, 50));
+                    },
+                    90000,
+                    "natural idle: the engine was not held at 450 to 1500 rpm long enough to measure within 1.5 min"},
+        TimeoutCase{
+            "FramesStopMidStage",
+            [](std::int64_t t) {
+                return t <= 4000 ? std::optional(t <= 0 ? test::CleanAir() : Exhaust(800, 20, 50)) : std::nullopt;
+            },
+            90000, "natural idle: the engine was not held at 450 to 1500 rpm long enough to measure within 1.5 min"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 struct AfrCase {
     const char *name;
@@ -255,10 +399,13 @@ TEST_P(BeforeTheStages, WaitForAReadyAnalyserAndAWarmEngine)
     const auto &c = GetParam();
     EmissionsCheck check(idleSet(), Fuel::Petrol);
     auto r = Exhaust(800, 20, 50, 1000, c.oil);
-    r.StatusA = c.statusA;
-    r.StatusB = c.statusB;
+    auto air = test::CleanAir(0, c.oil);
+    for (auto *frame : {&r, &air}) {
+        frame->StatusA = c.statusA;
+        frame->StatusB = c.statusB;
+    }
     for (int t = 0; t <= 60000; t += 1000)
-        check.feed(t, r);
+        check.feed(t, t <= 3000 ? air : r);
     EXPECT_EQ(check.state().phase, c.phase);
 }
 
@@ -278,7 +425,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BeforeTheStages, NoOilProbeGoesOnWhenTheOperatorSaysWarm)
 {
     EmissionsCheck check(idleSet(), Fuel::Petrol);
-    const auto noProbe = [](std::int64_t) { return Exhaust(800, 20, 50, 1000, 0); };
+    const auto noProbe = [](std::int64_t t) { return t <= 0 ? test::CleanAir(0, 0) : Exhaust(800, 20, 50, 1000, 0); };
     EXPECT_FALSE(test::Drive(check, noProbe, 30000));
     EXPECT_EQ(check.state().phase, CheckPhase::WaitingForWarmConfirmation);
     check.confirmEngineWarm();
@@ -413,12 +560,13 @@ TEST(Trace, HoldsEveryFrameWithTheStageItWasIn)
                                 120000, 1000);
     ASSERT_TRUE(at);
     const auto &trace = check.state().trace;
-    ASSERT_EQ(trace.size(), static_cast<std::size_t>(*at / 1000 + 1));
-    EXPECT_FALSE(trace[5].valid);
-    EXPECT_TRUE(trace[6].valid);
+    // Every frame from the 3 s of clean air before time 0.
+    ASSERT_EQ(trace.size(), static_cast<std::size_t>(*at / 1000 + 4));
+    EXPECT_FALSE(trace[8].valid);
+    EXPECT_TRUE(trace[9].valid);
     // HC after the clean-air residual of 0; the first stage until the speed drops.
-    EXPECT_EQ(trace[6].hc, 150);
-    EXPECT_EQ(trace[6].stage, 0);
+    EXPECT_EQ(trace[9].hc, 150);
+    EXPECT_EQ(trace[9].stage, 0);
     EXPECT_EQ(trace.back().phase, CheckPhase::Finished);
     EXPECT_EQ(trace.back().stage, 1);
     EXPECT_EQ(check.state().warmOilTenths, 800);

@@ -80,7 +80,8 @@ INSTANTIATE_TEST_SUITE_P(
         VehicleCase{"RichIdle", sim::VehicleProfile::RichIdle, Verdict::Fail, "-", "CO", 180000, 0, 120},
         VehicleCase{"FailedCatalyst", sim::VehicleProfile::FailedCatalyst, Verdict::Fail, "HC,lambda", "CO", 180000, 0,
                     80},
-        VehicleCase{"ColdEngine", sim::VehicleProfile::ColdEngine, Verdict::Pass, "-", "-", 180000, 8000, 10},
+        // The 3 s of clean air before the residual leave the oil a little warmer when it is waited on.
+        VehicleCase{"ColdEngine", sim::VehicleProfile::ColdEngine, Verdict::Pass, "-", "-", 180000, 6000, 10},
         // Never 5 s on end inside the fast idle window: failed with no gas out of its limits.
         VehicleCase{"WanderingSpeed", sim::VehicleProfile::WanderingSpeed, Verdict::Fail, "", "-", 600000, 0, 10},
         VehicleCase{"NoOilProbe", sim::VehicleProfile::NoOilProbe, Verdict::Pass, "-", "-", 120000, 0, 10}),

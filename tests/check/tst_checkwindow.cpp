@@ -3,6 +3,7 @@
 #include "certificate.h"
 #include "demoanalyser.h"
 #include "emissionscheckwindow.h"
+#include "fakedevice.h"
 #include "filecontents.h"
 #include "historydatabase.h"
 #include "rpmgauge.h"
@@ -43,6 +44,7 @@ private slots:
     void failedSaveIsOneMessageAndWaitsInTheQueue();
     void pumpButtonSendsThePumpCommand();
     void runningSessionGetsItsPeriodBack();
+    void noAnalyserStartCheckSaysWhyAndWaitsOnThePage();
 
 private:
     // The simulated analyser with `vehicle` at the probe, behind the shared state's port.
@@ -367,3 +369,31 @@ void TestCheckWindow::runningSessionGetsItsPeriodBack()
 
 QTEST_MAIN(TestCheckWindow)
 #include "tst_checkwindow.moc"
+
+// With the port unusable the check never starts: Start check says what failed and where,
+// and the limits page stays, so the operator can connect the analyser and press it again.
+void TestCheckWindow::noAnalyserStartCheckSaysWhyAndWaitsOnThePage()
+{
+    auto *pause = &pause_;
+    history::TestArchive *archive = state_->history;
+    state_ = std::make_unique<ui::SharedState>(
+        [pause](int) {
+            auto device = std::make_unique<test::FakeDevice>(*pause);
+            device->failOpen = true;
+            device->reason = QStringLiteral("No such file or directory");
+            return device;
+        },
+        pause_, op_);
+    state_->history = archive;
+    EmissionsCheckWindow w(*state_);
+    QVERIFY(showActive(w));
+    typeVehicle(w, QStringLiteral("N1"));
+    op_.shown.clear();
+    w.StartButton->click();
+    QCOMPARE(w.page(), Page::Limits);
+    QVERIFY(w.emissionsCheck() == nullptr);
+    QCOMPARE(op_.shown.size(), std::size_t(1));
+    QCOMPARE(op_.shown[0].text, QStringLiteral("The check cannot start: the analyser is not connected."));
+    QVERIFY2(op_.shown[0].detail.contains(QStringLiteral("No such file or directory")),
+             qPrintable(op_.shown[0].detail));
+}
