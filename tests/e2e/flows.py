@@ -5,7 +5,7 @@ import os
 import re
 import time
 
-from harness import Failure, check, wait_for
+from harness import Failure, check, deadline, wait_for
 
 MAIN = "QOVA    COM1"
 NO_RESPONSE = " No Response From Analyser "
@@ -19,6 +19,7 @@ RECORD_HEADER = "HC    CO  CO2  O2   NO   RPM   OIL LMBDA/AFR TIME "
 RECORD_ROW = re.compile(r"^\d{4} \d+\.\d\d \d+\.\d \d+\.\d\d \d{4} \d{4} -?\d+\.\d  \d+\.\d{3}    \d\d:\d\d:\d\d $")
 LEAK = "          LEAKTEST"
 ZERO = "           ZERO"
+ZEROING_MS = 6000
 
 # The digital display's figures, relative to its window, on a 1280-pixel screen: the
 # glyphs are 90 x 150 and the point 12 wide, so x0 = (1280 - (8 * 90 + 2 * 12 + 20)) / 2.
@@ -46,10 +47,12 @@ def leave_digital(run, digital, p=None):
 
 
 def open_from_digital(run, main, key, caption):
-    """Opens the digital display, gives it a poll, then the window behind `key` on it;
-    returns the display and that window."""
+    """Opens the digital display, waits until it has read an answer (the second poll
+    follows the first answer), then the window behind `key` on it; returns the display and
+    that window."""
+    sim = run.sims[-1]
     digital = open_digital(run, main)
-    time.sleep(1.5)
+    wait_for(lambda: sim.polls() >= 2, 5, "the display never read the analyser's first answer")
     run.key(digital, key)
     return digital, run.wait_window(caption)
 
@@ -90,8 +93,10 @@ def reach_measuring(run, sim, main):
     box = prompt(run, ZERO, "READY FOR ZERO ?")
     answer(run, box, "Return", "zero_prompt")
     wait_replies(sim, [0x05, 0x06])
-    # The analyser zeroes for six seconds, then measures.
-    time.sleep(6.5)
+    # The analyser zeroes for six seconds from the reply, then measures; the display has
+    # read a measuring frame once it polls the second time after that.
+    zeroed_ms = [t for t, b in sim.received() if b == 0x06][-1] + ZEROING_MS
+    wait_for(lambda: sim.polls_since(zeroed_ms) >= 2, 12, "the display never polled the analyser once it measured")
     return digital
 
 
@@ -119,6 +124,7 @@ def start_recording(run, digital, path, shot=None):
 def wait_file(path, timeout=15):
     """Waits until the file exists and stops growing."""
     last = -1
+    timeout = deadline(timeout)
     end = time.time() + timeout
     while time.time() < end:
         if os.path.exists(path):
@@ -139,10 +145,12 @@ def idle_check(run, p, what):
 def open_store_item(run, main, letter):
     """FILE > STORE > the item with this mnemonic; the menu bar has no mnemonic of its own,
     so the FILE menu is opened with a click."""
+    before = run.popups()
     run.click(main, 20, 10)
-    time.sleep(0.3)
+    wait_for(lambda: len(run.popups()) > len(before), 5, "the FILE menu did not open")
+    before = run.popups()
     run.key(main, "s")
-    time.sleep(0.2)
+    wait_for(lambda: len(run.popups()) > len(before), 5, "the STORE menu did not open")
     run.key(main, letter)
 
 

@@ -15,6 +15,17 @@ class Failure(Exception):
     pass
 
 
+# On a busy machine the program does the same things later, never differently, so a step
+# waits for what it expects to see and gives up only after a generous deadline: this many
+# times what an idle machine needs. QOVA_E2E_PATIENCE overrides it.
+PATIENCE = float(os.environ.get("QOVA_E2E_PATIENCE", "3"))
+
+
+def deadline(seconds):
+    """A step's deadline, for `seconds` on an idle machine."""
+    return seconds * PATIENCE
+
+
 class Skipped(Exception):
     """The machine cannot run the scenario (a service that does not start here)."""
 
@@ -42,7 +53,8 @@ class Desktop:
                 # find the server gone for a moment.
                 self.proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"],
                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                for _ in range(200):
+                end = time.time() + deadline(10)
+                while time.time() < end:
                     # The socket comes before the server takes clients: ask it something.
                     if os.path.exists(f"/tmp/.X11-unix/X{n}") and subprocess.run(
                             ["xdotool", "getdisplaygeometry"], env=dict(os.environ, DISPLAY=f":{n}"),
@@ -115,6 +127,17 @@ class Sim:
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
+
+    def wait_gone(self, timeout):
+        """Waits until the simulator has ended, as it does once its adapter is pulled out."""
+        try:
+            self.proc.wait(deadline(timeout))
+        except subprocess.TimeoutExpired:
+            raise Failure(f"the simulated analyser was still running after {deadline(timeout):.0f} s")
+
+    def polls_since(self, ms):
+        """Polls the simulator received at or after its own time `ms`."""
+        return sum(1 for t, b in self.received() if b == 0x11 and t >= ms)
 
 
 def clear_stale_lock(device):
@@ -236,7 +259,14 @@ class Run:
                            env=self.env, capture_output=True, text=True, timeout=20)
         return r.stdout.split()
 
+    def popups(self):
+        """Every visible window of the display, menus among them (which have no caption)."""
+        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "."], env=self.env,
+                           capture_output=True, text=True, timeout=20)
+        return r.stdout.split()
+
     def wait_window(self, name, timeout=20, exclude=()):
+        timeout = deadline(timeout)
         end = time.time() + timeout
         while time.time() < end and not self.closed:
             ids = [w for w in self.windows(name) if w not in exclude]
@@ -246,6 +276,7 @@ class Run:
         raise Failure(f"no window named {name!r} within {timeout} s")
 
     def wait_gone(self, window, timeout=10):
+        timeout = deadline(timeout)
         end = time.time() + timeout
         while time.time() < end and not self.closed:
             r = subprocess.run(["xdotool", "getwindowname", window], env=self.env, capture_output=True, text=True)
@@ -369,6 +400,8 @@ class Run:
 
 
 def wait_for(cond, timeout, what, step=0.1):
+    """Waits until `cond` holds, at most deadline(timeout); returns what it gave."""
+    timeout = deadline(timeout)
     end = time.time() + timeout
     while time.time() < end:
         v = cond()

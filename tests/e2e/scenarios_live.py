@@ -25,8 +25,7 @@ def digital_live_figures_pump_and_zero(run):
     run.key(digital, "alt+z")
     wait_replies(sim, [0x22, 0x55])
     # Polling goes on, one poll every two seconds.
-    time.sleep(4.5)
-    check(sim.polls() >= polls + 1, "polling stopped after Pump and Zero")
+    wait_for(lambda: sim.polls() >= polls + 1, 4.5, "polling stopped after Pump and Zero")
     lit = figures_lit(run, digital, run.screenshot("digital_after_pump"))
     check(lit > 0.02, "the figures went out")
     leave_digital(run, digital, p)
@@ -58,7 +57,8 @@ def leak_test_no_zero_and_record(run):
     start_recording(run, digital, record, shot="record_on")
     recording = run.wait_window(f"{MAIN}   Recording in :  readings.TXT")
     run.screenshot("recording")
-    time.sleep(6.5)
+    polls = sim.polls()
+    wait_for(lambda: sim.polls() >= polls + 4, 8, "fewer than four polls while recording")
     run.key(recording, "alt+r")
     dialog = run.wait_window("Form12")
     run.click(dialog, 108, 126)  # "OFF"
@@ -67,7 +67,8 @@ def leak_test_no_zero_and_record(run):
     wait_for(lambda: digital in run.windows(MAIN), 5, "the caption still names the recording")
     with open(record, "rb") as f:
         text = f.read()
-    time.sleep(2.5)
+    polls = sim.polls()
+    wait_for(lambda: sim.polls() >= polls + 2, 5, "polling stopped after Record OFF")
     with open(record, "rb") as f:
         check(f.read() == text, "rows were added after Record OFF")
     lines = text.decode("latin-1").split("\n")
@@ -76,7 +77,7 @@ def leak_test_no_zero_and_record(run):
     rows = [l for l in lines[2:] if l]
     bad = [r for r in rows if not RECORD_ROW.match(r)]
     check(not bad, f"rows not in the recording format: {bad!r}")
-    check(len(rows) >= 2, f"{len(rows)} rows recorded in 6.5 s of measuring")
+    check(len(rows) >= 2, f"{len(rows)} rows recorded in four polls of measuring")
     check(text.endswith(b"\n"), "the last row is not whole")
     run.note(f"{len(rows)} rows, first {rows[0]!r}")
     leave_digital(run, digital, p)

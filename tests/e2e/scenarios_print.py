@@ -9,7 +9,7 @@ import threading
 import time
 
 from flows import leave_digital, open_from_digital, save_file_dialog, start_program, wait_file
-from harness import Skipped, check, wait_for
+from harness import Skipped, check, deadline, wait_for
 from registry import scenario
 
 
@@ -94,7 +94,7 @@ class PrintQueue:
         self.proc = subprocess.Popen([cupsd, "-f", "-c", f"{r}/cupsd.conf", "-s", f"{r}/cups-files.conf"],
                                      stdout=subprocess.DEVNULL, stderr=open(f"{r}/log/cupsd.out", "w"))
         env = dict(os.environ, CUPS_SERVER=self.socket)
-        end = time.time() + 10
+        end = time.time() + deadline(10)
         while time.time() < end:
             if self.proc.poll() is not None:
                 break

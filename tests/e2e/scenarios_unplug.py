@@ -6,7 +6,7 @@ import time
 
 from flows import (MAIN, NO_RESPONSE, QUIET, answer, box_saying, figures_lit, idle_check, leave_digital, open_digital,
                    open_store_item, replace_file_dialog, start_program)
-from harness import check, wait_for
+from harness import check, deadline, wait_for
 from registry import scenario
 
 NO_ANSWER = "Communication failed try again (2)"
@@ -24,7 +24,7 @@ def fault_unplugged_during_upload(run):
     p, main = start_program(run)
     open_store_item(run, main, "u")
     replace_file_dialog(run, "Save As", data)
-    sim.proc.wait(10)
+    sim.wait_gone(10)
     box = box_saying(run, NO_ANSWER, 10)
     run.screenshot("upload_failed")
     check(run.message_texts() == [NO_ANSWER], f"boxes shown: {run.message_texts()!r}")
@@ -49,7 +49,7 @@ def fault_unplugged_during_setup_send(run):
     run.key(digital, "alt+s")
     dialog = run.wait_window("SETUP")
     run.key(dialog, "alt+s")
-    sim.proc.wait(10)
+    sim.wait_gone(10)
     box = box_saying(run, SEND_FAILED, 10)
     run.screenshot("setup_failed")
     check(run.message_texts()[0] == SEND_FAILED, f"boxes shown: {run.message_texts()!r}")
@@ -60,7 +60,7 @@ def fault_unplugged_during_setup_send(run):
     run.key(dialog, "Escape")
     run.wait_gone(dialog)
     # The display finds the analyser gone and says so once.
-    end = time.time() + 12
+    end = time.time() + deadline(12)
     while time.time() < end and NO_RESPONSE not in run.message_texts():
         time.sleep(0.2)
     for box in run.windows("QOVA"):
@@ -81,7 +81,7 @@ def fault_unplugged_during_header_send(run):
     run.type(dialog, "ACME MOTORS")
     run.key(dialog, "Return", "Return")  # on to LINE2, on to SEND
     run.key(dialog, "Return")
-    sim.proc.wait(10)
+    sim.wait_gone(10)
     box = box_saying(run, SEND_FAILED, 10, exclude=(dialog,))
     run.screenshot("header_failed")
     check(run.message_texts() == [SEND_FAILED], f"boxes shown: {run.message_texts()!r}")

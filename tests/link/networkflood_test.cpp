@@ -114,8 +114,8 @@ TEST_P(NetworkFlood, ReadsAsAFaultyLineAndMemoryStaysPut)
 {
     if (residentBytes() < 0)
         GTEST_SKIP() << "no /proc/self/statm to measure resident memory";
-    const int seconds = qEnvironmentVariableIsSet("QOVA_FLOOD_SECONDS") ? qEnvironmentVariableIntValue("QOVA_FLOOD_SECONDS")
-                                                                         : 60;
+    const int seconds =
+        qEnvironmentVariableIsSet("QOVA_FLOOD_SECONDS") ? qEnvironmentVariableIntValue("QOVA_FLOOD_SECONDS") : 60;
     const FloodRow &row = GetParam();
     FloodServer server(row.prologue, row.burst, seconds);
     link::EventLoopPause pause;
