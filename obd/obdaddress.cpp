@@ -16,8 +16,9 @@ ParsedObdAddress ParseObdAddress(const QString &text)
         return out;
     }
     if (t.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive)) {
-        static const QRegularExpression hostPort(QStringLiteral("^tcp://(\\[[0-9A-Fa-f:.]+\\]|[A-Za-z0-9.-]+):([0-9]{1,5})$"),
-                                                 QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression hostPort(
+            QStringLiteral("^tcp://(\\[[0-9A-Fa-f:.]+\\]|[A-Za-z0-9.-]+):([0-9]{1,5})$"),
+            QRegularExpression::CaseInsensitiveOption);
         const auto m = hostPort.match(t);
         const int port = m.hasMatch() ? m.captured(2).toInt() : 0;
         if (port < 1 || port > 65535) {
