@@ -1,6 +1,10 @@
 #pragma once
 
+#include "bytedevice.h"
+#include "obdaddress.h"
 #include "serialport.h"
+
+#include <memory>
 
 namespace qova::app {
 
@@ -10,5 +14,9 @@ namespace qova::app {
 // else a serial port. One simulated analyser serves both; sets port.factory and
 // port.namedFactory.
 void UseProgramDevices(link::PortState &port, link::Pause &pause);
+
+// The OBD adapter's device: a serial port, a network adapter, or the simulated car of the
+// built-in demo analyser, which reads the engine that analyser measures.
+std::unique_ptr<link::ByteDevice> MakeObdDevice(const obd::ObdAddress &address, link::Pause &pause);
 
 } // namespace qova::app

@@ -1,6 +1,7 @@
 #include "devices.h"
 #include "guardedapplication.h"
 #include "historysettings.h"
+#include "obdlink.h"
 #include "operator.h"
 #include "printing.h"
 #include "programwindows.h"
@@ -44,6 +45,15 @@ int main(int argc, char *argv[])
     });
     retry.start(30000);
 
+    // The car's OBD adapter, when QOVA_OBD names one: a second device beside the analyser.
+    const auto obdAddress = qova::obd::ParseObdAddress(qEnvironmentVariable(qova::obd::kObdEnvironment));
+    std::unique_ptr<qova::obd::ObdLink> obd;
+    if (obdAddress.address) {
+        obd = std::make_unique<qova::obd::ObdLink>(qova::app::MakeObdDevice(*obdAddress.address, pause), pause,
+                                                   qova::obd::ObdLink::OptionsFor(*obdAddress.address));
+        obd->start();
+    }
+
     qova::app::ProgramWindows windows(state, QString::fromLatin1(qova::app::kPortFileName),
                                       qova::app::SystemUsLocale());
     windows.wire();
@@ -52,6 +62,14 @@ int main(int argc, char *argv[])
         QTimer::singleShot(0, &windows.form1, [&] {
             op.message(&windows.form1, QStringLiteral("QOVA"), waitingProblem, qova::ui::Icon::Warning,
                        qova::ui::Buttons::Ok);
+        });
+    if (!obdAddress.problem.isEmpty())
+        QTimer::singleShot(0, &windows.form1, [&] {
+            op.message(&windows.form1, QStringLiteral("QOVA"),
+                       QStringLiteral("The environment variable %1 names no OBD adapter: %2 The program runs "
+                                      "without one.")
+                           .arg(QString::fromLatin1(qova::obd::kObdEnvironment), obdAddress.problem),
+                       qova::ui::Icon::Warning, qova::ui::Buttons::Ok);
         });
     // Opened once at the start (a server in the background), so the vehicle dialog can show
     // a registration's last result; the tests waiting are saved once it is open.

@@ -252,6 +252,10 @@ Framing FrameMessages(const std::vector<QString> &lines, bool headers)
             finish();
             const QString digits = squeezed(upper);
             if (digits.size() == 3 && allHex(digits)) {
+                if (digits.toUInt(nullptr, 16) == 0) {
+                    fail(QStringLiteral("a multi-frame answer announces no bytes"));
+                    continue;
+                }
                 announced = digits.toUInt(nullptr, 16);
                 nextIndex = 0;
                 continue;
@@ -328,6 +332,11 @@ Framing FrameMessages(const std::vector<QString> &lines, bool headers)
                 fail(QStringLiteral("ECU %1 started a new answer before its last one was whole").arg(ecu));
             Assembly a;
             a.length = (static_cast<std::size_t>(pci & 0x0F) << 8) | rest.front();
+            if (a.length < 8) {
+                // Anything shorter fits a single frame: this is no answer.
+                fail(QStringLiteral("the first frame \"%1\" announces only %2 bytes").arg(line).arg(a.length));
+                continue;
+            }
             a.data.assign(rest.begin() + 1, rest.end());
             if (!open.count(ecu))
                 openOrder.push_back(ecu);

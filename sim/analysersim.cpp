@@ -3,6 +3,8 @@
 // (SIGTERM, SIGINT) or unplugged (--unplug-after, --unplug-on).
 
 #include "demoanalyser.h"
+#include "elmcar.h"
+#include "obdserver.h"
 #include "simdevice.h"
 #include "storedtests.h"
 
@@ -17,10 +19,13 @@
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
+#include <memory>
+#include <optional>
 #include <poll.h>
 #include <string>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -40,16 +45,21 @@ struct Options {
     // count-th time, so a test can pull it out in the middle of a given exchange.
     int unplugOnByte = -1;
     long long unplugOnCount = 1;
+    // The car's OBD adapter beside the analyser: its car, and a TCP port (0: a pseudo-terminal).
+    std::optional<qova::sim::ObdCar> obdCar;
+    int obdTcpPort = 0;
 };
 
 void usage(std::FILE *to)
 {
     std::fputs("usage: qova-analyser-sim [--log FILE] [--seed N] [--fault NAME]... [--unplug-after MS]\n"
                "                         [--unplug-on BYTE[:COUNT]] [--power-up MS] [--vehicle NAME] [--fast-idle MS]\n"
-               "                         [--unpaced] [--quiet]\n"
+               "                         [--obd CAR [--obd-tcp PORT]] [--unpaced] [--quiet]\n"
                "--unplug-on 0x4F:3 unplugs on the third 0x4F the program sends (BYTE in hex or decimal)\n"
                "faults: bad-frames, bad-blocks, bad-blocks-always, silence, partial-frames, flood, unplug\n"
-               "vehicles: good-catalyst, rich-idle, failed-catalyst, cold-engine, wandering-speed, no-oil-probe\n",
+               "vehicles: good-catalyst, rich-idle, failed-catalyst, cold-engine, wandering-speed, no-oil-probe\n"
+               "--obd serves the car's OBD adapter (ELM327) on a second pseudo-terminal, printed on the second\n"
+               "line, or with --obd-tcp on 127.0.0.1:PORT; cars: healthy, lamp-on, not-ready, ignition-off\n",
                to);
 }
 
@@ -135,6 +145,11 @@ int parseArguments(int argc, char **argv, Options &o)
         } else if (a == "--fast-idle" && hasValue && parseNumber(argv[i + 1], n)) {
             o.model.fastIdleMs = static_cast<int>(n);
             ++i;
+        } else if (a == "--obd" && hasValue && qova::sim::ObdCarFromName(argv[i + 1])) {
+            o.obdCar = qova::sim::ObdCarFromName(argv[++i]);
+        } else if (a == "--obd-tcp" && hasValue && parseNumber(argv[i + 1], n) && n > 0 && n < 65536) {
+            o.obdTcpPort = static_cast<int>(n);
+            ++i;
         } else if (a == "--vehicle" && hasValue && qova::sim::VehicleProfileFromName(argv[i + 1])) {
             o.model.vehicle = *qova::sim::VehicleProfileFromName(argv[++i]);
         } else {
@@ -210,7 +225,20 @@ int main(int argc, char **argv)
     }
 
     qova::sim::DemoAnalyser analyser(options.model);
+    std::unique_ptr<qova::sim::ObdServer> obd;
+    if (options.obdCar) {
+        // The adapter reads the engine this analyser measures; the analyser outlives it.
+        obd = std::make_unique<qova::sim::ObdServer>(qova::sim::MakeObdCar(
+            std::shared_ptr<qova::sim::Analyser>(std::shared_ptr<void>{}, &analyser), *options.obdCar));
+        std::string error;
+        if (!obd->open(options.obdTcpPort, error)) {
+            std::fprintf(stderr, "qova-analyser-sim: %s\n", error.c_str());
+            return 1;
+        }
+    }
     std::printf("%s\n", slavePath.c_str());
+    if (obd)
+        std::printf("%s\n", obd->address().c_str());
     std::fflush(stdout);
     if (!options.quiet)
         std::fprintf(stderr, "qova-analyser-sim: serving %s (seed %u, %zu stored tests)\n", slavePath.c_str(),
@@ -254,8 +282,13 @@ int main(int argc, char **argv)
         if (options.model.faults.unplugAfterMs >= 0)
             timeout =
                 std::clamp(static_cast<int>(static_cast<double>(options.model.faults.unplugAfterMs) - now), 0, timeout);
-        pollfd pfd{master, static_cast<short>(due ? POLLIN | POLLOUT : POLLIN), 0};
-        const int ready = poll(&pfd, 1, timeout);
+        std::vector<pollfd> fds{{master, static_cast<short>(due ? POLLIN | POLLOUT : POLLIN), 0}};
+        if (obd) {
+            obd->addPollFds(fds);
+            timeout = std::min(timeout, qova::sim::ObdServer::kAnswerPollMs);
+        }
+        const int ready = poll(fds.data(), fds.size(), timeout);
+        const pollfd pfd = fds.front();
         if (ready < 0 && errno != EINTR) {
             std::perror("qova-analyser-sim: poll");
             exitCode = 1;
@@ -279,6 +312,8 @@ int main(int argc, char **argv)
         }
         if (unplugged)
             break;
+        if (obd)
+            obd->serve(fds, nowWhole);
         // Noise goes out as it comes, among the answer bytes that wait for their time.
         for (std::uint8_t b : analyser.unasked(nowWhole)) {
             if (out.size() >= kMaxOutgoing)

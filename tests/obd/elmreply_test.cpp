@@ -219,6 +219,9 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"10", B({0x41, 0x0C, 0x1A, 0xF8})}},
                    false},
         FramingRow{"single_frame_announcing_too_much", {"7E8 06 41 0C 1A"}, true, {}, true},
+        FramingRow{
+            "first_frame_announcing_nothing", {"7E8 10 00 4D 41 54", "7E8 21 35 30 09 33 33 36 84"}, true, {}, true},
+        FramingRow{"length_line_zero", {"000", "0: 490201575030"}, false, {}, true},
         FramingRow{"not_hex", {"7E8 04 41 0C ZZ"}, true, {}, true}, FramingRow{"header_alone", {"7E8"}, true, {}, true},
         FramingRow{"continuation_without_start", {"7E8 21 34 30 33 30 39 36 42"}, true, {}, true}),
     [](const auto &info) { return std::string(info.param.name); });

@@ -1,10 +1,13 @@
+#include "elmsession.h"
 #include "frame.h"
 #include "livereading.h"
+#include "networkdevice.h"
 #include "qserialdevice.h"
 #include "serialport.h"
 
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -24,7 +27,14 @@ public:
         process_.start();
         if (process_.waitForStarted(5000) && process_.waitForReadyRead(5000))
             path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+        // With the car's OBD adapter, where it is served comes on the second line.
+        if (arguments.contains(QStringLiteral("--obd"))) {
+            if (!process_.canReadLine())
+                process_.waitForReadyRead(5000);
+            obdAddress_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+        }
     }
+    QString obdAddress() const { return obdAddress_; }
     ~SimProcess()
     {
         if (process_.state() != QProcess::NotRunning) {
@@ -39,6 +49,7 @@ public:
 private:
     QProcess process_;
     QString path_;
+    QString obdAddress_;
 };
 
 double cpuMs()
@@ -198,6 +209,9 @@ private slots:
         QTest::newRow("no count after colon") << QStringList{QStringLiteral("--unplug-on"), QStringLiteral("68:")};
         QTest::newRow("no value") << QStringList{QStringLiteral("--unplug-on")};
         QTest::newRow("unknown fault") << QStringList{QStringLiteral("--fault"), QStringLiteral("smoke")};
+        QTest::newRow("unknown OBD car") << QStringList{QStringLiteral("--obd"), QStringLiteral("taxi")};
+        QTest::newRow("OBD port out of range") << QStringList{QStringLiteral("--obd"), QStringLiteral("healthy"),
+                                                              QStringLiteral("--obd-tcp"), QStringLiteral("70000")};
     }
 
     void badArgumentsAreRefused()
@@ -208,6 +222,61 @@ private slots:
         QVERIFY(p.waitForFinished(3000));
         QCOMPARE(p.exitCode(), 2);
         QVERIFY(p.readAllStandardOutput().isEmpty()); // no terminal path: nothing was served
+    }
+
+    // The car's adapter as a program reaches it: a serial line at the adapter's usual
+    // 38400 baud, or a Wi-Fi adapter's TCP port; read by the program's own OBD session.
+    void obdSideServed_data()
+    {
+        QTest::addColumn<QString>("car");
+        QTest::addColumn<bool>("overTcp");
+        QTest::addColumn<bool>("lamp");
+        QTest::addColumn<int>("incomplete");
+        QTest::addColumn<QStringList>("codes");
+        QTest::newRow("lamp on, terminal") << QStringLiteral("lamp-on") << false << true << 0
+                                           << QStringList{QStringLiteral("P0133"), QStringLiteral("P0420")};
+        QTest::newRow("not ready, TCP") << QStringLiteral("not-ready") << true << false << 3 << QStringList{};
+    }
+
+    void obdSideServed()
+    {
+        QFETCH(QString, car);
+        QFETCH(bool, overTcp);
+        QFETCH(bool, lamp);
+        QFETCH(int, incomplete);
+        QFETCH(QStringList, codes);
+        QStringList arguments{QStringLiteral("--obd"), car};
+        if (overTcp) {
+            QTcpServer probe; // a port free on this machine now
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            arguments << QStringLiteral("--obd-tcp") << QString::number(probe.serverPort());
+        }
+        SimProcess sim(arguments);
+        QVERIFY2(overTcp ? sim.obdAddress().startsWith(QStringLiteral("tcp://127.0.0.1:"))
+                         : sim.obdAddress().startsWith(QStringLiteral("/dev/")),
+                 qPrintable(sim.obdAddress()));
+        obd::ElmSession::Options options;
+        if (overTcp)
+            options.baudRates.clear();
+        link::EventLoopPause pause; // the socket needs the event loop
+        std::unique_ptr<link::ByteDevice> device;
+        if (overTcp)
+            device = std::make_unique<link::NetworkDevice>(sim.obdAddress(), pause);
+        else
+            device = std::make_unique<link::QSerialDevice>(sim.obdAddress());
+        obd::ElmSession session(std::move(device), pause, options);
+        session.start();
+        const auto &r = session.readings();
+        for (int i = 0; i < 1000 && !(r.status && r.storedCodes && r.vin && r.engineSpeed); ++i) {
+            session.tick();
+            pause.sleepMs(10);
+        }
+        QVERIFY2(r.status && r.storedCodes && r.vin && r.engineSpeed, qPrintable(session.problem()));
+        QCOMPARE(r.status->value.lampOn, lamp);
+        QCOMPARE(r.status->value.incomplete(), incomplete);
+        QCOMPARE(QStringList(r.storedCodes->value.begin(), r.storedCodes->value.end()), codes);
+        QVERIFY(r.vin->value.trusted);
+        QCOMPARE(session.baudRate(), overTcp ? 0 : 38400);
     }
 
     void stopsCleanlyOnSignals()
