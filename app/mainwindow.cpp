@@ -76,9 +76,10 @@ void TForm1::showStatus()
     if (state_.history == nullptr)
         return;
     history::TestArchive &archive = *state_.history;
-    const HistoryReach reach = archive.openDatabase() != nullptr ? HistoryReach::Open
-                               : archive.connecting()            ? HistoryReach::Connecting
-                                                                 : HistoryReach::NotReachable;
+    // Before the worker's first word there is neither an open database nor a reason.
+    const HistoryReach reach = archive.reachable()           ? HistoryReach::Open
+                               : archive.problem().isEmpty() ? HistoryReach::Connecting
+                                                             : HistoryReach::NotReachable;
     HistoryStatus->setText(HistoryStatusText(archive.settings().url, reach, archive.problem()));
     HistoryStatus->setAccessibleDescription(HistoryStatus->text());
 }

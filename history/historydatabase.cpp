@@ -233,7 +233,7 @@ Problem HistoryDatabase::open(const QString &url, const Options &options)
                         QStringLiteral("its folder cannot be made"));
         // Made empty and 0600 before SQLite first opens it (SQLite would make it 0644);
         // its journal files take the mode of the database file.
-        if (!file.exists()) {
+        if (!QFile::exists(location_.path)) {
             QFile made(location_.path);
             if (made.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
                 made.close();
