@@ -239,8 +239,10 @@ void TestArchive::requestDrain()
 {
     const int upTo = saveCount_;
     post([this, upTo](Worker &w) -> std::function<void()> {
-        const auto [saved, problem] = w.drain();
-        return [this, upTo, saved, problem] { drainEnded(upTo, saved, problem); };
+        auto drained = w.drain();
+        return [this, upTo, saved = drained.first, problem = std::move(drained.second)] {
+            drainEnded(upTo, saved, problem);
+        };
     });
 }
 
