@@ -35,10 +35,16 @@ CheckSettings ReadCheckSettings(settings::ValidatedSettings &s)
     c.passWindowMs = s.wholeNumber(kPassWindow);
     c.measureMs = s.wholeNumber(kMeasure);
     if (c.measureMs < c.passWindowMs) {
-        // Measuring shorter than the passing window could never pass a car.
-        c.measureMs =
-            s.refuse(kMeasure, c.measureMs, QStringLiteral("is shorter than passWindowMs (%1 ms)").arg(c.passWindowMs));
-        c.passWindowMs = std::min(c.passWindowMs, c.measureMs);
+        // Measuring shorter than the passing window could never pass a car. The key the
+        // workshop wrote is the one refused: an unset measureMs means the window is too long.
+        if (s.contains(kMeasure.key)) {
+            c.measureMs = s.refuse(kMeasure, c.measureMs,
+                                   QStringLiteral("is shorter than passWindowMs (%1 ms)").arg(c.passWindowMs));
+            c.passWindowMs = std::min(c.passWindowMs, c.measureMs);
+        } else {
+            c.passWindowMs = s.refuse(kPassWindow, c.passWindowMs,
+                                      QStringLiteral("is longer than measureMs (%1 ms)").arg(c.measureMs));
+        }
     }
     c.readyTimeoutMs = s.wholeNumber(kReadyTimeout);
     c.warmTimeoutMs = s.wholeNumber(kWarmTimeout);

@@ -85,6 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "measureMs = \"99999999999\" in %1 is outside 1000 ms to 600000 ms; 30000 ms is used."},
         SettingsCase{"MeasuringShorterThanThePassWindowCouldNeverPass", "measureMs=3000\n", kDefaults,
                      "measureMs = \"3000\" in %1 is shorter than passWindowMs (5000 ms); 30000 ms is used."},
+        SettingsCase{"APassWindowLongerThanTheDefaultMeasuring", "passWindowMs=40000\n", kDefaults,
+                     "passWindowMs = \"40000\" in %1 is longer than measureMs (30000 ms); 5000 ms is used."},
         SettingsCase{
             "StageTimeoutTooShortForItsOwnTimings", "stageTimeoutMs=40000\n", kDefaults,
             "stageTimeoutMs = \"40000\" in %1 leaves under 30000 ms beyond settleMs and measureMs; 300000 ms is "
