@@ -9,9 +9,11 @@ namespace qova::obd {
 
 namespace {
 
-// The messages that answer service `svc` for `pid`; a refusal (7F) becomes the problem.
+// The messages that answer service `svc` for `pid`; when none does, the problem names `what`
+// was asked and why (a refusal, 7F, is one reason).
 std::vector<const EcuMessage *> answers(const std::vector<EcuMessage> &messages, std::uint8_t svc,
-                                        std::optional<std::uint8_t> pid, std::size_t minSize, QString &problem)
+                                        std::optional<std::uint8_t> pid, std::size_t minSize, const QString &what,
+                                        QString &problem)
 {
     std::vector<const EcuMessage *> out;
     const std::uint8_t positive = svc + service::kPositiveOffset;
@@ -33,6 +35,8 @@ std::vector<const EcuMessage *> answers(const std::vector<EcuMessage> &messages,
     if (out.empty() && problem.isEmpty())
         problem = messages.empty() ? QStringLiteral("no ECU answered")
                                    : QStringLiteral("no ECU answered this request (the answers were to another)");
+    if (out.empty())
+        problem = QStringLiteral("%1: %2").arg(what, problem);
     return out;
 }
 
@@ -107,11 +111,11 @@ int MonitorStatus::incomplete() const
 Decoded<SupportedPids> DecodeSupportedPids(const std::vector<EcuMessage> &messages, std::uint8_t base)
 {
     Decoded<SupportedPids> out;
-    const auto found = answers(messages, service::kCurrentData, base, 6, out.problem);
-    if (found.empty()) {
-        out.problem = QStringLiteral("Supported PIDs (%1): %2").arg(pidText(service::kCurrentData, base), out.problem);
+    const auto found =
+        answers(messages, service::kCurrentData, base, 6,
+                QStringLiteral("Supported PIDs (%1)").arg(pidText(service::kCurrentData, base)), out.problem);
+    if (found.empty())
         return out;
-    }
     SupportedPids s;
     for (const auto *m : found)
         for (int i = 0; i < 32; ++i)
@@ -125,11 +129,10 @@ Decoded<SupportedPids> DecodeSupportedPids(const std::vector<EcuMessage> &messag
 Decoded<MonitorStatus> DecodeMonitorStatus(const std::vector<EcuMessage> &messages)
 {
     Decoded<MonitorStatus> out;
-    const auto found = answers(messages, service::kCurrentData, pid::kMonitorStatus, 6, out.problem);
-    if (found.empty()) {
-        out.problem = QStringLiteral("Warning lamp and readiness (01 01): %1").arg(out.problem);
+    const auto found = answers(messages, service::kCurrentData, pid::kMonitorStatus, 6,
+                               QStringLiteral("Warning lamp and readiness (01 01)"), out.problem);
+    if (found.empty())
         return out;
-    }
     MonitorStatus s;
     for (const auto *m : found)
         s.compressionIgnition = s.compressionIgnition || (m->data[3] & 0x08);
@@ -169,11 +172,10 @@ Decoded<MonitorStatus> DecodeMonitorStatus(const std::vector<EcuMessage> &messag
 Decoded<double> DecodeEngineSpeed(const std::vector<EcuMessage> &messages)
 {
     Decoded<double> out;
-    const auto found = answers(messages, service::kCurrentData, pid::kEngineSpeed, 4, out.problem);
-    if (found.empty()) {
-        out.problem = QStringLiteral("Engine speed (01 0C): %1").arg(out.problem);
+    const auto found = answers(messages, service::kCurrentData, pid::kEngineSpeed, 4,
+                               QStringLiteral("Engine speed (01 0C)"), out.problem);
+    if (found.empty())
         return out;
-    }
     // The engine ECU answers first; a second answer (a gearbox) is not the engine's.
     out.value = ((found.front()->data[2] << 8) | found.front()->data[3]) / kEngineSpeedDivisor;
     out.problem.clear();
@@ -183,14 +185,13 @@ Decoded<double> DecodeEngineSpeed(const std::vector<EcuMessage> &messages)
 Decoded<int> DecodeTemperature(const std::vector<EcuMessage> &messages, std::uint8_t temperaturePid)
 {
     Decoded<int> out;
-    const auto found = answers(messages, service::kCurrentData, temperaturePid, 3, out.problem);
-    if (found.empty()) {
-        out.problem = QStringLiteral("%1 (%2): %3")
-                          .arg(temperaturePid == pid::kOilTemperature ? QStringLiteral("Oil temperature")
-                                                                      : QStringLiteral("Coolant temperature"),
-                               pidText(service::kCurrentData, temperaturePid), out.problem);
+    const QString what =
+        QStringLiteral("%1 (%2)").arg(temperaturePid == pid::kOilTemperature ? QStringLiteral("Oil temperature")
+                                                                             : QStringLiteral("Coolant temperature"),
+                                      pidText(service::kCurrentData, temperaturePid));
+    const auto found = answers(messages, service::kCurrentData, temperaturePid, 3, what, out.problem);
+    if (found.empty())
         return out;
-    }
     out.value = found.front()->data[2] - kTemperatureOffset;
     out.problem.clear();
     return out;
@@ -199,11 +200,10 @@ Decoded<int> DecodeTemperature(const std::vector<EcuMessage> &messages, std::uin
 Decoded<std::vector<QString>> DecodeStoredCodes(const std::vector<EcuMessage> &messages)
 {
     Decoded<std::vector<QString>> out;
-    const auto found = answers(messages, service::kStoredCodes, std::nullopt, 1, out.problem);
-    if (found.empty()) {
-        out.problem = QStringLiteral("Stored codes (03): %1").arg(out.problem);
+    const auto found =
+        answers(messages, service::kStoredCodes, std::nullopt, 1, QStringLiteral("Stored codes (03)"), out.problem);
+    if (found.empty())
         return out;
-    }
     std::vector<QString> codes;
     auto addCode = [&](std::uint8_t hi, std::uint8_t lo) {
         if (hi == 0 && lo == 0)
@@ -243,11 +243,10 @@ Decoded<std::vector<QString>> DecodeStoredCodes(const std::vector<EcuMessage> &m
 Decoded<Vin> DecodeVin(const std::vector<EcuMessage> &messages)
 {
     Decoded<Vin> out;
-    const auto found = answers(messages, service::kVehicleInfo, pid::kVin, 3, out.problem);
-    if (found.empty()) {
-        out.problem = QStringLiteral("VIN (09 02): %1").arg(out.problem);
+    const auto found =
+        answers(messages, service::kVehicleInfo, pid::kVin, 3, QStringLiteral("VIN (09 02)"), out.problem);
+    if (found.empty())
         return out;
-    }
     // CAN: one message, 49 02 01 and the 17 characters. The older buses: a line per four
     // characters, 49 02 and the line's number, padded with NUL bytes in front.
     const QString ecu = found.front()->ecu;
