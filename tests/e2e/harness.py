@@ -91,6 +91,12 @@ class Sim:
         self.path = self.proc.stdout.readline().strip()
         check(self.path.startswith("/dev/"), f"simulator printed {self.path!r} instead of a device path")
         self.inode = os.stat(self.path).st_ino
+        # Scenarios run side by side. Once this analyser is unplugged its terminal's number
+        # would be free for the next one started, and this scenario's program, still
+        # retrying the old name, would open another scenario's analyser and take its
+        # answers. Holding the terminal open keeps its number taken until the scenario
+        # ends; the name itself still goes with the unplug, as a USB adapter's does.
+        self.hold = os.open(self.path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
 
     def received(self):
         """(milliseconds, byte) for every byte the simulator received, in order."""
@@ -127,6 +133,9 @@ class Sim:
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
+        if self.hold is not None:
+            os.close(self.hold)
+            self.hold = None
 
     def wait_gone(self, timeout):
         """Waits until the simulator has ended, as it does once its adapter is pulled out."""

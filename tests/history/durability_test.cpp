@@ -157,7 +157,11 @@ TEST_P(FrozenServer, NeverHoldsTheWindowThread)
     const int waitingBefore = archive.pendingCount();
     ASSERT_TRUE(pg->freeze(false));
     EXPECT_TRUE(archive.settle());
-    EXPECT_LT(gap, 100) << "the window thread stood still for " << gap << " ms";
+    // Held by the server, the window thread would stand still for the whole deadline (1.3 s and
+    // more) or until the server went on; a busy machine's scheduler alone leaves gaps of a few
+    // hundred milliseconds. The figure printed below is the one to watch (under 100 ms on an
+    // idle machine); the bound tells a held thread from a descheduled one.
+    EXPECT_LT(gap, 1000) << "the window thread stood still for " << gap << " ms";
     RecordProperty("longest_gap_ms", static_cast<int>(gap));
     printf("longest gap of the window thread with the server stopped: %lld ms\n", static_cast<long long>(gap));
     if (row.asked != Asked::Retry && row.asked != Asked::Export) {
