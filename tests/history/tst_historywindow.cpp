@@ -344,14 +344,16 @@ void TestHistoryWindow::serverThatNeverAnswersNeverHoldsTheWindows()
     QElapsedTimer printing;
     printing.start();
     printReport(QStringLiteral("J123ABC"), QDateTime(QDate(2026, 1, 1), QTime(9, 0)), 1, false);
-    QVERIFY2(printing.elapsed() < 1000, qPrintable(QString::number(printing.elapsed())));
+    QVERIFY2(printing.elapsed() < 1500, qPrintable(QString::number(printing.elapsed())));
     QCOMPARE(archive_->pendingCount(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(op_.shown.size(), std::size_t(1), 15000);
     QVERIFY2(op_.shown[0].text.contains(QStringLiteral("(1 waiting)")), qPrintable(op_.shown[0].text));
 
     QTRY_VERIFY_WITH_TIMEOUT(!archive_->busy(), 15000);
     QVERIFY2(clock.elapsed() >= 1500, "the attempt ended before the server could have timed out");
-    QVERIFY2(longest < 250, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(longest)));
+    // Held by the connection attempt, the loop would stand still for the 2 s of its time-out; a
+    // busy machine's scheduler (or the sanitizers) alone leaves gaps of a few hundred ms.
+    QVERIFY2(longest < 1000, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(longest)));
     // The window says why by itself, without being asked again.
     QVERIFY2(window.status->text().startsWith(QStringLiteral("The history at %1 cannot be opened: ").arg(url)),
              qPrintable(window.status->text()));
@@ -372,7 +374,9 @@ void TestHistoryWindow::serverThatNeverAnswersNeverHoldsTheWindows()
     QVERIFY2(settings.result->text().startsWith(QStringLiteral("Testing ")), qPrintable(settings.result->text()));
     QTRY_VERIFY_WITH_TIMEOUT(!settings.testing(), 15000);
     QVERIFY(clock.elapsed() - asked >= 1500);
-    QVERIFY2(longest < 250, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(longest)));
+    // Held by the connection attempt, the loop would stand still for the 2 s of its time-out; a
+    // busy machine's scheduler (or the sanitizers) alone leaves gaps of a few hundred ms.
+    QVERIFY2(longest < 1000, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(longest)));
     QVERIFY2(settings.result->text().startsWith(QStringLiteral("The history at %1 cannot be opened: ").arg(url)),
              qPrintable(settings.result->text()));
 }
