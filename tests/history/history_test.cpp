@@ -8,6 +8,7 @@
 #include "pendingtests.h"
 #include "pgcluster.h"
 #include "testarchive.h"
+#include "testlisting.h"
 #include "testscsv.h"
 
 #include <QBuffer>
@@ -655,6 +656,48 @@ TEST_F(Failures, QueueKeepsEveryFieldAcrossARestart)
     EXPECT_EQ(again.tests().front(), entry);
     EXPECT_EQ(IsoTime(again.tests().front().takenAt), QStringLiteral("2026-03-01T09:00:00-04:30"));
 }
+
+// --- the History window's list ------------------------------------------------------------
+
+struct ListedCase {
+    const char *name;
+    const char *kind;
+    int measured;
+    bool afr;
+    const char *verdict; // nullptr for a report
+    const char *cells;   // joined with |
+};
+
+class Listed : public ::testing::TestWithParam<ListedCase> {};
+
+TEST_P(Listed, ShowsKindVerdictAndOnlyWhatWasMeasured)
+{
+    const ListedCase &c = GetParam();
+    TestEntry e = sample(QStringLiteral("AB12 CDE"), at(2, 10, 41));
+    e.fuel = QStringLiteral("LPG   ");
+    e.kind = QLatin1String(c.kind);
+    e.measured = c.measured;
+    e.afr = c.afr;
+    if (c.afr)
+        e.printed.efficiency = 1470;
+    if (c.verdict)
+        e.verdict = QLatin1String(c.verdict);
+    EXPECT_EQ(ListedCells(e).join(u'|'), QLatin1String(c.cells));
+    EXPECT_EQ(ListedCells(e).size(), ListedColumnNames().size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tests, Listed,
+    ::testing::Values(ListedCase{"Report", "report", kAllMeasured, false, nullptr,
+                                 "2026-03-02 10:41|test|AB12 CDE|FORD FIESTA 1.2|LPG|1.23|87|Lambda 1.002|"},
+                      ListedCase{"ReportInAfr", "report", kAllMeasured, true, nullptr,
+                                 "2026-03-02 10:41|test|AB12 CDE|FORD FIESTA 1.2|LPG|1.23|87|AFR 14.70|"},
+                      ListedCase{"FailedCheck", "check", MeasuredCo | MeasuredHc | MeasuredRpm | MeasuredEfficiency,
+                                 false, "fail",
+                                 "2026-03-02 10:41|check|AB12 CDE|FORD FIESTA 1.2|LPG|1.23|87|Lambda 1.002|fail"},
+                      ListedCase{"CheckStoppedBeforeAnyStage", "check", 0, false, "abandoned",
+                                 "2026-03-02 10:41|check|AB12 CDE|FORD FIESTA 1.2|LPG||||abandoned"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 // --- locations and texts ---------------------------------------------------------------
 
