@@ -461,26 +461,6 @@ std::vector<TestEntry> HistoryDatabase::search(const QString &registration, int 
     return found;
 }
 
-bool HistoryDatabase::forEach(const QString &registration, const std::function<void(const TestEntry &)> &each)
-{
-    if (!isOpen())
-        return false;
-    const QString key = NormalisedRegistration(registration);
-    QSqlQuery q(connection());
-    q.setForwardOnly(true);
-    q.prepare(selectEntries(key));
-    if (!key.isEmpty())
-        q.addBindValue(key);
-    if (!q.exec()) {
-        lastError_ = sqlError(q.lastError());
-        return false;
-    }
-    const std::vector<int> places = placesIn(q.record());
-    while (q.next())
-        each(readEntry(q, places));
-    return true;
-}
-
 namespace {
 
 QString resultsQuery(const QString &key)
@@ -737,14 +717,6 @@ QString PostgresConnectOptions(const DatabaseLocation &location)
             options.append(name + u'=' + QLatin1String(value));
     }
     return options.join(u';');
-}
-
-Problem TestConnection(const QString &url, const QString &password)
-{
-    HistoryDatabase db;
-    HistoryDatabase::Options options;
-    options.password = password;
-    return db.open(url, options);
 }
 
 } // namespace qova::history

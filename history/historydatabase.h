@@ -71,10 +71,6 @@ public:
     std::optional<TestEntry> last(const QString &registration);
     qint64 count(const QString &registration);
 
-    // Every test matching `registration`, newest first, handed over one by one without
-    // keeping them all; false (and lastError) when the query failed.
-    bool forEach(const QString &registration, const std::function<void(const TestEntry &)> &each);
-
     // What the CSV export writes of a test: the columns it reads, the time as stored, no
     // page. The texts are UTF-8 and last only until `each` returns: the export reads millions
     // of values, and a string made for every one of them costs more than writing it.
@@ -104,9 +100,5 @@ private:
 // gone (a pulled cable, a stopped machine) noticed within about 10 s rather than never. The
 // one place a connection's options are made.
 QString PostgresConnectOptions(const DatabaseLocation &location);
-
-// Says in words why `url` cannot be used, or nothing when a connection opens and the schema
-// is current: what the settings dialog's connection test shows.
-Problem TestConnection(const QString &url, const QString &password);
 
 } // namespace qova::history

@@ -18,9 +18,9 @@ QString EfficiencyText(const TestEntry &e, const Values &v)
 
 QStringList ListedColumnNames()
 {
-    return {QStringLiteral("Taken"),  QStringLiteral("Kind"), QStringLiteral("Registration"),
-            QStringLiteral("Vehicle"), QStringLiteral("Fuel"), QStringLiteral("CO %"),
-            QStringLiteral("HC ppm"), QStringLiteral("Lambda / AFR"), QStringLiteral("Verdict")};
+    return {QStringLiteral("Taken"),   QStringLiteral("Kind"),         QStringLiteral("Registration"),
+            QStringLiteral("Vehicle"), QStringLiteral("Fuel"),         QStringLiteral("CO %"),
+            QStringLiteral("HC ppm"),  QStringLiteral("Lambda / AFR"), QStringLiteral("Verdict")};
 }
 
 QStringList ListedCells(const TestEntry &e)
