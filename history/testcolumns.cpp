@@ -1,5 +1,6 @@
 #include "testcolumns.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <algorithm>
