@@ -115,27 +115,13 @@ BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitio
 // The writer alone, on rows already read: what the export costs beyond the query.
 void BM_CsvWriterRows(benchmark::State &state)
 {
-    struct Texts {
-        QByteArray takenAt, registration;
-    };
-    const QByteArray kind = kReportKind.toUtf8(), vehicle = sample(0).vehicle.toUtf8(),
-                     header = sample(0).companyHeader.toUtf8(), fuel = sample(0).fuel.toUtf8();
-    std::vector<Texts> texts;
+    std::vector<std::vector<QByteArray>> texts(kTests);
     std::vector<HistoryDatabase::ResultRow> rows;
-    texts.reserve(kTests);
+    rows.reserve(kTests);
     for (int n = 0; n < kTests; ++n) {
-        const TestEntry e = sample(n);
-        texts.push_back({IsoTime(e.takenAt).toUtf8(), e.registration.toUtf8()});
-        HistoryDatabase::ResultRow row;
-        row.id = n + 1;
-        row.kind = kind;
-        row.takenAt = texts.back().takenAt;
-        row.registration = texts.back().registration;
-        row.vehicle = vehicle;
-        row.companyHeader = header;
-        row.fuel = fuel;
-        row.printed = e.printed;
-        rows.push_back(row);
+        TestEntry e = sample(n);
+        e.id = n + 1;
+        rows.push_back(ResultRowOf(e, texts[static_cast<std::size_t>(n)]));
     }
     for (auto _ : state) {
         QFile out(QStringLiteral("/dev/null"));

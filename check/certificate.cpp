@@ -40,15 +40,7 @@ QString yesNo(bool b)
 
 QString fuelName(Fuel fuel)
 {
-    switch (fuel) {
-    case Fuel::Lpg:
-        return QStringLiteral("LPG");
-    case Fuel::Cng:
-        return QStringLiteral("CNG");
-    case Fuel::Petrol:
-        break;
-    }
-    return QStringLiteral("petrol");
+    return QLatin1String(link::FuelInfoOf(fuel).shownName);
 }
 
 QString longDate(const QLocale &locale, const QDate &date, const QString &unknown = QStringLiteral("not given"))

@@ -14,6 +14,26 @@ int rounded(double mean)
     return static_cast<int>(std::lround(mean));
 }
 
+// What decided the stage of `kind`, read from the record's stage results; the one place
+// the history learns a stage's values.
+history::StageValues stageValues(const CheckRecord &record, StageKind kind)
+{
+    history::StageValues values;
+    for (const StageResult &stage : record.state.stages) {
+        if (stage.kind != kind)
+            continue;
+        values.verdict = VerdictName(stage.verdict);
+        if (stage.window.readings == 0 && !stage.recheckWindow)
+            continue;
+        values.co = rounded(stage.window.co.mean);
+        values.lambda = rounded(stage.window.lambda.mean);
+        values.rpm = rounded(stage.window.rpm.mean);
+        // After a re-check HC was decided at the re-check speed, the rest at the stage's own.
+        values.hc = rounded(stage.recheckWindow ? stage.recheckWindow->hc.mean : stage.window.hc.mean);
+    }
+    return values;
+}
+
 } // namespace
 
 history::TestEntry CheckEntry(const CheckRecord &record, const QStringList &certificateLines)
@@ -29,16 +49,27 @@ history::TestEntry CheckEntry(const CheckRecord &record, const QStringList &cert
     // The check judges lambda, whatever the analyser showed, so lambda is what is kept.
     entry.afr = false;
 
+    entry.fastIdle = stageValues(record, StageKind::FastIdle);
+    entry.naturalIdle = stageValues(record, StageKind::NaturalIdle);
+    // A check measures no CO2, O2 or NOx; the oil only through the probe.
+    entry.measured = 0;
     history::Values v;
     if (!record.state.stages.empty()) {
-        const StageResult &last = record.state.stages.back();
-        v.co = rounded(last.window.co.mean);
-        v.efficiency = rounded(last.window.lambda.mean);
-        v.rpm = rounded(last.window.rpm.mean);
-        // After a re-check HC was decided at the re-check speed, the rest at the stage's own.
-        v.hc = rounded(last.recheckWindow ? last.recheckWindow->hc.mean : last.window.hc.mean);
+        const history::StageValues last =
+            record.state.stages.back().kind == StageKind::FastIdle ? entry.fastIdle : entry.naturalIdle;
+        if (last.lambda) {
+            v.co = *last.co;
+            v.hc = *last.hc;
+            v.efficiency = *last.lambda;
+            v.rpm = *last.rpm;
+            entry.measured |=
+                history::MeasuredCo | history::MeasuredHc | history::MeasuredEfficiency | history::MeasuredRpm;
+        }
     }
-    v.oilTemp = record.state.warmOilTenths.value_or(0);
+    if (record.state.warmOilTenths) {
+        v.oilTemp = *record.state.warmOilTenths;
+        entry.measured |= history::MeasuredOilTemp;
+    }
     entry.printed = v;
     entry.received = v;
     entry.pageLines = certificateLines;

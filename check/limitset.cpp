@@ -16,37 +16,22 @@
 
 namespace qova::check {
 
-Fuel FuelFromCode(std::uint8_t fuelCode)
-{
-    switch (fuelCode & 0x03) {
-    case 0:
-        return Fuel::Lpg;
-    case 2:
-        return Fuel::Cng;
-    default:
-        return Fuel::Petrol;
-    }
-}
-
-int StoichiometricAfrTenths(Fuel fuel)
-{
-    switch (fuel) {
-    case Fuel::Lpg:
-        return 155;
-    case Fuel::Cng:
-        return 172;
-    case Fuel::Petrol:
-        break;
-    }
-    return 147;
-}
-
 QString StageName(StageKind kind)
 {
     return kind == StageKind::FastIdle ? QStringLiteral("fast idle") : QStringLiteral("natural idle");
 }
 
 namespace {
+
+// "petrol", "lpg" and "cng": what a limit set's fuels may name.
+QString fuelFileNames()
+{
+    QStringList quoted;
+    for (const link::FuelInfo &info : link::kFuels)
+        quoted << u'"' + QLatin1String(info.fileName) + u'"';
+    const QString last = quoted.takeLast();
+    return quoted.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
 
 // Thrown inside the reader only; a bad file is an answer, not an exception, to callers.
 struct FieldError {
@@ -270,14 +255,13 @@ LimitSet readSet(const Reader &r)
         r.fail(QStringLiteral("firstUsedBefore"), QStringLiteral("must be after firstUsedFrom"));
     for (const QJsonValue &f : r.array(QStringLiteral("fuels"), false)) {
         const QString name = f.toString();
-        if (name == QLatin1String("petrol"))
-            s.fuels.push_back(Fuel::Petrol);
-        else if (name == QLatin1String("lpg"))
-            s.fuels.push_back(Fuel::Lpg);
-        else if (name == QLatin1String("cng"))
-            s.fuels.push_back(Fuel::Cng);
+        const auto named =
+            std::find_if(std::begin(link::kFuels), std::end(link::kFuels),
+                         [&](const link::FuelInfo &info) { return name == QLatin1String(info.fileName); });
+        if (named != std::end(link::kFuels))
+            s.fuels.push_back(named->fuel);
         else
-            r.fail(QStringLiteral("fuels"), QStringLiteral("may hold only \"petrol\", \"lpg\" and \"cng\""));
+            r.fail(QStringLiteral("fuels"), QStringLiteral("may hold only %1").arg(fuelFileNames()));
     }
     s.catalyst = r.flag(QStringLiteral("catalyst"));
     s.twoStroke = r.flag(QStringLiteral("twoStroke"));

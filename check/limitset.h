@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QString>
@@ -10,11 +12,9 @@
 
 namespace qova::check {
 
-enum class Fuel : std::uint8_t { Lpg, Petrol, Cng };
-// The analyser's fuel code (0 LPG, 1 petrol, 2 CNG); code 3 counts as petrol.
-Fuel FuelFromCode(std::uint8_t fuelCode);
-// AFR of a stoichiometric mixture, x10: petrol 147, LPG 155, CNG 172.
-int StoichiometricAfrTenths(Fuel fuel);
+using link::Fuel;
+using link::FuelFromCode;
+using link::StoichiometricAfrTenths;
 
 enum class StageKind : std::uint8_t { FastIdle, NaturalIdle };
 QString StageName(StageKind kind); // "fast idle", "natural idle"

@@ -40,9 +40,6 @@ const QString kCaption = QStringLiteral("EMISSIONS CHECK");
 const link::LiveSession::Options kPolling{
     .periodMs = 1000, .firstCycleMs = 1000, .settleMs = 2, .prompts = true, .noResponseAfter = 3};
 
-const char *const kFuelNames[] = {"Petrol", "LPG", "CNG"};
-const check::Fuel kFuels[] = {check::Fuel::Petrol, check::Fuel::Lpg, check::Fuel::Cng};
-
 QFont sized(QFont f, int pixels, bool bold = true)
 {
     f.setPixelSize(pixels);
@@ -152,8 +149,8 @@ QWidget *EmissionsCheckWindow::buildVehiclePage()
     firstLabel->setFont(big);
     form->addRow(firstLabel, FirstUsed);
     QStringList fuels;
-    for (const char *f : kFuelNames)
-        fuels << QString::fromLatin1(f);
+    for (const link::FuelInfo &f : link::kFuels)
+        fuels << QLatin1String(f.shownName);
     combo(FuelBox, "Fuel", QStringLiteral("F&uel"), fuels);
     Catalyst = new QCheckBox(QStringLiteral("C&atalyst fitted"), page);
     Catalyst->setObjectName(QStringLiteral("Catalyst"));
@@ -536,8 +533,8 @@ void EmissionsCheckWindow::showLastTest(const std::optional<history::TestEntry> 
     if (!last->vehicle.isEmpty())
         Model->setText(last->vehicle);
     const check::Fuel fuel = check::FuelFromCode(static_cast<std::uint8_t>(last->fuelCode));
-    for (int i = 0; i < 3; ++i)
-        if (kFuels[i] == fuel)
+    for (int i = 0; i < static_cast<int>(std::size(link::kFuels)); ++i)
+        if (link::kFuels[i].fuel == fuel)
             FuelBox->setCurrentIndex(i);
     const QString what = last->kind == history::kCheckKind
                              ? QStringLiteral("emissions check, %1")
@@ -556,7 +553,7 @@ check::Vehicle EmissionsCheckWindow::vehicle() const
     v.scheme = Scheme->currentText();
     v.type = Type->currentText();
     v.firstUsed = FirstUsed->date();
-    v.fuel = kFuels[std::clamp(FuelBox->currentIndex(), 0, 2)];
+    v.fuel = link::kFuels[std::clamp(FuelBox->currentIndex(), 0, static_cast<int>(std::size(link::kFuels)) - 1)].fuel;
     v.catalyst = Catalyst->isChecked();
     v.twoStroke = TwoStroke->isChecked();
     return v;

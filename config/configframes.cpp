@@ -44,7 +44,7 @@ void putLine(std::span<std::uint8_t> out, const QString &line)
 
 std::uint8_t WithFuel(std::uint8_t flags, Fuel fuel)
 {
-    return static_cast<std::uint8_t>((flags & ~kFuelMask) | static_cast<std::uint8_t>(fuel));
+    return static_cast<std::uint8_t>((flags & ~kFuelMask) | link::FuelCodeOf(fuel));
 }
 
 std::uint8_t WithDisplayLayout(std::uint8_t flags, DisplayLayout layout)

@@ -30,7 +30,7 @@ inline constexpr int kHeaderAnswerWaitMs = 2500;
 // ---- Setup ------------------------------------------------------------------------
 
 // SetupFlags: the bits are those of link::setup.
-enum class Fuel : std::uint8_t { Lpg = 0, Petrol = 1, Cng = 2 };
+using link::Fuel;
 enum class DisplayLayout : std::uint8_t { Line = 0, FourPage = 1, EightPage = 2 };
 
 inline constexpr std::uint8_t kInitialSetupFlags = link::setup::kInitialFlags;

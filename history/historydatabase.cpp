@@ -1,6 +1,7 @@
 #include "historydatabase.h"
 
 #include "privatefile.h"
+#include "testcolumns.h"
 
 #include <QAtomicInt>
 #include <QDeadlineTimer>
@@ -45,117 +46,78 @@ bool isBusy(const QSqlError &error)
     return code == QLatin1String("5") || code == QLatin1String("6");
 }
 
-// The columns of a test, in the order `bindEntry` and `readEntry` use.
-const QString kColumns = QStringLiteral(
-    "uid, kind, taken_at, taken_ms, registration, registration_key, vehicle, company_header, fuel, fuel_code, "
-    "mode_flags, afr_mode, fahrenheit, co, co2, hc, o2, nox, rpm, oil_temp, efficiency, received_co, received_co2, "
-    "received_hc, received_o2, received_nox, received_rpm, received_oil_temp, received_efficiency, page, verdict");
-constexpr int kColumnCount = 31;
-
-QString valueColumns(const QString &prefix)
+QString columnName(const ColumnSpec &column)
 {
-    QStringList out;
-    for (const char *name : {"co", "co2", "hc", "o2", "nox", "rpm", "oil_temp", "efficiency"})
-        out.append(prefix + QLatin1String(name) + QStringLiteral(" INTEGER NOT NULL"));
-    return out.join(QStringLiteral(", "));
+    return QString::fromLatin1(column.name);
+}
+
+// Every column of `tests` but id, as a SELECT or an INSERT lists them.
+QString columnList()
+{
+    QStringList names;
+    for (const ColumnSpec &c : TestColumns())
+        names << columnName(c);
+    return names.join(QStringLiteral(", "));
 }
 
 // Each version's statements; `id` is the one column the two databases spell differently.
+// The view is made after the steps (`viewStatements`), from the columns the schema then has.
 std::vector<QString> migrationStatements(int version, bool postgres)
 {
-    switch (version) {
-    case 1:
-        return {
-            QStringLiteral("CREATE TABLE tests (id %1, uid VARCHAR(36) NOT NULL UNIQUE, kind VARCHAR(8) NOT NULL, "
-                           "taken_at VARCHAR(32) NOT NULL, taken_ms BIGINT NOT NULL, registration TEXT NOT NULL, "
-                           "registration_key TEXT NOT NULL, vehicle TEXT NOT NULL, company_header TEXT NOT NULL, "
-                           "fuel TEXT NOT NULL, fuel_code INTEGER NOT NULL, mode_flags INTEGER NOT NULL, "
-                           "afr_mode INTEGER NOT NULL, fahrenheit INTEGER NOT NULL, %2, %3, page TEXT NOT NULL, "
-                           "verdict TEXT)")
-                .arg(postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY")
-                              : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"),
-                     valueColumns({}), valueColumns(QStringLiteral("received_"))),
-            QStringLiteral("CREATE INDEX tests_by_registration ON tests (registration_key, taken_ms, id)"),
-            QStringLiteral("CREATE INDEX tests_by_time ON tests (taken_ms, id)"),
-        };
-    case 2:
-        return {QStringLiteral(
-            "CREATE VIEW test_results AS SELECT id, kind, taken_at, registration, vehicle, company_header, fuel, "
-            "ROUND(co / 100.0, 2) AS co_pct, ROUND(co2 / 10.0, 1) AS co2_pct, hc AS hc_ppm, "
-            "ROUND(o2 / 100.0, 2) AS o2_pct, nox AS nox_ppm, rpm, ROUND(oil_temp / 10.0, 1) AS oil_temp_c, "
-            "CASE WHEN afr_mode = 0 THEN ROUND(efficiency / 1000.0, 3) END AS lambda, "
-            "CASE WHEN afr_mode <> 0 THEN ROUND(efficiency / 100.0, 2) END AS afr, "
-            "CASE WHEN fahrenheit <> 0 THEN 'F' ELSE 'C' END AS oil_temp_unit, "
-            "CASE WHEN afr_mode <> 0 THEN 'afr' ELSE 'lambda' END AS efficiency_unit, "
-            "verdict FROM tests")};
-    default:
-        return {};
+    std::vector<QString> out;
+    if (version == 1) {
+        QStringList columns{QStringLiteral("id ") + (postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY")
+                                                              : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"))};
+        for (const ColumnSpec *c : ColumnsAt(1))
+            columns << columnName(*c) + u' ' + QLatin1String(c->sqlType);
+        out.push_back(QStringLiteral("CREATE TABLE tests (%1)").arg(columns.join(QStringLiteral(", "))));
+        out.push_back(QStringLiteral("CREATE INDEX tests_by_registration ON tests (registration_key, taken_ms, id)"));
+        out.push_back(QStringLiteral("CREATE INDEX tests_by_time ON tests (taken_ms, id)"));
+        return out;
     }
+    for (const ColumnSpec &c : TestColumns())
+        if (c.since == version)
+            out.push_back(
+                QStringLiteral("ALTER TABLE tests ADD COLUMN %1 %2").arg(columnName(c), QLatin1String(c.sqlType)));
+    return out;
 }
 
-void bindValues(QSqlQuery &q, const Values &v)
+// The view test_results as version `version` has it. PostgreSQL replaces it in place, so a
+// view another tool made on it stays; its columns only ever grow at the end.
+std::vector<QString> viewStatements(int version, bool postgres)
 {
-    for (int value : {v.co, v.co2, v.hc, v.o2, v.nox, v.rpm, v.oilTemp, v.efficiency})
-        q.addBindValue(value);
-}
-
-// Qt SQL binds a null QString as NULL: an empty box (no company header set, no vehicle
-// typed) would break the NOT NULL columns and the test could never be saved.
-QString notNull(const QString &text)
-{
-    return text.isNull() ? QStringLiteral("") : text;
+    const QString select = QStringLiteral("SELECT %1 FROM tests").arg(ResultsViewSelect(version));
+    if (postgres)
+        return {QStringLiteral("CREATE OR REPLACE VIEW test_results AS ") + select};
+    return {QStringLiteral("DROP VIEW IF EXISTS test_results"),
+            QStringLiteral("CREATE VIEW test_results AS ") + select};
 }
 
 void bindEntry(QSqlQuery &q, const TestEntry &e)
 {
-    q.addBindValue(e.uid);
-    q.addBindValue(notNull(e.kind));
-    q.addBindValue(IsoTime(e.takenAt));
-    q.addBindValue(e.takenAt.toMSecsSinceEpoch());
-    q.addBindValue(notNull(e.registration));
-    q.addBindValue(notNull(NormalisedRegistration(e.registration)));
-    q.addBindValue(notNull(e.vehicle));
-    q.addBindValue(notNull(e.companyHeader));
-    q.addBindValue(notNull(e.fuel));
-    q.addBindValue(e.fuelCode);
-    q.addBindValue(e.modeFlags);
-    q.addBindValue(e.afr ? 1 : 0);
-    q.addBindValue(e.fahrenheit ? 1 : 0);
-    bindValues(q, e.printed);
-    bindValues(q, e.received);
-    q.addBindValue(notNull(e.pageLines.join(u'\n')));
-    q.addBindValue(e.verdict.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(e.verdict));
+    for (const ColumnSpec &c : TestColumns())
+        q.addBindValue(SqlValue(c, e));
 }
 
-Values readValues(const QSqlQuery &q, int first)
+// Where each column of the table is in a query's row, found by its name once per query.
+std::vector<int> placesIn(const QSqlRecord &record)
 {
-    return {q.value(first).toInt(),     q.value(first + 1).toInt(), q.value(first + 2).toInt(),
-            q.value(first + 3).toInt(), q.value(first + 4).toInt(), q.value(first + 5).toInt(),
-            q.value(first + 6).toInt(), q.value(first + 7).toInt()};
+    std::vector<int> places;
+    for (const ColumnSpec &c : TestColumns())
+        places.push_back(record.indexOf(columnName(c)));
+    return places;
 }
 
-// Reads the row of "SELECT id, <kColumns>".
-TestEntry readEntry(const QSqlQuery &q)
+TestEntry readEntry(const QSqlQuery &q, const std::vector<int> &places)
 {
     TestEntry e;
-    e.id = q.value(0).toLongLong();
-    e.uid = q.value(1).toString();
-    e.kind = q.value(2).toString();
-    e.takenAt = FromIsoTime(q.value(3).toString());
-    e.registration = q.value(5).toString();
-    e.vehicle = q.value(7).toString();
-    e.companyHeader = q.value(8).toString();
-    e.fuel = q.value(9).toString();
-    e.fuelCode = q.value(10).toInt();
-    e.modeFlags = q.value(11).toInt();
-    e.afr = q.value(12).toInt() != 0;
-    e.fahrenheit = q.value(13).toInt() != 0;
-    e.printed = readValues(q, 14);
-    e.received = readValues(q, 22);
-    const QString page = q.value(30).toString();
-    e.pageLines = page.isEmpty() ? QStringList() : page.split(u'\n');
-    if (!q.value(31).isNull())
-        e.verdict = q.value(31).toString();
+    e.id = q.value(QStringLiteral("id")).toLongLong();
+    std::size_t i = 0;
+    for (const ColumnSpec &c : TestColumns()) {
+        if (places[i] >= 0)
+            SetFromSql(c, e, q.value(places[i]));
+        ++i;
+    }
     return e;
 }
 
@@ -323,6 +285,42 @@ int HistoryDatabase::schemaVersion()
     return q.value(0).toInt();
 }
 
+namespace {
+
+constexpr int kResultsViewVersion = 2;
+
+// Before the table said what was measured, a check kept 0 for what it did not measure; each
+// such row is told now, by the rule the queue's older files are read with.
+QString markWhatOldChecksMeasured(const QSqlDatabase &db)
+{
+    const QString efficiency = columnName(SpecOf(Column::Efficiency)), oil = columnName(SpecOf(Column::OilTemp));
+    QSqlQuery old(db);
+    old.setForwardOnly(true);
+    old.prepare(QStringLiteral("SELECT id, %1, %2 FROM tests WHERE kind = ?").arg(efficiency, oil));
+    old.addBindValue(kCheckKind);
+    if (!old.exec())
+        return sqlError(old.lastError());
+    // Read whole before the first update: PostgreSQL's driver drops the rest of a result
+    // read row by row when another statement runs on the connection.
+    std::vector<std::pair<qint64, int>> marks;
+    while (old.next())
+        marks.emplace_back(old.value(0).toLongLong(),
+                           MeasuredBefore3(kCheckKind, old.value(1).toInt(), old.value(2).toInt()));
+    if (old.lastError().isValid())
+        return sqlError(old.lastError());
+    QSqlQuery mark(db);
+    mark.prepare(QStringLiteral("UPDATE tests SET %1 = ? WHERE id = ?").arg(columnName(SpecOf(Column::Measured))));
+    for (const auto &[id, measured] : marks) {
+        mark.addBindValue(measured);
+        mark.addBindValue(id);
+        if (!mark.exec())
+            return sqlError(mark.lastError());
+    }
+    return {};
+}
+
+} // namespace
+
 Problem HistoryDatabase::migrate(int upTo)
 {
     QSqlDatabase db = connection();
@@ -354,9 +352,16 @@ Problem HistoryDatabase::migrate(int upTo)
         for (const QString &statement : migrationStatements(version, postgres))
             if (!q.exec(statement))
                 return rollBack(QStringLiteral("step %1: %2").arg(version).arg(sqlError(q.lastError())));
+        if (version == SpecOf(Column::Measured).since)
+            if (const QString why = markWhatOldChecksMeasured(db); !why.isEmpty())
+                return rollBack(QStringLiteral("step %1: %2").arg(version).arg(why));
         if (!q.exec(QStringLiteral("UPDATE schema_version SET version = %1").arg(version)))
             return rollBack(sqlError(q.lastError()));
     }
+    if (found < upTo && upTo >= kResultsViewVersion)
+        for (const QString &statement : viewStatements(upTo, postgres))
+            if (!q.exec(statement))
+                return rollBack(QStringLiteral("the view test_results: %1").arg(sqlError(q.lastError())));
     if (!q.exec(QStringLiteral("COMMIT")))
         return rollBack(sqlError(q.lastError()));
     return {};
@@ -367,10 +372,10 @@ QString HistoryDatabase::insert(TestEntry &entry)
     QSqlDatabase db = connection();
     QSqlQuery q(db);
     QStringList marks;
-    for (int i = 0; i < kColumnCount; ++i)
+    for (std::size_t i = 0; i < TestColumns().size(); ++i)
         marks.append(QStringLiteral("?"));
     q.prepare(QStringLiteral("INSERT INTO tests (%1) VALUES (%2) ON CONFLICT (uid) DO NOTHING RETURNING id")
-                  .arg(kColumns, marks.join(u',')));
+                  .arg(columnList(), marks.join(u',')));
     bindEntry(q, entry);
     if (!q.exec())
         return sqlError(q.lastError());
@@ -429,7 +434,7 @@ namespace {
 QString selectEntries(const QString &registration)
 {
     return QStringLiteral("SELECT id, %1 FROM tests %2 ORDER BY taken_ms DESC, id DESC")
-        .arg(kColumns, registration.isEmpty() ? QString() : QStringLiteral("WHERE registration_key = ?"));
+        .arg(columnList(), registration.isEmpty() ? QString() : QStringLiteral("WHERE registration_key = ?"));
 }
 } // namespace
 
@@ -450,38 +455,48 @@ std::vector<TestEntry> HistoryDatabase::search(const QString &registration, int 
         lastError_ = sqlError(q.lastError());
         return found;
     }
+    const std::vector<int> places = placesIn(q.record());
     while (q.next())
-        found.push_back(readEntry(q));
+        found.push_back(readEntry(q, places));
     return found;
-}
-
-bool HistoryDatabase::forEach(const QString &registration, const std::function<void(const TestEntry &)> &each)
-{
-    if (!isOpen())
-        return false;
-    const QString key = NormalisedRegistration(registration);
-    QSqlQuery q(connection());
-    q.setForwardOnly(true);
-    q.prepare(selectEntries(key));
-    if (!key.isEmpty())
-        q.addBindValue(key);
-    if (!q.exec()) {
-        lastError_ = sqlError(q.lastError());
-        return false;
-    }
-    while (q.next())
-        each(readEntry(q));
-    return true;
 }
 
 namespace {
 
 QString resultsQuery(const QString &key)
 {
-    return QStringLiteral("SELECT id, kind, taken_at, registration, vehicle, company_header, fuel, co, co2, hc, o2, "
-                          "nox, rpm, oil_temp, efficiency, afr_mode, fahrenheit, verdict FROM tests %1 "
-                          "ORDER BY taken_ms DESC, id DESC")
-        .arg(key.isEmpty() ? QString() : QStringLiteral("WHERE registration_key = ?"));
+    QStringList names;
+    for (const Column c : ExportedColumns())
+        names << columnName(SpecOf(c));
+    return QStringLiteral("SELECT id, %1 FROM tests %2 ORDER BY taken_ms DESC, id DESC")
+        .arg(names.join(QStringLiteral(", ")),
+             key.isEmpty() ? QString() : QStringLiteral("WHERE registration_key = ?"));
+}
+
+bool readAsText(CellType type)
+{
+    return type == CellType::Text || type == CellType::NullableText || type == CellType::Lines ||
+           type == CellType::Time;
+}
+
+// A column of the export's query: where it is in the row, which column of `tests` it is.
+struct Place {
+    int at;
+    Column column;
+    bool text;
+};
+
+// The export's columns by their names in the query's row.
+template <typename NameAt> std::vector<Place> placesByName(int count, NameAt nameAt)
+{
+    std::vector<Place> places;
+    for (int at = 0; at < count; ++at) {
+        const QString name = nameAt(at);
+        for (const ColumnSpec &c : TestColumns())
+            if (name == columnName(c))
+                places.push_back({at, c.column, readAsText(c.type)});
+    }
+    return places;
 }
 
 #if QOVA_HISTORY_NATIVE_SQLITE
@@ -549,8 +564,7 @@ private:
 
 // The same walk as through QSqlQuery, without a QVariant and a QString for every value.
 std::optional<bool> forEachResultNative(sqlite3 *db, bool map, const QString &key,
-                                        const std::function<void(const HistoryDatabase::ResultRow &)> &each,
-                                        QString &error)
+                                        const std::function<void(const ResultRow &)> &each, QString &error)
 {
     const MappedWhileReading mapped(db, map);
     const QByteArray sql = resultsQuery(key).toUtf8();
@@ -562,24 +576,25 @@ std::optional<bool> forEachResultNative(sqlite3 *db, bool map, const QString &ke
     const QByteArray keyUtf8 = key.toUtf8();
     if (!key.isEmpty())
         sqlite3_bind_text(st, 1, keyUtf8.constData(), static_cast<int>(keyUtf8.size()), SQLITE_STATIC);
-    HistoryDatabase::ResultRow row;
-    QByteArray scratch[7];
+    const std::vector<Place> places =
+        placesByName(sqlite3_column_count(st), [&](int at) { return QString::fromUtf8(sqlite3_column_name(st, at)); });
+    int idAt = -1;
+    for (int at = 0; at < sqlite3_column_count(st) && idAt < 0; ++at)
+        if (qstrcmp(sqlite3_column_name(st, at), "id") == 0)
+            idAt = at;
+    ResultRow row;
+    QByteArray scratch[kColumnCount];
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        row.id = sqlite3_column_int64(st, 0);
-        row.kind = columnUtf8(st, 1, scratch[0]);
-        row.takenAt = columnUtf8(st, 2, scratch[1]);
-        row.registration = columnUtf8(st, 3, scratch[2]);
-        row.vehicle = columnUtf8(st, 4, scratch[3]);
-        row.companyHeader = columnUtf8(st, 5, scratch[4]);
-        row.fuel = columnUtf8(st, 6, scratch[5]);
-        row.printed = {sqlite3_column_int(st, 7),  sqlite3_column_int(st, 8),  sqlite3_column_int(st, 9),
-                       sqlite3_column_int(st, 10), sqlite3_column_int(st, 11), sqlite3_column_int(st, 12),
-                       sqlite3_column_int(st, 13), sqlite3_column_int(st, 14)};
-        row.afr = sqlite3_column_int(st, 15) != 0;
-        row.fahrenheit = sqlite3_column_int(st, 16) != 0;
-        row.hasVerdict = sqlite3_column_type(st, 17) != SQLITE_NULL;
-        row.verdict = row.hasVerdict ? columnUtf8(st, 17, scratch[6]) : QByteArrayView();
+        row.id = idAt < 0 ? 0 : sqlite3_column_int64(st, idAt);
+        for (const Place &p : places) {
+            const auto c = static_cast<std::size_t>(p.column);
+            row.null[c] = sqlite3_column_type(st, p.at) == SQLITE_NULL;
+            if (p.text)
+                row.text[c] = row.null[c] ? QByteArrayView() : columnUtf8(st, p.at, scratch[c]);
+            else
+                row.number[c] = sqlite3_column_int64(st, p.at);
+        }
         each(row);
     }
     if (rc != SQLITE_DONE)
@@ -619,28 +634,26 @@ bool HistoryDatabase::forEachResult(const QString &registration, const std::func
         lastError_ = sqlError(q.lastError());
         return false;
     }
+    const QSqlRecord record = q.record();
+    const std::vector<Place> places = placesByName(record.count(), [&](int at) { return record.fieldName(at); });
+    const int idAt = record.indexOf(QStringLiteral("id"));
     ResultRow row;
-    QByteArray text[7];
-    auto utf8 = [&](int column, int slot) -> QByteArrayView {
-        const QVariant value = q.value(column);
-        if (value.isNull())
-            return {};
-        text[slot] = value.toString().toUtf8();
-        return text[slot];
-    };
+    QByteArray text[kColumnCount];
     while (q.next()) {
-        row.id = q.value(0).toLongLong();
-        row.kind = utf8(1, 0);
-        row.takenAt = utf8(2, 1);
-        row.registration = utf8(3, 2);
-        row.vehicle = utf8(4, 3);
-        row.companyHeader = utf8(5, 4);
-        row.fuel = utf8(6, 5);
-        row.printed = readValues(q, 7);
-        row.afr = q.value(15).toInt() != 0;
-        row.fahrenheit = q.value(16).toInt() != 0;
-        row.hasVerdict = !q.value(17).isNull();
-        row.verdict = utf8(17, 6);
+        row.id = q.value(idAt).toLongLong();
+        for (const Place &p : places) {
+            const auto c = static_cast<std::size_t>(p.column);
+            const QVariant value = q.value(p.at);
+            row.null[c] = value.isNull();
+            if (!p.text) {
+                row.number[c] = value.toLongLong();
+            } else if (row.null[c]) {
+                row.text[c] = {};
+            } else {
+                text[c] = value.toString().toUtf8();
+                row.text[c] = text[c];
+            }
+        }
         each(row);
     }
     return true;
@@ -651,11 +664,11 @@ std::optional<TestEntry> HistoryDatabase::find(qint64 id)
     if (!isOpen())
         return std::nullopt;
     QSqlQuery q(connection());
-    q.prepare(QStringLiteral("SELECT id, %1 FROM tests WHERE id = ?").arg(kColumns));
+    q.prepare(QStringLiteral("SELECT id, %1 FROM tests WHERE id = ?").arg(columnList()));
     q.addBindValue(id);
     if (!q.exec() || !q.next())
         return std::nullopt;
-    return readEntry(q);
+    return readEntry(q, placesIn(q.record()));
 }
 
 std::optional<TestEntry> HistoryDatabase::last(const QString &registration)
@@ -704,14 +717,6 @@ QString PostgresConnectOptions(const DatabaseLocation &location)
             options.append(name + u'=' + QLatin1String(value));
     }
     return options.join(u';');
-}
-
-Problem TestConnection(const QString &url, const QString &password)
-{
-    HistoryDatabase db;
-    HistoryDatabase::Options options;
-    options.password = password;
-    return db.open(url, options);
 }
 
 } // namespace qova::history

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "databaseurl.h"
+#include "testcolumns.h"
 #include "testentry.h"
 
 #include <QByteArrayView>
@@ -15,7 +16,8 @@ namespace qova::history {
 // The schema's versions, oldest first; a database is brought up to the newest when opened.
 //   1: the table of tests, its uid and its index on the normalised registration
 //   2: the view test_results that other tools read
-inline constexpr int kSchemaVersion = 2;
+//   3: what was measured, and each stage of a check (testcolumns.h)
+inline constexpr int kSchemaVersion = 3;
 
 // Said wherever a history location is chosen or refused when Qt's PostgreSQL driver is
 // missing (the Windows build has none); empty when it is there.
@@ -69,20 +71,10 @@ public:
     std::optional<TestEntry> last(const QString &registration);
     qint64 count(const QString &registration);
 
-    // Every test matching `registration`, newest first, handed over one by one without
-    // keeping them all; false (and lastError) when the query failed.
-    bool forEach(const QString &registration, const std::function<void(const TestEntry &)> &each);
-
-    // What the CSV export writes of a test: the time as stored, no page. The texts are
-    // UTF-8 and last only until `each` returns: the export reads millions of values, and
-    // a string made for every one of them costs more than writing it.
-    struct ResultRow {
-        qint64 id = 0;
-        QByteArrayView kind, takenAt, registration, vehicle, companyHeader, fuel, verdict;
-        bool hasVerdict = false; // false for a plain report (NULL in the view)
-        Values printed;
-        bool afr = false, fahrenheit = false;
-    };
+    // What the CSV export writes of a test: the columns it reads, the time as stored, no
+    // page. The texts are UTF-8 and last only until `each` returns: the export reads millions
+    // of values, and a string made for every one of them costs more than writing it.
+    using ResultRow = history::ResultRow;
     bool forEachResult(const QString &registration, const std::function<void(const ResultRow &)> &each);
     // Whether forEachResult reads through SQLite's own interface rather than Qt SQL: only
     // on SQLite, where the program was built for a driver on the system's SQLite library.
@@ -108,9 +100,5 @@ private:
 // gone (a pulled cable, a stopped machine) noticed within about 10 s rather than never. The
 // one place a connection's options are made.
 QString PostgresConnectOptions(const DatabaseLocation &location);
-
-// Says in words why `url` cannot be used, or nothing when a connection opens and the schema
-// is current: what the settings dialog's connection test shows.
-Problem TestConnection(const QString &url, const QString &password);
 
 } // namespace qova::history

@@ -5,6 +5,7 @@
 #include "printreport.h"
 #include "sharedstate.h"
 #include "testarchive.h"
+#include "testlisting.h"
 #include "testscsv.h"
 
 #include <QGridLayout>
@@ -19,22 +20,6 @@
 #include <QTableWidget>
 
 namespace qova::history {
-
-namespace {
-QString fixed(int scaled, int decimals)
-{
-    double divisor = 1;
-    for (int i = 0; i < decimals; ++i)
-        divisor *= 10;
-    return QString::number(scaled / divisor, 'f', decimals);
-}
-
-QString efficiencyText(const TestEntry &e, const Values &v)
-{
-    return e.afr ? QStringLiteral("AFR %1").arg(fixed(v.efficiency, 2))
-                 : QStringLiteral("Lambda %1").arg(fixed(v.efficiency, 3));
-}
-} // namespace
 
 HistoryWindow::HistoryWindow(ui::SharedState &state, QWidget *parent) : QDialog(parent), state_(state)
 {
@@ -51,11 +36,10 @@ HistoryWindow::HistoryWindow(ui::SharedState &state, QWidget *parent) : QDialog(
     find->setObjectName(QStringLiteral("historyFind"));
     find->setDefault(true);
 
-    list = new QTableWidget(0, 7, this);
+    const QStringList columns = ListedColumnNames();
+    list = new QTableWidget(0, static_cast<int>(columns.size()), this);
     list->setObjectName(QStringLiteral("historyList"));
-    list->setHorizontalHeaderLabels({QStringLiteral("Taken"), QStringLiteral("Registration"), QStringLiteral("Vehicle"),
-                                     QStringLiteral("Fuel"), QStringLiteral("CO %"), QStringLiteral("HC ppm"),
-                                     QStringLiteral("Lambda / AFR")});
+    list->setHorizontalHeaderLabels(columns);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -154,13 +138,7 @@ void HistoryWindow::showListing(const TestArchive::Listing &listing, const QStri
     list->setRowCount(static_cast<int>(shown_.size()));
     for (int row = 0; row < list->rowCount(); ++row) {
         const TestEntry &e = shown_[static_cast<std::size_t>(row)];
-        const QStringList cells = {e.takenAt.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                                   e.registration,
-                                   e.vehicle,
-                                   e.fuel.trimmed(),
-                                   fixed(e.printed.co, 2),
-                                   QString::number(e.printed.hc),
-                                   efficiencyText(e, e.printed)};
+        const QStringList cells = ListedCells(e);
         for (int column = 0; column < cells.size(); ++column)
             list->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
@@ -194,12 +172,12 @@ QString HistoryWindow::DetailsText(const TestEntry &e)
     if (!e.verdict.isNull())
         text << QStringLiteral("Verdict: %1").arg(e.verdict);
     text << QStringLiteral("As received: CO %1%, CO2 %2%, HC %3 ppm, O2 %4%, NOx %5, RPM %6, oil %7 \u00B0C, %8")
-                .arg(fixed(r.co, 2), fixed(r.co2, 1))
+                .arg(FixedText(r.co, 2), FixedText(r.co2, 1))
                 .arg(r.hc)
-                .arg(fixed(r.o2, 2))
+                .arg(FixedText(r.o2, 2))
                 .arg(r.nox)
                 .arg(r.rpm)
-                .arg(fixed(r.oilTemp, 1), efficiencyText(e, r));
+                .arg(FixedText(r.oilTemp, 1), EfficiencyText(e, r));
     return text.join(u'\n');
 }
 

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace qova::history {
 
@@ -18,6 +19,29 @@ struct Values {
     int oilTemp = 0;    // 0.1 degC, whatever unit the page showed
     int efficiency = 0; // lambda x1000, or AFR x100 when `afr`
     friend bool operator==(const Values &, const Values &) = default;
+};
+
+// Which of the printed values were measured, bit by bit: an emissions check takes no CO2,
+// O2 or NOx, and no oil temperature when the operator said the engine was warm.
+enum MeasuredValue : int {
+    MeasuredCo = 0x01,
+    MeasuredCo2 = 0x02,
+    MeasuredHc = 0x04,
+    MeasuredO2 = 0x08,
+    MeasuredNox = 0x10,
+    MeasuredRpm = 0x20,
+    MeasuredOilTemp = 0x40,
+    MeasuredEfficiency = 0x80,
+};
+inline constexpr int kAllMeasured = 0xFF;
+
+// What decided one stage of an emissions check: the means of the readings that decided it
+// (HC of the re-check when there was one), in the analyser's units, lambda x1000.
+// Everything unset when the stage was not run.
+struct StageValues {
+    QString verdict; // "pass", "fail", "readings recorded"; null when not run
+    std::optional<int> co, hc, lambda, rpm;
+    friend bool operator==(const StageValues &, const StageValues &) = default;
 };
 
 inline const QString kReportKind = QStringLiteral("report");
@@ -43,6 +67,8 @@ struct TestEntry {
     Values received;         // as the analyser sent them
     QStringList pageLines;   // the page's texts, so a reprint is the same page
     QString verdict;         // null for a plain report
+    int measured = kAllMeasured;
+    StageValues fastIdle, naturalIdle; // of a check
     friend bool operator==(const TestEntry &, const TestEntry &) = default;
 };
 

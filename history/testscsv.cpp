@@ -6,13 +6,7 @@ namespace qova::history {
 
 QStringList TestsCsvHeader()
 {
-    return {QStringLiteral("id"),           QStringLiteral("kind"),          QStringLiteral("taken_at"),
-            QStringLiteral("registration"), QStringLiteral("vehicle"),       QStringLiteral("company_header"),
-            QStringLiteral("fuel"),         QStringLiteral("co_pct"),        QStringLiteral("co2_pct"),
-            QStringLiteral("hc_ppm"),       QStringLiteral("o2_pct"),        QStringLiteral("nox_ppm"),
-            QStringLiteral("rpm"),          QStringLiteral("oil_temp_c"),    QStringLiteral("lambda"),
-            QStringLiteral("afr"),          QStringLiteral("oil_temp_unit"), QStringLiteral("efficiency_unit"),
-            QStringLiteral("verdict")};
+    return ResultColumnNames();
 }
 
 void WriteTestsCsvHeader(CsvWriter &csv)
@@ -46,56 +40,58 @@ QByteArrayView trimmedFuel(QByteArrayView fuel, QByteArray &scratch)
 
 void WriteTestCsvRow(CsvWriter &csv, const TestEntry &e)
 {
-    const QByteArray kind = e.kind.toUtf8(), takenAt = IsoTime(e.takenAt).toUtf8(),
-                     registration = e.registration.toUtf8(), vehicle = e.vehicle.toUtf8(),
-                     header = e.companyHeader.toUtf8(), fuel = e.fuel.toUtf8(), verdict = e.verdict.toUtf8();
-    HistoryDatabase::ResultRow row;
-    row.id = e.id;
-    row.kind = kind;
-    row.takenAt = takenAt;
-    row.registration = registration;
-    row.vehicle = vehicle;
-    row.companyHeader = header;
-    row.fuel = fuel;
-    row.hasVerdict = !e.verdict.isNull();
-    row.verdict = verdict;
-    row.printed = e.printed;
-    row.afr = e.afr;
-    row.fahrenheit = e.fahrenheit;
-    WriteTestCsvRow(csv, row);
+    std::vector<QByteArray> texts;
+    WriteTestCsvRow(csv, ResultRowOf(e, texts));
 }
 
-void WriteTestCsvRow(CsvWriter &csv, const HistoryDatabase::ResultRow &r)
+void WriteTestCsvRow(CsvWriter &csv, const ResultRow &r)
 {
     QByteArray scratch;
-    const Values &v = r.printed;
+    const bool afr = r.numberOf(Column::AfrMode) != 0;
+    const qint64 measured = r.numberOf(Column::Measured);
     csv.number(r.id);
-    csv.utf8(r.kind);
-    csv.utf8(r.takenAt);
-    csv.utf8(r.registration);
-    csv.utf8(r.vehicle);
-    csv.utf8(r.companyHeader);
-    csv.utf8(trimmedFuel(r.fuel, scratch));
-    csv.fixed(v.co, 2);
-    csv.fixed(v.co2, 1);
-    csv.number(v.hc);
-    csv.fixed(v.o2, 2);
-    csv.number(v.nox);
-    csv.number(v.rpm);
-    csv.fixed(v.oilTemp, 1);
-    if (r.afr) {
-        csv.empty();
-        csv.fixed(v.efficiency, 2);
-    } else {
-        csv.fixed(v.efficiency, 3);
-        csv.empty();
+    for (const ResultColumnSpec &column : ResultColumns()) {
+        const int bit = SpecOf(column.from).measuredBit;
+        // What was not measured is left empty rather than read as 0.
+        if (r.isNull(column.from) || (bit != 0 && (measured & bit) == 0)) {
+            csv.empty();
+            continue;
+        }
+        const qint64 value = r.numberOf(column.from);
+        switch (column.format) {
+        case ResultFormat::Text:
+        case ResultFormat::NullableText:
+            csv.utf8(r.textOf(column.from));
+            break;
+        case ResultFormat::TrimmedText:
+            csv.utf8(trimmedFuel(r.textOf(column.from), scratch));
+            break;
+        case ResultFormat::Number:
+            csv.number(value);
+            break;
+        case ResultFormat::Fixed:
+            csv.fixed(value, column.decimals);
+            break;
+        case ResultFormat::Lambda:
+            if (afr)
+                csv.empty();
+            else
+                csv.fixed(value, column.decimals);
+            break;
+        case ResultFormat::Afr:
+            if (afr)
+                csv.fixed(value, column.decimals);
+            else
+                csv.empty();
+            break;
+        case ResultFormat::OilUnit:
+            csv.utf8(value != 0 ? "F" : "C");
+            break;
+        case ResultFormat::EfficiencyUnit:
+            csv.utf8(value != 0 ? "afr" : "lambda");
+            break;
+        }
     }
-    csv.utf8(r.fahrenheit ? "F" : "C");
-    csv.utf8(r.afr ? "afr" : "lambda");
-    if (r.hasVerdict)
-        csv.utf8(r.verdict);
-    else
-        csv.empty();
     csv.endRow();
 }
 

@@ -14,9 +14,9 @@ class CsvWriter;
 // The header row: the columns of the view test_results, units in their names.
 QStringList TestsCsvHeader();
 void WriteTestsCsvHeader(CsvWriter &csv);
-// One row per test, the values as printed.
+// One row per test, the values as printed; what was not measured is left empty.
 void WriteTestCsvRow(CsvWriter &csv, const TestEntry &entry);
-void WriteTestCsvRow(CsvWriter &csv, const HistoryDatabase::ResultRow &row);
+void WriteTestCsvRow(CsvWriter &csv, const ResultRow &row);
 
 // The tests of `registration` (all when empty), newest first, as CSV into `out`; the
 // number of rows, or -1 with `error` set.

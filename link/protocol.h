@@ -71,6 +71,55 @@ inline constexpr std::uint8_t LowFlow = 0x04;
 // The fuel code's two bits.
 inline constexpr std::uint8_t kFuelCodeMask = 0x03;
 
+// ---- Fuels ------------------------------------------------------------------------------
+// Each fuel by the code the analyser sends in the live frame and takes in the setup flags.
+// Everyone reads this one table: the setup, the check's choice and limit sets, the
+// certificate and the simulated analyser's AFR.
+
+enum class Fuel : std::uint8_t { Lpg = 0, Petrol = 1, Cng = 2 };
+
+struct FuelInfo {
+    Fuel fuel;
+    const char *fileName;        // in a limit-set file
+    const char *shownName;       // in the check window and on its certificate
+    int stoichiometricAfrTenths; // the AFR of lambda 1, x10
+};
+
+// In the order the check offers them: petrol first, as most cars are.
+inline constexpr FuelInfo kFuels[] = {
+    {Fuel::Petrol, "petrol", "Petrol", 147},
+    {Fuel::Lpg, "lpg", "LPG", 155},
+    {Fuel::Cng, "cng", "CNG", 172},
+};
+
+constexpr std::uint8_t FuelCodeOf(Fuel fuel)
+{
+    return static_cast<std::uint8_t>(fuel);
+}
+
+constexpr const FuelInfo &FuelInfoOf(Fuel fuel)
+{
+    for (const FuelInfo &info : kFuels)
+        if (info.fuel == fuel)
+            return info;
+    return kFuels[0];
+}
+
+// Only the code's two bits count; code 3 (no fuel set) is taken as petrol, whose AFR the
+// analyser then uses.
+constexpr Fuel FuelFromCode(std::uint8_t code)
+{
+    for (const FuelInfo &info : kFuels)
+        if (FuelCodeOf(info.fuel) == (code & kFuelCodeMask))
+            return info.fuel;
+    return Fuel::Petrol;
+}
+
+constexpr int StoichiometricAfrTenths(Fuel fuel)
+{
+    return FuelInfoOf(fuel).stoichiometricAfrTenths;
+}
+
 // ---- Command frames ---------------------------------------------------------------------
 // Command byte, payload, check word low byte first.
 
@@ -92,7 +141,7 @@ inline constexpr int kClock = 2;
 inline constexpr int kClockSize = 6;
 // Flags: bits 0-1 fuel, bit 2 always set, bit 3 always clear, bits 4-5 display layout,
 // bit 6 AFR instead of lambda, bit 7 Fahrenheit instead of Celsius.
-inline constexpr std::uint8_t kFuelMask = 0x03;
+inline constexpr std::uint8_t kFuelMask = kFuelCodeMask;
 inline constexpr std::uint8_t kLayoutMask = 0x30;
 inline constexpr int kLayoutShift = 4;
 inline constexpr std::uint8_t kAfrBit = 0x40;

@@ -35,16 +35,9 @@ double engineRpm(std::int64_t t)
     return kHighRpm - (kHighRpm - kIdleRpm) * (c - 67000) / 3000;
 }
 
-double stoichiometricAfr(std::uint8_t fuel)
+double stoichiometricAfr(std::uint8_t flags)
 {
-    switch (fuel & setup::kFuelMask) {
-    case 0:
-        return 15.5; // LPG
-    case 2:
-        return 17.2; // CNG
-    default:
-        return 14.7;
-    }
+    return link::StoichiometricAfrTenths(link::FuelFromCode(flags & setup::kFuelMask)) / 10.0;
 }
 
 std::int16_t clampWord(double v)

@@ -34,7 +34,6 @@ public:
     QString errorString() const override { return error_; }
 
     Analyser &analyser() { return *analyser_; }
-    void setPaced(bool paced) { paced_ = paced; }
     // Every byte the analyser received through this device, with the time it came, while
     // the log is kept (it is by default).
     const std::vector<Received> &received() const { return received_; }

@@ -53,7 +53,7 @@ TEST(CertificateLines, APassedCatalystTestIsTheWholePageInOrder)
         QStringLiteral("Model: FORD FIESTA 1.2"),
         QStringLiteral("Type: UK car"),
         QStringLiteral("First used: 1 March 2005"),
-        QStringLiteral("Fuel: petrol"),
+        QStringLiteral("Fuel: Petrol"),
         QStringLiteral("Catalyst: yes"),
         QStringLiteral("Two-stroke: no"),
         QStringLiteral("Limit set: UK catalyst test, first used 1 August 1992 or later"),
@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
                   SampleCheck::MakerAfr,
                   {"Limit set: Vehicle maker's limits", "Source: the vehicle maker's figures, typed in for this check",
                    "How chosen: vehicle maker's figures", "Lambda: mean 1.000, worst 1.010, limit 0.980 to 1.020: PASS",
-                   "The analyser showed AFR: lambda is the AFR divided by 14.7 (petrol)"}}),
+                   "The analyser showed AFR: lambda is the AFR divided by 14.7 (Petrol)"}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CertificateText, AnotherSetChosenByTheOperatorSaysSoAndWhy)
@@ -181,7 +181,7 @@ TEST(CertificateText, ACheckStoppedBeforeItStartedSaysWhatIsNotKnown)
         QStringLiteral("Model: not given"),
         QStringLiteral("Type: UK car"),
         QStringLiteral("First used: not given"),
-        QStringLiteral("Fuel: petrol"),
+        QStringLiteral("Fuel: Petrol"),
         QStringLiteral("Catalyst: no"),
         QStringLiteral("Two-stroke: no"),
         QStringLiteral("Limit set: "),

@@ -77,3 +77,53 @@ TEST(CheckEntryOf, ACheckStoppedBeforeAnyStageKeepsNoValuesAndItsStart)
     EXPECT_EQ(e.printed, history::Values{});
     EXPECT_EQ(e.takenAt, record.startedAt);
 }
+
+// Each stage's deciding means go to the history, so the export shows what failed a car;
+// what the check never measured is marked so rather than kept as 0.
+struct StagesCase {
+    const char *name;
+    SampleCheck check;
+    history::StageValues fastIdle, naturalIdle; // verdict, CO, HC, lambda, rpm
+    int measured;
+};
+
+class CheckStagesOf : public ::testing::TestWithParam<StagesCase> {};
+
+TEST_P(CheckStagesOf, KeepEachStagesVerdictAndMeans)
+{
+    const StagesCase &c = GetParam();
+    const history::TestEntry e = check::CheckEntry(test::SampleRecord(c.check), {});
+    EXPECT_EQ(e.fastIdle, c.fastIdle);
+    EXPECT_EQ(e.naturalIdle, c.naturalIdle);
+    EXPECT_EQ(e.measured, c.measured);
+}
+
+constexpr int kGases = history::MeasuredCo | history::MeasuredHc | history::MeasuredRpm | history::MeasuredEfficiency;
+
+INSTANTIATE_TEST_SUITE_P(Checks, CheckStagesOf,
+                         ::testing::Values(StagesCase{"FailedAtFastIdleOnLambda",
+                                                      SampleCheck::Fail,
+                                                      {"fail", 25, 350, 1060, 2750},
+                                                      {"fail", 80, 420, 1050, 800},
+                                                      kGases | history::MeasuredOilTemp},
+                                           StagesCase{"RecheckKeepsTheRecheckedHc",
+                                                      SampleCheck::Recheck,
+                                                      {},
+                                                      {"pass", 100, 400, 1000, 800},
+                                                      kGases | history::MeasuredOilTemp},
+                                           StagesCase{"StoppedAfterFastIdle",
+                                                      SampleCheck::Abandoned,
+                                                      {"pass", 5, 30, 1001, 2750},
+                                                      {},
+                                                      kGases | history::MeasuredOilTemp},
+                                           StagesCase{"NoOilProbe",
+                                                      SampleCheck::Confirmed,
+                                                      {"pass", 5, 30, 1001, 2750},
+                                                      {"pass", 10, 50, 1005, 800},
+                                                      kGases},
+                                           StagesCase{"NoValidFrameMeasuresNothing",
+                                                      SampleCheck::NoValidFrame,
+                                                      {},
+                                                      {"fail", {}, {}, {}, {}},
+                                                      history::MeasuredOilTemp}),
+                         [](const auto &info) { return std::string(info.param.name); });

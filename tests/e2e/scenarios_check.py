@@ -109,6 +109,13 @@ def check_failed_catalyst_fails_at_fast_idle(run):
     for line in (r"CO 0\.\d\d % 0\.\d\d % at most 0\.30 % PASS", r"HC \d+ ppm \d+ ppm at most 200 ppm FAIL",
                  r"Lambda 1\.0\d\d 1\.0\d\d 0\.970 to 1\.030 FAIL"):
         check(re.search(line, text), f"the certificate's fast idle has no line like {line!r}")
+    # The history keeps the fast-idle lambda that failed the car, and no CO2 the check never took.
+    con = sqlite3.connect(os.path.join(run.dir, "data", "Qovaks", "QOVA", "history.db"))
+    stage = con.execute("SELECT fast_idle_verdict, fast_idle_lambda, co2_pct, o2_pct FROM test_results "
+                        "WHERE registration = 'CAT1'").fetchone()
+    con.close()
+    check(stage is not None and stage[0] == "fail" and stage[1] is not None and stage[1] > 1.030
+          and stage[2] is None and stage[3] is None, f"the history's fast idle reads {stage}")
 
 
 @scenario(expected_s=73)

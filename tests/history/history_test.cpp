@@ -8,6 +8,7 @@
 #include "pendingtests.h"
 #include "pgcluster.h"
 #include "testarchive.h"
+#include "testlisting.h"
 #include "testscsv.h"
 
 #include <QBuffer>
@@ -18,6 +19,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -50,6 +52,10 @@ TestEntry sample(const QString &registration, const QDateTime &when, int co = 12
                    QStringLiteral("              OIL \u00B0C           90.5")};
     return e;
 }
+
+const QByteArray kStageHeader = "fast_idle_verdict,fast_idle_co_pct,fast_idle_hc_ppm,fast_idle_lambda,fast_idle_rpm,"
+                                "natural_idle_verdict,natural_idle_co_pct,natural_idle_hc_ppm,natural_idle_lambda,"
+                                "natural_idle_rpm";
 
 class Store : public ::testing::TestWithParam<Backend> {
 protected:
@@ -108,6 +114,9 @@ TEST_P(Store, SavedTestComesBackWhole)
     entry.afr = true;
     entry.fahrenheit = true;
     entry.verdict = QStringLiteral("pass");
+    entry.measured = MeasuredCo | MeasuredHc | MeasuredEfficiency;
+    entry.fastIdle = {QStringLiteral("fail"), 25, 350, 1061, 2750};
+    entry.naturalIdle = {QStringLiteral("pass"), std::nullopt, 0, std::nullopt, 800};
     ASSERT_FALSE(db.save(entry)) << db.lastError().toStdString();
     EXPECT_GT(entry.id, 0);
     const std::optional<TestEntry> back = db.find(entry.id);
@@ -227,6 +236,20 @@ TEST_P(Store, ViewShowsValuesAsPrinted)
                         "NULL|14.7|fail|F|afr"}));
 }
 
+// Another tool reading the view and one reading the export see the same columns.
+TEST_P(Store, TheViewHasTheColumnsOfTheExport)
+{
+    REQUIRE_DATABASE();
+    HistoryDatabase db;
+    ASSERT_FALSE(db.open(url));
+    QSqlQuery q(db.connection());
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT * FROM test_results"))) << q.lastError().text().toStdString();
+    QStringList columns;
+    for (int i = 0; i < q.record().count(); ++i)
+        columns << q.record().fieldName(i);
+    EXPECT_EQ(columns, TestsCsvHeader());
+}
+
 TEST_P(Store, NewerSchemaIsRefusedAndLeftAlone)
 {
     REQUIRE_DATABASE();
@@ -274,6 +297,26 @@ TEST_P(Store, TwoProcessesSavingAtOnceLoseNothing)
 // table, opened by this program: brought up to date with nothing lost.
 class Migration : public Store {};
 
+// Saves `entry` with the columns version `version` had, as its program did; the id, or 0.
+qint64 saveAsVersion(HistoryDatabase &db, int version, const TestEntry &entry)
+{
+    QStringList names, marks;
+    for (const ColumnSpec *c : ColumnsAt(version)) {
+        names << QLatin1String(c->name);
+        marks << QStringLiteral("?");
+    }
+    QSqlQuery q(db.connection());
+    q.prepare(
+        QStringLiteral("INSERT INTO tests (%1) VALUES (%2) RETURNING id").arg(names.join(u','), marks.join(u',')));
+    for (const ColumnSpec *c : ColumnsAt(version))
+        q.addBindValue(SqlValue(*c, entry));
+    if (!q.exec() || !q.next()) {
+        ADD_FAILURE() << q.lastError().text().toStdString();
+        return 0;
+    }
+    return q.value(0).toLongLong();
+}
+
 TEST_P(Migration, EveryEarlierVersionIsBroughtUpToDate)
 {
     REQUIRE_DATABASE();
@@ -288,9 +331,8 @@ TEST_P(Migration, EveryEarlierVersionIsBroughtUpToDate)
             ASSERT_FALSE(old.open(here, options)) << old.lastError().toStdString();
             EXPECT_EQ(old.schemaVersion(), from);
             if (from >= 1) {
-                TestEntry e = sample(QStringLiteral("OLD1"), at(1, 8, 0));
-                ASSERT_FALSE(old.save(e));
-                oldId = e.id;
+                oldId = saveAsVersion(old, from, sample(QStringLiteral("OLD1"), at(1, 8, 0)));
+                ASSERT_GT(oldId, 0);
             }
         }
         HistoryDatabase db;
@@ -308,6 +350,121 @@ TEST_P(Migration, EveryEarlierVersionIsBroughtUpToDate)
             EXPECT_GT(e.id, oldId);
         }
     }
+}
+
+// The tests in tests/history/data, as the program before the history said what a check
+// measured saved them: two reports, a failed check and one stopped before any stage. Their
+// ids as the database gave them; 0 as they wait in the queue.
+std::vector<TestEntry> savedByVersion2(bool withIds)
+{
+    TestEntry report;
+    report.uid = QStringLiteral("00000000-0000-4000-8000-000000000001");
+    report.takenAt = QDateTime(QDate(2026, 3, 2), QTime(10, 41, 7), QTimeZone(3600));
+    report.registration = QStringLiteral("SK08 RVX");
+    report.vehicle = QStringLiteral("FORD FIESTA, 1.2 \u00E9");
+    report.companyHeader = QStringLiteral("=CALL GARAGE");
+    report.fuel = QStringLiteral("PETROL");
+    report.fuelCode = 1;
+    report.printed = report.received = {150, 145, 120, 50, 80, 850, 900, 1002};
+    report.pageLines = {QStringLiteral("EXHAUST EMISSIONS TEST"), QStringLiteral("FUEL TYPE:  PETROL")};
+
+    TestEntry afr = report;
+    afr.uid = QStringLiteral("00000000-0000-4000-8000-000000000002");
+    afr.takenAt = report.takenAt.addSecs(60);
+    afr.registration = QStringLiteral("ab12cde");
+    afr.companyHeader = QString();
+    afr.fuel = QStringLiteral("LPG   ");
+    afr.fuelCode = 0;
+    afr.modeFlags = 0xA0;
+    afr.afr = afr.fahrenheit = true;
+    afr.printed = {9999, 999, 9999, 9999, 9999, 3000, 1940, 1550};
+    afr.received = {12000, 999, 30000, 9999, 9999, 3000, 1940, 1550};
+
+    TestEntry failed = report;
+    failed.uid = QStringLiteral("00000000-0000-4000-8000-000000000003");
+    failed.takenAt = report.takenAt.addSecs(120);
+    failed.kind = kCheckKind;
+    failed.registration = QStringLiteral("J123ABC");
+    failed.printed = failed.received = {30, 0, 350, 0, 0, 2800, 812, 1061};
+    failed.pageLines = {QStringLiteral("EMISSIONS CHECK CERTIFICATE"), QStringLiteral("Verdict: FAIL")};
+    failed.verdict = QStringLiteral("fail");
+    failed.measured = MeasuredCo | MeasuredHc | MeasuredRpm | MeasuredOilTemp | MeasuredEfficiency;
+
+    TestEntry stopped = failed;
+    stopped.uid = QStringLiteral("00000000-0000-4000-8000-000000000004");
+    stopped.takenAt = report.takenAt.addSecs(180);
+    stopped.fuel = QStringLiteral("CNG   ");
+    stopped.fuelCode = 2;
+    stopped.printed = stopped.received = {};
+    stopped.pageLines = {QStringLiteral("EMISSIONS CHECK CERTIFICATE")};
+    stopped.verdict = QStringLiteral("abandoned");
+    stopped.measured = 0;
+
+    std::vector<TestEntry> all{report, afr, failed, stopped};
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i].id = withIds ? static_cast<qint64>(i) + 1 : 0;
+    return all;
+}
+
+QString dataFile(const char *name)
+{
+    return QStringLiteral(QOVA_HISTORY_DATA "/") + QLatin1String(name);
+}
+
+TEST_P(Migration, ADatabaseOfVersion2KeepsEveryTestAndSaysWhatItsChecksMeasured)
+{
+    REQUIRE_DATABASE();
+    QString here;
+    if (GetParam() == Backend::Sqlite) {
+        const QString copy = dir.filePath(QStringLiteral("version2.db"));
+        ASSERT_TRUE(QFile::copy(dataFile("history-v2.db"), copy));
+        QFile(copy).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        here = QStringLiteral("sqlite://") + copy;
+    } else {
+        QString why;
+        here = qova::test::SharedPgCluster(&why)->newDatabaseFrom(dataFile("history-v2-postgresql.sql"), &why);
+        ASSERT_FALSE(here.isEmpty()) << why.toStdString();
+    }
+    HistoryDatabase db;
+    ASSERT_FALSE(db.open(here)) << db.lastError().toStdString();
+    EXPECT_EQ(db.schemaVersion(), kSchemaVersion);
+    std::vector<TestEntry> want = savedByVersion2(true);
+    std::reverse(want.begin(), want.end());
+    EXPECT_EQ(db.search({}, 10), want);
+
+    // A check saved now keeps its stages beside the old rows.
+    TestEntry check = sample(QStringLiteral("J123ABC"), at(3, 9, 0));
+    check.kind = kCheckKind;
+    check.measured = MeasuredCo | MeasuredHc | MeasuredRpm | MeasuredEfficiency;
+    check.fastIdle = {QStringLiteral("fail"), 25, 350, 1061, 2750};
+    ASSERT_FALSE(db.save(check)) << db.lastError().toStdString();
+    EXPECT_GT(check.id, 4);
+    EXPECT_EQ(db.find(check.id), check);
+
+    QBuffer csv;
+    csv.open(QIODevice::WriteOnly);
+    QString error;
+    ASSERT_EQ(ExportTestsCsv(db, QStringLiteral("j123abc"), csv, &error), 3) << error.toStdString();
+    const QList<QByteArray> rows = csv.data().split('\n');
+    ASSERT_EQ(rows.size(), 5);
+    EXPECT_EQ(rows[1].toStdString(),
+              QByteArray::number(check.id).toStdString() +
+                  ",check,2026-03-03T09:00:00+01:00,J123ABC,FORD FIESTA 1.2,\"BAY 1 MOTORS, \"\"QUALITY\"\"\","
+                  "PETROL,1.23,,87,,,820,,1.002,,C,lambda,,fail,0.25,350,1.061,2750,,,,,\r");
+    EXPECT_EQ(rows[2].toStdString(),
+              "4,check,2026-03-02T10:44:07+01:00,J123ABC,\"FORD FIESTA, 1.2 \xC3\xA9\",'=CALL GARAGE,CNG,,,,,,,,,,"
+              "C,lambda,abandoned,,,,,,,,,,\r");
+    EXPECT_EQ(rows[3].toStdString(),
+              "3,check,2026-03-02T10:43:07+01:00,J123ABC,\"FORD FIESTA, 1.2 \xC3\xA9\",'=CALL GARAGE,PETROL,"
+              "0.30,,350,,,2800,81.2,1.061,,C,lambda,fail,,,,,,,,,,\r");
+
+    // Other tools see the same through the view.
+    QSqlQuery q(db.connection());
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT co2_pct, o2_pct, nox_ppm, hc_ppm, fast_idle_lambda FROM test_results "
+                                      "WHERE id = 3")));
+    ASSERT_TRUE(q.next());
+    EXPECT_TRUE(q.value(0).isNull() && q.value(1).isNull() && q.value(2).isNull() && q.value(4).isNull());
+    EXPECT_EQ(q.value(3).toInt(), 350);
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, Store, ::testing::Values(Backend::Sqlite, Backend::Postgresql), name);
@@ -473,11 +630,22 @@ TEST_F(Failures, DamagedQueueFileIsMovedAsideNotDropped)
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("pending-tests.json.damaged-*")}).size(), 1);
 }
 
+TEST_F(Failures, AQueueFileOfVersion2LoadsWhole)
+{
+    ASSERT_TRUE(QFile::copy(dataFile("pending-tests-v2.json"), pendingPath()));
+    PendingTests pending(pendingPath());
+    EXPECT_EQ(pending.load(), QString());
+    EXPECT_EQ(pending.tests(), savedByVersion2(false));
+}
+
 TEST_F(Failures, QueueKeepsEveryFieldAcrossARestart)
 {
     TestEntry entry = sample(QStringLiteral("Q1"), at(1, 9, 0, -4 * 3600 - 1800));
     entry.verdict = QStringLiteral("pass");
     entry.afr = true;
+    entry.kind = kCheckKind;
+    entry.measured = 0;
+    entry.naturalIdle = {QStringLiteral("fail"), 0, std::nullopt, 990, 810};
     {
         PendingTests pending(pendingPath());
         EXPECT_EQ(pending.add(entry), QString());
@@ -488,6 +656,48 @@ TEST_F(Failures, QueueKeepsEveryFieldAcrossARestart)
     EXPECT_EQ(again.tests().front(), entry);
     EXPECT_EQ(IsoTime(again.tests().front().takenAt), QStringLiteral("2026-03-01T09:00:00-04:30"));
 }
+
+// --- the History window's list ------------------------------------------------------------
+
+struct ListedCase {
+    const char *name;
+    const char *kind;
+    int measured;
+    bool afr;
+    const char *verdict; // nullptr for a report
+    const char *cells;   // joined with |
+};
+
+class Listed : public ::testing::TestWithParam<ListedCase> {};
+
+TEST_P(Listed, ShowsKindVerdictAndOnlyWhatWasMeasured)
+{
+    const ListedCase &c = GetParam();
+    TestEntry e = sample(QStringLiteral("AB12 CDE"), at(2, 10, 41));
+    e.fuel = QStringLiteral("LPG   ");
+    e.kind = QLatin1String(c.kind);
+    e.measured = c.measured;
+    e.afr = c.afr;
+    if (c.afr)
+        e.printed.efficiency = 1470;
+    if (c.verdict)
+        e.verdict = QLatin1String(c.verdict);
+    EXPECT_EQ(ListedCells(e).join(u'|'), QLatin1String(c.cells));
+    EXPECT_EQ(ListedCells(e).size(), ListedColumnNames().size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tests, Listed,
+    ::testing::Values(ListedCase{"Report", "report", kAllMeasured, false, nullptr,
+                                 "2026-03-02 10:41|test|AB12 CDE|FORD FIESTA 1.2|LPG|1.23|87|Lambda 1.002|"},
+                      ListedCase{"ReportInAfr", "report", kAllMeasured, true, nullptr,
+                                 "2026-03-02 10:41|test|AB12 CDE|FORD FIESTA 1.2|LPG|1.23|87|AFR 14.70|"},
+                      ListedCase{"FailedCheck", "check", MeasuredCo | MeasuredHc | MeasuredRpm | MeasuredEfficiency,
+                                 false, "fail",
+                                 "2026-03-02 10:41|check|AB12 CDE|FORD FIESTA 1.2|LPG|1.23|87|Lambda 1.002|fail"},
+                      ListedCase{"CheckStoppedBeforeAnyStage", "check", 0, false, "abandoned",
+                                 "2026-03-02 10:41|check|AB12 CDE|FORD FIESTA 1.2|LPG||||abandoned"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 // --- locations and texts ---------------------------------------------------------------
 
@@ -773,13 +983,13 @@ TEST_P(Store, ExportWritesTheListedTests)
     const QByteArray want =
         QByteArray("\xEF\xBB\xBF") +
         "id,kind,taken_at,registration,vehicle,company_header,fuel,co_pct,co2_pct,hc_ppm,o2_pct,nox_ppm,rpm,"
-        "oil_temp_c,lambda,afr,oil_temp_unit,efficiency_unit,verdict\r\n" +
-        QByteArray::number(second.id) +
+        "oil_temp_c,lambda,afr,oil_temp_unit,efficiency_unit,verdict," +
+        kStageHeader + "\r\n" + QByteArray::number(second.id) +
         ",report,2026-03-02T09:00:00+01:00,ab12cde,FORD FIESTA 1.2,\"BAY 1 MOTORS, \"\"QUALITY\"\"\",PETROL,0.07,"
-        "14.8,87,0.45,12,820,90.5,,14.70,C,afr,pass\r\n" +
+        "14.8,87,0.45,12,820,90.5,,14.70,C,afr,pass,,,,,,,,,,\r\n" +
         QByteArray::number(first.id) +
         ",report,2026-03-01T09:00:00+01:00,AB12 CDE,FORD FIESTA 1.2,\"BAY 1 MOTORS, \"\"QUALITY\"\"\",PETROL,1.23,"
-        "14.8,87,0.45,12,820,90.5,1.002,,C,lambda,\r\n";
+        "14.8,87,0.45,12,820,90.5,1.002,,C,lambda,,,,,,,,,,,\r\n";
     EXPECT_EQ(buffer.data(), want);
 }
 
@@ -807,6 +1017,11 @@ TEST(ExportPaths, ReadingThroughSqliteGivesTheBytesOfQtSql)
             e.verdict = texts[(n / 11) % texts.size()];
         if (n % 4 == 2)
             e.verdict = QStringLiteral("");
+        if (n % 6 == 0) {
+            e.measured = n % 256;
+            e.fastIdle = {texts[(n / 13) % texts.size()], n, std::nullopt, 1000 + n, 2700};
+            e.naturalIdle = {QStringLiteral("pass"), std::nullopt, n, 990, std::nullopt};
+        }
         entries.push_back(e);
     }
     ASSERT_FALSE(direct.saveAll(entries)) << direct.lastError().toStdString();

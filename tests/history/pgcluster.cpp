@@ -36,7 +36,7 @@ PgCluster::~PgCluster()
         stop();
 }
 
-bool PgCluster::run(const QStringList &command, QString *why, int timeoutMs)
+bool PgCluster::run(const QStringList &command, QString *why, int timeoutMs, const QString &input)
 {
     QStringList full = command;
     // initdb and the server refuse to run as root.
@@ -46,6 +46,8 @@ bool PgCluster::run(const QStringList &command, QString *why, int timeoutMs)
                command;
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
+    if (!input.isEmpty())
+        process.setStandardInputFile(input);
     process.start(full.first(), full.mid(1));
     if (!process.waitForStarted() || !process.waitForFinished(timeoutMs) || process.exitCode() != 0) {
         if (why)
@@ -167,6 +169,20 @@ QString PgCluster::newDatabase(QString *why)
     }
     QSqlDatabase::removeDatabase(QStringLiteral("pg-admin"));
     return QStringLiteral("postgresql://qova@/%1?host=%2").arg(name, folder_->path());
+}
+
+QString PgCluster::newDatabaseFrom(const QString &sqlFile, QString *why)
+{
+    const QString url = newDatabase(why);
+    if (url.isEmpty())
+        return {};
+    const QString name = QStringLiteral("history_%1").arg(databases_);
+    if (!run({bin_ + QStringLiteral("/psql"), QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+              QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), folder_->path(), QStringLiteral("-U"),
+              QStringLiteral("qova"), QStringLiteral("-d"), name},
+             why, 60000, sqlFile))
+        return {};
+    return url;
 }
 
 namespace {

@@ -22,10 +22,12 @@ public:
     bool freeze(bool stopped);
     // A new empty database and its URL.
     QString newDatabase(QString *why);
+    // A new database holding what `sqlFile` (as pg_dump writes it) makes, and its URL.
+    QString newDatabaseFrom(const QString &sqlFile, QString *why);
     QString socketFolder() const;
 
 private:
-    bool run(const QStringList &command, QString *why, int timeoutMs = 60000);
+    bool run(const QStringList &command, QString *why, int timeoutMs = 60000, const QString &input = {});
     std::unique_ptr<QTemporaryDir> folder_;
     QString bin_;
     bool running_ = false;

@@ -11,6 +11,7 @@
 #include "scriptedoperator.h"
 #include "sharedstate.h"
 #include "testarchive.h"
+#include "testlisting.h"
 #include "vehicledialog.h"
 #include "windowrig.h"
 
@@ -110,8 +111,10 @@ void TestHistoryWindow::searchListsTheRegistrationNewestFirst()
     window.find->click();
     QVERIFY(archive_->settle());
     QStringList seen;
+    const int registration = static_cast<int>(history::ListedColumnNames().indexOf(QStringLiteral("Registration")));
+    const int co = static_cast<int>(history::ListedColumnNames().indexOf(QStringLiteral("CO %")));
     for (int row = 0; row < window.list->rowCount(); ++row)
-        seen << window.list->item(row, 1)->text() + u' ' + window.list->item(row, 4)->text();
+        seen << window.list->item(row, registration)->text() + u' ' + window.list->item(row, co)->text();
     QCOMPARE(seen, listed);
     if (listed.isEmpty()) {
         QCOMPARE(window.details->toPlainText(), QStringLiteral("No tests found."));

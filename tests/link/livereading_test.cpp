@@ -186,3 +186,31 @@ INSTANTIATE_TEST_SUITE_P(Names, Fuel,
                                            FuelCase{0x02, false, "CNG   "}, FuelCase{0x02, true, "CNG   "},
                                            FuelCase{0x05, false, "PETROL"}, FuelCase{0x03, true, ""},
                                            FuelCase{0xFD, true, "GASOLINE"}));
+
+// The code the analyser sends gives the fuel whose AFR the check divides by and whose name
+// the check shows; the string table's name for the code must be that same fuel.
+struct FuelCodeCase {
+    const char *name;
+    std::uint8_t code;
+    link::Fuel fuel;
+    int afrTenths;
+};
+class FuelFromCode : public ::testing::TestWithParam<FuelCodeCase> {};
+TEST_P(FuelFromCode, IsTheTablesFuel)
+{
+    const FuelCodeCase &c = GetParam();
+    const link::Fuel fuel = link::FuelFromCode(c.code);
+    EXPECT_EQ(fuel, c.fuel);
+    EXPECT_EQ(link::StoichiometricAfrTenths(fuel), c.afrTenths);
+    const QString stringTable = link::FuelName(c.code, false).trimmed();
+    if (!stringTable.isEmpty()) {
+        EXPECT_EQ(stringTable.toUpper(), QString::fromLatin1(link::FuelInfoOf(fuel).shownName).toUpper());
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Codes, FuelFromCode,
+                         ::testing::Values(FuelCodeCase{"lpg", 0x00, link::Fuel::Lpg, 155},
+                                           FuelCodeCase{"petrol", 0x01, link::Fuel::Petrol, 147},
+                                           FuelCodeCase{"cng", 0x02, link::Fuel::Cng, 172},
+                                           FuelCodeCase{"noneIsPetrol", 0x03, link::Fuel::Petrol, 147},
+                                           FuelCodeCase{"upperBitsIgnored", 0xFE, link::Fuel::Cng, 172}),
+                         [](const auto &info) { return std::string(info.param.name); });
