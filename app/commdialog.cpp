@@ -1,14 +1,19 @@
 #include "commdialog.h"
 
+#include "connectionprobe.h"
 #include "networkdevice.h"
 #include "operator.h"
+#include "qserialdevice.h"
 #include "settingsfile.h"
+#include "statustexts.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -42,7 +47,10 @@ TForm4::TForm4(ui::SharedState &state, QString portFile, QWidget *mainWindow, QW
         r->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
         radios->addWidget(r);
         choices_->addButton(r);
-        connect(r, &QRadioButton::clicked, this, [this, i] { selectedPort_ = i + 1; });
+        connect(r, &QRadioButton::clicked, this, [this, i] {
+            selectedPort_ = i + 1;
+            showInUse();
+        });
         *buttons[i] = r;
     }
     RadioButton1->setChecked(true);
@@ -99,6 +107,26 @@ TForm4::TForm4(ui::SharedState &state, QString portFile, QWidget *mainWindow, QW
     connect(DetectedPorts, &QComboBox::activated, this, [this] { SerialPortChoice->setChecked(true); });
     connect(NetworkHost, &QLineEdit::textEdited, this, [this] { NetworkChoice->setChecked(true); });
 
+    InUse = new QLabel(this);
+    InUse->setObjectName(QStringLiteral("InUse"));
+    InUse->setWordWrap(true);
+    TestButton = new QPushButton(QStringLiteral("&Test"), this);
+    TestButton->setObjectName(QStringLiteral("TestButton"));
+    TestButton->setToolTip(QStringLiteral("Open the connection chosen above and ask the analyser for one reading"));
+    TestResult = new QLabel(this);
+    TestResult->setObjectName(QStringLiteral("TestResult"));
+    TestResult->setWordWrap(true);
+    TestResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Wide enough for a device's name and the system's reason on two or three lines.
+    TestResult->setMinimumWidth(360);
+    connect(TestButton, &QPushButton::clicked, this, &TForm4::TestClick);
+    connect(choices_, &QButtonGroup::buttonToggled, this, [this] {
+        showInUse();
+        TestResult->clear();
+    });
+    connect(DetectedPorts, &QComboBox::currentIndexChanged, this, [this] { showInUse(); });
+    connect(NetworkHost, &QLineEdit::textChanged, this, [this] { showInUse(); });
+
     Button1 = new QPushButton(QStringLiteral("&OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button2 = new QPushButton(QStringLiteral("&CANCEL"), this);
@@ -112,6 +140,11 @@ TForm4::TForm4(ui::SharedState &state, QString portFile, QWidget *mainWindow, QW
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(GroupBox1);
     layout->addWidget(OtherConnections);
+    layout->addWidget(InUse);
+    auto *testRow = new QHBoxLayout;
+    testRow->addWidget(TestButton, 0, Qt::AlignTop);
+    testRow->addWidget(TestResult, 1);
+    layout->addLayout(testRow);
     layout->addLayout(row);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     updateEnabled();
@@ -184,6 +217,55 @@ void TForm4::Prepare()
         radio(selectedPort_)->setChecked(true);
     else
         showChoice(state_.port.PortDevice);
+    TestResult->clear();
+    showInUse();
+}
+
+void TForm4::showInUse()
+{
+    const QString device = SelectedDevice();
+    if ((device.isEmpty() && !radio(selectedPort_)->isChecked()) || !choiceProblem(device).isEmpty()) {
+        InUse->setText(QStringLiteral("Connection: none chosen"));
+        return;
+    }
+    InUse->setText(ConnectionStatusText(selectedPort_, device,
+                                        device.isEmpty() ? link::PortDeviceName(selectedPort_) : QString()));
+}
+
+QString TForm4::choiceProblem(const QString &device) const
+{
+    if (SerialPortChoice->isChecked() && device.isEmpty())
+        return QStringLiteral("No serial port is chosen: this computer has none that the system lists. Plug "
+                              "the adapter in and press Refresh, or choose another connection.");
+    if (NetworkChoice->isChecked() && !link::ParseNetworkName(device))
+        return QStringLiteral("The network serial server needs a host name or address, for example bay3 or "
+                              "192.168.1.20.");
+    return {};
+}
+
+void TForm4::TestClick()
+{
+    const QString device = SelectedDevice();
+    if (const QString problem = choiceProblem(device); !problem.isEmpty()) {
+        TestResult->setText(problem);
+        return;
+    }
+    // A port of its own, so a test never disturbs the one the program's windows use.
+    link::PortState trial(state_.port.factory, *state_.port.pause);
+    trial.namedFactory = state_.port.namedFactory;
+    trial.PortNumber = selectedPort_;
+    trial.PortDevice = device;
+    if (!trial.factory && !(trial.namedFactory && !device.isEmpty())) {
+        TestResult->setText(QStringLiteral("This program has no way to open the connection."));
+        return;
+    }
+    TestButton->setEnabled(false);
+    TestResult->setText(QStringLiteral("Asking the analyser on %1 for a reading...").arg(link::PortCaptionName(trial)));
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const link::ProbeResult result = link::ProbeConnection(trial);
+    QGuiApplication::restoreOverrideCursor();
+    TestButton->setEnabled(true);
+    TestResult->setText(link::ProbeReport(result, state_.UsLocale));
 }
 
 void TForm4::COMM1Click()
@@ -231,14 +313,8 @@ void TForm4::Button1Click()
     }
 
     const QString device = SelectedDevice();
-    QString problem;
-    if (SerialPortChoice->isChecked() && device.isEmpty())
-        problem = QStringLiteral("No serial port is chosen: this computer has none that the system lists. Plug "
-                                 "the adapter in and press Refresh, or choose another connection.");
-    else if (NetworkChoice->isChecked() && !link::ParseNetworkName(device))
-        problem = QStringLiteral("The network serial server needs a host name or address, for example bay3 or "
-                                 "192.168.1.20.");
-    else if (!settings_)
+    QString problem = choiceProblem(device);
+    if (problem.isEmpty() && !settings_)
         problem = QStringLiteral("This connection cannot be kept: the program has no settings store.");
     if (problem.isEmpty()) {
         const auto settings = settings_();

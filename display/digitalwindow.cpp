@@ -2,6 +2,7 @@
 
 #include "analyserprompt.h"
 #include "clamp.h"
+#include "commfailure.h"
 #include "glyphs.h"
 #include "livesession.h"
 #include "operator.h"
@@ -339,13 +340,8 @@ void TForm2::FormShow()
     connectSession();
     if (!state_.session.start(kPolling)) {
         disconnectSession();
-        const link::PortState &port = state_.port;
-        const QString device =
-            port.lastDevice.isEmpty() ? QStringLiteral("COM%1").arg(port.PortNumber) : port.lastDevice;
-        const QString reason =
-            port.lastError.isEmpty() ? QStringLiteral("the port could not be set up") : port.lastError;
         state_.op->message(this, kAppCaption, QStringLiteral("Communication failed try again"), ui::Icon::None,
-                           ui::Buttons::Ok, QStringLiteral("%1: %2").arg(device, reason));
+                           ui::Buttons::Ok, ui::PortFailureDetail(state_.port));
         Reading = {};
         // Closing from inside the show would leave a modal loop running on a hidden window.
         QMetaObject::invokeMethod(

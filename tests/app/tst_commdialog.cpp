@@ -9,6 +9,7 @@
 #include "settingsfile.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -123,6 +124,8 @@ private slots:
     void keepsTheChoiceAndNamesIt();
     void aPseudoTerminalChosenFromTheListIsOpened();
     void theDemoAnalyserAnswersAPoll();
+    void testSaysWhatAnsweredAndKeepsNothing_data();
+    void testSaysWhatAnsweredAndKeepsNothing();
     void listsAfreshOnOpeningAndOnRefresh();
     void comnAgainForgetsTheConnection();
     void aNetworkChoiceWithoutAHostIsRefused();
@@ -231,6 +234,65 @@ void TestCommDialog::theDemoAnalyserAnswersAPoll()
     int failed = 0;
     QVERIFY(link::ReadLiveFrame(rig.state.port, reading, failed));
     QCOMPARE(failed, 0);
+}
+
+void TestCommDialog::testSaysWhatAnsweredAndKeepsNothing_data()
+{
+    QTest::addColumn<QString>("choice"); // COMn, or the button of another connection
+    QTest::addColumn<QString>("comDevice");
+    QTest::addColumn<QString>("inUse");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("demo") << "demo"
+                          << ""
+                          << "Connection: demo: the simulated analyser"
+                          << "The analyser answered on demo";
+    QTest::newRow("environment names a missing device") << "COM2"
+                                                        << "/dev/ttyQOVA-absent"
+                                                        << "Connection: COM2 = ttyQOVA-absent (QOVA_COM2)"
+                                                        << "/dev/ttyQOVA-absent could not be opened";
+    QTest::newRow("silent terminal") << "COM4"
+                                     << "pty"
+                                     << "(QOVA_COM4)"
+                                     << "nothing answered the poll";
+    QTest::newRow("network without a host") << "network"
+                                            << ""
+                                            << "Connection: none chosen"
+                                            << "needs a host name";
+}
+
+void TestCommDialog::testSaysWhatAnsweredAndKeepsNothing()
+{
+    QFETCH(QString, choice);
+    QFETCH(QString, comDevice);
+    QFETCH(QString, inUse);
+    QFETCH(QString, result);
+    PseudoTerminal pty;
+    const QByteArray variable = "QOVA_" + choice.toLatin1();
+    if (!comDevice.isEmpty())
+        qputenv(variable.constData(), (comDevice == QLatin1String("pty") ? pty.name() : comDevice).toLocal8Bit());
+    Rig rig;
+    rig.form4.Prepare();
+    if (choice == QLatin1String("demo"))
+        rig.form4.DemoChoice->click();
+    else if (choice == QLatin1String("network"))
+        rig.form4.NetworkChoice->click();
+    else
+        rig.form4.findChild<QRadioButton *>(QStringLiteral("RadioButton") + choice.back())->click();
+    QVERIFY2(rig.form4.InUse->text().contains(inUse), qPrintable(rig.form4.InUse->text()));
+
+    rig.form4.TestButton->click();
+    if (!comDevice.isEmpty())
+        qunsetenv(variable.constData());
+
+    QVERIFY2(rig.form4.TestResult->text().contains(result), qPrintable(rig.form4.TestResult->text()));
+    QVERIFY(rig.form4.TestButton->isEnabled());
+    // Testing keeps nothing: the port, the file and the settings are as they were.
+    QCOMPARE(rig.state.port.PortNumber, 3);
+    QVERIFY(rig.state.port.PortDevice.isEmpty());
+    QVERIFY(!rig.state.port.PortOpen);
+    QCOMPARE(rig.fileBytes(), QByteArray("PORT=3"));
+    QCOMPARE(rig.kept(), QString());
+    QVERIFY(rig.op.shown.empty());
 }
 
 void TestCommDialog::listsAfreshOnOpeningAndOnRefresh()

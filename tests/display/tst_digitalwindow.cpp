@@ -147,6 +147,7 @@ void TestDigitalWindow::openFailureTellsWhyAndCloses()
     QCOMPARE(rig.op.shown[0].caption, QStringLiteral("QOVA"));
     QVERIFY(rig.op.shown[0].detail.contains(QStringLiteral("/dev/fake0")));
     QVERIFY(rig.op.shown[0].detail.contains(QStringLiteral("Device or resource busy")));
+    QVERIFY(rig.op.shown[0].detail.contains(QStringLiteral("FILE > COMM")));
     QVERIFY(rig.written().isEmpty());
     QVERIFY(!rig.state.port.PortOpen);
     QVERIFY(!rig.anyTimerActive());
