@@ -1,10 +1,12 @@
 #include "commdialog.h"
 
 #include "connectionprobe.h"
+#include "devices.h"
 #include "networkdevice.h"
 #include "operator.h"
 #include "qserialdevice.h"
 #include "settingsfile.h"
+#include "simdevice.h"
 #include "statustexts.h"
 
 #include <QButtonGroup>
@@ -19,11 +21,11 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace qova::app {
 
 namespace {
-const QString kDemoDevice = QStringLiteral("demo");
 // A common first port of serial device servers.
 constexpr int kDefaultServerPort = 4001;
 } // namespace
@@ -97,7 +99,24 @@ TForm4::TForm4(ui::SharedState &state, QString portFile, QWidget *mainWindow, QW
 
     DemoChoice = new QRadioButton(QStringLiteral("&Demo analyser (built in)"), OtherConnections);
     DemoChoice->setObjectName(QStringLiteral("DemoChoice"));
+    DemoCar = new QComboBox(OtherConnections);
+    DemoCar->setObjectName(QStringLiteral("DemoCar"));
+    DemoCar->setToolTip(QStringLiteral("A car at the demo analyser's probe, to practise the emissions check on"));
+    std::vector<sim::VehicleProfile> cars{sim::VehicleProfile::None};
+    for (sim::VehicleProfile car : sim::VehicleProfiles())
+        cars.push_back(car);
+    for (sim::VehicleProfile car : cars) {
+        const std::string_view title = sim::VehicleProfileTitle(car);
+        DemoCar->addItem(QString::fromLatin1(title.data(), static_cast<qsizetype>(title.size())),
+                         sim::DemoDeviceName(car));
+    }
+    auto *demoRow = new QHBoxLayout;
+    demoRow->addSpacing(20);
+    demoRow->addWidget(DemoCar, 1);
     other->addWidget(DemoChoice);
+    other->addLayout(demoRow);
+    connect(DemoCar, &QComboBox::activated, this, [this] { DemoChoice->setChecked(true); });
+    connect(DemoCar, &QComboBox::currentIndexChanged, this, [this] { showInUse(); });
     for (QRadioButton *r : {SerialPortChoice, NetworkChoice, DemoChoice}) {
         choices_->addButton(r);
         connect(r, &QRadioButton::toggled, this, &TForm4::updateEnabled);
@@ -189,7 +208,8 @@ void TForm4::RefreshClick()
 
 void TForm4::showChoice(const QString &device)
 {
-    if (device == kDemoDevice) {
+    if (sim::DemoVehicleOf(device)) {
+        DemoCar->setCurrentIndex(std::max(0, DemoCar->findData(device)));
         DemoChoice->setChecked(true);
     } else if (const auto address = link::ParseNetworkName(device)) {
         NetworkHost->setText(address->host);
@@ -277,7 +297,7 @@ void TForm4::COMM1Click()
 QString TForm4::SelectedDevice() const
 {
     if (DemoChoice->isChecked())
-        return kDemoDevice;
+        return DemoCar->currentData().toString();
     if (SerialPortChoice->isChecked())
         return DetectedPorts->currentData().toString();
     if (NetworkChoice->isChecked()) {
@@ -329,6 +349,7 @@ void TForm4::Button1Click()
         return;
     }
     state_.port.PortDevice = device;
+    SwitchOnDemoCarAgain(device);
     if (mainWindow_ != nullptr)
         mainWindow_->setWindowTitle(CommDialogCaption(link::PortCaptionName(state_.port)));
     accept();

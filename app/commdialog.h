@@ -65,6 +65,7 @@ public:
     QLineEdit *NetworkHost = nullptr;
     QSpinBox *NetworkPort = nullptr;
     QComboBox *NetworkKind = nullptr;
+    QComboBox *DemoCar = nullptr; // the demo analyser's own engine, or a car to practise on
     // The device the choice stands for, where an environment variable puts another in place
     // of COMn, and what the last Test found.
     QLabel *InUse = nullptr;

@@ -23,7 +23,7 @@ ProbeResult ProbeConnection(PortState &port, int answerMs)
     } else {
         int failed = 0;
         result.outcome = ReadLiveFrame(port, result.reading, failed) ? ProbeResult::Outcome::Answered
-                                                                      : ProbeResult::Outcome::NotAFrame;
+                                                                     : ProbeResult::Outcome::NotAFrame;
     }
     ClosePort(port);
     return result;

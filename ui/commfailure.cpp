@@ -9,8 +9,7 @@ const QString kWhereToFix = QStringLiteral("Choose the connection, or test it, i
 QString deviceOf(const link::PortState &port)
 {
     const QString chosen = link::PortCaptionName(port);
-    if (port.lastDevice.isEmpty() || port.lastDevice == chosen ||
-        link::DeviceCaptionName(port.lastDevice) == chosen)
+    if (port.lastDevice.isEmpty() || port.lastDevice == chosen || link::DeviceCaptionName(port.lastDevice) == chosen)
         return port.lastDevice.isEmpty() ? chosen : port.lastDevice;
     return QStringLiteral("%1 (%2)").arg(chosen, port.lastDevice);
 }

@@ -152,6 +152,9 @@ void TestCommDialog::keepsTheChoiceAndNamesIt_data()
     QTest::newRow("demo") << "demo"
                           << "" << 0 << 0 << "demo"
                           << "QOVA  demo";
+    QTest::newRow("demo car") << "demo"
+                              << "Failed catalyst" << 0 << 0 << "demo:failed-catalyst"
+                              << "QOVA  demo:failed-catalyst";
 }
 
 void TestCommDialog::keepsTheChoiceAndNamesIt()
@@ -177,6 +180,11 @@ void TestCommDialog::keepsTheChoiceAndNamesIt()
         rig.form4.NetworkPort->setValue(serverPort);
         rig.form4.NetworkKind->setCurrentIndex(kind);
     } else {
+        if (!host.isEmpty()) {
+            const int car = rig.form4.DemoCar->findText(host, Qt::MatchStartsWith);
+            QVERIFY(car > 0);
+            rig.form4.DemoCar->setCurrentIndex(car);
+        }
         rig.form4.DemoChoice->click();
     }
     QVERIFY(!rig.form4.RadioButton3->isChecked());
@@ -246,6 +254,10 @@ void TestCommDialog::testSaysWhatAnsweredAndKeepsNothing_data()
                           << ""
                           << "Connection: demo: the simulated analyser"
                           << "The analyser answered on demo";
+    QTest::newRow("demo car") << "demo:good-catalyst"
+                              << ""
+                              << "Connection: demo: good-catalyst"
+                              << "The analyser answered on demo:good-catalyst";
     QTest::newRow("environment names a missing device") << "COM2"
                                                         << "/dev/ttyQOVA-absent"
                                                         << "Connection: COM2 = ttyQOVA-absent (QOVA_COM2)"
@@ -272,9 +284,10 @@ void TestCommDialog::testSaysWhatAnsweredAndKeepsNothing()
         qputenv(variable.constData(), (comDevice == QLatin1String("pty") ? pty.name() : comDevice).toLocal8Bit());
     Rig rig;
     rig.form4.Prepare();
-    if (choice == QLatin1String("demo"))
+    if (choice.startsWith(QLatin1String("demo"))) {
+        rig.form4.DemoCar->setCurrentIndex(rig.form4.DemoCar->findData(choice));
         rig.form4.DemoChoice->click();
-    else if (choice == QLatin1String("network"))
+    } else if (choice == QLatin1String("network"))
         rig.form4.NetworkChoice->click();
     else
         rig.form4.findChild<QRadioButton *>(QStringLiteral("RadioButton") + choice.back())->click();
