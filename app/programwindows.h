@@ -35,6 +35,11 @@ struct ProgramWindows {
     void wire();
     // Each window under its short name in WindowLines().
     std::vector<std::pair<const char *, QWidget *>> all();
+    // The heading of the guide's section about `window` (or the program window it belongs
+    // to); empty for none.
+    QString guideSection(const QWidget *window);
+    // HELP > USER GUIDE, and F1 in any window: the guide at the section of `from`.
+    void showGuide(QWidget *from);
 
     ui::SharedState &state;
     TForm1 form1;
