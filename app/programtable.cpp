@@ -195,9 +195,9 @@ const WindowLine kWindowLines[] = {
     {"calibration", Window<&ProgramWindows::form10>, "Calibration"},
     {"viewer", Window<&ProgramWindows::form11>, "View"},
     {"record", Window<&ProgramWindows::form12>, "Recording readings to a file"},
-    {"history", Window<&ProgramWindows::historyWindow>, "The test history"},
-    {"historysettings", Window<&ProgramWindows::historySettings>, "The test history"},
-    {"check", Window<&ProgramWindows::emissionsCheck>, "The emissions check"},
+    {"history", Window<&ProgramWindows::historyWindow>, "The test history", true},
+    {"historysettings", Window<&ProgramWindows::historySettings>, "The test history", true},
+    {"check", Window<&ProgramWindows::emissionsCheck>, "The emissions check", true},
 };
 
 } // namespace

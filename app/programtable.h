@@ -57,12 +57,15 @@ struct MenuLine {
 std::span<const MenuLine> MenuLines();
 const MenuLine &LineOf(MenuItem item);
 
-// One window of the program under the short name tests and tools call it by, and the
-// heading of the user guide's section that F1 opens in it.
+// One window of the program under the short name tests and tools call it by, the heading
+// of the user guide's section that F1 opens in it, and whether it opens where the operator
+// left it last time (windows the original placed itself, or the window system maximises, do
+// not).
 struct WindowLine {
     const char *name;
     QWidget &(*window)(ProgramWindows &);
     const char *guideSection;
+    bool remembersPlace = false;
 };
 
 // Main window first, then in start-up order.

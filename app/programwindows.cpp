@@ -6,6 +6,7 @@
 #include "reporthistory.h"
 #include "settingsfile.h"
 #include "testarchive.h"
+#include "windowplace.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -39,7 +40,7 @@ private:
 
 ProgramWindows::ProgramWindows(ui::SharedState &state, const QString &portFile, bool usLocale,
                                SettingsOpener companyHeader, HistorySettingsDialog::Store historyStore)
-    : state(state), form1(state),
+    : state(state), settings(companyHeader), form1(state),
       mainCreated(
           (form1.FormCreate(usLocale, portFile, companyHeader ? ReadDeviceChoice(*companyHeader()) : QString()), true)),
       form2(state, &form1), form4(state, portFile, &form1, &form1, companyHeader), form3(state, &form1),
@@ -48,12 +49,17 @@ ProgramWindows::ProgramWindows(ui::SharedState &state, const QString &portFile, 
       form12(state, &form2), recorder(state), historyWindow(state, &form1),
       historySettings(state, std::move(historyStore), &form1), emissionsCheck(state, &form1)
 {
+    for (const WindowLine &line : WindowLines())
+        if (line.remembersPlace)
+            line.window(*this).setProperty(ui::kPlaceKey, QString::fromLatin1(line.name));
 }
 
 void ProgramWindows::wire()
 {
-    if (QCoreApplication::instance() != nullptr)
+    if (QCoreApplication::instance() != nullptr) {
         QCoreApplication::instance()->installEventFilter(new GuideKey(*this, &form1));
+        QCoreApplication::instance()->installEventFilter(new ui::WindowPlaces(settings, &form1));
+    }
     using Button = display::TForm2::Button;
     for (const MenuLine &line : MenuLines())
         if (line.kind == MenuLine::Kind::Item && line.opens != nullptr)

@@ -42,6 +42,8 @@ struct ProgramWindows {
     void showGuide(QWidget *from);
 
     ui::SharedState &state;
+    // The program's own settings (the company header's store), where the windows' places are kept.
+    SettingsOpener settings;
     TForm1 form1;
     const bool mainCreated; // the main window has read the port file and the locale
     display::TForm2 form2;

@@ -1,6 +1,7 @@
 #include "guidewindow.h"
 
 #include "operator.h"
+#include "windowplace.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -76,6 +77,7 @@ GuideWindow::GuideWindow(QWidget *parent) : QDialog(parent), browser_(new QTextB
     setObjectName(QStringLiteral("GuideWindow"));
     setWindowTitle(QStringLiteral("QOVA user guide"));
     setAttribute(Qt::WA_DeleteOnClose);
+    setProperty(kPlaceKey, QStringLiteral("guide"));
     browser_->setObjectName(QStringLiteral("GuideText"));
     // The guide's own links name its headings as a web page would (#the-digital-display);
     // a Markdown heading has no anchor in the view, so they are followed here.

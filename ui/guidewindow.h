@@ -53,7 +53,6 @@ private:
 
 // Opens the guide over `over` at `section`; when it cannot be found or read, says so and
 // where it should be.
-void ShowGuide(QWidget *over, const QString &section, Operator &op,
-               const QString &programDir = QString());
+void ShowGuide(QWidget *over, const QString &section, Operator &op, const QString &programDir = QString());
 
 } // namespace qova::ui
