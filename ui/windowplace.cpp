@@ -83,8 +83,7 @@ bool WindowPlaces::eventFilter(QObject *watched, QEvent *event)
         return false;
     auto *widget = qobject_cast<QWidget *>(watched);
     // The program's windows, not Qt's own (a combo box's list is a window of its own).
-    if (widget == nullptr || !widget->isWindow() ||
-        !QByteArray(widget->metaObject()->className()).startsWith("qova::"))
+    if (widget == nullptr || !widget->isWindow() || !QByteArray(widget->metaObject()->className()).startsWith("qova::"))
         return false;
     if (event->type() == QEvent::Show)
         shown(widget);

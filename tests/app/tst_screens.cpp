@@ -35,10 +35,9 @@ struct Program {
                                   clock, std::make_shared<sim::SteadyAnalyser>(sim::TypicalIdleReading()));
                           },
                           clock, op};
-    app::ProgramWindows windows{
-        state, dir.filePath(QStringLiteral("SETUP.EA2")), false,
-        [this] { return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat); },
-        [](const app::HistorySettings &) { return true; }};
+    app::ProgramWindows windows{state, dir.filePath(QStringLiteral("SETUP.EA2")), false,
+                                [this] { return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat); },
+                                [](const app::HistorySettings &) { return true; }};
 };
 
 } // namespace

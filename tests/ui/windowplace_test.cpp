@@ -32,7 +32,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(PlaceCase{"WhereItWas", QRect(100, 80, 600, 400), {kScaled}, QRect(100, 80, 600, 400)},
                     PlaceCase{"LargerThanTheScreenNow", QRect(10, 10, 960, 680), {kScaled}, QRect(0, 0, 853, 653)},
                     PlaceCase{"OverTheRightEdge", QRect(700, 100, 600, 400), {kScaled}, QRect(253, 100, 600, 400)},
-                    PlaceCase{"OnTheSecondScreen", QRect(-1500, 200, 800, 600), {kScaled, kLeftScreen},
+                    PlaceCase{"OnTheSecondScreen",
+                              QRect(-1500, 200, 800, 600),
+                              {kScaled, kLeftScreen},
                               QRect(-1500, 200, 800, 600)},
                     PlaceCase{"OnAScreenSinceUnplugged", QRect(-1500, 200, 800, 600), {kScaled}, std::nullopt},
                     PlaceCase{"TitleBarAboveTheScreen", QRect(100, -300, 600, 400), {kScaled}, std::nullopt},
@@ -61,12 +63,10 @@ INSTANTIATE_TEST_SUITE_P(Settings, PlaceText,
                          testing::Values(TextCase{"100 80 600 400", QRect(100, 80, 600, 400)},
                                          TextCase{"-1500 200 800 600", QRect(-1500, 200, 800, 600)},
                                          TextCase{"100 80 600", std::nullopt},
-                                         TextCase{"100 80 600 400 5", std::nullopt},
-                                         TextCase{"a b c d", std::nullopt},
+                                         TextCase{"100 80 600 400 5", std::nullopt}, TextCase{"a b c d", std::nullopt},
                                          TextCase{"100 80 0 400", std::nullopt},
                                          TextCase{"100 80 -600 400", std::nullopt},
-                                         TextCase{"100 80 600 99999", std::nullopt},
-                                         TextCase{"", std::nullopt}));
+                                         TextCase{"100 80 600 99999", std::nullopt}, TextCase{"", std::nullopt}));
 
 TEST(FittedToScreen, ShrinksAndMovesOntoTheScreen)
 {
