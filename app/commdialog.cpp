@@ -1,24 +1,31 @@
 #include "commdialog.h"
 
+#include "connectionprobe.h"
+#include "devices.h"
 #include "networkdevice.h"
 #include "operator.h"
+#include "qserialdevice.h"
 #include "settingsfile.h"
+#include "simdevice.h"
+#include "statustexts.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace qova::app {
 
 namespace {
-const QString kDemoDevice = QStringLiteral("demo");
 // A common first port of serial device servers.
 constexpr int kDefaultServerPort = 4001;
 } // namespace
@@ -42,7 +49,10 @@ TForm4::TForm4(ui::SharedState &state, QString portFile, QWidget *mainWindow, QW
         r->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
         radios->addWidget(r);
         choices_->addButton(r);
-        connect(r, &QRadioButton::clicked, this, [this, i] { selectedPort_ = i + 1; });
+        connect(r, &QRadioButton::clicked, this, [this, i] {
+            selectedPort_ = i + 1;
+            showInUse();
+        });
         *buttons[i] = r;
     }
     RadioButton1->setChecked(true);
@@ -89,7 +99,24 @@ TForm4::TForm4(ui::SharedState &state, QString portFile, QWidget *mainWindow, QW
 
     DemoChoice = new QRadioButton(QStringLiteral("&Demo analyser (built in)"), OtherConnections);
     DemoChoice->setObjectName(QStringLiteral("DemoChoice"));
+    DemoCar = new QComboBox(OtherConnections);
+    DemoCar->setObjectName(QStringLiteral("DemoCar"));
+    DemoCar->setToolTip(QStringLiteral("A car at the demo analyser's probe, to practise the emissions check on"));
+    std::vector<sim::VehicleProfile> cars{sim::VehicleProfile::None};
+    for (sim::VehicleProfile car : sim::VehicleProfiles())
+        cars.push_back(car);
+    for (sim::VehicleProfile car : cars) {
+        const std::string_view title = sim::VehicleProfileTitle(car);
+        DemoCar->addItem(QString::fromLatin1(title.data(), static_cast<qsizetype>(title.size())),
+                         sim::DemoDeviceName(car));
+    }
+    auto *demoRow = new QHBoxLayout;
+    demoRow->addSpacing(20);
+    demoRow->addWidget(DemoCar, 1);
     other->addWidget(DemoChoice);
+    other->addLayout(demoRow);
+    connect(DemoCar, &QComboBox::activated, this, [this] { DemoChoice->setChecked(true); });
+    connect(DemoCar, &QComboBox::currentIndexChanged, this, [this] { showInUse(); });
     for (QRadioButton *r : {SerialPortChoice, NetworkChoice, DemoChoice}) {
         choices_->addButton(r);
         connect(r, &QRadioButton::toggled, this, &TForm4::updateEnabled);
@@ -98,6 +125,26 @@ TForm4::TForm4(ui::SharedState &state, QString portFile, QWidget *mainWindow, QW
     // Picking a port or typing a host means that choice.
     connect(DetectedPorts, &QComboBox::activated, this, [this] { SerialPortChoice->setChecked(true); });
     connect(NetworkHost, &QLineEdit::textEdited, this, [this] { NetworkChoice->setChecked(true); });
+
+    InUse = new QLabel(this);
+    InUse->setObjectName(QStringLiteral("InUse"));
+    InUse->setWordWrap(true);
+    TestButton = new QPushButton(QStringLiteral("&Test"), this);
+    TestButton->setObjectName(QStringLiteral("TestButton"));
+    TestButton->setToolTip(QStringLiteral("Open the connection chosen above and ask the analyser for one reading"));
+    TestResult = new QLabel(this);
+    TestResult->setObjectName(QStringLiteral("TestResult"));
+    TestResult->setWordWrap(true);
+    TestResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Wide enough for a device's name and the system's reason on two or three lines.
+    TestResult->setMinimumWidth(360);
+    connect(TestButton, &QPushButton::clicked, this, &TForm4::TestClick);
+    connect(choices_, &QButtonGroup::buttonToggled, this, [this] {
+        showInUse();
+        TestResult->clear();
+    });
+    connect(DetectedPorts, &QComboBox::currentIndexChanged, this, [this] { showInUse(); });
+    connect(NetworkHost, &QLineEdit::textChanged, this, [this] { showInUse(); });
 
     Button1 = new QPushButton(QStringLiteral("&OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
@@ -112,6 +159,11 @@ TForm4::TForm4(ui::SharedState &state, QString portFile, QWidget *mainWindow, QW
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(GroupBox1);
     layout->addWidget(OtherConnections);
+    layout->addWidget(InUse);
+    auto *testRow = new QHBoxLayout;
+    testRow->addWidget(TestButton, 0, Qt::AlignTop);
+    testRow->addWidget(TestResult, 1);
+    layout->addLayout(testRow);
     layout->addLayout(row);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     updateEnabled();
@@ -156,7 +208,8 @@ void TForm4::RefreshClick()
 
 void TForm4::showChoice(const QString &device)
 {
-    if (device == kDemoDevice) {
+    if (sim::DemoVehicleOf(device)) {
+        DemoCar->setCurrentIndex(std::max(0, DemoCar->findData(device)));
         DemoChoice->setChecked(true);
     } else if (const auto address = link::ParseNetworkName(device)) {
         NetworkHost->setText(address->host);
@@ -184,6 +237,55 @@ void TForm4::Prepare()
         radio(selectedPort_)->setChecked(true);
     else
         showChoice(state_.port.PortDevice);
+    TestResult->clear();
+    showInUse();
+}
+
+void TForm4::showInUse()
+{
+    const QString device = SelectedDevice();
+    if ((device.isEmpty() && !radio(selectedPort_)->isChecked()) || !choiceProblem(device).isEmpty()) {
+        InUse->setText(QStringLiteral("Connection: none chosen"));
+        return;
+    }
+    InUse->setText(ConnectionStatusText(selectedPort_, device,
+                                        device.isEmpty() ? link::PortDeviceName(selectedPort_) : QString()));
+}
+
+QString TForm4::choiceProblem(const QString &device) const
+{
+    if (SerialPortChoice->isChecked() && device.isEmpty())
+        return QStringLiteral("No serial port is chosen: this computer has none that the system lists. Plug "
+                              "the adapter in and press Refresh, or choose another connection.");
+    if (NetworkChoice->isChecked() && !link::ParseNetworkName(device))
+        return QStringLiteral("The network serial server needs a host name or address, for example bay3 or "
+                              "192.168.1.20.");
+    return {};
+}
+
+void TForm4::TestClick()
+{
+    const QString device = SelectedDevice();
+    if (const QString problem = choiceProblem(device); !problem.isEmpty()) {
+        TestResult->setText(problem);
+        return;
+    }
+    // A port of its own, so a test never disturbs the one the program's windows use.
+    link::PortState trial(state_.port.factory, *state_.port.pause);
+    trial.namedFactory = state_.port.namedFactory;
+    trial.PortNumber = selectedPort_;
+    trial.PortDevice = device;
+    if (!trial.factory && !(trial.namedFactory && !device.isEmpty())) {
+        TestResult->setText(QStringLiteral("This program has no way to open the connection."));
+        return;
+    }
+    TestButton->setEnabled(false);
+    TestResult->setText(QStringLiteral("Asking the analyser on %1 for a reading...").arg(link::PortCaptionName(trial)));
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const link::ProbeResult result = link::ProbeConnection(trial);
+    QGuiApplication::restoreOverrideCursor();
+    TestButton->setEnabled(true);
+    TestResult->setText(link::ProbeReport(result, state_.UsLocale));
 }
 
 void TForm4::COMM1Click()
@@ -195,7 +297,7 @@ void TForm4::COMM1Click()
 QString TForm4::SelectedDevice() const
 {
     if (DemoChoice->isChecked())
-        return kDemoDevice;
+        return DemoCar->currentData().toString();
     if (SerialPortChoice->isChecked())
         return DetectedPorts->currentData().toString();
     if (NetworkChoice->isChecked()) {
@@ -231,14 +333,8 @@ void TForm4::Button1Click()
     }
 
     const QString device = SelectedDevice();
-    QString problem;
-    if (SerialPortChoice->isChecked() && device.isEmpty())
-        problem = QStringLiteral("No serial port is chosen: this computer has none that the system lists. Plug "
-                                 "the adapter in and press Refresh, or choose another connection.");
-    else if (NetworkChoice->isChecked() && !link::ParseNetworkName(device))
-        problem = QStringLiteral("The network serial server needs a host name or address, for example bay3 or "
-                                 "192.168.1.20.");
-    else if (!settings_)
+    QString problem = choiceProblem(device);
+    if (problem.isEmpty() && !settings_)
         problem = QStringLiteral("This connection cannot be kept: the program has no settings store.");
     if (problem.isEmpty()) {
         const auto settings = settings_();
@@ -253,6 +349,7 @@ void TForm4::Button1Click()
         return;
     }
     state_.port.PortDevice = device;
+    SwitchOnDemoCarAgain(device);
     if (mainWindow_ != nullptr)
         mainWindow_->setWindowTitle(CommDialogCaption(link::PortCaptionName(state_.port)));
     accept();

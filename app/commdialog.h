@@ -12,6 +12,7 @@
 class QButtonGroup;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -49,6 +50,9 @@ public:
     void setPortLister(PortLister ports) { ports_ = std::move(ports); }
     // Lists the system's serial ports again, keeping the one selected when it is still there.
     void RefreshClick();
+    // Opens the connection chosen now (kept or not), polls the analyser once and says in
+    // TestResult what answered.
+    void TestClick();
 
     QGroupBox *GroupBox1 = nullptr;
     QRadioButton *RadioButton1 = nullptr, *RadioButton2 = nullptr, *RadioButton3 = nullptr, *RadioButton4 = nullptr;
@@ -61,12 +65,21 @@ public:
     QLineEdit *NetworkHost = nullptr;
     QSpinBox *NetworkPort = nullptr;
     QComboBox *NetworkKind = nullptr;
+    QComboBox *DemoCar = nullptr; // the demo analyser's own engine, or a car to practise on
+    // The device the choice stands for, where an environment variable puts another in place
+    // of COMn, and what the last Test found.
+    QLabel *InUse = nullptr;
+    QPushButton *TestButton = nullptr;
+    QLabel *TestResult = nullptr;
 
 private:
     QRadioButton *radio(int port) const;
     void listPorts(const QString &keep);
     void showChoice(const QString &device);
     void updateEnabled();
+    void showInUse();
+    // Why the connection chosen now cannot be used, or empty.
+    QString choiceProblem(const QString &device) const;
 
     ui::SharedState &state_;
     QString portFile_;

@@ -5,6 +5,8 @@
 #include "qserialdevice.h"
 #include "simdevice.h"
 
+#include <map>
+
 namespace qova::app {
 
 namespace {
@@ -16,20 +18,44 @@ std::shared_ptr<sim::Analyser> programDemoAnalyser()
     return demo;
 }
 
+// Each practice car has an analyser of its own, kept between openings like the plain demo's
+// until the car is chosen again.
+std::map<sim::VehicleProfile, std::shared_ptr<sim::Analyser>> &practiceCars()
+{
+    static std::map<sim::VehicleProfile, std::shared_ptr<sim::Analyser>> cars;
+    return cars;
+}
+
+std::shared_ptr<sim::Analyser> practiceCar(sim::VehicleProfile profile)
+{
+    std::shared_ptr<sim::Analyser> &car = practiceCars()[profile];
+    if (!car)
+        car = std::make_shared<sim::DemoAnalyser>(sim::PracticeCarOptions(profile));
+    return car;
+}
+
 link::NamedDeviceFactory namedDevices(link::Pause &pause)
 {
     std::shared_ptr<sim::Analyser> demo = programDemoAnalyser();
     // Every adapter that opened, so one that comes back under another name is found again.
     auto adapters = std::make_shared<link::AdapterMemory>();
     return [&pause, demo, adapters](const QString &name) -> std::unique_ptr<link::ByteDevice> {
-        if (name == QLatin1String("demo"))
-            return sim::MakeDemoDevice(pause, demo);
+        if (const auto vehicle = sim::DemoVehicleOf(name))
+            return sim::MakeDemoDevice(pause, *vehicle == sim::VehicleProfile::None ? demo : practiceCar(*vehicle),
+                                       name);
         if (link::IsNetworkName(name))
             return std::make_unique<link::NetworkDevice>(name, pause);
         return std::make_unique<link::QSerialDevice>(name, adapters);
     };
 }
 } // namespace
+
+void SwitchOnDemoCarAgain(const QString &device)
+{
+    const auto vehicle = sim::DemoVehicleOf(device);
+    if (vehicle && *vehicle != sim::VehicleProfile::None)
+        practiceCars().erase(*vehicle);
+}
 
 void UseProgramDevices(link::PortState &port, link::Pause &pause)
 {

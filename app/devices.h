@@ -4,6 +4,7 @@
 #include "obdaddress.h"
 #include "serialport.h"
 
+#include <QString>
 #include <memory>
 
 namespace qova::app {
@@ -14,6 +15,10 @@ namespace qova::app {
 // else a serial port. One simulated analyser serves both; sets port.factory and
 // port.namedFactory.
 void UseProgramDevices(link::PortState &port, link::Pause &pause);
+
+// A practice car of the demo analyser ("demo:good-catalyst") chosen again starts from
+// switch-on at its next opening, so its driver's script runs in step with a new check.
+void SwitchOnDemoCarAgain(const QString &device);
 
 // The OBD adapter's device: a serial port, a network adapter, or the simulated car of the
 // built-in demo analyser, which reads the engine that analyser measures.

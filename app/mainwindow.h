@@ -51,6 +51,7 @@ public:
     QAction *HistoryDatabase = nullptr;
     QAction *EmissionsCheck = nullptr;
     QAction *CsvExport = nullptr;
+    QAction *UserGuide = nullptr;
     QLabel *Label1 = nullptr;
     QFrame *Panel1 = nullptr;
     // The status bar: the connection chosen and the test history, as they stand now.

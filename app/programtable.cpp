@@ -14,7 +14,8 @@ namespace {
 using Kind = MenuLine::Kind;
 
 constexpr MenuLine kMenuLines[] = {
-    {.kind = Kind::Menu, .in = Menu::Bar, .objectName = "", .caption = "FILE", .menu = Menu::File},
+    // The menus' captions and order are the original's; only their Alt letters are added.
+    {.kind = Kind::Menu, .in = Menu::Bar, .objectName = "", .caption = "&FILE", .menu = Menu::File},
     {.kind = Kind::Item,
      .in = Menu::File,
      .objectName = "HADER1",
@@ -108,14 +109,23 @@ constexpr MenuLine kMenuLines[] = {
      .shortcut = "Ctrl+X",
      .item = MenuItem::Exit,
      .action = &TForm1::EXIT1},
-    {.kind = Kind::Menu, .in = Menu::Bar, .objectName = "", .caption = "HELP", .menu = Menu::Help},
+    {.kind = Kind::Menu, .in = Menu::Bar, .objectName = "", .caption = "&HELP", .menu = Menu::Help},
     {.kind = Kind::Item,
      .in = Menu::Help,
      .objectName = "ABOUT1",
-     .caption = "ABOUT",
+     .caption = "&ABOUT",
      .item = MenuItem::About,
      .opens = [](ProgramWindows &w) { w.form5.exec(); },
      .action = &TForm1::ABOUT1},
+    // Added after the original item of HELP. F1 opens the guide in every window (ProgramWindows::wire).
+    {.kind = Kind::Item,
+     .in = Menu::Help,
+     .objectName = "UserGuide",
+     .caption = "&USER GUIDE",
+     .shortcut = "F1",
+     .item = MenuItem::UserGuide,
+     .opens = [](ProgramWindows &w) { w.showGuide(&w.form1); },
+     .action = &TForm1::UserGuide},
     // Added after the original menus, so their order, captions and shortcuts stay.
     {.kind = Kind::Menu, .in = Menu::Bar, .objectName = "", .caption = "HIS&TORY", .menu = Menu::History},
     {.kind = Kind::Item,
@@ -134,8 +144,10 @@ constexpr MenuLine kMenuLines[] = {
      .item = MenuItem::HistoryDatabase,
      .opens = [](ProgramWindows &w) { w.historySettings.open(ReadHistorySettings()); },
      .action = &TForm1::HistoryDatabase},
+    // The check is a test of a car, not a view of the history: a menu of its own.
+    {.kind = Kind::Menu, .in = Menu::Bar, .objectName = "", .caption = "&CHECK", .menu = Menu::Check},
     {.kind = Kind::Item,
-     .in = Menu::History,
+     .in = Menu::Check,
      .objectName = "EmissionsCheck",
      .caption = "&EMISSIONS CHECK",
      .shortcut = "Ctrl+K",
@@ -144,8 +156,8 @@ constexpr MenuLine kMenuLines[] = {
      .action = &TForm1::EmissionsCheck},
 };
 
-constexpr int kItems = int(MenuItem::EmissionsCheck) + 1;
-constexpr int kMenus = int(Menu::History) + 1;
+constexpr int kItems = int(MenuItem::UserGuide) + 1;
+constexpr int kMenus = int(Menu::Check) + 1;
 
 // Every item once, and each menu made once before anything is put in it.
 constexpr bool Complete()
@@ -171,21 +183,21 @@ template <auto Member> QWidget &Window(ProgramWindows &w)
 }
 
 const WindowLine kWindowLines[] = {
-    {"main", Window<&ProgramWindows::form1>},
-    {"digital", Window<&ProgramWindows::form2>},
-    {"comm", Window<&ProgramWindows::form4>},
-    {"graph", Window<&ProgramWindows::form3>},
-    {"about", Window<&ProgramWindows::form5>},
-    {"header", Window<&ProgramWindows::form6>},
-    {"company", Window<&ProgramWindows::form7>},
-    {"vehicle", Window<&ProgramWindows::form8>},
-    {"setup", Window<&ProgramWindows::setup>},
-    {"calibration", Window<&ProgramWindows::form10>},
-    {"viewer", Window<&ProgramWindows::form11>},
-    {"record", Window<&ProgramWindows::form12>},
-    {"history", Window<&ProgramWindows::historyWindow>},
-    {"historysettings", Window<&ProgramWindows::historySettings>},
-    {"check", Window<&ProgramWindows::emissionsCheck>},
+    {"main", Window<&ProgramWindows::form1>, "The main window"},
+    {"digital", Window<&ProgramWindows::form2>, "The digital display"},
+    {"comm", Window<&ProgramWindows::form4>, "Connecting the analyser"},
+    {"graph", Window<&ProgramWindows::form3>, "The live graph"},
+    {"about", Window<&ProgramWindows::form5>, "The main window"},
+    {"header", Window<&ProgramWindows::form6>, "The analyser's printer header lines"},
+    {"company", Window<&ProgramWindows::form7>, "Company header and printer setup"},
+    {"vehicle", Window<&ProgramWindows::form8>, "Printing a test report"},
+    {"setup", Window<&ProgramWindows::setup>, "Setting up the analyser"},
+    {"calibration", Window<&ProgramWindows::form10>, "Calibration"},
+    {"viewer", Window<&ProgramWindows::form11>, "View"},
+    {"record", Window<&ProgramWindows::form12>, "Recording readings to a file"},
+    {"history", Window<&ProgramWindows::historyWindow>, "The test history", true},
+    {"historysettings", Window<&ProgramWindows::historySettings>, "The test history", true},
+    {"check", Window<&ProgramWindows::emissionsCheck>, "The emissions check", true},
 };
 
 } // namespace

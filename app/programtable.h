@@ -12,7 +12,7 @@ class TForm1;
 struct ProgramWindows;
 
 // The main window's menus. A new menu gets a value here and its lines in MenuLines().
-enum class Menu { Bar, File, Store, Help, History };
+enum class Menu { Bar, File, Store, Help, History, Check };
 
 // Every menu item that does something. A new item gets a value here and a line in MenuLines();
 // the build fails while the two disagree.
@@ -31,7 +31,8 @@ enum class MenuItem {
     HistoryTests,
     HistoryDatabase,
     CsvExport,
-    EmissionsCheck
+    EmissionsCheck,
+    UserGuide
 };
 
 // One line of the main window's menu: a menu, an item or a separator, in the menu it sits in.
@@ -56,10 +57,15 @@ struct MenuLine {
 std::span<const MenuLine> MenuLines();
 const MenuLine &LineOf(MenuItem item);
 
-// One window of the program under the short name tests and tools call it by.
+// One window of the program under the short name tests and tools call it by, the heading
+// of the user guide's section that F1 opens in it, and whether it opens where the operator
+// left it last time (windows the original placed itself, or the window system maximises, do
+// not).
 struct WindowLine {
     const char *name;
     QWidget &(*window)(ProgramWindows &);
+    const char *guideSection;
+    bool remembersPlace = false;
 };
 
 // Main window first, then in start-up order.

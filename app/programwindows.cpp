@@ -1,16 +1,46 @@
 #include "programwindows.h"
 
+#include "guidewindow.h"
 #include "printing.h"
 #include "printreport.h"
 #include "reporthistory.h"
 #include "settingsfile.h"
 #include "testarchive.h"
+#include "windowplace.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 namespace qova::app {
+
+namespace {
+// F1 in any window opens the guide at that window's section. The menu's F1 serves the main
+// window alone: a shortcut of a window below a modal dialog does not fire.
+class GuideKey final : public QObject {
+public:
+    GuideKey(ProgramWindows &windows, QObject *parent) : QObject(parent), windows_(windows) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier || widget == nullptr ||
+            qobject_cast<ui::GuideWindow *>(widget->window()) != nullptr)
+            return false;
+        windows_.showGuide(widget);
+        return true;
+    }
+
+private:
+    ProgramWindows &windows_;
+};
+} // namespace
 
 ProgramWindows::ProgramWindows(ui::SharedState &state, const QString &portFile, bool usLocale,
                                SettingsOpener companyHeader, HistorySettingsDialog::Store historyStore)
-    : state(state), form1(state),
+    : state(state), settings(companyHeader), form1(state),
       mainCreated(
           (form1.FormCreate(usLocale, portFile, companyHeader ? ReadDeviceChoice(*companyHeader()) : QString()), true)),
       form2(state, &form1), form4(state, portFile, &form1, &form1, companyHeader), form3(state, &form1),
@@ -19,10 +49,17 @@ ProgramWindows::ProgramWindows(ui::SharedState &state, const QString &portFile, 
       form12(state, &form2), recorder(state), historyWindow(state, &form1),
       historySettings(state, std::move(historyStore), &form1), emissionsCheck(state, &form1)
 {
+    for (const WindowLine &line : WindowLines())
+        if (line.remembersPlace)
+            line.window(*this).setProperty(ui::kPlaceKey, QString::fromLatin1(line.name));
 }
 
 void ProgramWindows::wire()
 {
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::instance()->installEventFilter(new GuideKey(*this, &form1));
+        QCoreApplication::instance()->installEventFilter(new ui::WindowPlaces(settings, &form1));
+    }
     using Button = display::TForm2::Button;
     for (const MenuLine &line : MenuLines())
         if (line.kind == MenuLine::Kind::Item && line.opens != nullptr)
@@ -56,6 +93,21 @@ void ProgramWindows::wire()
     form2.setButtonHandler(Button::Record, [this] { recorder.Button5Click(&form2, form12); });
     form2.setButtonHandler(Button::Setup, [this] { setup.exec(); });
     form2.setButtonHandler(Button::Calibration, [this] { form10.exec(); });
+}
+
+QString ProgramWindows::guideSection(const QWidget *window)
+{
+    for (const QWidget *w = window; w != nullptr; w = w->parentWidget())
+        for (const WindowLine &line : WindowLines())
+            if (&line.window(*this) == w)
+                return QString::fromUtf8(line.guideSection);
+    return {};
+}
+
+void ProgramWindows::showGuide(QWidget *from)
+{
+    QWidget *over = from != nullptr ? from->window() : &form1;
+    ui::ShowGuide(over, guideSection(over), *state.op);
 }
 
 std::vector<std::pair<const char *, QWidget *>> ProgramWindows::all()

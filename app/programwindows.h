@@ -35,8 +35,15 @@ struct ProgramWindows {
     void wire();
     // Each window under its short name in WindowLines().
     std::vector<std::pair<const char *, QWidget *>> all();
+    // The heading of the guide's section about `window` (or the program window it belongs
+    // to); empty for none.
+    QString guideSection(const QWidget *window);
+    // HELP > USER GUIDE, and F1 in any window: the guide at the section of `from`.
+    void showGuide(QWidget *from);
 
     ui::SharedState &state;
+    // The program's own settings (the company header's store), where the windows' places are kept.
+    SettingsOpener settings;
     TForm1 form1;
     const bool mainCreated; // the main window has read the port file and the locale
     display::TForm2 form2;

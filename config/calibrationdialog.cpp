@@ -1,5 +1,6 @@
 #include "calibrationdialog.h"
 
+#include "commfailure.h"
 #include "configframes.h"
 
 #include <QGridLayout>
@@ -133,7 +134,7 @@ void TForm10::Button1Click()
         acknowledged = SendCalibration(state_.port, values);
     }
     if (!acknowledged)
-        tell(QStringLiteral("Communication failed try again 3"));
+        tell(QStringLiteral("Communication failed try again 3"), ui::Icon::None, ui::NoAnswerDetail(state_.port));
     done(acknowledged ? Accepted : Rejected);
 }
 

@@ -1,5 +1,6 @@
 #include "headerdialog.h"
 
+#include "commfailure.h"
 #include "configframes.h"
 
 #include <QFrame>
@@ -71,15 +72,11 @@ void TForm6::Button1Click()
         result = SendHeaderLines(state_.port, Edit1->text(), Edit2->text());
     }
     switch (result) {
-    case HeaderResult::PortFailed: {
-        const auto &port = state_.port;
-        const QString reason =
-            port.lastError.isEmpty() ? QString() : port.lastDevice + QStringLiteral(": ") + port.lastError;
-        tell(QStringLiteral("Communication failed try again 1"), ui::Icon::None, reason);
+    case HeaderResult::PortFailed:
+        tell(QStringLiteral("Communication failed try again 1"), ui::Icon::None, ui::PortFailureDetail(state_.port));
         break;
-    }
     case HeaderResult::NoAcknowledge:
-        tell(QStringLiteral("Communication failed try again 2"));
+        tell(QStringLiteral("Communication failed try again 2"), ui::Icon::None, ui::NoAnswerDetail(state_.port));
         break;
     case HeaderResult::Sent:
         break;

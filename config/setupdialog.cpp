@@ -1,5 +1,7 @@
 #include "setupdialog.h"
 
+#include "commfailure.h"
+
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -163,7 +165,7 @@ void TSETUP::Button1Click()
     if (acknowledged)
         accept();
     else
-        tell(QStringLiteral("Communication failed try again 2"));
+        tell(QStringLiteral("Communication failed try again 2"), ui::Icon::None, ui::NoAnswerDetail(state_.port));
 }
 
 void TSETUP::Button2Click()

@@ -2,6 +2,7 @@
 
 #include "analyserprompt.h"
 #include "clamp.h"
+#include "commfailure.h"
 #include "glyphs.h"
 #include "livesession.h"
 #include "operator.h"
@@ -141,6 +142,7 @@ void TForm2::buildControls()
                                                           nox ? QSize(190, 68) : QSize(140, 34), nox ? 32 : 13);
     }
     setPanelTexts(initial);
+    setSpokenTexts(SpokenFiguresBeforeReading(), {});
 
     Panel9 = new QFrame(this);
     Panel9->setObjectName(QStringLiteral("Panel9"));
@@ -197,6 +199,7 @@ void TForm2::buildControls()
         panel->setIndent(4);
         if (i == 0)
             panel->setAlignment(Qt::AlignCenter);
+        panel->setAccessibleName(QString::fromLatin1(kStatusPanelNames[static_cast<std::size_t>(i)]));
         statusPanels_[static_cast<std::size_t>(i)] = panel;
     }
 }
@@ -334,18 +337,14 @@ void TForm2::FormShow()
     if (screen() != nullptr)
         applyLayout(screen()->geometry().width());
     figures_.clear();
+    setSpokenTexts(SpokenFiguresBeforeReading(), {});
     shown_ = true;
 
     connectSession();
     if (!state_.session.start(kPolling)) {
         disconnectSession();
-        const link::PortState &port = state_.port;
-        const QString device =
-            port.lastDevice.isEmpty() ? QStringLiteral("COM%1").arg(port.PortNumber) : port.lastDevice;
-        const QString reason =
-            port.lastError.isEmpty() ? QStringLiteral("the port could not be set up") : port.lastError;
         state_.op->message(this, kAppCaption, QStringLiteral("Communication failed try again"), ui::Icon::None,
-                           ui::Buttons::Ok, QStringLiteral("%1: %2").arg(device, reason));
+                           ui::Buttons::Ok, ui::PortFailureDetail(state_.port));
         Reading = {};
         // Closing from inside the show would leave a modal loop running on a hidden window.
         QMetaObject::invokeMethod(
@@ -404,7 +403,27 @@ void TForm2::showReading()
 {
     figures_ = FigureGlyphs(Reading, layout_, glyphSize_);
     setPanelTexts(FormatPanelTexts(Reading, state_.UsLocale));
+    setSpokenTexts(SpokenFigures(Reading), SpokenPanels(Reading, state_.UsLocale));
     update();
+}
+
+void TForm2::setSpokenTexts(const SpokenFigureTexts &figures, const PanelTexts &panels)
+{
+    // The figures are painted, not text: their labels carry what a screen reader says.
+    for (std::size_t i = 0; i < labels_.size(); ++i)
+        labels_[i]->setAccessibleName(figures[i]);
+    for (std::size_t i = 0; i < panels_.size(); ++i)
+        panels_[i]->setAccessibleName(panels[i]);
+}
+
+QString TForm2::spokenFigure(int figure) const
+{
+    return labels_.at(static_cast<std::size_t>(figure))->accessibleName();
+}
+
+QString TForm2::spokenPanel(int panel) const
+{
+    return panels_.at(static_cast<std::size_t>(panel))->accessibleName();
 }
 
 void TForm2::tellNoResponse()

@@ -46,6 +46,9 @@ public:
 
     QString statusText(int panel) const;
     QString panelText(int panel) const; // 0 is Panel1 ... 6 is Panel7
+    // What a screen reader says for a large figure (0 CO, 1 CO2, 2 O2, 3 HC) and a panel.
+    QString spokenFigure(int figure) const;
+    QString spokenPanel(int panel) const;
     // What the next paint draws: the figures of the last valid frame.
     const std::vector<PlacedGlyph> &figures() const { return figures_; }
     const DisplayLayout &displayLayout() const { return layout_; }
@@ -71,6 +74,7 @@ private:
     void buildControls();
     void applyLayout(int screenWidth);
     void setPanelTexts(const PanelTexts &texts);
+    void setSpokenTexts(const SpokenFigureTexts &figures, const PanelTexts &panels);
     void setStatus(int panel, const QString &text);
     void runButton(Button button);
     void connectSession();

@@ -1,6 +1,7 @@
 #include "livegraph.h"
 
 #include "clamp.h"
+#include "commfailure.h"
 #include "graphmath.h"
 #include "graphreading.h"
 #include "livesession.h"
@@ -174,7 +175,7 @@ bool TForm3::FormShow()
     if (!session.start({.periodMs = pollInterval_})) {
         stopSession();
         state_.op->message(parentWidget(), QStringLiteral("QOVA"), QStringLiteral("Communication failed try again"),
-                           ui::Icon::None, ui::Buttons::Ok, port.lastError);
+                           ui::Icon::None, ui::Buttons::Ok, ui::PortFailureDetail(port));
         return false;
     }
     open_ = true;

@@ -51,14 +51,14 @@ struct DemoOptions {
     // Tests in the store; 0 lets the seed pick a few dozen.
     int storedTests = 0;
     // A car for a whole emissions check, in place of the engine that idles and runs at
-    // 2500 rpm in turn.
+    // 2750 rpm in turn.
     VehicleProfile vehicle = VehicleProfile::None;
     // How long the vehicle's driver holds fast idle; 0 for the profile's own time.
     int fastIdleMs = 0;
 };
 
 // A plausible analyser: it counts down after switch-on, offers a leak test, asks to
-// zero, then measures an engine that idles and runs at 2500 rpm in turn while its oil
+// zero, then measures an engine that idles and runs at 2750 rpm in turn while its oil
 // warms up. It takes the pump, zero and reset-calibration commands, acknowledges good
 // setup, calibration and header-line frames, and uploads its store of tests.
 class DemoAnalyser final : public Analyser {

@@ -121,15 +121,44 @@ std::optional<std::uint8_t> SimDevice::readByte()
 
 std::shared_ptr<Analyser> MakeDemoAnalyser()
 {
-    DemoOptions options;
-    options.today = QDate::currentDate();
-    return std::make_shared<DemoAnalyser>(options);
+    return std::make_shared<DemoAnalyser>(PracticeCarOptions(VehicleProfile::None));
 }
 
-std::unique_ptr<link::ByteDevice> MakeDemoDevice(link::Pause &clock, std::shared_ptr<Analyser> analyser)
+QString DemoDeviceName(VehicleProfile profile)
+{
+    const QString demo = QString::fromLatin1(kDemoDeviceName);
+    if (profile == VehicleProfile::None)
+        return demo;
+    const std::string_view name = VehicleProfileName(profile);
+    return demo + QLatin1Char(':') + QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+std::optional<VehicleProfile> DemoVehicleOf(const QString &name)
+{
+    const QString demo = QString::fromLatin1(kDemoDeviceName);
+    if (name == demo)
+        return VehicleProfile::None;
+    if (!name.startsWith(demo + QLatin1Char(':')))
+        return std::nullopt;
+    return VehicleProfileFromName(name.mid(demo.size() + 1).toStdString());
+}
+
+DemoOptions PracticeCarOptions(VehicleProfile profile)
+{
+    DemoOptions options;
+    options.today = QDate::currentDate();
+    options.vehicle = profile;
+    if (profile != VehicleProfile::None)
+        options.powerUpMs = kPracticePowerUpMs;
+    return options;
+}
+
+std::unique_ptr<link::ByteDevice> MakeDemoDevice(link::Pause &clock, std::shared_ptr<Analyser> analyser,
+                                                 const QString &name)
 {
     auto device = std::make_unique<SimDevice>(clock, std::move(analyser));
     device->keepLog(false);
+    device->setDeviceName(name);
     return device;
 }
 

@@ -2,12 +2,19 @@
 
 #include "analyser.h"
 #include "bytedevice.h"
+#include "demoanalyser.h"
 #include "pause.h"
+#include "vehicleprofile.h"
 
+#include <QString>
 #include <deque>
 #include <memory>
+#include <optional>
 
 namespace qova::sim {
+
+// The built-in demo analyser's port name.
+inline constexpr char kDemoDeviceName[] = "demo";
 
 // The analyser on an imaginary line: what it answers reaches the reader no sooner
 // than a 9600-baud line would deliver it (about 1.04 ms a byte), when paced.
@@ -30,7 +37,9 @@ public:
     bool writeByte(std::uint8_t byte) override;
     std::optional<std::uint8_t> readByte() override;
     std::size_t queuedBytes() override;
-    QString deviceName() const override { return QStringLiteral("demo"); }
+    QString deviceName() const override { return name_; }
+    // What the operator chose it by ("demo:good-catalyst"); "demo" unless told.
+    void setDeviceName(QString name) { name_ = std::move(name); }
     QString errorString() const override { return error_; }
 
     Analyser &analyser() { return *analyser_; }
@@ -62,13 +71,25 @@ private:
     double lastNoiseMs_ = 0;
     std::vector<Received> received_;
     bool keepLog_ = true;
+    QString name_ = QString::fromLatin1(kDemoDeviceName);
 };
 
 // The analyser the program's "demo" port talks to. One model serves every opening of
 // the port, so reopening it does not switch the analyser off and on again.
 std::shared_ptr<Analyser> MakeDemoAnalyser();
+
+// The names of the demo analyser's cars for practising the emissions check ("demo:good-catalyst"); `profile` None names
+// the analyser's own engine.
+QString DemoDeviceName(VehicleProfile profile);
+// The car a demo port name puts at the probe; nothing when the name is not a demo port.
+std::optional<VehicleProfile> DemoVehicleOf(const QString &name);
+// A practice car's analyser counts down only briefly after switch-on, so that a whole
+// check of a good car ends well within two minutes.
+inline constexpr int kPracticePowerUpMs = 5000;
+DemoOptions PracticeCarOptions(VehicleProfile profile);
 // The demo port polls for as long as the program runs, so it keeps no log of what it got.
-std::unique_ptr<link::ByteDevice> MakeDemoDevice(link::Pause &clock, std::shared_ptr<Analyser> analyser);
+std::unique_ptr<link::ByteDevice> MakeDemoDevice(link::Pause &clock, std::shared_ptr<Analyser> analyser,
+                                                 const QString &name = QString::fromLatin1(kDemoDeviceName));
 // A device with an analyser of its own.
 std::unique_ptr<link::ByteDevice> MakeDemoDevice(link::Pause &clock);
 

@@ -74,6 +74,27 @@ std::string_view VehicleProfileName(VehicleProfile profile)
     return "";
 }
 
+std::string_view VehicleProfileTitle(VehicleProfile profile)
+{
+    switch (profile) {
+    case VehicleProfile::GoodCatalyst:
+        return "Good catalyst (passes)";
+    case VehicleProfile::RichIdle:
+        return "Rich idle (fails on CO at idle)";
+    case VehicleProfile::FailedCatalyst:
+        return "Failed catalyst (fails at fast idle)";
+    case VehicleProfile::ColdEngine:
+        return "Cold engine (the check waits for the oil)";
+    case VehicleProfile::WanderingSpeed:
+        return "Wandering speed (fast idle leaves its window)";
+    case VehicleProfile::NoOilProbe:
+        return "No oil probe (the operator says it is warm)";
+    case VehicleProfile::None:
+        break;
+    }
+    return "The analyser's own engine";
+}
+
 std::vector<VehicleProfile> VehicleProfiles()
 {
     return {VehicleProfile::GoodCatalyst, VehicleProfile::RichIdle,       VehicleProfile::FailedCatalyst,

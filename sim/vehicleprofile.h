@@ -10,7 +10,7 @@ namespace qova::sim {
 // A car at the end of the probe, for running a whole emissions check by itself. The
 // default analyser measures no such car; a profile is only used when asked for.
 enum class VehicleProfile : std::uint8_t {
-    None,           // the analyser's own engine that idles and runs at 2500 rpm in turn
+    None,           // the analyser's own engine that idles and runs at 2750 rpm in turn
     GoodCatalyst,   // clean at both speeds
     RichIdle,       // CO about 1.2 % at natural idle
     FailedCatalyst, // lambda about 1.06 and HC about 350 ppm at fast idle
@@ -23,6 +23,8 @@ enum class VehicleProfile : std::uint8_t {
 // "no-oil-probe"; "" for None.
 std::string_view VehicleProfileName(VehicleProfile profile);
 std::optional<VehicleProfile> VehicleProfileFromName(std::string_view name);
+// What the operator picks it by: "Good catalyst", "Rich idle", ...
+std::string_view VehicleProfileTitle(VehicleProfile profile);
 std::vector<VehicleProfile> VehicleProfiles(); // every one but None
 
 // What the exhaust would read with the bench full of it.

@@ -1,5 +1,6 @@
 #include "storemenu.h"
 
+#include "commfailure.h"
 #include "storecsv.h"
 
 #include "operator.h"
@@ -49,7 +50,12 @@ int StoreMenu::currentYear() const
 
 void StoreMenu::tell(const QString &message)
 {
-    state_.op->message(parent_, QStringLiteral("QOVA"), message, ui::Icon::None, ui::Buttons::Ok);
+    QString detail;
+    if (message == kPortFailed)
+        detail = ui::PortFailureDetail(state_.port);
+    else if (message == kNoAcknowledge)
+        detail = ui::NoAnswerDetail(state_.port);
+    state_.op->message(parent_, QStringLiteral("QOVA"), message, ui::Icon::None, ui::Buttons::Ok, detail);
 }
 
 QString StoreMenu::UploadStoredTests()

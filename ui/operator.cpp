@@ -123,8 +123,10 @@ Answer WidgetOperator::message(QWidget *parent, const QString &caption, const QS
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         break;
     }
+    // The reason is what the operator needs to act on, so it is in the box itself rather
+    // than behind a Show Details button.
     if (!detail.isEmpty())
-        box.setDetailedText(detail);
+        box.setInformativeText(detail);
     logBox(caption, text, detail);
     switch (box.exec()) {
     case QMessageBox::Yes:

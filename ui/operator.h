@@ -27,7 +27,7 @@ class Operator {
 public:
     virtual ~Operator() = default;
 
-    // `detail` goes to the box's detailed text (the system's reason for a failure).
+    // `detail` (the system's reason for a failure, where to fix it) is shown under the text.
     virtual Answer message(QWidget *parent, const QString &caption, const QString &text, Icon icon, Buttons buttons,
                            const QString &detail = {}) = 0;
     // The chosen path, or empty when cancelled.

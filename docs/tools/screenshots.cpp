@@ -15,6 +15,7 @@
 #include "certificates.h"
 #include "demoanalyser.h"
 #include "emissionscheckwindow.h"
+#include "guidewindow.h"
 #include "headlessprinting.h"
 #include "headlessscreen.h"
 #include "historywindow.h"
@@ -420,6 +421,21 @@ int main(int argc, char *argv[])
         }
     }
     shoot(form2, QStringLiteral("digital"));
+
+    // F1 on the digital display: the guide at its section, over the display.
+    windows.showGuide(&form2);
+    if (auto *guide = form2.findChild<ui::GuideWindow *>()) {
+        guide->resize(760, 560);
+        QApplication::processEvents();
+        QImage both(form2.width() + 120, form2.height() + 60, QImage::Format_ARGB32);
+        both.fill(Qt::transparent);
+        QPainter p(&both);
+        p.drawImage(0, 0, form2.grab().toImage());
+        p.drawImage(200, 120, guide->grab().toImage());
+        p.end();
+        save(both, QStringLiteral("guide-f1"));
+        delete guide;
+    }
 
     // The report: the vehicle dialog as the operator fills it in, then the page.
     windows.form8.Edit1->setText(QStringLiteral("FORD FOCUS 1.6"));

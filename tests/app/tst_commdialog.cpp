@@ -9,6 +9,7 @@
 #include "settingsfile.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -123,6 +124,8 @@ private slots:
     void keepsTheChoiceAndNamesIt();
     void aPseudoTerminalChosenFromTheListIsOpened();
     void theDemoAnalyserAnswersAPoll();
+    void testSaysWhatAnsweredAndKeepsNothing_data();
+    void testSaysWhatAnsweredAndKeepsNothing();
     void listsAfreshOnOpeningAndOnRefresh();
     void comnAgainForgetsTheConnection();
     void aNetworkChoiceWithoutAHostIsRefused();
@@ -149,6 +152,9 @@ void TestCommDialog::keepsTheChoiceAndNamesIt_data()
     QTest::newRow("demo") << "demo"
                           << "" << 0 << 0 << "demo"
                           << "QOVA  demo";
+    QTest::newRow("demo car") << "demo"
+                              << "Failed catalyst" << 0 << 0 << "demo:failed-catalyst"
+                              << "QOVA  demo:failed-catalyst";
 }
 
 void TestCommDialog::keepsTheChoiceAndNamesIt()
@@ -174,6 +180,11 @@ void TestCommDialog::keepsTheChoiceAndNamesIt()
         rig.form4.NetworkPort->setValue(serverPort);
         rig.form4.NetworkKind->setCurrentIndex(kind);
     } else {
+        if (!host.isEmpty()) {
+            const int car = rig.form4.DemoCar->findText(host, Qt::MatchStartsWith);
+            QVERIFY(car > 0);
+            rig.form4.DemoCar->setCurrentIndex(car);
+        }
         rig.form4.DemoChoice->click();
     }
     QVERIFY(!rig.form4.RadioButton3->isChecked());
@@ -231,6 +242,70 @@ void TestCommDialog::theDemoAnalyserAnswersAPoll()
     int failed = 0;
     QVERIFY(link::ReadLiveFrame(rig.state.port, reading, failed));
     QCOMPARE(failed, 0);
+}
+
+void TestCommDialog::testSaysWhatAnsweredAndKeepsNothing_data()
+{
+    QTest::addColumn<QString>("choice"); // COMn, or the button of another connection
+    QTest::addColumn<QString>("comDevice");
+    QTest::addColumn<QString>("inUse");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("demo") << "demo"
+                          << ""
+                          << "Connection: demo: the simulated analyser"
+                          << "The analyser answered on demo";
+    QTest::newRow("demo car") << "demo:good-catalyst"
+                              << ""
+                              << "Connection: demo: good-catalyst"
+                              << "The analyser answered on demo:good-catalyst";
+    QTest::newRow("environment names a missing device") << "COM2"
+                                                        << "/dev/ttyQOVA-absent"
+                                                        << "Connection: COM2 = ttyQOVA-absent (QOVA_COM2)"
+                                                        << "/dev/ttyQOVA-absent could not be opened";
+    QTest::newRow("silent terminal") << "COM4"
+                                     << "pty"
+                                     << "(QOVA_COM4)"
+                                     << "nothing answered the poll";
+    QTest::newRow("network without a host") << "network"
+                                            << ""
+                                            << "Connection: none chosen"
+                                            << "needs a host name";
+}
+
+void TestCommDialog::testSaysWhatAnsweredAndKeepsNothing()
+{
+    QFETCH(QString, choice);
+    QFETCH(QString, comDevice);
+    QFETCH(QString, inUse);
+    QFETCH(QString, result);
+    PseudoTerminal pty;
+    const QByteArray variable = "QOVA_" + choice.toLatin1();
+    if (!comDevice.isEmpty())
+        qputenv(variable.constData(), (comDevice == QLatin1String("pty") ? pty.name() : comDevice).toLocal8Bit());
+    Rig rig;
+    rig.form4.Prepare();
+    if (choice.startsWith(QLatin1String("demo"))) {
+        rig.form4.DemoCar->setCurrentIndex(rig.form4.DemoCar->findData(choice));
+        rig.form4.DemoChoice->click();
+    } else if (choice == QLatin1String("network"))
+        rig.form4.NetworkChoice->click();
+    else
+        rig.form4.findChild<QRadioButton *>(QStringLiteral("RadioButton") + choice.back())->click();
+    QVERIFY2(rig.form4.InUse->text().contains(inUse), qPrintable(rig.form4.InUse->text()));
+
+    rig.form4.TestButton->click();
+    if (!comDevice.isEmpty())
+        qunsetenv(variable.constData());
+
+    QVERIFY2(rig.form4.TestResult->text().contains(result), qPrintable(rig.form4.TestResult->text()));
+    QVERIFY(rig.form4.TestButton->isEnabled());
+    // Testing keeps nothing: the port, the file and the settings are as they were.
+    QCOMPARE(rig.state.port.PortNumber, 3);
+    QVERIFY(rig.state.port.PortDevice.isEmpty());
+    QVERIFY(!rig.state.port.PortOpen);
+    QCOMPARE(rig.fileBytes(), QByteArray("PORT=3"));
+    QCOMPARE(rig.kept(), QString());
+    QVERIFY(rig.op.shown.empty());
 }
 
 void TestCommDialog::listsAfreshOnOpeningAndOnRefresh()

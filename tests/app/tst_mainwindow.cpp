@@ -37,10 +37,11 @@ void TestMainWindow::menuCaptionsShortcutsAndOrder()
 
     QStringList seen;
     const auto menus = form.menuBar()->actions();
-    QCOMPARE(menus.size(), 3);
-    QCOMPARE(menus[0]->text(), QStringLiteral("FILE"));
-    QCOMPARE(menus[1]->text(), QStringLiteral("HELP"));
+    QCOMPARE(menus.size(), 4);
+    QCOMPARE(menus[0]->text(), QStringLiteral("&FILE"));
+    QCOMPARE(menus[1]->text(), QStringLiteral("&HELP"));
     QCOMPARE(menus[2]->text(), QStringLiteral("HIS&TORY"));
+    QCOMPARE(menus[3]->text(), QStringLiteral("&CHECK"));
     std::function<void(QMenu *, const QString &)> walk = [&](QMenu *menu, const QString &prefix) {
         for (QAction *a : menu->actions()) {
             const QString named = prefix + a->objectName() + QStringLiteral(" ");
@@ -56,6 +57,7 @@ void TestMainWindow::menuCaptionsShortcutsAndOrder()
     walk(menus[0]->menu(), {});
     walk(menus[1]->menu(), {});
     walk(menus[2]->menu(), {});
+    walk(menus[3]->menu(), {});
     const QStringList expected = {
         QStringLiteral("HADER1 &HEADER|Ctrl+H"),
         QStringLiteral("DIGITAL1 &DIGITAL|Ctrl+D"),
@@ -71,7 +73,8 @@ void TestMainWindow::menuCaptionsShortcutsAndOrder()
         QStringLiteral("SERIALNO1 C&OMPANY HEADER|Ctrl+O"),
         QStringLiteral("N2 -"),
         QStringLiteral("EXIT1 E&XIT|Ctrl+X"),
-        QStringLiteral("ABOUT1 ABOUT|"),
+        QStringLiteral("ABOUT1 &ABOUT|"),
+        QStringLiteral("UserGuide &USER GUIDE|F1"),
         QStringLiteral("HistoryTests &TESTS|Ctrl+Y"),
         QStringLiteral("HistoryDatabase &DATABASE|Ctrl+B"),
         QStringLiteral("EmissionsCheck &EMISSIONS CHECK|Ctrl+K"),
@@ -79,7 +82,7 @@ void TestMainWindow::menuCaptionsShortcutsAndOrder()
     QCOMPARE(seen, expected);
     for (QAction *named : {form.HADER1, form.DIGITAL1, form.GRAPH1, form.UPLOAD2, form.VIEW1, form.EXPORT1, form.COMM1,
                            form.Printersetup1, form.SERIALNO1, form.EXIT1, form.ABOUT1, form.HistoryTests,
-                           form.HistoryDatabase, form.EmissionsCheck})
+                           form.HistoryDatabase, form.EmissionsCheck, form.UserGuide})
         QCOMPARE(form.findChild<QAction *>(named->objectName()), named);
     QCOMPARE(form.findChild<QMenu *>(QStringLiteral("UPLOAD1")), form.UPLOAD1);
     QCOMPARE(form.Label1->text(), QStringLiteral("Ver. 2"));

@@ -7,6 +7,8 @@
 #include "steadyanalyser.h"
 #include "workshopscreen.h"
 
+#include <QAccessible>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -68,6 +70,8 @@ const QString kLeak = QStringLiteral("          LEAKTEST");
 
 } // namespace
 
+Q_DECLARE_METATYPE(qova::link::LiveReading)
+
 class TestDigitalWindow : public QObject {
     Q_OBJECT
 private slots:
@@ -90,6 +94,8 @@ private slots:
     void everyWayOutClosesAndEndsRecording_data();
     void everyWayOutClosesAndEndsRecording();
     void renderedFiguresAgainstSimulator();
+    void aScreenReaderReadsEveryFigure_data();
+    void aScreenReaderReadsEveryFigure();
 };
 
 void TestDigitalWindow::glyphResources()
@@ -147,6 +153,7 @@ void TestDigitalWindow::openFailureTellsWhyAndCloses()
     QCOMPARE(rig.op.shown[0].caption, QStringLiteral("QOVA"));
     QVERIFY(rig.op.shown[0].detail.contains(QStringLiteral("/dev/fake0")));
     QVERIFY(rig.op.shown[0].detail.contains(QStringLiteral("Device or resource busy")));
+    QVERIFY(rig.op.shown[0].detail.contains(QStringLiteral("FILE > COMM")));
     QVERIFY(rig.written().isEmpty());
     QVERIFY(!rig.state.port.PortOpen);
     QVERIFY(!rig.anyTimerActive());
@@ -467,6 +474,90 @@ void TestDigitalWindow::buttonHandlers()
 
     rig.form->setButtonHandler(TForm2::Button(button), {});
     QVERIFY(!b->isEnabled());
+}
+
+void TestDigitalWindow::aScreenReaderReadsEveryFigure_data()
+{
+    QTest::addColumn<link::LiveReading>("reading");
+    QTest::addColumn<QStringList>("spoken"); // CO, CO2, O2, HC, then the seven panels
+    link::LiveReading idle;
+    idle.Co = 150;
+    idle.Co2 = 142;
+    idle.O2 = 64;
+    idle.Hc = 181;
+    idle.Efficiency = 1019;
+    idle.OilTemp = 348;
+    idle.Rpm = 820;
+    idle.FuelCode = 1;
+    idle.Battery = 96;
+    idle.TimeToZero = 10;
+    idle.Nox = 94;
+    QTest::newRow("idle") << idle
+                          << QStringList{"CO 1.50 percent",
+                                         "CO2 14.2 percent",
+                                         "O2 0.64 percent",
+                                         "HC 181 parts per million",
+                                         "Lambda 1.019",
+                                         "Oil temperature 34.8 degrees Celsius",
+                                         "Engine speed 820 rpm",
+                                         "Fuel petrol",
+                                         "Battery 96 percent",
+                                         "Time to zero 10 minutes",
+                                         "NOx 94 parts per million"};
+    link::LiveReading over = idle;
+    over.Co = 2600;
+    over.Co2 = 300;
+    over.O2 = 2500;
+    over.Hc = 12000;
+    over.Efficiency = 400;
+    over.Nox = 6000;
+    QTest::newRow("over range") << over << QStringList{"CO over range",        "CO2 over range",
+                                                       "O2 over range",        "HC over range",
+                                                       "Lambda out of range",  "Oil temperature 34.8 degrees Celsius",
+                                                       "Engine speed 820 rpm", "Fuel petrol",
+                                                       "Battery 96 percent",   "Time to zero 10 minutes",
+                                                       "NOx over range"};
+    link::LiveReading afr = idle;
+    afr.ModeFlags = link::AfrMode | link::Fahrenheit;
+    afr.Efficiency = 1470;
+    afr.FuelCode = 0;
+    QTest::newRow("afr fahrenheit lpg") << afr
+                                        << QStringList{
+                                               "CO 1.50 percent",         "CO2 14.2 percent",
+                                               "O2 0.64 percent",         "HC 181 parts per million",
+                                               "Air fuel ratio 14.70",    "Oil temperature 94.6 degrees Fahrenheit",
+                                               "Engine speed 820 rpm",    "Fuel lpg",
+                                               "Battery 96 percent",      "Time to zero 10 minutes",
+                                               "NOx 94 parts per million"};
+}
+
+// What an assistive tool asks of the window's accessible objects, as it would ask them.
+void TestDigitalWindow::aScreenReaderReadsEveryFigure()
+{
+    QFETCH(link::LiveReading, reading);
+    QFETCH(QStringList, spoken);
+    Rig rig;
+    rig.form->show();
+    rig.send(reading);
+    rig.state.session.cycle();
+    QStringList said;
+    for (int i = 0; i < 4; ++i)
+        said << rig.form->spokenFigure(i);
+    for (int i = 0; i < 7; ++i)
+        said << rig.form->spokenPanel(i);
+    QCOMPARE(said, spoken);
+    // Through the accessibility interface, every figure and panel is named by what it says.
+    QStringList named;
+    for (QLabel *label : rig.form->findChildren<QLabel *>()) {
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(label);
+        QVERIFY(face != nullptr);
+        named << face->text(QAccessible::Name);
+    }
+    for (const QString &text : spoken)
+        QVERIFY2(named.contains(text), qPrintable(text));
+    for (const char *status : {"Analyser state", "Communication", "Pump"})
+        QVERIFY2(named.contains(QLatin1String(status)), status);
+    rig.form->FormClose();
 }
 
 void TestDigitalWindow::recordsReadingBeforeClamping()

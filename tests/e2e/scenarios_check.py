@@ -1,5 +1,5 @@
 """The emissions check through the real program: one scenario per simulated vehicle, each
-run from HISTORY > EMISSIONS CHECK to the verdict in the history's test_results and the
+run from CHECK > EMISSIONS CHECK to the verdict in the history's test_results and the
 certificate saved as a PDF (no printer), read back with pdftotext."""
 import os
 import re

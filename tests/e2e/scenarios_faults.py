@@ -233,6 +233,7 @@ def open_failure(run, main, device, reason):
     last = run.messages()[-1]
     check(last[2] == OPEN_FAILED, f"the box says {last[2]!r}")
     check(device in last[3] and reason in last[3], f"the detail {last[3]!r} does not name {device} and {reason!r}")
+    check("FILE > COMM" in last[3], f"the box {last[3]!r} does not say where the connection is changed")
     answer(run, box, "Return")
     wait_for(lambda: len(run.windows(MAIN)) <= before, 5, "the digital display stayed open")
     return last[3]

@@ -115,6 +115,9 @@ void TestLiveGraph::openFailureTellsTheOperator()
     rig.fake.prepare = [](test::FakeDevice &d) { d.failOpen = true; };
     QVERIFY(!rig.form.FormShow());
     QCOMPARE(rig.op.texts(), QStringList{QStringLiteral("Communication failed try again")});
+    // The box says which device failed, why, and where to choose another.
+    for (const char *says : {"/dev/fake0", "Permission denied", "FILE > COMM"})
+        QVERIFY2(rig.op.shown[0].detail.contains(QLatin1String(says)), qPrintable(rig.op.shown[0].detail));
     QVERIFY(!rig.form.polling());
     QVERIFY(!rig.state.port.PortOpen);
     QCOMPARE(rig.polls(), 0);

@@ -20,7 +20,7 @@ void answerPrompts(test::SimLink &sim, const link::LiveReading &r)
 class LiveValues : public ::testing::TestWithParam<std::uint32_t> {};
 
 // Fifteen minutes of polling: every frame checks out, and the values move as an engine
-// that idles and runs at 2500 rpm, with its oil warming, would make them move.
+// that idles and runs at 2750 rpm, with its oil warming, would make them move.
 TEST_P(LiveValues, EveryFrameValidAndValuesPlausible)
 {
     sim::DemoOptions o;

@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // The car's engine speed and temperatures are the analyser's engine, as it idles and runs
-// at 2500 rpm in turn and its oil warms.
+// at 2750 rpm in turn and its oil warms.
 TEST(ObdCarSession, FollowsTheAnalysersEngine)
 {
     link::VirtualPause clock;

@@ -4,5 +4,6 @@
 #include "headlessscreen.h"
 
 namespace qova::test {
+using headless::UseScreen;
 using headless::UseWorkshopScreen;
 } // namespace qova::test

@@ -1,4 +1,4 @@
-// The real save box of the operator seam, Qt's own dialog on the offscreen platform, driven
+// The real message box and save box of the operator seam, Qt's own dialog on the offscreen platform, driven
 // by a timer as the operator would: the suffix it adds follows the filter chosen, and a box
 // opened in the history's folder leaves SQLite's locks on the history alone.
 #include "historydatabase.h"
@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -24,6 +25,7 @@ private slots:
     void suffixFollowsTheChosenFilter();
     void historyKeepsItsLocksWhileABoxListsItsFolder_data();
     void historyKeepsItsLocksWhileABoxListsItsFolder();
+    void aReasonIsReadInTheBoxItself();
 };
 
 namespace {
@@ -177,6 +179,33 @@ void TestFileDialog::historyKeepsItsLocksWhileABoxListsItsFolder()
     history::TestEntry later = history::NewEntry(QDateTime::currentDateTime());
     later.registration = QStringLiteral("AB12CDE");
     QVERIFY(!db.save(later));
+}
+
+void TestFileDialog::aReasonIsReadInTheBoxItself()
+{
+    const QString reason =
+        QStringLiteral("/dev/ttyS0: Permission denied\nChoose the connection, or test it, in FILE > COMM.");
+    QString shown, hidden;
+    bool found = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        found = true;
+        shown = box->informativeText();
+        hidden = box->detailedText();
+        box->accept();
+    });
+    QTimer::singleShot(5000, this, [] {
+        if (QWidget *box = QApplication::activeModalWidget())
+            box->close();
+    });
+    ui::WidgetOperator op;
+    op.message(nullptr, QStringLiteral("QOVA"), QStringLiteral("Communication failed try again"), ui::Icon::None,
+               ui::Buttons::Ok, reason);
+    QVERIFY(found);
+    QCOMPARE(shown, reason);
+    QVERIFY(hidden.isEmpty());
 }
 
 int main(int argc, char **argv)
