@@ -1,6 +1,7 @@
 #pragma once
 
 #include "checkrecord.h"
+#include "checkresult.h"
 
 #include <QLocale>
 #include <QRectF>
@@ -13,29 +14,18 @@ namespace qova::check {
 
 // The certificate of one check as texts, laid out by PaintCertificate and kept whole by
 // CertificateLines, so the page and the history's copy of it never say different things.
+// The stages, their gases and verdicts are the check's result (`ResultOf`) as it stands.
 struct CertificateField {
     QString label, value;
-};
-struct CertificateRow {
-    QString gas, mean, worst, limit, result;
-};
-enum class CertificateTone : std::uint8_t { Neutral, Pass, Fail };
-struct CertificateStage {
-    QString title;   // "Fast idle, 2500 to 3000 rpm"
-    QString verdict; // "PASS", "FAIL", "RECORDED", "NOT RUN"
-    CertificateTone tone = CertificateTone::Neutral;
-    QString window; // which 5 s decided it
-    std::vector<CertificateRow> rows;
-    QString reason;
 };
 struct CertificatePage {
     QString header;
     QString title;
     QString verdict; // "PASS", "FAIL", "READINGS RECORDED", "ABANDONED"
-    CertificateTone tone = CertificateTone::Neutral;
+    Tone tone = Tone::Neutral;
     QString verdictNote;
     std::vector<CertificateField> vehicle, limits;
-    std::vector<CertificateStage> stages;
+    std::vector<StageOutcome> stages;
     QStringList notes;
     std::vector<CertificateField> signedOff; // date, time, operator
 };

@@ -1,5 +1,7 @@
 #include "checkrecord.h"
 
+#include "checkresult.h"
+
 #include "livereading.h"
 #include "protocol.h"
 
@@ -30,13 +32,23 @@ history::TestEntry CheckEntry(const CheckRecord &record, const QStringList &cert
     entry.afr = false;
 
     history::Values v;
-    if (!record.state.stages.empty()) {
-        const StageResult &last = record.state.stages.back();
-        v.co = rounded(last.window.co.mean);
-        v.efficiency = rounded(last.window.lambda.mean);
-        v.rpm = rounded(last.window.rpm.mean);
-        // After a re-check HC was decided at the re-check speed, the rest at the stage's own.
-        v.hc = rounded(last.recheckWindow ? last.recheckWindow->hc.mean : last.window.hc.mean);
+    // The values of the last stage run: CO, lambda and speed from its deciding window, HC
+    // from its re-check when there was one.
+    const CheckResult result = ResultOf(record);
+    for (auto stage = result.stages.rbegin(); stage != result.stages.rend(); ++stage) {
+        if (!stage->ran)
+            continue;
+        auto mean = [&](const QString &gas) -> std::optional<int> {
+            for (const GasResult &g : stage->gases)
+                if (g.gas.startsWith(gas) && g.deciding)
+                    return rounded(g.deciding->mean);
+            return std::nullopt;
+        };
+        v.co = mean(QStringLiteral("CO")).value_or(0);
+        v.efficiency = mean(QStringLiteral("Lambda")).value_or(0);
+        v.rpm = mean(QStringLiteral("Engine speed")).value_or(0);
+        v.hc = mean(QStringLiteral("HC re-check")).value_or(mean(QStringLiteral("HC")).value_or(0));
+        break;
     }
     v.oilTemp = record.state.warmOilTenths.value_or(0);
     entry.printed = v;

@@ -41,6 +41,11 @@ int StoichiometricAfrTenths(Fuel fuel)
     return 147;
 }
 
+bool HcLimitApplies(Fuel fuel)
+{
+    return fuel != Fuel::Cng;
+}
+
 QString StageName(StageKind kind)
 {
     return kind == StageKind::FastIdle ? QStringLiteral("fast idle") : QStringLiteral("natural idle");

@@ -15,6 +15,9 @@ enum class Fuel : std::uint8_t { Lpg, Petrol, Cng };
 Fuel FuelFromCode(std::uint8_t fuelCode);
 // AFR of a stoichiometric mixture, x10: petrol 147, LPG 155, CNG 172.
 int StoichiometricAfrTenths(Fuel fuel);
+// Whether an HC limit is applied to an engine on this fuel: never to natural gas, nearly
+// all methane, which the analyser's HC bench barely sees.
+bool HcLimitApplies(Fuel fuel);
 
 enum class StageKind : std::uint8_t { FastIdle, NaturalIdle };
 QString StageName(StageKind kind); // "fast idle", "natural idle"

@@ -122,6 +122,11 @@ Answer WidgetOperator::message(QWidget *parent, const QString &caption, const QS
     case Buttons::OkCancel:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         break;
+    case Buttons::NoYes:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        break;
     }
     if (!detail.isEmpty())
         box.setDetailedText(detail);
@@ -134,7 +139,7 @@ Answer WidgetOperator::message(QWidget *parent, const QString &caption, const QS
     case QMessageBox::Cancel:
         return Answer::Cancel;
     default:
-        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+        return buttons == Buttons::YesNo || buttons == Buttons::NoYes ? Answer::No : Answer::Ok;
     }
 }
 

@@ -177,10 +177,10 @@ void RunCheck(ui::Operator &op, history::TestArchive &archive, sim::VehicleProfi
     state.CompanyHeader = QStringLiteral("FAIRWAY MOTORS  ABERDEEN");
     checkui::EmissionsCheckWindow w(state);
     w.show();
-    w.Registration->setText(QStringLiteral("SK08 RVX"));
-    w.Model->setText(QStringLiteral("FORD FIESTA 1.25"));
-    w.FirstUsed->setDate(QDate(2008, 3, 14));
-    w.OperatorName->setText(QStringLiteral("A. MACKAY"));
+    w.findChild<QLineEdit *>(QStringLiteral("Registration"))->setText(QStringLiteral("SK08 RVX"));
+    w.findChild<QLineEdit *>(QStringLiteral("Model"))->setText(QStringLiteral("FORD FIESTA 1.25"));
+    w.findChild<QLineEdit *>(QStringLiteral("FirstUsed"))->setText(check::ShortDateText(QDate(2008, 3, 14)));
+    w.findChild<QLineEdit *>(QStringLiteral("OperatorName"))->setText(QStringLiteral("A. MACKAY"));
     w.nextClick();
     w.startClick();
     for (int s = 0; s < 600 && w.page() != checkui::EmissionsCheckWindow::Page::Result; ++s) {
@@ -190,7 +190,7 @@ void RunCheck(ui::Operator &op, history::TestArchive &archive, sim::VehicleProfi
         archive.settle(); // the result page says whether the check was saved
         if (each(w))
             break;
-        if (w.screen().askCleanAir)
+        if (checkui::ScreenOf(*w.run()).askCleanAir)
             w.cleanAirClick();
     }
     if (w.page() == checkui::EmissionsCheckWindow::Page::Result)
@@ -206,9 +206,9 @@ void ShootCheck(checkui::EmissionsCheckWindow &program, ui::Operator &op, histor
     using checkui::EmissionsCheckWindow;
     using Phase = check::CheckPhase;
     program.show();
-    program.Registration->setText(QStringLiteral("SK08 RVX"));
-    program.FirstUsed->setDate(QDate(2008, 3, 14));
-    program.OperatorName->setText(QStringLiteral("A. MACKAY"));
+    program.findChild<QLineEdit *>(QStringLiteral("Registration"))->setText(QStringLiteral("SK08 RVX"));
+    program.findChild<QLineEdit *>(QStringLiteral("FirstUsed"))->setText(check::ShortDateText(QDate(2008, 3, 14)));
+    program.findChild<QLineEdit *>(QStringLiteral("OperatorName"))->setText(QStringLiteral("A. MACKAY"));
     shoot(program, QStringLiteral("check-vehicle"));
     program.nextClick();
     shoot(program, QStringLiteral("check-limits"));
@@ -220,10 +220,11 @@ void ShootCheck(checkui::EmissionsCheckWindow &program, ui::Operator &op, histor
             shoot(w, name);
     };
     RunCheck(op, archive, sim::VehicleProfile::GoodCatalyst, pdf, [&](EmissionsCheckWindow &w) {
-        const check::CheckState &s = w.emissionsCheck()->state();
-        const auto p = w.emissionsCheck()->progress(
-            w.emissionsCheck()->state().trace.empty() ? 0 : w.emissionsCheck()->state().trace.back().atMs);
-        if (s.phase == Phase::WaitingForAnalyser && w.screen().secondsLeft && *w.screen().secondsLeft < 15)
+        const check::CheckState &s = w.run()->check()->state();
+        const auto p = w.run()->check()->progress(
+            w.run()->check()->state().trace.empty() ? 0 : w.run()->check()->state().trace.back().atMs);
+        if (s.phase == Phase::WaitingForAnalyser && checkui::ScreenOf(*w.run()).secondsLeft &&
+            *checkui::ScreenOf(*w.run()).secondsLeft < 15)
             once(w, QStringLiteral("check-analyser"));
         if (s.phase == Phase::WaitingForCleanAir)
             once(w, QStringLiteral("check-cleanair"));
@@ -238,13 +239,13 @@ void ShootCheck(checkui::EmissionsCheckWindow &program, ui::Operator &op, histor
         return false;
     });
     RunCheck(op, archive, sim::VehicleProfile::ColdEngine, pdf, [&](EmissionsCheckWindow &w) {
-        if (w.emissionsCheck()->state().phase != Phase::WaitingForWarmEngine)
+        if (w.run()->check()->state().phase != Phase::WaitingForWarmEngine)
             return false;
         once(w, QStringLiteral("check-warm"));
         return true;
     });
     RunCheck(op, archive, sim::VehicleProfile::NoOilProbe, pdf, [&](EmissionsCheckWindow &w) {
-        if (w.emissionsCheck()->state().phase != Phase::WaitingForWarmConfirmation)
+        if (w.run()->check()->state().phase != Phase::WaitingForWarmConfirmation)
             return false;
         once(w, QStringLiteral("check-confirm"));
         return true;
