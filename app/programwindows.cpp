@@ -1,10 +1,14 @@
 #include "programwindows.h"
 
+#include "certificate.h"
+
 #include "printing.h"
 #include "printreport.h"
 #include "reporthistory.h"
 #include "settingsfile.h"
 #include "testarchive.h"
+
+#include <QPrinter>
 
 namespace qova::app {
 
@@ -19,6 +23,9 @@ ProgramWindows::ProgramWindows(ui::SharedState &state, const QString &portFile, 
       form12(state, &form2), recorder(state), historyWindow(state, &form1),
       historySettings(state, std::move(historyStore), &form1), emissionsCheck(state, &form1)
 {
+    state.printCertificate = [](QPrinter &printer, const QStringList &pageLines) {
+        return check::PrintKeptCertificate(printer, pageLines);
+    };
 }
 
 void ProgramWindows::wire()

@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegularExpression>
@@ -114,7 +115,11 @@ CertificatePage CertificateContent(const CheckRecord &record, const QLocale &loc
 
 QStringList CertificateLines(const CheckRecord &record, const QLocale &locale)
 {
-    const CertificatePage page = CertificateContent(record, locale);
+    return CertificateLines(CertificateContent(record, locale));
+}
+
+QStringList CertificateLines(const CertificatePage &page)
+{
     QStringList lines;
     if (!page.header.isEmpty())
         lines << page.header;
@@ -415,9 +420,10 @@ void paintPlot(const Layout &l, const QRectF &area, const CheckRecord &record)
 
 } // namespace
 
-void PaintCertificate(QPainter &painter, const QRectF &page, const CheckRecord &record, const QLocale &locale)
+namespace {
+
+void paintPage(QPainter &painter, const QRectF &page, const CertificatePage &content, const CheckRecord *record)
 {
-    const CertificatePage content = CertificateContent(record, locale);
     painter.save();
     painter.setClipRect(page);
     painter.fillRect(page, Qt::white);
@@ -462,9 +468,17 @@ void PaintCertificate(QPainter &painter, const QRectF &page, const CheckRecord &
     // The plot takes what the footer leaves.
     const double footerH = l.mm(16);
     const double plotBottom = page.bottom() - l.mm(10) - footerH;
-    const double plotH = std::max(l.mm(45), plotBottom - y);
-    paintPlot(l, QRectF(left, y, width, plotH), record);
-    y += plotH + l.mm(4);
+    if (record) {
+        const double plotH = std::max(l.mm(45), plotBottom - y);
+        paintPlot(l, QRectF(left, y, width, plotH), *record);
+        y += plotH + l.mm(4);
+    } else {
+        l.text(QRectF(left, y, width, 0),
+               QStringLiteral("Printed again from the history, which keeps the figures above but not every reading "
+                              "of the plot."),
+               l.font(2.6), kMuted);
+        y = std::max(y + l.mm(8), plotBottom + l.mm(4));
+    }
 
     l.rule(y, left, right);
     y += l.mm(2);
@@ -476,6 +490,114 @@ void PaintCertificate(QPainter &painter, const QRectF &page, const CheckRecord &
         l.text(QRectF(x, y + l.mm(3.5), third, 0), f.value, l.font(3.2, true), kInk);
     }
     painter.restore();
+}
+
+} // namespace
+
+void PaintCertificate(QPainter &painter, const QRectF &page, const CheckRecord &record, const QLocale &locale)
+{
+    paintPage(painter, page, CertificateContent(record, locale), &record);
+}
+
+void PaintCertificate(QPainter &painter, const QRectF &page, const CertificatePage &content)
+{
+    paintPage(painter, page, content, nullptr);
+}
+
+bool PrintKeptCertificate(QPagedPaintDevice &device, const QStringList &pageLines)
+{
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    const QRect page = device.pageLayout().paintRectPixels(device.logicalDpiX());
+    PaintCertificate(painter, QRectF(QPointF(0, 0), page.size().toSizeF()), CertificateFromLines(pageLines));
+    return painter.end();
+}
+
+namespace {
+
+Tone toneOfWord(const QString &word)
+{
+    return word == QLatin1String("PASS") ? Tone::Pass : word == QLatin1String("FAIL") ? Tone::Fail : Tone::Neutral;
+}
+
+// "Label: value" as CertificateLines writes a field.
+CertificateField fieldOf(const QString &line)
+{
+    const qsizetype colon = line.indexOf(QLatin1String(": "));
+    if (colon < 0)
+        return {line, {}};
+    return {line.left(colon), line.mid(colon + 2)};
+}
+
+} // namespace
+
+CertificatePage CertificateFromLines(const QStringList &lines)
+{
+    CertificatePage page;
+    const QString title = QStringLiteral("EXHAUST EMISSIONS CHECK");
+    const qsizetype titleAt = lines.indexOf(title);
+    if (titleAt < 0 || lines.size() < titleAt + 2)
+        return page;
+    page.header = lines.mid(0, titleAt).join(QLatin1Char('\n'));
+    page.title = title;
+    page.verdict = lines[titleAt + 1];
+    page.tone = toneOfWord(page.verdict);
+    qsizetype at = titleAt + 2;
+    if (at < lines.size() && !lines[at].startsWith(QLatin1String("Registration: ")))
+        page.verdictNote = lines[at++];
+    // The vehicle's seven fields and the limits' three, as CertificateContent gives them.
+    for (int i = 0; i < 7 && at < lines.size(); ++i)
+        page.vehicle.push_back(fieldOf(lines[at++]));
+    for (int i = 0; i < 3 && at < lines.size(); ++i)
+        page.limits.push_back(fieldOf(lines[at++]));
+    const qsizetype signedAt = std::max(at, lines.size() - 3);
+
+    static const QRegularExpression stageLine(QStringLiteral("^((?:Fast|Natural) idle, \\d+ to \\d+ rpm): (.+)$"));
+    static const QRegularExpression gasLine(QStringLiteral("^(.+): mean (.*), worst (.*), limit (.*): (.*)$"));
+    bool inNotes = false;
+    for (; at < signedAt; ++at) {
+        const QString &line = lines[at];
+        const QRegularExpressionMatch stage = stageLine.match(line);
+        if (!inNotes && stage.hasMatch()) {
+            StageOutcome s;
+            s.ran = true;
+            s.kind = line.startsWith(QLatin1String("Fast")) ? StageKind::FastIdle : StageKind::NaturalIdle;
+            s.title = stage.captured(1);
+            s.verdict = stage.captured(2);
+            s.tone = toneOfWord(s.verdict);
+            page.stages.push_back(s);
+            continue;
+        }
+        // The notes begin with the residual HC, which every certificate states.
+        if (line.startsWith(QLatin1String("Residual HC")) || page.stages.empty())
+            inNotes = true;
+        if (inNotes) {
+            page.notes << line;
+            continue;
+        }
+        StageOutcome &s = page.stages.back();
+        const QRegularExpressionMatch gas = gasLine.match(line);
+        if (gas.hasMatch()) {
+            GasResult g;
+            g.gas = gas.captured(1);
+            g.mean = gas.captured(2);
+            g.worst = gas.captured(3);
+            g.limit = gas.captured(4);
+            g.result = gas.captured(5);
+            g.verdict = g.result == QLatin1String("PASS")            ? GasVerdict::Pass
+                        : g.result.startsWith(QLatin1String("FAIL")) ? GasVerdict::Fail
+                                                                     : GasVerdict::Recorded;
+            s.gases.push_back(g);
+        } else if (s.gases.empty() && s.window.isEmpty()) {
+            s.window = line;
+        } else {
+            s.reason = line;
+        }
+    }
+    for (; at < lines.size(); ++at)
+        page.signedOff.push_back(fieldOf(lines[at]));
+    return page;
 }
 
 } // namespace qova::check

@@ -9,6 +9,7 @@
 #include <vector>
 
 class QPainter;
+class QPagedPaintDevice;
 
 namespace qova::check {
 
@@ -35,10 +36,20 @@ CertificatePage CertificateContent(const CheckRecord &record, const QLocale &loc
 
 // The texts of the page, in the order they are painted.
 QStringList CertificateLines(const CheckRecord &record, const QLocale &locale = QLocale());
+QStringList CertificateLines(const CertificatePage &page);
+
+// The page again from the texts the history keeps of it (CertificateLines), for printing
+// it again: everything but the plot, whose readings are not kept.
+CertificatePage CertificateFromLines(const QStringList &lines);
 
 // The whole certificate on one page of any paint device (a printer, a PDF, an image);
 // `page` is the printable area in the painter's coordinates.
 void PaintCertificate(QPainter &painter, const QRectF &page, const CheckRecord &record,
                       const QLocale &locale = QLocale());
+// A page read back from the history: the plot's place says its readings are not kept.
+void PaintCertificate(QPainter &painter, const QRectF &page, const CertificatePage &content);
+// The certificate again from the texts the history kept, on a printer's page; false when
+// the device would not start the page.
+bool PrintKeptCertificate(QPagedPaintDevice &device, const QStringList &pageLines);
 
 } // namespace qova::check

@@ -88,8 +88,7 @@ QString lambdaLimit(const GasLimits &g)
 }
 
 // "lambda 1.060 above 1.030" when the deciding window's worst lies beyond the limit.
-QString beyond(const QString &gas, int worst, std::optional<int> min, std::optional<int> max,
-               QString (*format)(double))
+QString beyond(const QString &gas, int worst, std::optional<int> min, std::optional<int> max, QString (*format)(double))
 {
     if (max && worst > *max)
         return QStringLiteral("%1 %2 above %3").arg(gas, format(worst), format(*max));
@@ -159,9 +158,12 @@ StageOutcome StageOutcomeOf(const LimitSet &set, Fuel fuel, const CheckSettings 
     StageOutcome stage;
     stage.kind = limits.kind;
     stage.ran = ran;
-    stage.title = capitalised(StageName(limits.kind)) + QStringLiteral(", ") + speedWindow(limits.minRpm, limits.maxRpm);
+    stage.title =
+        capitalised(StageName(limits.kind)) + QStringLiteral(", ") + speedWindow(limits.minRpm, limits.maxRpm);
     const bool stopped = !ran && abandoned && static_cast<int>(index) == state.stage;
-    stage.verdict = ran ? StageVerdictWord(result.verdict) : stopped ? QStringLiteral("STOPPED") : QStringLiteral("NOT RUN");
+    stage.verdict = ran       ? StageVerdictWord(result.verdict)
+                    : stopped ? QStringLiteral("STOPPED")
+                              : QStringLiteral("NOT RUN");
     stage.tone = ran ? toneOf(result.verdict) : Tone::Neutral;
     stage.reason = capitalised(result.reason);
     const WindowSummary &w = result.window;
@@ -222,7 +224,9 @@ StageOutcome StageOutcomeOf(const LimitSet &set, Fuel fuel, const CheckSettings 
     add(QStringLiteral("Lambda"), decided(w.lambda), LambdaText, lambdaLimited ? lambdaLimit(g) : none,
         verdictOf(QStringLiteral("lambda"), lambdaLimited));
     add(QStringLiteral("Engine speed"), decided(w.rpm), RpmText, speedWindow(limits.minRpm, limits.maxRpm),
-        !ran ? notRun : readings ? GasVerdict::InWindow : GasVerdict::NoReadings);
+        !ran       ? notRun
+        : readings ? GasVerdict::InWindow
+                   : GasVerdict::NoReadings);
 
     QStringList failures;
     if (ran && result.rechecked && limits.recheck) {

@@ -46,8 +46,8 @@ VehicleRead ReadVehicle(const VehicleTyped &typed, const QLocale &locale)
     QString fourDigit = shortForm;
     if (!fourDigit.contains(QLatin1String("yyyy")))
         fourDigit.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-    for (const QString &form : {fourDigit, QStringLiteral("d/M/yyyy"), QStringLiteral("d.M.yyyy"),
-                                QStringLiteral("yyyy-MM-dd"), shortForm}) {
+    for (const QString &form :
+         {fourDigit, QStringLiteral("d/M/yyyy"), QStringLiteral("d.M.yyyy"), QStringLiteral("yyyy-MM-dd"), shortForm}) {
         v.firstUsed = locale.toDate(date, form);
         if (v.firstUsed.isValid())
             break;

@@ -119,7 +119,7 @@ public:
     CheckResult result() const;
 
 signals:
-    void changed(); // what the screen shows has moved on
+    void changed();   // what the screen shows has moved on
     void concluded(); // the verdict (or the stop); the record is built and being saved
     void saved(bool ok, const QString &problem);
 

@@ -157,6 +157,41 @@ INSTANTIATE_TEST_SUITE_P(
                    "The analyser showed AFR: lambda is the AFR divided by 14.7 (petrol)"}}),
     [](const auto &info) { return std::string(info.param.name); });
 
+class CertificateKept : public ::testing::TestWithParam<SampleCheck> {};
+
+// The history keeps the lines; printed again, the page is read back from them whole.
+TEST_P(CertificateKept, ReadsBackFromTheLinesTheHistoryKeeps)
+{
+    const QStringList lines = linesOf(GetParam());
+    const check::CertificatePage page = check::CertificateFromLines(lines);
+    EXPECT_EQ(check::CertificateLines(page), lines);
+    const check::CertificatePage made = check::CertificateContent(test::SampleRecord(GetParam()), kBritish);
+    ASSERT_EQ(page.stages.size(), made.stages.size());
+    for (std::size_t i = 0; i < made.stages.size(); ++i) {
+        EXPECT_EQ(page.stages[i].tone, made.stages[i].tone) << i;
+        ASSERT_EQ(page.stages[i].gases.size(), made.stages[i].gases.size()) << i;
+        for (std::size_t g = 0; g < made.stages[i].gases.size(); ++g)
+            EXPECT_EQ(check::ToneOf(page.stages[i].gases[g].verdict), check::ToneOf(made.stages[i].gases[g].verdict));
+    }
+    EXPECT_EQ(page.tone, made.tone);
+}
+
+INSTANTIATE_TEST_SUITE_P(Checks, CertificateKept,
+                         ::testing::Values(SampleCheck::Pass, SampleCheck::Fail, SampleCheck::Recheck,
+                                           SampleCheck::Unmetered, SampleCheck::Cng, SampleCheck::Abandoned,
+                                           SampleCheck::NoValidFrame, SampleCheck::MakerAfr));
+
+// A header of two lines and a check stopped before any stage.
+TEST(CertificateKept, AHeaderOfSeveralLinesAndNoStage)
+{
+    check::CheckRecord r;
+    r.companyHeader = QStringLiteral("FAIRWAY MOTORS\nABERDEEN");
+    r.vehicle.registration = QStringLiteral("XY99 ZZZ");
+    r.abandoned = true;
+    const QStringList lines = check::CertificateLines(r, kBritish);
+    EXPECT_EQ(check::CertificateLines(check::CertificateFromLines(lines)), lines);
+}
+
 TEST(CertificateText, AnotherSetChosenByTheOperatorSaysSoAndWhy)
 {
     check::CheckRecord r = test::SampleRecord(SampleCheck::Pass);

@@ -104,15 +104,16 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Natural idle failed: CO 0.82 % above 0.50 %"}},
         // Every reading within its limits, but every other frame fails its check: no steady
         // 5 s. The gases are not passed one by one while their stage failed.
-        ResultCase{"FailedWithoutASteadyWindow",
-                   "uk-1986",
-                   Fuel::Petrol,
-                   cleanAirThen([](std::int64_t t) { return (t / 1000) % 2 ? Frame() : Frame(Exhaust(820, 100, 104)); }),
-                   {"Natural idle, 450 to 1500 rpm|CO|1.00 %|1.00 %|at most 3.50 %|not steady for 5 s",
-                    "Natural idle, 450 to 1500 rpm|HC|100 ppm|100 ppm|at most 1200 ppm|not steady for 5 s",
-                    "Natural idle, 450 to 1500 rpm|Lambda|1.000|1.000|none|—",
-                    "Natural idle, 450 to 1500 rpm|Engine speed|820 rpm|820 rpm|450 to 1500 rpm|in window"},
-                   {"Natural idle failed: no 5 s of steady valid readings in 30 s of measuring"}},
+        ResultCase{
+            "FailedWithoutASteadyWindow",
+            "uk-1986",
+            Fuel::Petrol,
+            cleanAirThen([](std::int64_t t) { return (t / 1000) % 2 ? Frame() : Frame(Exhaust(820, 100, 104)); }),
+            {"Natural idle, 450 to 1500 rpm|CO|1.00 %|1.00 %|at most 3.50 %|not steady for 5 s",
+             "Natural idle, 450 to 1500 rpm|HC|100 ppm|100 ppm|at most 1200 ppm|not steady for 5 s",
+             "Natural idle, 450 to 1500 rpm|Lambda|1.000|1.000|none|—",
+             "Natural idle, 450 to 1500 rpm|Engine speed|820 rpm|820 rpm|450 to 1500 rpm|in window"},
+            {"Natural idle failed: no 5 s of steady valid readings in 30 s of measuring"}},
         // HC 1500 at idle, 900 at 2000 rpm: CO judged at idle, HC at the re-check speed.
         ResultCase{
             "HcRecheckPasses",
@@ -166,11 +167,10 @@ TEST_P(VerdictWords, OneWordForEachPlace)
     EXPECT_EQ(check::OverallWord(c.verdict, c.abandoned).toStdString(), c.overall);
 }
 
-INSTANTIATE_TEST_SUITE_P(Verdicts, VerdictWords,
-                         ::testing::Values(WordCase{check::Verdict::Pass, false, "pass", "PASS", "PASS"},
-                                           WordCase{check::Verdict::Fail, false, "fail", "FAIL", "FAIL"},
-                                           WordCase{check::Verdict::Recorded, false, "readings recorded", "RECORDED",
-                                                    "READINGS RECORDED"},
-                                           WordCase{check::Verdict::NotCompleted, false, "not completed", "NOT RUN",
-                                                    "NOT COMPLETED"},
-                                           WordCase{check::Verdict::Pass, true, "pass", "PASS", "ABANDONED"}));
+INSTANTIATE_TEST_SUITE_P(
+    Verdicts, VerdictWords,
+    ::testing::Values(WordCase{check::Verdict::Pass, false, "pass", "PASS", "PASS"},
+                      WordCase{check::Verdict::Fail, false, "fail", "FAIL", "FAIL"},
+                      WordCase{check::Verdict::Recorded, false, "readings recorded", "RECORDED", "READINGS RECORDED"},
+                      WordCase{check::Verdict::NotCompleted, false, "not completed", "NOT RUN", "NOT COMPLETED"},
+                      WordCase{check::Verdict::Pass, true, "pass", "PASS", "ABANDONED"}));

@@ -138,8 +138,9 @@ TEST_F(Run, AGoodCarFromTheVehicleToItsRecord)
     int concluded = 0;
     QObject::connect(&run, &CheckRun::concluded, [&concluded] { ++concluded; });
     ASSERT_TRUE(run.start(pick, QStringLiteral("ACME MOTORS")));
-    drive(run, [](std::int64_t t) { return t <= 0 ? test::CleanAir(4) : Exhaust(t < 20000 ? 2750 : 820, 5, 34); },
-          120000);
+    drive(
+        run, [](std::int64_t t) { return t <= 0 ? test::CleanAir(4) : Exhaust(t < 20000 ? 2750 : 820, 5, 34); },
+        120000);
     ASSERT_TRUE(run.ended());
     EXPECT_EQ(concluded, 1);
     const check::CheckRecord &r = *run.record();
@@ -160,7 +161,8 @@ TEST_F(Run, AnotherSetOrTheMakersFiguresSayHowTheyWereChosen)
     EXPECT_TRUE(run.pick(run.chosenRow(), {}).recordOnly());
     const check::LimitPick other = run.pick(run.chosenRow() == 0 ? 1 : 0, {});
     EXPECT_EQ(other.origin, check::LimitOrigin::PickedByOperator);
-    EXPECT_TRUE(other.reason.startsWith(QStringLiteral("picked by the operator in place of "))) << other.reason.toStdString();
+    EXPECT_TRUE(other.reason.startsWith(QStringLiteral("picked by the operator in place of ")))
+        << other.reason.toStdString();
     const check::LimitPick bad = run.pick(run.makerRow(), maker(QStringLiteral("0.3x")));
     QString error;
     EXPECT_FALSE(run.start(bad, {}, &error));
@@ -187,7 +189,8 @@ TEST_F(Run, AStoppedCheckIsKeptAsAbandoned)
     CheckRun run = make();
     ASSERT_TRUE(run.takeVehicle(vehicle("01/06/2005"), kBritish).vehicle);
     ASSERT_TRUE(run.start(run.pick(run.chosenRow(), {}), {}));
-    drive(run, [](std::int64_t t) { return t <= 0 ? test::CleanAir(4) : Exhaust(2750, 5, 34); }, 5000);
+    drive(
+        run, [](std::int64_t t) { return t <= 0 ? test::CleanAir(4) : Exhaust(2750, 5, 34); }, 5000);
     run.abandon();
     ASSERT_TRUE(run.ended());
     EXPECT_TRUE(run.record()->abandoned);

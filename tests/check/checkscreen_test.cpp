@@ -216,3 +216,26 @@ TEST(CleanAir, TheResidualWaitsForTheOperatorsWord)
     s = checkui::ScreenOf(check, 6000, air);
     EXPECT_FALSE(s.askCleanAir);
 }
+
+// A failed stage is said before the next one is run, and a value outside its limit says
+// FAIL in words as well as in colour.
+TEST(StageFailed, IsSaidBeforeTheNextStage)
+{
+    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), Fuel::Petrol);
+    const test::FrameScript script =
+        cleanAirThen([](std::int64_t t) { return t < 41000 ? Exhaust(2750, 5, 34, 1060) : Exhaust(820, 5, 34, 1000); });
+    std::optional<link::LiveReading> last;
+    std::int64_t t = -check::CleanAirRule::kSpanMs;
+    for (; t <= 12000; t += 1000)
+        check.feed(t, last = script(t));
+    checkui::CheckScreen s = checkui::ScreenOf(check, t, last);
+    EXPECT_EQ(s.stageFailed, QString());
+    EXPECT_EQ(s.gases[2].word, QStringLiteral("FAIL"));
+    EXPECT_EQ(s.gases[0].word, QString());
+    for (; t <= 43000; t += 1000)
+        check.feed(t, last = script(t));
+    s = checkui::ScreenOf(check, t, last);
+    EXPECT_EQ(s.step, QStringLiteral("Stage 2 of 2: natural idle"));
+    EXPECT_EQ(s.stageFailed, QStringLiteral("Fast idle failed: lambda 1.060 above 1.030"));
+    EXPECT_EQ(s.gases[2].word, QString());
+}

@@ -6,6 +6,7 @@
 #include "fakedevice.h"
 #include "filecontents.h"
 #include "historydatabase.h"
+#include "historywindow.h"
 #include "rpmgauge.h"
 #include "simdevice.h"
 #include "windowrig.h"
@@ -55,6 +56,7 @@ private slots:
     void noAnalyserStartCheckSaysWhyAndWaitsOnThePage();
     void vehiclePageInventsNoDate();
     void buttonsOnlyInTheirStep();
+    void printAgainFromTheHistoryIsTheCertificate();
 
 private:
     // The simulated analyser with `vehicle` at the probe, behind the shared state's port.
@@ -473,4 +475,44 @@ void TestCheckWindow::buttonsOnlyInTheirStep()
     }
     QVERIFY(sawWarmAsked);
     QVERIFY(!pump->isEnabled() && !cleanAir->isEnabled() && !warm->isEnabled());
+}
+
+// HISTORY > TESTS prints a check's certificate again from what the history kept of it, every
+// stage with its verdicts, and not the check's lines through the report page.
+void TestCheckWindow::printAgainFromTheHistoryIsTheCertificate()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+        if (qEnvironmentVariable("CI") == QLatin1String("true"))
+            QFAIL("pdftotext (poppler-utils) is missing on CI");
+        QSKIP("pdftotext (poppler-utils) is not installed, so the printed page cannot be read back");
+    }
+    connectAnalyser(sim::VehicleProfile::FailedCatalyst);
+    {
+        EmissionsCheckWindow w(*state_);
+        QVERIFY(showActive(w));
+        typeVehicle(w, QStringLiteral("CAT1"));
+        part<QPushButton>(w, "StartButton")->click();
+        QVERIFY(runToResult(w, 240));
+        QVERIFY(archive_->settle());
+        w.closeClick();
+    }
+    test::PdfPrinting again(dir_->filePath(QStringLiteral("again.pdf")));
+    state_->printing = &again;
+    state_->printCertificate = [](QPrinter &printer, const QStringList &lines) {
+        return check::PrintKeptCertificate(printer, lines);
+    };
+    history::HistoryWindow window(*state_);
+    window.refresh();
+    QVERIFY(archive_->settle());
+    window.print->click();
+    QCOMPARE(again.jobs, 1);
+    QCOMPARE(again.lastTitle, QStringLiteral("Emissions check CAT1"));
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {again.path(), QStringLiteral("-")});
+    QVERIFY(text.waitForFinished(30000));
+    const QString page = QString::fromUtf8(text.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+    for (const char *expected : {"EXHAUST EMISSIONS CHECK", "FAIL", "Fast idle, 2500 to 3000 rpm",
+                                 "Natural idle, 450 to 1500 rpm", "at most 200 ppm", "Operator"})
+        QVERIFY2(page.contains(QString::fromLatin1(expected)),
+                 qPrintable(expected + QStringLiteral(" not in:\n") + page));
 }
