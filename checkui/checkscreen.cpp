@@ -213,6 +213,13 @@ CheckScreen ScreenOf(const check::EmissionsCheck &check, std::int64_t nowMs,
     return screen;
 }
 
+CheckPageFonts CheckPageFontsFor(int height)
+{
+    // A sans serif capital stands about 0.73 of the font's pixel size; 0.70 leaves margin.
+    auto forCapitals = [height](double share) { return static_cast<int>(std::ceil(height * share / 0.70)); };
+    return {std::max(24, forCapitals(0.06)), std::max(18, forCapitals(0.04)), std::max(16, height / 40)};
+}
+
 CheckScreen ScreenOf(const check::CheckRun &run)
 {
     return run.check() ? ScreenOf(*run.check(), run.nowMs(), run.lastReading()) : CheckScreen{};

@@ -30,6 +30,14 @@ struct CheckScreen {
     QString instruction; // The same for a run: nothing before it starts.
     CheckScreen ScreenOf(const check::CheckRun &run);
 
+    // Pixel sizes of the check page's fonts in a window `height` pixels high, readable from the
+    // driver's seat: the instruction's capitals at least 6 % of the height, the live values
+    // (the engine speed among them) at least 4 %, the lines under them never below 16 px.
+    struct CheckPageFonts {
+        int instruction = 0, values = 0, text = 0;
+    };
+    CheckPageFonts CheckPageFontsFor(int height);
+
     // "Hold the engine at 2500 to 3000 rpm"
     QString detail;                 // "Settling: 7 s to go"
     std::optional<int> secondsLeft; // power-up or settling countdown
@@ -50,6 +58,14 @@ CheckScreen ScreenOf(const check::EmissionsCheck &check, std::int64_t nowMs,
 
 // The same for a run: nothing before it starts.
 CheckScreen ScreenOf(const check::CheckRun &run);
+
+// Pixel sizes of the check page's fonts in a window `height` pixels high, readable from the
+// driver's seat: the instruction's capitals at least 6 % of the height, the live values
+// (the engine speed among them) at least 4 %, the lines under them never below 16 px.
+struct CheckPageFonts {
+    int instruction = 0, values = 0, text = 0;
+};
+CheckPageFonts CheckPageFontsFor(int height);
 
 // "Hold the engine at 2500 to 3000 rpm"; the HC re-check names its middle speed.
 QString SpeedInstruction(const check::StageLimits &stage);

@@ -24,6 +24,7 @@
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSettings>
 #include <QShowEvent>
 #include <QStackedWidget>
@@ -85,7 +86,8 @@ EmissionsCheckWindow::EmissionsCheckWindow(ui::SharedState &state, QWidget *pare
 {
     setObjectName(QStringLiteral("EmissionsCheck"));
     setWindowTitle(kCaption);
-    resize(960, 680);
+    // Read from the driver's seat: the whole screen, the check page's letters scaled to it.
+    setWindowState(Qt::WindowMaximized);
     pages_ = new QStackedWidget(this);
     pages_->setObjectName(QStringLiteral("Pages"));
     pages_->addWidget(buildVehiclePage());
@@ -315,7 +317,6 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
     instruction_->setObjectName(QStringLiteral("Instruction"));
     instruction_->setFont(sized(font(), 36));
     instruction_->setWordWrap(true);
-    instruction_->setMinimumHeight(110);
     detail_ = new QLabel(page);
     detail_->setObjectName(QStringLiteral("Detail"));
     detail_->setFont(sized(font(), 20, false));
@@ -336,7 +337,7 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
         l->setObjectName(QStringLiteral("Gas%1").arg(i));
         l->setFont(sized(font(), 22));
         l->setAlignment(Qt::AlignCenter);
-        l->setMinimumHeight(80);
+        l->setWordWrap(true);
         gasLabels_.push_back(l);
         gases->addWidget(l);
     }
@@ -436,6 +437,18 @@ void EmissionsCheckWindow::hideEvent(QHideEvent *event)
     if (!event->spontaneous())
         closeCheck();
     QDialog::hideEvent(event);
+}
+
+void EmissionsCheckWindow::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    const CheckPageFonts fonts = CheckPageFontsFor(height());
+    instruction_->setFont(sized(font(), fonts.instruction));
+    for (QLabel *l : gasLabels_)
+        l->setFont(sized(font(), fonts.values));
+    for (QLabel *l : {step_, detail_})
+        l->setFont(sized(font(), fonts.text, false));
+    stageFailed_->setFont(sized(font(), fonts.text));
 }
 
 void EmissionsCheckWindow::done(int result)

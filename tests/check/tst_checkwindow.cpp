@@ -57,6 +57,8 @@ private slots:
     void vehiclePageInventsNoDate();
     void buttonsOnlyInTheirStep();
     void printAgainFromTheHistoryIsTheCertificate();
+    void checkPageFitsTheScreen_data();
+    void checkPageFitsTheScreen();
 
 private:
     // The simulated analyser with `vehicle` at the probe, behind the shared state's port.
@@ -515,4 +517,51 @@ void TestCheckWindow::printAgainFromTheHistoryIsTheCertificate()
                                  "Natural idle, 450 to 1500 rpm", "at most 200 ppm", "Operator"})
         QVERIFY2(page.contains(QString::fromLatin1(expected)),
                  qPrintable(expected + QStringLiteral(" not in:\n") + page));
+}
+
+void TestCheckWindow::checkPageFitsTheScreen_data()
+{
+    QTest::addColumn<QSize>("screen"); // what the window gets of it, in logical pixels
+    QTest::newRow("1280x1024") << QSize(1280, 1024 - 30);
+    QTest::newRow("1920x1080") << QSize(1920, 1080 - 30);
+    // 150 % display scale on 1280x1024: 853 x 682 logical pixels.
+    QTest::newRow("1280x1024 at 150 %") << QSize(853, 682 - 20);
+}
+
+// Read from the driver's seat and whole on the screen: the instruction's capitals at least
+// 6 % of the window's height, the live values 4 %, and no control beyond the window, on the
+// stage after a failed one, where the most is shown.
+void TestCheckWindow::checkPageFitsTheScreen()
+{
+    QFETCH(QSize, screen);
+    connectAnalyser(sim::VehicleProfile::FailedCatalyst);
+    EmissionsCheckWindow w(*state_);
+    QVERIFY(w.windowState() & Qt::WindowMaximized);
+    QVERIFY(showActive(w));
+    w.setWindowState(Qt::WindowNoState);
+    w.resize(screen);
+    typeVehicle(w, QStringLiteral("FIT1"));
+    part<QPushButton>(w, "StartButton")->click();
+    for (int s = 0; s < 200 && part<QLabel>(w, "StageFailed")->text().isEmpty(); ++s) {
+        pause_.sleepMs(1000);
+        state_->session.cycle();
+        auto *cleanAir = part<QPushButton>(w, "CleanAirButton");
+        if (cleanAir->isEnabled())
+            cleanAir->click();
+    }
+    QVERIFY(!part<QLabel>(w, "StageFailed")->text().isEmpty());
+    QCOMPARE(w.page(), Page::Check);
+    QApplication::processEvents();
+    QCOMPARE(w.size(), screen);
+    const QSize least = w.minimumSizeHint();
+    QVERIFY2(least.width() <= screen.width() && least.height() <= screen.height(),
+             qPrintable(QStringLiteral("the window needs %1 x %2").arg(least.width()).arg(least.height())));
+    QVERIFY(QFontMetrics(part<QLabel>(w, "Instruction")->font()).capHeight() >= 0.06 * screen.height());
+    QVERIFY(QFontMetrics(part<QLabel>(w, "Gas3")->font()).capHeight() >= 0.04 * screen.height());
+    for (QWidget *child : w.findChildren<QWidget *>()) {
+        if (!child->isVisibleTo(&w) || child->window() != &w)
+            continue;
+        const QRect at(child->mapTo(&w, QPoint(0, 0)), child->size());
+        QVERIFY2(w.rect().contains(at), qPrintable(child->objectName() + QStringLiteral(" lies outside the window")));
+    }
 }
