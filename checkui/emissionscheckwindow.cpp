@@ -191,7 +191,7 @@ QWidget *EmissionsCheckWindow::buildVehiclePage()
     form->addRow(QString(), twoStroke_);
     line(operatorName_, "OperatorName", QStringLiteral("&Operator"));
 
-    auto *cancelButton = new QPushButton(QStringLiteral("Cancel"), page);
+    auto *cancelButton = new QPushButton(QStringLiteral("Cance&l"), page);
     cancelButton->setObjectName(QStringLiteral("CancelButton"));
     cancelButton->setFont(big);
     connect(cancelButton, &QPushButton::clicked, this, &EmissionsCheckWindow::reject);

@@ -139,7 +139,7 @@ def check_no_oil_probe_takes_the_operators_word(run):
     check_certificate(text, "NOPROBE1", "PASS", "Engine temperature confirmed by the operator (no oil probe)")
 
 
-@scenario(expected_s=50)
+@scenario(expected_s=68)
 def check_prompt_never_takes_the_registration(run):
     # Y, N and the analyser's pending questions: the registration arrives whole, and the
     # questions are asked on the check page.
