@@ -12,6 +12,9 @@
 //   qova_screenshots --digital OUT.png WIDTH HEIGHT
 // The certificates of a passed and a failed check alone:
 //   qova_screenshots --certificates OUTDIR
+// The check window maximised on a screen of any size (QT_SCALE_FACTOR for a display scale),
+// measuring at fast idle; with REPRINT, the certificate printed again from the history:
+//   qova_screenshots --check OUT.png WIDTH HEIGHT [REPRINT.png]
 #include "certificates.h"
 #include "demoanalyser.h"
 #include "emissionscheckwindow.h"
@@ -51,6 +54,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <set>
 
 using namespace qova;
@@ -100,7 +104,7 @@ public:
     {
         std::printf("  prompt: [%s] \"%s\"\n", qPrintable(caption), qPrintable(text));
         const bool decline = text == QLatin1String("Do Leak test ?");
-        const bool picture = pictured_.insert(text).second;
+        const bool picture = pictures && pictured_.insert(text).second;
         QTimer::singleShot(0, [=] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (box == nullptr)
@@ -118,6 +122,7 @@ public:
     QString saveFileName(QWidget *, const ui::FileRequest &, QString * = nullptr) override { return file; }
 
     QString file;
+    bool pictures = true; // off where only one window is pictured
 
 private:
     ui::WidgetOperator real_;
@@ -146,12 +151,12 @@ private:
     int accepted_ = 0;
 };
 
-void pageImage(const QString &pdf, const QString &name)
+void pageImage(const QString &pdf, const QString &name, int dotsPerInch = 60)
 {
     const QString base = outDir.filePath(name);
-    const int rc =
-        QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"),
-                                                       QStringLiteral("60"), QStringLiteral("-singlefile"), pdf, base});
+    const int rc = QProcess::execute(QStringLiteral("pdftoppm"),
+                                     {QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dotsPerInch),
+                                      QStringLiteral("-singlefile"), pdf, base});
     if (rc != 0) {
         std::fprintf(stderr, "pdftoppm failed on %s\n", qPrintable(pdf));
         ++failures;
@@ -160,22 +165,11 @@ void pageImage(const QString &pdf, const QString &name)
     }
 }
 
-// A check of the simulated `vehicle` in a window of its own, cycled once a virtual second
-// until `each` says it has seen enough or the verdict shows.
-void RunCheck(ui::Operator &op, history::TestArchive &archive, sim::VehicleProfile vehicle, const QString &pdf,
-              const std::function<bool(checkui::EmissionsCheckWindow &)> &each)
+// A check typed into `w` and cycled once a virtual second until `each` says it has seen
+// enough or the verdict shows.
+void DriveCheck(checkui::EmissionsCheckWindow &w, ui::SharedState &state, link::VirtualPause &clock,
+                history::TestArchive &archive, const std::function<bool(checkui::EmissionsCheckWindow &)> &each)
 {
-    link::VirtualPause clock;
-    sim::DemoOptions options;
-    options.vehicle = vehicle;
-    auto analyser = std::make_shared<sim::DemoAnalyser>(options);
-    ui::SharedState state([&](int) { return std::make_unique<sim::SimDevice>(clock, analyser); }, clock, op);
-    state.now = [&clock] { return QDateTime(QDate(2026, 3, 2), QTime(11, 5)).addMSecs(clock.nowMs()); };
-    headless::PdfPrinting printing(pdf);
-    state.printing = &printing;
-    state.history = &archive;
-    state.CompanyHeader = QStringLiteral("FAIRWAY MOTORS  ABERDEEN");
-    checkui::EmissionsCheckWindow w(state);
     w.show();
     w.findChild<QLineEdit *>(QStringLiteral("Registration"))->setText(QStringLiteral("SK08 RVX"));
     w.findChild<QLineEdit *>(QStringLiteral("Model"))->setText(QStringLiteral("FORD FIESTA 1.25"));
@@ -196,6 +190,35 @@ void RunCheck(ui::Operator &op, history::TestArchive &archive, sim::VehicleProfi
     if (w.page() == checkui::EmissionsCheckWindow::Page::Result)
         each(w);
     w.hide();
+}
+
+// The state a check of the simulated `vehicle` runs in, as the program wires it.
+struct CheckBench {
+    CheckBench(ui::Operator &op, history::TestArchive &archive, sim::VehicleProfile vehicle, const QString &pdf)
+        : printing(pdf)
+    {
+        sim::DemoOptions options;
+        options.vehicle = vehicle;
+        analyser = std::make_shared<sim::DemoAnalyser>(options);
+        state.emplace([this](int) { return std::make_unique<sim::SimDevice>(clock, analyser); }, clock, op);
+        state->now = [this] { return QDateTime(QDate(2026, 3, 2), QTime(11, 5)).addMSecs(clock.nowMs()); };
+        state->printing = &printing;
+        state->history = &archive;
+        state->CompanyHeader = QStringLiteral("FAIRWAY MOTORS  ABERDEEN");
+    }
+
+    link::VirtualPause clock;
+    std::shared_ptr<sim::DemoAnalyser> analyser;
+    headless::PdfPrinting printing;
+    std::optional<ui::SharedState> state;
+};
+
+void RunCheck(ui::Operator &op, history::TestArchive &archive, sim::VehicleProfile vehicle, const QString &pdf,
+              const std::function<bool(checkui::EmissionsCheckWindow &)> &each)
+{
+    CheckBench bench(op, archive, vehicle, pdf);
+    checkui::EmissionsCheckWindow w(*bench.state);
+    DriveCheck(w, *bench.state, bench.clock, archive, each);
 }
 
 // Every screen of the check: the program's own window on its vehicle and limits pages,
@@ -317,6 +340,55 @@ int DigitalAlone(const QStringList &args)
     return failures == 0 ? 0 : 1;
 }
 
+// The check window as the program opens it, on the screen the caller chose, then its
+// certificate printed again from the history through the program's own printing.
+int CheckAlone(const QStringList &args)
+{
+    const QFileInfo out(args.at(2));
+    outDir = out.dir();
+    outDir.mkpath(QStringLiteral("."));
+    QTemporaryDir scratch;
+    PictureOperator op;
+    op.pictures = false;
+    history::TestArchive archive({QStringLiteral("sqlite://") + scratch.filePath(QStringLiteral("history.db")),
+                                  {},
+                                  scratch.filePath(QStringLiteral("pending-tests.json"))});
+    const QString pdf = scratch.filePath(QStringLiteral("certificate.pdf"));
+    CheckBench bench(op, archive, sim::VehicleProfile::GoodCatalyst, pdf);
+    const QString headerStore = scratch.filePath(QStringLiteral("header.ini"));
+    app::ProgramWindows windows(
+        *bench.state, QStringLiteral("SETUP.EA2"), false,
+        [&] { return std::make_unique<QSettings>(headerStore, QSettings::IniFormat); },
+        [](const app::HistorySettings &) { return true; });
+    bool shot = false;
+    DriveCheck(windows.emissionsCheck, *bench.state, bench.clock, archive, [&](checkui::EmissionsCheckWindow &w) {
+        const check::EmissionsCheck &c = *w.run()->check();
+        if (!shot && c.state().phase == check::CheckPhase::Measuring && c.state().stage == 0 &&
+            c.progress(c.state().trace.back().atMs).goodRunMs >= 3000) {
+            shoot(w, out.completeBaseName());
+            std::printf("  window %dx%d at scale %.2f\n", w.width(), w.height(), w.devicePixelRatioF());
+            shot = true;
+        }
+        return false;
+    });
+    if (!shot) {
+        std::fprintf(stderr, "the check never measured at fast idle\n");
+        return 1;
+    }
+    if (args.size() > 5) {
+        history::HistoryWindow &history = windows.historyWindow;
+        history.search->setText(QStringLiteral("sk08 rvx"));
+        history.show();
+        archive.settle();
+        QApplication::processEvents();
+        history.list->selectRow(0);
+        history.printAgain();
+        history.hide();
+        pageImage(pdf, QFileInfo(args.at(5)).completeBaseName(), 100);
+    }
+    return failures == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -325,16 +397,19 @@ int main(int argc, char *argv[])
     QTemporaryDir scratch;
     const bool graphAlone = argc > 2 && qstrcmp(argv[1], "--graph") == 0;
     const bool digitalAlone = argc > 4 && qstrcmp(argv[1], "--digital") == 0;
+    const bool checkAlone = argc > 4 && qstrcmp(argv[1], "--check") == 0;
     const QString screenFile = scratch.filePath(QStringLiteral("screen.json"));
-    if (digitalAlone && !headless::UseScreen(screenFile, std::atoi(argv[3]), std::atoi(argv[4])))
+    if ((digitalAlone || checkAlone) && !headless::UseScreen(screenFile, std::atoi(argv[3]), std::atoi(argv[4])))
         return 1;
-    if (!graphAlone && !digitalAlone && !headless::UseWorkshopScreen(screenFile))
+    if (!graphAlone && !digitalAlone && !checkAlone && !headless::UseWorkshopScreen(screenFile))
         return 1;
     QApplication app(argc, argv);
     if (graphAlone)
         return GraphAlone(app.arguments());
     if (digitalAlone)
         return DigitalAlone(app.arguments());
+    if (checkAlone)
+        return CheckAlone(app.arguments());
     if (app.arguments().size() == 3 && app.arguments().at(1) == QLatin1String("--certificates"))
         return docs::SaveCertificates(QDir(app.arguments().at(2))) == 0 ? 0 : 1;
     if (app.arguments().size() != 2) {
