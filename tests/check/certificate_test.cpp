@@ -273,11 +273,7 @@ TEST(PlotSpans, TheTimeBeforeTheFirstStageIsInNone)
 {
     using check::CheckPhase;
     auto at = [](std::int64_t ms, CheckPhase phase, int stage) {
-        check::TracePoint p;
-        p.atMs = ms;
-        p.phase = phase;
-        p.stage = stage;
-        return p;
+        return check::TracePoint{.atMs = ms, .phase = phase, .stage = stage};
     };
     const std::vector<check::TracePoint> trace{
         at(0, CheckPhase::WaitingForAnalyser, 0), at(1000, CheckPhase::WaitingForWarmEngine, 0),
@@ -400,11 +396,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PlotLines, AnInvalidFrameBreaksTheLineAndValuesOffTheAxisRunAlongItsEdge)
 {
     auto point = [](std::int64_t ms, bool valid, int rpm) {
-        check::TracePoint p;
-        p.atMs = ms;
-        p.valid = valid;
-        p.rpm = rpm;
-        return p;
+        return check::TracePoint{.atMs = ms, .valid = valid, .rpm = rpm};
     };
     const PlotAxis time{0, 4, 1}, rpm{0, 1000, 500};
     const QRectF rect(10, 20, 400, 100);
@@ -423,11 +415,7 @@ TEST(PlotLines, AnInvalidFrameBreaksTheLineAndValuesOffTheAxisRunAlongItsEdge)
 
 TEST(PlotLines, EachSeriesIsInItsOwnUnits)
 {
-    check::TracePoint p;
-    p.co = 30;
-    p.hc = 412;
-    p.lambda = 1027;
-    p.rpm = 2750;
+    const check::TracePoint p{.co = 30, .hc = 412, .lambda = 1027, .rpm = 2750};
     EXPECT_DOUBLE_EQ(check::PlotValue(p, PlotSeries::Co), 0.3);
     EXPECT_DOUBLE_EQ(check::PlotValue(p, PlotSeries::Hc), 412);
     EXPECT_DOUBLE_EQ(check::PlotValue(p, PlotSeries::Lambda), 1.027);

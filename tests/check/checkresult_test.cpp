@@ -12,16 +12,7 @@ using test::Exhaust;
 
 namespace {
 using Frame = std::optional<link::LiveReading>;
-// Clean air (HC 4 ppm, the residual) up to time 0 with the engine as `later` has it then.
-test::FrameScript cleanAirThen(std::function<Frame(std::int64_t)> later)
-{
-    return [later](std::int64_t t) -> Frame {
-        if (t > 0)
-            return later(t);
-        const Frame f = later(0);
-        return test::CleanAir(4, 800, f ? f->Rpm : 800);
-    };
-}
+using test::CleanAirThen;
 } // namespace
 
 // A whole check driven a frame a second; every row of its result as
@@ -62,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         ResultCase{"CatalystPass",
                    "uk-1992-catalyst",
                    Fuel::Petrol,
-                   cleanAirThen([](std::int64_t t) { return Exhaust(t < 16000 ? 2750 : 820, 5, 34, 1004); }),
+                   CleanAirThen([](std::int64_t t) { return Exhaust(t < 16000 ? 2750 : 820, 5, 34, 1004); }),
                    {"Fast idle, 2500 to 3000 rpm|CO|0.05 %|0.05 %|at most 0.30 %|PASS",
                     "Fast idle, 2500 to 3000 rpm|HC|30 ppm|30 ppm|at most 200 ppm|PASS",
                     "Fast idle, 2500 to 3000 rpm|Lambda|1.004|1.004|0.970 to 1.030|PASS",
@@ -76,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         ResultCase{"FailedCatalystOnCng",
                    "uk-1992-catalyst",
                    Fuel::Cng,
-                   cleanAirThen([](std::int64_t t) {
+                   CleanAirThen([](std::int64_t t) {
                        return t < 41000 ? Exhaust(2750, 5, 904, 1060) : Exhaust(820, 5, 904, 1000);
                    }),
                    {"Fast idle, 2500 to 3000 rpm|CO|0.05 %|0.05 %|at most 0.30 %|PASS",
@@ -92,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         ResultCase{"RichAtIdle",
                    "uk-1992-catalyst",
                    Fuel::Petrol,
-                   cleanAirThen([](std::int64_t t) { return Exhaust(t < 16000 ? 2750 : 820, t < 16000 ? 5 : 82, 34); }),
+                   CleanAirThen([](std::int64_t t) { return Exhaust(t < 16000 ? 2750 : 820, t < 16000 ? 5 : 82, 34); }),
                    {"Fast idle, 2500 to 3000 rpm|CO|0.05 %|0.05 %|at most 0.30 %|PASS",
                     "Fast idle, 2500 to 3000 rpm|HC|30 ppm|30 ppm|at most 200 ppm|PASS",
                     "Fast idle, 2500 to 3000 rpm|Lambda|1.000|1.000|0.970 to 1.030|PASS",
@@ -108,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
             "FailedWithoutASteadyWindow",
             "uk-1986",
             Fuel::Petrol,
-            cleanAirThen([](std::int64_t t) { return (t / 1000) % 2 ? Frame() : Frame(Exhaust(820, 100, 104)); }),
+            CleanAirThen([](std::int64_t t) { return (t / 1000) % 2 ? Frame() : Frame(Exhaust(820, 100, 104)); }),
             {"Natural idle, 450 to 1500 rpm|CO|1.00 %|1.00 %|at most 3.50 %|not steady for 5 s",
              "Natural idle, 450 to 1500 rpm|HC|100 ppm|100 ppm|at most 1200 ppm|not steady for 5 s",
              "Natural idle, 450 to 1500 rpm|Lambda|1.000|1.000|none|—",
@@ -119,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
             "HcRecheckPasses",
             "uk-1986",
             Fuel::Petrol,
-            cleanAirThen([](std::int64_t t) { return t < 41000 ? Exhaust(820, 100, 1504) : Exhaust(2000, 100, 904); }),
+            CleanAirThen([](std::int64_t t) { return t < 41000 ? Exhaust(820, 100, 1504) : Exhaust(2000, 100, 904); }),
             {"Natural idle, 450 to 1500 rpm|CO|1.00 %|1.00 %|at most 3.50 %|PASS",
              "Natural idle, 450 to 1500 rpm|HC|1500 ppm|1500 ppm|at most 1200 ppm|FAIL, re-checked",
              "Natural idle, 450 to 1500 rpm|Lambda|1.000|1.000|none|—",
@@ -131,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
             "HcRecheckFails",
             "uk-1986",
             Fuel::Petrol,
-            cleanAirThen([](std::int64_t t) { return t < 41000 ? Exhaust(820, 100, 1504) : Exhaust(2000, 100, 1304); }),
+            CleanAirThen([](std::int64_t t) { return t < 41000 ? Exhaust(820, 100, 1504) : Exhaust(2000, 100, 1304); }),
             {"Natural idle, 450 to 1500 rpm|CO|1.00 %|1.00 %|at most 3.50 %|PASS",
              "Natural idle, 450 to 1500 rpm|HC|1500 ppm|1500 ppm|at most 1200 ppm|FAIL, re-checked",
              "Natural idle, 450 to 1500 rpm|Lambda|1.000|1.000|none|—",
@@ -142,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
         ResultCase{"BeforeMeteredTestsRecordsOnly",
                    "uk-before-1975",
                    Fuel::Petrol,
-                   cleanAirThen([](std::int64_t) { return Exhaust(820, 350, 804); }),
+                   CleanAirThen([](std::int64_t) { return Exhaust(820, 350, 804); }),
                    {"Natural idle, 450 to 1500 rpm|CO|3.50 %|3.50 %|not metered|recorded",
                     "Natural idle, 450 to 1500 rpm|HC|800 ppm|800 ppm|not metered|recorded",
                     "Natural idle, 450 to 1500 rpm|Lambda|1.000|1.000|not metered|recorded",

@@ -77,17 +77,8 @@ TEST_P(Screen, ShowsWhatThePhaseAsks)
 
 namespace {
 using Frame = std::optional<link::LiveReading>;
-// Clean air up to time 0 (HC 4, oil as `later` has it at 0); then `later`.
-test::FrameScript cleanAirThen(std::function<Frame(std::int64_t)> later)
-{
-    return [later](std::int64_t t) -> Frame {
-        if (t > 0)
-            return later(t);
-        const Frame f = later(0);
-        return f ? Frame(test::CleanAir(4, f->OilTemp, f->Rpm)) : f;
-    };
-}
-const test::FrameScript kFastIdle = cleanAirThen([](std::int64_t) { return Exhaust(2750, 5, 34); });
+using test::CleanAirThen;
+const test::FrameScript kFastIdle = CleanAirThen([](std::int64_t) { return Exhaust(2750, 5, 34); });
 } // namespace
 
 INSTANTIATE_TEST_SUITE_P(
@@ -114,18 +105,18 @@ INSTANTIATE_TEST_SUITE_P(
                    "-----", "0.20 %"},
         // Oil 45 degC marked short of its 60; HC shown after the 4 ppm residual.
         ScreenCase{"ColdEngine", "uk-1992-catalyst", Fuel::Petrol,
-                   cleanAirThen([](std::int64_t) { return Exhaust(820, 20, 54, 1000, 450); }), 2000, 1000,
+                   CleanAirThen([](std::int64_t) { return Exhaust(820, 20, 54, 1000, 450); }), 2000, 1000,
                    "Engine warm", "Warm the engine: oil 45 °C, needs 60 °C",
                    "Put the probe in the tail pipe. Residual HC in clean air: 4 ppm, taken off every HC reading.", -1,
                    0, false, false, false, "----X", "0.20 %"},
         ScreenCase{"NoOilProbeAsksTheOperator", "uk-1992-catalyst", Fuel::Petrol,
-                   cleanAirThen([](std::int64_t) { return Exhaust(820, 20, 54, 1000, 0); }), 2000, 1000, "Engine warm",
+                   CleanAirThen([](std::int64_t) { return Exhaust(820, 20, 54, 1000, 0); }), 2000, 1000, "Engine warm",
                    "Confirm the engine is at normal running temperature",
                    "Put the probe in the tail pipe. There is no oil probe: press Engine warm once it is.", -1, 0, false,
                    true, false, "-----", "0.20 %"},
         // At natural idle in the fast idle stage: every limit applies, rpm marked out.
         ScreenCase{"OutsideTheSpeedWindow", "uk-1992-catalyst", Fuel::Petrol,
-                   cleanAirThen([](std::int64_t) { return Exhaust(820, 5, 34); }), 2000, 1000,
+                   CleanAirThen([](std::int64_t) { return Exhaust(820, 5, 34); }), 2000, 1000,
                    "Stage 1 of 2: fast idle", "Hold the engine at 2500 to 3000 rpm",
                    "Engine at 820 rpm: outside the window.", -1, 0, false, false, true, "wwwX-", "0.05 %"},
         ScreenCase{"SettlingCountsDown", "uk-1992-catalyst", Fuel::Petrol, kFastIdle, 3000, 1000,
@@ -136,20 +127,20 @@ INSTANTIATE_TEST_SUITE_P(
                    "Stage 1 of 2: fast idle", "Hold the engine at 2500 to 3000 rpm",
                    "Measuring: 2.5 of 5 s steady, 28 s left.", 28, 50, false, false, true, "wwww-", "0.05 %"},
         ScreenCase{"GasOutsideItsLimitIsMarked", "uk-1992-catalyst", Fuel::Petrol,
-                   cleanAirThen([](std::int64_t) { return Exhaust(2750, 45, 34, 1060); }), 12500, 500,
+                   CleanAirThen([](std::int64_t) { return Exhaust(2750, 45, 34, 1060); }), 12500, 500,
                    "Stage 1 of 2: fast idle", "Hold the engine at 2500 to 3000 rpm",
                    "Measuring: 0.0 of 5 s steady, 28 s left.", 28, 0, false, false, true, "XwXw-", "0.45 %"},
         ScreenCase{"CngHasNoHcLimit", "uk-1992-catalyst", Fuel::Cng,
-                   cleanAirThen([](std::int64_t) { return Exhaust(2750, 5, 900); }), 3000, 1000,
+                   CleanAirThen([](std::int64_t) { return Exhaust(2750, 5, 900); }), 3000, 1000,
                    "Stage 1 of 2: fast idle", "Hold the engine at 2500 to 3000 rpm", "Settling: 7 s to go.", 7, 0,
                    false, false, true, "w-ww-", "0.05 %"},
         // HC 1500 at idle with CO right: after 10 s settling and 30 s measuring, HC again at 2000 rpm.
         ScreenCase{"HcRecheck", "uk-1986", Fuel::Petrol,
-                   cleanAirThen([](std::int64_t) { return Exhaust(820, 100, 1504); }), 41000, 1000,
+                   CleanAirThen([](std::int64_t) { return Exhaust(820, 100, 1504); }), 41000, 1000,
                    "Stage 1 of 1: natural idle, HC re-check", "HC re-check: hold the engine at 2000 rpm",
                    "Engine at 820 rpm: outside the window.", -1, 0, false, false, true, "-X-X-", "1.00 %"},
         ScreenCase{"FinishedShowsTheVerdict", "uk-1992-catalyst", Fuel::Petrol,
-                   cleanAirThen([](std::int64_t t) { return Exhaust(t < 16000 ? 2750 : 820, 5, 34); }), 40000, 1000,
+                   CleanAirThen([](std::int64_t t) { return Exhaust(t < 16000 ? 2750 : 820, 5, 34); }), 40000, 1000,
                    "Result", "PASS", "", -1, 0, false, false, false, "-----", "0.05 %"}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -223,7 +214,7 @@ TEST(StageFailed, IsSaidBeforeTheNextStage)
 {
     EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), Fuel::Petrol);
     const test::FrameScript script =
-        cleanAirThen([](std::int64_t t) { return t < 41000 ? Exhaust(2750, 5, 34, 1060) : Exhaust(820, 5, 34, 1000); });
+        CleanAirThen([](std::int64_t t) { return t < 41000 ? Exhaust(2750, 5, 34, 1060) : Exhaust(820, 5, 34, 1000); });
     std::optional<link::LiveReading> last;
     std::int64_t t = -check::CleanAirRule::kSpanMs;
     for (; t <= 12000; t += 1000)
