@@ -1,5 +1,6 @@
 #include "programwindows.h"
 
+#include "certificate.h"
 #include "guidewindow.h"
 #include "printing.h"
 #include "printreport.h"
@@ -10,6 +11,8 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QPrinter>
+
 namespace qova::app {
 
 namespace {
@@ -52,6 +55,9 @@ ProgramWindows::ProgramWindows(ui::SharedState &state, const QString &portFile, 
     for (const WindowLine &line : WindowLines())
         if (line.remembersPlace)
             line.window(*this).setProperty(ui::kPlaceKey, QString::fromLatin1(line.name));
+    state.printCertificate = [](QPrinter &printer, const QStringList &pageLines) {
+        return check::PrintKeptCertificate(printer, pageLines);
+    };
 }
 
 void ProgramWindows::wire()

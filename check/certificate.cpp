@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegularExpression>
@@ -15,24 +16,6 @@ namespace qova::check {
 
 namespace {
 
-const QString kDash = QStringLiteral("—");
-
-QString percent(double hundredths)
-{
-    return QString::number(hundredths / 100.0, 'f', 2) + QStringLiteral(" %");
-}
-QString ppm(double value)
-{
-    return QString::number(std::lround(value)) + QStringLiteral(" ppm");
-}
-QString lambda(double thousandths)
-{
-    return QString::number(thousandths / 1000.0, 'f', 3);
-}
-QString rpm(double value)
-{
-    return QString::number(std::lround(value)) + QStringLiteral(" rpm");
-}
 QString yesNo(bool b)
 {
     return b ? QStringLiteral("yes") : QStringLiteral("no");
@@ -48,131 +31,6 @@ QString longDate(const QLocale &locale, const QDate &date, const QString &unknow
     return date.isValid() ? locale.toString(date, QStringLiteral("d MMMM yyyy")) : unknown;
 }
 
-QString verdictWord(Verdict v)
-{
-    switch (v) {
-    case Verdict::Pass:
-        return QStringLiteral("PASS");
-    case Verdict::Fail:
-        return QStringLiteral("FAIL");
-    case Verdict::Recorded:
-        return QStringLiteral("RECORDED");
-    case Verdict::NotCompleted:
-    case Verdict::Pending:
-        break;
-    }
-    return QStringLiteral("NOT RUN");
-}
-
-CertificateTone toneOf(Verdict v)
-{
-    return v == Verdict::Pass   ? CertificateTone::Pass
-           : v == Verdict::Fail ? CertificateTone::Fail
-                                : CertificateTone::Neutral;
-}
-
-QString seconds(std::int64_t ms)
-{
-    return QString::number(ms / 1000.0, 'f', 1);
-}
-
-QString speedWindow(int minRpm, int maxRpm)
-{
-    return QStringLiteral("%1 to %2 rpm").arg(minRpm).arg(maxRpm);
-}
-
-CertificateStage stageOf(const CheckRecord &record, std::size_t index)
-{
-    const StageLimits &limits = record.limits.stages[index];
-    const bool ran = index < record.state.stages.size();
-    const StageResult result = ran ? record.state.stages[index] : StageResult{};
-    const bool cng = record.vehicle.fuel == Fuel::Cng;
-    const bool metered = record.limits.metered;
-
-    CertificateStage stage;
-    QString name = StageName(limits.kind);
-    name[0] = name[0].toUpper();
-    stage.title = name + QStringLiteral(", ") + speedWindow(limits.minRpm, limits.maxRpm);
-    // The stage under way when the operator stopped the check.
-    const bool stopped = !ran && record.abandoned && static_cast<int>(index) == record.state.stage;
-    const QString notRun = stopped ? QStringLiteral("stopped") : QStringLiteral("not run");
-    stage.verdict = ran ? verdictWord(result.verdict) : notRun.toUpper();
-    stage.tone = ran ? toneOf(result.verdict) : CertificateTone::Neutral;
-    stage.reason = result.reason;
-    if (!stage.reason.isEmpty())
-        stage.reason[0] = stage.reason[0].toUpper();
-    const WindowSummary &w = result.window;
-    const bool readings = ran && w.readings > 0;
-    if (readings)
-        stage.window = QStringLiteral("Deciding %1 s: %2 s to %3 s of the check, %4 readings")
-                           .arg(seconds(w.toMs - w.fromMs), seconds(w.fromMs), seconds(w.toMs))
-                           .arg(w.readings);
-    else if (ran)
-        stage.window = QStringLiteral("No readings decided it");
-
-    auto gasResult = [&](const QString &gas, bool limited) {
-        if (!ran)
-            return notRun;
-        if (!metered)
-            return QStringLiteral("recorded");
-        if (!limited)
-            return kDash;
-        if (result.gasesOut.contains(gas))
-            return QStringLiteral("FAIL");
-        // A stage failed without a single valid reading says nothing of a gas.
-        return readings ? QStringLiteral("PASS") : kDash;
-    };
-    auto row = [&](const QString &gas, const QString &mean, const QString &worst, const QString &limit,
-                   const QString &res) {
-        stage.rows.push_back({gas, readings ? mean : kDash, readings ? worst : kDash, limit, res});
-    };
-
-    const GasLimits &g = limits.limits;
-    const QString none = metered ? QStringLiteral("none") : QStringLiteral("not metered");
-    row(QStringLiteral("CO"), percent(w.co.mean), percent(w.co.worst),
-        metered && g.coMax ? QStringLiteral("at most ") + percent(*g.coMax) : none,
-        gasResult(QStringLiteral("CO"), metered && g.coMax));
-
-    const bool hcLimited = metered && g.hcMax && !cng;
-    QString hcLimit = cng && metered && g.hcMax ? QStringLiteral("not applied (CNG)")
-                      : hcLimited               ? QStringLiteral("at most ") + ppm(*g.hcMax)
-                                                : none;
-    QString hcResult = gasResult(QStringLiteral("HC"), hcLimited);
-    if (ran && result.rechecked && hcLimited)
-        hcResult = QStringLiteral("FAIL, re-checked");
-    row(QStringLiteral("HC"), ppm(w.hc.mean), ppm(w.hc.worst), hcLimit, hcResult);
-
-    QString lambdaLimit = none;
-    const bool lambdaLimited = metered && (g.lambdaMin || g.lambdaMax);
-    if (lambdaLimited) {
-        if (g.lambdaMin && g.lambdaMax)
-            lambdaLimit = lambda(*g.lambdaMin) + QStringLiteral(" to ") + lambda(*g.lambdaMax);
-        else if (g.lambdaMin)
-            lambdaLimit = QStringLiteral("at least ") + lambda(*g.lambdaMin);
-        else
-            lambdaLimit = QStringLiteral("at most ") + lambda(*g.lambdaMax);
-    }
-    row(QStringLiteral("Lambda"), lambda(w.lambda.mean), lambda(w.lambda.worst), lambdaLimit,
-        gasResult(QStringLiteral("lambda"), lambdaLimited));
-    row(QStringLiteral("Engine speed"), rpm(w.rpm.mean), rpm(w.rpm.worst), speedWindow(limits.minRpm, limits.maxRpm),
-        ran ? (readings ? QStringLiteral("in window") : kDash) : notRun);
-
-    if (ran && result.rechecked && limits.recheck) {
-        const HcRecheck &r = *limits.recheck;
-        const std::optional<WindowSummary> &rw = result.recheckWindow;
-        const QString at = QStringLiteral(" at %1 rpm").arg((r.minRpm + r.maxRpm) / 2);
-        const QString res = result.verdict == Verdict::Pass ? QStringLiteral("PASS") : QStringLiteral("FAIL");
-        stage.rows.push_back({QStringLiteral("HC re-check") + at, rw ? ppm(rw->hc.mean) : kDash,
-                              rw ? ppm(rw->hc.worst) : kDash, QStringLiteral("at most ") + ppm(r.hcMax), res});
-        stage.rows.push_back({QStringLiteral("Engine speed") + at, rw ? rpm(rw->rpm.mean) : kDash,
-                              rw ? rpm(rw->rpm.worst) : kDash, speedWindow(r.minRpm, r.maxRpm),
-                              rw ? QStringLiteral("in window") : kDash});
-        if (rw)
-            stage.window += QStringLiteral("; HC re-check %1 s to %2 s").arg(seconds(rw->fromMs), seconds(rw->toMs));
-    }
-    return stage;
-}
-
 } // namespace
 
 CertificatePage CertificateContent(const CheckRecord &record, const QLocale &locale)
@@ -181,23 +39,11 @@ CertificatePage CertificateContent(const CheckRecord &record, const QLocale &loc
     page.header = record.companyHeader.trimmed();
     page.title = QStringLiteral("EXHAUST EMISSIONS CHECK");
     const CheckState &state = record.state;
-    if (record.abandoned) {
-        page.verdict = QStringLiteral("ABANDONED");
-        page.verdictNote = QStringLiteral("The check was stopped before its verdict");
-    } else if (state.overall == Verdict::Recorded) {
-        page.verdict = QStringLiteral("READINGS RECORDED");
-        page.verdictNote = QStringLiteral("No metered test applies to this vehicle: the readings are recorded only");
-    } else if (state.overall == Verdict::Pending) {
-        page.verdict = QStringLiteral("NOT FINISHED");
-    } else if (state.overall == Verdict::NotCompleted) {
-        page.verdict = QStringLiteral("NOT COMPLETED");
-        page.verdictNote = state.notCompletedReason;
-        if (!page.verdictNote.isEmpty())
-            page.verdictNote[0] = page.verdictNote[0].toUpper();
-    } else {
-        page.verdict = verdictWord(state.overall);
-        page.tone = toneOf(state.overall);
-    }
+    CheckResult result = ResultOf(record);
+    page.verdict = result.verdict;
+    page.tone = result.tone;
+    page.verdictNote = result.note;
+    page.stages = std::move(result.stages);
 
     const Vehicle &v = record.vehicle;
     page.vehicle = {
@@ -232,9 +78,6 @@ CertificatePage CertificateContent(const CheckRecord &record, const QLocale &loc
         {QStringLiteral("How chosen"), how},
     };
 
-    for (std::size_t i = 0; i < record.limits.stages.size(); ++i)
-        page.stages.push_back(stageOf(record, i));
-
     if (state.residualHc)
         page.notes << QStringLiteral("Residual HC in clean air: %1 ppm, deducted from every HC value above")
                           .arg(*state.residualHc);
@@ -243,7 +86,7 @@ CertificatePage CertificateContent(const CheckRecord &record, const QLocale &loc
     if (state.warmConfirmedByOperator)
         page.notes << QStringLiteral("Engine temperature confirmed by the operator (no oil probe)");
     else if (state.warmOilTenths)
-        page.notes << QStringLiteral("Oil temperature at the start: %1 °C").arg(*state.warmOilTenths / 10.0, 0, 'f', 1);
+        page.notes << QStringLiteral("Oil temperature at the start: %1").arg(CelsiusText(*state.warmOilTenths));
     else
         page.notes << QStringLiteral("Engine temperature: not reached");
     if (record.afrShown) {
@@ -264,7 +107,11 @@ CertificatePage CertificateContent(const CheckRecord &record, const QLocale &loc
 
 QStringList CertificateLines(const CheckRecord &record, const QLocale &locale)
 {
-    const CertificatePage page = CertificateContent(record, locale);
+    return CertificateLines(CertificateContent(record, locale));
+}
+
+QStringList CertificateLines(const CertificatePage &page)
+{
     QStringList lines;
     if (!page.header.isEmpty())
         lines << page.header;
@@ -277,11 +124,11 @@ QStringList CertificateLines(const CheckRecord &record, const QLocale &locale)
     };
     fields(page.vehicle);
     fields(page.limits);
-    for (const CertificateStage &s : page.stages) {
+    for (const StageOutcome &s : page.stages) {
         lines << s.title + QStringLiteral(": ") + s.verdict;
         if (!s.window.isEmpty())
             lines << s.window;
-        for (const CertificateRow &r : s.rows)
+        for (const GasResult &r : s.gases)
             lines
                 << QStringLiteral("%1: mean %2, worst %3, limit %4: %5").arg(r.gas, r.mean, r.worst, r.limit, r.result);
         if (!s.reason.isEmpty())
@@ -302,18 +149,15 @@ const QColor kFailColour(0xc6, 0x28, 0x28);
 const QColor kNeutralColour(0x45, 0x5a, 0x64);
 const QColor kHeading(0x37, 0x47, 0x4f);
 
-QColor toneColour(CertificateTone tone)
+QColor toneColour(Tone tone)
 {
-    return tone == CertificateTone::Pass ? kPassColour : tone == CertificateTone::Fail ? kFailColour : kNeutralColour;
+    return tone == Tone::Pass ? kPassColour : tone == Tone::Fail ? kFailColour : kNeutralColour;
 }
 
-QColor resultColour(const QString &result)
+QColor resultColour(GasVerdict verdict)
 {
-    if (result.startsWith(QLatin1String("PASS")))
-        return kPassColour;
-    if (result.startsWith(QLatin1String("FAIL")))
-        return kFailColour;
-    return kInk;
+    const Tone tone = ToneOf(verdict);
+    return tone == Tone::Neutral ? kInk : toneColour(tone);
 }
 
 QColor seriesColour(PlotSeries s)
@@ -396,7 +240,7 @@ double paintFields(const Layout &l, const QRectF &area, const QString &heading,
     return y - area.top();
 }
 
-double paintStage(const Layout &l, double left, double top, double width, const CertificateStage &s)
+double paintStage(const Layout &l, double left, double top, double width, const StageOutcome &s)
 {
     QPainter &p = l.p_;
     double y = top;
@@ -436,8 +280,8 @@ double paintStage(const Layout &l, double left, double top, double width, const 
            QStringLiteral("Result")},
           l.font(2.6, true), kMuted, kMuted);
     l.rule(y, left, left + width);
-    for (const CertificateRow &r : s.rows) {
-        cells({r.gas, r.mean, r.worst, r.limit, r.result}, l.font(2.9), kInk, resultColour(r.result));
+    for (const GasResult &r : s.gases) {
+        cells({r.gas, r.mean, r.worst, r.limit, r.result}, l.font(2.9), kInk, resultColour(r.verdict));
         l.rule(y, left, left + width);
     }
     if (!s.reason.isEmpty()) {
@@ -568,9 +412,10 @@ void paintPlot(const Layout &l, const QRectF &area, const CheckRecord &record)
 
 } // namespace
 
-void PaintCertificate(QPainter &painter, const QRectF &page, const CheckRecord &record, const QLocale &locale)
+namespace {
+
+void paintPage(QPainter &painter, const QRectF &page, const CertificatePage &content, const CheckRecord *record)
 {
-    const CertificatePage content = CertificateContent(record, locale);
     painter.save();
     painter.setClipRect(page);
     painter.fillRect(page, Qt::white);
@@ -605,7 +450,7 @@ void PaintCertificate(QPainter &painter, const QRectF &page, const CheckRecord &
                                        content.limits, l.mm(22));
     y += std::max(vehicleH, limitsH) + l.mm(3);
 
-    for (const CertificateStage &s : content.stages)
+    for (const StageOutcome &s : content.stages)
         y += paintStage(l, left, y, width, s) + l.mm(3);
 
     for (const QString &note : content.notes)
@@ -615,9 +460,17 @@ void PaintCertificate(QPainter &painter, const QRectF &page, const CheckRecord &
     // The plot takes what the footer leaves.
     const double footerH = l.mm(16);
     const double plotBottom = page.bottom() - l.mm(10) - footerH;
-    const double plotH = std::max(l.mm(45), plotBottom - y);
-    paintPlot(l, QRectF(left, y, width, plotH), record);
-    y += plotH + l.mm(4);
+    if (record) {
+        const double plotH = std::max(l.mm(45), plotBottom - y);
+        paintPlot(l, QRectF(left, y, width, plotH), *record);
+        y += plotH + l.mm(4);
+    } else {
+        l.text(QRectF(left, y, width, 0),
+               QStringLiteral("Printed again from the history, which keeps the figures above but not every reading "
+                              "of the plot."),
+               l.font(2.6), kMuted);
+        y = std::max(y + l.mm(8), plotBottom + l.mm(4));
+    }
 
     l.rule(y, left, right);
     y += l.mm(2);
@@ -629,6 +482,114 @@ void PaintCertificate(QPainter &painter, const QRectF &page, const CheckRecord &
         l.text(QRectF(x, y + l.mm(3.5), third, 0), f.value, l.font(3.2, true), kInk);
     }
     painter.restore();
+}
+
+} // namespace
+
+void PaintCertificate(QPainter &painter, const QRectF &page, const CheckRecord &record, const QLocale &locale)
+{
+    paintPage(painter, page, CertificateContent(record, locale), &record);
+}
+
+void PaintCertificate(QPainter &painter, const QRectF &page, const CertificatePage &content)
+{
+    paintPage(painter, page, content, nullptr);
+}
+
+bool PrintKeptCertificate(QPagedPaintDevice &device, const QStringList &pageLines)
+{
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    const QRect page = device.pageLayout().paintRectPixels(device.logicalDpiX());
+    PaintCertificate(painter, QRectF(QPointF(0, 0), page.size().toSizeF()), CertificateFromLines(pageLines));
+    return painter.end();
+}
+
+namespace {
+
+Tone toneOfWord(const QString &word)
+{
+    return word == QLatin1String("PASS") ? Tone::Pass : word == QLatin1String("FAIL") ? Tone::Fail : Tone::Neutral;
+}
+
+// "Label: value" as CertificateLines writes a field.
+CertificateField fieldOf(const QString &line)
+{
+    const qsizetype colon = line.indexOf(QLatin1String(": "));
+    if (colon < 0)
+        return {line, {}};
+    return {line.left(colon), line.mid(colon + 2)};
+}
+
+} // namespace
+
+CertificatePage CertificateFromLines(const QStringList &lines)
+{
+    CertificatePage page;
+    const QString title = QStringLiteral("EXHAUST EMISSIONS CHECK");
+    const qsizetype titleAt = lines.indexOf(title);
+    if (titleAt < 0 || lines.size() < titleAt + 2)
+        return page;
+    page.header = lines.mid(0, titleAt).join(QLatin1Char('\n'));
+    page.title = title;
+    page.verdict = lines[titleAt + 1];
+    page.tone = toneOfWord(page.verdict);
+    qsizetype at = titleAt + 2;
+    if (at < lines.size() && !lines[at].startsWith(QLatin1String("Registration: ")))
+        page.verdictNote = lines[at++];
+    // The vehicle's seven fields and the limits' three, as CertificateContent gives them.
+    for (int i = 0; i < 7 && at < lines.size(); ++i)
+        page.vehicle.push_back(fieldOf(lines[at++]));
+    for (int i = 0; i < 3 && at < lines.size(); ++i)
+        page.limits.push_back(fieldOf(lines[at++]));
+    const qsizetype signedAt = std::max(at, lines.size() - 3);
+
+    static const QRegularExpression stageLine(QStringLiteral("^((?:Fast|Natural) idle, \\d+ to \\d+ rpm): (.+)$"));
+    static const QRegularExpression gasLine(QStringLiteral("^(.+): mean (.*), worst (.*), limit (.*): (.*)$"));
+    bool inNotes = false;
+    for (; at < signedAt; ++at) {
+        const QString &line = lines[at];
+        const QRegularExpressionMatch stage = stageLine.match(line);
+        if (!inNotes && stage.hasMatch()) {
+            StageOutcome s;
+            s.ran = true;
+            s.kind = line.startsWith(QLatin1String("Fast")) ? StageKind::FastIdle : StageKind::NaturalIdle;
+            s.title = stage.captured(1);
+            s.verdict = stage.captured(2);
+            s.tone = toneOfWord(s.verdict);
+            page.stages.push_back(s);
+            continue;
+        }
+        // The notes begin with the residual HC, which every certificate states.
+        if (line.startsWith(QLatin1String("Residual HC")) || page.stages.empty())
+            inNotes = true;
+        if (inNotes) {
+            page.notes << line;
+            continue;
+        }
+        StageOutcome &s = page.stages.back();
+        const QRegularExpressionMatch gas = gasLine.match(line);
+        if (gas.hasMatch()) {
+            GasResult g;
+            g.gas = gas.captured(1);
+            g.mean = gas.captured(2);
+            g.worst = gas.captured(3);
+            g.limit = gas.captured(4);
+            g.result = gas.captured(5);
+            g.verdict = g.result == QLatin1String("PASS")            ? GasVerdict::Pass
+                        : g.result.startsWith(QLatin1String("FAIL")) ? GasVerdict::Fail
+                                                                     : GasVerdict::Recorded;
+            s.gases.push_back(g);
+        } else if (s.gases.empty() && s.window.isEmpty()) {
+            s.window = line;
+        } else {
+            s.reason = line;
+        }
+    }
+    for (; at < lines.size(); ++at)
+        page.signedOff.push_back(fieldOf(lines[at]));
+    return page;
 }
 
 } // namespace qova::check

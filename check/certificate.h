@@ -1,6 +1,7 @@
 #pragma once
 
 #include "checkrecord.h"
+#include "checkresult.h"
 
 #include <QLocale>
 #include <QRectF>
@@ -8,34 +9,24 @@
 #include <vector>
 
 class QPainter;
+class QPagedPaintDevice;
 
 namespace qova::check {
 
 // The certificate of one check as texts, laid out by PaintCertificate and kept whole by
 // CertificateLines, so the page and the history's copy of it never say different things.
+// The stages, their gases and verdicts are the check's result (`ResultOf`) as it stands.
 struct CertificateField {
     QString label, value;
-};
-struct CertificateRow {
-    QString gas, mean, worst, limit, result;
-};
-enum class CertificateTone : std::uint8_t { Neutral, Pass, Fail };
-struct CertificateStage {
-    QString title;   // "Fast idle, 2500 to 3000 rpm"
-    QString verdict; // "PASS", "FAIL", "RECORDED", "NOT RUN"
-    CertificateTone tone = CertificateTone::Neutral;
-    QString window; // which 5 s decided it
-    std::vector<CertificateRow> rows;
-    QString reason;
 };
 struct CertificatePage {
     QString header;
     QString title;
     QString verdict; // "PASS", "FAIL", "READINGS RECORDED", "ABANDONED"
-    CertificateTone tone = CertificateTone::Neutral;
+    Tone tone = Tone::Neutral;
     QString verdictNote;
     std::vector<CertificateField> vehicle, limits;
-    std::vector<CertificateStage> stages;
+    std::vector<StageOutcome> stages;
     QStringList notes;
     std::vector<CertificateField> signedOff; // date, time, operator
 };
@@ -45,10 +36,20 @@ CertificatePage CertificateContent(const CheckRecord &record, const QLocale &loc
 
 // The texts of the page, in the order they are painted.
 QStringList CertificateLines(const CheckRecord &record, const QLocale &locale = QLocale());
+QStringList CertificateLines(const CertificatePage &page);
+
+// The page again from the texts the history keeps of it (CertificateLines), for printing
+// it again: everything but the plot, whose readings are not kept.
+CertificatePage CertificateFromLines(const QStringList &lines);
 
 // The whole certificate on one page of any paint device (a printer, a PDF, an image);
 // `page` is the printable area in the painter's coordinates.
 void PaintCertificate(QPainter &painter, const QRectF &page, const CheckRecord &record,
                       const QLocale &locale = QLocale());
+// A page read back from the history: the plot's place says its readings are not kept.
+void PaintCertificate(QPainter &painter, const QRectF &page, const CertificatePage &content);
+// The certificate again from the texts the history kept, on a printer's page; false when
+// the device would not start the page.
+bool PrintKeptCertificate(QPagedPaintDevice &device, const QStringList &pageLines);
 
 } // namespace qova::check

@@ -145,7 +145,7 @@ std::vector<PlotLimit> PlotLimits(const CheckRecord &record, PlotSeries series)
         if (span.recheck) {
             if (!stage.recheck)
                 continue;
-            if (series == PlotSeries::Hc && record.vehicle.fuel != Fuel::Cng)
+            if (series == PlotSeries::Hc && HcLimitApplies(record.vehicle.fuel))
                 add(stage.recheck->hcMax);
             if (series == PlotSeries::Rpm) {
                 add(stage.recheck->minRpm);
@@ -158,7 +158,7 @@ std::vector<PlotLimit> PlotLimits(const CheckRecord &record, PlotSeries series)
             add(scaled(stage.limits.coMax, 100));
             break;
         case PlotSeries::Hc:
-            if (record.vehicle.fuel != Fuel::Cng)
+            if (HcLimitApplies(record.vehicle.fuel))
                 add(scaled(stage.limits.hcMax, 1));
             break;
         case PlotSeries::Lambda:

@@ -1,5 +1,7 @@
 #include "checkrecord.h"
 
+#include "checkresult.h"
+
 #include "livereading.h"
 #include "protocol.h"
 

@@ -6,23 +6,6 @@
 
 namespace qova::check {
 
-QString VerdictName(Verdict verdict)
-{
-    switch (verdict) {
-    case Verdict::Pass:
-        return QStringLiteral("pass");
-    case Verdict::Fail:
-        return QStringLiteral("fail");
-    case Verdict::Recorded:
-        return QStringLiteral("readings recorded");
-    case Verdict::NotCompleted:
-        return QStringLiteral("not completed");
-    case Verdict::Pending:
-        break;
-    }
-    return QStringLiteral("pending");
-}
-
 EmissionsCheck::EmissionsCheck(LimitSet limits, Fuel fuel, CheckSettings settings)
     : limits_(std::move(limits)), fuel_(fuel), settings_(settings)
 {
@@ -79,8 +62,7 @@ EmissionsCheck::GasesGood EmissionsCheck::JudgeGases(const GasLimits &l, Fuel fu
 {
     GasesGood g;
     g.co = !l.coMax || co <= *l.coMax;
-    // Natural gas is nearly all methane, which the analyser's HC bench barely sees.
-    g.hc = fuel == Fuel::Cng || !l.hcMax || hc <= *l.hcMax;
+    g.hc = !HcLimitApplies(fuel) || !l.hcMax || hc <= *l.hcMax;
     g.lambda = (!l.lambdaMin || lambda >= *l.lambdaMin) && (!l.lambdaMax || lambda <= *l.lambdaMax);
     return g;
 }

@@ -198,6 +198,4 @@ private:
     std::vector<Sample> beforeRecheck_; // the stage's last readings at its own speed
 };
 
-QString VerdictName(Verdict verdict); // "pass", "fail", "readings recorded", "not completed", "pending"
-
 } // namespace qova::check

@@ -16,6 +16,10 @@
 
 namespace qova::check {
 
+bool HcLimitApplies(Fuel fuel)
+{
+    return fuel != Fuel::Cng;
+}
 QString StageName(StageKind kind)
 {
     return kind == StageKind::FastIdle ? QStringLiteral("fast idle") : QStringLiteral("natural idle");

@@ -15,6 +15,9 @@ namespace qova::check {
 using link::Fuel;
 using link::FuelFromCode;
 using link::StoichiometricAfrTenths;
+// Whether an HC limit is applied to an engine on this fuel: never to natural gas, nearly
+// all methane, which the analyser's HC bench barely sees.
+bool HcLimitApplies(Fuel fuel);
 
 enum class StageKind : std::uint8_t { FastIdle, NaturalIdle };
 QString StageName(StageKind kind); // "fast idle", "natural idle"

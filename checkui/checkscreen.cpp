@@ -1,5 +1,7 @@
 #include "checkscreen.h"
 
+#include "checkresult.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -9,21 +11,13 @@ namespace {
 
 using check::CheckPhase;
 
-QString percent(double hundredths)
-{
-    return QStringLiteral("%1 %").arg(hundredths / 100.0, 0, 'f', 2);
-}
-QString ppm(double value)
-{
-    return QStringLiteral("%1 ppm").arg(std::lround(value));
-}
-QString lambda(double thousandths)
-{
-    return QString::number(thousandths / 1000.0, 'f', 3);
-}
+using check::LambdaText;
+using check::PercentText;
+using check::PpmText;
+
 QString celsius(int tenths)
 {
-    return QStringLiteral("%1 °C").arg(std::lround(tenths / 10.0));
+    return check::CelsiusText(tenths, 0);
 }
 
 int secondsUp(std::int64_t ms)
@@ -43,14 +37,19 @@ GasMark markOf(bool limited, bool within)
     return within ? GasMark::Within : GasMark::Outside;
 }
 
+// The mark in words as well as colour, for an operator who cannot tell the colours apart.
+GasShown shown(const QString &name, const QString &value, GasMark mark = GasMark::NoLimit,
+               const QString &outside = QStringLiteral("FAIL"))
+{
+    return {name, value, mark, mark == GasMark::Outside ? outside : QString()};
+}
+
 std::vector<GasShown> gasesOf(const check::EmissionsCheck &check, const std::optional<link::LiveReading> &last)
 {
     if (!last)
-        return {{QStringLiteral("CO"), QStringLiteral("-")},
-                {QStringLiteral("HC"), QStringLiteral("-")},
-                {QStringLiteral("Lambda"), QStringLiteral("-")},
-                {QStringLiteral("RPM"), QStringLiteral("-")},
-                {QStringLiteral("Oil"), QStringLiteral("-")}};
+        return {shown(QStringLiteral("CO"), QStringLiteral("-")), shown(QStringLiteral("HC"), QStringLiteral("-")),
+                shown(QStringLiteral("Lambda"), QStringLiteral("-")), shown(QStringLiteral("RPM"), QStringLiteral("-")),
+                shown(QStringLiteral("Oil"), QStringLiteral("-"))};
     const check::CheckState &s = check.state();
     const int co = last->Co;
     const int hc = std::max(0, last->Hc - s.residualHc.value_or(0));
@@ -58,19 +57,20 @@ std::vector<GasShown> gasesOf(const check::EmissionsCheck &check, const std::opt
     const bool judged = check.limits().metered && inStage(s.phase);
     const check::GasLimits &l = check.activeStage().limits;
     const check::EmissionsCheck::GasesGood good = check::EmissionsCheck::JudgeGases(l, check.fuel(), co, hc, lam);
-    const bool hcLimited = l.hcMax.has_value() && check.fuel() != check::Fuel::Cng;
+    const bool hcLimited = l.hcMax.has_value() && check::HcLimitApplies(check.fuel());
     const bool rpmLimited = inStage(s.phase);
     const check::StageLimits &stage = check.activeStage();
     const bool rpmWithin = last->Rpm >= stage.minRpm && last->Rpm <= stage.maxRpm;
     const bool oilLimited = s.phase == CheckPhase::WaitingForWarmEngine;
     return {
-        {QStringLiteral("CO"), percent(co), markOf(judged && l.coMax, good.co)},
-        {QStringLiteral("HC"), ppm(hc), markOf(judged && hcLimited, good.hc)},
-        {QStringLiteral("Lambda"), lambda(lam), markOf(judged && (l.lambdaMin || l.lambdaMax), good.lambda)},
-        {QStringLiteral("RPM"), QString::number(last->Rpm), markOf(rpmLimited, rpmWithin)},
-        {QStringLiteral("Oil"),
-         check::EmissionsCheck::HasOilProbe(*last) ? celsius(last->OilTemp) : QStringLiteral("no probe"),
-         markOf(oilLimited, last->OilTemp >= check.settings().oilWarmTenths)},
+        shown(QStringLiteral("CO"), PercentText(co), markOf(judged && l.coMax, good.co)),
+        shown(QStringLiteral("HC"), PpmText(hc), markOf(judged && hcLimited, good.hc)),
+        shown(QStringLiteral("Lambda"), LambdaText(lam), markOf(judged && (l.lambdaMin || l.lambdaMax), good.lambda)),
+        shown(QStringLiteral("RPM"), QString::number(last->Rpm), markOf(rpmLimited, rpmWithin),
+              QStringLiteral("OUT OF WINDOW")),
+        shown(QStringLiteral("Oil"),
+              check::EmissionsCheck::HasOilProbe(*last) ? celsius(last->OilTemp) : QStringLiteral("no probe"),
+              markOf(oilLimited, last->OilTemp >= check.settings().oilWarmTenths), QStringLiteral("COLD")),
     };
 }
 
@@ -95,6 +95,16 @@ void notReady(CheckScreen &screen, const std::optional<link::LiveReading> &last)
     } else {
         screen.detail = QStringLiteral("The HC read now is kept as the residual of the sample line.");
     }
+}
+
+// The last stage run, when it failed: said until the check ends, so the operator knows
+// before the next stage why the car will not pass.
+QString lastFailure(const check::EmissionsCheck &check)
+{
+    const check::CheckState &s = check.state();
+    if (s.stages.empty())
+        return {};
+    return check::StageOutcomeOf(check.limits(), check.fuel(), check.settings(), s, s.stages.size() - 1, false).failure;
 }
 
 QString stepOf(const check::EmissionsCheck &check)
@@ -137,6 +147,8 @@ CheckScreen ScreenOf(const check::EmissionsCheck &check, std::int64_t nowMs,
     const check::CheckSettings &settings = check.settings();
     screen.step = stepOf(check);
     screen.gases = gasesOf(check, last);
+    screen.stageFailed = lastFailure(check);
+    screen.pumpEnabled = s.phase == CheckPhase::WaitingForAnalyser || s.phase == CheckPhase::WaitingForCleanAir;
     const QString residual = s.residualHc ? QStringLiteral("Residual HC in clean air: %1 ppm, taken off every HC "
                                                            "reading.")
                                                 .arg(*s.residualHc)
@@ -169,7 +181,7 @@ CheckScreen ScreenOf(const check::EmissionsCheck &check, std::int64_t nowMs,
         screen.askWarmConfirmation = true;
         return screen;
     case CheckPhase::Finished:
-        screen.instruction = OverallText(s.overall, false);
+        screen.instruction = check::OverallWord(s.overall, false);
         screen.detail = s.notCompletedReason;
         return screen;
     default:
@@ -201,6 +213,18 @@ CheckScreen ScreenOf(const check::EmissionsCheck &check, std::int64_t nowMs,
     return screen;
 }
 
+CheckPageFonts CheckPageFontsFor(int height)
+{
+    // A sans serif capital stands about 0.73 of the font's pixel size; 0.70 leaves margin.
+    auto forCapitals = [height](double share) { return static_cast<int>(std::ceil(height * share / 0.70)); };
+    return {std::max(24, forCapitals(0.06)), std::max(18, forCapitals(0.04)), std::max(16, height / 40)};
+}
+
+CheckScreen ScreenOf(const check::CheckRun &run)
+{
+    return run.check() ? ScreenOf(*run.check(), run.nowMs(), run.lastReading()) : CheckScreen{};
+}
+
 GaugeGeometry GaugeLayout(int width, int windowMinRpm, int windowMaxRpm, int rpm)
 {
     GaugeGeometry g;
@@ -218,77 +242,6 @@ GaugeGeometry GaugeLayout(int width, int windowMinRpm, int windowMaxRpm, int rpm
     for (int r = 0; r <= g.scaleMaxRpm; r += 1000)
         g.ticks.push_back(x(r));
     return g;
-}
-
-QString OverallText(check::Verdict verdict, bool abandoned)
-{
-    if (abandoned)
-        return QStringLiteral("ABANDONED");
-    switch (verdict) {
-    case check::Verdict::Pass:
-        return QStringLiteral("PASS");
-    case check::Verdict::Fail:
-        return QStringLiteral("FAIL");
-    case check::Verdict::Recorded:
-        return QStringLiteral("READINGS RECORDED");
-    case check::Verdict::NotCompleted:
-        return QStringLiteral("NOT COMPLETED");
-    case check::Verdict::Pending:
-        break;
-    }
-    return QStringLiteral("NOT FINISHED");
-}
-
-std::vector<ResultRow> ResultRows(const check::LimitSet &limits, check::Fuel fuel, const check::CheckState &state)
-{
-    std::vector<ResultRow> rows;
-    for (std::size_t i = 0; i < state.stages.size() && i < limits.stages.size(); ++i) {
-        const check::StageResult &r = state.stages[i];
-        const check::StageLimits &stage = limits.stages[i];
-        const check::GasLimits &l = stage.limits;
-        const QString name = check::StageName(r.kind);
-        auto verdictOf = [&](const char *gas, bool limited) {
-            if (!limits.metered || !limited)
-                return QStringLiteral("recorded");
-            if (r.gasesOut.contains(QLatin1String(gas)))
-                return QStringLiteral("FAIL");
-            if (r.verdict == check::Verdict::Fail && r.gasesOut.isEmpty())
-                return QStringLiteral("no steady 5 s");
-            return QStringLiteral("PASS");
-        };
-        auto summary = [&](const check::WindowSummary &w, const check::GasSummary &g, QString (*format)(double)) {
-            return w.readings > 0 ? std::pair{format(g.mean), format(g.worst)} : std::pair{QString(), QString()};
-        };
-        const auto co = summary(r.window, r.window.co, percent);
-        rows.push_back({name, QStringLiteral("CO"), co.first, co.second,
-                        l.coMax ? QStringLiteral("max %1").arg(percent(*l.coMax)) : QStringLiteral("none"),
-                        verdictOf("CO", l.coMax.has_value())});
-        if (r.rechecked && r.recheckWindow) {
-            const auto hc = summary(*r.recheckWindow, r.recheckWindow->hc, ppm);
-            rows.push_back(
-                {QStringLiteral("%1, HC at %2 rpm").arg(name).arg((stage.recheck->minRpm + stage.recheck->maxRpm) / 2),
-                 QStringLiteral("HC"), hc.first, hc.second, QStringLiteral("max %1").arg(ppm(stage.recheck->hcMax)),
-                 r.verdict == check::Verdict::Fail ? QStringLiteral("FAIL") : QStringLiteral("PASS")});
-        } else if (fuel == check::Fuel::Cng) {
-            const auto hc = summary(r.window, r.window.hc, ppm);
-            rows.push_back({name, QStringLiteral("HC"), hc.first, hc.second, QStringLiteral("none for CNG"),
-                            QStringLiteral("not applied")});
-        } else {
-            const auto hc = summary(r.window, r.window.hc, ppm);
-            rows.push_back({name, QStringLiteral("HC"), hc.first, hc.second,
-                            l.hcMax ? QStringLiteral("max %1").arg(ppm(*l.hcMax)) : QStringLiteral("none"),
-                            verdictOf("HC", l.hcMax.has_value())});
-        }
-        const bool lambdaLimited = l.lambdaMin || l.lambdaMax;
-        const auto lam = summary(r.window, r.window.lambda, lambda);
-        rows.push_back({name, QStringLiteral("Lambda"), lam.first, lam.second,
-                        lambdaLimited ? QStringLiteral("%1 to %2")
-                                            .arg(l.lambdaMin ? lambda(*l.lambdaMin) : QStringLiteral("-"),
-                                                 l.lambdaMax ? lambda(*l.lambdaMax) : QStringLiteral("-"))
-                                      : QStringLiteral("none"),
-                        verdictOf("lambda", lambdaLimited)});
-    }
-    return rows;
 }
 
 } // namespace qova::checkui

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checkrun.h"
 #include "emissionscheck.h"
 #include "livereading.h"
 
@@ -18,28 +19,53 @@ struct GasShown {
     QString name;
     QString value;
     GasMark mark = GasMark::NoLimit;
+    QString word; // "FAIL" for a value outside its limit
 };
 
 // What the check screen shows for the check as it stands: the step, the one large
 // instruction, the line under it, the countdowns, the buttons it offers, the gauge and
 // the live values. Worked out here so the window only puts it on screen.
 struct CheckScreen {
-    QString step;                   // "Stage 1 of 2: fast idle"
-    QString instruction;            // "Hold the engine at 2500 to 3000 rpm"
+    QString step;        // "Stage 1 of 2: fast idle"
+    QString instruction; // The same for a run: nothing before it starts.
+    CheckScreen ScreenOf(const check::CheckRun &run);
+
+    // Pixel sizes of the check page's fonts in a window `height` pixels high, readable from the
+    // driver's seat: the instruction's capitals at least 6 % of the height, the live values
+    // (the engine speed among them) at least 4 %, the lines under them never below 16 px.
+    struct CheckPageFonts {
+        int instruction = 0, values = 0, text = 0;
+    };
+    CheckPageFonts CheckPageFontsFor(int height);
+
+    // "Hold the engine at 2500 to 3000 rpm"
     QString detail;                 // "Settling: 7 s to go"
     std::optional<int> secondsLeft; // power-up or settling countdown
     int steadyPercent = 0;          // of the steady run that passes a stage
-    bool offerPump = false;
+    bool offerPump = false;         // the pump is off: Pump is what the operator is to press
+    bool pumpEnabled = false;       // the analyser is being made ready, where Pump belongs
     bool askCleanAir = false;
     bool askWarmConfirmation = false;
     bool showGauge = false;
     int rpm = 0, windowMinRpm = 0, windowMaxRpm = 0;
     std::vector<GasShown> gases; // CO, HC, lambda, rpm, oil
+    QString stageFailed;         // "Fast idle failed: lambda 1.060 above 1.030", until the check ends
 };
 
 // `last` is the last valid frame, none before the first; `nowMs` on the check's clock.
 CheckScreen ScreenOf(const check::EmissionsCheck &check, std::int64_t nowMs,
                      const std::optional<link::LiveReading> &last);
+
+// The same for a run: nothing before it starts.
+CheckScreen ScreenOf(const check::CheckRun &run);
+
+// Pixel sizes of the check page's fonts in a window `height` pixels high, readable from the
+// driver's seat: the instruction's capitals at least 6 % of the height, the live values
+// (the engine speed among them) at least 4 %, the lines under them never below 16 px.
+struct CheckPageFonts {
+    int instruction = 0, values = 0, text = 0;
+};
+CheckPageFonts CheckPageFontsFor(int height);
 
 // "Hold the engine at 2500 to 3000 rpm"; the HC re-check names its middle speed.
 QString SpeedInstruction(const check::StageLimits &stage);
@@ -53,18 +79,5 @@ struct GaugeGeometry {
     std::vector<int> ticks; // x of 0, 1000, 2000 ... rpm
 };
 GaugeGeometry GaugeLayout(int width, int windowMinRpm, int windowMaxRpm, int rpm);
-
-// One line of the result table: a gas of a stage with its deciding readings and limit.
-struct ResultRow {
-    QString stage; // "fast idle", "natural idle (HC at 2000 rpm)"
-    QString gas;
-    QString mean, worst; // "0.05 %", "" when there were no readings
-    QString limit;       // "max 0.30 %", "0.970 to 1.030", "none"
-    QString verdict;     // "PASS", "FAIL", "recorded", "not applied"
-};
-std::vector<ResultRow> ResultRows(const check::LimitSet &limits, check::Fuel fuel, const check::CheckState &state);
-
-// "PASS", "FAIL", "READINGS RECORDED", "ABANDONED".
-QString OverallText(check::Verdict verdict, bool abandoned);
 
 } // namespace qova::checkui

@@ -8,9 +8,10 @@
 #include "rpmgauge.h"
 #include "testarchive.h"
 
+#include <QApplication>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -18,16 +19,20 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPainter>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSettings>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
+#include <QWidgetAction>
 
 namespace qova::checkui {
 
@@ -60,23 +65,14 @@ QString markColour(GasMark mark)
     return QStringLiteral("background:#eeeeee;color:#202020;");
 }
 
-// A number typed in a maker's figure: empty is "not given"; anything else must read.
-bool readFigure(const QLineEdit *edit, std::optional<double> &out)
+QString toneColour(check::Tone tone)
 {
-    const QString t = edit->text().trimmed();
-    if (t.isEmpty())
-        return true;
-    bool ok = false;
-    const double v = QLocale::c().toDouble(QString(t).replace(QLatin1Char(','), QLatin1Char('.')), &ok);
-    if (ok)
-        out = v;
-    return ok;
+    return tone == check::Tone::Pass   ? QStringLiteral("color:#006000;")
+           : tone == check::Tone::Fail ? QStringLiteral("color:#b00000;")
+                                       : QStringLiteral("color:#604000;");
 }
 
-QString labelText(const QLineEdit *edit)
-{
-    return edit->accessibleName();
-}
+const QString kAsked = QStringLiteral("font-weight:bold;background:#ffe080;");
 
 } // namespace
 
@@ -84,23 +80,27 @@ EmissionsCheckWindow::EmissionsCheckWindow(ui::SharedState &state, QWidget *pare
 {
     setObjectName(QStringLiteral("EmissionsCheck"));
     setWindowTitle(kCaption);
-    resize(960, 680);
-    Pages = new QStackedWidget(this);
-    Pages->setObjectName(QStringLiteral("Pages"));
-    Pages->addWidget(buildVehiclePage());
-    Pages->addWidget(buildLimitsPage());
-    Pages->addWidget(buildCheckPage());
-    Pages->addWidget(buildResultPage());
+    // Read from the driver's seat: the whole screen, the check page's letters scaled to it.
+    setWindowState(Qt::WindowMaximized);
+    pages_ = new QStackedWidget(this);
+    pages_->setObjectName(QStringLiteral("Pages"));
+    pages_->addWidget(buildVehiclePage());
+    pages_->addWidget(buildLimitsPage());
+    pages_->addWidget(buildCheckPage());
+    pages_->addWidget(buildResultPage());
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Pages);
+    layout->addWidget(pages_);
     clock_ = new QTimer(this);
     clock_->setInterval(1000);
-    connect(clock_, &QTimer::timeout, this, &EmissionsCheckWindow::tick);
+    connect(clock_, &QTimer::timeout, this, [this] {
+        if (run_)
+            run_->tick();
+    });
 }
 
 EmissionsCheckWindow::~EmissionsCheckWindow()
 {
-    disconnectSession();
+    giveSessionBack();
 }
 
 QWidget *EmissionsCheckWindow::buildVehiclePage()
@@ -130,45 +130,71 @@ QWidget *EmissionsCheckWindow::buildVehiclePage()
         label->setFont(big);
         form->addRow(label, box);
     };
-    line(Registration, "Registration", QStringLiteral("&Registration"));
-    LastResult = new QLabel(page);
-    LastResult->setObjectName(QStringLiteral("LastResult"));
-    LastResult->setFont(big);
-    LastResult->setWordWrap(true);
-    form->addRow(QString(), LastResult);
-    line(Model, "Model", QStringLiteral("&Model"));
-    combo(Scheme, "Scheme", QStringLiteral("Registered &in"), {QStringLiteral("UK"), QStringLiteral("EU")});
-    combo(Type, "Type", QStringLiteral("T&ype"), {QStringLiteral("car"), QStringLiteral("light van")});
-    FirstUsed = new QDateEdit(QDate(2005, 1, 1), page);
-    FirstUsed->setObjectName(QStringLiteral("FirstUsed"));
-    FirstUsed->setDisplayFormat(QStringLiteral("d MMMM yyyy"));
-    FirstUsed->setCalendarPopup(true);
-    FirstUsed->setFont(big);
+    line(registration_, "Registration", QStringLiteral("&Registration"));
+    lastResult_ = new QLabel(page);
+    lastResult_->setObjectName(QStringLiteral("LastResult"));
+    lastResult_->setFont(big);
+    lastResult_->setWordWrap(true);
+    form->addRow(QString(), lastResult_);
+    line(model_, "Model", QStringLiteral("&Model"));
+    combo(scheme_, "Scheme", QStringLiteral("Registered &in"), {QStringLiteral("UK"), QStringLiteral("EU")});
+    combo(type_, "Type", QStringLiteral("T&ype"), {QStringLiteral("car"), QStringLiteral("light van")});
+    // Empty until the operator types or picks it: the date decides the limits, so none is
+    // assumed.
+    firstUsed_ = new QLineEdit(page);
+    firstUsed_->setObjectName(QStringLiteral("FirstUsed"));
+    firstUsed_->setAccessibleName(QStringLiteral("First used"));
+    firstUsed_->setPlaceholderText(check::ShortDateText(QDate(2004, 3, 14)));
+    firstUsed_->setFont(big);
+    pickDate_ = new QToolButton(page);
+    pickDate_->setObjectName(QStringLiteral("PickDate"));
+    pickDate_->setText(QStringLiteral("Pick\u2026"));
+    pickDate_->setAccessibleName(QStringLiteral("Pick the date of first use"));
+    pickDate_->setFont(big);
+    pickDate_->setPopupMode(QToolButton::InstantPopup);
+    auto *calendarMenu = new QMenu(pickDate_);
+    auto *calendar = new QCalendarWidget(calendarMenu);
+    calendar->setObjectName(QStringLiteral("FirstUsedCalendar"));
+    auto *calendarAction = new QWidgetAction(calendarMenu);
+    calendarAction->setDefaultWidget(calendar);
+    calendarMenu->addAction(calendarAction);
+    pickDate_->setMenu(calendarMenu);
+    connect(calendar, &QCalendarWidget::clicked, this, [this, calendarMenu](const QDate &date) {
+        firstUsed_->setText(check::ShortDateText(date));
+        calendarMenu->close();
+    });
+    auto *dateRow = new QHBoxLayout;
+    dateRow->addWidget(firstUsed_, 1);
+    dateRow->addWidget(pickDate_);
     auto *firstLabel = new QLabel(QStringLiteral("&First used"), page);
-    firstLabel->setBuddy(FirstUsed);
+    firstLabel->setBuddy(firstUsed_);
     firstLabel->setFont(big);
-    form->addRow(firstLabel, FirstUsed);
+    form->addRow(firstLabel, dateRow);
     QStringList fuels;
     for (const link::FuelInfo &f : link::kFuels)
         fuels << QLatin1String(f.shownName);
-    combo(FuelBox, "Fuel", QStringLiteral("F&uel"), fuels);
-    Catalyst = new QCheckBox(QStringLiteral("C&atalyst fitted"), page);
-    Catalyst->setObjectName(QStringLiteral("Catalyst"));
-    Catalyst->setFont(big);
-    Catalyst->setChecked(true);
-    TwoStroke = new QCheckBox(QStringLiteral("T&wo-stroke engine"), page);
-    TwoStroke->setObjectName(QStringLiteral("TwoStroke"));
-    TwoStroke->setFont(big);
-    form->addRow(QString(), Catalyst);
-    form->addRow(QString(), TwoStroke);
-    line(OperatorName, "OperatorName", QStringLiteral("&Operator"));
+    combo(fuel_, "Fuel", QStringLiteral("F&uel"), fuels);
+    catalyst_ = new QCheckBox(QStringLiteral("C&atalyst fitted"), page);
+    catalyst_->setObjectName(QStringLiteral("Catalyst"));
+    catalyst_->setFont(big);
+    catalyst_->setChecked(true);
+    twoStroke_ = new QCheckBox(QStringLiteral("T&wo-stroke engine"), page);
+    twoStroke_->setObjectName(QStringLiteral("TwoStroke"));
+    twoStroke_->setFont(big);
+    form->addRow(QString(), catalyst_);
+    form->addRow(QString(), twoStroke_);
+    line(operatorName_, "OperatorName", QStringLiteral("&Operator"));
 
-    NextButton = new QPushButton(QStringLiteral("&Next"), page);
-    NextButton->setObjectName(QStringLiteral("NextButton"));
-    NextButton->setFont(big);
-    NextButton->setDefault(true);
-    connect(NextButton, &QPushButton::clicked, this, &EmissionsCheckWindow::nextClick);
-    connect(Registration, &QLineEdit::textChanged, this, &EmissionsCheckWindow::lookUpRegistration);
+    auto *cancelButton = new QPushButton(QStringLiteral("Cance&l"), page);
+    cancelButton->setObjectName(QStringLiteral("CancelButton"));
+    cancelButton->setFont(big);
+    connect(cancelButton, &QPushButton::clicked, this, &EmissionsCheckWindow::reject);
+    auto *nextButton = new QPushButton(QStringLiteral("&Next"), page);
+    nextButton->setObjectName(QStringLiteral("NextButton"));
+    nextButton->setFont(big);
+    nextButton->setDefault(true);
+    connect(nextButton, &QPushButton::clicked, this, &EmissionsCheckWindow::nextClick);
+    connect(registration_, &QLineEdit::textChanged, this, &EmissionsCheckWindow::lookUpRegistration);
     // A server that answers only after the window opened still gets its say.
     if (state_.history)
         connect(state_.history, &history::TestArchive::attemptEnded, this, [this] {
@@ -181,8 +207,9 @@ QWidget *EmissionsCheckWindow::buildVehiclePage()
     v->addLayout(form);
     v->addStretch();
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cancelButton);
     buttons->addStretch();
-    buttons->addWidget(NextButton);
+    buttons->addWidget(nextButton);
     v->addLayout(buttons);
     return page;
 }
@@ -193,80 +220,83 @@ QWidget *EmissionsCheckWindow::buildLimitsPage()
     const QFont big = sized(font(), 17, false);
     auto *title = new QLabel(QStringLiteral("The limits"), page);
     title->setFont(sized(font(), 26));
-    Chosen = new QLabel(page);
-    Chosen->setObjectName(QStringLiteral("Chosen"));
-    Chosen->setFont(sized(font(), 19));
-    Chosen->setWordWrap(true);
-    RecordOnly = new QLabel(page);
-    RecordOnly->setObjectName(QStringLiteral("RecordOnly"));
-    RecordOnly->setFont(big);
-    RecordOnly->setWordWrap(true);
-    RecordOnly->setStyleSheet(QStringLiteral("color:#804000;"));
-    LimitList = new QListWidget(page);
-    LimitList->setObjectName(QStringLiteral("LimitList"));
-    LimitList->setFont(sized(font(), 15, false));
+    chosen_ = new QLabel(page);
+    chosen_->setObjectName(QStringLiteral("Chosen"));
+    chosen_->setFont(sized(font(), 19));
+    chosen_->setWordWrap(true);
+    recordOnly_ = new QLabel(page);
+    recordOnly_->setObjectName(QStringLiteral("RecordOnly"));
+    recordOnly_->setFont(big);
+    recordOnly_->setWordWrap(true);
+    recordOnly_->setStyleSheet(QStringLiteral("color:#804000;"));
+    limitList_ = new QListWidget(page);
+    limitList_->setObjectName(QStringLiteral("LimitList"));
+    limitList_->setFont(sized(font(), 15, false));
     auto *listLabel = new QLabel(QStringLiteral("&Limit sets (another may be picked)"), page);
-    listLabel->setBuddy(LimitList);
+    listLabel->setBuddy(limitList_);
     listLabel->setFont(big);
 
-    MakerForm = new QWidget(page);
-    MakerForm->setObjectName(QStringLiteral("MakerForm"));
-    auto *grid = new QGridLayout(MakerForm);
-    MakerFastIdle = new QCheckBox(QStringLiteral("Fast idle &stage"), MakerForm);
-    MakerFastIdle->setObjectName(QStringLiteral("MakerFastIdle"));
-    MakerFastIdle->setChecked(true);
+    makerForm_ = new QWidget(page);
+    makerForm_->setObjectName(QStringLiteral("MakerForm"));
+    auto *grid = new QGridLayout(makerForm_);
+    makerFastIdle_ = new QCheckBox(QStringLiteral("Fast idle &stage"), makerForm_);
+    makerFastIdle_->setObjectName(QStringLiteral("MakerFastIdle"));
+    makerFastIdle_->setChecked(true);
+    using C = check::MakerCaptions;
+    const check::MakerTyped typed;
+    auto caption = [](const char *c) { return QString::fromUtf8(c); };
     auto edit = [&](QLineEdit *&e, const char *name, const QString &caption, const QString &value, int row,
                     int column) {
-        e = new QLineEdit(value, MakerForm);
+        e = new QLineEdit(value, makerForm_);
         e->setObjectName(QString::fromLatin1(name));
         e->setAccessibleName(caption);
         e->setMaximumWidth(110);
-        grid->addWidget(new QLabel(caption, MakerForm), row, column * 2);
+        grid->addWidget(new QLabel(caption, makerForm_), row, column * 2);
         grid->addWidget(e, row, column * 2 + 1);
     };
-    grid->addWidget(MakerFastIdle, 0, 0, 1, 2);
-    edit(MakerFastMin, "MakerFastMin", QStringLiteral("fast idle from rpm"), QStringLiteral("2500"), 1, 0);
-    edit(MakerFastMax, "MakerFastMax", QStringLiteral("to rpm"), QStringLiteral("3000"), 1, 1);
-    edit(MakerFastCo, "MakerFastCo", QStringLiteral("CO max %"), {}, 2, 0);
-    edit(MakerFastHc, "MakerFastHc", QStringLiteral("HC max ppm"), {}, 2, 1);
-    edit(MakerLambdaMin, "MakerLambdaMin", QStringLiteral("lambda from"), {}, 3, 0);
-    edit(MakerLambdaMax, "MakerLambdaMax", QStringLiteral("lambda to"), {}, 3, 1);
-    edit(MakerIdleMin, "MakerIdleMin", QStringLiteral("natural idle from rpm"), QStringLiteral("450"), 4, 0);
-    edit(MakerIdleMax, "MakerIdleMax", QStringLiteral("to rpm"), QStringLiteral("1500"), 4, 1);
-    edit(MakerIdleCo, "MakerIdleCo", QStringLiteral("CO max %"), {}, 5, 0);
-    edit(MakerIdleHc, "MakerIdleHc", QStringLiteral("HC max ppm"), {}, 5, 1);
-    MakerForm->setEnabled(false);
-    LimitProblem = new QLabel(page);
-    LimitProblem->setObjectName(QStringLiteral("LimitProblem"));
-    LimitProblem->setFont(big);
-    LimitProblem->setWordWrap(true);
-    LimitProblem->setStyleSheet(QStringLiteral("color:#b00000;"));
+    grid->addWidget(makerFastIdle_, 0, 0, 1, 2);
+    edit(makerFastMin_, "MakerFastMin", caption(C::fastMinRpm), typed.fastMinRpm, 1, 0);
+    edit(makerFastMax_, "MakerFastMax", caption(C::fastMaxRpm), typed.fastMaxRpm, 1, 1);
+    edit(makerFastCo_, "MakerFastCo", caption(C::fastCo), typed.fastCo, 2, 0);
+    edit(makerFastHc_, "MakerFastHc", caption(C::fastHc), typed.fastHc, 2, 1);
+    edit(makerLambdaMin_, "MakerLambdaMin", caption(C::lambdaMin), typed.lambdaMin, 3, 0);
+    edit(makerLambdaMax_, "MakerLambdaMax", caption(C::lambdaMax), typed.lambdaMax, 3, 1);
+    edit(makerIdleMin_, "MakerIdleMin", caption(C::idleMinRpm), typed.idleMinRpm, 4, 0);
+    edit(makerIdleMax_, "MakerIdleMax", caption(C::idleMaxRpm), typed.idleMaxRpm, 4, 1);
+    edit(makerIdleCo_, "MakerIdleCo", caption(C::idleCo), typed.idleCo, 5, 0);
+    edit(makerIdleHc_, "MakerIdleHc", caption(C::idleHc), typed.idleHc, 5, 1);
+    makerForm_->setEnabled(false);
+    limitProblem_ = new QLabel(page);
+    limitProblem_->setObjectName(QStringLiteral("LimitProblem"));
+    limitProblem_->setFont(big);
+    limitProblem_->setWordWrap(true);
+    limitProblem_->setStyleSheet(QStringLiteral("color:#b00000;"));
 
-    BackButton = new QPushButton(QStringLiteral("&Back"), page);
-    BackButton->setObjectName(QStringLiteral("BackButton"));
-    StartButton = new QPushButton(QStringLiteral("Start chec&k"), page);
-    StartButton->setObjectName(QStringLiteral("StartButton"));
-    for (QPushButton *b : {BackButton, StartButton})
+    auto *backButton = new QPushButton(QStringLiteral("&Back"), page);
+    backButton->setObjectName(QStringLiteral("BackButton"));
+    startButton_ = new QPushButton(QStringLiteral("Start chec&k"), page);
+    startButton_->setObjectName(QStringLiteral("StartButton"));
+    for (QPushButton *b : {backButton, startButton_})
         b->setFont(big);
-    connect(BackButton, &QPushButton::clicked, this, &EmissionsCheckWindow::backClick);
-    connect(StartButton, &QPushButton::clicked, this, &EmissionsCheckWindow::startClick);
-    connect(LimitList, &QListWidget::currentRowChanged, this, &EmissionsCheckWindow::showPicked);
-    for (QLineEdit *e : MakerForm->findChildren<QLineEdit *>())
+    connect(backButton, &QPushButton::clicked, this, &EmissionsCheckWindow::backClick);
+    connect(startButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::startClick);
+    connect(limitList_, &QListWidget::currentRowChanged, this, &EmissionsCheckWindow::showPicked);
+    for (QLineEdit *e : makerForm_->findChildren<QLineEdit *>())
         connect(e, &QLineEdit::textChanged, this, &EmissionsCheckWindow::showPicked);
-    connect(MakerFastIdle, &QCheckBox::toggled, this, &EmissionsCheckWindow::showPicked);
+    connect(makerFastIdle_, &QCheckBox::toggled, this, &EmissionsCheckWindow::showPicked);
 
     auto *v = new QVBoxLayout(page);
     v->addWidget(title);
-    v->addWidget(Chosen);
-    v->addWidget(RecordOnly);
+    v->addWidget(chosen_);
+    v->addWidget(recordOnly_);
     v->addWidget(listLabel);
-    v->addWidget(LimitList, 1);
-    v->addWidget(MakerForm);
-    v->addWidget(LimitProblem);
+    v->addWidget(limitList_, 1);
+    v->addWidget(makerForm_);
+    v->addWidget(limitProblem_);
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(BackButton);
+    buttons->addWidget(backButton);
     buttons->addStretch();
-    buttons->addWidget(StartButton);
+    buttons->addWidget(startButton_);
     v->addLayout(buttons);
     return page;
 }
@@ -274,63 +304,68 @@ QWidget *EmissionsCheckWindow::buildLimitsPage()
 QWidget *EmissionsCheckWindow::buildCheckPage()
 {
     auto *page = new QWidget;
-    Step = new QLabel(page);
-    Step->setObjectName(QStringLiteral("Step"));
-    Step->setFont(sized(font(), 20, false));
-    Instruction = new QLabel(page);
-    Instruction->setObjectName(QStringLiteral("Instruction"));
-    Instruction->setFont(sized(font(), 36));
-    Instruction->setWordWrap(true);
-    Instruction->setMinimumHeight(110);
-    Detail = new QLabel(page);
-    Detail->setObjectName(QStringLiteral("Detail"));
-    Detail->setFont(sized(font(), 20, false));
-    Detail->setWordWrap(true);
-    Gauge = new RpmGauge(page);
-    Steady = new QProgressBar(page);
-    Steady->setObjectName(QStringLiteral("Steady"));
-    Steady->setRange(0, 100);
-    Steady->setFormat(QStringLiteral("steady %p %"));
+    step_ = new QLabel(page);
+    step_->setObjectName(QStringLiteral("Step"));
+    step_->setFont(sized(font(), 20, false));
+    instruction_ = new QLabel(page);
+    instruction_->setObjectName(QStringLiteral("Instruction"));
+    instruction_->setFont(sized(font(), 36));
+    instruction_->setWordWrap(true);
+    detail_ = new QLabel(page);
+    detail_->setObjectName(QStringLiteral("Detail"));
+    detail_->setFont(sized(font(), 20, false));
+    detail_->setWordWrap(true);
+    stageFailed_ = new QLabel(page);
+    stageFailed_->setObjectName(QStringLiteral("StageFailed"));
+    stageFailed_->setFont(sized(font(), 22));
+    stageFailed_->setWordWrap(true);
+    stageFailed_->setStyleSheet(QStringLiteral("color:#b00000;"));
+    gauge_ = new RpmGauge(page);
+    steady_ = new QProgressBar(page);
+    steady_->setObjectName(QStringLiteral("Steady"));
+    steady_->setRange(0, 100);
+    steady_->setFormat(QStringLiteral("steady %p %"));
     auto *gases = new QHBoxLayout;
     for (int i = 0; i < 5; ++i) {
         auto *l = new QLabel(page);
         l->setObjectName(QStringLiteral("Gas%1").arg(i));
         l->setFont(sized(font(), 22));
         l->setAlignment(Qt::AlignCenter);
-        l->setMinimumHeight(80);
-        GasLabels.push_back(l);
+        l->setWordWrap(true);
+        gasLabels_.push_back(l);
         gases->addWidget(l);
     }
     const QFont big = sized(font(), 17, false);
-    PumpButton = new QPushButton(QStringLiteral("&Pump"), page);
-    PumpButton->setObjectName(QStringLiteral("PumpButton"));
-    CleanAirButton = new QPushButton(QStringLiteral("Clean air &HC"), page);
-    CleanAirButton->setObjectName(QStringLiteral("CleanAirButton"));
-    WarmButton = new QPushButton(QStringLiteral("&Engine warm"), page);
-    WarmButton->setObjectName(QStringLiteral("WarmButton"));
-    StopButton = new QPushButton(QStringLiteral("S&top"), page);
-    StopButton->setObjectName(QStringLiteral("StopButton"));
-    for (QPushButton *b : {PumpButton, CleanAirButton, WarmButton, StopButton})
+    pumpButton_ = new QPushButton(QStringLiteral("&Pump"), page);
+    pumpButton_->setObjectName(QStringLiteral("PumpButton"));
+    cleanAirButton_ = new QPushButton(QStringLiteral("Clean air &HC"), page);
+    cleanAirButton_->setObjectName(QStringLiteral("CleanAirButton"));
+    warmButton_ = new QPushButton(QStringLiteral("&Engine warm"), page);
+    warmButton_->setObjectName(QStringLiteral("WarmButton"));
+    stopButton_ = new QPushButton(QStringLiteral("S&top"), page);
+    stopButton_->setObjectName(QStringLiteral("StopButton"));
+    for (QPushButton *b : {pumpButton_, cleanAirButton_, warmButton_, stopButton_})
         b->setFont(big);
-    connect(CleanAirButton, &QPushButton::clicked, this, &EmissionsCheckWindow::cleanAirClick);
-    connect(PumpButton, &QPushButton::clicked, this, &EmissionsCheckWindow::pumpClick);
-    connect(WarmButton, &QPushButton::clicked, this, &EmissionsCheckWindow::warmClick);
-    connect(StopButton, &QPushButton::clicked, this, &EmissionsCheckWindow::stopClick);
+    connect(cleanAirButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::cleanAirClick);
+    connect(pumpButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::pumpClick);
+    connect(warmButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::warmClick);
+    connect(stopButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::stopClick);
 
     auto *v = new QVBoxLayout(page);
-    v->addWidget(Step);
-    v->addWidget(Instruction);
-    v->addWidget(Detail);
-    v->addWidget(Gauge);
-    v->addWidget(Steady);
+    v->addWidget(step_);
+    v->addWidget(instruction_);
+    v->addWidget(detail_);
+    v->addWidget(stageFailed_);
+    v->addWidget(gauge_);
+    v->addWidget(steady_);
     v->addLayout(gases);
     v->addStretch();
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(PumpButton);
-    buttons->addWidget(CleanAirButton);
-    buttons->addWidget(WarmButton);
+    buttons->addWidget(pumpButton_);
+    buttons->addWidget(cleanAirButton_);
+    buttons->addWidget(warmButton_);
     buttons->addStretch();
-    buttons->addWidget(StopButton);
+    buttons->addWidget(stopButton_);
     v->addLayout(buttons);
     return page;
 }
@@ -338,159 +373,135 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
 QWidget *EmissionsCheckWindow::buildResultPage()
 {
     auto *page = new QWidget;
-    Overall = new QLabel(page);
-    Overall->setObjectName(QStringLiteral("Overall"));
-    Overall->setFont(sized(font(), 64));
-    Overall->setAlignment(Qt::AlignCenter);
-    Results = new QTableWidget(0, 6, page);
-    Results->setObjectName(QStringLiteral("Results"));
-    Results->setHorizontalHeaderLabels({QStringLiteral("Stage"), QStringLiteral("Gas"), QStringLiteral("Mean"),
-                                        QStringLiteral("Worst"), QStringLiteral("Limit"), QStringLiteral("Result")});
-    Results->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    Results->verticalHeader()->hide();
-    Results->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Results->setFont(sized(font(), 15, false));
-    ResultNotes = new QLabel(page);
-    ResultNotes->setObjectName(QStringLiteral("ResultNotes"));
-    ResultNotes->setWordWrap(true);
-    ResultNotes->setFont(sized(font(), 15, false));
-    SaveStatus = new QLabel(page);
-    SaveStatus->setObjectName(QStringLiteral("SaveStatus"));
-    SaveStatus->setWordWrap(true);
-    SaveStatus->setFont(sized(font(), 15, false));
-    PrintButton = new QPushButton(QStringLiteral("Print &certificate"), page);
-    PrintButton->setObjectName(QStringLiteral("PrintButton"));
-    CloseButton = new QPushButton(QStringLiteral("&Done"), page);
-    CloseButton->setObjectName(QStringLiteral("CloseButton"));
-    for (QPushButton *b : {PrintButton, CloseButton})
+    overall_ = new QLabel(page);
+    overall_->setObjectName(QStringLiteral("Overall"));
+    overall_->setFont(sized(font(), 64));
+    overall_->setAlignment(Qt::AlignCenter);
+    results_ = new QTableWidget(0, 6, page);
+    results_->setObjectName(QStringLiteral("Results"));
+    results_->setHorizontalHeaderLabels({QStringLiteral("Stage"), QStringLiteral("Gas"), QStringLiteral("Mean"),
+                                         QStringLiteral("Worst"), QStringLiteral("Limit"), QStringLiteral("Result")});
+    results_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    results_->verticalHeader()->hide();
+    results_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    results_->setFont(sized(font(), 15, false));
+    resultNotes_ = new QLabel(page);
+    resultNotes_->setObjectName(QStringLiteral("ResultNotes"));
+    resultNotes_->setWordWrap(true);
+    resultNotes_->setFont(sized(font(), 15, false));
+    saveStatus_ = new QLabel(page);
+    saveStatus_->setObjectName(QStringLiteral("SaveStatus"));
+    saveStatus_->setWordWrap(true);
+    saveStatus_->setFont(sized(font(), 15, false));
+    printButton_ = new QPushButton(QStringLiteral("Print &certificate"), page);
+    printButton_->setObjectName(QStringLiteral("PrintButton"));
+    auto *closeButton = new QPushButton(QStringLiteral("&Done"), page);
+    closeButton->setObjectName(QStringLiteral("CloseButton"));
+    for (QPushButton *b : {printButton_, closeButton})
         b->setFont(sized(font(), 17, false));
-    connect(PrintButton, &QPushButton::clicked, this, &EmissionsCheckWindow::printClick);
-    connect(CloseButton, &QPushButton::clicked, this, &EmissionsCheckWindow::closeClick);
+    connect(printButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::printClick);
+    connect(closeButton, &QPushButton::clicked, this, &EmissionsCheckWindow::closeClick);
     auto *v = new QVBoxLayout(page);
-    v->addWidget(Overall);
-    v->addWidget(Results, 1);
-    v->addWidget(ResultNotes);
-    v->addWidget(SaveStatus);
+    v->addWidget(overall_);
+    v->addWidget(results_, 1);
+    v->addWidget(resultNotes_);
+    v->addWidget(saveStatus_);
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(PrintButton);
+    buttons->addWidget(printButton_);
     buttons->addStretch();
-    buttons->addWidget(CloseButton);
+    buttons->addWidget(closeButton);
     v->addLayout(buttons);
     return page;
 }
 
-void EmissionsCheckWindow::setLimitLibrary(check::LimitLibrary library)
-{
-    givenLibrary_ = std::move(library);
-}
-
 EmissionsCheckWindow::Page EmissionsCheckWindow::page() const
 {
-    return static_cast<Page>(Pages->currentIndex());
+    return static_cast<Page>(pages_->currentIndex());
 }
 
 void EmissionsCheckWindow::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        FormShow();
+        openCheck();
 }
 
 void EmissionsCheckWindow::hideEvent(QHideEvent *event)
 {
     if (!event->spontaneous())
-        FormClose();
+        closeCheck();
     QDialog::hideEvent(event);
+}
+
+void EmissionsCheckWindow::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    const CheckPageFonts fonts = CheckPageFontsFor(height());
+    instruction_->setFont(sized(font(), fonts.instruction));
+    for (QLabel *l : gasLabels_)
+        l->setFont(sized(font(), fonts.values));
+    for (QLabel *l : {step_, detail_})
+        l->setFont(sized(font(), fonts.text, false));
+    stageFailed_->setFont(sized(font(), fonts.text));
 }
 
 void EmissionsCheckWindow::done(int result)
 {
-    FormClose();
+    closeCheck();
     QDialog::done(result);
 }
 
-void EmissionsCheckWindow::FormShow()
+void EmissionsCheckWindow::openCheck()
 {
     if (shown_)
         return;
     shown_ = true;
-    library_ = givenLibrary_ ? *givenLibrary_ : check::LoadLimitLibrary(check::WorkshopLimitFilePath());
-    readSettings();
-    check_.reset();
-    record_.reset();
-    last_.reset();
-    Pages->setCurrentIndex(int(Page::Vehicle));
-    Registration->setFocus();
+    check::CheckSettings settings = readSettings();
+    run_ = std::make_unique<check::CheckRun>(
+        check::LoadLimitLibrary(check::WorkshopLimitFilePath()), settings,
+        check::CheckRun::Seams{state_.now, state_.history,
+                               [](const check::CheckRecord &r) { return check::CertificateLines(r); }});
+    connect(run_.get(), &check::CheckRun::changed, this, &EmissionsCheckWindow::showScreen);
+    connect(run_.get(), &check::CheckRun::concluded, this, &EmissionsCheckWindow::showResult);
+    connect(run_.get(), &check::CheckRun::saved, this, &EmissionsCheckWindow::showSaved);
+    pages_->setCurrentIndex(int(Page::Vehicle));
+    registration_->setFocus();
     if (state_.history && !state_.history->reachable())
         state_.history->prepare();
     lookUpRegistration();
-    // The analyser warms up while the vehicle is typed in.
-    const QString problem = takeSession();
-    if (!problem.isEmpty())
-        state_.op->message(this, kCaption,
-                           QStringLiteral("The analyser could not be reached: the check cannot take readings."),
-                           ui::Icon::Warning, ui::Buttons::Ok, problem);
+}
+
+void EmissionsCheckWindow::closeCheck()
+{
+    if (!shown_)
+        return;
+    shown_ = false;
+    clock_->stop();
+    if (run_)
+        run_->stopListening();
+    giveSessionBack();
 }
 
 QString EmissionsCheckWindow::takeSession()
 {
     if (!sessionLinks_.empty())
         return {};
-    connectSession();
     link::LiveSession &session = state_.session;
     if (session.isActive()) {
         oldPeriod_ = session.period();
         session.setPeriod(kPolling.periodMs);
         startedSession_ = false;
-        return {};
-    }
-    if (session.start(kPolling)) {
+    } else if (session.start(kPolling)) {
         startedSession_ = true;
-        return {};
+    } else {
+        const link::PortState &port = state_.port;
+        const QString device =
+            port.lastDevice.isEmpty() ? QStringLiteral("COM%1").arg(port.PortNumber) : port.lastDevice;
+        return QStringLiteral("%1: %2").arg(
+            device, port.lastError.isEmpty() ? QStringLiteral("the port could not be set up") : port.lastError);
     }
-    disconnectSession();
-    const link::PortState &port = state_.port;
-    const QString device = port.lastDevice.isEmpty() ? QStringLiteral("COM%1").arg(port.PortNumber) : port.lastDevice;
-    return QStringLiteral("%1: %2").arg(
-        device, port.lastError.isEmpty() ? QStringLiteral("the port could not be set up") : port.lastError);
-}
-
-void EmissionsCheckWindow::readSettings()
-{
-    const QSettings store = check::CheckSettingsStore();
-    settings::ValidatedSettings read(store);
-    settings_ = check::ReadCheckSettings(read);
-    OperatorName->setText(check::ReadOperatorName(read));
-    const QStringList notices = settings::NoticesNotYetGiven(read.messages());
-    if (!notices.isEmpty())
-        state_.op->message(this, kCaption, QStringLiteral("Some of the check's settings were ignored."),
-                           ui::Icon::Warning, ui::Buttons::Ok,
-                           notices.join(QLatin1Char('\n')) +
-                               QStringLiteral("\nCorrect or remove them there; until then the defaults are used."));
-}
-
-void EmissionsCheckWindow::FormClose()
-{
-    if (!shown_)
-        return;
-    shown_ = false;
-    clock_->stop();
-    disconnectSession();
-    if (startedSession_)
-        state_.session.stop();
-    else if (oldPeriod_ > 0)
-        state_.session.setPeriod(oldPeriod_);
-    startedSession_ = false;
-    oldPeriod_ = 0;
-}
-
-void EmissionsCheckWindow::connectSession()
-{
-    link::LiveSession *s = &state_.session;
+    link::LiveSession *s = &session;
     sessionLinks_ = {
-        connect(s, &link::LiveSession::validFrame, this,
-                [this](const link::LiveReading &r) { take(std::optional(r)); }),
-        connect(s, &link::LiveSession::invalidFrame, this, [this] { take(std::nullopt); }),
         connect(s, &link::LiveSession::promptRaised, this,
                 [this](const link::Prompt &p) { ui::AskAnalyserPrompt(*state_.op, this, state_.session, p); }),
         connect(s, &link::LiveSession::noResponse, this,
@@ -501,21 +512,44 @@ void EmissionsCheckWindow::connectSession()
                                                       "check goes on when readings come again."));
                 }),
     };
+    return {};
 }
 
-void EmissionsCheckWindow::disconnectSession()
+void EmissionsCheckWindow::giveSessionBack()
 {
+    if (sessionLinks_.empty())
+        return;
     for (const QMetaObject::Connection &c : sessionLinks_)
         disconnect(c);
     sessionLinks_.clear();
+    if (startedSession_)
+        state_.session.stop();
+    else if (oldPeriod_ > 0)
+        state_.session.setPeriod(oldPeriod_);
+    startedSession_ = false;
+    oldPeriod_ = 0;
+}
+
+check::CheckSettings EmissionsCheckWindow::readSettings()
+{
+    const QSettings store = check::CheckSettingsStore();
+    settings::ValidatedSettings read(store);
+    operatorName_->setText(check::ReadOperatorName(read));
+    const QStringList notices = settings::NoticesNotYetGiven(read.messages());
+    if (!notices.isEmpty())
+        state_.op->message(this, kCaption, QStringLiteral("Some of the check's settings were ignored."),
+                           ui::Icon::Warning, ui::Buttons::Ok,
+                           notices.join(QLatin1Char('\n')) +
+                               QStringLiteral("\nCorrect or remove them there; until then the defaults are used."));
+    return check::ReadCheckSettings(read);
 }
 
 void EmissionsCheckWindow::lookUpRegistration()
 {
     // Only a database already open, and never waited for: typing must never wait on a server.
-    const QString reg = Registration->text().trimmed();
+    const QString reg = registration_->text().trimmed();
     if (!state_.history || reg.isEmpty()) {
-        LastResult->clear();
+        lastResult_->clear();
         return;
     }
     state_.history->lookUpLast(reg, this, [this](const history::TestArchive::LastResult &found) {
@@ -527,149 +561,121 @@ void EmissionsCheckWindow::lookUpRegistration()
 void EmissionsCheckWindow::showLastTest(const std::optional<history::TestEntry> &last)
 {
     if (!last) {
-        LastResult->clear();
+        lastResult_->clear();
         return;
     }
     if (!last->vehicle.isEmpty())
-        Model->setText(last->vehicle);
+        model_->setText(last->vehicle);
     const check::Fuel fuel = check::FuelFromCode(static_cast<std::uint8_t>(last->fuelCode));
     for (int i = 0; i < static_cast<int>(std::size(link::kFuels)); ++i)
         if (link::kFuels[i].fuel == fuel)
-            FuelBox->setCurrentIndex(i);
+            fuel_->setCurrentIndex(i);
     const QString what = last->kind == history::kCheckKind
                              ? QStringLiteral("emissions check, %1")
                                    .arg(last->verdict.isEmpty() ? QStringLiteral("no verdict") : last->verdict)
-                             : QStringLiteral("report, CO %1 %, HC %2 ppm")
-                                   .arg(last->printed.co / 100.0, 0, 'f', 2)
-                                   .arg(last->printed.hc);
-    LastResult->setText(
+                             : QStringLiteral("report, CO %1, HC %2")
+                                   .arg(check::PercentText(last->printed.co), check::PpmText(last->printed.hc));
+    lastResult_->setText(
         QStringLiteral("Last test %1: %2").arg(last->takenAt.toString(QStringLiteral("yyyy-MM-dd hh:mm")), what));
 }
 
-check::Vehicle EmissionsCheckWindow::vehicle() const
+check::VehicleTyped EmissionsCheckWindow::vehicleTyped() const
 {
-    check::Vehicle v;
-    v.registration = Registration->text().trimmed().toUpper();
-    v.scheme = Scheme->currentText();
-    v.type = Type->currentText();
-    v.firstUsed = FirstUsed->date();
-    v.fuel = link::kFuels[std::clamp(FuelBox->currentIndex(), 0, static_cast<int>(std::size(link::kFuels)) - 1)].fuel;
-    v.catalyst = Catalyst->isChecked();
-    v.twoStroke = TwoStroke->isChecked();
+    check::VehicleTyped v;
+    v.registration = registration_->text();
+    v.model = model_->text();
+    v.operatorName = operatorName_->text();
+    v.scheme = scheme_->currentText();
+    v.type = type_->currentText();
+    v.firstUsed = firstUsed_->text();
+    v.fuel = link::kFuels[std::clamp(fuel_->currentIndex(), 0, static_cast<int>(std::size(link::kFuels)) - 1)].fuel;
+    v.catalyst = catalyst_->isChecked();
+    v.twoStroke = twoStroke_->isChecked();
     return v;
+}
+
+check::MakerTyped EmissionsCheckWindow::makerTyped() const
+{
+    check::MakerTyped t;
+    t.fastIdle = makerFastIdle_->isChecked();
+    t.fastMinRpm = makerFastMin_->text();
+    t.fastMaxRpm = makerFastMax_->text();
+    t.fastCo = makerFastCo_->text();
+    t.fastHc = makerFastHc_->text();
+    t.lambdaMin = makerLambdaMin_->text();
+    t.lambdaMax = makerLambdaMax_->text();
+    t.idleMinRpm = makerIdleMin_->text();
+    t.idleMaxRpm = makerIdleMax_->text();
+    t.idleCo = makerIdleCo_->text();
+    t.idleHc = makerIdleHc_->text();
+    return t;
 }
 
 void EmissionsCheckWindow::nextClick()
 {
-    if (Registration->text().trimmed().isEmpty()) {
-        state_.op->message(this, kCaption, QStringLiteral("Type the vehicle's registration first."),
-                           ui::Icon::Information, ui::Buttons::Ok);
-        Registration->setFocus();
+    if (!run_)
+        return;
+    const check::VehicleRead read = run_->takeVehicle(vehicleTyped());
+    if (!read.vehicle) {
+        state_.op->message(this, kCaption, read.problem, ui::Icon::Information, ui::Buttons::Ok);
+        (read.field == check::VehicleField::FirstUsed ? firstUsed_ : registration_)->setFocus();
         return;
     }
-    check::CheckSettingsStore().setValue(QStringLiteral("operator"), OperatorName->text().trimmed());
-    chooseLimits();
-    Pages->setCurrentIndex(int(Page::Limits));
-    LimitList->setFocus();
+    check::CheckSettingsStore().setValue(QStringLiteral("operator"), operatorName_->text().trimmed());
+    showLimits();
+    pages_->setCurrentIndex(int(Page::Limits));
+    limitList_->setFocus();
 }
 
 void EmissionsCheckWindow::backClick()
 {
-    Pages->setCurrentIndex(int(Page::Vehicle));
-    Registration->setFocus();
+    pages_->setCurrentIndex(int(Page::Vehicle));
+    registration_->setFocus();
 }
 
-void EmissionsCheckWindow::chooseLimits()
+void EmissionsCheckWindow::showLimits()
 {
-    choice_ = check::ChooseLimitSet(library_.sets, vehicle());
-    LimitList->blockSignals(true);
-    LimitList->clear();
-    int chosenRow = -1;
-    for (const check::LimitSet &s : library_.sets) {
-        if (choice_.set && s.id == choice_.set->id)
-            chosenRow = LimitList->count();
-        LimitList->addItem(
+    const check::LimitChoice &choice = run_->choice();
+    limitList_->blockSignals(true);
+    limitList_->clear();
+    for (const check::LimitSet &s : run_->library().sets) {
+        limitList_->addItem(
             QStringLiteral("%1 (%2 %3)").arg(s.name, s.scheme, s.vehicleTypes.join(QStringLiteral("/"))));
-        LimitList->item(LimitList->count() - 1)->setToolTip(s.source);
+        limitList_->item(limitList_->count() - 1)->setToolTip(s.source);
     }
-    LimitList->addItem(QStringLiteral("The vehicle maker's own figures (type them below)"));
-    LimitList->blockSignals(false);
-    Chosen->setText(
-        choice_.set ? QStringLiteral("%1\n%2\nSource: %3").arg(choice_.set->name, choice_.reason, choice_.set->source)
-                    : QStringLiteral("No limit set fits: %1").arg(choice_.reason));
-    LimitList->setCurrentRow(chosenRow >= 0 ? chosenRow : LimitList->count() - 1);
+    limitList_->addItem(QStringLiteral("The vehicle maker's own figures (type them below)"));
+    limitList_->blockSignals(false);
+    chosen_->setText(choice.set
+                         ? QStringLiteral("%1\n%2\nSource: %3").arg(choice.set->name, choice.reason, choice.set->source)
+                         : QStringLiteral("No limit set fits: %1").arg(choice.reason));
+    limitList_->setCurrentRow(run_->chosenRow());
     showPicked();
-}
-
-std::optional<check::LimitSet> EmissionsCheckWindow::pickedLimits(QString *error) const
-{
-    const int row = LimitList->currentRow();
-    if (row >= 0 && row < static_cast<int>(library_.sets.size()))
-        return library_.sets[static_cast<std::size_t>(row)];
-    check::MakerFigures f;
-    f.fastIdle = MakerFastIdle->isChecked();
-    QString bad;
-    auto number = [&](const QLineEdit *e, std::optional<double> &out) {
-        if (!readFigure(e, out) && bad.isEmpty())
-            bad = QStringLiteral("%1: \"%2\" is not a number").arg(labelText(e), e->text());
-    };
-    auto whole = [&](const QLineEdit *e, int &out) {
-        std::optional<double> v;
-        number(e, v);
-        if (v)
-            out = static_cast<int>(std::lround(*v));
-    };
-    auto wholeOpt = [&](const QLineEdit *e, std::optional<int> &out) {
-        std::optional<double> v;
-        number(e, v);
-        if (v)
-            out = static_cast<int>(std::lround(*v));
-    };
-    whole(MakerFastMin, f.fastMinRpm);
-    whole(MakerFastMax, f.fastMaxRpm);
-    number(MakerFastCo, f.fastCoPercent);
-    wholeOpt(MakerFastHc, f.fastHcPpm);
-    number(MakerLambdaMin, f.fastLambdaMin);
-    number(MakerLambdaMax, f.fastLambdaMax);
-    whole(MakerIdleMin, f.idleMinRpm);
-    whole(MakerIdleMax, f.idleMaxRpm);
-    number(MakerIdleCo, f.idleCoPercent);
-    wholeOpt(MakerIdleHc, f.idleHcPpm);
-    if (!bad.isEmpty()) {
-        if (error)
-            *error = bad;
-        return std::nullopt;
-    }
-    check::MakerSet made = check::MakerLimitSet(f);
-    if (!made.set && error)
-        *error = made.error;
-    return made.set;
 }
 
 void EmissionsCheckWindow::showPicked()
 {
-    const bool maker = LimitList->currentRow() == LimitList->count() - 1;
-    MakerForm->setEnabled(maker);
-    QString error;
-    const std::optional<check::LimitSet> set = pickedLimits(&error);
-    LimitProblem->setText(!set ? error : library_.workshopError);
-    RecordOnly->setText(set && !set->metered
-                            ? QStringLiteral("No metered test applies to this vehicle: the readings will be recorded "
-                                             "only, with no pass or fail.")
-                            : QString());
-    StartButton->setEnabled(true);
+    if (!run_)
+        return;
+    makerForm_->setEnabled(limitList_->currentRow() == run_->makerRow());
+    const check::LimitPick pick = run_->pick(limitList_->currentRow(), makerTyped());
+    limitProblem_->setText(!pick.set ? pick.error : run_->library().workshopError);
+    recordOnly_->setText(pick.recordOnly()
+                             ? QStringLiteral("No metered test applies to this vehicle: the readings will be "
+                                              "recorded only, with no pass or fail.")
+                             : QString());
 }
 
 void EmissionsCheckWindow::startClick()
 {
-    QString error;
-    std::optional<check::LimitSet> set = pickedLimits(&error);
-    if (!set) {
-        state_.op->message(this, kCaption, QStringLiteral("The check cannot start: %1").arg(error), ui::Icon::Warning,
-                           ui::Buttons::Ok);
+    if (!run_)
+        return;
+    const check::LimitPick pick = run_->pick(limitList_->currentRow(), makerTyped());
+    if (!pick.set) {
+        state_.op->message(this, kCaption, QStringLiteral("The check cannot start: %1").arg(pick.error),
+                           ui::Icon::Warning, ui::Buttons::Ok);
         return;
     }
-    // With no analyser the check could only wait for ever; it is tried once more here.
+    // With no analyser the check could only wait for ever.
     const QString unreachable = takeSession();
     if (!unreachable.isEmpty()) {
         state_.op->message(this, kCaption, QStringLiteral("The check cannot start: the analyser is not connected."),
@@ -678,121 +684,75 @@ void EmissionsCheckWindow::startClick()
                                                         "press Start check again."));
         return;
     }
-    check::CheckRecord r;
-    r.vehicle = vehicle();
-    r.model = Model->text().trimmed();
-    const bool maker = LimitList->currentRow() == LimitList->count() - 1;
-    const bool chosen = !maker && choice_.set && choice_.set->id == set->id;
-    r.origin = maker    ? check::LimitOrigin::MakersFigures
-               : chosen ? check::LimitOrigin::Chosen
-                        : check::LimitOrigin::PickedByOperator;
-    r.limitReason = maker    ? QStringLiteral("the vehicle maker's own figures, typed in by the operator")
-                    : chosen ? choice_.reason
-                             : QStringLiteral("picked by the operator in place of %1")
-                                   .arg(choice_.set ? choice_.set->name : QStringLiteral("no set"));
-    r.limits = *set;
-    r.settings = settings_;
-    r.operatorName = OperatorName->text().trimmed();
-    r.companyHeader = state_.CompanyHeader;
-    startedAt_ = state_.now();
-    r.startedAt = startedAt_;
-    record_ = r;
-    check_ = std::make_unique<check::EmissionsCheck>(*set, r.vehicle.fuel, settings_);
-    Pages->setCurrentIndex(int(Page::Check));
-    StopButton->setFocus();
+    run_->listen(state_.session);
+    pages_->setCurrentIndex(int(Page::Check));
+    stopButton_->setFocus();
     clock_->start();
-    refresh();
-    if (check_->finished())
-        finish(false);
+    QString error;
+    if (!run_->start(pick, state_.CompanyHeader, &error))
+        state_.op->message(this, kCaption, QStringLiteral("The check cannot start: %1").arg(error), ui::Icon::Warning,
+                           ui::Buttons::Ok);
 }
 
-std::int64_t EmissionsCheckWindow::checkMs() const
+void EmissionsCheckWindow::showScreen()
 {
-    return startedAt_.msecsTo(state_.now());
-}
-
-void EmissionsCheckWindow::take(const std::optional<link::LiveReading> &frame)
-{
-    if (frame)
-        last_ = frame;
-    if (!check_ || check_->finished() || page() != Page::Check)
+    if (!run_ || !run_->check() || run_->ended())
         return;
-    if (frame && record_) {
-        record_->afrShown = (frame->ModeFlags & link::AfrMode) != 0;
-        record_->fuelCode = frame->FuelCode;
+    const CheckScreen screen = ScreenOf(*run_);
+    step_->setText(screen.step);
+    instruction_->setText(screen.instruction);
+    detail_->setText(screen.detail);
+    stageFailed_->setText(screen.stageFailed);
+    stageFailed_->setVisible(!screen.stageFailed.isEmpty());
+    gauge_->setVisible(screen.showGauge);
+    gauge_->setSpeed(screen.rpm, screen.windowMinRpm, screen.windowMaxRpm);
+    steady_->setVisible(run_->check()->state().phase == check::CheckPhase::Measuring);
+    steady_->setValue(screen.steadyPercent);
+    for (std::size_t i = 0; i < gasLabels_.size() && i < screen.gases.size(); ++i) {
+        const GasShown &g = screen.gases[i];
+        gasLabels_[i]->setText(g.word.isEmpty() ? QStringLiteral("%1\n%2").arg(g.name, g.value)
+                                                : QStringLiteral("%1\n%2\n%3").arg(g.name, g.value, g.word));
+        gasLabels_[i]->setStyleSheet(markColour(g.mark) + QStringLiteral("border-radius:6px;"));
     }
-    check_->feed(checkMs(), frame);
-    refresh();
-    if (check_->finished())
-        finish(false);
-}
-
-void EmissionsCheckWindow::tick()
-{
-    if (!check_ || check_->finished() || page() != Page::Check)
-        return;
-    // Frames that stop coming must not keep the check waiting: its time-outs run on.
-    check_->tick(checkMs());
-    refresh();
-    if (check_->finished())
-        finish(false);
-}
-
-void EmissionsCheckWindow::refresh()
-{
-    if (!check_)
-        return;
-    screen_ = ScreenOf(*check_, checkMs(), last_);
-    Step->setText(screen_.step);
-    Instruction->setText(screen_.instruction);
-    Detail->setText(screen_.detail);
-    Gauge->setVisible(screen_.showGauge);
-    Gauge->setSpeed(screen_.rpm, screen_.windowMinRpm, screen_.windowMaxRpm);
-    Steady->setVisible(check_->state().phase == check::CheckPhase::Measuring);
-    Steady->setValue(screen_.steadyPercent);
-    for (std::size_t i = 0; i < GasLabels.size() && i < screen_.gases.size(); ++i) {
-        GasLabels[i]->setText(QStringLiteral("%1\n%2").arg(screen_.gases[i].name, screen_.gases[i].value));
-        GasLabels[i]->setStyleSheet(markColour(screen_.gases[i].mark) + QStringLiteral("border-radius:6px;"));
-    }
-    PumpButton->setStyleSheet(screen_.offerPump ? QStringLiteral("font-weight:bold;background:#ffe080;") : QString());
-    CleanAirButton->setStyleSheet(screen_.askCleanAir ? QStringLiteral("font-weight:bold;background:#ffe080;")
-                                                      : QString());
-    WarmButton->setStyleSheet(screen_.askWarmConfirmation ? QStringLiteral("font-weight:bold;background:#ffe080;")
-                                                          : QString());
-    if (screen_.offerPump)
-        PumpButton->setFocus();
-    else if (screen_.askCleanAir)
-        CleanAirButton->setFocus();
-    else if (screen_.askWarmConfirmation)
-        WarmButton->setFocus();
+    pumpButton_->setEnabled(screen.pumpEnabled);
+    cleanAirButton_->setEnabled(screen.askCleanAir);
+    warmButton_->setEnabled(screen.askWarmConfirmation);
+    pumpButton_->setStyleSheet(screen.offerPump ? kAsked : QString());
+    cleanAirButton_->setStyleSheet(screen.askCleanAir ? kAsked : QString());
+    warmButton_->setStyleSheet(screen.askWarmConfirmation ? kAsked : QString());
+    if (screen.offerPump)
+        pumpButton_->setFocus();
+    else if (screen.askCleanAir)
+        cleanAirButton_->setFocus();
+    else if (screen.askWarmConfirmation)
+        warmButton_->setFocus();
+    else if (QApplication::focusWidget() == nullptr || !QApplication::focusWidget()->isEnabled())
+        stopButton_->setFocus();
 }
 
 void EmissionsCheckWindow::pumpClick()
 {
+    if (!run_ || !run_->running())
+        return;
     state_.session.send(link::kPumpCommand);
     state_.session.skipNextTick();
 }
 
 void EmissionsCheckWindow::cleanAirClick()
 {
-    if (!check_ || check_->state().phase != check::CheckPhase::WaitingForCleanAir)
-        return;
-    check_->confirmCleanAir();
-    refresh();
+    if (run_)
+        run_->confirmCleanAir();
 }
 
 void EmissionsCheckWindow::warmClick()
 {
-    // With an oil probe the probe decides; the operator's word counts only without one.
-    if (!check_ || check_->state().phase != check::CheckPhase::WaitingForWarmConfirmation)
-        return;
-    check_->confirmEngineWarm();
-    refresh();
+    if (run_)
+        run_->confirmEngineWarm();
 }
 
 void EmissionsCheckWindow::stopClick()
 {
-    if (!check_ || check_->finished()) {
+    if (!run_ || !run_->running()) {
         done(QDialog::Rejected);
         return;
     }
@@ -800,15 +760,15 @@ void EmissionsCheckWindow::stopClick()
     const ui::Answer a = state_.op->message(this, kCaption,
                                             QStringLiteral("Stop the check? It is kept in the history as "
                                                            "abandoned, with no verdict."),
-                                            ui::Icon::Question, ui::Buttons::YesNo);
+                                            ui::Icon::Question, ui::Buttons::NoYes);
     state_.session.resume();
     if (a == ui::Answer::Yes)
-        finish(true);
+        run_->abandon();
 }
 
 void EmissionsCheckWindow::reject()
 {
-    if (page() == Page::Check && check_ && !check_->finished()) {
+    if (page() == Page::Check && run_ && run_->running()) {
         stopClick();
         return;
     }
@@ -820,75 +780,67 @@ void EmissionsCheckWindow::closeClick()
     done(QDialog::Accepted);
 }
 
-void EmissionsCheckWindow::finish(bool abandoned)
-{
-    clock_->stop();
-    record_->state = check_->state();
-    record_->abandoned = abandoned;
-    record_->finishedAt = state_.now();
-    saveToHistory();
-    showResult();
-    Pages->setCurrentIndex(int(Page::Result));
-    PrintButton->setFocus();
-}
-
 void EmissionsCheckWindow::showResult()
 {
-    const check::CheckRecord &r = *record_;
-    const QString overall = OverallText(r.state.overall, r.abandoned);
-    Overall->setText(overall);
-    const bool pass = overall == QLatin1String("PASS");
-    const bool fail = overall == QLatin1String("FAIL");
-    Overall->setStyleSheet(pass   ? QStringLiteral("color:#006000;")
-                           : fail ? QStringLiteral("color:#b00000;")
-                                  : QStringLiteral("color:#604000;"));
-    const std::vector<ResultRow> rows = ResultRows(r.limits, r.vehicle.fuel, r.state);
-    Results->setRowCount(static_cast<int>(rows.size()));
-    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-        const ResultRow &row = rows[static_cast<std::size_t>(i)];
-        const QString cells[] = {row.stage, row.gas, row.mean, row.worst, row.limit, row.verdict};
-        for (int c = 0; c < 6; ++c)
-            Results->setItem(i, c, new QTableWidgetItem(cells[c]));
+    clock_->stop();
+    // The verdict is in: nothing the analyser asks from here on concerns the check.
+    giveSessionBack();
+    const check::CheckRecord &r = *run_->record();
+    const check::CheckResult result = run_->result();
+    overall_->setText(result.verdict);
+    overall_->setStyleSheet(toneColour(result.tone));
+    int rows = 0;
+    for (const check::StageOutcome &s : result.stages)
+        rows += static_cast<int>(s.gases.size());
+    results_->setRowCount(rows);
+    int row = 0;
+    for (const check::StageOutcome &s : result.stages) {
+        for (const check::GasResult &g : s.gases) {
+            const QString cells[] = {s.title, g.gas, g.mean, g.worst, g.limit, g.result};
+            for (int c = 0; c < 6; ++c)
+                results_->setItem(row, c, new QTableWidgetItem(cells[c]));
+            if (check::ToneOf(g.verdict) != check::Tone::Neutral)
+                results_->item(row, 5)->setForeground(check::ToneOf(g.verdict) == check::Tone::Pass
+                                                          ? QColor(0x00, 0x60, 0x00)
+                                                          : QColor(0xb0, 0x00, 0x00));
+            ++row;
+        }
     }
     QStringList notes;
     const QString vehicle =
         r.model.isEmpty() ? r.vehicle.registration : QStringLiteral("%1, %2").arg(r.vehicle.registration, r.model);
     notes << QStringLiteral("%1 — %2").arg(vehicle, r.limits.name);
-    for (const check::StageResult &s : r.state.stages)
-        notes << QStringLiteral("%1: %2").arg(check::StageName(s.kind), s.reason);
-    if (r.state.residualHc)
-        notes << QStringLiteral("Residual HC %1 ppm taken off every HC reading.").arg(*r.state.residualHc);
-    if (r.state.warmConfirmedByOperator)
-        notes << QStringLiteral("Engine temperature: confirmed by the operator (no oil probe).");
-    else if (r.state.warmOilTenths)
-        notes << QStringLiteral("Oil temperature %1 °C.").arg(*r.state.warmOilTenths / 10.0, 0, 'f', 1);
-    ResultNotes->setText(notes.join(QLatin1Char('\n')));
+    if (!result.note.isEmpty())
+        notes << result.note;
+    for (const check::StageOutcome &s : result.stages)
+        if (s.ran)
+            notes << (s.failure.isEmpty() ? QStringLiteral("%1: %2").arg(s.title, s.reason) : s.failure);
+    const QStringList certificate = check::CertificateContent(r).notes;
+    notes << certificate;
+    resultNotes_->setText(notes.join(QLatin1Char('\n')));
+    saveStatus_->setText(state_.history ? QStringLiteral("Saving to the history\u2026")
+                                        : QStringLiteral("No history is kept on this workstation."));
+    pages_->setCurrentIndex(int(Page::Result));
+    printButton_->setFocus();
 }
 
-void EmissionsCheckWindow::saveToHistory()
+void EmissionsCheckWindow::showSaved(bool ok, const QString &problem)
 {
-    if (state_.history == nullptr) {
-        SaveStatus->setText(QStringLiteral("No history is kept on this workstation."));
+    if (ok) {
+        saveStatus_->setText(QStringLiteral("Saved to the history."));
         return;
     }
-    SaveStatus->setText(QStringLiteral("Saving to the history\u2026"));
-    state_.history->save(check::CheckEntry(*record_, check::CertificateLines(*record_)), this,
-                         [this](const history::TestArchive::Outcome &saved) {
-                             if (saved.saved) {
-                                 SaveStatus->setText(QStringLiteral("Saved to the history."));
-                                 return;
-                             }
-                             SaveStatus->setText(QStringLiteral("Not yet in the history: %1").arg(saved.problem));
-                             state_.op->message(this, kCaption, saved.problem, ui::Icon::Warning, ui::Buttons::Ok);
-                         });
+    saveStatus_->setText(QStringLiteral("Not yet in the history: %1").arg(problem));
+    state_.op->message(this, kCaption, problem, ui::Icon::Warning, ui::Buttons::Ok);
 }
 
 void EmissionsCheckWindow::printClick()
 {
-    if (!record_ || state_.printing == nullptr)
+    if (!run_ || !run_->record() || !run_->ended() || state_.printing == nullptr)
         return;
+    const check::CheckRecord &record = *run_->record();
     const std::unique_ptr<QPrinter> printer =
-        state_.printing->startJob(this, QStringLiteral("Emissions check %1").arg(record_->vehicle.registration));
+        state_.printing->startJob(this, QStringLiteral("Emissions check %1").arg(record.vehicle.registration));
     if (!printer)
         return;
     QPainter painter;
@@ -898,7 +850,7 @@ void EmissionsCheckWindow::printClick()
         return;
     }
     const QRect page = printer->pageLayout().paintRectPixels(printer->resolution());
-    check::PaintCertificate(painter, QRectF(QPointF(0, 0), page.size().toSizeF()), *record_);
+    check::PaintCertificate(painter, QRectF(QPointF(0, 0), page.size().toSizeF()), record);
     painter.end();
 }
 

@@ -1,20 +1,16 @@
 #pragma once
 
-#include "checkrecord.h"
+#include "checkrun.h"
 #include "checkscreen.h"
-#include "emissionscheck.h"
-#include "limitset.h"
 #include "sharedstate.h"
 
 #include <QDialog>
-#include <QMetaObject>
 #include <memory>
 #include <optional>
 #include <vector>
 
 class QCheckBox;
 class QComboBox;
-class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -23,6 +19,7 @@ class QPushButton;
 class QStackedWidget;
 class QTableWidget;
 class QTimer;
+class QToolButton;
 class QWidget;
 
 namespace qova::checkui {
@@ -30,8 +27,10 @@ namespace qova::checkui {
 class RpmGauge;
 
 // The guided emissions check: the vehicle, the limit set chosen for it, the stages with
-// their instructions and live values, and the verdict with its certificate. A view over
-// the shared live session, which it polls every second while it is open.
+// their instructions and live values, and the verdict with its certificate. It gathers
+// what is typed, relays the buttons to its check::CheckRun and draws what the run says.
+// The live session is taken only once the check starts, so nothing the analyser asks
+// can take a key typed on the vehicle or limits page.
 class EmissionsCheckWindow final : public QDialog {
     Q_OBJECT
 public:
@@ -40,14 +39,9 @@ public:
     explicit EmissionsCheckWindow(ui::SharedState &state, QWidget *parent = nullptr);
     ~EmissionsCheckWindow() override;
 
-    // The sets to choose from; by default the shipped ones and the workshop's file,
-    // read each time the window opens.
-    void setLimitLibrary(check::LimitLibrary library);
-    void setCheckSettings(const check::CheckSettings &settings) { settings_ = settings; }
-
     // What the buttons do; tests call them directly.
-    void FormShow();
-    void FormClose();
+    void openCheck();     // the window shown: a new check from the vehicle page
+    void closeCheck();    // the window hidden: the session given back
     void nextClick();     // vehicle page: on to the limits
     void backClick();     // limits page: back to the vehicle
     void startClick();    // limits page: start the check
@@ -59,39 +53,8 @@ public:
     void closeClick();
 
     Page page() const;
-    const check::EmissionsCheck *emissionsCheck() const { return check_.get(); }
-    const std::optional<check::CheckRecord> &record() const { return record_; }
-    const CheckScreen &screen() const { return screen_; }
-    // The limit set the limits page would start the check with, or why none.
-    std::optional<check::LimitSet> pickedLimits(QString *error = nullptr) const;
-
-    QStackedWidget *Pages = nullptr;
-    // Vehicle page.
-    QLineEdit *Registration = nullptr, *Model = nullptr, *OperatorName = nullptr;
-    QComboBox *Scheme = nullptr, *Type = nullptr, *FuelBox = nullptr;
-    QDateEdit *FirstUsed = nullptr;
-    QCheckBox *Catalyst = nullptr, *TwoStroke = nullptr;
-    QLabel *LastResult = nullptr;
-    QPushButton *NextButton = nullptr;
-    // Limits page.
-    QLabel *Chosen = nullptr, *RecordOnly = nullptr, *LimitProblem = nullptr;
-    QListWidget *LimitList = nullptr;
-    QWidget *MakerForm = nullptr;
-    QCheckBox *MakerFastIdle = nullptr;
-    QLineEdit *MakerFastMin = nullptr, *MakerFastMax = nullptr, *MakerFastCo = nullptr, *MakerFastHc = nullptr,
-              *MakerLambdaMin = nullptr, *MakerLambdaMax = nullptr, *MakerIdleMin = nullptr, *MakerIdleMax = nullptr,
-              *MakerIdleCo = nullptr, *MakerIdleHc = nullptr;
-    QPushButton *BackButton = nullptr, *StartButton = nullptr;
-    // Check page.
-    QLabel *Step = nullptr, *Instruction = nullptr, *Detail = nullptr;
-    RpmGauge *Gauge = nullptr;
-    QProgressBar *Steady = nullptr;
-    std::vector<QLabel *> GasLabels;
-    QPushButton *PumpButton = nullptr, *CleanAirButton = nullptr, *WarmButton = nullptr, *StopButton = nullptr;
-    // Result page.
-    QLabel *Overall = nullptr, *ResultNotes = nullptr, *SaveStatus = nullptr;
-    QTableWidget *Results = nullptr;
-    QPushButton *PrintButton = nullptr, *CloseButton = nullptr;
+    // The check as it stands; none before the window first opens.
+    const check::CheckRun *run() const { return run_.get(); }
 
 public slots:
     void done(int result) override;
@@ -100,6 +63,7 @@ public slots:
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QWidget *buildVehiclePage();
@@ -108,38 +72,53 @@ private:
     QWidget *buildResultPage();
     void lookUpRegistration();
     void showLastTest(const std::optional<history::TestEntry> &last);
-    check::Vehicle vehicle() const;
-    void chooseLimits();
+    check::VehicleTyped vehicleTyped() const;
+    check::MakerTyped makerTyped() const;
+    void showLimits();
     void showPicked();
     // The check's settings and the operator's name, telling once of a value ignored.
-    void readSettings();
+    check::CheckSettings readSettings();
     // Starts or borrows the live session; empty when it runs, else what failed and where.
     QString takeSession();
-    void connectSession();
-    void disconnectSession();
-    void take(const std::optional<link::LiveReading> &frame);
-    void refresh();
-    void tick();
-    std::int64_t checkMs() const;
-    void finish(bool abandoned);
+    void giveSessionBack();
+    void showScreen();
     void showResult();
-    void saveToHistory();
+    void showSaved(bool ok, const QString &problem);
 
     ui::SharedState &state_;
-    std::optional<check::LimitLibrary> givenLibrary_;
-    check::LimitLibrary library_;
-    check::LimitChoice choice_;
-    check::CheckSettings settings_;
-    std::unique_ptr<check::EmissionsCheck> check_;
-    std::optional<check::CheckRecord> record_;
-    std::optional<link::LiveReading> last_;
-    CheckScreen screen_;
-    QDateTime startedAt_;
+    std::unique_ptr<check::CheckRun> run_;
     bool shown_ = false;
     bool startedSession_ = false;
     int oldPeriod_ = 0;
     std::vector<QMetaObject::Connection> sessionLinks_;
     QTimer *clock_ = nullptr;
+
+    QStackedWidget *pages_ = nullptr;
+    // Vehicle page.
+    QLineEdit *registration_ = nullptr, *model_ = nullptr, *operatorName_ = nullptr, *firstUsed_ = nullptr;
+    QToolButton *pickDate_ = nullptr;
+    QComboBox *scheme_ = nullptr, *type_ = nullptr, *fuel_ = nullptr;
+    QCheckBox *catalyst_ = nullptr, *twoStroke_ = nullptr;
+    QLabel *lastResult_ = nullptr;
+    // Limits page.
+    QLabel *chosen_ = nullptr, *recordOnly_ = nullptr, *limitProblem_ = nullptr;
+    QListWidget *limitList_ = nullptr;
+    QWidget *makerForm_ = nullptr;
+    QCheckBox *makerFastIdle_ = nullptr;
+    QLineEdit *makerFastMin_ = nullptr, *makerFastMax_ = nullptr, *makerFastCo_ = nullptr, *makerFastHc_ = nullptr,
+              *makerLambdaMin_ = nullptr, *makerLambdaMax_ = nullptr, *makerIdleMin_ = nullptr,
+              *makerIdleMax_ = nullptr, *makerIdleCo_ = nullptr, *makerIdleHc_ = nullptr;
+    QPushButton *startButton_ = nullptr;
+    // Check page.
+    QLabel *step_ = nullptr, *instruction_ = nullptr, *detail_ = nullptr, *stageFailed_ = nullptr;
+    RpmGauge *gauge_ = nullptr;
+    QProgressBar *steady_ = nullptr;
+    std::vector<QLabel *> gasLabels_;
+    QPushButton *pumpButton_ = nullptr, *cleanAirButton_ = nullptr, *warmButton_ = nullptr, *stopButton_ = nullptr;
+    // Result page.
+    QLabel *overall_ = nullptr, *resultNotes_ = nullptr, *saveStatus_ = nullptr;
+    QTableWidget *results_ = nullptr;
+    QPushButton *printButton_ = nullptr;
 };
 
 } // namespace qova::checkui

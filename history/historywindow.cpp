@@ -186,8 +186,13 @@ void HistoryWindow::printAgain()
     const TestEntry *e = selected();
     if (!e || !state_.printing)
         return;
-    std::unique_ptr<QPrinter> job = state_.printing->startJob(this, QStringLiteral("Qova Analyzer"));
-    if (job && !report::PaintTestReport(*job, e->pageLines)) {
+    // A check's page is its certificate, printed again from the texts kept of it.
+    const bool certificate = e->kind == kCheckKind && state_.printCertificate;
+    std::unique_ptr<QPrinter> job =
+        state_.printing->startJob(this, certificate ? QStringLiteral("Emissions check %1").arg(e->registration)
+                                                    : QStringLiteral("Qova Analyzer"));
+    if (job &&
+        !(certificate ? state_.printCertificate(*job, e->pageLines) : report::PaintTestReport(*job, e->pageLines))) {
         const QString where = job->outputFileName().isEmpty() ? job->printerName() : job->outputFileName();
         state_.op->message(this, QStringLiteral("QOVA"),
                            QStringLiteral("The report could not be printed on %1").arg(where), ui::Icon::Stop,

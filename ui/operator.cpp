@@ -122,6 +122,11 @@ Answer WidgetOperator::message(QWidget *parent, const QString &caption, const QS
     case Buttons::OkCancel:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         break;
+    case Buttons::NoYes:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        break;
     }
     // The reason is what the operator needs to act on, so it is in the box itself rather
     // than behind a Show Details button.
@@ -136,7 +141,7 @@ Answer WidgetOperator::message(QWidget *parent, const QString &caption, const QS
     case QMessageBox::Cancel:
         return Answer::Cancel;
     default:
-        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+        return buttons == Buttons::YesNo || buttons == Buttons::NoYes ? Answer::No : Answer::Ok;
     }
 }
 

@@ -7,7 +7,8 @@ class QWidget;
 namespace qova::ui {
 
 enum class Icon { None, Information, Question, Warning, Stop };
-enum class Buttons { Ok, YesNo, OkCancel };
+// NoYes: Yes and No with No the default, for a question whose Yes loses work.
+enum class Buttons { Ok, YesNo, OkCancel, NoYes };
 enum class Answer { Ok, Yes, No, Cancel };
 
 struct FileRequest {

@@ -7,7 +7,10 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <functional>
+
+class QPrinter;
 
 namespace qova::history {
 class TestArchive;
@@ -31,6 +34,9 @@ struct SharedState {
     link::LiveSession session{port};
     Operator *op;
     Printing *printing = nullptr;
+    // Prints the certificate of an emissions check again from the texts the history kept
+    // of it; false when the printer would not start the page. None: the report page prints them.
+    std::function<bool(QPrinter &printer, const QStringList &pageLines)> printCertificate;
     // Where every printed report is also saved; none in tests that do not look at it.
     history::TestArchive *history = nullptr;
     // The workstation's clock, for report dates and the analyser's time setting.

@@ -12,6 +12,9 @@
 //   qova_screenshots --digital OUT.png WIDTH HEIGHT
 // The certificates of a passed and a failed check alone:
 //   qova_screenshots --certificates OUTDIR
+// The check window maximised on a screen of any size (QT_SCALE_FACTOR for a display scale),
+// measuring at fast idle; with REPRINT, the certificate printed again from the history:
+//   qova_screenshots --check OUT.png WIDTH HEIGHT [REPRINT.png]
 #include "certificates.h"
 #include "demoanalyser.h"
 #include "emissionscheckwindow.h"
@@ -52,6 +55,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <set>
 
 using namespace qova;
@@ -101,7 +105,7 @@ public:
     {
         std::printf("  prompt: [%s] \"%s\"\n", qPrintable(caption), qPrintable(text));
         const bool decline = text == QLatin1String("Do Leak test ?");
-        const bool picture = pictured_.insert(text).second;
+        const bool picture = pictures && pictured_.insert(text).second;
         QTimer::singleShot(0, [=] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (box == nullptr)
@@ -119,6 +123,7 @@ public:
     QString saveFileName(QWidget *, const ui::FileRequest &, QString * = nullptr) override { return file; }
 
     QString file;
+    bool pictures = true; // off where only one window is pictured
 
 private:
     ui::WidgetOperator real_;
@@ -147,12 +152,12 @@ private:
     int accepted_ = 0;
 };
 
-void pageImage(const QString &pdf, const QString &name)
+void pageImage(const QString &pdf, const QString &name, int dotsPerInch = 60)
 {
     const QString base = outDir.filePath(name);
-    const int rc =
-        QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"),
-                                                       QStringLiteral("60"), QStringLiteral("-singlefile"), pdf, base});
+    const int rc = QProcess::execute(QStringLiteral("pdftoppm"),
+                                     {QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dotsPerInch),
+                                      QStringLiteral("-singlefile"), pdf, base});
     if (rc != 0) {
         std::fprintf(stderr, "pdftoppm failed on %s\n", qPrintable(pdf));
         ++failures;
@@ -161,27 +166,16 @@ void pageImage(const QString &pdf, const QString &name)
     }
 }
 
-// A check of the simulated `vehicle` in a window of its own, cycled once a virtual second
-// until `each` says it has seen enough or the verdict shows.
-void RunCheck(ui::Operator &op, history::TestArchive &archive, sim::VehicleProfile vehicle, const QString &pdf,
-              const std::function<bool(checkui::EmissionsCheckWindow &)> &each)
+// A check typed into `w` and cycled once a virtual second until `each` says it has seen
+// enough or the verdict shows.
+void DriveCheck(checkui::EmissionsCheckWindow &w, ui::SharedState &state, link::VirtualPause &clock,
+                history::TestArchive &archive, const std::function<bool(checkui::EmissionsCheckWindow &)> &each)
 {
-    link::VirtualPause clock;
-    sim::DemoOptions options;
-    options.vehicle = vehicle;
-    auto analyser = std::make_shared<sim::DemoAnalyser>(options);
-    ui::SharedState state([&](int) { return std::make_unique<sim::SimDevice>(clock, analyser); }, clock, op);
-    state.now = [&clock] { return QDateTime(QDate(2026, 3, 2), QTime(11, 5)).addMSecs(clock.nowMs()); };
-    headless::PdfPrinting printing(pdf);
-    state.printing = &printing;
-    state.history = &archive;
-    state.CompanyHeader = QStringLiteral("FAIRWAY MOTORS  ABERDEEN");
-    checkui::EmissionsCheckWindow w(state);
     w.show();
-    w.Registration->setText(QStringLiteral("SK08 RVX"));
-    w.Model->setText(QStringLiteral("FORD FIESTA 1.25"));
-    w.FirstUsed->setDate(QDate(2008, 3, 14));
-    w.OperatorName->setText(QStringLiteral("A. MACKAY"));
+    w.findChild<QLineEdit *>(QStringLiteral("Registration"))->setText(QStringLiteral("SK08 RVX"));
+    w.findChild<QLineEdit *>(QStringLiteral("Model"))->setText(QStringLiteral("FORD FIESTA 1.25"));
+    w.findChild<QLineEdit *>(QStringLiteral("FirstUsed"))->setText(check::ShortDateText(QDate(2008, 3, 14)));
+    w.findChild<QLineEdit *>(QStringLiteral("OperatorName"))->setText(QStringLiteral("A. MACKAY"));
     w.nextClick();
     w.startClick();
     for (int s = 0; s < 600 && w.page() != checkui::EmissionsCheckWindow::Page::Result; ++s) {
@@ -191,12 +185,41 @@ void RunCheck(ui::Operator &op, history::TestArchive &archive, sim::VehicleProfi
         archive.settle(); // the result page says whether the check was saved
         if (each(w))
             break;
-        if (w.screen().askCleanAir)
+        if (checkui::ScreenOf(*w.run()).askCleanAir)
             w.cleanAirClick();
     }
     if (w.page() == checkui::EmissionsCheckWindow::Page::Result)
         each(w);
     w.hide();
+}
+
+// The state a check of the simulated `vehicle` runs in, as the program wires it.
+struct CheckBench {
+    CheckBench(ui::Operator &op, history::TestArchive &archive, sim::VehicleProfile vehicle, const QString &pdf)
+        : printing(pdf)
+    {
+        sim::DemoOptions options;
+        options.vehicle = vehicle;
+        analyser = std::make_shared<sim::DemoAnalyser>(options);
+        state.emplace([this](int) { return std::make_unique<sim::SimDevice>(clock, analyser); }, clock, op);
+        state->now = [this] { return QDateTime(QDate(2026, 3, 2), QTime(11, 5)).addMSecs(clock.nowMs()); };
+        state->printing = &printing;
+        state->history = &archive;
+        state->CompanyHeader = QStringLiteral("FAIRWAY MOTORS  ABERDEEN");
+    }
+
+    link::VirtualPause clock;
+    std::shared_ptr<sim::DemoAnalyser> analyser;
+    headless::PdfPrinting printing;
+    std::optional<ui::SharedState> state;
+};
+
+void RunCheck(ui::Operator &op, history::TestArchive &archive, sim::VehicleProfile vehicle, const QString &pdf,
+              const std::function<bool(checkui::EmissionsCheckWindow &)> &each)
+{
+    CheckBench bench(op, archive, vehicle, pdf);
+    checkui::EmissionsCheckWindow w(*bench.state);
+    DriveCheck(w, *bench.state, bench.clock, archive, each);
 }
 
 // Every screen of the check: the program's own window on its vehicle and limits pages,
@@ -207,9 +230,9 @@ void ShootCheck(checkui::EmissionsCheckWindow &program, ui::Operator &op, histor
     using checkui::EmissionsCheckWindow;
     using Phase = check::CheckPhase;
     program.show();
-    program.Registration->setText(QStringLiteral("SK08 RVX"));
-    program.FirstUsed->setDate(QDate(2008, 3, 14));
-    program.OperatorName->setText(QStringLiteral("A. MACKAY"));
+    program.findChild<QLineEdit *>(QStringLiteral("Registration"))->setText(QStringLiteral("SK08 RVX"));
+    program.findChild<QLineEdit *>(QStringLiteral("FirstUsed"))->setText(check::ShortDateText(QDate(2008, 3, 14)));
+    program.findChild<QLineEdit *>(QStringLiteral("OperatorName"))->setText(QStringLiteral("A. MACKAY"));
     shoot(program, QStringLiteral("check-vehicle"));
     program.nextClick();
     shoot(program, QStringLiteral("check-limits"));
@@ -221,10 +244,11 @@ void ShootCheck(checkui::EmissionsCheckWindow &program, ui::Operator &op, histor
             shoot(w, name);
     };
     RunCheck(op, archive, sim::VehicleProfile::GoodCatalyst, pdf, [&](EmissionsCheckWindow &w) {
-        const check::CheckState &s = w.emissionsCheck()->state();
-        const auto p = w.emissionsCheck()->progress(
-            w.emissionsCheck()->state().trace.empty() ? 0 : w.emissionsCheck()->state().trace.back().atMs);
-        if (s.phase == Phase::WaitingForAnalyser && w.screen().secondsLeft && *w.screen().secondsLeft < 15)
+        const check::CheckState &s = w.run()->check()->state();
+        const auto p = w.run()->check()->progress(
+            w.run()->check()->state().trace.empty() ? 0 : w.run()->check()->state().trace.back().atMs);
+        if (s.phase == Phase::WaitingForAnalyser && checkui::ScreenOf(*w.run()).secondsLeft &&
+            *checkui::ScreenOf(*w.run()).secondsLeft < 15)
             once(w, QStringLiteral("check-analyser"));
         if (s.phase == Phase::WaitingForCleanAir)
             once(w, QStringLiteral("check-cleanair"));
@@ -239,13 +263,13 @@ void ShootCheck(checkui::EmissionsCheckWindow &program, ui::Operator &op, histor
         return false;
     });
     RunCheck(op, archive, sim::VehicleProfile::ColdEngine, pdf, [&](EmissionsCheckWindow &w) {
-        if (w.emissionsCheck()->state().phase != Phase::WaitingForWarmEngine)
+        if (w.run()->check()->state().phase != Phase::WaitingForWarmEngine)
             return false;
         once(w, QStringLiteral("check-warm"));
         return true;
     });
     RunCheck(op, archive, sim::VehicleProfile::NoOilProbe, pdf, [&](EmissionsCheckWindow &w) {
-        if (w.emissionsCheck()->state().phase != Phase::WaitingForWarmConfirmation)
+        if (w.run()->check()->state().phase != Phase::WaitingForWarmConfirmation)
             return false;
         once(w, QStringLiteral("check-confirm"));
         return true;
@@ -317,6 +341,55 @@ int DigitalAlone(const QStringList &args)
     return failures == 0 ? 0 : 1;
 }
 
+// The check window as the program opens it, on the screen the caller chose, then its
+// certificate printed again from the history through the program's own printing.
+int CheckAlone(const QStringList &args)
+{
+    const QFileInfo out(args.at(2));
+    outDir = out.dir();
+    outDir.mkpath(QStringLiteral("."));
+    QTemporaryDir scratch;
+    PictureOperator op;
+    op.pictures = false;
+    history::TestArchive archive({QStringLiteral("sqlite://") + scratch.filePath(QStringLiteral("history.db")),
+                                  {},
+                                  scratch.filePath(QStringLiteral("pending-tests.json"))});
+    const QString pdf = scratch.filePath(QStringLiteral("certificate.pdf"));
+    CheckBench bench(op, archive, sim::VehicleProfile::GoodCatalyst, pdf);
+    const QString headerStore = scratch.filePath(QStringLiteral("header.ini"));
+    app::ProgramWindows windows(
+        *bench.state, QStringLiteral("SETUP.EA2"), false,
+        [&] { return std::make_unique<QSettings>(headerStore, QSettings::IniFormat); },
+        [](const app::HistorySettings &) { return true; });
+    bool shot = false;
+    DriveCheck(windows.emissionsCheck, *bench.state, bench.clock, archive, [&](checkui::EmissionsCheckWindow &w) {
+        const check::EmissionsCheck &c = *w.run()->check();
+        if (!shot && c.state().phase == check::CheckPhase::Measuring && c.state().stage == 0 &&
+            c.progress(c.state().trace.back().atMs).goodRunMs >= 3000) {
+            shoot(w, out.completeBaseName());
+            std::printf("  window %dx%d at scale %.2f\n", w.width(), w.height(), w.devicePixelRatioF());
+            shot = true;
+        }
+        return false;
+    });
+    if (!shot) {
+        std::fprintf(stderr, "the check never measured at fast idle\n");
+        return 1;
+    }
+    if (args.size() > 5) {
+        history::HistoryWindow &history = windows.historyWindow;
+        history.search->setText(QStringLiteral("sk08 rvx"));
+        history.show();
+        archive.settle();
+        QApplication::processEvents();
+        history.list->selectRow(0);
+        history.printAgain();
+        history.hide();
+        pageImage(pdf, QFileInfo(args.at(5)).completeBaseName(), 100);
+    }
+    return failures == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -325,16 +398,19 @@ int main(int argc, char *argv[])
     QTemporaryDir scratch;
     const bool graphAlone = argc > 2 && qstrcmp(argv[1], "--graph") == 0;
     const bool digitalAlone = argc > 4 && qstrcmp(argv[1], "--digital") == 0;
+    const bool checkAlone = argc > 4 && qstrcmp(argv[1], "--check") == 0;
     const QString screenFile = scratch.filePath(QStringLiteral("screen.json"));
-    if (digitalAlone && !headless::UseScreen(screenFile, std::atoi(argv[3]), std::atoi(argv[4])))
+    if ((digitalAlone || checkAlone) && !headless::UseScreen(screenFile, std::atoi(argv[3]), std::atoi(argv[4])))
         return 1;
-    if (!graphAlone && !digitalAlone && !headless::UseWorkshopScreen(screenFile))
+    if (!graphAlone && !digitalAlone && !checkAlone && !headless::UseWorkshopScreen(screenFile))
         return 1;
     QApplication app(argc, argv);
     if (graphAlone)
         return GraphAlone(app.arguments());
     if (digitalAlone)
         return DigitalAlone(app.arguments());
+    if (checkAlone)
+        return CheckAlone(app.arguments());
     if (app.arguments().size() == 3 && app.arguments().at(1) == QLatin1String("--certificates"))
         return docs::SaveCertificates(QDir(app.arguments().at(2))) == 0 ? 0 : 1;
     if (app.arguments().size() != 2) {

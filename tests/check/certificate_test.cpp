@@ -157,6 +157,41 @@ INSTANTIATE_TEST_SUITE_P(
                    "The analyser showed AFR: lambda is the AFR divided by 14.7 (Petrol)"}}),
     [](const auto &info) { return std::string(info.param.name); });
 
+class CertificateKept : public ::testing::TestWithParam<SampleCheck> {};
+
+// The history keeps the lines; printed again, the page is read back from them whole.
+TEST_P(CertificateKept, ReadsBackFromTheLinesTheHistoryKeeps)
+{
+    const QStringList lines = linesOf(GetParam());
+    const check::CertificatePage page = check::CertificateFromLines(lines);
+    EXPECT_EQ(check::CertificateLines(page), lines);
+    const check::CertificatePage made = check::CertificateContent(test::SampleRecord(GetParam()), kBritish);
+    ASSERT_EQ(page.stages.size(), made.stages.size());
+    for (std::size_t i = 0; i < made.stages.size(); ++i) {
+        EXPECT_EQ(page.stages[i].tone, made.stages[i].tone) << i;
+        ASSERT_EQ(page.stages[i].gases.size(), made.stages[i].gases.size()) << i;
+        for (std::size_t g = 0; g < made.stages[i].gases.size(); ++g)
+            EXPECT_EQ(check::ToneOf(page.stages[i].gases[g].verdict), check::ToneOf(made.stages[i].gases[g].verdict));
+    }
+    EXPECT_EQ(page.tone, made.tone);
+}
+
+INSTANTIATE_TEST_SUITE_P(Checks, CertificateKept,
+                         ::testing::Values(SampleCheck::Pass, SampleCheck::Fail, SampleCheck::Recheck,
+                                           SampleCheck::Unmetered, SampleCheck::Cng, SampleCheck::Abandoned,
+                                           SampleCheck::NoValidFrame, SampleCheck::MakerAfr));
+
+// A header of two lines and a check stopped before any stage.
+TEST(CertificateKept, AHeaderOfSeveralLinesAndNoStage)
+{
+    check::CheckRecord r;
+    r.companyHeader = QStringLiteral("FAIRWAY MOTORS\nABERDEEN");
+    r.vehicle.registration = QStringLiteral("XY99 ZZZ");
+    r.abandoned = true;
+    const QStringList lines = check::CertificateLines(r, kBritish);
+    EXPECT_EQ(check::CertificateLines(check::CertificateFromLines(lines)), lines);
+}
+
 TEST(CertificateText, AnotherSetChosenByTheOperatorSaysSoAndWhy)
 {
     check::CheckRecord r = test::SampleRecord(SampleCheck::Pass);
@@ -238,11 +273,7 @@ TEST(PlotSpans, TheTimeBeforeTheFirstStageIsInNone)
 {
     using check::CheckPhase;
     auto at = [](std::int64_t ms, CheckPhase phase, int stage) {
-        check::TracePoint p;
-        p.atMs = ms;
-        p.phase = phase;
-        p.stage = stage;
-        return p;
+        return check::TracePoint{.atMs = ms, .phase = phase, .stage = stage};
     };
     const std::vector<check::TracePoint> trace{
         at(0, CheckPhase::WaitingForAnalyser, 0), at(1000, CheckPhase::WaitingForWarmEngine, 0),
@@ -365,11 +396,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PlotLines, AnInvalidFrameBreaksTheLineAndValuesOffTheAxisRunAlongItsEdge)
 {
     auto point = [](std::int64_t ms, bool valid, int rpm) {
-        check::TracePoint p;
-        p.atMs = ms;
-        p.valid = valid;
-        p.rpm = rpm;
-        return p;
+        return check::TracePoint{.atMs = ms, .valid = valid, .rpm = rpm};
     };
     const PlotAxis time{0, 4, 1}, rpm{0, 1000, 500};
     const QRectF rect(10, 20, 400, 100);
@@ -388,11 +415,7 @@ TEST(PlotLines, AnInvalidFrameBreaksTheLineAndValuesOffTheAxisRunAlongItsEdge)
 
 TEST(PlotLines, EachSeriesIsInItsOwnUnits)
 {
-    check::TracePoint p;
-    p.co = 30;
-    p.hc = 412;
-    p.lambda = 1027;
-    p.rpm = 2750;
+    const check::TracePoint p{.co = 30, .hc = 412, .lambda = 1027, .rpm = 2750};
     EXPECT_DOUBLE_EQ(check::PlotValue(p, PlotSeries::Co), 0.3);
     EXPECT_DOUBLE_EQ(check::PlotValue(p, PlotSeries::Hc), 412);
     EXPECT_DOUBLE_EQ(check::PlotValue(p, PlotSeries::Lambda), 1.027);

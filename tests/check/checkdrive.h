@@ -34,6 +34,18 @@ inline link::LiveReading CleanAir(int hc = 0, int oil = 800, int rpm = 800)
 // The frame at each time; std::nullopt for one that failed its check.
 using FrameScript = std::function<std::optional<link::LiveReading>(std::int64_t atMs)>;
 
+// Clean air with `residualHc` in the line up to time 0, the oil and engine as `later` has
+// them at 0 (warm at idle when it has no frame then); from then on `later`.
+inline FrameScript CleanAirThen(FrameScript later, int residualHc = 4)
+{
+    return [later = std::move(later), residualHc](std::int64_t t) -> std::optional<link::LiveReading> {
+        if (t > 0)
+            return later(t);
+        const std::optional<link::LiveReading> f = later(0);
+        return CleanAir(residualHc, f ? f->OilTemp : 800, f ? f->Rpm : 800);
+    };
+}
+
 // Feeds a frame every `stepMs` from `fromMs` until the check finishes or `untilMs` passes;
 // returns the time of the frame that finished it. By default the script's times before 0
 // are the 3 s of clean air the residual HC is taken from.

@@ -77,17 +77,8 @@ TEST_P(Screen, ShowsWhatThePhaseAsks)
 
 namespace {
 using Frame = std::optional<link::LiveReading>;
-// Clean air up to time 0 (HC 4, oil as `later` has it at 0); then `later`.
-test::FrameScript cleanAirThen(std::function<Frame(std::int64_t)> later)
-{
-    return [later](std::int64_t t) -> Frame {
-        if (t > 0)
-            return later(t);
-        const Frame f = later(0);
-        return f ? Frame(test::CleanAir(4, f->OilTemp, f->Rpm)) : f;
-    };
-}
-const test::FrameScript kFastIdle = cleanAirThen([](std::int64_t) { return Exhaust(2750, 5, 34); });
+using test::CleanAirThen;
+const test::FrameScript kFastIdle = CleanAirThen([](std::int64_t) { return Exhaust(2750, 5, 34); });
 } // namespace
 
 INSTANTIATE_TEST_SUITE_P(
@@ -114,18 +105,18 @@ INSTANTIATE_TEST_SUITE_P(
                    "-----", "0.20 %"},
         // Oil 45 degC marked short of its 60; HC shown after the 4 ppm residual.
         ScreenCase{"ColdEngine", "uk-1992-catalyst", Fuel::Petrol,
-                   cleanAirThen([](std::int64_t) { return Exhaust(820, 20, 54, 1000, 450); }), 2000, 1000,
+                   CleanAirThen([](std::int64_t) { return Exhaust(820, 20, 54, 1000, 450); }), 2000, 1000,
                    "Engine warm", "Warm the engine: oil 45 °C, needs 60 °C",
                    "Put the probe in the tail pipe. Residual HC in clean air: 4 ppm, taken off every HC reading.", -1,
                    0, false, false, false, "----X", "0.20 %"},
         ScreenCase{"NoOilProbeAsksTheOperator", "uk-1992-catalyst", Fuel::Petrol,
-                   cleanAirThen([](std::int64_t) { return Exhaust(820, 20, 54, 1000, 0); }), 2000, 1000, "Engine warm",
+                   CleanAirThen([](std::int64_t) { return Exhaust(820, 20, 54, 1000, 0); }), 2000, 1000, "Engine warm",
                    "Confirm the engine is at normal running temperature",
                    "Put the probe in the tail pipe. There is no oil probe: press Engine warm once it is.", -1, 0, false,
                    true, false, "-----", "0.20 %"},
         // At natural idle in the fast idle stage: every limit applies, rpm marked out.
         ScreenCase{"OutsideTheSpeedWindow", "uk-1992-catalyst", Fuel::Petrol,
-                   cleanAirThen([](std::int64_t) { return Exhaust(820, 5, 34); }), 2000, 1000,
+                   CleanAirThen([](std::int64_t) { return Exhaust(820, 5, 34); }), 2000, 1000,
                    "Stage 1 of 2: fast idle", "Hold the engine at 2500 to 3000 rpm",
                    "Engine at 820 rpm: outside the window.", -1, 0, false, false, true, "wwwX-", "0.05 %"},
         ScreenCase{"SettlingCountsDown", "uk-1992-catalyst", Fuel::Petrol, kFastIdle, 3000, 1000,
@@ -136,20 +127,20 @@ INSTANTIATE_TEST_SUITE_P(
                    "Stage 1 of 2: fast idle", "Hold the engine at 2500 to 3000 rpm",
                    "Measuring: 2.5 of 5 s steady, 28 s left.", 28, 50, false, false, true, "wwww-", "0.05 %"},
         ScreenCase{"GasOutsideItsLimitIsMarked", "uk-1992-catalyst", Fuel::Petrol,
-                   cleanAirThen([](std::int64_t) { return Exhaust(2750, 45, 34, 1060); }), 12500, 500,
+                   CleanAirThen([](std::int64_t) { return Exhaust(2750, 45, 34, 1060); }), 12500, 500,
                    "Stage 1 of 2: fast idle", "Hold the engine at 2500 to 3000 rpm",
                    "Measuring: 0.0 of 5 s steady, 28 s left.", 28, 0, false, false, true, "XwXw-", "0.45 %"},
         ScreenCase{"CngHasNoHcLimit", "uk-1992-catalyst", Fuel::Cng,
-                   cleanAirThen([](std::int64_t) { return Exhaust(2750, 5, 900); }), 3000, 1000,
+                   CleanAirThen([](std::int64_t) { return Exhaust(2750, 5, 900); }), 3000, 1000,
                    "Stage 1 of 2: fast idle", "Hold the engine at 2500 to 3000 rpm", "Settling: 7 s to go.", 7, 0,
                    false, false, true, "w-ww-", "0.05 %"},
         // HC 1500 at idle with CO right: after 10 s settling and 30 s measuring, HC again at 2000 rpm.
         ScreenCase{"HcRecheck", "uk-1986", Fuel::Petrol,
-                   cleanAirThen([](std::int64_t) { return Exhaust(820, 100, 1504); }), 41000, 1000,
+                   CleanAirThen([](std::int64_t) { return Exhaust(820, 100, 1504); }), 41000, 1000,
                    "Stage 1 of 1: natural idle, HC re-check", "HC re-check: hold the engine at 2000 rpm",
                    "Engine at 820 rpm: outside the window.", -1, 0, false, false, true, "-X-X-", "1.00 %"},
         ScreenCase{"FinishedShowsTheVerdict", "uk-1992-catalyst", Fuel::Petrol,
-                   cleanAirThen([](std::int64_t t) { return Exhaust(t < 16000 ? 2750 : 820, 5, 34); }), 40000, 1000,
+                   CleanAirThen([](std::int64_t t) { return Exhaust(t < 16000 ? 2750 : 820, 5, 34); }), 40000, 1000,
                    "Result", "PASS", "", -1, 0, false, false, false, "-----", "0.05 %"}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -186,75 +177,6 @@ INSTANTIATE_TEST_SUITE_P(
                       GaugeCase{"NoWidthStillDraws", 0, 2500, 3000, 2750, 4000, 0, 0, 0, 5}),
     [](const auto &info) { return std::string(info.param.name); });
 
-struct ResultCase {
-    const char *name;
-    const char *set;
-    Fuel fuel;
-    test::FrameScript script;
-    std::vector<std::string> rows; // stage|gas|mean|worst|limit|result
-};
-
-class Results : public ::testing::TestWithParam<ResultCase> {};
-
-TEST_P(Results, OneRowPerGasOfEachStage)
-{
-    const auto &c = GetParam();
-    EmissionsCheck check(check::ShippedLimitSet(QString::fromLatin1(c.set)), c.fuel);
-    ASSERT_TRUE(test::Drive(check, c.script, 300000, 1000));
-    std::vector<std::string> rows;
-    for (const auto &r : checkui::ResultRows(check.limits(), c.fuel, check.state()))
-        rows.push_back(
-            QStringList{r.stage, r.gas, r.mean, r.worst, r.limit, r.verdict}.join(QLatin1Char('|')).toStdString());
-    EXPECT_EQ(rows, c.rows);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Stages, Results,
-    ::testing::Values(
-        ResultCase{"CatalystPass",
-                   "uk-1992-catalyst",
-                   Fuel::Petrol,
-                   cleanAirThen([](std::int64_t t) { return Exhaust(t < 16000 ? 2750 : 820, 5, 34, 1004); }),
-                   {"fast idle|CO|0.05 %|0.05 %|max 0.30 %|PASS", "fast idle|HC|30 ppm|30 ppm|max 200 ppm|PASS",
-                    "fast idle|Lambda|1.004|1.004|0.970 to 1.030|PASS", "natural idle|CO|0.05 %|0.05 %|max 0.50 %|PASS",
-                    "natural idle|HC|30 ppm|30 ppm|none|recorded", "natural idle|Lambda|1.004|1.004|none|recorded"}},
-        // Lambda 1.060 at fast idle for the whole 30 s; natural idle clean.
-        ResultCase{"FailedCatalystOnCng",
-                   "uk-1992-catalyst",
-                   Fuel::Cng,
-                   cleanAirThen([](std::int64_t t) {
-                       return t < 41000 ? Exhaust(2750, 5, 904, 1060) : Exhaust(820, 5, 904, 1000);
-                   }),
-                   {"fast idle|CO|0.05 %|0.05 %|max 0.30 %|PASS",
-                    "fast idle|HC|900 ppm|900 ppm|none for CNG|not applied",
-                    "fast idle|Lambda|1.060|1.060|0.970 to 1.030|FAIL", "natural idle|CO|0.05 %|0.05 %|max 0.50 %|PASS",
-                    "natural idle|HC|900 ppm|900 ppm|none for CNG|not applied",
-                    "natural idle|Lambda|1.000|1.000|none|recorded"}},
-        // HC 1500 at idle, 900 at 2000 rpm: CO judged at idle, HC at the re-check speed.
-        ResultCase{
-            "HcRecheckPasses",
-            "uk-1986",
-            Fuel::Petrol,
-            cleanAirThen([](std::int64_t t) { return t < 41000 ? Exhaust(820, 100, 1504) : Exhaust(2000, 100, 904); }),
-            {"natural idle|CO|1.00 %|1.00 %|max 3.50 %|PASS",
-             "natural idle, HC at 2000 rpm|HC|900 ppm|900 ppm|max 1200 ppm|PASS",
-             "natural idle|Lambda|1.000|1.000|none|recorded"}},
-        ResultCase{"BeforeMeteredTestsRecordsOnly",
-                   "uk-before-1975",
-                   Fuel::Petrol,
-                   cleanAirThen([](std::int64_t) { return Exhaust(820, 350, 804); }),
-                   {"natural idle|CO|3.50 %|3.50 %|none|recorded", "natural idle|HC|800 ppm|800 ppm|none|recorded",
-                    "natural idle|Lambda|1.000|1.000|none|recorded"}}),
-    [](const auto &info) { return std::string(info.param.name); });
-
-TEST(OverallText, NamesTheVerdictAndAnAbandonedCheck)
-{
-    EXPECT_EQ(checkui::OverallText(check::Verdict::Pass, false), QStringLiteral("PASS"));
-    EXPECT_EQ(checkui::OverallText(check::Verdict::Fail, false), QStringLiteral("FAIL"));
-    EXPECT_EQ(checkui::OverallText(check::Verdict::Recorded, false), QStringLiteral("READINGS RECORDED"));
-    EXPECT_EQ(checkui::OverallText(check::Verdict::Pass, true), QStringLiteral("ABANDONED"));
-}
-
 // Where the operator's word on clean air is asked for, the residual waits for it: the
 // readings before it (here exhaust, 54 ppm) are never taken as clean air.
 TEST(CleanAir, TheResidualWaitsForTheOperatorsWord)
@@ -284,4 +206,27 @@ TEST(CleanAir, TheResidualWaitsForTheOperatorsWord)
     EXPECT_EQ(check.state().residualHc, 6);
     s = checkui::ScreenOf(check, 6000, air);
     EXPECT_FALSE(s.askCleanAir);
+}
+
+// A failed stage is said before the next one is run, and a value outside its limit says
+// FAIL in words as well as in colour.
+TEST(StageFailed, IsSaidBeforeTheNextStage)
+{
+    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), Fuel::Petrol);
+    const test::FrameScript script =
+        CleanAirThen([](std::int64_t t) { return t < 41000 ? Exhaust(2750, 5, 34, 1060) : Exhaust(820, 5, 34, 1000); });
+    std::optional<link::LiveReading> last;
+    std::int64_t t = -check::CleanAirRule::kSpanMs;
+    for (; t <= 12000; t += 1000)
+        check.feed(t, last = script(t));
+    checkui::CheckScreen s = checkui::ScreenOf(check, t, last);
+    EXPECT_EQ(s.stageFailed, QString());
+    EXPECT_EQ(s.gases[2].word, QStringLiteral("FAIL"));
+    EXPECT_EQ(s.gases[0].word, QString());
+    for (; t <= 43000; t += 1000)
+        check.feed(t, last = script(t));
+    s = checkui::ScreenOf(check, t, last);
+    EXPECT_EQ(s.step, QStringLiteral("Stage 2 of 2: natural idle"));
+    EXPECT_EQ(s.stageFailed, QStringLiteral("Fast idle failed: lambda 1.060 above 1.030"));
+    EXPECT_EQ(s.gases[2].word, QString());
 }

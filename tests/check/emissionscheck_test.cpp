@@ -1,4 +1,5 @@
 #include "checkdrive.h"
+#include "checkresult.h"
 #include "emissionscheck.h"
 
 #include <gtest/gtest.h>

@@ -6,13 +6,13 @@
 #include "fakedevice.h"
 #include "filecontents.h"
 #include "historydatabase.h"
+#include "historywindow.h"
 #include "rpmgauge.h"
 #include "simdevice.h"
 #include "windowrig.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,7 +28,16 @@ using Page = EmissionsCheckWindow::Page;
 
 namespace {
 const QDateTime kStart(QDate(2026, 3, 2), QTime(9, 30));
+
+// A part of the window by its object name, as the operator finds it by its caption.
+template <class Widget> Widget *part(QWidget &w, const char *name)
+{
+    auto *found = w.findChild<Widget *>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no %s in the check window", name);
+    return found;
 }
+} // namespace
 
 class TestCheckWindow : public QObject, test::WindowRig {
     Q_OBJECT
@@ -45,6 +54,11 @@ private slots:
     void pumpButtonSendsThePumpCommand();
     void runningSessionGetsItsPeriodBack();
     void noAnalyserStartCheckSaysWhyAndWaitsOnThePage();
+    void vehiclePageInventsNoDate();
+    void buttonsOnlyInTheirStep();
+    void printAgainFromTheHistoryIsTheCertificate();
+    void checkPageFitsTheScreen_data();
+    void checkPageFitsTheScreen();
 
 private:
     // The simulated analyser with `vehicle` at the probe, behind the shared state's port.
@@ -115,12 +129,12 @@ bool TestCheckWindow::press(EmissionsCheckWindow &w, Qt::Key letter, QPushButton
 
 void TestCheckWindow::typeVehicle(EmissionsCheckWindow &w, const QString &registration)
 {
-    QTest::keyClicks(w.Registration, registration);
-    w.Model->setText(QStringLiteral("FORD FIESTA 1.2"));
-    w.FirstUsed->setDate(QDate(2005, 6, 1));
-    w.Catalyst->setChecked(true);
-    w.OperatorName->setText(QStringLiteral("J. SMITH"));
-    w.NextButton->click();
+    QTest::keyClicks(part<QLineEdit>(w, "Registration"), registration);
+    part<QLineEdit>(w, "Model")->setText(QStringLiteral("FORD FIESTA 1.2"));
+    part<QLineEdit>(w, "FirstUsed")->setText(QStringLiteral("01/06/2005"));
+    part<QCheckBox>(w, "Catalyst")->setChecked(true);
+    part<QLineEdit>(w, "OperatorName")->setText(QStringLiteral("J. SMITH"));
+    part<QPushButton>(w, "NextButton")->click();
 }
 
 bool TestCheckWindow::runToResult(EmissionsCheckWindow &w, int maxSeconds, bool confirmWarm)
@@ -129,10 +143,11 @@ bool TestCheckWindow::runToResult(EmissionsCheckWindow &w, int maxSeconds, bool 
         pause_.sleepMs(1000);
         state_->session.cycle();
         // The operator's word on clean air is asked of every check.
-        if (w.CleanAirButton->styleSheet().contains(QStringLiteral("bold")) && !press(w, Qt::Key_H, w.CleanAirButton))
+        if (part<QPushButton>(w, "CleanAirButton")->styleSheet().contains(QStringLiteral("bold")) &&
+            !press(w, Qt::Key_H, part<QPushButton>(w, "CleanAirButton")))
             return false;
-        if (confirmWarm && w.WarmButton->styleSheet().contains(QStringLiteral("bold")))
-            if (!press(w, Qt::Key_E, w.WarmButton))
+        if (confirmWarm && part<QPushButton>(w, "WarmButton")->styleSheet().contains(QStringLiteral("bold")))
+            if (!press(w, Qt::Key_E, part<QPushButton>(w, "WarmButton")))
                 return false;
     }
     return w.page() == Page::Result;
@@ -166,23 +181,29 @@ void TestCheckWindow::wholeCheck()
     connectAnalyser(sim::VehicleProfile(vehicle));
     EmissionsCheckWindow w(*state_);
     QVERIFY(showActive(w));
+    // Nothing is asked of the analyser while the vehicle is typed, so no prompt can take a key.
+    QVERIFY(!state_->session.isActive());
+    typeVehicle(w, QStringLiteral("AB12 CDE"));
+    QVERIFY(!state_->session.isActive());
+    QCOMPARE(w.page(), Page::Limits);
+    QVERIFY2(part<QLabel>(w, "Chosen")
+                 ->text()
+                 .contains(QStringLiteral("UK car, first used 1 August 1992 or later: catalyst test")),
+             qPrintable(part<QLabel>(w, "Chosen")->text()));
+    part<QPushButton>(w, "StartButton")->click();
+    QCOMPARE(w.page(), Page::Check);
     QVERIFY(state_->session.isActive());
     QCOMPARE(state_->session.period(), 1000);
-    typeVehicle(w, QStringLiteral("AB12 CDE"));
-    QCOMPARE(w.page(), Page::Limits);
-    QVERIFY2(w.Chosen->text().contains(QStringLiteral("UK car, first used 1 August 1992 or later: catalyst test")),
-             qPrintable(w.Chosen->text()));
-    w.StartButton->click();
-    QCOMPARE(w.page(), Page::Check);
     QVERIFY(runToResult(w, seconds, true));
+    QVERIFY2(!state_->session.isActive(), "the session is given back with the verdict");
 
-    QCOMPARE(w.Overall->text(), overall);
-    QVERIFY(w.record()->state.trace.size() > 30);
+    QCOMPARE(part<QLabel>(w, "Overall")->text(), overall);
+    QVERIFY(w.run()->record()->state.trace.size() > 30);
     const auto saved = readHistory().last(QStringLiteral("AB12CDE"));
     QVERIFY(saved);
     QCOMPARE(saved->kind, history::kCheckKind);
     QCOMPARE(saved->verdict, verdict);
-    QCOMPARE(w.SaveStatus->text(), QStringLiteral("Saved to the history."));
+    QCOMPARE(part<QLabel>(w, "SaveStatus")->text(), QStringLiteral("Saved to the history."));
     QVERIFY2(saved->pageLines.join(QLatin1Char('\n')).contains(certificateSays),
              qPrintable(saved->pageLines.join(QLatin1Char('\n'))));
     QCOMPARE(QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Qovaks"), QStringLiteral("check"))
@@ -190,10 +211,10 @@ void TestCheckWindow::wholeCheck()
                  .toString(),
              QStringLiteral("J. SMITH"));
 
-    QVERIFY(press(w, Qt::Key_C, w.PrintButton));
+    QVERIFY(press(w, Qt::Key_C, part<QPushButton>(w, "PrintButton")));
     QCOMPARE(printing_->jobs, 1);
     QVERIFY(QFileInfo(dir_->filePath(QStringLiteral("certificate.pdf"))).size() > 1000);
-    w.CloseButton->click();
+    part<QPushButton>(w, "CloseButton")->click();
     QVERIFY(!w.isVisible());
     QVERIFY(!state_->session.isActive());
 }
@@ -214,14 +235,15 @@ void TestCheckWindow::registrationWithHistoryFillsInWhatIsKnown()
     QVERIFY2(saved.saved, qPrintable(saved.problem));
     EmissionsCheckWindow w(*state_);
     QVERIFY(showActive(w));
-    QTest::keyClicks(w.Registration, QStringLiteral("j123abc"));
+    QTest::keyClicks(part<QLineEdit>(w, "Registration"), QStringLiteral("j123abc"));
     QVERIFY(archive_->settle());
-    QCOMPARE(w.Model->text(), QStringLiteral("VAUXHALL ASTRA"));
-    QCOMPARE(w.FuelBox->currentText(), QStringLiteral("LPG"));
-    QCOMPARE(w.LastResult->text(), QStringLiteral("Last test 2026-01-31 09:30: emissions check, fail"));
-    w.Registration->setText(QStringLiteral("NEW1"));
+    QCOMPARE(part<QLineEdit>(w, "Model")->text(), QStringLiteral("VAUXHALL ASTRA"));
+    QCOMPARE(part<QComboBox>(w, "Fuel")->currentText(), QStringLiteral("LPG"));
+    QCOMPARE(part<QLabel>(w, "LastResult")->text(),
+             QStringLiteral("Last test 2026-01-31 09:30: emissions check, fail"));
+    part<QLineEdit>(w, "Registration")->setText(QStringLiteral("NEW1"));
     QVERIFY(archive_->settle());
-    QCOMPARE(w.LastResult->text(), QString());
+    QCOMPARE(part<QLabel>(w, "LastResult")->text(), QString());
 }
 
 void TestCheckWindow::historyNotOpenYetIsOpenedForTheLookUp()
@@ -241,9 +263,10 @@ void TestCheckWindow::historyNotOpenYetIsOpenedForTheLookUp()
     {
         EmissionsCheckWindow w(*state_);
         QVERIFY(showActive(w));
-        QTest::keyClicks(w.Registration, QStringLiteral("K9XYZ"));
-        QTRY_COMPARE(w.Model->text(), QStringLiteral("FORD KA"));
-        QCOMPARE(w.LastResult->text(), QStringLiteral("Last test 2026-02-28 09:30: emissions check, pass"));
+        QTest::keyClicks(part<QLineEdit>(w, "Registration"), QStringLiteral("K9XYZ"));
+        QTRY_COMPARE(part<QLineEdit>(w, "Model")->text(), QStringLiteral("FORD KA"));
+        QCOMPARE(part<QLabel>(w, "LastResult")->text(),
+                 QStringLiteral("Last test 2026-02-28 09:30: emissions check, pass"));
         w.hide();
     }
     state_->history = archive_.get();
@@ -258,28 +281,29 @@ void TestCheckWindow::limitsPageSaysWhyAndTakesAnotherSet()
     QCOMPARE(w.page(), Page::Vehicle);
     QCOMPARE(op_.texts().last(), QStringLiteral("Type the vehicle's registration first."));
 
-    QTest::keyClicks(w.Registration, QStringLiteral("OLD1"));
-    w.FirstUsed->setDate(QDate(1970, 5, 1));
-    w.Catalyst->setChecked(false);
-    w.NextButton->click();
-    QVERIFY2(w.Chosen->text().contains(QStringLiteral("before 1 August 1975")), qPrintable(w.Chosen->text()));
-    QVERIFY(w.RecordOnly->text().startsWith(QStringLiteral("No metered test applies")));
+    QTest::keyClicks(part<QLineEdit>(w, "Registration"), QStringLiteral("OLD1"));
+    part<QLineEdit>(w, "FirstUsed")->setText(QStringLiteral("01/05/1970"));
+    part<QCheckBox>(w, "Catalyst")->setChecked(false);
+    part<QPushButton>(w, "NextButton")->click();
+    QVERIFY2(part<QLabel>(w, "Chosen")->text().contains(QStringLiteral("before 1 August 1975")),
+             qPrintable(part<QLabel>(w, "Chosen")->text()));
+    QVERIFY(part<QLabel>(w, "RecordOnly")->text().startsWith(QStringLiteral("No metered test applies")));
 
     // Every set and the maker's figures are offered; the maker's with a figure that does not read.
-    QCOMPARE(w.LimitList->count(), int(check::ShippedLimitSets().size()) + 1);
-    w.LimitList->setCurrentRow(w.LimitList->count() - 1);
-    QVERIFY(w.MakerForm->isEnabled());
-    w.MakerFastCo->setText(QStringLiteral("0.3x"));
-    QCOMPARE(w.LimitProblem->text(), QStringLiteral("CO max %: \"0.3x\" is not a number"));
-    w.StartButton->click();
+    QCOMPARE(part<QListWidget>(w, "LimitList")->count(), int(check::ShippedLimitSets().size()) + 1);
+    part<QListWidget>(w, "LimitList")->setCurrentRow(part<QListWidget>(w, "LimitList")->count() - 1);
+    QVERIFY(part<QWidget>(w, "MakerForm")->isEnabled());
+    part<QLineEdit>(w, "MakerFastCo")->setText(QStringLiteral("0.3x"));
+    QCOMPARE(part<QLabel>(w, "LimitProblem")->text(), QStringLiteral("CO max %: \"0.3x\" is not a number"));
+    part<QPushButton>(w, "StartButton")->click();
     QCOMPARE(w.page(), Page::Limits);
     QCOMPARE(op_.texts().last(), QStringLiteral("The check cannot start: CO max %: \"0.3x\" is not a number"));
-    w.MakerFastCo->setText(QStringLiteral("0,25"));
-    QCOMPARE(w.LimitProblem->text(), QString());
-    w.StartButton->click();
+    part<QLineEdit>(w, "MakerFastCo")->setText(QStringLiteral("0,25"));
+    QCOMPARE(part<QLabel>(w, "LimitProblem")->text(), QString());
+    part<QPushButton>(w, "StartButton")->click();
     QCOMPARE(w.page(), Page::Check);
-    QCOMPARE(w.record()->origin, check::LimitOrigin::MakersFigures);
-    QCOMPARE(w.emissionsCheck()->limits().stages.front().limits.coMax, std::optional<int>(25));
+    QCOMPARE(w.run()->record()->origin, check::LimitOrigin::MakersFigures);
+    QCOMPARE(w.run()->check()->limits().stages.front().limits.coMax, std::optional<int>(25));
 }
 
 void TestCheckWindow::stopAsksFirstAndKeepsTheCheckAsAbandoned()
@@ -288,22 +312,22 @@ void TestCheckWindow::stopAsksFirstAndKeepsTheCheckAsAbandoned()
     EmissionsCheckWindow w(*state_);
     QVERIFY(showActive(w));
     typeVehicle(w, QStringLiteral("COLD1"));
-    w.StartButton->click();
+    part<QPushButton>(w, "StartButton")->click();
     QVERIFY(!runToResult(w, 32));
-    QCOMPARE(w.emissionsCheck()->state().phase, check::CheckPhase::WaitingForWarmEngine);
-    QVERIFY2(w.Instruction->text().startsWith(QStringLiteral("Warm the engine: oil ")),
-             qPrintable(w.Instruction->text()));
+    QCOMPARE(w.run()->check()->state().phase, check::CheckPhase::WaitingForWarmEngine);
+    QVERIFY2(part<QLabel>(w, "Instruction")->text().startsWith(QStringLiteral("Warm the engine: oil ")),
+             qPrintable(part<QLabel>(w, "Instruction")->text()));
 
     op_.answers = {ui::Answer::No};
     QTest::keyClick(&w, Qt::Key_Escape);
     QCOMPARE(w.page(), Page::Check);
     QVERIFY(w.isVisible());
-    QCOMPARE(op_.shown.back().buttons, ui::Buttons::YesNo);
+    QCOMPARE(op_.shown.back().buttons, ui::Buttons::NoYes);
 
     op_.answers = {ui::Answer::Yes};
-    QVERIFY(press(w, Qt::Key_T, w.StopButton));
+    QVERIFY(press(w, Qt::Key_T, part<QPushButton>(w, "StopButton")));
     QCOMPARE(w.page(), Page::Result);
-    QCOMPARE(w.Overall->text(), QStringLiteral("ABANDONED"));
+    QCOMPARE(part<QLabel>(w, "Overall")->text(), QStringLiteral("ABANDONED"));
     const auto saved = readHistory().last(QStringLiteral("COLD1"));
     QVERIFY(saved);
     QCOMPARE(saved->verdict, QStringLiteral("abandoned"));
@@ -322,10 +346,10 @@ void TestCheckWindow::failedSaveIsOneMessageAndWaitsInTheQueue()
     EmissionsCheckWindow w(*state_);
     QVERIFY(showActive(w));
     typeVehicle(w, QStringLiteral("AB12CDE"));
-    w.StartButton->click();
+    part<QPushButton>(w, "StartButton")->click();
     const std::size_t before = op_.shown.size();
     QVERIFY(runToResult(w, 120));
-    QCOMPARE(w.Overall->text(), QStringLiteral("PASS"));
+    QCOMPARE(part<QLabel>(w, "Overall")->text(), QStringLiteral("PASS"));
     QVERIFY(archive_->settle());
     std::vector<test::ScriptedOperator::Shown> warnings;
     for (std::size_t i = before; i < op_.shown.size(); ++i)
@@ -333,7 +357,7 @@ void TestCheckWindow::failedSaveIsOneMessageAndWaitsInTheQueue()
             warnings.push_back(op_.shown[i]);
     QCOMPARE(warnings.size(), std::size_t(1));
     QVERIFY2(warnings[0].text.contains(QStringLiteral("(1 waiting)")), qPrintable(warnings[0].text));
-    QVERIFY(w.SaveStatus->text().startsWith(QStringLiteral("Not yet in the history: ")));
+    QVERIFY(part<QLabel>(w, "SaveStatus")->text().startsWith(QStringLiteral("Not yet in the history: ")));
     QCOMPARE(archive_->pendingCount(), 1);
     QCOMPARE(test::FileContents(damaged), QByteArray(4096, 'x'));
 }
@@ -344,11 +368,11 @@ void TestCheckWindow::pumpButtonSendsThePumpCommand()
     EmissionsCheckWindow w(*state_);
     QVERIFY(showActive(w));
     typeVehicle(w, QStringLiteral("P1"));
-    w.StartButton->click();
+    part<QPushButton>(w, "StartButton")->click();
     pause_.sleepMs(1000);
     state_->session.cycle();
     const bool before = analyser_->pumpOn();
-    QVERIFY(press(w, Qt::Key_P, w.PumpButton));
+    QVERIFY(press(w, Qt::Key_P, part<QPushButton>(w, "PumpButton")));
     QCOMPARE(analyser_->pumpOn(), !before);
 }
 
@@ -359,6 +383,9 @@ void TestCheckWindow::runningSessionGetsItsPeriodBack()
     {
         EmissionsCheckWindow w(*state_);
         QVERIFY(showActive(w));
+        QCOMPARE(state_->session.period(), 2000);
+        typeVehicle(w, QStringLiteral("P2"));
+        part<QPushButton>(w, "StartButton")->click();
         QCOMPARE(state_->session.period(), 1000);
         w.closeClick();
     }
@@ -389,11 +416,152 @@ void TestCheckWindow::noAnalyserStartCheckSaysWhyAndWaitsOnThePage()
     QVERIFY(showActive(w));
     typeVehicle(w, QStringLiteral("N1"));
     op_.shown.clear();
-    w.StartButton->click();
+    part<QPushButton>(w, "StartButton")->click();
     QCOMPARE(w.page(), Page::Limits);
-    QVERIFY(w.emissionsCheck() == nullptr);
+    QVERIFY(w.run()->check() == nullptr);
     QCOMPARE(op_.shown.size(), std::size_t(1));
     QCOMPARE(op_.shown[0].text, QStringLiteral("The check cannot start: the analyser is not connected."));
     QVERIFY2(op_.shown[0].detail.contains(QStringLiteral("No such file or directory")),
              qPrintable(op_.shown[0].detail));
+}
+
+// The date decides the limits: none is assumed, and Cancel leaves without a check.
+void TestCheckWindow::vehiclePageInventsNoDate()
+{
+    connectAnalyser(sim::VehicleProfile::GoodCatalyst);
+    EmissionsCheckWindow w(*state_);
+    QVERIFY(showActive(w));
+    QCOMPARE(part<QLineEdit>(w, "FirstUsed")->text(), QString());
+    QTest::keyClicks(part<QLineEdit>(w, "Registration"), QStringLiteral("D1"));
+    part<QPushButton>(w, "NextButton")->click();
+    QCOMPARE(w.page(), Page::Vehicle);
+    QVERIFY2(op_.texts().last().startsWith(QStringLiteral("Type the date the vehicle was first used, as ")),
+             qPrintable(op_.texts().last()));
+    QTest::keyClicks(part<QLineEdit>(w, "FirstUsed"), QLocale().toString(QDate(2004, 3, 14), QLocale::ShortFormat));
+    part<QPushButton>(w, "NextButton")->click();
+    QCOMPARE(w.page(), Page::Limits);
+    QCOMPARE(w.run()->record(), std::nullopt);
+    part<QPushButton>(w, "BackButton")->click();
+    part<QPushButton>(w, "CancelButton")->click();
+    QVERIFY(!w.isVisible());
+    QVERIFY(!state_->session.isActive());
+}
+
+// Pump belongs to making the analyser ready, Clean air HC and Engine warm to their asking.
+void TestCheckWindow::buttonsOnlyInTheirStep()
+{
+    connectAnalyser(sim::VehicleProfile::NoOilProbe);
+    EmissionsCheckWindow w(*state_);
+    QVERIFY(showActive(w));
+    typeVehicle(w, QStringLiteral("B1"));
+    part<QPushButton>(w, "StartButton")->click();
+    auto *pump = part<QPushButton>(w, "PumpButton");
+    auto *cleanAir = part<QPushButton>(w, "CleanAirButton");
+    auto *warm = part<QPushButton>(w, "WarmButton");
+    bool sawWarmAsked = false;
+    for (int s = 0; s < 200 && w.run()->check()->state().phase != check::CheckPhase::Settling; ++s) {
+        pause_.sleepMs(1000);
+        state_->session.cycle();
+        const check::CheckPhase phase = w.run()->check()->state().phase;
+        const bool ready =
+            phase == check::CheckPhase::WaitingForAnalyser || phase == check::CheckPhase::WaitingForCleanAir;
+        QCOMPARE(pump->isEnabled(), ready);
+        QCOMPARE(cleanAir->isEnabled(), phase == check::CheckPhase::WaitingForCleanAir);
+        QCOMPARE(warm->isEnabled(), phase == check::CheckPhase::WaitingForWarmConfirmation);
+        if (cleanAir->isEnabled())
+            cleanAir->click();
+        if (warm->isEnabled()) {
+            sawWarmAsked = true;
+            warm->click();
+        }
+    }
+    QVERIFY(sawWarmAsked);
+    QVERIFY(!pump->isEnabled() && !cleanAir->isEnabled() && !warm->isEnabled());
+}
+
+// HISTORY > TESTS prints a check's certificate again from what the history kept of it, every
+// stage with its verdicts, and not the check's lines through the report page.
+void TestCheckWindow::printAgainFromTheHistoryIsTheCertificate()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+        if (qEnvironmentVariable("CI") == QLatin1String("true"))
+            QFAIL("pdftotext (poppler-utils) is missing on CI");
+        QSKIP("pdftotext (poppler-utils) is not installed, so the printed page cannot be read back");
+    }
+    connectAnalyser(sim::VehicleProfile::FailedCatalyst);
+    {
+        EmissionsCheckWindow w(*state_);
+        QVERIFY(showActive(w));
+        typeVehicle(w, QStringLiteral("CAT1"));
+        part<QPushButton>(w, "StartButton")->click();
+        QVERIFY(runToResult(w, 240));
+        QVERIFY(archive_->settle());
+        w.closeClick();
+    }
+    test::PdfPrinting again(dir_->filePath(QStringLiteral("again.pdf")));
+    state_->printing = &again;
+    state_->printCertificate = [](QPrinter &printer, const QStringList &lines) {
+        return check::PrintKeptCertificate(printer, lines);
+    };
+    history::HistoryWindow window(*state_);
+    window.refresh();
+    QVERIFY(archive_->settle());
+    window.print->click();
+    QCOMPARE(again.jobs, 1);
+    QCOMPARE(again.lastTitle, QStringLiteral("Emissions check CAT1"));
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {again.path(), QStringLiteral("-")});
+    QVERIFY(text.waitForFinished(30000));
+    const QString page = QString::fromUtf8(text.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+    for (const char *expected : {"EXHAUST EMISSIONS CHECK", "FAIL", "Fast idle, 2500 to 3000 rpm",
+                                 "Natural idle, 450 to 1500 rpm", "at most 200 ppm", "Operator"})
+        QVERIFY2(page.contains(QString::fromLatin1(expected)),
+                 qPrintable(expected + QStringLiteral(" not in:\n") + page));
+}
+
+void TestCheckWindow::checkPageFitsTheScreen_data()
+{
+    QTest::addColumn<QSize>("screen"); // what the window gets of it, in logical pixels
+    QTest::newRow("1280x1024") << QSize(1280, 1024 - 30);
+    QTest::newRow("1920x1080") << QSize(1920, 1080 - 30);
+    // 150 % display scale on 1280x1024: 853 x 682 logical pixels.
+    QTest::newRow("1280x1024 at 150 %") << QSize(853, 682 - 20);
+}
+
+// Read from the driver's seat and whole on the screen: the instruction's capitals at least
+// 6 % of the window's height, the live values 4 %, and no control beyond the window, on the
+// stage after a failed one, where the most is shown.
+void TestCheckWindow::checkPageFitsTheScreen()
+{
+    QFETCH(QSize, screen);
+    connectAnalyser(sim::VehicleProfile::FailedCatalyst);
+    EmissionsCheckWindow w(*state_);
+    QVERIFY(w.windowState() & Qt::WindowMaximized);
+    QVERIFY(showActive(w));
+    w.setWindowState(Qt::WindowNoState);
+    w.resize(screen);
+    typeVehicle(w, QStringLiteral("FIT1"));
+    part<QPushButton>(w, "StartButton")->click();
+    for (int s = 0; s < 200 && part<QLabel>(w, "StageFailed")->text().isEmpty(); ++s) {
+        pause_.sleepMs(1000);
+        state_->session.cycle();
+        auto *cleanAir = part<QPushButton>(w, "CleanAirButton");
+        if (cleanAir->isEnabled())
+            cleanAir->click();
+    }
+    QVERIFY(!part<QLabel>(w, "StageFailed")->text().isEmpty());
+    QCOMPARE(w.page(), Page::Check);
+    QApplication::processEvents();
+    QCOMPARE(w.size(), screen);
+    const QSize least = w.minimumSizeHint();
+    QVERIFY2(least.width() <= screen.width() && least.height() <= screen.height(),
+             qPrintable(QStringLiteral("the window needs %1 x %2").arg(least.width()).arg(least.height())));
+    QVERIFY(QFontMetrics(part<QLabel>(w, "Instruction")->font()).capHeight() >= 0.06 * screen.height());
+    QVERIFY(QFontMetrics(part<QLabel>(w, "Gas3")->font()).capHeight() >= 0.04 * screen.height());
+    for (QWidget *child : w.findChildren<QWidget *>()) {
+        if (!child->isVisibleTo(&w) || child->window() != &w)
+            continue;
+        const QRect at(child->mapTo(&w, QPoint(0, 0)), child->size());
+        QVERIFY2(w.rect().contains(at), qPrintable(child->objectName() + QStringLiteral(" lies outside the window")));
+    }
 }

@@ -47,6 +47,7 @@ public:
         }
         switch (buttons) {
         case ui::Buttons::YesNo:
+        case ui::Buttons::NoYes:
             return ui::Answer::No;
         case ui::Buttons::OkCancel:
             return ui::Answer::Cancel;

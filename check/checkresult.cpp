@@ -1,0 +1,291 @@
+#include "checkresult.h"
+
+#include <cmath>
+
+namespace qova::check {
+
+namespace {
+
+const QString kDash = QStringLiteral("—");
+
+struct VerdictWords {
+    Verdict verdict;
+    const char *stored, *stage, *overall;
+};
+// A verdict in every place it is written.
+constexpr VerdictWords kVerdictWords[] = {
+    {Verdict::Pass, "pass", "PASS", "PASS"},
+    {Verdict::Fail, "fail", "FAIL", "FAIL"},
+    {Verdict::Recorded, "readings recorded", "RECORDED", "READINGS RECORDED"},
+    {Verdict::NotCompleted, "not completed", "NOT RUN", "NOT COMPLETED"},
+    {Verdict::Pending, "pending", "NOT RUN", "NOT FINISHED"},
+};
+
+const VerdictWords &wordsOf(Verdict verdict)
+{
+    for (const VerdictWords &w : kVerdictWords)
+        if (w.verdict == verdict)
+            return w;
+    return kVerdictWords[std::size(kVerdictWords) - 1];
+}
+
+Tone toneOf(Verdict v)
+{
+    return v == Verdict::Pass ? Tone::Pass : v == Verdict::Fail ? Tone::Fail : Tone::Neutral;
+}
+
+QString capitalised(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text;
+}
+
+QString seconds(std::int64_t ms)
+{
+    return QString::number(ms / 1000.0, 'f', 1);
+}
+
+QString speedWindow(int minRpm, int maxRpm)
+{
+    return QStringLiteral("%1 to %2 rpm").arg(minRpm).arg(maxRpm);
+}
+
+QString gasWord(GasVerdict verdict, int passWindowMs)
+{
+    switch (verdict) {
+    case GasVerdict::Pass:
+        return QStringLiteral("PASS");
+    case GasVerdict::Fail:
+        return QStringLiteral("FAIL");
+    case GasVerdict::FailRechecked:
+        return QStringLiteral("FAIL, re-checked");
+    case GasVerdict::NotSteady:
+        return QStringLiteral("not steady for %1 s").arg(passWindowMs / 1000.0);
+    case GasVerdict::Recorded:
+        return QStringLiteral("recorded");
+    case GasVerdict::InWindow:
+        return QStringLiteral("in window");
+    case GasVerdict::NotRun:
+        return QStringLiteral("not run");
+    case GasVerdict::Stopped:
+        return QStringLiteral("stopped");
+    case GasVerdict::NoLimit:
+    case GasVerdict::NotApplied:
+    case GasVerdict::NoReadings:
+        break;
+    }
+    return kDash;
+}
+
+QString lambdaLimit(const GasLimits &g)
+{
+    if (g.lambdaMin && g.lambdaMax)
+        return LambdaText(*g.lambdaMin) + QStringLiteral(" to ") + LambdaText(*g.lambdaMax);
+    if (g.lambdaMin)
+        return QStringLiteral("at least ") + LambdaText(*g.lambdaMin);
+    return QStringLiteral("at most ") + LambdaText(*g.lambdaMax);
+}
+
+// "lambda 1.060 above 1.030" when the deciding window's worst lies beyond the limit.
+QString beyond(const QString &gas, int worst, std::optional<int> min, std::optional<int> max, QString (*format)(double))
+{
+    if (max && worst > *max)
+        return QStringLiteral("%1 %2 above %3").arg(gas, format(worst), format(*max));
+    if (min && worst < *min)
+        return QStringLiteral("%1 %2 below %3").arg(gas, format(worst), format(*min));
+    return {};
+}
+
+} // namespace
+
+QString PercentText(double hundredths)
+{
+    return QString::number(hundredths / 100.0, 'f', 2) + QStringLiteral(" %");
+}
+QString PpmText(double ppm)
+{
+    return QString::number(std::lround(ppm)) + QStringLiteral(" ppm");
+}
+QString LambdaText(double thousandths)
+{
+    return QString::number(thousandths / 1000.0, 'f', 3);
+}
+QString RpmText(double rpm)
+{
+    return QString::number(std::lround(rpm)) + QStringLiteral(" rpm");
+}
+QString CelsiusText(double tenths, int decimals)
+{
+    return QString::number(tenths / 10.0, 'f', decimals) + QStringLiteral(" °C");
+}
+
+QString VerdictName(Verdict verdict)
+{
+    return QString::fromLatin1(wordsOf(verdict).stored);
+}
+QString StageVerdictWord(Verdict verdict)
+{
+    return QString::fromLatin1(wordsOf(verdict).stage);
+}
+QString OverallWord(Verdict verdict, bool abandoned)
+{
+    return abandoned ? QStringLiteral("ABANDONED") : QString::fromLatin1(wordsOf(verdict).overall);
+}
+
+Tone ToneOf(GasVerdict verdict)
+{
+    switch (verdict) {
+    case GasVerdict::Pass:
+        return Tone::Pass;
+    case GasVerdict::Fail:
+    case GasVerdict::FailRechecked:
+        return Tone::Fail;
+    default:
+        break;
+    }
+    return Tone::Neutral;
+}
+
+StageOutcome StageOutcomeOf(const LimitSet &set, Fuel fuel, const CheckSettings &settings, const CheckState &state,
+                            std::size_t index, bool abandoned)
+{
+    const StageLimits &limits = set.stages[index];
+    const bool ran = index < state.stages.size();
+    const StageResult result = ran ? state.stages[index] : StageResult{};
+    const bool metered = set.metered;
+
+    StageOutcome stage;
+    stage.kind = limits.kind;
+    stage.ran = ran;
+    stage.title =
+        capitalised(StageName(limits.kind)) + QStringLiteral(", ") + speedWindow(limits.minRpm, limits.maxRpm);
+    const bool stopped = !ran && abandoned && static_cast<int>(index) == state.stage;
+    stage.verdict = ran       ? StageVerdictWord(result.verdict)
+                    : stopped ? QStringLiteral("STOPPED")
+                              : QStringLiteral("NOT RUN");
+    stage.tone = ran ? toneOf(result.verdict) : Tone::Neutral;
+    stage.reason = capitalised(result.reason);
+    const WindowSummary &w = result.window;
+    const bool readings = ran && w.readings > 0;
+    if (readings)
+        stage.window = QStringLiteral("Deciding %1 s: %2 s to %3 s of the check, %4 readings")
+                           .arg(seconds(w.toMs - w.fromMs), seconds(w.fromMs), seconds(w.toMs))
+                           .arg(w.readings);
+    else if (ran)
+        stage.window = QStringLiteral("No readings decided it");
+
+    const GasVerdict notRun = stopped ? GasVerdict::Stopped : GasVerdict::NotRun;
+    // Every gas within its limits while the stage failed: the stage found no steady window.
+    const bool unsteady = result.verdict == Verdict::Fail && result.gasesOut.isEmpty();
+    auto verdictOf = [&](const QString &gas, bool limited) {
+        if (!ran)
+            return notRun;
+        if (!metered)
+            return GasVerdict::Recorded;
+        if (!limited)
+            return GasVerdict::NoLimit;
+        if (result.gasesOut.contains(gas))
+            return GasVerdict::Fail;
+        if (!readings)
+            return GasVerdict::NoReadings;
+        return unsteady ? GasVerdict::NotSteady : GasVerdict::Pass;
+    };
+    auto add = [&](const QString &gas, const std::optional<GasSummary> &g, QString (*format)(double),
+                   const QString &limit, GasVerdict verdict) {
+        GasResult r{gas, g, kDash, kDash, limit, verdict, gasWord(verdict, settings.passWindowMs)};
+        if (g) {
+            r.mean = format(g->mean);
+            r.worst = format(g->worst);
+        }
+        stage.gases.push_back(r);
+    };
+    auto decided = [&](const GasSummary &g) { return readings ? std::optional(g) : std::nullopt; };
+
+    const GasLimits &g = limits.limits;
+    const QString none = metered ? QStringLiteral("none") : QStringLiteral("not metered");
+    add(QStringLiteral("CO"), decided(w.co), PercentText,
+        metered && g.coMax ? QStringLiteral("at most ") + PercentText(*g.coMax) : none,
+        verdictOf(QStringLiteral("CO"), metered && g.coMax));
+
+    const bool hcApplies = HcLimitApplies(fuel);
+    const bool hcLimited = metered && g.hcMax && hcApplies;
+    const QString hcLimit = !hcApplies && metered && g.hcMax ? QStringLiteral("not applied (CNG)")
+                            : hcLimited                      ? QStringLiteral("at most ") + PpmText(*g.hcMax)
+                                                             : none;
+    GasVerdict hc = verdictOf(QStringLiteral("HC"), hcLimited);
+    if (ran && result.rechecked && hcLimited)
+        hc = GasVerdict::FailRechecked;
+    else if (ran && !hcApplies && metered && g.hcMax)
+        hc = GasVerdict::NotApplied;
+    add(QStringLiteral("HC"), decided(w.hc), PpmText, hcLimit, hc);
+
+    const bool lambdaLimited = metered && (g.lambdaMin || g.lambdaMax);
+    add(QStringLiteral("Lambda"), decided(w.lambda), LambdaText, lambdaLimited ? lambdaLimit(g) : none,
+        verdictOf(QStringLiteral("lambda"), lambdaLimited));
+    add(QStringLiteral("Engine speed"), decided(w.rpm), RpmText, speedWindow(limits.minRpm, limits.maxRpm),
+        !ran       ? notRun
+        : readings ? GasVerdict::InWindow
+                   : GasVerdict::NoReadings);
+
+    QStringList failures;
+    if (ran && result.rechecked && limits.recheck) {
+        const HcRecheck &r = *limits.recheck;
+        const std::optional<WindowSummary> &rw = result.recheckWindow;
+        const QString at = QStringLiteral(" at %1 rpm").arg((r.minRpm + r.maxRpm) / 2);
+        add(QStringLiteral("HC re-check") + at, rw ? std::optional(rw->hc) : std::nullopt, PpmText,
+            QStringLiteral("at most ") + PpmText(r.hcMax),
+            result.verdict == Verdict::Pass ? GasVerdict::Pass : GasVerdict::Fail);
+        add(QStringLiteral("Engine speed") + at, rw ? std::optional(rw->rpm) : std::nullopt, RpmText,
+            speedWindow(r.minRpm, r.maxRpm), rw ? GasVerdict::InWindow : GasVerdict::NoReadings);
+        if (rw) {
+            stage.window += QStringLiteral("; HC re-check %1 s to %2 s").arg(seconds(rw->fromMs), seconds(rw->toMs));
+            if (result.verdict == Verdict::Fail) {
+                const QString hcOut = beyond(QStringLiteral("HC"), rw->hc.worst, std::nullopt, r.hcMax, PpmText);
+                if (!hcOut.isEmpty())
+                    failures << hcOut + at;
+            }
+        }
+    } else if (ran && result.verdict == Verdict::Fail && readings) {
+        if (result.gasesOut.contains(QStringLiteral("CO")))
+            failures << beyond(QStringLiteral("CO"), w.co.worst, std::nullopt, g.coMax, PercentText);
+        if (result.gasesOut.contains(QStringLiteral("HC")))
+            failures << beyond(QStringLiteral("HC"), w.hc.worst, std::nullopt, g.hcMax, PpmText);
+        if (result.gasesOut.contains(QStringLiteral("lambda")))
+            failures << beyond(QStringLiteral("lambda"), w.lambda.worst, g.lambdaMin, g.lambdaMax, LambdaText);
+    }
+    failures.removeAll(QString());
+    if (ran && result.verdict == Verdict::Fail)
+        stage.failure = QStringLiteral("%1 failed: %2")
+                            .arg(capitalised(StageName(limits.kind)),
+                                 failures.isEmpty() ? result.reason : failures.join(QStringLiteral(", ")));
+    return stage;
+}
+
+CheckResult ResultOf(const LimitSet &limits, Fuel fuel, const CheckSettings &settings, const CheckState &state,
+                     bool abandoned)
+{
+    CheckResult result;
+    result.overall = state.overall;
+    result.abandoned = abandoned;
+    result.verdict = OverallWord(state.overall, abandoned);
+    if (abandoned) {
+        result.note = QStringLiteral("The check was stopped before its verdict");
+    } else if (state.overall == Verdict::Recorded) {
+        result.note = QStringLiteral("No metered test applies to this vehicle: the readings are recorded only");
+    } else if (state.overall == Verdict::NotCompleted) {
+        result.note = capitalised(state.notCompletedReason);
+    } else {
+        result.tone = toneOf(state.overall);
+    }
+    for (std::size_t i = 0; i < limits.stages.size(); ++i)
+        result.stages.push_back(StageOutcomeOf(limits, fuel, settings, state, i, abandoned));
+    return result;
+}
+
+CheckResult ResultOf(const CheckRecord &record)
+{
+    return ResultOf(record.limits, record.vehicle.fuel, record.settings, record.state, record.abandoned);
+}
+
+} // namespace qova::check
