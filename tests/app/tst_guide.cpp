@@ -1,11 +1,7 @@
 // The user guide inside the program: F1 in each window opens it at that window's section,
 // with its pictures; HELP > USER GUIDE from the main window.
 #include "guidewindow.h"
-#include "pdfprinting.h"
-#include "programwindows.h"
-#include "scriptedoperator.h"
-#include "simdevice.h"
-#include "steadyanalyser.h"
+#include "programrig.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -19,26 +15,8 @@ using namespace qova;
 
 namespace {
 
-struct Program {
-    QTemporaryDir dir;
-    link::VirtualPause clock;
-    test::ScriptedOperator op;
-    test::PdfPrinting printing{dir.filePath(QStringLiteral("print.pdf"))};
-    ui::SharedState state{[this](int) {
-                              return std::make_unique<sim::SimDevice>(
-                                  clock, std::make_shared<sim::SteadyAnalyser>(sim::TypicalIdleReading()));
-                          },
-                          clock, op};
-    app::ProgramWindows windows{
-        state, dir.filePath(QStringLiteral("SETUP.EA2")), false,
-        [this] { return std::make_unique<QSettings>(dir.filePath(QStringLiteral("h.ini")), QSettings::IniFormat); },
-        [](const app::HistorySettings &) { return true; }};
-
-    Program()
-    {
-        state.printing = &printing;
-        windows.wire();
-    }
+struct Program : test::ProgramRig {
+    Program() { windows.wire(); }
     ui::GuideWindow *guideOver(QWidget *window) const { return window->findChild<ui::GuideWindow *>(); }
 };
 

@@ -1,11 +1,7 @@
 // The program's windows on 1280x1024 at 150 % display scale (853x683 for the windows): none
 // is larger than the screen, and the windows that
 // remember their place open where they were left, unless that is off every screen.
-#include "pdfprinting.h"
-#include "programwindows.h"
-#include "scriptedoperator.h"
-#include "simdevice.h"
-#include "steadyanalyser.h"
+#include "programrig.h"
 #include "windowplace.h"
 #include "workshopscreen.h"
 
@@ -19,25 +15,8 @@ using namespace qova;
 
 namespace {
 
-struct Program {
-    explicit Program(const QString &settingsFile) : settingsFile(settingsFile)
-    {
-        state.printing = &printing;
-        windows.wire();
-    }
-    QString settingsFile;
-    QTemporaryDir dir;
-    link::VirtualPause clock;
-    test::ScriptedOperator op;
-    test::PdfPrinting printing{dir.filePath(QStringLiteral("print.pdf"))};
-    ui::SharedState state{[this](int) {
-                              return std::make_unique<sim::SimDevice>(
-                                  clock, std::make_shared<sim::SteadyAnalyser>(sim::TypicalIdleReading()));
-                          },
-                          clock, op};
-    app::ProgramWindows windows{state, dir.filePath(QStringLiteral("SETUP.EA2")), false,
-                                [this] { return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat); },
-                                [](const app::HistorySettings &) { return true; }};
+struct Program : test::ProgramRig {
+    explicit Program(const QString &settingsFile) : ProgramRig(settingsFile) { windows.wire(); }
 };
 
 } // namespace

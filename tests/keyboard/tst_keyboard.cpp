@@ -2,11 +2,7 @@
 // button of every window reachable by a mnemonic of its own, and every one-line field
 // replacing its text when typed into after the keyboard took the operator there.
 #include "guardedapplication.h"
-#include "pdfprinting.h"
-#include "programwindows.h"
-#include "scriptedoperator.h"
-#include "simdevice.h"
-#include "steadyanalyser.h"
+#include "programrig.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -108,27 +104,12 @@ std::vector<Menu> PathTo(const MenuLine &line)
 
 // Every window of the program, not wired to each other, on an analyser that always gives
 // the same reading.
-struct Program {
-    QTemporaryDir dir;
-    link::VirtualPause clock;
-    test::ScriptedOperator op;
-    test::PdfPrinting printing{dir.filePath(QStringLiteral("print.pdf"))};
-    ui::SharedState state{[this](int) {
-                              return std::make_unique<sim::SimDevice>(
-                                  clock, std::make_shared<sim::SteadyAnalyser>(sim::TypicalIdleReading()));
-                          },
-                          clock, op};
-    QString portFile = dir.filePath(QStringLiteral("SETUP.EA2"));
-    app::ProgramWindows windows{
-        state, portFile, false,
-        [this] { return std::make_unique<QSettings>(dir.filePath(QStringLiteral("h.ini")), QSettings::IniFormat); },
-        [](const app::HistorySettings &) { return true; }};
+struct Program : test::ProgramRig {
     TForm1 &form1 = windows.form1;
     display::TForm2 &form2 = windows.form2;
 
     Program()
     {
-        state.printing = &printing;
         for (auto b : {display::TForm2::Button::Print, display::TForm2::Button::Record, display::TForm2::Button::Setup,
                        display::TForm2::Button::Calibration})
             form2.setButtonHandler(b, [] {});

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "pdfprinting.h"
+#include "programwindows.h"
+#include "scriptedoperator.h"
+#include "simdevice.h"
+#include "steadyanalyser.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace qova::test {
+
+// Every window of the program, on an analyser that always gives the same reading, with
+// scripted boxes, printing to a PDF and the history's settings in `settingsFile` (a file of
+// its own folder when none is named). Not wired: a test that needs the menus to open the
+// windows calls windows.wire().
+struct ProgramRig {
+    explicit ProgramRig(const QString &settings = {})
+        : settingsFile(settings.isEmpty() ? dir.filePath(QStringLiteral("h.ini")) : settings)
+    {
+        state.printing = &printing;
+    }
+
+    QTemporaryDir dir;
+    link::VirtualPause clock;
+    ScriptedOperator op;
+    PdfPrinting printing{dir.filePath(QStringLiteral("print.pdf"))};
+    ui::SharedState state{[this](int) {
+                              return std::make_unique<sim::SimDevice>(
+                                  clock, std::make_shared<sim::SteadyAnalyser>(sim::TypicalIdleReading()));
+                          },
+                          clock, op};
+    QString settingsFile;
+    QString portFile = dir.filePath(QStringLiteral("SETUP.EA2"));
+    app::ProgramWindows windows{state, portFile, false,
+                                [this] { return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat); },
+                                [](const app::HistorySettings &) { return true; }};
+};
+
+} // namespace qova::test
