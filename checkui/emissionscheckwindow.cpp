@@ -436,6 +436,9 @@ void EmissionsCheckWindow::hideEvent(QHideEvent *event)
 void EmissionsCheckWindow::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
+    // Windows sizes a window the moment it exists, before its pages are built.
+    if (instruction_ == nullptr || stageFailed_ == nullptr)
+        return;
     const CheckPageFonts fonts = CheckPageFontsFor(height());
     instruction_->setFont(sized(font(), fonts.instruction));
     for (QLabel *l : gasLabels_)
