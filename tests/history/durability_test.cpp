@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
@@ -109,6 +110,8 @@ TEST_P(FrozenServer, NeverHoldsTheWindowThread)
         last = now;
     });
 
+    // Whatever fails below, the server goes on for the cases after this one.
+    const auto thaw = qScopeGuard([pg] { pg->freeze(false); });
     ASSERT_TRUE(pg->freeze(true));
     clock.start();
     pulse.start();

@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <cerrno>
 #include <csignal>
 #include <pwd.h>
 #include <unistd.h>
@@ -144,9 +145,10 @@ bool PgCluster::freeze(bool stopped)
         if (fields.size() > 1 && fields[1].toLong() == server)
             processes.push_back(pid);
     }
+    // A connection's process may end between the listing and the signal; that is no failure.
     bool all = true;
     for (const pid_t pid : processes)
-        all = ::kill(pid, stopped ? SIGSTOP : SIGCONT) == 0 && all;
+        all = (::kill(pid, stopped ? SIGSTOP : SIGCONT) == 0 || errno == ESRCH) && all;
     return all;
 }
 
