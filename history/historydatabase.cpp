@@ -46,7 +46,7 @@ bool isBusy(const QSqlError &error)
     return code == QLatin1String("5") || code == QLatin1String("6");
 }
 
-QString columnName(const ColumnSpec &column)
+QString columnName(const StoredColumn &column)
 {
     return QString::fromLatin1(column.name);
 }
@@ -55,7 +55,7 @@ QString columnName(const ColumnSpec &column)
 QString columnList()
 {
     QStringList names;
-    for (const ColumnSpec &c : TestColumns())
+    for (const StoredColumn &c : TestColumns())
         names << columnName(c);
     return names.join(QStringLiteral(", "));
 }
@@ -68,14 +68,14 @@ std::vector<QString> migrationStatements(int version, bool postgres)
     if (version == 1) {
         QStringList columns{QStringLiteral("id ") + (postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY")
                                                               : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"))};
-        for (const ColumnSpec *c : ColumnsAt(1))
+        for (const StoredColumn *c : ColumnsAt(1))
             columns << columnName(*c) + u' ' + QLatin1String(c->sqlType);
         out.push_back(QStringLiteral("CREATE TABLE tests (%1)").arg(columns.join(QStringLiteral(", "))));
         out.push_back(QStringLiteral("CREATE INDEX tests_by_registration ON tests (registration_key, taken_ms, id)"));
         out.push_back(QStringLiteral("CREATE INDEX tests_by_time ON tests (taken_ms, id)"));
         return out;
     }
-    for (const ColumnSpec &c : TestColumns())
+    for (const StoredColumn &c : TestColumns())
         if (c.since == version)
             out.push_back(
                 QStringLiteral("ALTER TABLE tests ADD COLUMN %1 %2").arg(columnName(c), QLatin1String(c.sqlType)));
@@ -95,7 +95,7 @@ std::vector<QString> viewStatements(int version, bool postgres)
 
 void bindEntry(QSqlQuery &q, const TestEntry &e)
 {
-    for (const ColumnSpec &c : TestColumns())
+    for (const StoredColumn &c : TestColumns())
         q.addBindValue(SqlValue(c, e));
 }
 
@@ -103,7 +103,7 @@ void bindEntry(QSqlQuery &q, const TestEntry &e)
 std::vector<int> placesIn(const QSqlRecord &record)
 {
     std::vector<int> places;
-    for (const ColumnSpec &c : TestColumns())
+    for (const StoredColumn &c : TestColumns())
         places.push_back(record.indexOf(columnName(c)));
     return places;
 }
@@ -113,7 +113,7 @@ TestEntry readEntry(const QSqlQuery &q, const std::vector<int> &places)
     TestEntry e;
     e.id = q.value(QStringLiteral("id")).toLongLong();
     std::size_t i = 0;
-    for (const ColumnSpec &c : TestColumns()) {
+    for (const StoredColumn &c : TestColumns()) {
         if (places[i] >= 0)
             SetFromSql(c, e, q.value(places[i]));
         ++i;
@@ -293,7 +293,8 @@ constexpr int kResultsViewVersion = 2;
 // such row is told now, by the rule the queue's older files are read with.
 QString markWhatOldChecksMeasured(const QSqlDatabase &db)
 {
-    const QString efficiency = columnName(SpecOf(Column::Efficiency)), oil = columnName(SpecOf(Column::OilTemp));
+    const QString efficiency = columnName(StoredColumnOf(Column::Efficiency)),
+                  oil = columnName(StoredColumnOf(Column::OilTemp));
     QSqlQuery old(db);
     old.setForwardOnly(true);
     old.prepare(QStringLiteral("SELECT id, %1, %2 FROM tests WHERE kind = ?").arg(efficiency, oil));
@@ -309,7 +310,8 @@ QString markWhatOldChecksMeasured(const QSqlDatabase &db)
     if (old.lastError().isValid())
         return sqlError(old.lastError());
     QSqlQuery mark(db);
-    mark.prepare(QStringLiteral("UPDATE tests SET %1 = ? WHERE id = ?").arg(columnName(SpecOf(Column::Measured))));
+    mark.prepare(
+        QStringLiteral("UPDATE tests SET %1 = ? WHERE id = ?").arg(columnName(StoredColumnOf(Column::Measured))));
     for (const auto &[id, measured] : marks) {
         mark.addBindValue(measured);
         mark.addBindValue(id);
@@ -352,7 +354,7 @@ Problem HistoryDatabase::migrate(int upTo)
         for (const QString &statement : migrationStatements(version, postgres))
             if (!q.exec(statement))
                 return rollBack(QStringLiteral("step %1: %2").arg(version).arg(sqlError(q.lastError())));
-        if (version == SpecOf(Column::Measured).since)
+        if (version == StoredColumnOf(Column::Measured).since)
             if (const QString why = markWhatOldChecksMeasured(db); !why.isEmpty())
                 return rollBack(QStringLiteral("step %1: %2").arg(version).arg(why));
         if (!q.exec(QStringLiteral("UPDATE schema_version SET version = %1").arg(version)))
@@ -467,7 +469,7 @@ QString resultsQuery(const QString &key)
 {
     QStringList names;
     for (const Column c : ExportedColumns())
-        names << columnName(SpecOf(c));
+        names << columnName(StoredColumnOf(c));
     return QStringLiteral("SELECT id, %1 FROM tests %2 ORDER BY taken_ms DESC, id DESC")
         .arg(names.join(QStringLiteral(", ")),
              key.isEmpty() ? QString() : QStringLiteral("WHERE registration_key = ?"));
@@ -492,7 +494,7 @@ template <typename NameAt> std::vector<Place> placesByName(int count, NameAt nam
     std::vector<Place> places;
     for (int at = 0; at < count; ++at) {
         const QString name = nameAt(at);
-        for (const ColumnSpec &c : TestColumns())
+        for (const StoredColumn &c : TestColumns())
             if (name == columnName(c))
                 places.push_back({at, c.column, readAsText(c.type)});
     }

@@ -70,7 +70,7 @@ static_assert(kAllMeasured == 255, "the default of the column measured");
 
 using T = CellType;
 
-constexpr ColumnSpec kColumns[] = {
+constexpr StoredColumn kColumns[] = {
     {Column::Uid, "uid", "VARCHAR(36) NOT NULL UNIQUE", kFirst, T::Text, nullptr, "uid", true, 0, QOVA_FIELD(uid)},
     {Column::Kind, "kind", "VARCHAR(8) NOT NULL", kFirst, T::Text, nullptr, "kind", true, 0, QOVA_FIELD(kind)},
     {Column::TakenAt, "taken_at", "VARCHAR(32) NOT NULL", kFirst, T::Time, nullptr, "takenAt", true, 0,
@@ -160,12 +160,12 @@ constexpr bool inColumnOrder()
             return false;
     return true;
 }
-static_assert(inColumnOrder(), "SpecOf finds a column by its place");
+static_assert(inColumnOrder(), "StoredColumnOf finds a column by its place");
 
 using F = ResultFormat;
 constexpr int kView = 2;
 
-constexpr ResultColumnSpec kResultColumns[] = {
+constexpr ResultColumn kResultColumns[] = {
     {"kind", Column::Kind, F::Text, 0, kView},
     {"taken_at", Column::TakenAt, F::Text, 0, kView},
     {"registration", Column::Registration, F::Text, 0, kView},
@@ -215,26 +215,26 @@ QString name(const char *text)
 
 } // namespace
 
-std::span<const ColumnSpec> TestColumns()
+std::span<const StoredColumn> TestColumns()
 {
     return kColumns;
 }
 
-const ColumnSpec &SpecOf(Column column)
+const StoredColumn &StoredColumnOf(Column column)
 {
     return kColumns[static_cast<std::size_t>(column)];
 }
 
-std::vector<const ColumnSpec *> ColumnsAt(int version)
+std::vector<const StoredColumn *> ColumnsAt(int version)
 {
-    std::vector<const ColumnSpec *> out;
-    for (const ColumnSpec &c : kColumns)
+    std::vector<const StoredColumn *> out;
+    for (const StoredColumn &c : kColumns)
         if (c.since <= version)
             out.push_back(&c);
     return out;
 }
 
-QVariant SqlValue(const ColumnSpec &column, const TestEntry &entry)
+QVariant SqlValue(const StoredColumn &column, const TestEntry &entry)
 {
     const QVariant v = column.get(entry);
     switch (column.type) {
@@ -258,7 +258,7 @@ QVariant SqlValue(const ColumnSpec &column, const TestEntry &entry)
     return {};
 }
 
-void SetFromSql(const ColumnSpec &column, TestEntry &entry, const QVariant &value)
+void SetFromSql(const StoredColumn &column, TestEntry &entry, const QVariant &value)
 {
     if (!column.set)
         return;
@@ -297,13 +297,13 @@ ResultRow ResultRowOf(const TestEntry &entry, std::vector<QByteArray> &keep)
     row.id = entry.id;
     keep.reserve(keep.size() + kColumnCount);
     for (const Column c : ExportedColumns()) {
-        const ColumnSpec &spec = SpecOf(c);
-        const QVariant value = SqlValue(spec, entry);
+        const StoredColumn &stored = StoredColumnOf(c);
+        const QVariant value = SqlValue(stored, entry);
         const auto at = static_cast<std::size_t>(c);
         row.null[at] = value.isNull();
         if (row.null[at])
             continue;
-        if (isText(spec.type)) {
+        if (isText(stored.type)) {
             keep.push_back(value.toString().toUtf8());
             row.text[at] = keep.back();
         } else {
@@ -313,7 +313,7 @@ ResultRow ResultRowOf(const TestEntry &entry, std::vector<QByteArray> &keep)
     return row;
 }
 
-std::span<const ResultColumnSpec> ResultColumns()
+std::span<const ResultColumn> ResultColumns()
 {
     return kResultColumns;
 }
@@ -323,7 +323,7 @@ std::vector<Column> ExportedColumns()
     std::vector<bool> read(kColumnCount, false);
     read[static_cast<std::size_t>(Column::AfrMode)] = true;
     read[static_cast<std::size_t>(Column::Measured)] = true;
-    for (const ResultColumnSpec &r : kResultColumns)
+    for (const ResultColumn &r : kResultColumns)
         read[static_cast<std::size_t>(r.from)] = true;
     std::vector<Column> out;
     for (int i = 0; i < kColumnCount; ++i)
@@ -334,13 +334,13 @@ std::vector<Column> ExportedColumns()
 
 QString ResultsViewSelect(int version)
 {
-    const QString afrMode = name(SpecOf(Column::AfrMode).name);
-    const bool knowsMeasured = SpecOf(Column::Measured).since <= version;
+    const QString afrMode = name(StoredColumnOf(Column::AfrMode).name);
+    const bool knowsMeasured = StoredColumnOf(Column::Measured).since <= version;
     QStringList select{QStringLiteral("id")};
-    for (const ResultColumnSpec &r : kResultColumns) {
+    for (const ResultColumn &r : kResultColumns) {
         if (r.since > version)
             continue;
-        const ColumnSpec &from = SpecOf(r.from);
+        const StoredColumn &from = StoredColumnOf(r.from);
         const QString column = name(from.name);
         QString divisor = QStringLiteral("1");
         for (int i = 0; i < r.decimals; ++i)
@@ -372,7 +372,7 @@ QString ResultsViewSelect(int version)
         }
         if (knowsMeasured && from.measuredBit != 0)
             expression = QStringLiteral("CASE WHEN (%1 & %2) <> 0 THEN %3 END")
-                             .arg(name(SpecOf(Column::Measured).name))
+                             .arg(name(StoredColumnOf(Column::Measured).name))
                              .arg(from.measuredBit)
                              .arg(expression);
         select << (expression == column && column == name(r.name) ? column
@@ -384,7 +384,7 @@ QString ResultsViewSelect(int version)
 QStringList ResultColumnNames()
 {
     QStringList names{QStringLiteral("id")};
-    for (const ResultColumnSpec &r : kResultColumns)
+    for (const ResultColumn &r : kResultColumns)
         names << name(r.name);
     return names;
 }
@@ -407,7 +407,7 @@ QJsonObject ToJson(const TestEntry &e)
 {
     QJsonObject top;
     QHash<QString, QJsonObject> groups;
-    for (const ColumnSpec &c : kColumns) {
+    for (const StoredColumn &c : kColumns) {
         if (!c.jsonName)
             continue;
         const QVariant v = c.get(e);
@@ -451,7 +451,7 @@ bool FromJson(const QJsonObject &o, TestEntry &e)
 {
     TestEntry read;
     bool saysMeasured = false;
-    for (const ColumnSpec &c : kColumns) {
+    for (const StoredColumn &c : kColumns) {
         if (!c.jsonName || !c.set)
             continue;
         QJsonValue json;

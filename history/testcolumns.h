@@ -76,7 +76,7 @@ enum class CellType : std::uint8_t {
     Millis,          // BIGINT, made from the time; not in JSON
 };
 
-struct ColumnSpec {
+struct StoredColumn {
     Column column;
     const char *name;    // in the table `tests`
     const char *sqlType; // after the name in CREATE TABLE or ADD COLUMN
@@ -90,15 +90,15 @@ struct ColumnSpec {
     void (*set)(TestEntry &, const QVariant &); // nullptr for a column made from another
 };
 
-std::span<const ColumnSpec> TestColumns();
-const ColumnSpec &SpecOf(Column column);
+std::span<const StoredColumn> TestColumns();
+const StoredColumn &StoredColumnOf(Column column);
 // The columns that version `version` of the schema has.
-std::vector<const ColumnSpec *> ColumnsAt(int version);
+std::vector<const StoredColumn *> ColumnsAt(int version);
 
 // The value to bind for `column` of `entry` in an INSERT.
-QVariant SqlValue(const ColumnSpec &column, const TestEntry &entry);
+QVariant SqlValue(const StoredColumn &column, const TestEntry &entry);
 // Sets `column` of `entry` from what a SELECT gave.
-void SetFromSql(const ColumnSpec &column, TestEntry &entry, const QVariant &value);
+void SetFromSql(const StoredColumn &column, TestEntry &entry, const QVariant &value);
 
 // One row as the export reads it: the text (UTF-8) or number of each column it reads, by
 // the column's place in `Column`. Texts last only until the next row.
@@ -127,14 +127,14 @@ enum class ResultFormat : std::uint8_t {
     OilUnit,        // "F" or "C"
     EfficiencyUnit, // "afr" or "lambda"
 };
-struct ResultColumnSpec {
+struct ResultColumn {
     const char *name;
     Column from;
     ResultFormat format;
     int decimals; // of Fixed, Lambda and Afr
     int since;    // the schema version whose view first had it
 };
-std::span<const ResultColumnSpec> ResultColumns();
+std::span<const ResultColumn> ResultColumns();
 // The columns of `tests` the export reads, at the newest version.
 std::vector<Column> ExportedColumns();
 // The SELECT list of the view at schema version `version` (2 or later).

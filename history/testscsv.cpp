@@ -50,8 +50,8 @@ void WriteTestCsvRow(CsvWriter &csv, const ResultRow &r)
     const bool afr = r.numberOf(Column::AfrMode) != 0;
     const qint64 measured = r.numberOf(Column::Measured);
     csv.number(r.id);
-    for (const ResultColumnSpec &column : ResultColumns()) {
-        const int bit = SpecOf(column.from).measuredBit;
+    for (const ResultColumn &column : ResultColumns()) {
+        const int bit = StoredColumnOf(column.from).measuredBit;
         // What was not measured is left empty rather than read as 0.
         if (r.isNull(column.from) || (bit != 0 && (measured & bit) == 0)) {
             csv.empty();

@@ -301,14 +301,14 @@ class Migration : public Store {};
 qint64 saveAsVersion(HistoryDatabase &db, int version, const TestEntry &entry)
 {
     QStringList names, marks;
-    for (const ColumnSpec *c : ColumnsAt(version)) {
+    for (const StoredColumn *c : ColumnsAt(version)) {
         names << QLatin1String(c->name);
         marks << QStringLiteral("?");
     }
     QSqlQuery q(db.connection());
     q.prepare(
         QStringLiteral("INSERT INTO tests (%1) VALUES (%2) RETURNING id").arg(names.join(u','), marks.join(u',')));
-    for (const ColumnSpec *c : ColumnsAt(version))
+    for (const StoredColumn *c : ColumnsAt(version))
         q.addBindValue(SqlValue(*c, entry));
     if (!q.exec() || !q.next()) {
         ADD_FAILURE() << q.lastError().text().toStdString();
