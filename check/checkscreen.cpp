@@ -1,6 +1,6 @@
-#include "checkscreen.h"
+#include "check/checkscreen.h"
 
-#include "checkresult.h"
+#include "check/checkresult.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "checkrun.h"
-#include "emissionscheck.h"
-#include "livereading.h"
+#include "check/checkrun.h"
+#include "check/emissionscheck.h"
+#include "link/livereading.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "aboutbox.h"
+#include "app/ui/aboutbox.h"
 
-#include "settingsfile.h"
+#include "app/settingsfile.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -1,13 +1,13 @@
-#include "commdialog.h"
+#include "app/ui/commdialog.h"
 
-#include "connectionprobe.h"
-#include "devices.h"
-#include "networkdevice.h"
-#include "operator.h"
-#include "qserialdevice.h"
-#include "settingsfile.h"
-#include "simdevice.h"
-#include "statustexts.h"
+#include "app/devices.h"
+#include "app/settingsfile.h"
+#include "app/statustexts.h"
+#include "link/connectionprobe.h"
+#include "link/networkdevice.h"
+#include "link/qserialdevice.h"
+#include "sim/simdevice.h"
+#include "ui/operator.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "companyheader.h"
-#include "serialports.h"
-#include "sharedstate.h"
+#include "app/ui/companyheader.h"
+#include "link/serialports.h"
+#include "ui/sharedstate.h"
 
 #include <QDialog>
 #include <QString>

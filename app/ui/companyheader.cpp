@@ -1,8 +1,8 @@
-#include "companyheader.h"
+#include "app/ui/companyheader.h"
 
-#include "operator.h"
-#include "settingsfile.h"
-#include "validatedsettings.h"
+#include "app/settingsfile.h"
+#include "settings/validatedsettings.h"
+#include "ui/operator.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sharedstate.h"
+#include "ui/sharedstate.h"
 
 #include <QDialog>
 #include <QSettings>

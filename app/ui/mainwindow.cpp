@@ -1,9 +1,9 @@
-#include "mainwindow.h"
+#include "app/ui/mainwindow.h"
 
-#include "qserialdevice.h"
-#include "settingsfile.h"
-#include "statustexts.h"
-#include "testarchive.h"
+#include "app/settingsfile.h"
+#include "app/statustexts.h"
+#include "history/testarchive.h"
+#include "link/qserialdevice.h"
 
 #include <QAction>
 #include <QFrame>

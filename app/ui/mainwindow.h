@@ -1,7 +1,7 @@
 #pragma once
 
-#include "programtable.h"
-#include "sharedstate.h"
+#include "app/ui/programtable.h"
+#include "ui/sharedstate.h"
 
 #include <QMainWindow>
 #include <functional>

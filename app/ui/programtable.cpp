@@ -1,8 +1,8 @@
-#include "programtable.h"
+#include "app/ui/programtable.h"
 
-#include "historysettings.h"
-#include "printing.h"
-#include "programwindows.h"
+#include "app/historysettings.h"
+#include "app/ui/programwindows.h"
+#include "ui/printing.h"
 
 #include <algorithm>
 #include <utility>

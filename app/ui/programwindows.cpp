@@ -1,13 +1,13 @@
-#include "programwindows.h"
+#include "app/ui/programwindows.h"
 
-#include "certificate.h"
-#include "guidewindow.h"
-#include "printing.h"
-#include "printreport.h"
-#include "reporthistory.h"
-#include "settingsfile.h"
-#include "testarchive.h"
-#include "windowplace.h"
+#include "app/settingsfile.h"
+#include "check/certificate.h"
+#include "history/testarchive.h"
+#include "report/reporthistory.h"
+#include "report/ui/printreport.h"
+#include "ui/guidewindow.h"
+#include "ui/printing.h"
+#include "ui/windowplace.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

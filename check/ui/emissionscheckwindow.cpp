@@ -1,12 +1,12 @@
-#include "emissionscheckwindow.h"
+#include "check/ui/emissionscheckwindow.h"
 
-#include "analyserprompt.h"
-#include "certificate.h"
-#include "checksettings.h"
-#include "operator.h"
-#include "printing.h"
-#include "rpmgauge.h"
-#include "testarchive.h"
+#include "check/certificate.h"
+#include "check/checksettings.h"
+#include "check/ui/rpmgauge.h"
+#include "history/testarchive.h"
+#include "ui/analyserprompt.h"
+#include "ui/operator.h"
+#include "ui/printing.h"
 
 #include <QApplication>
 #include <QCalendarWidget>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "checkrun.h"
-#include "checkscreen.h"
-#include "sharedstate.h"
+#include "check/checkrun.h"
+#include "check/checkscreen.h"
+#include "ui/sharedstate.h"
 
 #include <QDialog>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "rpmgauge.h"
+#include "check/ui/rpmgauge.h"
 
-#include "checkscreen.h"
+#include "check/checkscreen.h"
 
 #include <QPainter>
 

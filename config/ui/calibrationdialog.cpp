@@ -1,7 +1,7 @@
-#include "calibrationdialog.h"
+#include "config/ui/calibrationdialog.h"
 
-#include "commfailure.h"
-#include "configframes.h"
+#include "config/configframes.h"
+#include "ui/commfailure.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

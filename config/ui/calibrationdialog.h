@@ -1,6 +1,6 @@
 #pragma once
 
-#include "configdialog.h"
+#include "config/ui/configdialog.h"
 
 #include <array>
 

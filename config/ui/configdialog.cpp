@@ -1,4 +1,4 @@
-#include "configdialog.h"
+#include "config/ui/configdialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>

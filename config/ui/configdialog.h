@@ -1,7 +1,7 @@
 #pragma once
 
-#include "operator.h"
-#include "sharedstate.h"
+#include "ui/operator.h"
+#include "ui/sharedstate.h"
 
 #include <QDialog>
 #include <map>

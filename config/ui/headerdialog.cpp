@@ -1,7 +1,7 @@
-#include "headerdialog.h"
+#include "config/ui/headerdialog.h"
 
-#include "commfailure.h"
-#include "configframes.h"
+#include "config/configframes.h"
+#include "ui/commfailure.h"
 
 #include <QFrame>
 #include <QGridLayout>

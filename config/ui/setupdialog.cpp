@@ -1,6 +1,6 @@
-#include "setupdialog.h"
+#include "config/ui/setupdialog.h"
 
-#include "commfailure.h"
+#include "ui/commfailure.h"
 
 #include <QComboBox>
 #include <QFrame>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "configdialog.h"
-#include "configframes.h"
+#include "config/configframes.h"
+#include "config/ui/configdialog.h"
 
 #include <cstdint>
 

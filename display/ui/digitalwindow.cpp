@@ -1,11 +1,11 @@
-#include "digitalwindow.h"
+#include "display/ui/digitalwindow.h"
 
-#include "analyserprompt.h"
-#include "clamp.h"
-#include "commfailure.h"
-#include "glyphs.h"
-#include "livesession.h"
-#include "operator.h"
+#include "display/clamp.h"
+#include "link/livesession.h"
+#include "resources/glyphs.h"
+#include "ui/analyserprompt.h"
+#include "ui/commfailure.h"
+#include "ui/operator.h"
 
 #include <QFontMetrics>
 #include <QFrame>

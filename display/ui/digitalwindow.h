@@ -1,8 +1,8 @@
 #pragma once
 
-#include "digits.h"
-#include "sharedstate.h"
-#include "texts.h"
+#include "display/digits.h"
+#include "display/texts.h"
+#include "ui/sharedstate.h"
 
 #include <QDialog>
 #include <QImage>

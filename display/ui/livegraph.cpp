@@ -1,12 +1,12 @@
-#include "livegraph.h"
+#include "display/ui/livegraph.h"
 
-#include "clamp.h"
-#include "commfailure.h"
-#include "graphmath.h"
-#include "graphreading.h"
-#include "livesession.h"
-#include "operator.h"
-#include "printing.h"
+#include "display/clamp.h"
+#include "display/graphmath.h"
+#include "display/graphreading.h"
+#include "link/livesession.h"
+#include "ui/commfailure.h"
+#include "ui/operator.h"
+#include "ui/printing.h"
 
 #include <QCheckBox>
 #include <QFrame>

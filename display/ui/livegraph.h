@@ -1,9 +1,9 @@
 #pragma once
 
-#include "graphmath.h"
-#include "livereading.h"
-#include "perfgraph.h"
-#include "sharedstate.h"
+#include "display/graphmath.h"
+#include "display/ui/perfgraph.h"
+#include "link/livereading.h"
+#include "ui/sharedstate.h"
 
 #include <QDialog>
 #include <QMetaObject>

@@ -1,4 +1,4 @@
-#include "perfgraph.h"
+#include "display/ui/perfgraph.h"
 
 #include <QPaintEvent>
 #include <QPainter>

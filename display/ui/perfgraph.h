@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scrollinggraph.h"
+#include "display/scrollinggraph.h"
 
 #include <QImage>
 #include <QWidget>

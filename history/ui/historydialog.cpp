@@ -1,8 +1,8 @@
-#include "historydialog.h"
+#include "history/ui/historydialog.h"
 
-#include "historydatabase.h"
-#include "operator.h"
-#include "sharedstate.h"
+#include "history/historydatabase.h"
+#include "ui/operator.h"
+#include "ui/sharedstate.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "historysettings.h"
+#include "app/historysettings.h"
 
 #include <QDialog>
 #include <functional>

@@ -1,12 +1,12 @@
-#include "historywindow.h"
+#include "history/ui/historywindow.h"
 
-#include "operator.h"
-#include "printing.h"
-#include "printreport.h"
-#include "sharedstate.h"
-#include "testarchive.h"
-#include "testlisting.h"
-#include "testscsv.h"
+#include "history/testarchive.h"
+#include "history/testlisting.h"
+#include "history/testscsv.h"
+#include "report/ui/printreport.h"
+#include "ui/operator.h"
+#include "ui/printing.h"
+#include "ui/sharedstate.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "testarchive.h"
-#include "testentry.h"
+#include "history/testarchive.h"
+#include "history/testentry.h"
 
 #include <QDialog>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "okcanceldialog.h"
+#include "report/ui/okcanceldialog.h"
 
 #include <QPushButton>
 

@@ -1,13 +1,13 @@
-#include "printreport.h"
+#include "report/ui/printreport.h"
 
-#include "operator.h"
-#include "printing.h"
-#include "reporthistory.h"
-#include "sharedstate.h"
-#include "testarchive.h"
-#include "testreport.h"
-#include "timetext.h"
-#include "vehicledialog.h"
+#include "history/testarchive.h"
+#include "report/reporthistory.h"
+#include "report/testreport.h"
+#include "report/timetext.h"
+#include "report/ui/vehicledialog.h"
+#include "ui/operator.h"
+#include "ui/printing.h"
+#include "ui/sharedstate.h"
 
 #include <QDir>
 #include <QFontMetrics>

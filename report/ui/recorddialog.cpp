@@ -1,6 +1,6 @@
-#include "recorddialog.h"
+#include "report/ui/recorddialog.h"
 
-#include "sharedstate.h"
+#include "ui/sharedstate.h"
 
 #include <QFrame>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "okcanceldialog.h"
+#include "report/ui/okcanceldialog.h"
 
 class QFrame;
 class QGroupBox;

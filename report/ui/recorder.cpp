@@ -1,9 +1,9 @@
-#include "recorder.h"
+#include "report/ui/recorder.h"
 
-#include "operator.h"
-#include "recorddialog.h"
-#include "sharedstate.h"
-#include "timetext.h"
+#include "report/timetext.h"
+#include "report/ui/recorddialog.h"
+#include "ui/operator.h"
+#include "ui/sharedstate.h"
 
 #include <QFileInfo>
 #include <QLocale>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "livereading.h"
-#include "recording.h"
+#include "link/livereading.h"
+#include "report/recording.h"
 
 #include <QPointer>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "vehicledialog.h"
+#include "report/ui/vehicledialog.h"
 
 #include <QKeyEvent>
 #include <QLabel>

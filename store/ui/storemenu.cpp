@@ -1,11 +1,11 @@
-#include "storemenu.h"
+#include "store/ui/storemenu.h"
 
-#include "commfailure.h"
-#include "storecsv.h"
+#include "store/storecsv.h"
+#include "ui/commfailure.h"
 
-#include "operator.h"
-#include "storeviewer.h"
-#include "uploadprogress.h"
+#include "store/ui/storeviewer.h"
+#include "store/ui/uploadprogress.h"
+#include "ui/operator.h"
 
 #include <QApplication>
 #include <QFileInfo>

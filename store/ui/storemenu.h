@@ -1,9 +1,9 @@
 #pragma once
 
-#include "operator.h"
-#include "sharedstate.h"
-#include "storefile.h"
-#include "upload.h"
+#include "store/storefile.h"
+#include "store/upload.h"
+#include "ui/operator.h"
+#include "ui/sharedstate.h"
 
 #include <QString>
 #include <functional>

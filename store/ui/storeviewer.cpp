@@ -1,9 +1,9 @@
-#include "storeviewer.h"
+#include "store/ui/storeviewer.h"
 
-#include "printing.h"
-#include "storedtest.h"
-#include "storefile.h"
-#include "storegraph.h"
+#include "store/storedtest.h"
+#include "store/storefile.h"
+#include "store/storegraph.h"
+#include "ui/printing.h"
 
 #include <QCheckBox>
 #include <QFrame>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sharedstate.h"
-#include "storegraph.h"
+#include "store/storegraph.h"
+#include "ui/sharedstate.h"
 
 #include <QAbstractListModel>
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "uploadprogress.h"
+#include "store/ui/uploadprogress.h"
 
 #include <QFormLayout>
 #include <QLabel>

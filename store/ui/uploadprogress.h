@@ -1,6 +1,6 @@
 #pragma once
 
-#include "upload.h"
+#include "store/upload.h"
 
 #include <QDialog>
 
