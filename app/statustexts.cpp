@@ -36,26 +36,27 @@ QString ConnectionStatusText(int portNumber, const QString &chosenDevice, const 
 QString HistoryStatusText(const QString &url, HistoryReach reach, const QString &problem)
 {
     const history::DatabaseLocation where = history::ParseDatabaseUrl(url);
-    QString text = QStringLiteral("History: ");
+    // Whether it answers comes first: a narrow status bar cuts the end, and a path is long.
+    QString place;
     switch (where.kind) {
     case history::DatabaseLocation::Kind::Invalid:
-        return text + QStringLiteral("no usable database address, see HISTORY > DATABASE");
+        return QStringLiteral("History: no usable database address, see HISTORY > DATABASE");
     case history::DatabaseLocation::Kind::Sqlite:
-        text += QStringLiteral("SQLite file ") + where.path;
+        place = QStringLiteral("SQLite file ") + where.path;
         break;
     case history::DatabaseLocation::Kind::Postgresql:
-        text += QStringLiteral("server ") + where.shown;
+        place = QStringLiteral("server ") + where.shown;
         break;
     }
     switch (reach) {
     case HistoryReach::Open:
-        return text + QStringLiteral(", reachable");
+        return QStringLiteral("History reachable: ") + place;
     case HistoryReach::Connecting:
-        return text + QStringLiteral(", connecting");
+        return QStringLiteral("History connecting: ") + place;
     case HistoryReach::NotReachable:
         break;
     }
-    text += QStringLiteral(", NOT reachable");
+    QString text = QStringLiteral("History NOT reachable: ") + place;
     if (!problem.isEmpty())
         text += QStringLiteral(": ") + problem.section(QLatin1Char('\n'), 0, 0);
     return text + QStringLiteral(" (tests wait and are saved once it is back; HISTORY > DATABASE)");

@@ -47,13 +47,14 @@ TForm1::TForm1(ui::SharedState &state, QWidget *parent) : QMainWindow(parent), s
     Label1->move(480, 312 - menuBar()->sizeHint().height());
     Label1->adjustSize();
 
-    ConnectionStatus = new QLabel(this);
+    ConnectionStatus = new ui::ElidedLabel(this);
     ConnectionStatus->setObjectName(QStringLiteral("ConnectionStatus"));
     ConnectionStatus->setAccessibleName(QStringLiteral("Connection"));
-    HistoryStatus = new QLabel(this);
+    HistoryStatus = new ui::ElidedLabel(this);
     HistoryStatus->setObjectName(QStringLiteral("HistoryStatus"));
     HistoryStatus->setAccessibleName(QStringLiteral("History database"));
-    statusBar()->addWidget(ConnectionStatus);
+    // The window keeps the original's fixed size, so each gets half and says the most first.
+    statusBar()->addWidget(ConnectionStatus, 1);
     statusBar()->addWidget(HistoryStatus, 1);
     statusBar()->setSizeGripEnabled(false);
     // The caption names the port whenever FILE > COMM changes it; the history says when a

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ui/programtable.h"
+#include "ui/elidedlabel.h"
 #include "ui/sharedstate.h"
 
 #include <QMainWindow>
@@ -55,8 +56,8 @@ public:
     QLabel *Label1 = nullptr;
     QFrame *Panel1 = nullptr;
     // The status bar: the connection chosen and the test history, as they stand now.
-    QLabel *ConnectionStatus = nullptr;
-    QLabel *HistoryStatus = nullptr;
+    ui::ElidedLabel *ConnectionStatus = nullptr;
+    ui::ElidedLabel *HistoryStatus = nullptr;
     void showStatus();
 
 protected:

@@ -212,13 +212,13 @@ void TestMainWindow::statusBarSaysWhetherTheHistoryAnswers_data()
     QTest::addColumn<QString>("url"); // %1: a temporary folder
     QTest::addColumn<QString>("shown");
     QTest::newRow("SQLite file") << QStringLiteral("sqlite://%1/history.db")
-                                 << QStringLiteral("History: SQLite file %1/history.db, reachable");
+                                 << QStringLiteral("History reachable: SQLite file %1/history.db");
     QTest::newRow("server that refuses") << QStringLiteral("postgresql://qova@127.0.0.1:1/qova")
                                          << QStringLiteral(
-                                                "History: server postgresql://qova@127.0.0.1:1/qova, NOT reachable: ");
+                                                "History NOT reachable: server postgresql://qova@127.0.0.1:1/qova: ");
     QTest::newRow("SQLite file where no folder can be made")
         << QStringLiteral("sqlite:///proc/qova-history/history.db")
-        << QStringLiteral("History: SQLite file /proc/qova-history/history.db, NOT reachable: ");
+        << QStringLiteral("History NOT reachable: SQLite file /proc/qova-history/history.db: ");
     QTest::newRow("no address") << QStringLiteral("mysql://x")
                                 << QStringLiteral("History: no usable database address, see HISTORY > DATABASE");
 }
@@ -240,6 +240,13 @@ void TestMainWindow::statusBarSaysWhetherTheHistoryAnswers()
     QVERIFY(archive.settle(10000));
     form.showStatus(); // as when the main window comes back, whether or not the history opened
     QVERIFY2(form.HistoryStatus->text().startsWith(shown), qPrintable(form.HistoryStatus->text()));
+    // At the window's own fixed width a long path is cut, never whether the history answers.
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QString painted = form.HistoryStatus->shownText();
+    QVERIFY2(painted.startsWith(shown.section(QLatin1Char(':'), 0, 0)), qPrintable(painted));
+    QVERIFY(form.HistoryStatus->fontMetrics().horizontalAdvance(painted) <= form.HistoryStatus->contentsRect().width());
+    QVERIFY(!form.ConnectionStatus->geometry().intersects(form.HistoryStatus->geometry()));
 }
 
 QTEST_MAIN(TestMainWindow)
