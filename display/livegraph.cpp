@@ -144,6 +144,13 @@ void TForm3::FormCreate()
     Button2->setGeometry(330, 37, 80, 27);
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
+
+    session_.listen(&link::LiveSession::readingReady, this, &TForm3::plot);
+    // The last frame is kept as read, valid or not.
+    session_.listen(&link::LiveSession::invalidFrame, this, [this] {
+        if (Reading)
+            *Reading = state_.session.lastFrame();
+    });
 }
 
 void TForm3::ShowModal()
@@ -161,24 +168,11 @@ bool TForm3::FormShow()
 {
     link::PortState &port = state_.port;
     setWindowTitle(QStringLiteral("QOVA    ") + link::PortCaptionName(port));
-    link::LiveSession &session = state_.session;
-    sessionLinks_ = {
-        connect(&session, &link::LiveSession::readingReady, this, &TForm3::plot),
-        // The last frame is kept as read, valid or not.
-        connect(&session, &link::LiveSession::invalidFrame, this,
-                [this] {
-                    if (Reading)
-                        *Reading = state_.session.lastFrame();
-                }),
-    };
     // The graph shows neither prompts nor "No Response": it only plots.
-    if (!session.start({.periodMs = pollInterval_})) {
-        stopSession();
-        state_.op->message(parentWidget(), QStringLiteral("QOVA"), QStringLiteral("Communication failed try again"),
-                           ui::Icon::None, ui::Buttons::Ok, ui::PortFailureDetail(port));
+    if (!session_.take({.periodMs = pollInterval_})) {
+        ui::TellSessionFailure(*state_.op, parentWidget(), *session_.failure());
         return false;
     }
-    open_ = true;
     Reading = std::make_unique<link::LiveReading>();
     Button2->setEnabled(state_.printing != nullptr);
     return true;
@@ -186,13 +180,7 @@ bool TForm3::FormShow()
 
 void TForm3::stopSession()
 {
-    for (const QMetaObject::Connection &c : sessionLinks_)
-        disconnect(c);
-    sessionLinks_.clear();
-    if (open_) {
-        open_ = false;
-        state_.session.stop();
-    }
+    session_.giveBack();
 }
 
 void TForm3::FormClose()
@@ -221,7 +209,7 @@ int TForm3::pollInterval() const
 
 bool TForm3::polling() const
 {
-    return open_ && state_.session.isPolling();
+    return session_.holds() && state_.session.isPolling();
 }
 
 void TForm3::plot(const link::LiveReading &reading)
@@ -261,7 +249,8 @@ void TForm3::Button2Click()
     if (state_.printing == nullptr)
         return;
     const bool wasPolling = polling();
-    if (open_)
+    const bool holds = session_.holds();
+    if (holds)
         state_.session.hold();
     const QPixmap shot = grab();
     if (std::unique_ptr<QPrinter> job = state_.printing->startJob(this, QStringLiteral("QOVA"))) {
@@ -269,7 +258,7 @@ void TForm3::Button2Click()
         p.scale(double(job->logicalDpiX()) / logicalDpiX(), double(job->logicalDpiY()) / logicalDpiY());
         p.drawPixmap(0, 0, shot);
     }
-    if (wasPolling && open_)
+    if (wasPolling && session_.holds())
         state_.session.resume();
 }
 
@@ -280,8 +269,7 @@ void TForm3::placeGraph()
     PerformanceGraph1->setGeometry(gx, gy, cw - (3 * gx) / 2, ch - 6 * gy);
     PerformanceGraph1->SetGridSize((ch - 6 * gy) / 10);
     pollInterval_ = PollIntervalMs(PerformanceGraph1->width());
-    if (open_)
-        state_.session.setPeriod(pollInterval_);
+    session_.setPeriod(pollInterval_);
 }
 
 void TForm3::resizeEvent(QResizeEvent *event)

@@ -3,10 +3,10 @@
 #include "graphmath.h"
 #include "livereading.h"
 #include "perfgraph.h"
+#include "sessionuse.h"
 #include "sharedstate.h"
 
 #include <QDialog>
-#include <QMetaObject>
 #include <array>
 #include <memory>
 #include <vector>
@@ -72,10 +72,9 @@ private:
     void plot(const link::LiveReading &reading);
 
     ui::SharedState &state_;
+    link::SessionUse session_{state_.session};
     std::unique_ptr<link::LiveReading> Reading;
-    bool open_ = false;
     int pollInterval_ = kSafePollMs;
-    std::vector<QMetaObject::Connection> sessionLinks_;
     // Where the bottom bar stands when the client area is the whole screen.
     QPoint panel5Home_;
 };
