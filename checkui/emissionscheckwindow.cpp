@@ -327,6 +327,7 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
     steady_->setObjectName(QStringLiteral("Steady"));
     steady_->setRange(0, 100);
     steady_->setFormat(QStringLiteral("steady %p %"));
+    steady_->setAccessibleName(QStringLiteral("Steady part of the measurement"));
     auto *gases = new QHBoxLayout;
     for (int i = 0; i < 5; ++i) {
         auto *l = new QLabel(page);
@@ -675,6 +676,7 @@ void EmissionsCheckWindow::showScreen()
     stageFailed_->setVisible(!screen.stageFailed.isEmpty());
     gauge_->setVisible(screen.showGauge);
     gauge_->setSpeed(screen.rpm, screen.windowMinRpm, screen.windowMaxRpm);
+    gauge_->setAccessibleName(screen.spokenGauge);
     steady_->setVisible(run_->check()->state().phase == check::CheckPhase::Measuring);
     steady_->setValue(screen.steadyPercent);
     for (std::size_t i = 0; i < gasLabels_.size() && i < screen.gases.size(); ++i) {
@@ -682,6 +684,7 @@ void EmissionsCheckWindow::showScreen()
         gasLabels_[i]->setText(g.word.isEmpty() ? QStringLiteral("%1\n%2").arg(g.name, g.value)
                                                 : QStringLiteral("%1\n%2\n%3").arg(g.name, g.value, g.word));
         gasLabels_[i]->setStyleSheet(markColour(g.mark) + QStringLiteral("border-radius:6px;"));
+        gasLabels_[i]->setAccessibleName(g.spoken);
     }
     pumpButton_->setEnabled(screen.pumpEnabled);
     cleanAirButton_->setEnabled(screen.askCleanAir);

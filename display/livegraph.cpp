@@ -7,6 +7,7 @@
 #include "livesession.h"
 #include "operator.h"
 #include "printing.h"
+#include "texts.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -88,6 +89,7 @@ void TForm3::FormCreate()
     PerformanceGraph1->SetScale(100);
     PerformanceGraph1->SetGradient(100);
     PerformanceGraph1->SetGridlines(false);
+    PerformanceGraph1->setAccessibleName(QStringLiteral("Readings of the last six minutes"));
 
     Panel1 = valuePanel(this, QStringLiteral("Panel1"), QStringLiteral("CO"), Qt::red, 40, 4, 125, 40, 16);
     Panel2 = valuePanel(this, QStringLiteral("Panel2"), QStringLiteral("CO2"), Qt::blue, 84, 4, 125, 40, 16);
@@ -150,7 +152,7 @@ void TForm3::FormCreate()
     session_.listen(&link::LiveSession::invalidFrame, this, [this] {
         if (Reading)
             *Reading = state_.session.lastFrame();
-    });
+    });    sayBeforeReading();
 }
 
 void TForm3::ShowModal()
@@ -174,6 +176,7 @@ bool TForm3::FormShow()
         return false;
     }
     Reading = std::make_unique<link::LiveReading>();
+    sayBeforeReading();
     Button2->setEnabled(state_.printing != nullptr);
     return true;
 }
@@ -236,6 +239,27 @@ void TForm3::plot(const link::LiveReading &reading)
     Panel10->setText(t.fuel);
     Panel8->setText(t.battery);
     Panel11->setText(t.timeToZero);
+    say(SpokenFigures(*Reading), SpokenPanels(*Reading, state_.UsLocale));
+}
+
+void TForm3::say(const SpokenFigureTexts &figures, const PanelTexts &panels)
+{
+    // In the order of SpokenFigures (CO, CO2, O2, HC) and SpokenPanels (lambda, oil, rpm,
+    // fuel, battery, time to zero, NOx).
+    const std::array<QLabel *, 4> figurePanels{Panel1, Panel2, Panel4, Panel3};
+    const std::array<QLabel *, 7> valuePanels{Panel6, Panel7, Panel9, Panel10, Panel8, Panel11, Panel13};
+    for (std::size_t i = 0; i < figurePanels.size(); ++i)
+        figurePanels[i]->setAccessibleName(figures[i]);
+    for (std::size_t i = 0; i < valuePanels.size(); ++i)
+        valuePanels[i]->setAccessibleName(panels[i]);
+}
+
+void TForm3::sayBeforeReading()
+{
+    // Until the first reading a panel says what it will show, as the digital display does.
+    say(SpokenFiguresBeforeReading(),
+        {QStringLiteral("Lambda"), QStringLiteral("Oil temperature"), QStringLiteral("Engine speed"),
+         QStringLiteral("Fuel"), QStringLiteral("Battery"), QStringLiteral("Time to zero"), QStringLiteral("NOx")});
 }
 
 void TForm3::Button1Click()

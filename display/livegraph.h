@@ -5,6 +5,7 @@
 #include "perfgraph.h"
 #include "sessionuse.h"
 #include "sharedstate.h"
+#include "texts.h"
 
 #include <QDialog>
 #include <array>
@@ -70,6 +71,9 @@ private:
     void stopSession();
     // A valid reading: plotted and shown in the panels.
     void plot(const link::LiveReading &reading);
+    // What a screen reader says for each value panel.
+    void say(const SpokenFigureTexts &figures, const PanelTexts &panels);
+    void sayBeforeReading();
 
     ui::SharedState &state_;
     link::SessionUse session_{state_.session};
