@@ -52,9 +52,7 @@ const MarkWords kLimitWords{QStringLiteral("FAIL"), QStringLiteral("OK")};
 GasShown shown(const QString &name, const QString &value, const QString &spoken, GasMark mark = GasMark::NoLimit,
                const MarkWords &words = kLimitWords)
 {
-    const QString word = mark == GasMark::Outside ? words.outside
-                         : mark == GasMark::Within ? words.within
-                                                   : QString();
+    const QString word = mark == GasMark::Outside ? words.outside : mark == GasMark::Within ? words.within : QString();
     return {name, value, mark, word, word.isEmpty() ? spoken : spoken + QStringLiteral(", ") + word};
 }
 
@@ -221,10 +219,11 @@ CheckScreen ScreenOf(const check::EmissionsCheck &check, std::int64_t nowMs,
     screen.windowMaxRpm = stage.maxRpm;
     // The needle's colour tells inside from outside; said aloud, in words.
     screen.spokenGauge =
-        (last ? SpokenValue(Quantity::EngineSpeed, screen.rpm) : SpokenWithout(Quantity::EngineSpeed, QStringLiteral("no reading"))) +
+        (last ? SpokenValue(Quantity::EngineSpeed, screen.rpm)
+              : SpokenWithout(Quantity::EngineSpeed, QStringLiteral("no reading"))) +
         QStringLiteral(", %1 the window of %2 to %3 rpm")
             .arg(last && screen.rpm >= stage.minRpm && screen.rpm <= stage.maxRpm ? QStringLiteral("inside")
-                                                                                   : QStringLiteral("outside"))
+                                                                                  : QStringLiteral("outside"))
             .arg(stage.minRpm)
             .arg(stage.maxRpm);
     const check::EmissionsCheck::Progress p = check.progress(nowMs);

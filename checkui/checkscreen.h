@@ -49,7 +49,7 @@ struct CheckScreen {
     bool askWarmConfirmation = false;
     bool showGauge = false;
     int rpm = 0, windowMinRpm = 0, windowMaxRpm = 0;
-    QString spokenGauge; // "Engine speed 2750 rpm, inside the window of 2500 to 3000 rpm"
+    QString spokenGauge;         // "Engine speed 2750 rpm, inside the window of 2500 to 3000 rpm"
     std::vector<GasShown> gases; // CO, HC, lambda, rpm, oil
     QString stageFailed;         // "Fast idle failed: lambda 1.060 above 1.030", until the check ends
 };

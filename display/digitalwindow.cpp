@@ -317,7 +317,8 @@ void TForm2::listenToSession()
     session_.listen(&LiveSession::validFrame, this, &TForm2::showValidFrame);
     session_.listen(&LiveSession::invalidFrame, this, &TForm2::showInvalidFrame);
     session_.listen(&LiveSession::promptRaised, this, &TForm2::askPrompt);
-    session_.listen(&LiveSession::zeroingUnderway, this, [this] { setStatus(0, QString::fromLatin1(kZeroingSensors)); });
+    session_.listen(&LiveSession::zeroingUnderway, this,
+                    [this] { setStatus(0, QString::fromLatin1(kZeroingSensors)); });
     session_.listen(&LiveSession::readingReady, this, &TForm2::showReading);
     session_.listen(&LiveSession::noResponse, this, &TForm2::tellNoResponse);
 }

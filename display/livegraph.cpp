@@ -152,7 +152,8 @@ void TForm3::FormCreate()
     session_.listen(&link::LiveSession::invalidFrame, this, [this] {
         if (Reading)
             *Reading = state_.session.lastFrame();
-    });    sayBeforeReading();
+    });
+    sayBeforeReading();
 }
 
 void TForm3::ShowModal()

@@ -53,7 +53,8 @@ public:
     template <typename Signal, typename Context, typename Slot>
     void listen(Signal signal, const Context *context, Slot slot)
     {
-        listeners_.push_back([this, signal, context, slot] { return QObject::connect(&session_, signal, context, slot); });
+        listeners_.push_back(
+            [this, signal, context, slot] { return QObject::connect(&session_, signal, context, slot); });
         if (heard())
             links_.push_back(listeners_.back()());
     }

@@ -13,13 +13,13 @@
 
 #include <QAccessible>
 #include <QCheckBox>
-#include <QRegularExpression>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QtTest>
@@ -402,8 +402,8 @@ void TestCheckWindow::runningSessionGetsItsPeriodBack()
 // unit and the mark in words, for the figure it stands on.
 void TestCheckWindow::aScreenReaderReadsEveryFigure_data()
 {
-    using sim::VehicleProfile;
     using check::CheckPhase;
+    using sim::VehicleProfile;
     QTest::addColumn<int>("vehicle");
     QTest::addColumn<int>("phase"); // run until the check is in this phase of this stage
     QTest::addColumn<int>("stage");
@@ -411,30 +411,42 @@ void TestCheckWindow::aScreenReaderReadsEveryFigure_data()
     QTest::addColumn<QString>("begins");
     QTest::addColumn<QString>("ends");
     const int measuring = int(CheckPhase::Measuring);
-    QTest::newRow("co within its limit") << int(VehicleProfile::GoodCatalyst) << measuring << 0 << "Gas0" << "CO "
+    QTest::newRow("co within its limit") << int(VehicleProfile::GoodCatalyst) << measuring << 0 << "Gas0"
+                                         << "CO "
                                          << " percent, OK";
-    QTest::newRow("hc over its limit") << int(VehicleProfile::FailedCatalyst) << measuring << 0 << "Gas1" << "HC "
+    QTest::newRow("hc over its limit") << int(VehicleProfile::FailedCatalyst) << measuring << 0 << "Gas1"
+                                       << "HC "
                                        << " parts per million, FAIL";
-    QTest::newRow("lambda over its limit")
-        << int(VehicleProfile::FailedCatalyst) << measuring << 0 << "Gas2" << "Lambda 1.0" << ", FAIL";
-    QTest::newRow("co over its limit at idle")
-        << int(VehicleProfile::RichIdle) << measuring << 1 << "Gas0" << "CO 1." << " percent, FAIL";
+    QTest::newRow("lambda over its limit") << int(VehicleProfile::FailedCatalyst) << measuring << 0 << "Gas2"
+                                           << "Lambda 1.0"
+                                           << ", FAIL";
+    QTest::newRow("co over its limit at idle") << int(VehicleProfile::RichIdle) << measuring << 1 << "Gas0"
+                                               << "CO 1."
+                                               << " percent, FAIL";
     QTest::newRow("speed in the window") << int(VehicleProfile::GoodCatalyst) << measuring << 0 << "Gas3"
-                                         << "Engine speed " << " rpm, IN WINDOW";
-    QTest::newRow("speed out of the window") << int(VehicleProfile::WanderingSpeed)
-                                             << int(CheckPhase::WaitingForSpeed) << 0 << "Gas3" << "Engine speed "
-                                             << " rpm, OUT OF WINDOW";
+                                         << "Engine speed "
+                                         << " rpm, IN WINDOW";
+    QTest::newRow("speed out of the window")
+        << int(VehicleProfile::WanderingSpeed) << int(CheckPhase::WaitingForSpeed) << 0 << "Gas3"
+        << "Engine speed "
+        << " rpm, OUT OF WINDOW";
     QTest::newRow("oil with no limit in a stage") << int(VehicleProfile::GoodCatalyst) << measuring << 0 << "Gas4"
-                                                  << "Oil temperature " << " degrees Celsius";
-    QTest::newRow("oil cold") << int(VehicleProfile::ColdEngine) << int(CheckPhase::WaitingForWarmEngine) << 0
-                              << "Gas4" << "Oil temperature " << " degrees Celsius, COLD";
-    QTest::newRow("no oil probe") << int(VehicleProfile::NoOilProbe) << int(CheckPhase::WaitingForWarmConfirmation)
-                                  << 0 << "Gas4" << "Oil temperature no probe" << "no probe";
+                                                  << "Oil temperature "
+                                                  << " degrees Celsius";
+    QTest::newRow("oil cold") << int(VehicleProfile::ColdEngine) << int(CheckPhase::WaitingForWarmEngine) << 0 << "Gas4"
+                              << "Oil temperature "
+                              << " degrees Celsius, COLD";
+    QTest::newRow("no oil probe") << int(VehicleProfile::NoOilProbe) << int(CheckPhase::WaitingForWarmConfirmation) << 0
+                                  << "Gas4"
+                                  << "Oil temperature no probe"
+                                  << "no probe";
     QTest::newRow("gauge inside its window") << int(VehicleProfile::GoodCatalyst) << measuring << 0 << "RpmGauge"
-                                             << "Engine speed " << " rpm, inside the window of 2500 to 3000 rpm";
+                                             << "Engine speed "
+                                             << " rpm, inside the window of 2500 to 3000 rpm";
     QTest::newRow("gauge outside its window")
         << int(VehicleProfile::WanderingSpeed) << int(CheckPhase::WaitingForSpeed) << 0 << "RpmGauge"
-        << "Engine speed " << " rpm, outside the window of 2500 to 3000 rpm";
+        << "Engine speed "
+        << " rpm, outside the window of 2500 to 3000 rpm";
 }
 
 void TestCheckWindow::aScreenReaderReadsEveryFigure()
@@ -470,7 +482,8 @@ void TestCheckWindow::aScreenReaderReadsEveryFigure()
     QVERIFY2(spoken.startsWith(begins) && spoken.endsWith(ends), qPrintable(spoken));
     // The figure's own value, as the label shows it, is the one said.
     if (auto *label = qobject_cast<QLabel *>(shown)) {
-        const QRegularExpressionMatch number = QRegularExpression(QStringLiteral("\\d+(\\.\\d+)?")).match(label->text());
+        const QRegularExpressionMatch number =
+            QRegularExpression(QStringLiteral("\\d+(\\.\\d+)?")).match(label->text());
         if (number.hasMatch())
             QVERIFY2(spoken.contains(number.captured()), qPrintable(label->text() + QStringLiteral(" / ") + spoken));
     }

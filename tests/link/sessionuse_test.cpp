@@ -8,8 +8,8 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 #include <map>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -158,13 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {QStringLiteral("check") + kFailed},
                 1},
         UseCase{"ABorrowerPollsItsOwnWay", {"open graph", "open check"}, true, 1000, true, {}, 1},
-        UseCase{"TheLenderGetsItsWayBack",
-                {"open graph", "open check", "close check"},
-                true,
-                1428,
-                false,
-                {},
-                1},
+        UseCase{"TheLenderGetsItsWayBack", {"open graph", "open check", "close check"}, true, 1428, false, {}, 1},
         UseCase{"APromptIsAskedOnceByTheBorrower",
                 {"open digital", "open check", "zero prompt"},
                 true,
