@@ -157,7 +157,6 @@ INSTANTIATE_TEST_SUITE_P(
                 true,
                 {QStringLiteral("check") + kFailed},
                 1},
-        UseCase{"ABorrowerPollsItsOwnWay", {"open graph", "open check"}, true, 1000, true, {}, 1},
         UseCase{"TheLenderGetsItsWayBack", {"open graph", "open check", "close check"}, true, 1428, false, {}, 1},
         UseCase{"APromptIsAskedOnceByTheBorrower",
                 {"open digital", "open check", "zero prompt"},
@@ -172,13 +171,6 @@ INSTANTIATE_TEST_SUITE_P(
                 2000,
                 true,
                 {QStringLiteral("digital asks READY FOR ZERO ?"), QStringLiteral("digital says no response")},
-                1},
-        UseCase{"NoResponseDuringABorrowIsTheBorrowers",
-                {"open digital", "open check", "silent", "close check"},
-                true,
-                2000,
-                true,
-                {QStringLiteral("check says no response")},
                 1},
         UseCase{"ALenderResizedMeanwhileKeepsItsNewPeriod",
                 {"open graph", "open check", "resize graph 2142", "close check"},
@@ -209,23 +201,5 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 0}),
     [](const auto &info) { return std::string(info.param.name); });
-
-// A session started outside any window (as a test rig does) is lent and given back too.
-TEST(SessionUseLender, ASessionStartedDirectlyGetsItsOptionsBack)
-{
-    test::CoreApplication("test_sessionuse");
-    test::FakeLink fake;
-    LiveSession session{fake.port};
-    ASSERT_TRUE(session.start({.periodMs = 3000}));
-    {
-        SessionUse check{session};
-        ASSERT_TRUE(check.take(kWindows.at("check")));
-        EXPECT_TRUE(check.borrowed());
-        EXPECT_EQ(session.period(), 1000);
-    }
-    EXPECT_TRUE(session.isPolling());
-    EXPECT_EQ(session.period(), 3000);
-    EXPECT_FALSE(session.options().prompts);
-}
 
 } // namespace
