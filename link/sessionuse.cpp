@@ -1,4 +1,4 @@
-#include "sessionuse.h"
+#include "link/sessionuse.h"
 
 #include <algorithm>
 

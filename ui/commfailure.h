@@ -1,8 +1,8 @@
 #pragma once
 
-#include "operator.h"
-#include "serialport.h"
-#include "sessionuse.h"
+#include "link/serialport.h"
+#include "link/sessionuse.h"
+#include "ui/operator.h"
 
 #include <QString>
 
