@@ -1,8 +1,8 @@
-#include "tests/support/coreapplication.h"
-#include "tests/support/fakedevice.h"
 #include "link/livesession.h"
 #include "link/protocol.h"
 #include "link/sessionuse.h"
+#include "tests/support/coreapplication.h"
+#include "tests/support/fakedevice.h"
 
 #include <QObject>
 #include <QStringList>
