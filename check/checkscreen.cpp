@@ -1,6 +1,7 @@
 #include "check/checkscreen.h"
 
 #include "check/checkresult.h"
+#include "display/texts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,19 +38,34 @@ GasMark markOf(bool limited, bool within)
     return within ? GasMark::Within : GasMark::Outside;
 }
 
-// The mark in words as well as colour, for an operator who cannot tell the colours apart.
-GasShown shown(const QString &name, const QString &value, GasMark mark = GasMark::NoLimit,
-               const QString &outside = QStringLiteral("FAIL"))
+using display::Quantity;
+using display::SpokenValue;
+using display::SpokenWithout;
+
+struct MarkWords {
+    QString outside, within;
+};
+const MarkWords kLimitWords{QStringLiteral("FAIL"), QStringLiteral("OK")};
+
+// The mark in words as well as colour, for an operator who cannot tell the colours apart,
+// and the same said aloud after the value.
+GasShown shown(const QString &name, const QString &value, const QString &spoken, GasMark mark = GasMark::NoLimit,
+               const MarkWords &words = kLimitWords)
 {
-    return {name, value, mark, mark == GasMark::Outside ? outside : QString()};
+    const QString word = mark == GasMark::Outside ? words.outside : mark == GasMark::Within ? words.within : QString();
+    return {name, value, mark, word, word.isEmpty() ? spoken : spoken + QStringLiteral(", ") + word};
 }
 
 std::vector<GasShown> gasesOf(const check::EmissionsCheck &check, const std::optional<link::LiveReading> &last)
 {
-    if (!last)
-        return {shown(QStringLiteral("CO"), QStringLiteral("-")), shown(QStringLiteral("HC"), QStringLiteral("-")),
-                shown(QStringLiteral("Lambda"), QStringLiteral("-")), shown(QStringLiteral("RPM"), QStringLiteral("-")),
-                shown(QStringLiteral("Oil"), QStringLiteral("-"))};
+    if (!last) {
+        const QString none = QStringLiteral("no reading");
+        return {shown(QStringLiteral("CO"), QStringLiteral("-"), SpokenWithout(Quantity::Co, none)),
+                shown(QStringLiteral("HC"), QStringLiteral("-"), SpokenWithout(Quantity::Hc, none)),
+                shown(QStringLiteral("Lambda"), QStringLiteral("-"), SpokenWithout(Quantity::Lambda, none)),
+                shown(QStringLiteral("RPM"), QStringLiteral("-"), SpokenWithout(Quantity::EngineSpeed, none)),
+                shown(QStringLiteral("Oil"), QStringLiteral("-"), SpokenWithout(Quantity::OilCelsius, none))};
+    }
     const check::CheckState &s = check.state();
     const int co = last->Co;
     const int hc = std::max(0, last->Hc - s.residualHc.value_or(0));
@@ -62,15 +78,20 @@ std::vector<GasShown> gasesOf(const check::EmissionsCheck &check, const std::opt
     const check::StageLimits &stage = check.activeStage();
     const bool rpmWithin = last->Rpm >= stage.minRpm && last->Rpm <= stage.maxRpm;
     const bool oilLimited = s.phase == CheckPhase::WaitingForWarmEngine;
+    const bool oilProbe = check::EmissionsCheck::HasOilProbe(*last);
     return {
-        shown(QStringLiteral("CO"), PercentText(co), markOf(judged && l.coMax, good.co)),
-        shown(QStringLiteral("HC"), PpmText(hc), markOf(judged && hcLimited, good.hc)),
-        shown(QStringLiteral("Lambda"), LambdaText(lam), markOf(judged && (l.lambdaMin || l.lambdaMax), good.lambda)),
-        shown(QStringLiteral("RPM"), QString::number(last->Rpm), markOf(rpmLimited, rpmWithin),
-              QStringLiteral("OUT OF WINDOW")),
-        shown(QStringLiteral("Oil"),
-              check::EmissionsCheck::HasOilProbe(*last) ? celsius(last->OilTemp) : QStringLiteral("no probe"),
-              markOf(oilLimited, last->OilTemp >= check.settings().oilWarmTenths), QStringLiteral("COLD")),
+        shown(QStringLiteral("CO"), PercentText(co), SpokenValue(Quantity::Co, co / 100.0),
+              markOf(judged && l.coMax, good.co)),
+        shown(QStringLiteral("HC"), PpmText(hc), SpokenValue(Quantity::Hc, hc), markOf(judged && hcLimited, good.hc)),
+        shown(QStringLiteral("Lambda"), LambdaText(lam), SpokenValue(Quantity::Lambda, lam / 1000.0),
+              markOf(judged && (l.lambdaMin || l.lambdaMax), good.lambda)),
+        shown(QStringLiteral("RPM"), QString::number(last->Rpm), SpokenValue(Quantity::EngineSpeed, last->Rpm),
+              markOf(rpmLimited, rpmWithin), {QStringLiteral("OUT OF WINDOW"), QStringLiteral("IN WINDOW")}),
+        shown(QStringLiteral("Oil"), oilProbe ? celsius(last->OilTemp) : QStringLiteral("no probe"),
+              oilProbe ? SpokenValue(Quantity::OilCelsius, last->OilTemp / 10.0, 0)
+                       : SpokenWithout(Quantity::OilCelsius, QStringLiteral("no probe")),
+              markOf(oilLimited, last->OilTemp >= check.settings().oilWarmTenths),
+              {QStringLiteral("COLD"), QStringLiteral("WARM")}),
     };
 }
 
@@ -196,6 +217,15 @@ CheckScreen ScreenOf(const check::EmissionsCheck &check, std::int64_t nowMs,
     screen.rpm = last ? last->Rpm : 0;
     screen.windowMinRpm = stage.minRpm;
     screen.windowMaxRpm = stage.maxRpm;
+    // The needle's colour tells inside from outside; said aloud, in words.
+    screen.spokenGauge =
+        (last ? SpokenValue(Quantity::EngineSpeed, screen.rpm)
+              : SpokenWithout(Quantity::EngineSpeed, QStringLiteral("no reading"))) +
+        QStringLiteral(", %1 the window of %2 to %3 rpm")
+            .arg(last && screen.rpm >= stage.minRpm && screen.rpm <= stage.maxRpm ? QStringLiteral("inside")
+                                                                                  : QStringLiteral("outside"))
+            .arg(stage.minRpm)
+            .arg(stage.maxRpm);
     const check::EmissionsCheck::Progress p = check.progress(nowMs);
     if (s.phase == CheckPhase::WaitingForSpeed) {
         screen.detail = QStringLiteral("Engine at %1 rpm: outside the window.").arg(screen.rpm);

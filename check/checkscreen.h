@@ -19,7 +19,8 @@ struct GasShown {
     QString name;
     QString value;
     GasMark mark = GasMark::NoLimit;
-    QString word; // "FAIL" for a value outside its limit
+    QString word;   // "FAIL" for a value outside its limit, "OK" for one within
+    QString spoken; // what a screen reader says: "CO 0.12 percent, FAIL"
 };
 
 // What the check screen shows for the check as it stands: the step, the one large
@@ -48,6 +49,7 @@ struct CheckScreen {
     bool askWarmConfirmation = false;
     bool showGauge = false;
     int rpm = 0, windowMinRpm = 0, windowMaxRpm = 0;
+    QString spokenGauge;         // "Engine speed 2750 rpm, inside the window of 2500 to 3000 rpm"
     std::vector<GasShown> gases; // CO, HC, lambda, rpm, oil
     QString stageFailed;         // "Fast idle failed: lambda 1.060 above 1.030", until the check ends
 };

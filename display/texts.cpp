@@ -24,15 +24,65 @@ const QString kOverRange = QStringLiteral("over range");
 constexpr int kNines = 9999, kCo2Nines = 999;
 } // namespace
 
+namespace {
+struct Saying {
+    const char *name;
+    int decimals;
+    const char *unit; // after the value, with its blank; none for a ratio
+};
+Saying sayingOf(Quantity q)
+{
+    switch (q) {
+    case Quantity::Co:
+        return {"CO", 2, " percent"};
+    case Quantity::Co2:
+        return {"CO2", 1, " percent"};
+    case Quantity::O2:
+        return {"O2", 2, " percent"};
+    case Quantity::Hc:
+        return {"HC", 0, " parts per million"};
+    case Quantity::Nox:
+        return {"NOx", 0, " parts per million"};
+    case Quantity::Lambda:
+        return {"Lambda", 3, ""};
+    case Quantity::AirFuelRatio:
+        return {"Air fuel ratio", 2, ""};
+    case Quantity::EngineSpeed:
+        return {"Engine speed", 0, " rpm"};
+    case Quantity::OilCelsius:
+        return {"Oil temperature", 1, " degrees Celsius"};
+    case Quantity::OilFahrenheit:
+        return {"Oil temperature", 1, " degrees Fahrenheit"};
+    case Quantity::Battery:
+        return {"Battery", 0, " percent"};
+    case Quantity::TimeToZero:
+        return {"Time to zero", 0, " minutes"};
+    }
+    return {"", 0, ""};
+}
+} // namespace
+
+QString SpokenValue(Quantity q, double value, int decimals)
+{
+    const Saying s = sayingOf(q);
+    return QStringLiteral("%1 %2%3")
+        .arg(QString::fromLatin1(s.name))
+        .arg(value, 0, 'f', decimals >= 0 ? decimals : s.decimals)
+        .arg(QString::fromLatin1(s.unit));
+}
+
+QString SpokenWithout(Quantity q, const QString &why)
+{
+    return QString::fromLatin1(sayingOf(q).name) + QLatin1Char(' ') + why;
+}
+
 SpokenFigureTexts SpokenFigures(const link::LiveReading &r)
 {
-    auto say = [](const char *gas, bool over, const QString &value) {
-        return QString::fromLatin1(gas) + QLatin1Char(' ') + (over ? kOverRange : value);
+    auto say = [](Quantity q, bool over, double value) {
+        return over ? SpokenWithout(q, kOverRange) : SpokenValue(q, value);
     };
-    return {say("CO", r.Co == kNines, QStringLiteral("%1 percent").arg(r.Co / 100.0, 0, 'f', 2)),
-            say("CO2", r.Co2 == kCo2Nines, QStringLiteral("%1 percent").arg(r.Co2 / 10.0, 0, 'f', 1)),
-            say("O2", r.O2 == kNines, QStringLiteral("%1 percent").arg(r.O2 / 100.0, 0, 'f', 2)),
-            say("HC", r.Hc == kNines, QStringLiteral("%1 parts per million").arg(r.Hc))};
+    return {say(Quantity::Co, r.Co == kNines, r.Co / 100.0), say(Quantity::Co2, r.Co2 == kCo2Nines, r.Co2 / 10.0),
+            say(Quantity::O2, r.O2 == kNines, r.O2 / 100.0), say(Quantity::Hc, r.Hc == kNines, r.Hc)};
 }
 
 SpokenFigureTexts SpokenFiguresBeforeReading()
@@ -45,20 +95,17 @@ PanelTexts SpokenPanels(const link::LiveReading &r, bool usLocale)
 {
     PanelTexts t;
     const auto efficiency = link::EfficiencyValue(r);
-    const QString ratio = efficiency.alternate ? QStringLiteral("Air fuel ratio") : QStringLiteral("Lambda");
-    t[0] = r.Efficiency == kNines
-               ? ratio + QStringLiteral(" out of range")
-               : ratio + QStringLiteral(" %1").arg(efficiency.value, 0, 'f', efficiency.alternate ? 2 : 3);
+    const Quantity ratio = efficiency.alternate ? Quantity::AirFuelRatio : Quantity::Lambda;
+    t[0] = r.Efficiency == kNines ? SpokenWithout(ratio, QStringLiteral("out of range"))
+                                  : SpokenValue(ratio, efficiency.value);
     const auto oil = link::OilTemperature(r);
-    t[1] = QStringLiteral("Oil temperature %1 degrees %2")
-               .arg(oil.value, 0, 'f', 1)
-               .arg(oil.alternate ? QStringLiteral("Fahrenheit") : QStringLiteral("Celsius"));
-    t[2] = QStringLiteral("Engine speed %1 rpm").arg(r.Rpm);
+    t[1] = SpokenValue(oil.alternate ? Quantity::OilFahrenheit : Quantity::OilCelsius, oil.value);
+    t[2] = SpokenValue(Quantity::EngineSpeed, r.Rpm);
     const QString fuel = link::FuelName(r.FuelCode, usLocale).trimmed();
     t[3] = fuel.isEmpty() ? QStringLiteral("Fuel not set") : QStringLiteral("Fuel ") + fuel.toLower();
-    t[4] = QStringLiteral("Battery %1 percent").arg(r.Battery);
-    t[5] = QStringLiteral("Time to zero %1 minutes").arg(r.TimeToZero);
-    t[6] = r.Nox == kNines ? QStringLiteral("NOx over range") : QStringLiteral("NOx %1 parts per million").arg(r.Nox);
+    t[4] = SpokenValue(Quantity::Battery, r.Battery);
+    t[5] = SpokenValue(Quantity::TimeToZero, r.TimeToZero);
+    t[6] = r.Nox == kNines ? SpokenWithout(Quantity::Nox, kOverRange) : SpokenValue(Quantity::Nox, r.Nox);
     return t;
 }
 

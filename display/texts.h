@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <array>
+#include <cstdint>
 
 namespace qova::display {
 
@@ -13,6 +14,27 @@ PanelTexts FormatPanelTexts(const link::LiveReading &reading, bool usLocale);
 
 // What the value panels show before the first reading.
 PanelTexts InitialPanelTexts();
+
+// One live value as a screen reader says it, the same in every window: the quantity's
+// name, the value and its unit in words ("CO 1.50 percent", "Engine speed 820 rpm").
+enum class Quantity : std::uint8_t {
+    Co,
+    Co2,
+    O2,
+    Hc,
+    Nox,
+    Lambda,
+    AirFuelRatio,
+    EngineSpeed,
+    OilCelsius,
+    OilFahrenheit,
+    Battery,
+    TimeToZero,
+};
+// A window that shows fewer decimals than the quantity's own says as many as it shows.
+QString SpokenValue(Quantity quantity, double value, int decimals = -1);
+// The same with no value to say ("CO no reading", "Oil temperature no probe").
+QString SpokenWithout(Quantity quantity, const QString &why);
 
 // What a screen reader says for the four large figures, in the order of their labels
 // ("% CO", "% CO2", "% O2", "HC ppm"): "CO 1.50 percent". Before the first reading each

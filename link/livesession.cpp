@@ -121,6 +121,13 @@ void LiveSession::setPeriod(int periodMs)
         timer_->setInterval(periodMs);
 }
 
+void LiveSession::setOptions(const Options &options)
+{
+    const int period = options.periodMs;
+    options_ = options;
+    setPeriod(period);
+}
+
 int LiveSession::period() const
 {
     return timer_->interval();

@@ -14,6 +14,8 @@ class QTimer;
 
 namespace qova::link {
 
+class SessionUse;
+
 // What the analyser's status bytes ask of the operator, in the order they are asked.
 enum class PromptKind : std::uint8_t {
     LeakTestFailed,
@@ -85,6 +87,10 @@ public:
 
     // A new period, as a resized graph asks for; a running timer restarts only on a change.
     void setPeriod(int periodMs);
+    // Another window's way of polling on the open port: its period, prompts and "no
+    // response" count; the port is not touched.
+    void setOptions(const Options &options);
+    const Options &options() const { return options_; }
     int period() const;
     bool isPolling() const;
     bool firstCycleDue() const;
@@ -124,6 +130,8 @@ signals:
     void noResponse();
 
 private:
+    friend class SessionUse;
+
     void runPrompts(const LiveReading &reading);
     void stopTimers();
 
@@ -137,6 +145,8 @@ private:
     bool inCycle_ = false;
     bool skipNextTick_ = false;
     std::optional<bool> answer_;
+    // The windows using the session, the one it answers last.
+    std::vector<SessionUse *> uses_;
 };
 
 } // namespace qova::link

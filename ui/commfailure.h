@@ -1,15 +1,31 @@
 #pragma once
 
 #include "link/serialport.h"
+#include "link/sessionuse.h"
+#include "ui/operator.h"
 
 #include <QString>
+
+class QWidget;
 
 namespace qova::ui {
 
 // What a "Communication failed try again" box says under its fixed text: the device, the
 // system's reason, and where the operator changes or tests the connection.
 QString PortFailureDetail(const link::PortState &port);
+QString FailureDetail(const link::SessionFailure &failure);
 // The same for a port that opened but whose analyser did not answer.
 QString NoAnswerDetail(const link::PortState &port);
+
+// The box a window shows when the live session could not start. The live windows keep the
+// fixed text; a window may say instead what could not happen, and what to do next.
+struct SessionFailureBox {
+    QString caption = QStringLiteral("QOVA");
+    QString text = QStringLiteral("Communication failed try again");
+    Icon icon = Icon::None;
+    QString nextStep;
+};
+void TellSessionFailure(Operator &op, QWidget *parent, const link::SessionFailure &failure,
+                        const SessionFailureBox &box = {});
 
 } // namespace qova::ui

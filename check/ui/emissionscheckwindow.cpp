@@ -5,6 +5,7 @@
 #include "check/ui/rpmgauge.h"
 #include "history/testarchive.h"
 #include "ui/analyserprompt.h"
+#include "ui/commfailure.h"
 #include "ui/operator.h"
 #include "ui/printing.h"
 
@@ -90,6 +91,7 @@ EmissionsCheckWindow::EmissionsCheckWindow(ui::SharedState &state, QWidget *pare
     pages_->addWidget(buildResultPage());
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(pages_);
+    listenToSession();
     clock_ = new QTimer(this);
     clock_->setInterval(1000);
     connect(clock_, &QTimer::timeout, this, [this] {
@@ -100,7 +102,7 @@ EmissionsCheckWindow::EmissionsCheckWindow(ui::SharedState &state, QWidget *pare
 
 EmissionsCheckWindow::~EmissionsCheckWindow()
 {
-    giveSessionBack();
+    session_.giveBack();
 }
 
 QWidget *EmissionsCheckWindow::buildVehiclePage()
@@ -325,6 +327,7 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
     steady_->setObjectName(QStringLiteral("Steady"));
     steady_->setRange(0, 100);
     steady_->setFormat(QStringLiteral("steady %p %"));
+    steady_->setAccessibleName(QStringLiteral("Steady part of the measurement"));
     auto *gases = new QHBoxLayout;
     for (int i = 0; i < 5; ++i) {
         auto *l = new QLabel(page);
@@ -482,55 +485,19 @@ void EmissionsCheckWindow::closeCheck()
     clock_->stop();
     if (run_)
         run_->stopListening();
-    giveSessionBack();
+    session_.giveBack();
 }
 
-QString EmissionsCheckWindow::takeSession()
+void EmissionsCheckWindow::listenToSession()
 {
-    if (!sessionLinks_.empty())
-        return {};
-    link::LiveSession &session = state_.session;
-    if (session.isActive()) {
-        oldPeriod_ = session.period();
-        session.setPeriod(kPolling.periodMs);
-        startedSession_ = false;
-    } else if (session.start(kPolling)) {
-        startedSession_ = true;
-    } else {
-        const link::PortState &port = state_.port;
-        const QString device =
-            port.lastDevice.isEmpty() ? QStringLiteral("COM%1").arg(port.PortNumber) : port.lastDevice;
-        return QStringLiteral("%1: %2").arg(
-            device, port.lastError.isEmpty() ? QStringLiteral("the port could not be set up") : port.lastError);
-    }
-    link::LiveSession *s = &session;
-    sessionLinks_ = {
-        connect(s, &link::LiveSession::promptRaised, this,
-                [this](const link::Prompt &p) { ui::AskAnalyserPrompt(*state_.op, this, state_.session, p); }),
-        connect(s, &link::LiveSession::noResponse, this,
-                [this] {
-                    state_.op->message(this, kCaption, QStringLiteral("No response from the analyser"),
-                                       ui::Icon::Warning, ui::Buttons::Ok,
-                                       QStringLiteral("Check the cable and that the analyser is switched on; the "
-                                                      "check goes on when readings come again."));
-                }),
-    };
-    return {};
-}
-
-void EmissionsCheckWindow::giveSessionBack()
-{
-    if (sessionLinks_.empty())
-        return;
-    for (const QMetaObject::Connection &c : sessionLinks_)
-        disconnect(c);
-    sessionLinks_.clear();
-    if (startedSession_)
-        state_.session.stop();
-    else if (oldPeriod_ > 0)
-        state_.session.setPeriod(oldPeriod_);
-    startedSession_ = false;
-    oldPeriod_ = 0;
+    session_.listen(&link::LiveSession::promptRaised, this,
+                    [this](const link::Prompt &p) { ui::AskAnalyserPrompt(*state_.op, this, state_.session, p); });
+    session_.listen(&link::LiveSession::noResponse, this, [this] {
+        state_.op->message(this, kCaption, QStringLiteral("No response from the analyser"), ui::Icon::Warning,
+                           ui::Buttons::Ok,
+                           QStringLiteral("Check the cable and that the analyser is switched on; the "
+                                          "check goes on when readings come again."));
+    });
 }
 
 check::CheckSettings EmissionsCheckWindow::readSettings()
@@ -679,12 +646,12 @@ void EmissionsCheckWindow::startClick()
         return;
     }
     // With no analyser the check could only wait for ever.
-    const QString unreachable = takeSession();
-    if (!unreachable.isEmpty()) {
-        state_.op->message(this, kCaption, QStringLiteral("The check cannot start: the analyser is not connected."),
-                           ui::Icon::Warning, ui::Buttons::Ok,
-                           unreachable + QStringLiteral("\nConnect the analyser (FILE > COMM chooses the port) and "
-                                                        "press Start check again."));
+    if (!session_.take(kPolling)) {
+        ui::TellSessionFailure(*state_.op, this, *session_.failure(),
+                               {.caption = kCaption,
+                                .text = QStringLiteral("The check cannot start: the analyser is not connected."),
+                                .icon = ui::Icon::Warning,
+                                .nextStep = QStringLiteral("Then press Start check again.")});
         return;
     }
     run_->listen(state_.session);
@@ -709,6 +676,7 @@ void EmissionsCheckWindow::showScreen()
     stageFailed_->setVisible(!screen.stageFailed.isEmpty());
     gauge_->setVisible(screen.showGauge);
     gauge_->setSpeed(screen.rpm, screen.windowMinRpm, screen.windowMaxRpm);
+    gauge_->setAccessibleName(screen.spokenGauge);
     steady_->setVisible(run_->check()->state().phase == check::CheckPhase::Measuring);
     steady_->setValue(screen.steadyPercent);
     for (std::size_t i = 0; i < gasLabels_.size() && i < screen.gases.size(); ++i) {
@@ -716,6 +684,7 @@ void EmissionsCheckWindow::showScreen()
         gasLabels_[i]->setText(g.word.isEmpty() ? QStringLiteral("%1\n%2").arg(g.name, g.value)
                                                 : QStringLiteral("%1\n%2\n%3").arg(g.name, g.value, g.word));
         gasLabels_[i]->setStyleSheet(markColour(g.mark) + QStringLiteral("border-radius:6px;"));
+        gasLabels_[i]->setAccessibleName(g.spoken);
     }
     pumpButton_->setEnabled(screen.pumpEnabled);
     cleanAirButton_->setEnabled(screen.askCleanAir);
@@ -787,7 +756,7 @@ void EmissionsCheckWindow::showResult()
 {
     clock_->stop();
     // The verdict is in: nothing the analyser asks from here on concerns the check.
-    giveSessionBack();
+    session_.giveBack();
     const check::CheckRecord &r = *run_->record();
     const check::CheckResult result = run_->result();
     overall_->setText(result.verdict);

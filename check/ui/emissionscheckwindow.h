@@ -2,6 +2,7 @@
 
 #include "check/checkrun.h"
 #include "check/checkscreen.h"
+#include "link/sessionuse.h"
 #include "ui/sharedstate.h"
 
 #include <QDialog>
@@ -78,19 +79,15 @@ private:
     void showPicked();
     // The check's settings and the operator's name, telling once of a value ignored.
     check::CheckSettings readSettings();
-    // Starts or borrows the live session; empty when it runs, else what failed and where.
-    QString takeSession();
-    void giveSessionBack();
+    void listenToSession();
     void showScreen();
     void showResult();
     void showSaved(bool ok, const QString &problem);
 
     ui::SharedState &state_;
+    link::SessionUse session_{state_.session};
     std::unique_ptr<check::CheckRun> run_;
     bool shown_ = false;
-    bool startedSession_ = false;
-    int oldPeriod_ = 0;
-    std::vector<QMetaObject::Connection> sessionLinks_;
     QTimer *clock_ = nullptr;
 
     QStackedWidget *pages_ = nullptr;

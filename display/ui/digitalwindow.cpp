@@ -84,6 +84,7 @@ TForm2::TForm2(ui::SharedState &state, QWidget *parent) : QDialog(parent), state
     glyphSize_ = {DigitBitmaps[0].width(), DigitBitmaps[0].height(), DigitBitmaps[kPointGlyph].width()};
 
     buildControls();
+    listenToSession();
     applyLayout(screen() != nullptr ? screen()->geometry().width() : 1024);
     placeStatusBar();
     // Last: Windows makes the native window for it and resizes it at once, which must find
@@ -310,25 +311,16 @@ void TForm2::done(int result)
     QDialog::done(result);
 }
 
-void TForm2::connectSession()
+void TForm2::listenToSession()
 {
-    link::LiveSession *s = &state_.session;
-    sessionLinks_ = {
-        connect(s, &link::LiveSession::validFrame, this, &TForm2::showValidFrame),
-        connect(s, &link::LiveSession::invalidFrame, this, &TForm2::showInvalidFrame),
-        connect(s, &link::LiveSession::promptRaised, this, &TForm2::askPrompt),
-        connect(s, &link::LiveSession::zeroingUnderway, this,
-                [this] { setStatus(0, QString::fromLatin1(kZeroingSensors)); }),
-        connect(s, &link::LiveSession::readingReady, this, &TForm2::showReading),
-        connect(s, &link::LiveSession::noResponse, this, &TForm2::tellNoResponse),
-    };
-}
-
-void TForm2::disconnectSession()
-{
-    for (const QMetaObject::Connection &c : sessionLinks_)
-        disconnect(c);
-    sessionLinks_.clear();
+    using link::LiveSession;
+    session_.listen(&LiveSession::validFrame, this, &TForm2::showValidFrame);
+    session_.listen(&LiveSession::invalidFrame, this, &TForm2::showInvalidFrame);
+    session_.listen(&LiveSession::promptRaised, this, &TForm2::askPrompt);
+    session_.listen(&LiveSession::zeroingUnderway, this,
+                    [this] { setStatus(0, QString::fromLatin1(kZeroingSensors)); });
+    session_.listen(&LiveSession::readingReady, this, &TForm2::showReading);
+    session_.listen(&LiveSession::noResponse, this, &TForm2::tellNoResponse);
 }
 
 void TForm2::FormShow()
@@ -340,11 +332,8 @@ void TForm2::FormShow()
     setSpokenTexts(SpokenFiguresBeforeReading(), {});
     shown_ = true;
 
-    connectSession();
-    if (!state_.session.start(kPolling)) {
-        disconnectSession();
-        state_.op->message(this, kAppCaption, QStringLiteral("Communication failed try again"), ui::Icon::None,
-                           ui::Buttons::Ok, ui::PortFailureDetail(state_.port));
+    if (!session_.take(kPolling)) {
+        ui::TellSessionFailure(*state_.op, this, *session_.failure());
         Reading = {};
         // Closing from inside the show would leave a modal loop running on a hidden window.
         QMetaObject::invokeMethod(
@@ -365,8 +354,7 @@ void TForm2::FormClose()
     if (!shown_)
         return;
     shown_ = false;
-    disconnectSession();
-    state_.session.stop();
+    session_.giveBack();
     if (state_.Recording) {
         if (state_.stopRecording)
             state_.stopRecording();

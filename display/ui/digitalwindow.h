@@ -2,11 +2,11 @@
 
 #include "display/digits.h"
 #include "display/texts.h"
+#include "link/sessionuse.h"
 #include "ui/sharedstate.h"
 
 #include <QDialog>
 #include <QImage>
-#include <QMetaObject>
 #include <array>
 #include <functional>
 #include <map>
@@ -77,8 +77,7 @@ private:
     void setSpokenTexts(const SpokenFigureTexts &figures, const PanelTexts &panels);
     void setStatus(int panel, const QString &text);
     void runButton(Button button);
-    void connectSession();
-    void disconnectSession();
+    void listenToSession();
     // What the live session signals.
     void showValidFrame(const link::LiveReading &reading);
     void showInvalidFrame();
@@ -88,6 +87,7 @@ private:
     QPushButton *button(Button b) const;
 
     ui::SharedState &state_;
+    link::SessionUse session_{state_.session};
     std::array<QImage, kGlyphCount> DigitBitmaps;
     GlyphSize glyphSize_;
     link::LiveReading Reading;
@@ -96,7 +96,6 @@ private:
     int screenWidth_ = 0;
     DisplayLayout layout_{};
     std::vector<PlacedGlyph> figures_;
-    std::vector<QMetaObject::Connection> sessionLinks_;
     std::map<Button, std::function<void()>> handlers_;
 
     std::array<QLabel *, 4> labels_{};

@@ -3,6 +3,7 @@
 #include "display/clamp.h"
 #include "display/graphmath.h"
 #include "display/graphreading.h"
+#include "display/texts.h"
 #include "link/livesession.h"
 #include "ui/commfailure.h"
 #include "ui/operator.h"
@@ -88,6 +89,7 @@ void TForm3::FormCreate()
     PerformanceGraph1->SetScale(100);
     PerformanceGraph1->SetGradient(100);
     PerformanceGraph1->SetGridlines(false);
+    PerformanceGraph1->setAccessibleName(QStringLiteral("Readings of the last six minutes"));
 
     Panel1 = valuePanel(this, QStringLiteral("Panel1"), QStringLiteral("CO"), Qt::red, 40, 4, 125, 40, 16);
     Panel2 = valuePanel(this, QStringLiteral("Panel2"), QStringLiteral("CO2"), Qt::blue, 84, 4, 125, 40, 16);
@@ -144,6 +146,14 @@ void TForm3::FormCreate()
     Button2->setGeometry(330, 37, 80, 27);
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
+
+    session_.listen(&link::LiveSession::readingReady, this, &TForm3::plot);
+    // The last frame is kept as read, valid or not.
+    session_.listen(&link::LiveSession::invalidFrame, this, [this] {
+        if (Reading)
+            *Reading = state_.session.lastFrame();
+    });
+    sayBeforeReading();
 }
 
 void TForm3::ShowModal()
@@ -161,38 +171,20 @@ bool TForm3::FormShow()
 {
     link::PortState &port = state_.port;
     setWindowTitle(QStringLiteral("QOVA    ") + link::PortCaptionName(port));
-    link::LiveSession &session = state_.session;
-    sessionLinks_ = {
-        connect(&session, &link::LiveSession::readingReady, this, &TForm3::plot),
-        // The last frame is kept as read, valid or not.
-        connect(&session, &link::LiveSession::invalidFrame, this,
-                [this] {
-                    if (Reading)
-                        *Reading = state_.session.lastFrame();
-                }),
-    };
     // The graph shows neither prompts nor "No Response": it only plots.
-    if (!session.start({.periodMs = pollInterval_})) {
-        stopSession();
-        state_.op->message(parentWidget(), QStringLiteral("QOVA"), QStringLiteral("Communication failed try again"),
-                           ui::Icon::None, ui::Buttons::Ok, ui::PortFailureDetail(port));
+    if (!session_.take({.periodMs = pollInterval_})) {
+        ui::TellSessionFailure(*state_.op, parentWidget(), *session_.failure());
         return false;
     }
-    open_ = true;
     Reading = std::make_unique<link::LiveReading>();
+    sayBeforeReading();
     Button2->setEnabled(state_.printing != nullptr);
     return true;
 }
 
 void TForm3::stopSession()
 {
-    for (const QMetaObject::Connection &c : sessionLinks_)
-        disconnect(c);
-    sessionLinks_.clear();
-    if (open_) {
-        open_ = false;
-        state_.session.stop();
-    }
+    session_.giveBack();
 }
 
 void TForm3::FormClose()
@@ -221,7 +213,7 @@ int TForm3::pollInterval() const
 
 bool TForm3::polling() const
 {
-    return open_ && state_.session.isPolling();
+    return session_.holds() && state_.session.isPolling();
 }
 
 void TForm3::plot(const link::LiveReading &reading)
@@ -248,6 +240,27 @@ void TForm3::plot(const link::LiveReading &reading)
     Panel10->setText(t.fuel);
     Panel8->setText(t.battery);
     Panel11->setText(t.timeToZero);
+    say(SpokenFigures(*Reading), SpokenPanels(*Reading, state_.UsLocale));
+}
+
+void TForm3::say(const SpokenFigureTexts &figures, const PanelTexts &panels)
+{
+    // In the order of SpokenFigures (CO, CO2, O2, HC) and SpokenPanels (lambda, oil, rpm,
+    // fuel, battery, time to zero, NOx).
+    const std::array<QLabel *, 4> figurePanels{Panel1, Panel2, Panel4, Panel3};
+    const std::array<QLabel *, 7> valuePanels{Panel6, Panel7, Panel9, Panel10, Panel8, Panel11, Panel13};
+    for (std::size_t i = 0; i < figurePanels.size(); ++i)
+        figurePanels[i]->setAccessibleName(figures[i]);
+    for (std::size_t i = 0; i < valuePanels.size(); ++i)
+        valuePanels[i]->setAccessibleName(panels[i]);
+}
+
+void TForm3::sayBeforeReading()
+{
+    // Until the first reading a panel says what it will show, as the digital display does.
+    say(SpokenFiguresBeforeReading(),
+        {QStringLiteral("Lambda"), QStringLiteral("Oil temperature"), QStringLiteral("Engine speed"),
+         QStringLiteral("Fuel"), QStringLiteral("Battery"), QStringLiteral("Time to zero"), QStringLiteral("NOx")});
 }
 
 void TForm3::Button1Click()
@@ -261,7 +274,8 @@ void TForm3::Button2Click()
     if (state_.printing == nullptr)
         return;
     const bool wasPolling = polling();
-    if (open_)
+    const bool holds = session_.holds();
+    if (holds)
         state_.session.hold();
     const QPixmap shot = grab();
     if (std::unique_ptr<QPrinter> job = state_.printing->startJob(this, QStringLiteral("QOVA"))) {
@@ -269,7 +283,7 @@ void TForm3::Button2Click()
         p.scale(double(job->logicalDpiX()) / logicalDpiX(), double(job->logicalDpiY()) / logicalDpiY());
         p.drawPixmap(0, 0, shot);
     }
-    if (wasPolling && open_)
+    if (wasPolling && session_.holds())
         state_.session.resume();
 }
 
@@ -280,8 +294,7 @@ void TForm3::placeGraph()
     PerformanceGraph1->setGeometry(gx, gy, cw - (3 * gx) / 2, ch - 6 * gy);
     PerformanceGraph1->SetGridSize((ch - 6 * gy) / 10);
     pollInterval_ = PollIntervalMs(PerformanceGraph1->width());
-    if (open_)
-        state_.session.setPeriod(pollInterval_);
+    session_.setPeriod(pollInterval_);
 }
 
 void TForm3::resizeEvent(QResizeEvent *event)

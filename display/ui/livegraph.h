@@ -1,12 +1,13 @@
 #pragma once
 
 #include "display/graphmath.h"
+#include "display/texts.h"
 #include "display/ui/perfgraph.h"
 #include "link/livereading.h"
+#include "link/sessionuse.h"
 #include "ui/sharedstate.h"
 
 #include <QDialog>
-#include <QMetaObject>
 #include <array>
 #include <memory>
 #include <vector>
@@ -70,12 +71,14 @@ private:
     void stopSession();
     // A valid reading: plotted and shown in the panels.
     void plot(const link::LiveReading &reading);
+    // What a screen reader says for each value panel.
+    void say(const SpokenFigureTexts &figures, const PanelTexts &panels);
+    void sayBeforeReading();
 
     ui::SharedState &state_;
+    link::SessionUse session_{state_.session};
     std::unique_ptr<link::LiveReading> Reading;
-    bool open_ = false;
     int pollInterval_ = kSafePollMs;
-    std::vector<QMetaObject::Connection> sessionLinks_;
     // Where the bottom bar stands when the client area is the whole screen.
     QPoint panel5Home_;
 };

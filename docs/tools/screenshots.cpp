@@ -461,9 +461,13 @@ int main(int argc, char *argv[])
          {TForm2::Button::Print, TForm2::Button::Record, TForm2::Button::Setup, TForm2::Button::Calibration})
         form2.setButtonHandler(button, [] {});
 
-    // The main window, and its FILE menu opened.
+    // The main window with its status bar, once the history has said whether it answers; its
+    // menu bar alone with the Alt letters; and its FILE menu opened.
     form1.show();
+    archive.prepare();
+    archive.settle();
     shoot(form1, QStringLiteral("main"));
+    save(form1.grab(QRect(QPoint(0, 0), form1.menuBar()->size())).toImage(), QStringLiteral("main-menus"));
     QMenu *file = form1.menuBar()->actions().at(0)->menu();
     file->popup(form1.mapToGlobal(QPoint(0, form1.menuBar()->height())));
     file->setActiveAction(form1.UPLOAD1->menuAction());

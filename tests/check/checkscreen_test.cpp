@@ -222,7 +222,7 @@ TEST(StageFailed, IsSaidBeforeTheNextStage)
     checkui::CheckScreen s = checkui::ScreenOf(check, t, last);
     EXPECT_EQ(s.stageFailed, QString());
     EXPECT_EQ(s.gases[2].word, QStringLiteral("FAIL"));
-    EXPECT_EQ(s.gases[0].word, QString());
+    EXPECT_EQ(s.gases[0].word, QStringLiteral("OK"));
     for (; t <= 43000; t += 1000)
         check.feed(t, last = script(t));
     s = checkui::ScreenOf(check, t, last);

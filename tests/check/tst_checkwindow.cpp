@@ -11,6 +11,7 @@
 #include "tests/support/filecontents.h"
 #include "tests/support/windowrig.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QtTest>
@@ -59,6 +61,8 @@ private slots:
     void printAgainFromTheHistoryIsTheCertificate();
     void checkPageFitsTheScreen_data();
     void checkPageFitsTheScreen();
+    void aScreenReaderReadsEveryFigure_data();
+    void aScreenReaderReadsEveryFigure();
 
 private:
     // The simulated analyser with `vehicle` at the probe, behind the shared state's port.
@@ -392,6 +396,98 @@ void TestCheckWindow::runningSessionGetsItsPeriodBack()
     QVERIFY(state_->session.isActive());
     QCOMPARE(state_->session.period(), 2000);
     state_->session.stop();
+}
+
+// The live values are marked by colour; a screen reader must say the value on screen, its
+// unit and the mark in words, for the figure it stands on.
+void TestCheckWindow::aScreenReaderReadsEveryFigure_data()
+{
+    using check::CheckPhase;
+    using sim::VehicleProfile;
+    QTest::addColumn<int>("vehicle");
+    QTest::addColumn<int>("phase"); // run until the check is in this phase of this stage
+    QTest::addColumn<int>("stage");
+    QTest::addColumn<QString>("figure");
+    QTest::addColumn<QString>("begins");
+    QTest::addColumn<QString>("ends");
+    const int measuring = int(CheckPhase::Measuring);
+    QTest::newRow("co within its limit") << int(VehicleProfile::GoodCatalyst) << measuring << 0 << "Gas0"
+                                         << "CO "
+                                         << " percent, OK";
+    QTest::newRow("hc over its limit") << int(VehicleProfile::FailedCatalyst) << measuring << 0 << "Gas1"
+                                       << "HC "
+                                       << " parts per million, FAIL";
+    QTest::newRow("lambda over its limit") << int(VehicleProfile::FailedCatalyst) << measuring << 0 << "Gas2"
+                                           << "Lambda 1.0"
+                                           << ", FAIL";
+    QTest::newRow("co over its limit at idle") << int(VehicleProfile::RichIdle) << measuring << 1 << "Gas0"
+                                               << "CO 1."
+                                               << " percent, FAIL";
+    QTest::newRow("speed in the window") << int(VehicleProfile::GoodCatalyst) << measuring << 0 << "Gas3"
+                                         << "Engine speed "
+                                         << " rpm, IN WINDOW";
+    QTest::newRow("speed out of the window")
+        << int(VehicleProfile::WanderingSpeed) << int(CheckPhase::WaitingForSpeed) << 0 << "Gas3"
+        << "Engine speed "
+        << " rpm, OUT OF WINDOW";
+    QTest::newRow("oil with no limit in a stage") << int(VehicleProfile::GoodCatalyst) << measuring << 0 << "Gas4"
+                                                  << "Oil temperature "
+                                                  << " degrees Celsius";
+    QTest::newRow("oil cold") << int(VehicleProfile::ColdEngine) << int(CheckPhase::WaitingForWarmEngine) << 0 << "Gas4"
+                              << "Oil temperature "
+                              << " degrees Celsius, COLD";
+    QTest::newRow("no oil probe") << int(VehicleProfile::NoOilProbe) << int(CheckPhase::WaitingForWarmConfirmation) << 0
+                                  << "Gas4"
+                                  << "Oil temperature no probe"
+                                  << "no probe";
+    QTest::newRow("gauge inside its window") << int(VehicleProfile::GoodCatalyst) << measuring << 0 << "RpmGauge"
+                                             << "Engine speed "
+                                             << " rpm, inside the window of 2500 to 3000 rpm";
+    QTest::newRow("gauge outside its window")
+        << int(VehicleProfile::WanderingSpeed) << int(CheckPhase::WaitingForSpeed) << 0 << "RpmGauge"
+        << "Engine speed "
+        << " rpm, outside the window of 2500 to 3000 rpm";
+}
+
+void TestCheckWindow::aScreenReaderReadsEveryFigure()
+{
+    QFETCH(int, vehicle);
+    QFETCH(int, phase);
+    QFETCH(int, stage);
+    QFETCH(QString, figure);
+    QFETCH(QString, begins);
+    QFETCH(QString, ends);
+    connectAnalyser(sim::VehicleProfile(vehicle));
+    EmissionsCheckWindow w(*state_);
+    QVERIFY(showActive(w));
+    typeVehicle(w, QStringLiteral("SR1"));
+    part<QPushButton>(w, "StartButton")->click();
+    QCOMPARE(w.page(), Page::Check);
+    const auto reached = [&] {
+        const check::CheckState &s = w.run()->check()->state();
+        return int(s.phase) == phase && s.stage == stage;
+    };
+    for (int s = 0; s < 400 && !reached() && w.page() == Page::Check; ++s) {
+        pause_.sleepMs(1000);
+        state_->session.cycle();
+        for (const char *asked : {"CleanAirButton", "WarmButton"})
+            if (part<QPushButton>(w, asked)->isEnabled() && int(w.run()->check()->state().phase) != phase)
+                part<QPushButton>(w, asked)->click();
+    }
+    QVERIFY2(reached(), "the check never reached the row's step");
+    auto *shown = part<QWidget>(w, qPrintable(figure));
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(shown);
+    QVERIFY(face != nullptr);
+    const QString spoken = face->text(QAccessible::Name);
+    QVERIFY2(spoken.startsWith(begins) && spoken.endsWith(ends), qPrintable(spoken));
+    // The figure's own value, as the label shows it, is the one said.
+    if (auto *label = qobject_cast<QLabel *>(shown)) {
+        const QRegularExpressionMatch number =
+            QRegularExpression(QStringLiteral("\\d+(\\.\\d+)?")).match(label->text());
+        if (number.hasMatch())
+            QVERIFY2(spoken.contains(number.captured()), qPrintable(label->text() + QStringLiteral(" / ") + spoken));
+    }
+    w.closeClick();
 }
 
 QTEST_MAIN(TestCheckWindow)

@@ -5,6 +5,7 @@
 #include "tests/support/pdfprinting.h"
 #include "tests/support/scriptedoperator.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPrinter>
@@ -88,6 +89,8 @@ private slots:
     void paintingDoesNoSerialIo();
     void printNeedsAPrinter();
     void printsTheWindowOnOnePage();
+    void aScreenReaderReadsEveryPanel_data();
+    void aScreenReaderReadsEveryPanel();
 };
 
 void TestLiveGraph::showOpensThePortAndPolls()
@@ -463,6 +466,83 @@ void TestLiveGraph::printsTheWindowOnOnePage()
     QCOMPARE(rig.polls(), polls); // printing talks to nobody
     QVERIFY(rig.form.polling());
     rig.form.close();
+}
+
+namespace {
+// What the analyser sends for the screen reader's rows: none yet, an air/fuel ratio in
+// Fahrenheit with gases above the graph's range, or lambda in Celsius.
+enum class Sent { Nothing, AfrFahrenheitOverRange, LambdaCelsius };
+
+LiveReading readingOf(Sent sent)
+{
+    LiveReading r;
+    r.Battery = 87;
+    r.TimeToZero = 12;
+    r.Rpm = 850;
+    r.FuelCode = 0;
+    if (sent == Sent::AfrFahrenheitOverRange) {
+        r.ModeFlags = link::AfrMode | link::Fahrenheit;
+        r.Efficiency = 1470;
+        r.OilTemp = 250;
+        r.Co = 2600;
+        r.Co2 = 145;
+        r.Hc = 2600;
+        r.O2 = 2090;
+        r.Nox = 2500;
+    } else {
+        r.Efficiency = 1019;
+        r.OilTemp = 850;
+        r.Co = 150;
+        r.Co2 = 21;
+        r.Hc = 57;
+        r.O2 = 64;
+        r.Nox = 94;
+    }
+    return r;
+}
+} // namespace
+
+// The panels are coloured text on black: what a screen reader says must name the value, and
+// the value the graph shows after its own limits, never the panel's neighbour.
+void TestLiveGraph::aScreenReaderReadsEveryPanel_data()
+{
+    QTest::addColumn<QString>("panel");
+    QTest::addColumn<int>("sent");
+    QTest::addColumn<QString>("spoken");
+    const int none = int(Sent::Nothing), afr = int(Sent::AfrFahrenheitOverRange), lambda = int(Sent::LambdaCelsius);
+    QTest::newRow("co before a reading") << "Panel1" << none << "CO percent";
+    QTest::newRow("co held at the graph's top") << "Panel1" << afr << "CO 20.00 percent";
+    QTest::newRow("co2") << "Panel2" << afr << "CO2 14.5 percent";
+    QTest::newRow("hc, the third panel") << "Panel3" << lambda << "HC 57 parts per million";
+    QTest::newRow("hc held at the graph's top") << "Panel3" << afr << "HC 2000 parts per million";
+    QTest::newRow("o2, the fourth panel") << "Panel4" << lambda << "O2 0.64 percent";
+    QTest::newRow("no held at the graph's top") << "Panel13" << afr << "NOx 2000 parts per million";
+    QTest::newRow("air fuel ratio") << "Panel6" << afr << "Air fuel ratio 14.70";
+    QTest::newRow("lambda") << "Panel6" << lambda << "Lambda 1.019";
+    QTest::newRow("oil fahrenheit") << "Panel7" << afr << "Oil temperature 77.0 degrees Fahrenheit";
+    QTest::newRow("oil celsius") << "Panel7" << lambda << "Oil temperature 85.0 degrees Celsius";
+    QTest::newRow("battery, top right") << "Panel8" << lambda << "Battery 87 percent";
+    QTest::newRow("engine speed, bottom left") << "Panel9" << lambda << "Engine speed 850 rpm";
+    QTest::newRow("fuel") << "Panel10" << lambda << "Fuel lpg";
+    QTest::newRow("time to zero") << "Panel11" << lambda << "Time to zero 12 minutes";
+}
+
+void TestLiveGraph::aScreenReaderReadsEveryPanel()
+{
+    QFETCH(QString, panel);
+    QFETCH(int, sent);
+    QFETCH(QString, spoken);
+    Rig rig;
+    rig.reading = readingOf(Sent(sent));
+    QVERIFY(rig.form.FormShow());
+    if (Sent(sent) != Sent::Nothing)
+        rig.state.session.tick();
+    auto *label = rig.form.findChild<QLabel *>(panel);
+    QVERIFY(label != nullptr);
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(label);
+    QVERIFY(face != nullptr);
+    QCOMPARE(face->text(QAccessible::Name), spoken);
+    rig.form.FormClose();
 }
 
 QTEST_MAIN(TestLiveGraph)
