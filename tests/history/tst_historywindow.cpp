@@ -386,15 +386,12 @@ void TestHistoryWindow::serverThatNeverAnswersNeverHoldsTheWindows()
 
 void TestHistoryWindow::vehicleDialogShowsTheLastResultOnceTheServerAnswers()
 {
-    QString why;
-    test::PgCluster *pg = test::SharedPgCluster(&why);
-    if (!pg) {
-        if (qEnvironmentVariable("CI") == QLatin1String("true"))
-            QFAIL(qPrintable(QStringLiteral("PostgreSQL is needed in CI and did not start: ") + why));
-        QSKIP(qPrintable(QStringLiteral("no PostgreSQL: ") + why));
-    }
-    const QString url = pg->newDatabase(&why);
-    QVERIFY2(!url.isEmpty(), qPrintable(why));
+    const test::CaseDatabase made = test::NewCaseDatabase();
+    if (!made.failure.isEmpty())
+        QFAIL(qPrintable(made.failure));
+    if (!made.skip.isEmpty())
+        QSKIP(qPrintable(made.skip));
+    const QString &url = made.url;
     {
         history::HistoryDatabase db;
         QVERIFY(!db.open(url));
