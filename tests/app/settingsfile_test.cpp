@@ -1,3 +1,4 @@
+#include "filecontents.h"
 #include "filesizecap.h"
 #include "settingsfile.h"
 
@@ -121,10 +122,7 @@ TEST_P(DeviceChoice, OneLineOfTextOrCom)
     const DeviceChoiceCase &c = GetParam();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("gas.conf"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[General]\n" + c.line + "\n");
-    file.close();
+    ASSERT_TRUE(qova::test::WriteFileContents(path, "[General]\n" + c.line + "\n"));
     QSettings settings(path, QSettings::IniFormat);
     QStringList ignored;
     EXPECT_EQ(ReadDeviceChoice(settings, &ignored), c.choice);

@@ -172,11 +172,7 @@ void TestHistoryWindow::exportWritesTheListedTests()
 
 void TestHistoryWindow::waitingTestsAreCounted()
 {
-    {
-        QFile damaged(dir_->filePath(QStringLiteral("history.db")));
-        QVERIFY(damaged.open(QIODevice::WriteOnly));
-        damaged.write("this is no database");
-    }
+    QVERIFY(test::WriteFileContents(dir_->filePath(QStringLiteral("history.db")), "this is no database"));
     printReport(QStringLiteral("W1"), QDateTime(QDate(2026, 1, 1), QTime(9, 0)), 1);
     printReport(QStringLiteral("W2"), QDateTime(QDate(2026, 1, 1), QTime(9, 5)), 1);
     QCOMPARE(op_.shown.size(), std::size_t(2)); // one message per failed save

@@ -530,9 +530,7 @@ void TestReport::theSaveDialogOffersCsvBesideTheTextFile()
 
 void TestReport::csvUnderANameThatExistsIsAskedFirst_data()
 {
-    QTest::addColumn<bool>("replace");
-    QTest::newRow("kept") << false;
-    QTest::newRow("replaced") << true;
+    test::BoolRows("replace", "kept", "replaced");
 }
 
 void TestReport::csvUnderANameThatExistsIsAskedFirst()

@@ -1,3 +1,4 @@
+#include "datarows.h"
 #include "demoanalyser.h"
 #include "pause.h"
 #include "pdfprinting.h"
@@ -335,9 +336,7 @@ void TestStoreViewer::printsTheWindow()
 
 void TestStoreViewer::shownMaximizedFillsTheScreen_data()
 {
-    QTest::addColumn<bool>("maximized");
-    QTest::newRow("maximized, as the menu shows it") << true;
-    QTest::newRow("normal keeps its size") << false;
+    test::BoolRows("maximized", "normal keeps its size", "maximized, as the menu shows it");
 }
 
 // Without a window manager nothing honours the maximized state but the window itself. The

@@ -1,6 +1,7 @@
 // The real message box and save box of the operator seam, Qt's own dialog on the offscreen platform, driven
 // by a timer as the operator would: the suffix it adds follows the filter chosen, and a box
 // opened in the history's folder leaves SQLite's locks on the history alone.
+#include "datarows.h"
 #include "historydatabase.h"
 #include "operator.h"
 
@@ -121,9 +122,7 @@ void TestFileDialog::suffixFollowsTheChosenFilter()
 
 void TestFileDialog::historyKeepsItsLocksWhileABoxListsItsFolder_data()
 {
-    QTest::addColumn<bool>("save");
-    QTest::newRow("open box") << false;
-    QTest::newRow("save box") << true;
+    test::BoolRows("save", "open box", "save box");
 }
 
 void TestFileDialog::historyKeepsItsLocksWhileABoxListsItsFolder()
