@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pdfprinting.h"
+#include "programtable.h"
 #include "programwindows.h"
 #include "scriptedoperator.h"
 #include "simdevice.h"
@@ -8,6 +9,7 @@
 
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QtTest>
 #include <memory>
 
 namespace qova::test {
@@ -38,5 +40,13 @@ struct ProgramRig {
                                 [this] { return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat); },
                                 [](const app::HistorySettings &) { return true; }};
 };
+
+// A QtTest data table of a row per window of the program: its short name, in the column "window".
+inline void WindowRows()
+{
+    QTest::addColumn<QString>("window");
+    for (const app::WindowLine &line : app::WindowLines())
+        QTest::newRow(line.name) << QString::fromLatin1(line.name);
+}
 
 } // namespace qova::test
