@@ -1,7 +1,7 @@
-#include "configframes.h"
+#include "config/configframes.h"
 
-#include "codepage.h"
-#include "frame.h"
+#include "link/codepage.h"
+#include "link/frame.h"
 
 #include <span>
 

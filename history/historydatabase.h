@@ -1,8 +1,8 @@
 #pragma once
 
-#include "databaseurl.h"
-#include "testcolumns.h"
-#include "testentry.h"
+#include "history/databaseurl.h"
+#include "history/testcolumns.h"
+#include "history/testentry.h"
 
 #include <QByteArrayView>
 #include <QSqlDatabase>

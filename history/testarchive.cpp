@@ -1,6 +1,6 @@
-#include "testarchive.h"
+#include "history/testarchive.h"
 
-#include "testscsv.h"
+#include "history/testscsv.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -112,8 +112,7 @@ struct TestArchive::SaveWaiter {
 namespace {
 // A caller's one answer: given once, whether the work or its deadline ends first, and not at
 // all once the object the caller named has gone.
-template <typename Result>
-struct OneAnswer {
+template <typename Result> struct OneAnswer {
     OneAnswer(QObject *caller, std::function<void(const Result &)> answerTo)
         : hadContext(caller != nullptr), context(caller), done(std::move(answerTo))
     {

@@ -1,4 +1,4 @@
-#include "codepage.h"
+#include "link/codepage.h"
 
 #include <QList>
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "codepage.h"
+#include "link/codepage.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,5 +1,5 @@
-#include "obdserver.h"
-#include "simterminal.h"
+#include "sim/obdserver.h"
+#include "sim/simterminal.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

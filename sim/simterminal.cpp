@@ -1,4 +1,4 @@
-#include "simterminal.h"
+#include "sim/simterminal.h"
 
 #include <cerrno>
 #include <cstdlib>

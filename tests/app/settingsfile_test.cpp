@@ -1,6 +1,6 @@
-#include "filecontents.h"
-#include "filesizecap.h"
-#include "settingsfile.h"
+#include "app/settingsfile.h"
+#include "tests/support/filecontents.h"
+#include "tests/support/filesizecap.h"
 
 #include <QDir>
 

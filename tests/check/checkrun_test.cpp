@@ -1,5 +1,5 @@
-#include "checkdrive.h"
-#include "checkrun.h"
+#include "check/checkrun.h"
+#include "tests/check/checkdrive.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The check's settings as a workshop edits them by hand: every key against its rule, a bad
 // value replaced by its default with one line saying which key, what was found and why.
-#include "checksettings.h"
-#include "filecontents.h"
+#include "check/checksettings.h"
+#include "tests/support/filecontents.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

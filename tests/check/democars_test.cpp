@@ -1,7 +1,7 @@
 // The built-in demo analyser's cars, as FILE > COMM offers them for practice: a whole check
 // from switch-on, polled every 2 s as the check window polls, ends with the car's verdict
 // soon enough to practise on.
-#include "operatedcheck.h"
+#include "tests/check/operatedcheck.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,4 +1,4 @@
-#include "limitset.h"
+#include "check/limitset.h"
 
 #include <gtest/gtest.h>
 
@@ -368,32 +368,30 @@ TEST_P(MakerLimits, TypedFiguresBecomeTheStagesInTheAnalysersUnitsOrAreNamed)
 using check::StageKind;
 // Figures: fast idle?, its speeds, CO %, HC ppm, lambda from and to; natural idle's speeds,
 // CO %, HC ppm.
-INSTANTIATE_TEST_SUITE_P(
-    Figures, MakerLimits,
-    ::testing::Values(
-        MadeCase{"BothStages",
-                 {true, 2500, 3000, 0.25, 150, 0.98, 1.02, 700, 900, 0.4, {}},
-                 {{StageKind::FastIdle, 2500, 3000, {25, 150, 980, 1020}, {}},
-                  {StageKind::NaturalIdle, 700, 900, {40, {}, {}, {}}, {}}},
-                 ""},
-        MadeCase{"NaturalIdleAlone",
-                 {false, 2500, 3000, 0.25, {}, {}, {}, 450, 1500, {}, 300},
-                 {{StageKind::NaturalIdle, 450, 1500, {{}, 300, {}, {}}, {}}},
-                 ""},
-        MadeCase{"IdleSpeedsTheWrongWayRound",
-                 {true, 2500, 3000, 0.25, {}, {}, {}, 700, 600, 0.4, {}},
-                 {},
-                 "natural idle: the highest engine speed must be above the lowest"},
-        MadeCase{"FastSpeedsEqual",
-                 {true, 2500, 2500, 0.25, {}, {}, {}, 700, 900, 0.4, {}},
-                 {},
-                 "fast idle: the highest engine speed must be above the lowest"},
-        MadeCase{"FastLambdaTheWrongWayRound",
-                 {true, 2500, 3000, {}, {}, 1.03, 0.97, 700, 900, {}, {}},
-                 {},
-                 "fast idle: the highest lambda must not be below the lowest"},
-        MadeCase{"NegativeIdleCo",
-                 {true, 2500, 3000, {}, {}, {}, {}, 700, 900, -0.1, {}},
-                 {},
-                 "natural idle: a limit must not be negative"}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Figures, MakerLimits,
+                         ::testing::Values(MadeCase{"BothStages",
+                                                    {true, 2500, 3000, 0.25, 150, 0.98, 1.02, 700, 900, 0.4, {}},
+                                                    {{StageKind::FastIdle, 2500, 3000, {25, 150, 980, 1020}, {}},
+                                                     {StageKind::NaturalIdle, 700, 900, {40, {}, {}, {}}, {}}},
+                                                    ""},
+                                           MadeCase{"NaturalIdleAlone",
+                                                    {false, 2500, 3000, 0.25, {}, {}, {}, 450, 1500, {}, 300},
+                                                    {{StageKind::NaturalIdle, 450, 1500, {{}, 300, {}, {}}, {}}},
+                                                    ""},
+                                           MadeCase{"IdleSpeedsTheWrongWayRound",
+                                                    {true, 2500, 3000, 0.25, {}, {}, {}, 700, 600, 0.4, {}},
+                                                    {},
+                                                    "natural idle: the highest engine speed must be above the lowest"},
+                                           MadeCase{"FastSpeedsEqual",
+                                                    {true, 2500, 2500, 0.25, {}, {}, {}, 700, 900, 0.4, {}},
+                                                    {},
+                                                    "fast idle: the highest engine speed must be above the lowest"},
+                                           MadeCase{"FastLambdaTheWrongWayRound",
+                                                    {true, 2500, 3000, {}, {}, 1.03, 0.97, 700, 900, {}, {}},
+                                                    {},
+                                                    "fast idle: the highest lambda must not be below the lowest"},
+                                           MadeCase{"NegativeIdleCo",
+                                                    {true, 2500, 3000, {}, {}, {}, {}, 700, 900, -0.1, {}},
+                                                    {},
+                                                    "natural idle: a limit must not be negative"}),
+                         [](const auto &info) { return std::string(info.param.name); });

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "emissionscheck.h"
-#include "simlink.h"
+#include "check/emissionscheck.h"
+#include "tests/sim/simlink.h"
 
 #include <cstdint>
 
 namespace qova::test {
 
 struct OperatedCheck {
-    std::int64_t coldMs = 0;   // how long the check waited for the oil to warm
-    link::LiveReading last;    // the last reading polled, to say where a check stuck
+    std::int64_t coldMs = 0; // how long the check waited for the oil to warm
+    link::LiveReading last;  // the last reading polled, to say where a check stuck
 };
 
 // The operator of a whole check against the simulated analyser, polling every `pollMs` until

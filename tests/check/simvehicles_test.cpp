@@ -1,4 +1,4 @@
-#include "operatedcheck.h"
+#include "tests/check/operatedcheck.h"
 
 #include <gtest/gtest.h>
 

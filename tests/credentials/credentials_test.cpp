@@ -1,8 +1,8 @@
 // Where the database password goes: a real Secret Service (gnome-keyring-daemon on a
 // session bus of the test's own, unlocked with a test password) and, with no store
 // running, the file only the user can read.
-#include "credentialstore.h"
-#include "historysettings.h"
+#include "app/historysettings.h"
+#include "credentials/credentialstore.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "clamp.h"
-#include "digits.h"
-#include "samplereading.h"
-#include "texts.h"
+#include "display/clamp.h"
+#include "display/digits.h"
+#include "display/texts.h"
+#include "tests/support/samplereading.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The promises of the history to a workshop: the window thread never waits for a database,
 // a test once taken is never lost nor saved twice, and a queue file that cannot be read is
 // never written over.
-#include "archivewait.h"
-#include "filecontents.h"
-#include "historydatabase.h"
-#include "pendingtests.h"
-#include "pgcase.h"
-#include "testarchive.h"
+#include "history/historydatabase.h"
+#include "history/pendingtests.h"
+#include "history/testarchive.h"
+#include "tests/history/pgcase.h"
+#include "tests/support/archivewait.h"
+#include "tests/support/filecontents.h"
 
 #include <QCoreApplication>
 #include <QDir>

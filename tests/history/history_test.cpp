@@ -1,15 +1,15 @@
 // The history against real databases: SQLite files in a temporary folder and a PostgreSQL
 // server of the test's own (pgcluster.h). Every case that does not depend on the database's
 // kind runs on both.
-#include "archivewait.h"
-#include "csvwriter.h"
-#include "filesizecap.h"
-#include "historydatabase.h"
-#include "pendingtests.h"
-#include "pgcase.h"
-#include "testarchive.h"
-#include "testlisting.h"
-#include "testscsv.h"
+#include "history/csvwriter.h"
+#include "history/historydatabase.h"
+#include "history/pendingtests.h"
+#include "history/testarchive.h"
+#include "history/testlisting.h"
+#include "history/testscsv.h"
+#include "tests/history/pgcase.h"
+#include "tests/support/archivewait.h"
+#include "tests/support/filesizecap.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -87,7 +87,7 @@ protected:
 #define REQUIRE_DATABASE()                                                                                             \
     do {                                                                                                               \
         if (!skipped.isEmpty())                                                                                        \
-            GTEST_SKIP() << skipped.toStdString();                                                \
+            GTEST_SKIP() << skipped.toStdString();                                                                     \
         ASSERT_FALSE(url.isEmpty());                                                                                   \
     } while (0)
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pgcluster.h"
+#include "tests/history/pgcluster.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 // case as NewCaseDatabase says.
 #define NEW_CASE_DATABASE_OR_END(url)                                                                                  \
     do {                                                                                                               \
-        const qova::test::CaseDatabase made_ = qova::test::NewCaseDatabase();                                       \
+        const qova::test::CaseDatabase made_ = qova::test::NewCaseDatabase();                                          \
         if (!made_.failure.isEmpty())                                                                                  \
             FAIL() << made_.failure.toStdString();                                                                     \
         if (!made_.skip.isEmpty())                                                                                     \

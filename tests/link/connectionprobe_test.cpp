@@ -1,7 +1,7 @@
-#include "connectionprobe.h"
-#include "fakedevice.h"
-#include "protocol.h"
-#include "samplereading.h"
+#include "link/connectionprobe.h"
+#include "link/protocol.h"
+#include "tests/support/fakedevice.h"
+#include "tests/support/samplereading.h"
 
 #include <gtest/gtest.h>
 #include <string>

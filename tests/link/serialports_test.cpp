@@ -1,8 +1,8 @@
 // A USB adapter that comes back under another name is found again.
-#include "pseudoterminal.h"
-#include "qserialdevice.h"
-#include "serialport.h"
-#include "serialports.h"
+#include "link/qserialdevice.h"
+#include "link/serialport.h"
+#include "link/serialports.h"
+#include "tests/support/pseudoterminal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Recording to a file named *.csv: the readings as CSV; every other name keeps the text rows.
-#include "recording.h"
-#include "samplereading.h"
+#include "report/recording.h"
+#include "tests/support/samplereading.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -72,26 +72,26 @@ TEST_P(RecordCsvRow, RowsAsReceived)
 }
 
 using R = link::LiveReading;
-INSTANTIATE_TEST_SUITE_P(
-    Readings, RecordCsvRow,
-    testing::Values(CsvRowCase{"Sample", [](R &) {}, "57,1.50,14.5,20.90,12,850,25.0,1.000,\r\n"},
-                    CsvRowCase{"BelowOneKeepsItsZero",
-                               [](R &r) {
-                                   r.Co = 58;
-                                   r.O2 = 45;
-                                   r.Efficiency = 1021;
-                               },
-                               "57,0.58,14.5,0.45,12,850,25.0,1.021,\r\n"},
-                    CsvRowCase{"NegativeCo", [](R &r) { r.Co = -5; }, "57,-0.05,14.5,20.90,12,850,25.0,1.000,\r\n"},
-                    // The file keeps degC and fills the AFR column whatever the display shows.
-                    CsvRowCase{"AfrAndFahrenheit",
-                               [](R &r) {
-                                   r.ModeFlags = link::AfrMode | link::Fahrenheit;
-                                   r.Efficiency = 1470;
-                                   r.OilTemp = 905;
-                               },
-                               "57,1.50,14.5,20.90,12,850,90.5,,14.70\r\n"}),
-    [](const testing::TestParamInfo<CsvRowCase> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Readings, RecordCsvRow,
+                         testing::Values(CsvRowCase{"Sample", [](R &) {}, "57,1.50,14.5,20.90,12,850,25.0,1.000,\r\n"},
+                                         CsvRowCase{"BelowOneKeepsItsZero",
+                                                    [](R &r) {
+                                                        r.Co = 58;
+                                                        r.O2 = 45;
+                                                        r.Efficiency = 1021;
+                                                    },
+                                                    "57,0.58,14.5,0.45,12,850,25.0,1.021,\r\n"},
+                                         CsvRowCase{"NegativeCo", [](R &r) { r.Co = -5; },
+                                                    "57,-0.05,14.5,20.90,12,850,25.0,1.000,\r\n"},
+                                         // The file keeps degC and fills the AFR column whatever the display shows.
+                                         CsvRowCase{"AfrAndFahrenheit",
+                                                    [](R &r) {
+                                                        r.ModeFlags = link::AfrMode | link::Fahrenheit;
+                                                        r.Efficiency = 1470;
+                                                        r.OilTemp = 905;
+                                                    },
+                                                    "57,1.50,14.5,20.90,12,850,90.5,,14.70\r\n"}),
+                         [](const testing::TestParamInfo<CsvRowCase> &info) { return std::string(info.param.name); });
 
 TEST(RecordCsv, FileStartsWithItsHeader)
 {

@@ -1,6 +1,6 @@
-#include "recording.h"
-#include "reportfixtures.h"
-#include "textfile.h"
+#include "report/recording.h"
+#include "report/textfile.h"
+#include "tests/report/reportfixtures.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "filesizecap.h"
-#include "livereading.h"
-#include "samplereading.h"
-#include "textfile.h"
+#include "link/livereading.h"
+#include "report/textfile.h"
+#include "tests/support/filesizecap.h"
+#include "tests/support/samplereading.h"
 
 #include <QByteArray>
 

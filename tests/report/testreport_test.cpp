@@ -1,6 +1,6 @@
-#include "reportfixtures.h"
-#include "testreport.h"
-#include "textfile.h"
+#include "report/testreport.h"
+#include "report/textfile.h"
+#include "tests/report/reportfixtures.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "pdfprinting.h"
-#include "programtable.h"
-#include "programwindows.h"
-#include "scriptedoperator.h"
-#include "simdevice.h"
-#include "steadyanalyser.h"
+#include "app/ui/programtable.h"
+#include "app/ui/programwindows.h"
+#include "sim/simdevice.h"
+#include "sim/steadyanalyser.h"
+#include "tests/support/pdfprinting.h"
+#include "tests/support/scriptedoperator.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

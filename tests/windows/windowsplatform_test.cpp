@@ -1,13 +1,13 @@
 // What the program does differently on Windows, tried on Windows itself: port names, line
 // ends, the recording's rows reaching the disk while it runs, names outside the code page,
 // a file another program holds, one copy per user, and the registry.
-#include "historydatabase.h"
-#include "qserialdevice.h"
-#include "recording.h"
-#include "settingsfile.h"
-#include "singleinstance.h"
-#include "testreport.h"
-#include "textfile.h"
+#include "app/settingsfile.h"
+#include "app/singleinstance.h"
+#include "history/historydatabase.h"
+#include "link/qserialdevice.h"
+#include "report/recording.h"
+#include "report/testreport.h"
+#include "report/textfile.h"
 
 #include <QDir>
 #include <QFile>
