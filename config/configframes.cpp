@@ -1,5 +1,6 @@
 #include "config/configframes.h"
 
+#include "link/codepage.h"
 #include "link/frame.h"
 
 #include <span>
@@ -15,23 +16,6 @@ using link::setup::kLayoutMask;
 std::uint8_t withBit(std::uint8_t flags, std::uint8_t bit, bool on)
 {
     return static_cast<std::uint8_t>(on ? flags | bit : flags & ~bit);
-}
-
-// The characters of 0x80 to 0x9F; 0 where the code page has none.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
-char toWindows1252(char32_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return static_cast<char>(c);
-    for (std::size_t i = 0; i < kHighControls.size(); ++i)
-        if (kHighControls[i] != 0 && kHighControls[i] == c)
-            return static_cast<char>(0x80 + i);
-    return '?';
 }
 
 void putLine(std::span<std::uint8_t> out, const QString &line)
@@ -146,11 +130,7 @@ bool SendCalibration(link::PortState &port, const CalibrationValues &values)
 
 QByteArray ToWindows1252(const QString &text)
 {
-    QByteArray out;
-    // toUcs4() turns a broken surrogate into U+FFFD, which becomes "?" like any other stranger.
-    for (char32_t c : text.normalized(QString::NormalizationForm_C).toUcs4())
-        out.append(toWindows1252(c));
-    return out;
+    return link::ToWindows1252(text.normalized(QString::NormalizationForm_C));
 }
 
 HeaderPayload MakeHeaderPayload(const QString &line1, const QString &line2)

@@ -109,13 +109,21 @@ struct TestArchive::SaveWaiter {
     bool answered = false;
 };
 
-struct TestArchive::LookUpWaiter {
+namespace {
+// A caller's one answer: given once, whether the work or its deadline ends first, and not at
+// all once the object the caller named has gone.
+template <typename Result> struct OneAnswer {
+    OneAnswer(QObject *caller, std::function<void(const Result &)> answerTo)
+        : hadContext(caller != nullptr), context(caller), done(std::move(answerTo))
+    {
+    }
+
     bool hadContext = false;
     QPointer<QObject> context;
-    std::function<void(const LastResult &)> done;
+    std::function<void(const Result &)> done;
     bool answered = false;
 
-    void answer(const LastResult &result)
+    void answer(const Result &result)
     {
         if (answered)
             return;
@@ -123,6 +131,11 @@ struct TestArchive::LookUpWaiter {
         if (done && (!hadContext || context))
             done(result);
     }
+};
+} // namespace
+
+struct TestArchive::LookUpWaiter : OneAnswer<LastResult> {
+    using OneAnswer::OneAnswer;
 };
 
 TestArchive::TestArchive(Settings settings, StepHook stepHook)
@@ -332,10 +345,7 @@ void TestArchive::lookUpLast(const QString &registration, QObject *context,
 {
     if (lookUp_)
         lookUp_->answered = true; // replaced: never answered
-    auto waiter = std::make_shared<LookUpWaiter>();
-    waiter->hadContext = context != nullptr;
-    waiter->context = context;
-    waiter->done = std::move(done);
+    auto waiter = std::make_shared<LookUpWaiter>(context, std::move(done));
     lookUp_ = waiter;
     if (NormalisedRegistration(registration).isEmpty()) {
         waiter->answer({true, std::nullopt});
@@ -359,24 +369,7 @@ void TestArchive::lookUpLast(const QString &registration, QObject *context,
 void TestArchive::search(const QString &registration, int limit, QObject *context,
                          std::function<void(const Listing &)> done)
 {
-    struct Waiter {
-        QPointer<QObject> context;
-        bool hadContext = false;
-        std::function<void(const Listing &)> done;
-        bool answered = false;
-        void answer(const Listing &listing)
-        {
-            if (answered)
-                return;
-            answered = true;
-            if (done && (!hadContext || context))
-                done(listing);
-        }
-    };
-    auto waiter = std::make_shared<Waiter>();
-    waiter->context = context;
-    waiter->hadContext = context != nullptr;
-    waiter->done = std::move(done);
+    auto waiter = std::make_shared<OneAnswer<Listing>>(context, std::move(done));
     QTimer::singleShot(settings_.searchDeadlineMs, this, [this, waiter] {
         waiter->answer({false,
                         QStringLiteral("The history at %1 has not answered within %2 s")

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/codepage.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -12,9 +14,8 @@ inline constexpr char kLineEnd[] = "\r\n";
 inline constexpr char kLineEnd[] = "\n";
 #endif
 
-// The files keep the workstation's single-byte code page, Windows-1252, so that the
-// degree sign is the one byte 0xB0. A character the code page lacks becomes "?".
-QByteArray ToWindows1252(const QString &text);
+// The files keep the workstation's single-byte code page.
+using link::ToWindows1252;
 
 // `text`, a blank, then `lineBreaks` line ends.
 QByteArray TextLine(const QString &text, int lineBreaks);

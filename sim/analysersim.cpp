@@ -6,6 +6,7 @@
 #include "sim/elmcar.h"
 #include "sim/obdserver.h"
 #include "sim/simdevice.h"
+#include "sim/simterminal.h"
 #include "sim/storedtests.h"
 
 #include <QDate>
@@ -189,31 +190,14 @@ int main(int argc, char **argv)
     sigaction(SIGINT, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-        std::perror("qova-analyser-sim: pseudo-terminal");
+    qova::sim::SimTerminal terminal;
+    if (std::string why; !qova::sim::OpenSimTerminal(B9600, terminal, why)) {
+        std::fprintf(stderr, "qova-analyser-sim: %s\n", why.c_str());
         return 1;
     }
-    const char *name = ptsname(master);
-    if (name == nullptr) {
-        std::perror("qova-analyser-sim: ptsname");
-        return 1;
-    }
-    const std::string slavePath = name;
-    // Holding the far end open keeps the line up while no program has it open: without
-    // it the master reports a hang-up that poll() would return at once, for ever.
-    const int slave = open(slavePath.c_str(), O_RDWR | O_NOCTTY);
-    if (slave < 0) {
-        std::perror("qova-analyser-sim: open the terminal");
-        return 1;
-    }
-    termios tio{};
-    tcgetattr(slave, &tio);
-    cfmakeraw(&tio);
-    cfsetispeed(&tio, B9600);
-    cfsetospeed(&tio, B9600);
-    tcsetattr(slave, TCSANOW, &tio);
-    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    const int master = terminal.master;
+    const int slave = terminal.slave;
+    const std::string &slavePath = terminal.name;
 
     std::FILE *log = nullptr;
     if (!options.logPath.empty()) {

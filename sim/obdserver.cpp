@@ -1,4 +1,5 @@
 #include "sim/obdserver.h"
+#include "sim/simterminal.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -23,26 +24,14 @@ ObdServer::~ObdServer()
 bool ObdServer::open(int tcpPort, std::string &error)
 {
     if (tcpPort == 0) {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 || ptsname(master_) == nullptr) {
-            error = std::string("OBD pseudo-terminal: ") + std::strerror(errno);
-            return false;
-        }
-        address_ = ptsname(master_);
-        // Held open, as the analyser's, so the line stays up while no program has it.
-        slave_ = ::open(address_.c_str(), O_RDWR | O_NOCTTY);
-        if (slave_ < 0) {
-            error = std::string("OBD pseudo-terminal: ") + std::strerror(errno);
-            return false;
-        }
-        termios tio{};
-        tcgetattr(slave_, &tio);
-        cfmakeraw(&tio);
-        cfsetispeed(&tio, B38400);
-        cfsetospeed(&tio, B38400);
-        tcsetattr(slave_, TCSANOW, &tio);
-        fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-        return true;
+        SimTerminal terminal;
+        const bool opened = OpenSimTerminal(B38400, terminal, error);
+        master_ = terminal.master;
+        slave_ = terminal.slave;
+        address_ = terminal.name;
+        if (!opened)
+            error = "OBD " + error;
+        return opened;
     }
     listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
     const int yes = 1;

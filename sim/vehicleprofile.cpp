@@ -1,6 +1,7 @@
 #include "sim/vehicleprofile.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace qova::sim {
@@ -53,52 +54,48 @@ double warmFromMs(const Car &car)
 
 } // namespace
 
+namespace {
+// Every car at the probe: its name on the command line and in a device name, and its title
+// in the COMM dialog.
+struct ProfileLine {
+    VehicleProfile profile;
+    std::string_view name, title;
+};
+constexpr std::array<ProfileLine, 6> kProfiles{{
+    {VehicleProfile::GoodCatalyst, "good-catalyst", "Good catalyst (passes)"},
+    {VehicleProfile::RichIdle, "rich-idle", "Rich idle (fails on CO at idle)"},
+    {VehicleProfile::FailedCatalyst, "failed-catalyst", "Failed catalyst (fails at fast idle)"},
+    {VehicleProfile::ColdEngine, "cold-engine", "Cold engine (the check waits for the oil)"},
+    {VehicleProfile::WanderingSpeed, "wandering-speed", "Wandering speed (fast idle leaves its window)"},
+    {VehicleProfile::NoOilProbe, "no-oil-probe", "No oil probe (the operator says it is warm)"},
+}};
+
+const ProfileLine *lineOf(VehicleProfile profile)
+{
+    const auto found = std::find_if(kProfiles.begin(), kProfiles.end(),
+                                    [profile](const ProfileLine &line) { return line.profile == profile; });
+    return found == kProfiles.end() ? nullptr : &*found;
+}
+} // namespace
+
 std::string_view VehicleProfileName(VehicleProfile profile)
 {
-    switch (profile) {
-    case VehicleProfile::GoodCatalyst:
-        return "good-catalyst";
-    case VehicleProfile::RichIdle:
-        return "rich-idle";
-    case VehicleProfile::FailedCatalyst:
-        return "failed-catalyst";
-    case VehicleProfile::ColdEngine:
-        return "cold-engine";
-    case VehicleProfile::WanderingSpeed:
-        return "wandering-speed";
-    case VehicleProfile::NoOilProbe:
-        return "no-oil-probe";
-    case VehicleProfile::None:
-        break;
-    }
-    return "";
+    const ProfileLine *line = lineOf(profile);
+    return line ? line->name : std::string_view();
 }
 
 std::string_view VehicleProfileTitle(VehicleProfile profile)
 {
-    switch (profile) {
-    case VehicleProfile::GoodCatalyst:
-        return "Good catalyst (passes)";
-    case VehicleProfile::RichIdle:
-        return "Rich idle (fails on CO at idle)";
-    case VehicleProfile::FailedCatalyst:
-        return "Failed catalyst (fails at fast idle)";
-    case VehicleProfile::ColdEngine:
-        return "Cold engine (the check waits for the oil)";
-    case VehicleProfile::WanderingSpeed:
-        return "Wandering speed (fast idle leaves its window)";
-    case VehicleProfile::NoOilProbe:
-        return "No oil probe (the operator says it is warm)";
-    case VehicleProfile::None:
-        break;
-    }
-    return "The analyser's own engine";
+    const ProfileLine *line = lineOf(profile);
+    return line ? line->title : std::string_view("The analyser's own engine");
 }
 
 std::vector<VehicleProfile> VehicleProfiles()
 {
-    return {VehicleProfile::GoodCatalyst, VehicleProfile::RichIdle,       VehicleProfile::FailedCatalyst,
-            VehicleProfile::ColdEngine,   VehicleProfile::WanderingSpeed, VehicleProfile::NoOilProbe};
+    std::vector<VehicleProfile> all;
+    for (const ProfileLine &line : kProfiles)
+        all.push_back(line.profile);
+    return all;
 }
 
 std::optional<VehicleProfile> VehicleProfileFromName(std::string_view name)

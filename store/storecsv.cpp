@@ -68,12 +68,7 @@ QString ExportStoredFileCsv(const QString &dataPath, int currentYear, const Save
         writeCsv(data, currentYear, csv);
         written = csv.finish();
     }
-    if (!written || !file->commit()) {
-        file->cancelWriting();
-        return kCanNotWriteFile + csvPath;
-    }
-    return QStringLiteral("done  ") + QFileInfo(dataPath).fileName() + QStringLiteral("---> ") +
-           QFileInfo(csvPath).fileName();
+    return FinishExport(*file, written, dataPath, csvPath);
 }
 
 } // namespace qova::store

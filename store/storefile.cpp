@@ -166,12 +166,17 @@ QString ExportStoredFile(const QString &dataPath, int currentYear, const SaveFil
         written = WriteAll(*file, chunk.get(), p - chunk.get());
         p = chunk.get();
     }
-    if (!written || !file->commit()) {
-        file->cancelWriting();
-        return kCanNotWriteFile + textPath;
+    return FinishExport(*file, written, dataPath, textPath);
+}
+
+QString FinishExport(QSaveFile &file, bool written, const QString &dataPath, const QString &outPath)
+{
+    if (!written || !file.commit()) {
+        file.cancelWriting();
+        return kCanNotWriteFile + outPath;
     }
     return QStringLiteral("done  ") + QFileInfo(dataPath).fileName() + QStringLiteral("---> ") +
-           QFileInfo(textPath).fileName();
+           QFileInfo(outPath).fileName();
 }
 
 QString ExportStoredTests(const ChooseFile &chooseFile, int currentYear, const SaveFileFactory &makeFile)

@@ -47,6 +47,10 @@ QString LoadStoredTests(QString &StoreFileName, QByteArray &StoreData, int &Stor
 // Reads a whole data file; the message when it is missing, empty or too large.
 QString ReadDataFile(const QString &path, QByteArray &data);
 
+// The end of an export into `outPath`: the file is kept only when every write went through
+// (`written`) and it commits, else dropped. Returns what the operator is told either way.
+QString FinishExport(QSaveFile &file, bool written, const QString &dataPath, const QString &outPath);
+
 // The text file's path: the data file's with its last three characters made "txt"; a name
 // of one or two characters gets ".txt" after it, so the text always lands beside its data.
 QString ExportPathFor(const QString &dataPath);

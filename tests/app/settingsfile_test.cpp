@@ -1,4 +1,5 @@
 #include "app/settingsfile.h"
+#include "tests/support/filecontents.h"
 #include "tests/support/filesizecap.h"
 
 #include <QDir>
@@ -121,10 +122,7 @@ TEST_P(DeviceChoice, OneLineOfTextOrCom)
     const DeviceChoiceCase &c = GetParam();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("gas.conf"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[General]\n" + c.line + "\n");
-    file.close();
+    ASSERT_TRUE(qova::test::WriteFileContents(path, "[General]\n" + c.line + "\n"));
     QSettings settings(path, QSettings::IniFormat);
     QStringList ignored;
     EXPECT_EQ(ReadDeviceChoice(settings, &ignored), c.choice);

@@ -6,6 +6,7 @@
 #include "app/ui/mainwindow.h"
 #include "link/livereading.h"
 #include "link/serialport.h"
+#include "tests/support/pseudoterminal.h"
 #include "tests/support/scriptedoperator.h"
 
 #include <QComboBox>
@@ -18,49 +19,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 using namespace qova;
 
 namespace {
-
-// The analyser's end of a pseudo-terminal; the program opens the other end by its name.
-class PseudoTerminal {
-public:
-    PseudoTerminal()
-    {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
-            name_ = QString::fromLocal8Bit(::ptsname(master_));
-    }
-    ~PseudoTerminal()
-    {
-        if (master_ >= 0)
-            ::close(master_);
-    }
-    QString name() const { return name_; }
-    // What the program wrote, waiting up to `ms` for the first byte.
-    QByteArray received(int ms)
-    {
-        pollfd p{master_, POLLIN, 0};
-        QByteArray out;
-        while (::poll(&p, 1, out.isEmpty() ? ms : 20) > 0) {
-            char buf[64];
-            const auto n = ::read(master_, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            out.append(buf, n);
-        }
-        return out;
-    }
-
-private:
-    int master_ = -1;
-    QString name_;
-};
 
 struct Rig {
     link::VirtualPause pause;
@@ -207,7 +168,7 @@ void TestCommDialog::keepsTheChoiceAndNamesIt()
 
 void TestCommDialog::aPseudoTerminalChosenFromTheListIsOpened()
 {
-    PseudoTerminal pty;
+    test::PseudoTerminal pty;
     QVERIFY2(!pty.name().isEmpty(), "no pseudo-terminal");
     Rig rig;
     link::SerialPortDescription d;
@@ -278,7 +239,7 @@ void TestCommDialog::testSaysWhatAnsweredAndKeepsNothing()
     QFETCH(QString, comDevice);
     QFETCH(QString, inUse);
     QFETCH(QString, result);
-    PseudoTerminal pty;
+    test::PseudoTerminal pty;
     const QByteArray variable = "QOVA_" + choice.toLatin1();
     if (!comDevice.isEmpty())
         qputenv(variable.constData(), (comDevice == QLatin1String("pty") ? pty.name() : comDevice).toLocal8Bit());

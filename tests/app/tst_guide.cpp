@@ -43,9 +43,7 @@ private slots:
 
 void TestGuide::f1OpensTheSectionOfTheWindow_data()
 {
-    QTest::addColumn<QString>("window");
-    for (const app::WindowLine &line : app::WindowLines())
-        QTest::newRow(line.name) << QString::fromLatin1(line.name);
+    test::WindowRows();
 }
 
 void TestGuide::f1OpensTheSectionOfTheWindow()

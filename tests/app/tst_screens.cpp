@@ -32,9 +32,7 @@ private slots:
 
 void TestScreens::noWindowIsLargerThanTheScreen_data()
 {
-    QTest::addColumn<QString>("window");
-    for (const app::WindowLine &line : app::WindowLines())
-        QTest::newRow(line.name) << QString::fromLatin1(line.name);
+    test::WindowRows();
 }
 
 void TestScreens::noWindowIsLargerThanTheScreen()

@@ -1,8 +1,8 @@
 // The check's settings as a workshop edits them by hand: every key against its rule, a bad
 // value replaced by its default with one line saying which key, what was found and why.
 #include "check/checksettings.h"
+#include "tests/support/filecontents.h"
 
-#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -37,10 +37,7 @@ TEST_P(CheckSettingsFile, BadValueFallsBackToItsDefaultAndIsNamed)
     const SettingsCase &c = GetParam();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("check.conf"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray("[General]\n") + c.fileText);
-    file.close();
+    ASSERT_TRUE(test::WriteFileContents(path, QByteArray("[General]\n") + c.fileText));
     const QSettings store(path, QSettings::IniFormat);
     settings::ValidatedSettings read(store);
 

@@ -1,8 +1,7 @@
 // The built-in demo analyser's cars, as FILE > COMM offers them for practice: a whole check
 // from switch-on, polled every 2 s as the check window polls, ends with the car's verdict
 // soon enough to practise on.
-#include "check/emissionscheck.h"
-#include "tests/sim/simlink.h"
+#include "tests/check/operatedcheck.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -27,19 +26,7 @@ TEST_P(DemoCar, AWholeCheckFromSwitchOnEndsWithItsVerdict)
     test::SimLink sim(sim::PracticeCarOptions(c.profile));
     ASSERT_TRUE(sim.open());
     check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), check::Fuel::Petrol);
-    link::LiveReading r;
-    // The operator declines the leak test and confirms every other prompt at the next poll,
-    // and says an engine without an oil probe is warm when asked.
-    while (!check.finished() && sim.clock.nowMs() < 15 * 60 * 1000) {
-        const bool valid = sim.cycle(r, 2000);
-        check.feed(sim.clock.nowMs(), valid ? std::optional(r) : std::nullopt);
-        if (check.state().phase == check::CheckPhase::WaitingForWarmConfirmation)
-            check.confirmEngineWarm();
-        if (valid && (r.StatusA & link::LeakTestOffer))
-            sim.send(link::kDeclineReply);
-        else if (valid && (r.StatusA & ~link::PowerUpCountdown))
-            sim.send(link::kConfirmReply);
-    }
+    const link::LiveReading r = test::OperateCheck(sim, check, 15 * 60 * 1000, 2000).last;
     ASSERT_TRUE(check.finished()) << "phase " << static_cast<int>(check.state().phase) << " stage "
                                   << check.state().stage << " oil " << r.OilTemp << " rpm " << r.Rpm << " hc " << r.Hc;
     EXPECT_EQ(check.state().overall, c.overall) << check.state().notCompletedReason.toStdString();

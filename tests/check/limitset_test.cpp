@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <string>
+#include <vector>
 
 using namespace qova;
 using check::Fuel;
@@ -341,28 +342,56 @@ TEST(WorkshopFile, NoneIsNoError)
     EXPECT_EQ(library.sets.size(), 11u);
 }
 
-TEST(MakerLimits, TypedFiguresBecomeTheStagesInTheAnalysersUnits)
-{
-    check::MakerFigures f;
-    f.fastCoPercent = 0.25;
-    f.fastHcPpm = 150;
-    f.fastLambdaMin = 0.98;
-    f.fastLambdaMax = 1.02;
-    f.idleMinRpm = 700;
-    f.idleMaxRpm = 900;
-    f.idleCoPercent = 0.4;
-    const auto made = check::MakerLimitSet(f);
-    ASSERT_TRUE(made.set) << made.error.toStdString();
-    ASSERT_EQ(made.set->stages.size(), 2u);
-    EXPECT_EQ(made.set->stages[0],
-              (check::StageLimits{check::StageKind::FastIdle, 2500, 3000, {25, 150, 980, 1020}, {}}));
-    EXPECT_EQ(made.set->stages[1], (check::StageLimits{check::StageKind::NaturalIdle, 700, 900, {40, {}, {}, {}}, {}}));
-    EXPECT_FALSE(made.set->source.isEmpty());
+namespace {
+struct MadeCase {
+    const char *name;
+    check::MakerFigures figures;
+    std::vector<check::StageLimits> stages; // when made
+    const char *error;                      // "" when made
+};
+} // namespace
 
-    f.fastIdle = false;
-    EXPECT_EQ(check::MakerLimitSet(f).set->stages.size(), 1u);
-    f.idleMaxRpm = 600;
-    const auto bad = check::MakerLimitSet(f);
-    EXPECT_FALSE(bad.set);
-    EXPECT_EQ(bad.error, QStringLiteral("natural idle: the highest engine speed must be above the lowest"));
+class MakerLimits : public ::testing::TestWithParam<MadeCase> {};
+
+TEST_P(MakerLimits, TypedFiguresBecomeTheStagesInTheAnalysersUnitsOrAreNamed)
+{
+    const MadeCase &c = GetParam();
+    const check::MakerSet made = check::MakerLimitSet(c.figures);
+    EXPECT_EQ(made.error.toStdString(), c.error);
+    ASSERT_EQ(made.set.has_value(), *c.error == '\0');
+    if (made.set) {
+        EXPECT_EQ(made.set->stages, c.stages);
+        EXPECT_FALSE(made.set->source.isEmpty());
+    }
 }
+
+using check::StageKind;
+// Figures: fast idle?, its speeds, CO %, HC ppm, lambda from and to; natural idle's speeds,
+// CO %, HC ppm.
+INSTANTIATE_TEST_SUITE_P(Figures, MakerLimits,
+                         ::testing::Values(MadeCase{"BothStages",
+                                                    {true, 2500, 3000, 0.25, 150, 0.98, 1.02, 700, 900, 0.4, {}},
+                                                    {{StageKind::FastIdle, 2500, 3000, {25, 150, 980, 1020}, {}},
+                                                     {StageKind::NaturalIdle, 700, 900, {40, {}, {}, {}}, {}}},
+                                                    ""},
+                                           MadeCase{"NaturalIdleAlone",
+                                                    {false, 2500, 3000, 0.25, {}, {}, {}, 450, 1500, {}, 300},
+                                                    {{StageKind::NaturalIdle, 450, 1500, {{}, 300, {}, {}}, {}}},
+                                                    ""},
+                                           MadeCase{"IdleSpeedsTheWrongWayRound",
+                                                    {true, 2500, 3000, 0.25, {}, {}, {}, 700, 600, 0.4, {}},
+                                                    {},
+                                                    "natural idle: the highest engine speed must be above the lowest"},
+                                           MadeCase{"FastSpeedsEqual",
+                                                    {true, 2500, 2500, 0.25, {}, {}, {}, 700, 900, 0.4, {}},
+                                                    {},
+                                                    "fast idle: the highest engine speed must be above the lowest"},
+                                           MadeCase{"FastLambdaTheWrongWayRound",
+                                                    {true, 2500, 3000, {}, {}, 1.03, 0.97, 700, 900, {}, {}},
+                                                    {},
+                                                    "fast idle: the highest lambda must not be below the lowest"},
+                                           MadeCase{"NegativeIdleCo",
+                                                    {true, 2500, 3000, {}, {}, {}, {}, 700, 900, -0.1, {}},
+                                                    {},
+                                                    "natural idle: a limit must not be negative"}),
+                         [](const auto &info) { return std::string(info.param.name); });

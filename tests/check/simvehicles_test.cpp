@@ -1,5 +1,4 @@
-#include "check/emissionscheck.h"
-#include "tests/sim/simlink.h"
+#include "tests/check/operatedcheck.h"
 
 #include <gtest/gtest.h>
 
@@ -7,30 +6,6 @@
 
 using namespace qova;
 using check::Verdict;
-
-namespace {
-// The operator of a whole check, a frame a second: declines the leak test, confirms every
-// other prompt, says the engine is warm when there is no oil probe. Returns how long the
-// check waited for the oil to warm.
-std::int64_t runCheck(test::SimLink &sim, check::EmissionsCheck &check, std::int64_t untilMs)
-{
-    std::int64_t coldMs = 0;
-    link::LiveReading r;
-    while (!check.finished() && sim.clock.nowMs() < untilMs) {
-        const bool valid = sim.cycle(r, 1000);
-        check.feed(sim.clock.nowMs(), valid ? std::optional(r) : std::nullopt);
-        if (check.state().phase == check::CheckPhase::WaitingForWarmEngine)
-            coldMs += 1000;
-        if (check.state().phase == check::CheckPhase::WaitingForWarmConfirmation)
-            check.confirmEngineWarm();
-        if (valid && (r.StatusA & link::LeakTestOffer))
-            sim.send(link::kDeclineReply);
-        else if (valid && (r.StatusA & ~link::PowerUpCountdown))
-            sim.send(link::kConfirmReply);
-    }
-    return coldMs;
-}
-} // namespace
 
 struct VehicleCase {
     const char *name;
@@ -53,7 +28,7 @@ TEST_P(SimulatedVehicle, WholeCheckGivesTheCarsVerdict)
     test::SimLink sim(options);
     ASSERT_TRUE(sim.open());
     check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), check::Fuel::Petrol);
-    const std::int64_t coldMs = runCheck(sim, check, 15 * 60 * 1000);
+    const std::int64_t coldMs = test::OperateCheck(sim, check, 15 * 60 * 1000, 1000).coldMs;
     ASSERT_TRUE(check.finished()) << "phase " << static_cast<int>(check.state().phase);
     EXPECT_LT(sim.clock.nowMs(), c.finishedBeforeMs);
     EXPECT_GE(coldMs, c.coldForAtLeastMs);
@@ -124,7 +99,7 @@ TEST_P(ShortTimings, EveryCarGetsItsVerdictWithinTheHarnesssTime)
     settings.measureMs = 15000;
     check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), check::Fuel::Petrol,
                                 settings);
-    runCheck(sim, check, 5 * 60 * 1000);
+    test::OperateCheck(sim, check, 5 * 60 * 1000, 1000);
     ASSERT_TRUE(check.finished());
     EXPECT_EQ(check.state().overall, c.overall);
     EXPECT_LT(sim.clock.nowMs(), c.finishedBeforeMs);

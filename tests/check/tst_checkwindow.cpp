@@ -340,12 +340,7 @@ void TestCheckWindow::stopAsksFirstAndKeepsTheCheckAsAbandoned()
 void TestCheckWindow::failedSaveIsOneMessageAndWaitsInTheQueue()
 {
     const QString damaged = dir_->filePath(QStringLiteral("data/history.db"));
-    QDir().mkpath(dir_->filePath(QStringLiteral("data")));
-    {
-        QFile file(damaged);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(4096, 'x'));
-    }
+    QVERIFY(test::WriteFileContents(damaged, QByteArray(4096, 'x')));
     connectAnalyser(sim::VehicleProfile::GoodCatalyst);
     EmissionsCheckWindow w(*state_);
     QVERIFY(showActive(w));

@@ -1,6 +1,7 @@
 #include "display/clamp.h"
 #include "display/digits.h"
 #include "display/texts.h"
+#include "tests/support/samplereading.h"
 
 #include <gtest/gtest.h>
 
@@ -125,11 +126,7 @@ TEST(DisplayLayoutTest, NarrowScreenTruncatesTowardZero)
 
 TEST(FigureGlyphsTest, NineteenGlyphsWithHcWithoutPoint)
 {
-    link::LiveReading r;
-    r.Co = 150;
-    r.Co2 = 145;
-    r.O2 = 2090;
-    r.Hc = 57;
+    const link::LiveReading r = test::SampleReading(); // CO 1.50, CO2 14.5, O2 20.90, HC 57
     const auto l = display::ComputeLayout(1024);
     const auto g = display::FigureGlyphs(r, l);
     ASSERT_EQ(g.size(), 19u);

@@ -30,6 +30,18 @@ class Skipped(Exception):
     """The machine cannot run the scenario (a service that does not start here)."""
 
 
+def end_process(proc, timeout=5):
+    """Asks `proc` to end and waits `timeout` s for it; then kills it."""
+    if proc.poll() is not None:
+        return
+    proc.terminate()
+    try:
+        proc.wait(timeout)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+
+
 def check(cond, what):
     if not cond:
         raise Failure(what)
@@ -71,11 +83,7 @@ class Desktop:
 
     def stop(self):
         if self.proc:
-            self.proc.terminate()
-            try:
-                self.proc.wait(5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
+            end_process(self.proc)
 
 
 NOBODY = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"]
@@ -126,13 +134,8 @@ class Sim:
     def stop(self):
         clear_stale_lock(self.path)
         if self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGCONT)
-            self.proc.send_signal(signal.SIGTERM)
-            try:
-                self.proc.wait(5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+            self.proc.send_signal(signal.SIGCONT)  # a paused simulator could not end
+            end_process(self.proc)
         if self.hold is not None:
             os.close(self.hold)
             self.hold = None
@@ -391,13 +394,7 @@ class Run:
     def close(self):
         self.closed = True
         for p in self.procs:
-            if p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-                    p.wait()
+            end_process(p)
         for sim in self.sims:
             sim.stop()
         for _, stop in reversed(self.services):

@@ -92,25 +92,28 @@ def check_certificate(text, registration, verdict, *also):
         check(want in text, f"the certificate does not say {want!r}")
 
 
+def check_verdict(run, vehicle, registration, verdict, *also, **options):
+    """A whole check (run_check's `options`) whose history row and certificate give `verdict`,
+    the certificate saying `also` too. Returns the certificate's text."""
+    row, text = run_check(run, vehicle, registration, **options)
+    check(row == ("check", registration, verdict.lower()), f"the history row reads {row}")
+    check_certificate(text, registration, verdict, *also)
+    return text
+
+
 @scenario(expected_s=45)
 def check_good_catalyst_passes(run):
-    row, text = run_check(run, "good-catalyst", "GOOD1")
-    check(row == ("check", "GOOD1", "pass"), f"the history row reads {row}")
-    check_certificate(text, "GOOD1", "PASS", "UK catalyst test", "Oil temperature at the start")
+    check_verdict(run, "good-catalyst", "GOOD1", "PASS", "UK catalyst test", "Oil temperature at the start")
 
 
 @scenario(expected_s=56)
 def check_rich_idle_fails_on_co(run):
-    row, text = run_check(run, "rich-idle", "RICH1")
-    check(row == ("check", "RICH1", "fail"), f"the history row reads {row}")
-    check_certificate(text, "RICH1", "FAIL", "CO out of limits")
+    check_verdict(run, "rich-idle", "RICH1", "FAIL", "CO out of limits")
 
 
 @scenario(expected_s=56)
 def check_failed_catalyst_fails_at_fast_idle(run):
-    row, text = run_check(run, "failed-catalyst", "CAT1")
-    check(row == ("check", "CAT1", "fail"), f"the history row reads {row}")
-    check_certificate(text, "CAT1", "FAIL", "Fast idle, 2500 to 3000 rpm FAIL")
+    text = check_verdict(run, "failed-catalyst", "CAT1", "FAIL", "Fast idle, 2500 to 3000 rpm FAIL")
     # Both gases the catalyst should clean are named out at fast idle, CO within.
     for line in (r"CO 0\.\d\d % 0\.\d\d % at most 0\.30 % PASS", r"HC \d+ ppm \d+ ppm at most 200 ppm FAIL",
                  r"Lambda 1\.0\d\d 1\.0\d\d 0\.970 to 1\.030 FAIL"):
@@ -126,30 +129,24 @@ def check_failed_catalyst_fails_at_fast_idle(run):
 
 @scenario(expected_s=73)
 def check_cold_engine_passes_after_warming(run):
-    row, text = run_check(run, "cold-engine", "COLD1", limit_s=85)
-    check(row == ("check", "COLD1", "pass"), f"the history row reads {row}")
-    check_certificate(text, "COLD1", "PASS", "Oil temperature at the start: 6")
+    check_verdict(run, "cold-engine", "COLD1", "PASS", "Oil temperature at the start: 6", limit_s=85)
 
 
 @scenario(expected_s=53)
 def check_wandering_speed_still_gets_a_verdict(run):
     # It leaves the window while measuring at fast idle, settles again and passes then.
-    row, text = run_check(run, "wandering-speed", "WANDER1", fast_idle_ms="30000")
-    check(row == ("check", "WANDER1", "pass"), f"the history row reads {row}")
-    check_certificate(text, "WANDER1", "PASS", "Fast idle, 2500 to 3000 rpm PASS")
+    check_verdict(run, "wandering-speed", "WANDER1", "PASS", "Fast idle, 2500 to 3000 rpm PASS",
+                  fast_idle_ms="30000")
 
 
 @scenario(expected_s=48)
 def check_no_oil_probe_takes_the_operators_word(run):
-    row, text = run_check(run, "no-oil-probe", "NOPROBE1", confirm_warm=True)
-    check(row == ("check", "NOPROBE1", "pass"), f"the history row reads {row}")
-    check_certificate(text, "NOPROBE1", "PASS", "Engine temperature confirmed by the operator (no oil probe)")
+    check_verdict(run, "no-oil-probe", "NOPROBE1", "PASS",
+                  "Engine temperature confirmed by the operator (no oil probe)", confirm_warm=True)
 
 
 @scenario(expected_s=68)
 def check_prompt_never_takes_the_registration(run):
     # Y, N and the analyser's pending questions: the registration arrives whole, and the
     # questions are asked on the check page.
-    row, text = run_check(run, "good-catalyst", "NY12YNN")
-    check(row == ("check", "NY12YNN", "pass"), f"the history row reads {row}")
-    check_certificate(text, "NY12YNN", "PASS")
+    check_verdict(run, "good-catalyst", "NY12YNN", "PASS")

@@ -83,45 +83,54 @@ def leak_test_no_zero_and_record(run):
     leave_digital(run, digital, p)
 
 
-@scenario(expected_s=8)
-def setup_send_from_digital(run):
+def send_from_digital(run, key, caption, send):
+    """Opens the dialog behind `key` on the digital display of a quiet analyser, lets `send`
+    fill it in and send, waits for the dialog to close (on the analyser's "O") without a
+    message box and leaves the display. Returns the bytes the analyser received."""
     sim = run.start_sim(*QUIET)
     p, main = start_program(run)
-    digital, dialog = open_from_digital(run, main, "alt+s", "SETUP")
-    run.screenshot("setup")
-    sent_at = datetime.datetime.now()
-    run.key(dialog, "alt+s")
-    # The send waits 1.5 s before and 1.5 s after; the dialog closes on the analyser's "O".
+    digital, dialog = open_from_digital(run, main, key, caption)
+    send(dialog)
     run.wait_gone(dialog, timeout=8)
-    payload = find_frame(sim.bytes(), 0x77, 8)
-    check(payload is not None, f"no setup frame among {[hex(b) for b in sim.replies()]}")
+    check(not run.windows("QOVA"), "a message box came up")
+    leave_digital(run, digital, p)
+    return sim.bytes()
+
+
+@scenario(expected_s=8)
+def setup_send_from_digital(run):
+    sent_at = None
+
+    def send(dialog):
+        nonlocal sent_at
+        run.screenshot("setup")
+        sent_at = datetime.datetime.now()
+        run.key(dialog, "alt+s")  # it waits 1.5 s before and 1.5 s after sending
+
+    data = send_from_digital(run, "alt+s", "SETUP", send)
+    payload = find_frame(data, 0x77, 8)
+    check(payload is not None, f"no setup frame among {[hex(b) for b in data if b != 0x11]}")
     check(payload[:2] == [0x05, 0x00], f"flags and mode {payload[:2]} instead of petrol/line/lambda/C, 2 stroke")
     bcd = lambda v: (v // 10) * 16 + v % 10  # noqa: E731
     day = [bcd(sent_at.day), bcd(sent_at.month), sent_at.year % 100]
     check(payload[5:8] == day, f"date bytes {payload[5:8]} instead of {day}")
-    check(not run.windows("QOVA"), "a message box came up")
-    leave_digital(run, digital, p)
 
 
 @scenario(expected_s=9)
 def calibration_send_from_digital(run):
-    sim = run.start_sim(*QUIET)
-    p, main = start_program(run)
-    digital, dialog = open_from_digital(run, main, "alt+c", "CALIBRATION")
-    for value in ("350", "1380", "2200", "1000"):
-        run.key(dialog, "ctrl+a")
-        run.type(dialog, value)
-        run.key(dialog, "Return")  # on to the next box, and from the last to SEND
-    run.screenshot("calibration")
-    run.key(dialog, "Return")
-    run.wait_gone(dialog, timeout=8)
-    data = sim.bytes()
+    def send(dialog):
+        for value in ("350", "1380", "2200", "1000"):
+            run.key(dialog, "ctrl+a")
+            run.type(dialog, value)
+            run.key(dialog, "Return")  # on to the next box, and from the last to SEND
+        run.screenshot("calibration")
+        run.key(dialog, "Return")
+
+    data = send_from_digital(run, "alt+c", "CALIBRATION", send)
     expected = [0x99, 0x5E, 0x01, 0x64, 0x05, 0x98, 0x08, 0xE8, 0x03, 0xAD, 0xFD]
     at = [i for i, b in enumerate(data) if b == 0x99]
     check(at and data[at[0]:at[0] + 11] == expected,
           f"calibration frame {[hex(b) for b in data[at[0]:at[0] + 11]] if at else 'missing'}")
-    check(not run.windows("QOVA"), "a message box came up")
-    leave_digital(run, digital, p)
 
 
 @scenario(expected_s=6)

@@ -8,7 +8,7 @@ import subprocess
 import time
 
 from flows import NO_RESPONSE, QUIET, answer, figures_lit, leave_digital, open_digital, start_program, upload_store
-from harness import Failure, Skipped, check, deadline, wait_for
+from harness import Failure, Skipped, check, deadline, end_process, wait_for
 from registry import scenario
 
 
@@ -61,13 +61,8 @@ class Ser2net:
         raise Skipped(why)
 
     def stop(self):
-        if self.proc and self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        if self.proc:
+            end_process(self.proc)
 
 
 def bridged(run, telnet):

@@ -9,7 +9,7 @@ import threading
 import time
 
 from flows import leave_digital, open_from_digital, save_file_dialog, start_program, wait_file
-from harness import Skipped, check, deadline, wait_for
+from harness import Skipped, check, deadline, end_process, wait_for
 from registry import scenario
 
 
@@ -125,13 +125,8 @@ class PrintQueue:
         return "no log"
 
     def stop(self):
-        if self.proc and self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        if self.proc:
+            end_process(self.proc, timeout=10)
         if os.path.exists(self.config):
             os.remove(self.config)
         # Keep the scheduler's log with the scenario's files.

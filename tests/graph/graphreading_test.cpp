@@ -64,45 +64,45 @@ INSTANTIATE_TEST_SUITE_P(
                     TraceCase{"RpmMinus", with([](LiveReading &r) { r.Rpm = -32768; }), RPM, -163}),
     [](const testing::TestParamInfo<TraceCase> &info) { return std::string(info.param.name); });
 
-TEST(ClampForGraph, BoundsOfEachField)
+struct GraphClampCase {
+    const char *name;
+    std::int16_t LiveReading::*field;
+    std::int16_t in;
+    std::int16_t out;
+};
+
+class ClampForGraphField : public testing::TestWithParam<GraphClampCase> {};
+
+// Each field against the graph's top and bottom; what the graph does not draw stays.
+TEST_P(ClampForGraphField, Bounds)
 {
-    LiveReading high;
-    high.Efficiency = high.Hc = high.Co = high.Co2 = high.Nox = high.Rpm = high.OilTemp = high.O2 = 32767;
-    ClampForGraph(high);
-    EXPECT_EQ(high.Efficiency, 2000);
-    EXPECT_EQ(high.Hc, 2000);
-    EXPECT_EQ(high.Co, 2000);
-    EXPECT_EQ(high.Co2, 200);
-    EXPECT_EQ(high.Nox, 2000);
-    EXPECT_EQ(high.Rpm, 20000);
-    EXPECT_EQ(high.OilTemp, 2000);
-    EXPECT_EQ(high.O2, 2000);
-
-    LiveReading low;
-    low.Efficiency = low.Hc = low.Co = low.Co2 = low.Nox = low.Rpm = low.OilTemp = low.O2 = -32768;
-    low.Battery = 200;
-    low.StatusA = 0xFF;
-    ClampForGraph(low);
-    EXPECT_EQ(low.Hc, 0);
-    EXPECT_EQ(low.Co, 0);
-    EXPECT_EQ(low.Co2, 0);
-    EXPECT_EQ(low.O2, 0);
-    EXPECT_EQ(low.Efficiency, -32768);
-    EXPECT_EQ(low.Nox, -32768);
-    EXPECT_EQ(low.Rpm, -32768);
-    EXPECT_EQ(low.OilTemp, -32768);
-    EXPECT_EQ(low.Battery, 200);
-    EXPECT_EQ(low.StatusA, 0xFF);
-
-    LiveReading edge; // the bounds themselves stay
-    edge.Hc = 2000;
-    edge.Co2 = 200;
-    edge.Rpm = 20000;
-    ClampForGraph(edge);
-    EXPECT_EQ(edge.Hc, 2000);
-    EXPECT_EQ(edge.Co2, 200);
-    EXPECT_EQ(edge.Rpm, 20000);
+    const GraphClampCase &c = GetParam();
+    LiveReading r;
+    r.*c.field = c.in;
+    r.Battery = 200;
+    r.StatusA = 0xFF;
+    ClampForGraph(r);
+    EXPECT_EQ(r.*c.field, c.out);
+    EXPECT_EQ(r.Battery, 200);
+    EXPECT_EQ(r.StatusA, 0xFF);
 }
+
+using R = LiveReading;
+INSTANTIATE_TEST_SUITE_P(
+    Fields, ClampForGraphField,
+    testing::Values(
+        GraphClampCase{"EfficiencyTop", &R::Efficiency, 32767, 2000},
+        GraphClampCase{"EfficiencyLowKept", &R::Efficiency, -32768, -32768},
+        GraphClampCase{"HcTop", &R::Hc, 32767, 2000}, GraphClampCase{"HcBottom", &R::Hc, -32768, 0},
+        GraphClampCase{"HcAtTopKept", &R::Hc, 2000, 2000}, GraphClampCase{"CoTop", &R::Co, 32767, 2000},
+        GraphClampCase{"CoBottom", &R::Co, -32768, 0}, GraphClampCase{"Co2Top", &R::Co2, 32767, 200},
+        GraphClampCase{"Co2Bottom", &R::Co2, -32768, 0}, GraphClampCase{"Co2AtTopKept", &R::Co2, 200, 200},
+        GraphClampCase{"NoxTop", &R::Nox, 32767, 2000}, GraphClampCase{"NoxLowKept", &R::Nox, -32768, -32768},
+        GraphClampCase{"RpmTop", &R::Rpm, 32767, 20000}, GraphClampCase{"RpmLowKept", &R::Rpm, -32768, -32768},
+        GraphClampCase{"RpmAtTopKept", &R::Rpm, 20000, 20000}, GraphClampCase{"OilTop", &R::OilTemp, 32767, 2000},
+        GraphClampCase{"OilLowKept", &R::OilTemp, -32768, -32768}, GraphClampCase{"O2Top", &R::O2, 32767, 2000},
+        GraphClampCase{"O2Bottom", &R::O2, -32768, 0}),
+    [](const testing::TestParamInfo<GraphClampCase> &info) { return std::string(info.param.name); });
 
 TEST(GraphPanels, TextsOfAReading)
 {

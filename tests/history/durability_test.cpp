@@ -4,7 +4,7 @@
 #include "history/historydatabase.h"
 #include "history/pendingtests.h"
 #include "history/testarchive.h"
-#include "tests/history/pgcluster.h"
+#include "tests/history/pgcase.h"
 #include "tests/support/archivewait.h"
 #include "tests/support/filecontents.h"
 
@@ -43,15 +43,6 @@ TestEntry durableSample(const QString &registration, const QString &uid = {})
     return e;
 }
 
-// The shared server, or why there is none (then the case skips, or fails in CI).
-qova::test::PgCluster *server(QString *why)
-{
-    qova::test::PgCluster *pg = qova::test::SharedPgCluster(why);
-    if (!pg && qEnvironmentVariable("CI") == QLatin1String("true"))
-        ADD_FAILURE() << "PostgreSQL is needed in CI and did not start: " << why->toStdString();
-    return pg;
-}
-
 qint64 rowsWithUid(const QString &url, const QString &uid)
 {
     HistoryDatabase db;
@@ -78,12 +69,9 @@ class FrozenServer : public ::testing::TestWithParam<FrozenRow> {};
 TEST_P(FrozenServer, NeverHoldsTheWindowThread)
 {
     const FrozenRow row = GetParam();
-    QString why;
-    qova::test::PgCluster *pg = server(&why);
-    if (!pg)
-        GTEST_SKIP() << "no PostgreSQL: " << why.toStdString();
-    const QString url = pg->newDatabase(&why);
-    ASSERT_FALSE(url.isEmpty()) << why.toStdString();
+    QString url;
+    NEW_CASE_DATABASE_OR_END(url);
+    qova::test::PgCluster *pg = qova::test::SharedPgCluster(nullptr); // running, as the database was made
     QTemporaryDir dir;
     const QString csv = dir.filePath(QStringLiteral("tests.csv"));
     {
@@ -204,14 +192,8 @@ TEST_P(KilledWhileSaving, LeavesExactlyOneRowAfterARestart)
     const auto [postgres, row] = GetParam();
     QTemporaryDir dir;
     QString url = QStringLiteral("sqlite://") + dir.filePath(QStringLiteral("history.db"));
-    if (postgres) {
-        QString why;
-        qova::test::PgCluster *pg = server(&why);
-        if (!pg)
-            GTEST_SKIP() << "no PostgreSQL: " << why.toStdString();
-        url = pg->newDatabase(&why);
-        ASSERT_FALSE(url.isEmpty()) << why.toStdString();
-    }
+    if (postgres)
+        NEW_CASE_DATABASE_OR_END(url);
     const QString queue = dir.filePath(QStringLiteral("pending-tests.json"));
     const QString uid = QStringLiteral("3f2b8c1e-7d4a-4e0b-9c55-%1").arg(int(row.step) * 1000 + 1, 12, 10, QChar(u'0'));
     QProcess program;

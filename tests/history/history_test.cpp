@@ -7,7 +7,7 @@
 #include "history/testarchive.h"
 #include "history/testlisting.h"
 #include "history/testscsv.h"
-#include "tests/history/pgcluster.h"
+#include "tests/history/pgcase.h"
 #include "tests/support/archivewait.h"
 #include "tests/support/filesizecap.h"
 
@@ -65,18 +65,11 @@ protected:
     {
         if (GetParam() == Backend::Sqlite)
             return QStringLiteral("sqlite://") + dir.filePath(QStringLiteral("bay/history-%1.db").arg(++files));
-        QString why;
-        qova::test::PgCluster *pg = qova::test::SharedPgCluster(&why);
-        if (!pg) {
-            if (qEnvironmentVariable("CI") == QLatin1String("true"))
-                ADD_FAILURE() << "PostgreSQL is needed in CI and did not start: " << why.toStdString();
-            else
-                skipped = why;
-            return {};
-        }
-        const QString made = pg->newDatabase(&why);
-        EXPECT_FALSE(made.isEmpty()) << why.toStdString();
-        return made;
+        const qova::test::CaseDatabase made = qova::test::NewCaseDatabase();
+        if (!made.failure.isEmpty())
+            ADD_FAILURE() << made.failure.toStdString();
+        skipped = made.skip;
+        return made.url;
     }
     bool ready()
     {
@@ -94,7 +87,7 @@ protected:
 #define REQUIRE_DATABASE()                                                                                             \
     do {                                                                                                               \
         if (!skipped.isEmpty())                                                                                        \
-            GTEST_SKIP() << "no PostgreSQL: " << skipped.toStdString();                                                \
+            GTEST_SKIP() << skipped.toStdString();                                                                     \
         ASSERT_FALSE(url.isEmpty());                                                                                   \
     } while (0)
 
@@ -487,15 +480,9 @@ using qova::test::SaveAndWait;
 
 TEST_F(Failures, ServerDownKeepsTheTestAndSavesItAfterARestart)
 {
-    QString why;
-    qova::test::PgCluster *pg = qova::test::SharedPgCluster(&why);
-    if (!pg) {
-        if (qEnvironmentVariable("CI") == QLatin1String("true"))
-            FAIL() << "PostgreSQL is needed in CI and did not start: " << why.toStdString();
-        GTEST_SKIP() << "no PostgreSQL: " << why.toStdString();
-    }
-    const QString url = pg->newDatabase(&why);
-    ASSERT_FALSE(url.isEmpty()) << why.toStdString();
+    QString url;
+    NEW_CASE_DATABASE_OR_END(url);
+    qova::test::PgCluster *pg = qova::test::SharedPgCluster(nullptr); // running, as the database was made
     {
         TestArchive archive(settings(url));
         archive.prepare();
@@ -818,15 +805,8 @@ class ConnectionValues : public ::testing::TestWithParam<ApplicationName> {};
 // would fail to connect).
 TEST_P(ConnectionValues, ReachTheServerAsOneValue)
 {
-    QString why;
-    qova::test::PgCluster *pg = qova::test::SharedPgCluster(&why);
-    if (!pg) {
-        if (qEnvironmentVariable("CI") == QLatin1String("true"))
-            FAIL() << "PostgreSQL is needed in CI and did not start: " << why.toStdString();
-        GTEST_SKIP() << "no PostgreSQL: " << why.toStdString();
-    }
-    const QString url = pg->newDatabase(&why);
-    ASSERT_FALSE(url.isEmpty()) << why.toStdString();
+    QString url;
+    NEW_CASE_DATABASE_OR_END(url);
     HistoryDatabase db;
     ASSERT_FALSE(db.open(url + QStringLiteral("&application_name=") + QString::fromUtf8(GetParam().inUrl)))
         << db.lastError().toStdString();

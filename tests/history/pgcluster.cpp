@@ -209,4 +209,22 @@ PgCluster *SharedPgCluster(QString *why)
     return cluster.get();
 }
 
+CaseDatabase NewCaseDatabase()
+{
+    CaseDatabase made;
+    QString why;
+    PgCluster *pg = SharedPgCluster(&why);
+    if (!pg) {
+        if (qEnvironmentVariable("CI") == QLatin1String("true"))
+            made.failure = QStringLiteral("PostgreSQL is needed in CI and did not start: ") + why;
+        else
+            made.skip = QStringLiteral("no PostgreSQL: ") + why;
+        return made;
+    }
+    made.url = pg->newDatabase(&why);
+    if (made.url.isEmpty())
+        made.failure = QStringLiteral("no new database on the test server: ") + why;
+    return made;
+}
+
 } // namespace qova::test

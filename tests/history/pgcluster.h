@@ -39,4 +39,14 @@ PgCluster *SharedPgCluster(QString *why);
 // Stops it, before the application object goes.
 void StopSharedPgCluster();
 
+// A new empty database on the shared server, for a case that needs one. Without the server
+// the URL is empty and the case ends: skipped with `skip`, or failed with `failure` in CI
+// (CI=true), where the server must start.
+struct CaseDatabase {
+    QString url;
+    QString skip;
+    QString failure;
+};
+CaseDatabase NewCaseDatabase();
+
 } // namespace qova::test

@@ -172,11 +172,7 @@ void TestHistoryWindow::exportWritesTheListedTests()
 
 void TestHistoryWindow::waitingTestsAreCounted()
 {
-    {
-        QFile damaged(dir_->filePath(QStringLiteral("history.db")));
-        QVERIFY(damaged.open(QIODevice::WriteOnly));
-        damaged.write("this is no database");
-    }
+    QVERIFY(test::WriteFileContents(dir_->filePath(QStringLiteral("history.db")), "this is no database"));
     printReport(QStringLiteral("W1"), QDateTime(QDate(2026, 1, 1), QTime(9, 0)), 1);
     printReport(QStringLiteral("W2"), QDateTime(QDate(2026, 1, 1), QTime(9, 5)), 1);
     QCOMPARE(op_.shown.size(), std::size_t(2)); // one message per failed save
@@ -386,15 +382,12 @@ void TestHistoryWindow::serverThatNeverAnswersNeverHoldsTheWindows()
 
 void TestHistoryWindow::vehicleDialogShowsTheLastResultOnceTheServerAnswers()
 {
-    QString why;
-    test::PgCluster *pg = test::SharedPgCluster(&why);
-    if (!pg) {
-        if (qEnvironmentVariable("CI") == QLatin1String("true"))
-            QFAIL(qPrintable(QStringLiteral("PostgreSQL is needed in CI and did not start: ") + why));
-        QSKIP(qPrintable(QStringLiteral("no PostgreSQL: ") + why));
-    }
-    const QString url = pg->newDatabase(&why);
-    QVERIFY2(!url.isEmpty(), qPrintable(why));
+    const test::CaseDatabase made = test::NewCaseDatabase();
+    if (!made.failure.isEmpty())
+        QFAIL(qPrintable(made.failure));
+    if (!made.skip.isEmpty())
+        QSKIP(qPrintable(made.skip));
+    const QString &url = made.url;
     {
         history::HistoryDatabase db;
         QVERIFY(!db.open(url));

@@ -1,6 +1,7 @@
 #include "link/connectionprobe.h"
 #include "link/protocol.h"
 #include "tests/support/fakedevice.h"
+#include "tests/support/samplereading.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -11,26 +12,17 @@ using Outcome = link::ProbeResult::Outcome;
 
 namespace {
 
+// A battery figure of its own, so the report is seen to read it from the frame.
 link::LiveReading sample()
 {
-    link::LiveReading r;
-    r.Co = 150;
-    r.Hc = 42;
-    r.O2 = 2090;
+    link::LiveReading r = test::SampleReading();
     r.Battery = 87;
-    r.FuelCode = 1;
     return r;
-}
-
-std::vector<std::uint8_t> frameOf(const link::LiveReading &r)
-{
-    const auto f = link::EncodeLiveFrame(r);
-    return {f.begin(), f.end()};
 }
 
 std::vector<std::uint8_t> badCheckWord()
 {
-    auto f = frameOf(sample());
+    auto f = test::FrameBytes(sample());
     f.back() ^= 0x01;
     return f;
 }
@@ -82,19 +74,19 @@ INSTANTIATE_TEST_SUITE_P(
         ProbeCase{"Silent", false, {}, 0, Outcome::NoAnswer, {"nothing answered", "switched on"}},
         ProbeCase{"Answers",
                   false,
-                  frameOf(sample()),
+                  test::FrameBytes(sample()),
                   300,
                   Outcome::Answered,
-                  {"analyser answered", "PETROL", "CO 1.50 %", "HC 42 ppm", "O2 20.90 %", "battery 87 %"}},
+                  {"analyser answered", "PETROL", "CO 1.50 %", "HC 57 ppm", "O2 20.90 %", "battery 87 %"}},
         ProbeCase{"AnswersAtTheLastMoment",
                   false,
-                  frameOf(sample()),
+                  test::FrameBytes(sample()),
                   link::kProbeAnswerMs - 5,
                   Outcome::Answered,
                   {"CO 1.50 %"}},
         ProbeCase{"AnswersTooLate",
                   false,
-                  frameOf(sample()),
+                  test::FrameBytes(sample()),
                   link::kProbeAnswerMs + 500,
                   Outcome::NoAnswer,
                   {"nothing answered"}},

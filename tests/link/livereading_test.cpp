@@ -127,48 +127,42 @@ TEST(LiveFrame, EncodeDecodeRoundTripsEveryField)
     EXPECT_EQ(out.StatusB, in.StatusB);
 }
 
+// A raw value in its field, with the mode flags, shown in the unit the flags choose.
 struct UnitCase {
     const char *name;
+    std::int16_t link::LiveReading::*field;
+    link::UnitValue (*show)(const link::LiveReading &);
     std::int16_t raw;
     std::uint8_t flags;
     double value;
     bool alternate;
 };
 
-// The case's raw value in `field` and its mode flags, shown as the case expects.
-static void ExpectScaled(std::int16_t link::LiveReading::*field, link::UnitValue (*show)(const link::LiveReading &),
-                         const UnitCase &c)
+class ShownUnit : public ::testing::TestWithParam<UnitCase> {};
+TEST_P(ShownUnit, Scales)
 {
+    const UnitCase &c = GetParam();
     link::LiveReading r;
-    r.*field = c.raw;
+    r.*c.field = c.raw;
     r.ModeFlags = c.flags;
-    const auto v = show(r);
+    const auto v = c.show(r);
     EXPECT_NEAR(v.value, c.value, 1e-9);
     EXPECT_EQ(v.alternate, c.alternate);
 }
 
-class Efficiency : public ::testing::TestWithParam<UnitCase> {};
-TEST_P(Efficiency, Scales)
-{
-    ExpectScaled(&link::LiveReading::Efficiency, link::EfficiencyValue, GetParam());
-}
-INSTANTIATE_TEST_SUITE_P(Units, Efficiency,
-                         ::testing::Values(UnitCase{"lambda", 1000, 0, 1.0, false},
-                                           UnitCase{"afr", 1470, link::AfrMode, 14.70, true},
-                                           UnitCase{"other_bits_ignored", 995, 0x5F, 0.995, false}),
-                         [](const auto &info) { return std::string(info.param.name); });
-
-class Oil : public ::testing::TestWithParam<UnitCase> {};
-TEST_P(Oil, Scales)
-{
-    ExpectScaled(&link::LiveReading::OilTemp, link::OilTemperature, GetParam());
-}
-INSTANTIATE_TEST_SUITE_P(Units, Oil,
-                         ::testing::Values(UnitCase{"c_25", 250, 0, 25.0, false},
-                                           UnitCase{"f_77", 250, link::Fahrenheit, 77.0, true},
-                                           UnitCase{"c_minus10", -100, 0, -10.0, false},
-                                           UnitCase{"f_14", -100, link::Fahrenheit, 14.0, true}),
-                         [](const auto &info) { return std::string(info.param.name); });
+using R = link::LiveReading;
+constexpr auto kEfficiency = &R::Efficiency;
+constexpr auto kOil = &R::OilTemp;
+INSTANTIATE_TEST_SUITE_P(
+    Units, ShownUnit,
+    ::testing::Values(UnitCase{"lambda", kEfficiency, link::EfficiencyValue, 1000, 0, 1.0, false},
+                      UnitCase{"afr", kEfficiency, link::EfficiencyValue, 1470, link::AfrMode, 14.70, true},
+                      UnitCase{"other_bits_ignored", kEfficiency, link::EfficiencyValue, 995, 0x5F, 0.995, false},
+                      UnitCase{"c_25", kOil, link::OilTemperature, 250, 0, 25.0, false},
+                      UnitCase{"f_77", kOil, link::OilTemperature, 250, link::Fahrenheit, 77.0, true},
+                      UnitCase{"c_minus10", kOil, link::OilTemperature, -100, 0, -10.0, false},
+                      UnitCase{"f_14", kOil, link::OilTemperature, -100, link::Fahrenheit, 14.0, true}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 struct FuelCase {
     std::uint8_t code;

@@ -2,12 +2,9 @@
 #include "link/qserialdevice.h"
 #include "link/serialport.h"
 #include "link/serialports.h"
+#include "tests/support/pseudoterminal.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 using namespace qova;
 using link::SerialPortDescription;
@@ -80,46 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
                 {port("ttyS2", "", 0, 0, "")},
                 std::nullopt}));
 
-// A pseudo-terminal stands for the adapter: closing its master end takes its name away,
-// as unplugging an adapter does.
-class Terminal {
-public:
-    Terminal()
-    {
-        fd_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (fd_ >= 0 && ::grantpt(fd_) == 0 && ::unlockpt(fd_) == 0)
-            name_ = QString::fromLocal8Bit(::ptsname(fd_));
-    }
-    ~Terminal() { unplug(); }
-    void unplug()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-    QString name() const { return name_; }
-    QByteArray received()
-    {
-        pollfd p{fd_, POLLIN, 0};
-        QByteArray out;
-        while (::poll(&p, 1, out.isEmpty() ? 2000 : 20) > 0) {
-            char buf[16];
-            const auto n = ::read(fd_, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            out.append(buf, n);
-        }
-        return out;
-    }
-
-private:
-    int fd_ = -1;
-    QString name_;
-};
-
 TEST(AdapterMemory, AnAdapterBackUnderAnotherNameIsOpenedWhereItIsNow)
 {
-    auto first = std::make_unique<Terminal>();
+    auto first = std::make_unique<test::PseudoTerminal>();
     ASSERT_FALSE(first->name().isEmpty());
     const QString chosen = first->name();
     SerialPortDescription adapter = port("ttyUSB0", "A50285BI", 0x0403, 0x6001, "1-1.2");
@@ -133,7 +93,7 @@ TEST(AdapterMemory, AnAdapterBackUnderAnotherNameIsOpenedWhereItIsNow)
     link::ClosePort(state);
 
     // Unplugged, and back under another name.
-    Terminal second;
+    test::PseudoTerminal second;
     first->unplug();
     first.reset();
     adapter.location = second.name();

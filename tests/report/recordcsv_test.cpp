@@ -1,10 +1,13 @@
 // Recording to a file named *.csv: the readings as CSV; every other name keeps the text rows.
 #include "report/recording.h"
+#include "tests/support/samplereading.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <functional>
 #include <gtest/gtest.h>
+#include <string>
 
 using namespace qova;
 using report::RecordFormat;
@@ -51,26 +54,44 @@ INSTANTIATE_TEST_SUITE_P(
                       TargetRow{"/r/run.", kCsv, {"/r/run.", RecordFormat::Csv, false}},
                       TargetRow{"/r.d/bay 3", kCsv, {"/r.d/bay 3.csv", RecordFormat::Csv, true}}));
 
-TEST(RecordCsv, RowsAsReceived)
+struct CsvRowCase {
+    const char *name;
+    std::function<void(link::LiveReading &)> change; // to the sample reading
+    const char *row;                                 // after the time
+};
+
+class RecordCsvRow : public testing::TestWithParam<CsvRowCase> {};
+
+// Figures in the analyser's units, written with their point and never in the display's units.
+TEST_P(RecordCsvRow, RowsAsReceived)
 {
     const QDateTime at(QDate(2026, 3, 2), QTime(10, 41, 7), QTimeZone(3600));
-    link::LiveReading r;
-    r.Hc = 87;
-    r.Co = 58;
-    r.Co2 = 148;
-    r.O2 = 45;
-    r.Nox = 12;
-    r.Rpm = 820;
-    r.OilTemp = 905;
-    r.Efficiency = 1021;
-    EXPECT_EQ(report::RecordCsvRow(r, at),
-              QByteArray("2026-03-02T10:41:07+01:00,87,0.58,14.8,0.45,12,820,90.5,1.021,\r\n"));
-    r.ModeFlags = link::AfrMode | link::Fahrenheit; // the file keeps degC whatever the display shows
-    r.Efficiency = 1470;
-    r.Co = -5;
-    EXPECT_EQ(report::RecordCsvRow(r, at),
-              QByteArray("2026-03-02T10:41:07+01:00,87,-0.05,14.8,0.45,12,820,90.5,,14.70\r\n"));
+    link::LiveReading r = test::SampleReading();
+    GetParam().change(r);
+    EXPECT_EQ(report::RecordCsvRow(r, at), QByteArray("2026-03-02T10:41:07+01:00,") + GetParam().row);
 }
+
+using R = link::LiveReading;
+INSTANTIATE_TEST_SUITE_P(Readings, RecordCsvRow,
+                         testing::Values(CsvRowCase{"Sample", [](R &) {}, "57,1.50,14.5,20.90,12,850,25.0,1.000,\r\n"},
+                                         CsvRowCase{"BelowOneKeepsItsZero",
+                                                    [](R &r) {
+                                                        r.Co = 58;
+                                                        r.O2 = 45;
+                                                        r.Efficiency = 1021;
+                                                    },
+                                                    "57,0.58,14.5,0.45,12,850,25.0,1.021,\r\n"},
+                                         CsvRowCase{"NegativeCo", [](R &r) { r.Co = -5; },
+                                                    "57,-0.05,14.5,20.90,12,850,25.0,1.000,\r\n"},
+                                         // The file keeps degC and fills the AFR column whatever the display shows.
+                                         CsvRowCase{"AfrAndFahrenheit",
+                                                    [](R &r) {
+                                                        r.ModeFlags = link::AfrMode | link::Fahrenheit;
+                                                        r.Efficiency = 1470;
+                                                        r.OilTemp = 905;
+                                                    },
+                                                    "57,1.50,14.5,20.90,12,850,90.5,,14.70\r\n"}),
+                         [](const testing::TestParamInfo<CsvRowCase> &info) { return std::string(info.param.name); });
 
 TEST(RecordCsv, FileStartsWithItsHeader)
 {

@@ -150,7 +150,8 @@ private slots:
 
 private:
     void print(report::TForm8 &dialog, const link::LiveReading &reading, std::function<void()> act);
-    void record(report::TForm12 &dialog, bool on, bool ok = true);
+    // The operator presses Record on the live window and answers its dialog ON or OFF with OK.
+    void record(report::Recorder &recorder, report::TForm12 &dialog, bool on);
 
     std::unique_ptr<QWidget> window_;
 };
@@ -174,12 +175,13 @@ void TestReport::print(report::TForm8 &dialog, const link::LiveReading &reading,
     report::PrintTestReport(*state_, window_.get(), reading, dialog);
 }
 
-void TestReport::record(report::TForm12 &dialog, bool on, bool ok)
+void TestReport::record(report::Recorder &recorder, report::TForm12 &dialog, bool on)
 {
-    whenShown(dialog, [&dialog, on, ok] {
+    whenShown(dialog, [&dialog, on] {
         (on ? dialog.RadioButton1 : dialog.RadioButton2)->setChecked(true);
-        (ok ? dialog.Button1 : dialog.Button2)->click();
+        dialog.Button1->click();
     });
+    recorder.Button5Click(window_.get(), dialog);
 }
 
 void TestReport::printedPageHoldsTheNineteenTextsInOrder()
@@ -450,8 +452,7 @@ void TestReport::recordingOnRowsAndOff()
     state_->port.PortNumber = 3;
     const QString path = dir_->filePath(QStringLiteral("RUN.TXT"));
     op_.saveNames = {path};
-    record(dialog, true);
-    recorder.Button5Click(window_.get(), dialog);
+    record(recorder, dialog, true);
     QVERIFY(state_->Recording);
     QCOMPARE(state_->RecordFileName, path);
     QCOMPARE(window_->windowTitle(), QStringLiteral("QOVA    COM3   Recording in :  RUN.TXT"));
@@ -475,8 +476,7 @@ void TestReport::recordingOnRowsAndOff()
              report::RecordHeader() + report::RecordRow(goodReading(), time) + report::RecordRow(overRange, time));
     QVERIFY(test::FileContents(path).contains(" 30.00 "));
 
-    record(dialog, false);
-    recorder.Button5Click(window_.get(), dialog);
+    record(recorder, dialog, false);
     QVERIFY(!state_->Recording);
     QVERIFY(!recorder.file().isOpen());
     QCOMPARE(window_->windowTitle(), QStringLiteral("QOVA    COM3"));
@@ -509,8 +509,7 @@ void TestReport::theSaveDialogOffersCsvBesideTheTextFile()
     op_.saveNames = {dir_->filePath(typed)};
     if (!filter.isEmpty())
         op_.saveFilters = {filter};
-    record(dialog, true);
-    recorder.Button5Click(window_.get(), dialog);
+    record(recorder, dialog, true);
     QCOMPARE(op_.fileRequests.size(), std::size_t(1));
     // The original filter first, so the dialog opens on it and the text file stays the default.
     QCOMPARE(op_.fileRequests[0].filter,
@@ -530,9 +529,7 @@ void TestReport::theSaveDialogOffersCsvBesideTheTextFile()
 
 void TestReport::csvUnderANameThatExistsIsAskedFirst_data()
 {
-    QTest::addColumn<bool>("replace");
-    QTest::newRow("kept") << false;
-    QTest::newRow("replaced") << true;
+    test::BoolRows("replace", "kept", "replaced");
 }
 
 void TestReport::csvUnderANameThatExistsIsAskedFirst()
@@ -549,8 +546,7 @@ void TestReport::csvUnderANameThatExistsIsAskedFirst()
     op_.saveNames = {dir_->filePath(QStringLiteral("run"))};
     op_.saveFilters = {report::kRecordCsvFilter};
     op_.answers = {replace ? ui::Answer::Yes : ui::Answer::No};
-    record(dialog, true);
-    recorder.Button5Click(window_.get(), dialog);
+    record(recorder, dialog, true);
     QVERIFY(!op_.shown.empty());
     QVERIFY2(op_.shown[0].text.contains(path), qPrintable(op_.shown[0].text));
     QCOMPARE(op_.shown[0].buttons, ui::Buttons::YesNo);
@@ -566,10 +562,8 @@ void TestReport::startedAndStoppedAtOnceHoldsOnlyTheHeader()
     report::TForm12 dialog(*state_);
     const QString path = dir_->filePath(QStringLiteral("EMPTY.TXT"));
     op_.saveNames = {path};
-    record(dialog, true);
-    recorder.Button5Click(window_.get(), dialog);
-    record(dialog, false);
-    recorder.Button5Click(window_.get(), dialog);
+    record(recorder, dialog, true);
+    record(recorder, dialog, false);
     QCOMPARE(test::FileContents(path),
              QByteArray("HC    CO  CO2  O2   NO   RPM   OIL LMBDA/AFR TIME ") + report::kLineEnd + report::kLineEnd);
 }
@@ -581,12 +575,10 @@ void TestReport::onAgainClosesTheEarlierFile()
     const QString first = dir_->filePath(QStringLiteral("FIRST.TXT"));
     const QString second = dir_->filePath(QStringLiteral("SECOND.TXT"));
     op_.saveNames = {first, second};
-    record(dialog, true);
-    recorder.Button5Click(window_.get(), dialog);
+    record(recorder, dialog, true);
     state_->recordReading(goodReading());
     const int filesWithOne = openFileCount();
-    record(dialog, true);
-    recorder.Button5Click(window_.get(), dialog);
+    record(recorder, dialog, true);
     QCOMPARE(openFileCount(), filesWithOne);
     state_->recordReading(goodReading());
     state_->recordReading(goodReading());
@@ -613,13 +605,11 @@ void TestReport::cancelledFileDialog()
     const QString path = dir_->filePath(QStringLiteral("OLD.TXT"));
     if (recordingBefore) {
         op_.saveNames = {path};
-        record(dialog, true);
-        recorder.Button5Click(window_.get(), dialog);
+        record(recorder, dialog, true);
     }
     const QString caption = window_->windowTitle();
     op_.saveNames = {QString()};
-    record(dialog, true);
-    recorder.Button5Click(window_.get(), dialog);
+    record(recorder, dialog, true);
     QCOMPARE(op_.shown.size(), std::size_t(1));
     QCOMPARE(op_.shown[0].text, QStringLiteral("   User Canceled    "));
     QCOMPARE(state_->Recording, recordingBefore);
@@ -645,10 +635,8 @@ void TestReport::fileThatCannotBeCreated()
     report::TForm12 dialog(*state_);
     const QString earlier = dir_->filePath(QStringLiteral("EARLIER.TXT"));
     op_.saveNames = {earlier, path};
-    record(dialog, true);
-    recorder.Button5Click(window_.get(), dialog);
-    record(dialog, true);
-    recorder.Button5Click(window_.get(), dialog);
+    record(recorder, dialog, true);
+    record(recorder, dialog, true);
     QVERIFY(!state_->Recording);
     QVERIFY(!recorder.file().isOpen());
     QCOMPARE(window_->windowTitle(), QStringLiteral("QOVA    COM1"));
@@ -665,8 +653,7 @@ void TestReport::shortWriteStopsTheRecording()
     report::TForm12 dialog(*state_);
     const QString path = dir_->filePath(QStringLiteral("FULL.TXT"));
     op_.saveNames = {path};
-    record(dialog, true);
-    recorder.Button5Click(window_.get(), dialog);
+    record(recorder, dialog, true);
     state_->recordReading(goodReading());
     const QByteArray whole = test::FileContents(path);
     if (!FileSizeCap::kAvailable)
@@ -709,8 +696,7 @@ void TestReport::closingTheLiveWindowEndsTheRecording()
     report::TForm12 dialog(*state_);
     const QString path = dir_->filePath(QStringLiteral("RUN.TXT"));
     op_.saveNames = {path};
-    record(dialog, true);
-    recorder.Button5Click(window_.get(), dialog);
+    record(recorder, dialog, true);
     state_->stopRecording();
     QVERIFY(!state_->Recording);
     QVERIFY(!recorder.file().isOpen());
@@ -733,8 +719,7 @@ void TestReport::recordingAgainstTheSimulatedAnalyser()
     report::TForm12 dialog(state);
     const QString path = dir_->filePath(QStringLiteral("DEMO.TXT"));
     op_.saveNames = {path};
-    record(dialog, true);
-    recorder.Button5Click(window_.get(), dialog);
+    record(recorder, dialog, true);
 
     QVERIFY(link::OpenPort(state.port));
     state.port.PortOpen = true;

@@ -117,12 +117,7 @@ void TestReportHistory::printedReportIsSavedWithItsPage()
 void TestReportHistory::failedSaveIsOneMessageAndKeepsTheTest()
 {
     const QString damaged = dir_->filePath(QStringLiteral("data/history.db"));
-    QDir().mkpath(dir_->filePath(QStringLiteral("data")));
-    {
-        QFile file(damaged);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(4096, 'x'));
-    }
+    QVERIFY(test::WriteFileContents(damaged, QByteArray(4096, 'x')));
     print(test::SampleReading(), QStringLiteral("J123ABC"));
     QCOMPARE(printing_->jobs, 1);
     QVERIFY(test::FileContents(QStringLiteral("J123ABC.TXT")).startsWith("ACME MOTORS "));

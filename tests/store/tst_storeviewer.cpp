@@ -9,6 +9,7 @@
 #include "store/ui/uploadprogress.h"
 #include "tests/store/storefiles.h"
 #include "tests/store/uploadanalyser.h"
+#include "tests/support/datarows.h"
 #include "tests/support/pdfprinting.h"
 #include "tests/support/scriptedoperator.h"
 
@@ -335,9 +336,7 @@ void TestStoreViewer::printsTheWindow()
 
 void TestStoreViewer::shownMaximizedFillsTheScreen_data()
 {
-    QTest::addColumn<bool>("maximized");
-    QTest::newRow("maximized, as the menu shows it") << true;
-    QTest::newRow("normal keeps its size") << false;
+    test::BoolRows("maximized", "normal keeps its size", "maximized, as the menu shows it");
 }
 
 // Without a window manager nothing honours the maximized state but the window itself. The

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ui/programtable.h"
 #include "app/ui/programwindows.h"
 #include "sim/simdevice.h"
 #include "sim/steadyanalyser.h"
@@ -8,6 +9,7 @@
 
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QtTest>
 #include <memory>
 
 namespace qova::test {
@@ -38,5 +40,13 @@ struct ProgramRig {
                                 [this] { return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat); },
                                 [](const app::HistorySettings &) { return true; }};
 };
+
+// A QtTest data table of a row per window of the program: its short name, in the column "window".
+inline void WindowRows()
+{
+    QTest::addColumn<QString>("window");
+    for (const app::WindowLine &line : app::WindowLines())
+        QTest::newRow(line.name) << QString::fromLatin1(line.name);
+}
 
 } // namespace qova::test

@@ -2,6 +2,7 @@
 // by a timer as the operator would: the suffix it adds follows the filter chosen, and a box
 // opened in the history's folder leaves SQLite's locks on the history alone.
 #include "history/historydatabase.h"
+#include "tests/support/datarows.h"
 #include "ui/operator.h"
 
 #include <QApplication>
@@ -121,9 +122,7 @@ void TestFileDialog::suffixFollowsTheChosenFilter()
 
 void TestFileDialog::historyKeepsItsLocksWhileABoxListsItsFolder_data()
 {
-    QTest::addColumn<bool>("save");
-    QTest::newRow("open box") << false;
-    QTest::newRow("save box") << true;
+    test::BoolRows("save", "open box", "save box");
 }
 
 void TestFileDialog::historyKeepsItsLocksWhileABoxListsItsFolder()
