@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QString>
-#include <cassert>
+#include <QtGlobal>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -34,8 +34,7 @@ struct Problem {
 // A value, or the problem that kept it from being made. It has no conversion to bool: the
 // shapes it replaced read true both for "failed" and for "worked", so every test of it says
 // which it means (`ok()`).
-template <class T>
-class [[nodiscard]] Result {
+template <class T> class [[nodiscard]] Result {
     static_assert(!std::is_same_v<std::remove_cvref_t<T>, Problem>, "a Problem is not a value");
 
 public:
@@ -44,20 +43,21 @@ public:
 
     bool ok() const { return state_.index() == 0; }
 
-    // Only when ok().
+    // Only when ok(): asked of a problem, the program stops and says which, rather than read
+    // a value that is not there.
     const T &value() const &
     {
-        assert(ok());
+        mustHold();
         return *std::get_if<0>(&state_);
     }
     T &value() &
     {
-        assert(ok());
+        mustHold();
         return *std::get_if<0>(&state_);
     }
     T &&value() &&
     {
-        assert(ok());
+        mustHold();
         return std::move(*std::get_if<0>(&state_));
     }
     const T *operator->() const { return &value(); }
@@ -70,17 +70,23 @@ public:
     // Only when !ok().
     const Problem &problem() const
     {
-        assert(!ok());
+        if (ok())
+            qFatal("the problem of a success was read");
         return *std::get_if<1>(&state_);
     }
 
 private:
+    void mustHold() const
+    {
+        if (!ok())
+            qFatal("a value was read from a failure: %s", qPrintable(std::get_if<1>(&state_)->text()));
+    }
+
     std::variant<T, Problem> state_;
 };
 
 // Something done that gives nothing back but may fail.
-template <>
-class [[nodiscard]] Result<void> {
+template <> class [[nodiscard]] Result<void> {
 public:
     Result() = default;
     Result(Problem problem) : problem_(std::move(problem)) {}
@@ -89,7 +95,8 @@ public:
     // Only when !ok().
     const Problem &problem() const
     {
-        assert(!ok());
+        if (ok())
+            qFatal("the problem of a success was read");
         return *problem_;
     }
 
