@@ -26,7 +26,8 @@ TEST_P(DemoCar, AWholeCheckFromSwitchOnEndsWithItsVerdict)
     const DemoCarCase &c = GetParam();
     test::SimLink sim(sim::PracticeCarOptions(c.profile));
     ASSERT_TRUE(sim.open());
-    check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), check::Fuel::Petrol);
+    check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value(),
+                                check::Fuel::Petrol);
     link::LiveReading r;
     // The operator declines the leak test and confirms every other prompt at the next poll,
     // and says an engine without an oil probe is warm when asked.
@@ -66,7 +67,7 @@ TEST(DemoOwnEngine, FastIdleStaysInsideTheChecksWindow)
 {
     test::SimLink sim(sim::PracticeCarOptions(sim::VehicleProfile::None));
     ASSERT_TRUE(sim.open());
-    const check::LimitSet limits = check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst"));
+    const check::LimitSet limits = check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value();
     const check::StageLimits &fastIdle = limits.stages.front();
     link::LiveReading r;
     int held = 0;

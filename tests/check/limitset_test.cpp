@@ -1,4 +1,5 @@
 #include "limitset.h"
+#include "okresult.h"
 
 #include <gtest/gtest.h>
 
@@ -352,17 +353,16 @@ TEST(MakerLimits, TypedFiguresBecomeTheStagesInTheAnalysersUnits)
     f.idleMaxRpm = 900;
     f.idleCoPercent = 0.4;
     const auto made = check::MakerLimitSet(f);
-    ASSERT_TRUE(made.set) << made.error.toStdString();
-    ASSERT_EQ(made.set->stages.size(), 2u);
-    EXPECT_EQ(made.set->stages[0],
-              (check::StageLimits{check::StageKind::FastIdle, 2500, 3000, {25, 150, 980, 1020}, {}}));
-    EXPECT_EQ(made.set->stages[1], (check::StageLimits{check::StageKind::NaturalIdle, 700, 900, {40, {}, {}, {}}, {}}));
-    EXPECT_FALSE(made.set->source.isEmpty());
+    ASSERT_TRUE(qova::test::Ok(made));
+    ASSERT_EQ(made->stages.size(), 2u);
+    EXPECT_EQ(made->stages[0], (check::StageLimits{check::StageKind::FastIdle, 2500, 3000, {25, 150, 980, 1020}, {}}));
+    EXPECT_EQ(made->stages[1], (check::StageLimits{check::StageKind::NaturalIdle, 700, 900, {40, {}, {}, {}}, {}}));
+    EXPECT_FALSE(made->source.isEmpty());
 
     f.fastIdle = false;
-    EXPECT_EQ(check::MakerLimitSet(f).set->stages.size(), 1u);
+    EXPECT_EQ(check::MakerLimitSet(f)->stages.size(), 1u);
     f.idleMaxRpm = 600;
     const auto bad = check::MakerLimitSet(f);
-    EXPECT_FALSE(bad.set);
-    EXPECT_EQ(bad.error, QStringLiteral("natural idle: the highest engine speed must be above the lowest"));
+    ASSERT_FALSE(bad.ok());
+    EXPECT_EQ(bad.problem().text(), QStringLiteral("natural idle: the highest engine speed must be above the lowest"));
 }

@@ -52,7 +52,8 @@ TEST_P(SimulatedVehicle, WholeCheckGivesTheCarsVerdict)
     options.vehicle = c.profile;
     test::SimLink sim(options);
     ASSERT_TRUE(sim.open());
-    check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), check::Fuel::Petrol);
+    check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value(),
+                                check::Fuel::Petrol);
     const std::int64_t coldMs = runCheck(sim, check, 15 * 60 * 1000);
     ASSERT_TRUE(check.finished()) << "phase " << static_cast<int>(check.state().phase);
     EXPECT_LT(sim.clock.nowMs(), c.finishedBeforeMs);
@@ -122,7 +123,7 @@ TEST_P(ShortTimings, EveryCarGetsItsVerdictWithinTheHarnesssTime)
     check::CheckSettings settings;
     settings.settleMs = 4000;
     settings.measureMs = 15000;
-    check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), check::Fuel::Petrol,
+    check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value(), check::Fuel::Petrol,
                                 settings);
     runCheck(sim, check, 5 * 60 * 1000);
     ASSERT_TRUE(check.finished());
