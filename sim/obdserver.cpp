@@ -20,21 +20,19 @@ ObdServer::~ObdServer()
             ::close(fd);
 }
 
-bool ObdServer::open(int tcpPort, std::string &error)
+Done ObdServer::open(int tcpPort)
 {
+    const auto systemSays = [] { return QString::fromLocal8Bit(std::strerror(errno)); };
     if (tcpPort == 0) {
+        const QString what = QStringLiteral("OBD pseudo-terminal");
         master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 || ptsname(master_) == nullptr) {
-            error = std::string("OBD pseudo-terminal: ") + std::strerror(errno);
-            return false;
-        }
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 || ptsname(master_) == nullptr)
+            return qova::Problem{what, systemSays(), {}};
         address_ = ptsname(master_);
         // Held open, as the analyser's, so the line stays up while no program has it.
         slave_ = ::open(address_.c_str(), O_RDWR | O_NOCTTY);
-        if (slave_ < 0) {
-            error = std::string("OBD pseudo-terminal: ") + std::strerror(errno);
-            return false;
-        }
+        if (slave_ < 0)
+            return qova::Problem{what, systemSays(), {}};
         termios tio{};
         tcgetattr(slave_, &tio);
         cfmakeraw(&tio);
@@ -42,7 +40,7 @@ bool ObdServer::open(int tcpPort, std::string &error)
         cfsetospeed(&tio, B38400);
         tcsetattr(slave_, TCSANOW, &tio);
         fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-        return true;
+        return {};
     }
     listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
     const int yes = 1;
@@ -52,12 +50,10 @@ bool ObdServer::open(int tcpPort, std::string &error)
     addr.sin_port = htons(static_cast<std::uint16_t>(tcpPort));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
-        ::listen(listen_, 1) != 0) {
-        error = "OBD port " + std::to_string(tcpPort) + ": " + std::strerror(errno);
-        return false;
-    }
+        ::listen(listen_, 1) != 0)
+        return qova::Problem{QStringLiteral("OBD port %1").arg(tcpPort), systemSays(), {}};
     address_ = "tcp://127.0.0.1:" + std::to_string(tcpPort);
-    return true;
+    return {};
 }
 
 int ObdServer::talkFd() const
