@@ -53,9 +53,10 @@ QByteArray StoredTestsCsv(const QByteArray &data, int currentYear)
 
 QString ExportStoredFileCsv(const QString &dataPath, int currentYear, const SaveFileFactory &makeFile)
 {
-    QByteArray data;
-    if (QString message = ReadDataFile(dataPath, data); !message.isEmpty())
-        return message;
+    const Result<QByteArray> read = ReadDataFile(dataPath);
+    if (!read.ok())
+        return read.problem().text();
+    const QByteArray &data = read.value();
     const QString csvPath = CsvPathFor(dataPath);
     if (QFileInfo(csvPath).absoluteFilePath() == QFileInfo(dataPath).absoluteFilePath())
         return kExportOntoData + dataPath;

@@ -3,6 +3,7 @@
 #include "coreapplication.h"
 #include "networkdevice.h"
 #include "networkpeer.h"
+#include "okresult.h"
 #include "upload.h"
 #include "uploadanalyser.h"
 
@@ -58,7 +59,7 @@ TEST_P(NetworkUpload, ADroppedConnectionFailsTheUploadAndKeepsTheFile)
     hooks.chooseFile = [&path] { return path; };
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(store::UploadStoredTests(port, storeFile, hooks), store::kNoAcknowledge);
+    EXPECT_EQ(test::Said(store::UploadStoredTests(port, storeFile, hooks)), store::kNoAcknowledge);
     // No waiting out the block time-outs for a server that is gone.
     EXPECT_LT(clock.elapsed(), store::kBlockWaitMs);
     EXPECT_EQ(peer.received(), QByteArray("DO"));
