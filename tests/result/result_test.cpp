@@ -33,7 +33,8 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"FixWithoutWhy",
                  {QStringLiteral("No adapter answered"), {}, QStringLiteral("Check QOVA_OBD.")},
                  QStringLiteral("No adapter answered Check QOVA_OBD.")},
-        TextCase{"WhyAlone", {{}, QStringLiteral("the history is not open"), {}},
+        TextCase{"WhyAlone",
+                 {{}, QStringLiteral("the history is not open"), {}},
                  QStringLiteral("the history is not open")}),
     [](const testing::TestParamInfo<TextCase> &info) { return info.param.name; });
 
