@@ -130,7 +130,7 @@ void BM_CsvWriterRows(benchmark::State &state)
         WriteTestsCsvHeader(csv);
         for (const HistoryDatabase::ResultRow &row : rows)
             WriteTestCsvRow(csv, row);
-        csv.finish();
+        (void)csv.finish();
     }
     state.SetItemsProcessed(state.iterations() * kTests);
 }

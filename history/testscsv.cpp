@@ -106,8 +106,8 @@ Result<qint64> ExportTestsCsv(HistoryDatabase &db, const QString &registration, 
     });
     if (!read.ok())
         return read.problem();
-    if (!csv.finish())
-        return Problem{{}, csv.error(), {}};
+    if (Done finished = csv.finish(); !finished.ok())
+        return finished.problem();
     return rows;
 }
 

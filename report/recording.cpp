@@ -169,7 +169,7 @@ QByteArray RecordCsvHeader()
          {"taken_at", "hc_ppm", "co_pct", "co2_pct", "o2_pct", "nox_ppm", "rpm", "oil_temp_c", "lambda", "afr"})
         csv.text(QString::fromLatin1(name));
     csv.endRow();
-    csv.finish();
+    (void)csv.finish(); // into a buffer, which takes every byte
     return buffer.data();
 }
 
@@ -194,7 +194,7 @@ QByteArray RecordCsvRow(const link::LiveReading &r, const QDateTime &time)
         csv.empty();
     }
     csv.endRow();
-    csv.finish();
+    (void)csv.finish(); // into a buffer, which takes every byte
     return buffer.data();
 }
 

@@ -67,7 +67,7 @@ QString ExportStoredFileCsv(const QString &dataPath, int currentYear, const Save
     {
         history::CsvWriter csv(*file);
         writeCsv(data, currentYear, csv);
-        written = csv.finish();
+        written = csv.finish().ok();
     }
     if (!written || !file->commit()) {
         file->cancelWriting();

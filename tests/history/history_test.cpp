@@ -890,7 +890,7 @@ QByteArray csvOf(const std::function<void(CsvWriter &)> &write)
     {
         CsvWriter csv(buffer);
         write(csv);
-        EXPECT_TRUE(csv.finish());
+        EXPECT_TRUE(qova::test::Ok(csv.finish()));
     }
     return buffer.data();
 }
@@ -965,8 +965,9 @@ TEST(Csv, AFailedWriteIsReported)
     CsvWriter csv(readOnly);
     csv.text(QStringLiteral("x"));
     csv.endRow();
-    EXPECT_FALSE(csv.finish());
-    EXPECT_FALSE(csv.error().isEmpty());
+    const Done finished = csv.finish();
+    ASSERT_FALSE(finished.ok());
+    EXPECT_FALSE(finished.problem().text().isEmpty());
 }
 
 TEST_P(Store, ExportWritesTheListedTests)
