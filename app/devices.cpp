@@ -1,9 +1,9 @@
-#include "devices.h"
+#include "app/devices.h"
 
-#include "elmcar.h"
-#include "networkdevice.h"
-#include "qserialdevice.h"
-#include "simdevice.h"
+#include "link/networkdevice.h"
+#include "link/qserialdevice.h"
+#include "sim/elmcar.h"
+#include "sim/simdevice.h"
 
 #include <map>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "bytedevice.h"
-#include "obdaddress.h"
-#include "serialport.h"
+#include "link/bytedevice.h"
+#include "link/serialport.h"
+#include "obd/obdaddress.h"
 
 #include <QString>
 #include <memory>

@@ -1,7 +1,7 @@
-#include "historysettings.h"
+#include "app/historysettings.h"
 
-#include "credentialstore.h"
-#include "validatedsettings.h"
+#include "credentials/credentialstore.h"
+#include "settings/validatedsettings.h"
 
 #include <QSettings>
 #include <QUrl>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "testarchive.h"
+#include "history/testarchive.h"
 
 #include <QString>
 

@@ -1,12 +1,12 @@
-#include "devices.h"
-#include "guardedapplication.h"
-#include "historysettings.h"
-#include "obdlink.h"
-#include "operator.h"
-#include "printing.h"
-#include "programwindows.h"
-#include "settingsfile.h"
-#include "singleinstance.h"
+#include "app/devices.h"
+#include "app/historysettings.h"
+#include "app/settingsfile.h"
+#include "app/singleinstance.h"
+#include "app/ui/programwindows.h"
+#include "obd/obdlink.h"
+#include "ui/guardedapplication.h"
+#include "ui/operator.h"
+#include "ui/printing.h"
 
 #include <QApplication>
 #include <QDir>

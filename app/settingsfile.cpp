@@ -1,6 +1,6 @@
-#include "settingsfile.h"
+#include "app/settingsfile.h"
 
-#include "validatedsettings.h"
+#include "settings/validatedsettings.h"
 #include <QFile>
 #include <QLocale>
 #include <QSaveFile>

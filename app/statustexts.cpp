@@ -1,6 +1,6 @@
-#include "statustexts.h"
+#include "app/statustexts.h"
 
-#include "databaseurl.h"
+#include "history/databaseurl.h"
 
 namespace qova::app {
 

@@ -1,6 +1,6 @@
-#include "configframes.h"
-#include "demoanalyser.h"
-#include "simdevice.h"
+#include "config/configframes.h"
+#include "sim/demoanalyser.h"
+#include "sim/simdevice.h"
 
 #include <benchmark/benchmark.h>
 

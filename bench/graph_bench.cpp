@@ -1,4 +1,4 @@
-#include "perfgraph.h"
+#include "display/ui/perfgraph.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

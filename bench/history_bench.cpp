@@ -1,9 +1,9 @@
 // The history's speed on SQLite with full sync: one save, the first screen of a search over
 // 200,000 tests, the CSV export of all of them, and 10,000 waiting tests saved at once.
-#include "csvwriter.h"
-#include "historydatabase.h"
-#include "testarchive.h"
-#include "testscsv.h"
+#include "history/csvwriter.h"
+#include "history/historydatabase.h"
+#include "history/testarchive.h"
+#include "history/testscsv.h"
 
 #include <QFile>
 #include <QJsonArray>

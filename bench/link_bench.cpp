@@ -1,5 +1,5 @@
-#include "fakedevice.h"
-#include "livereading.h"
+#include "link/livereading.h"
+#include "tests/support/fakedevice.h"
 
 #include <benchmark/benchmark.h>
 

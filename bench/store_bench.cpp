@@ -1,14 +1,14 @@
-#include "demoanalyser.h"
-#include "pause.h"
-#include "qserialdevice.h"
-#include "simdevice.h"
-#include "storedtest.h"
-#include "storefile.h"
-#include "storeviewer.h"
-#include "upload.h"
-#include "uploadanalyser.h"
+#include "link/pause.h"
+#include "link/qserialdevice.h"
+#include "sim/demoanalyser.h"
+#include "sim/simdevice.h"
+#include "store/storedtest.h"
+#include "store/storefile.h"
+#include "store/ui/storeviewer.h"
+#include "store/upload.h"
+#include "tests/store/uploadanalyser.h"
 
-#include "scriptedoperator.h"
+#include "tests/support/scriptedoperator.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,5 +1,5 @@
 // The main of benchmarks that make widgets: one application object for all of them.
-#include "headlessscreen.h"
+#include "ui/headless/headlessscreen.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

@@ -1,7 +1,7 @@
-#include "certificate.h"
+#include "check/certificate.h"
 
-#include "certificateplot.h"
-#include "timetext.h"
+#include "check/certificateplot.h"
+#include "report/timetext.h"
 
 #include <QFont>
 #include <QFontMetricsF>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "checkrecord.h"
-#include "checkresult.h"
+#include "check/checkrecord.h"
+#include "check/checkresult.h"
 
 #include <QLocale>
 #include <QRectF>

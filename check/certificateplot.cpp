@@ -1,4 +1,4 @@
-#include "certificateplot.h"
+#include "check/certificateplot.h"
 
 #include <algorithm>
 #include <cmath>

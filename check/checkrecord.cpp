@@ -1,9 +1,9 @@
-#include "checkrecord.h"
+#include "check/checkrecord.h"
 
-#include "checkresult.h"
+#include "check/checkresult.h"
 
-#include "livereading.h"
-#include "protocol.h"
+#include "link/livereading.h"
+#include "link/protocol.h"
 
 #include <cmath>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "emissionscheck.h"
-#include "limitset.h"
-#include "testentry.h"
+#include "check/emissionscheck.h"
+#include "check/limitset.h"
+#include "history/testentry.h"
 
 #include <QDateTime>
 #include <QString>

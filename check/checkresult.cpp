@@ -1,4 +1,4 @@
-#include "checkresult.h"
+#include "check/checkresult.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "checkrecord.h"
+#include "check/checkrecord.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "checkrun.h"
+#include "check/checkrun.h"
 
-#include "livesession.h"
-#include "testarchive.h"
+#include "history/testarchive.h"
+#include "link/livesession.h"
 
 #include <algorithm>
 #include <cmath>

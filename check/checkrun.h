@@ -1,10 +1,10 @@
 #pragma once
 
-#include "checkrecord.h"
-#include "checkresult.h"
-#include "emissionscheck.h"
-#include "limitset.h"
-#include "livereading.h"
+#include "check/checkrecord.h"
+#include "check/checkresult.h"
+#include "check/emissionscheck.h"
+#include "check/limitset.h"
+#include "link/livereading.h"
 
 #include <QDateTime>
 #include <QLocale>

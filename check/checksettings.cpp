@@ -1,4 +1,4 @@
-#include "checksettings.h"
+#include "check/checksettings.h"
 
 #include <QSettings>
 

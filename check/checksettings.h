@@ -1,7 +1,7 @@
 #pragma once
 
-#include "emissionscheck.h"
-#include "validatedsettings.h"
+#include "check/emissionscheck.h"
+#include "settings/validatedsettings.h"
 
 class QSettings;
 

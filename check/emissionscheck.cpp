@@ -1,4 +1,4 @@
-#include "emissionscheck.h"
+#include "check/emissionscheck.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "limitset.h"
-#include "livereading.h"
+#include "check/limitset.h"
+#include "link/livereading.h"
 
 #include <QStringList>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "limitset.h"
+#include "check/limitset.h"
 
 #include <stdexcept>
 

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "link/protocol.h"
 #include "result/result.h"
-
-#include "protocol.h"
 
 #include <QByteArray>
 #include <QDate>

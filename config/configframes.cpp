@@ -1,6 +1,6 @@
-#include "configframes.h"
+#include "config/configframes.h"
 
-#include "frame.h"
+#include "link/frame.h"
 
 #include <span>
 

@@ -1,6 +1,6 @@
-#include "credentialstore.h"
+#include "credentials/credentialstore.h"
 
-#include "privatefile.h"
+#include "history/privatefile.h"
 
 using qova::history::KeepPrivate;
 using qova::history::MakePrivateFolder;

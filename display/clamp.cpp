@@ -1,4 +1,4 @@
-#include "clamp.h"
+#include "display/clamp.h"
 
 #include <algorithm>
 

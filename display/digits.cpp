@@ -1,4 +1,4 @@
-#include "digits.h"
+#include "display/digits.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "graphhistory.h"
+#include "display/graphhistory.h"
 
 #include <algorithm>
 #include <stdexcept>

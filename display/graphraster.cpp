@@ -1,4 +1,4 @@
-#include "graphraster.h"
+#include "display/graphraster.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "graphreading.h"
+#include "display/graphreading.h"
 
-#include "texts.h"
+#include "display/texts.h"
 
 namespace qova::display {
 

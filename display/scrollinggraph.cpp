@@ -1,6 +1,6 @@
-#include "scrollinggraph.h"
+#include "display/scrollinggraph.h"
 
-#include "graphmath.h"
+#include "display/graphmath.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "graphhistory.h"
-#include "graphraster.h"
+#include "display/graphhistory.h"
+#include "display/graphraster.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "texts.h"
+#include "display/texts.h"
 
 namespace qova::display {
 

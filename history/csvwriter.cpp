@@ -1,4 +1,4 @@
-#include "csvwriter.h"
+#include "history/csvwriter.h"
 
 #include <algorithm>
 #include <cstring>

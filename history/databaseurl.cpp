@@ -1,4 +1,4 @@
-#include "databaseurl.h"
+#include "history/databaseurl.h"
 
 #include <QDir>
 #include <QStandardPaths>

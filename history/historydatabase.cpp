@@ -1,7 +1,7 @@
-#include "historydatabase.h"
+#include "history/historydatabase.h"
 
-#include "privatefile.h"
-#include "testcolumns.h"
+#include "history/privatefile.h"
+#include "history/testcolumns.h"
 
 #include <QAtomicInt>
 #include <QDeadlineTimer>

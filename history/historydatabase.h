@@ -1,9 +1,9 @@
 #pragma once
 
-#include "databaseurl.h"
+#include "history/databaseurl.h"
+#include "history/testcolumns.h"
+#include "history/testentry.h"
 #include "result/result.h"
-#include "testcolumns.h"
-#include "testentry.h"
 
 #include <QByteArrayView>
 #include <QSqlDatabase>

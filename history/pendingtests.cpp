@@ -1,6 +1,6 @@
-#include "pendingtests.h"
+#include "history/pendingtests.h"
 
-#include "privatefile.h"
+#include "history/privatefile.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "testentry.h"
+#include "history/testentry.h"
 
 #include <QMutex>
 #include <QSet>

@@ -1,4 +1,4 @@
-#include "privatefile.h"
+#include "history/privatefile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "testarchive.h"
+#include "history/testarchive.h"
 
-#include "testscsv.h"
+#include "history/testscsv.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "historydatabase.h"
-#include "pendingtests.h"
+#include "history/historydatabase.h"
+#include "history/pendingtests.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "testcolumns.h"
+#include "history/testcolumns.h"
 
 #include <QHash>
 #include <QJsonArray>

@@ -1,4 +1,4 @@
-#include "testentry.h"
+#include "history/testentry.h"
 
 #include <QTimeZone>
 #include <QUuid>

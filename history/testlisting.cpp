@@ -1,4 +1,4 @@
-#include "testlisting.h"
+#include "history/testlisting.h"
 
 namespace qova::history {
 

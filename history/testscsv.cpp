@@ -1,6 +1,6 @@
-#include "testscsv.h"
+#include "history/testscsv.h"
 
-#include "csvwriter.h"
+#include "history/csvwriter.h"
 
 namespace qova::history {
 

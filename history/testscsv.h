@@ -1,7 +1,7 @@
 #pragma once
 
-#include "historydatabase.h"
-#include "testentry.h"
+#include "history/historydatabase.h"
+#include "history/testentry.h"
 
 #include <QIODevice>
 #include <QStringList>

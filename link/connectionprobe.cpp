@@ -1,6 +1,6 @@
-#include "connectionprobe.h"
+#include "link/connectionprobe.h"
 
-#include "protocol.h"
+#include "link/protocol.h"
 
 namespace qova::link {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "livereading.h"
-#include "serialport.h"
+#include "link/livereading.h"
+#include "link/serialport.h"
 
 #include <QString>
 #include <cstddef>

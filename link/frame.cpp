@@ -1,4 +1,4 @@
-#include "frame.h"
+#include "link/frame.h"
 
 namespace qova::link {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol.h"
-#include "serialport.h"
+#include "link/protocol.h"
+#include "link/serialport.h"
 
 #include <cstdint>
 #include <span>

@@ -1,7 +1,7 @@
-#include "livereading.h"
+#include "link/livereading.h"
 
-#include "frame.h"
-#include "resourcestrings.h"
+#include "link/frame.h"
+#include "resources/resourcestrings.h"
 
 namespace qova::link {
 

@@ -1,6 +1,6 @@
-#include "livesession.h"
+#include "link/livesession.h"
 
-#include "protocol.h"
+#include "link/protocol.h"
 
 #include <QTimer>
 

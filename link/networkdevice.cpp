@@ -1,6 +1,6 @@
-#include "networkdevice.h"
+#include "link/networkdevice.h"
 
-#include "protocol.h"
+#include "link/protocol.h"
 
 #include <QHostAddress>
 #include <QTcpSocket>

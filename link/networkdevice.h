@@ -1,8 +1,8 @@
 #pragma once
 
-#include "bytedevice.h"
-#include "pause.h"
-#include "telnetcodec.h"
+#include "link/bytedevice.h"
+#include "link/pause.h"
+#include "link/telnetcodec.h"
 
 #include <QString>
 #include <deque>

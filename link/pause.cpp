@@ -1,4 +1,4 @@
-#include "pause.h"
+#include "link/pause.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,4 +1,4 @@
-#include "qserialdevice.h"
+#include "link/qserialdevice.h"
 
 #include <QtGlobal>
 

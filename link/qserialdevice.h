@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bytedevice.h"
-#include "serialports.h"
+#include "link/bytedevice.h"
+#include "link/serialports.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
-#include "serialport.h"
+#include "link/serialport.h"
 
-#include "networkdevice.h"
+#include "link/networkdevice.h"
 
 namespace qova::link {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bytedevice.h"
-#include "pause.h"
+#include "link/bytedevice.h"
+#include "link/pause.h"
 
 #include <QString>
 #include <cstdint>

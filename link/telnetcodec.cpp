@@ -1,6 +1,6 @@
-#include "telnetcodec.h"
+#include "link/telnetcodec.h"
 
-#include "protocol.h"
+#include "link/protocol.h"
 
 namespace qova::link::telnet {
 

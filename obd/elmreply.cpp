@@ -1,4 +1,4 @@
-#include "elmreply.h"
+#include "obd/elmreply.h"
 
 #include <QRegularExpression>
 #include <map>

@@ -1,6 +1,6 @@
-#include "elmsession.h"
+#include "obd/elmsession.h"
 
-#include "obdcommands.h"
+#include "obd/obdcommands.h"
 
 namespace qova::obd {
 

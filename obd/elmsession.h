@@ -1,9 +1,9 @@
 #pragma once
 
-#include "bytedevice.h"
-#include "elmreply.h"
-#include "obddecode.h"
-#include "pause.h"
+#include "link/bytedevice.h"
+#include "link/pause.h"
+#include "obd/elmreply.h"
+#include "obd/obddecode.h"
 
 #include <QString>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "obdaddress.h"
+#include "obd/obdaddress.h"
 
 #include <QRegularExpression>
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "obddecode.h"
+#include "obd/obddecode.h"
 
-#include "obdcommands.h"
+#include "obd/obdcommands.h"
 
 #include <algorithm>
 #include <map>

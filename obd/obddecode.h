@@ -1,6 +1,6 @@
 #pragma once
 
-#include "elmreply.h"
+#include "obd/elmreply.h"
 
 #include <QString>
 #include <array>

@@ -1,4 +1,4 @@
-#include "obdlink.h"
+#include "obd/obdlink.h"
 
 namespace qova::obd {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "elmsession.h"
-#include "obdaddress.h"
+#include "obd/elmsession.h"
+#include "obd/obdaddress.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,11 +1,11 @@
-#include "recording.h"
+#include "report/recording.h"
 
-#include "csvwriter.h"
-#include "testentry.h"
+#include "history/csvwriter.h"
+#include "history/testentry.h"
 
 #include <QBuffer>
 
-#include "textfile.h"
+#include "report/textfile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "livereading.h"
+#include "link/livereading.h"
 #include "result/result.h"
 
 #include <QByteArray>

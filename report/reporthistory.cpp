@@ -1,4 +1,4 @@
-#include "reporthistory.h"
+#include "report/reporthistory.h"
 
 namespace qova::report {
 

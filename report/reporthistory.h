@@ -1,7 +1,7 @@
 #pragma once
 
-#include "testentry.h"
-#include "testreport.h"
+#include "history/testentry.h"
+#include "report/testreport.h"
 
 #include <QDateTime>
 #include <QStringList>

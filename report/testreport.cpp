@@ -1,6 +1,6 @@
-#include "testreport.h"
+#include "report/testreport.h"
 
-#include "textfile.h"
+#include "report/textfile.h"
 
 #include <QFile>
 #include <array>

@@ -1,4 +1,4 @@
-#include "textfile.h"
+#include "report/textfile.h"
 
 #include <QList>
 #include <array>

@@ -1,4 +1,4 @@
-#include "resourcestrings.h"
+#include "resources/resourcestrings.h"
 
 namespace qova::resources {
 

@@ -1,4 +1,4 @@
-#include "validatedsettings.h"
+#include "settings/validatedsettings.h"
 
 #include <QLocale>
 #include <QMutex>

@@ -2,11 +2,11 @@
 // path on the first line of its output and serves it at 9600 baud until it is stopped
 // (SIGTERM, SIGINT) or unplugged (--unplug-after, --unplug-on).
 
-#include "demoanalyser.h"
-#include "elmcar.h"
-#include "obdserver.h"
-#include "simdevice.h"
-#include "storedtests.h"
+#include "sim/demoanalyser.h"
+#include "sim/elmcar.h"
+#include "sim/obdserver.h"
+#include "sim/simdevice.h"
+#include "sim/storedtests.h"
 
 #include <QDate>
 #include <algorithm>

@@ -1,9 +1,9 @@
-#include "demoanalyser.h"
+#include "sim/demoanalyser.h"
 
-#include "frame.h"
-#include "livereading.h"
-#include "protocol.h"
-#include "storedtests.h"
+#include "link/frame.h"
+#include "link/livereading.h"
+#include "link/protocol.h"
+#include "sim/storedtests.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "analyser.h"
-#include "protocol.h"
-#include "vehicleprofile.h"
+#include "link/protocol.h"
+#include "sim/analyser.h"
+#include "sim/vehicleprofile.h"
 
 #include <QByteArray>
 #include <QDate>

@@ -1,7 +1,7 @@
-#include "elmcar.h"
+#include "sim/elmcar.h"
 
-#include "demoanalyser.h"
-#include "obdcommands.h"
+#include "obd/obdcommands.h"
+#include "sim/demoanalyser.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analyser.h"
+#include "sim/analyser.h"
 
 #include <cstdint>
 #include <functional>

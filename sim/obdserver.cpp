@@ -1,4 +1,4 @@
-#include "obdserver.h"
+#include "sim/obdserver.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "simdevice.h"
+#include "sim/simdevice.h"
 
-#include "demoanalyser.h"
+#include "sim/demoanalyser.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "analyser.h"
-#include "bytedevice.h"
-#include "demoanalyser.h"
-#include "pause.h"
-#include "vehicleprofile.h"
+#include "link/bytedevice.h"
+#include "link/pause.h"
+#include "sim/analyser.h"
+#include "sim/demoanalyser.h"
+#include "sim/vehicleprofile.h"
 
 #include <QString>
 #include <deque>

@@ -1,6 +1,6 @@
-#include "steadyanalyser.h"
+#include "sim/steadyanalyser.h"
 
-#include "frame.h"
+#include "link/frame.h"
 
 namespace qova::sim {
 

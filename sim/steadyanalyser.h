@@ -1,7 +1,7 @@
 #pragma once
 
-#include "analyser.h"
-#include "livereading.h"
+#include "link/livereading.h"
+#include "sim/analyser.h"
 
 namespace qova::sim {
 

@@ -1,6 +1,6 @@
-#include "storedtests.h"
+#include "sim/storedtests.h"
 
-#include "protocol.h"
+#include "link/protocol.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,4 +1,4 @@
-#include "vehicleprofile.h"
+#include "sim/vehicleprofile.h"
 
 #include <algorithm>
 #include <cmath>

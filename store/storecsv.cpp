@@ -1,7 +1,7 @@
-#include "storecsv.h"
+#include "store/storecsv.h"
 
-#include "csvwriter.h"
-#include "storedtest.h"
+#include "history/csvwriter.h"
+#include "store/storedtest.h"
 
 #include <QBuffer>
 #include <QDir>

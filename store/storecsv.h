@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storefile.h"
+#include "store/storefile.h"
 
 #include <QByteArray>
 #include <QString>

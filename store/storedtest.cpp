@@ -1,4 +1,4 @@
-#include "storedtest.h"
+#include "store/storedtest.h"
 
 namespace qova::store {
 

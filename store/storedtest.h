@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol.h"
+#include "link/protocol.h"
 
 #include <QString>
 #include <array>

@@ -1,6 +1,6 @@
-#include "storefile.h"
+#include "store/storefile.h"
 
-#include "storedtest.h"
+#include "store/storedtest.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "storegraph.h"
+#include "store/storegraph.h"
 
-#include "storedtest.h"
+#include "store/storedtest.h"
 
 #include <algorithm>
 

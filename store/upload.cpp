@@ -1,4 +1,4 @@
-#include "upload.h"
+#include "store/upload.h"
 
 #include <QSaveFile>
 #include <array>

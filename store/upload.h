@@ -1,8 +1,8 @@
 #pragma once
 
-#include "protocol.h"
-#include "serialport.h"
-#include "storefile.h"
+#include "link/protocol.h"
+#include "link/serialport.h"
+#include "store/storefile.h"
 
 #include <QString>
 #include <cstddef>

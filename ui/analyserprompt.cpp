@@ -1,6 +1,6 @@
-#include "analyserprompt.h"
+#include "ui/analyserprompt.h"
 
-#include "operator.h"
+#include "ui/operator.h"
 
 namespace qova::ui {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "livesession.h"
+#include "link/livesession.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "commfailure.h"
+#include "ui/commfailure.h"
 
 namespace qova::ui {
 

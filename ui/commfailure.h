@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serialport.h"
+#include "link/serialport.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "guardedapplication.h"
+#include "ui/guardedapplication.h"
 
-#include "keyboardentry.h"
+#include "ui/keyboardentry.h"
 
 #include <QThread>
 #include <exception>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "operator.h"
+#include "ui/operator.h"
 
 #include <QApplication>
 

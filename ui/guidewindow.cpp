@@ -1,7 +1,7 @@
-#include "guidewindow.h"
+#include "ui/guidewindow.h"
 
-#include "operator.h"
-#include "windowplace.h"
+#include "ui/operator.h"
+#include "ui/windowplace.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

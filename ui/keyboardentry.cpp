@@ -1,4 +1,4 @@
-#include "keyboardentry.h"
+#include "ui/keyboardentry.h"
 
 #include <QFocusEvent>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "operator.h"
+#include "ui/operator.h"
 
 #include <QDateTime>
 #include <QFile>

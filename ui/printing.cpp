@@ -1,6 +1,6 @@
-#include "printing.h"
+#include "ui/printing.h"
 
-#include "operator.h"
+#include "ui/operator.h"
 
 #include <QPrintDialog>
 #include <QPrinter>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "livereading.h"
-#include "livesession.h"
-#include "serialport.h"
+#include "link/livereading.h"
+#include "link/livesession.h"
+#include "link/serialport.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "windowplace.h"
+#include "ui/windowplace.h"
 
 #include <QEvent>
 #include <QGuiApplication>

@@ -1,12 +1,12 @@
-#include "certificates.h"
+#include "docs/tools/certificates.h"
 
-#include "certificate.h"
-#include "demoanalyser.h"
-#include "livereading.h"
-#include "pause.h"
-#include "protocol.h"
-#include "serialport.h"
-#include "simdevice.h"
+#include "check/certificate.h"
+#include "link/livereading.h"
+#include "link/pause.h"
+#include "link/protocol.h"
+#include "link/serialport.h"
+#include "sim/demoanalyser.h"
+#include "sim/simdevice.h"
 
 #include <QImage>
 #include <QPainter>

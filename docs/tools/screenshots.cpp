@@ -15,21 +15,21 @@
 // The check window maximised on a screen of any size (QT_SCALE_FACTOR for a display scale),
 // measuring at fast idle; with REPRINT, the certificate printed again from the history:
 //   qova_screenshots --check OUT.png WIDTH HEIGHT [REPRINT.png]
-#include "certificates.h"
-#include "demoanalyser.h"
-#include "emissionscheckwindow.h"
-#include "guidewindow.h"
-#include "headlessprinting.h"
-#include "headlessscreen.h"
-#include "historywindow.h"
-#include "operator.h"
-#include "printing.h"
-#include "printreport.h"
-#include "programtable.h"
-#include "programwindows.h"
-#include "recording.h"
-#include "simdevice.h"
-#include "testarchive.h"
+#include "app/ui/programtable.h"
+#include "app/ui/programwindows.h"
+#include "check/ui/emissionscheckwindow.h"
+#include "docs/tools/certificates.h"
+#include "history/testarchive.h"
+#include "history/ui/historywindow.h"
+#include "report/recording.h"
+#include "report/ui/printreport.h"
+#include "sim/demoanalyser.h"
+#include "sim/simdevice.h"
+#include "ui/guidewindow.h"
+#include "ui/headless/headlessprinting.h"
+#include "ui/headless/headlessscreen.h"
+#include "ui/operator.h"
+#include "ui/printing.h"
 
 #include <QApplication>
 #include <QComboBox>

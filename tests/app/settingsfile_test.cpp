@@ -1,5 +1,5 @@
-#include "filesizecap.h"
-#include "settingsfile.h"
+#include "app/settingsfile.h"
+#include "tests/support/filesizecap.h"
 
 #include <QDir>
 

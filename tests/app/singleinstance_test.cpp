@@ -1,7 +1,7 @@
 // The single-instance guard between processes: a copy of this test holds the lock the
 // way the program does, and the case tries to take it as a second copy would.
-#include "coreapplication.h"
-#include "singleinstance.h"
+#include "app/singleinstance.h"
+#include "tests/support/coreapplication.h"
 
 #include <QDir>
 #include <QProcess>

@@ -1,12 +1,12 @@
 // The COMM dialog's connections beyond COM1 to COM4: the system's serial ports (here a
 // pseudo-terminal the test opens), a network serial server and the built-in demo analyser.
-#include "commdialog.h"
-#include "devices.h"
-#include "livereading.h"
-#include "mainwindow.h"
-#include "scriptedoperator.h"
-#include "serialport.h"
-#include "settingsfile.h"
+#include "app/devices.h"
+#include "app/settingsfile.h"
+#include "app/ui/commdialog.h"
+#include "app/ui/mainwindow.h"
+#include "link/livereading.h"
+#include "link/serialport.h"
+#include "tests/support/scriptedoperator.h"
 
 #include <QComboBox>
 #include <QLabel>

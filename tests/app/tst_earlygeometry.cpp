@@ -3,8 +3,8 @@
 // state in a constructor creates the native window and delivers the new size before the
 // constructor has gone on to make the controls. The offscreen and X11 platforms wait for
 // the show, so this test plays the prompt platform itself.
-#include "programwindows.h"
-#include "scriptedoperator.h"
+#include "app/ui/programwindows.h"
+#include "tests/support/scriptedoperator.h"
 
 #include <QApplication>
 #include <QMoveEvent>

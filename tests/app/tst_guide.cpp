@@ -1,7 +1,7 @@
 // The user guide inside the program: F1 in each window opens it at that window's section,
 // with its pictures; HELP > USER GUIDE from the main window.
-#include "guidewindow.h"
-#include "programrig.h"
+#include "tests/support/programrig.h"
+#include "ui/guidewindow.h"
 
 #include <QApplication>
 #include <QSettings>

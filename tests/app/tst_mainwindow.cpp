@@ -1,8 +1,8 @@
-#include "mainwindow.h"
-#include "pause.h"
-#include "scriptedoperator.h"
-#include "settingsfile.h"
-#include "testarchive.h"
+#include "app/settingsfile.h"
+#include "app/ui/mainwindow.h"
+#include "history/testarchive.h"
+#include "link/pause.h"
+#include "tests/support/scriptedoperator.h"
 
 #include <QAction>
 #include <QLabel>

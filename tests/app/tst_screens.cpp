@@ -1,9 +1,9 @@
 // The program's windows on 1280x1024 at 150 % display scale (853x683 for the windows): none
 // is larger than the screen, and the windows that
 // remember their place open where they were left, unless that is off every screen.
-#include "programrig.h"
-#include "windowplace.h"
-#include "workshopscreen.h"
+#include "tests/support/programrig.h"
+#include "tests/support/workshopscreen.h"
+#include "ui/windowplace.h"
 
 #include <QApplication>
 #include <QScreen>

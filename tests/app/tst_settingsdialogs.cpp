@@ -1,10 +1,10 @@
-#include "aboutbox.h"
-#include "commdialog.h"
-#include "companyheader.h"
-#include "datarows.h"
-#include "mainwindow.h"
-#include "scriptedoperator.h"
-#include "settingsfile.h"
+#include "app/settingsfile.h"
+#include "app/ui/aboutbox.h"
+#include "app/ui/commdialog.h"
+#include "app/ui/companyheader.h"
+#include "app/ui/mainwindow.h"
+#include "tests/support/datarows.h"
+#include "tests/support/scriptedoperator.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
-#include "certificate.h"
-#include "certificateplot.h"
-#include "checkrecords.h"
+#include "check/certificate.h"
+#include "check/certificateplot.h"
+#include "tests/check/checkrecords.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "emissionscheck.h"
-#include "protocol.h"
+#include "check/emissionscheck.h"
+#include "link/protocol.h"
 
 #include <functional>
 #include <optional>

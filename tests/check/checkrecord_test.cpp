@@ -1,6 +1,6 @@
-#include "checkrecord.h"
-#include "checkrecords.h"
-#include "protocol.h"
+#include "check/checkrecord.h"
+#include "link/protocol.h"
+#include "tests/check/checkrecords.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "checkdrive.h"
-#include "checkrecord.h"
+#include "check/checkrecord.h"
+#include "tests/check/checkdrive.h"
 
 namespace qova::test {
 

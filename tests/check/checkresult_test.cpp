@@ -1,5 +1,5 @@
-#include "checkdrive.h"
-#include "checkresult.h"
+#include "check/checkresult.h"
+#include "tests/check/checkdrive.h"
 
 #include <gtest/gtest.h>
 

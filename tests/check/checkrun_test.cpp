@@ -1,6 +1,6 @@
-#include "checkdrive.h"
-#include "checkrun.h"
-#include "okresult.h"
+#include "check/checkrun.h"
+#include "tests/check/checkdrive.h"
+#include "tests/support/okresult.h"
 
 #include <gtest/gtest.h>
 

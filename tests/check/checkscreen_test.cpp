@@ -1,5 +1,5 @@
-#include "checkdrive.h"
-#include "checkscreen.h"
+#include "check/checkscreen.h"
+#include "tests/check/checkdrive.h"
 
 #include <gtest/gtest.h>
 

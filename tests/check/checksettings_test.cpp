@@ -1,6 +1,6 @@
 // The check's settings as a workshop edits them by hand: every key against its rule, a bad
 // value replaced by its default with one line saying which key, what was found and why.
-#include "checksettings.h"
+#include "check/checksettings.h"
 
 #include <QFile>
 #include <QSettings>

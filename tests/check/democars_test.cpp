@@ -1,8 +1,8 @@
 // The built-in demo analyser's cars, as FILE > COMM offers them for practice: a whole check
 // from switch-on, polled every 2 s as the check window polls, ends with the car's verdict
 // soon enough to practise on.
-#include "emissionscheck.h"
-#include "simlink.h"
+#include "check/emissionscheck.h"
+#include "tests/sim/simlink.h"
 
 #include <gtest/gtest.h>
 #include <string>

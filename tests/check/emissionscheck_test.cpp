@@ -1,6 +1,6 @@
-#include "checkdrive.h"
-#include "checkresult.h"
-#include "emissionscheck.h"
+#include "check/checkresult.h"
+#include "check/emissionscheck.h"
+#include "tests/check/checkdrive.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "limitset.h"
-#include "okresult.h"
+#include "check/limitset.h"
+#include "tests/support/okresult.h"
 
 #include <gtest/gtest.h>
 

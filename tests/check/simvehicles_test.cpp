@@ -1,5 +1,5 @@
-#include "emissionscheck.h"
-#include "simlink.h"
+#include "check/emissionscheck.h"
+#include "tests/sim/simlink.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,15 @@
 // The emissions check window driven through a whole check against the simulated
 // analyser in virtual time: the session is cycled by hand, the operator is scripted.
-#include "certificate.h"
-#include "demoanalyser.h"
-#include "emissionscheckwindow.h"
-#include "fakedevice.h"
-#include "filecontents.h"
-#include "historydatabase.h"
-#include "historywindow.h"
-#include "rpmgauge.h"
-#include "simdevice.h"
-#include "windowrig.h"
+#include "check/certificate.h"
+#include "check/ui/emissionscheckwindow.h"
+#include "check/ui/rpmgauge.h"
+#include "history/historydatabase.h"
+#include "history/ui/historywindow.h"
+#include "sim/demoanalyser.h"
+#include "sim/simdevice.h"
+#include "tests/support/fakedevice.h"
+#include "tests/support/filecontents.h"
+#include "tests/support/windowrig.h"
 
 #include <QCheckBox>
 #include <QComboBox>

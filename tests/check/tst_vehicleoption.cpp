@@ -1,6 +1,6 @@
-#include "livereading.h"
-#include "qserialdevice.h"
-#include "serialport.h"
+#include "link/livereading.h"
+#include "link/qserialdevice.h"
+#include "link/serialport.h"
 
 #include <QProcess>
 #include <QtTest>

@@ -1,5 +1,5 @@
-#include "configframes.h"
-#include "fakedevice.h"
+#include "config/configframes.h"
+#include "tests/support/fakedevice.h"
 
 #include <gtest/gtest.h>
 

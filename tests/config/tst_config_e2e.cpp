@@ -1,13 +1,13 @@
 // The three configuration exchanges over a pseudo-terminal, against the simulated
 // analyser program, through the real serial port code and the program's event-loop waits.
 
-#include "calibrationdialog.h"
-#include "configframes.h"
-#include "frame.h"
-#include "headerdialog.h"
-#include "qserialdevice.h"
-#include "scriptedoperator.h"
-#include "setupdialog.h"
+#include "config/configframes.h"
+#include "config/ui/calibrationdialog.h"
+#include "config/ui/headerdialog.h"
+#include "config/ui/setupdialog.h"
+#include "link/frame.h"
+#include "link/qserialdevice.h"
+#include "tests/support/scriptedoperator.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>

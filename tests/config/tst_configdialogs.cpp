@@ -1,9 +1,9 @@
-#include "calibrationdialog.h"
-#include "configframes.h"
-#include "fakedevice.h"
-#include "headerdialog.h"
-#include "scriptedoperator.h"
-#include "setupdialog.h"
+#include "config/configframes.h"
+#include "config/ui/calibrationdialog.h"
+#include "config/ui/headerdialog.h"
+#include "config/ui/setupdialog.h"
+#include "tests/support/fakedevice.h"
+#include "tests/support/scriptedoperator.h"
 
 #include <QApplication>
 #include <QComboBox>

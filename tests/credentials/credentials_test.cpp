@@ -1,9 +1,9 @@
 // Where the database password goes: a real Secret Service (gnome-keyring-daemon on a
 // session bus of the test's own, unlocked with a test password) and, with no store
 // running, the file only the user can read.
-#include "credentialstore.h"
-#include "historysettings.h"
-#include "okresult.h"
+#include "app/historysettings.h"
+#include "credentials/credentialstore.h"
+#include "tests/support/okresult.h"
 
 #include <QCoreApplication>
 #include <QDir>

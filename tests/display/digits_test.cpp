@@ -1,6 +1,6 @@
-#include "clamp.h"
-#include "digits.h"
-#include "texts.h"
+#include "display/clamp.h"
+#include "display/digits.h"
+#include "display/texts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "datarows.h"
-#include "digitalwindow.h"
-#include "fakedevice.h"
-#include "frame.h"
-#include "scriptedoperator.h"
-#include "simdevice.h"
-#include "steadyanalyser.h"
-#include "workshopscreen.h"
+#include "display/ui/digitalwindow.h"
+#include "link/frame.h"
+#include "sim/simdevice.h"
+#include "sim/steadyanalyser.h"
+#include "tests/support/datarows.h"
+#include "tests/support/fakedevice.h"
+#include "tests/support/scriptedoperator.h"
+#include "tests/support/workshopscreen.h"
 
 #include <QAccessible>
 #include <QLabel>

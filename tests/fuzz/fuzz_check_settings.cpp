@@ -1,6 +1,6 @@
 // Any bytes as the check's settings, one "key=value" a line: every value the check gets lies
 // in its range whatever was written, and everything ignored is named.
-#include "checksettings.h"
+#include "check/checksettings.h"
 
 #include <QHash>
 #include <cstdlib>

@@ -2,8 +2,8 @@
 // to be saved (one test of it per JSON object) and a database URL from the settings or the
 // environment. A test read must write back as the same test; a URL is either usable or
 // says why not, and never shows its password.
-#include "databaseurl.h"
-#include "testentry.h"
+#include "history/databaseurl.h"
+#include "history/testentry.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 // Any bytes as a workshop's limit set file: read or refused with a message, never a crash,
 // never both sets and an error, and every set that reads can judge a car.
-#include "limitset.h"
+#include "check/limitset.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // Any bytes the line can bring, read as live frames one after another the way the
 // live windows do: never more than 24 reads a frame, a valid verdict only when the
 // checksum holds, and a failure count that only grows or resets.
-#include "fakedevice.h"
-#include "livereading.h"
+#include "link/livereading.h"
+#include "tests/support/fakedevice.h"
 
 #include <cstdlib>
 

@@ -1,9 +1,9 @@
 // Any bytes an OBD adapter can send before its prompt, read as the answer to any request,
 // with headers on and off: nothing crashes, every line kept is printable, and a reading
 // the decoders call known is one the car could have sent.
-#include "elmreply.h"
-#include "obdcommands.h"
-#include "obddecode.h"
+#include "obd/elmreply.h"
+#include "obd/obdcommands.h"
+#include "obd/obddecode.h"
 
 #include <cstdlib>
 #include <string_view>

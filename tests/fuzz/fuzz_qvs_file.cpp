@@ -1,7 +1,7 @@
 // A data file may hold anything: the text has one row per whole record after its header,
 // each row the same as the viewer's, and nothing past the last whole record is read.
-#include "storedtest.h"
-#include "storefile.h"
+#include "store/storedtest.h"
+#include "store/storefile.h"
 
 #include <QList>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // SETUP.EA2 may hold anything: the port is always 1 to 4, and only the first 20 bytes count.
-#include "settingsfile.h"
+#include "app/settingsfile.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // Any bytes a network serial server can send, split anywhere: the telnet client never
 // crashes, and data bytes only ever come from the stream, never from its commands. A
 // stream with no IAC at all is all data, byte for byte.
-#include "telnetcodec.h"
+#include "link/telnetcodec.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Whatever the analyser sends after "D", the upload ends with a message or a data file,
 // never reads or writes past its buffer, and writes a file only when it reports success.
-#include "fakedevice.h"
-#include "upload.h"
+#include "store/upload.h"
+#include "tests/support/fakedevice.h"
 
 #include <QFile>
 #include <QTemporaryDir>

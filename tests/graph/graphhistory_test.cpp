@@ -1,4 +1,4 @@
-#include "graphhistory.h"
+#include "display/graphhistory.h"
 
 #include <gtest/gtest.h>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "graphmath.h"
+#include "display/graphmath.h"
 
 #include <gtest/gtest.h>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "graphraster.h"
+#include "display/graphraster.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,5 +1,5 @@
-#include "clamp.h"
-#include "graphreading.h"
+#include "display/clamp.h"
+#include "display/graphreading.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "scrollinggraph.h"
+#include "display/scrollinggraph.h"
 
 #include <gtest/gtest.h>
 #include <limits>

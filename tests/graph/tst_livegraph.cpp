@@ -1,9 +1,9 @@
-#include "fakedevice.h"
-#include "frame.h"
-#include "graphreading.h"
-#include "livegraph.h"
-#include "pdfprinting.h"
-#include "scriptedoperator.h"
+#include "display/graphreading.h"
+#include "display/ui/livegraph.h"
+#include "link/frame.h"
+#include "tests/support/fakedevice.h"
+#include "tests/support/pdfprinting.h"
+#include "tests/support/scriptedoperator.h"
 
 #include <QCheckBox>
 #include <QLabel>

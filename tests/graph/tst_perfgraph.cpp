@@ -1,5 +1,5 @@
-#include "datarows.h"
-#include "perfgraph.h"
+#include "display/ui/perfgraph.h"
+#include "tests/support/datarows.h"
 
 #include <QtTest>
 #include <stdexcept>

@@ -1,13 +1,13 @@
 // The promises of the history to a workshop: the window thread never waits for a database,
 // a test once taken is never lost nor saved twice, and a queue file that cannot be read is
 // never written over.
-#include "archivewait.h"
-#include "filecontents.h"
-#include "historydatabase.h"
-#include "okresult.h"
-#include "pendingtests.h"
-#include "pgcluster.h"
-#include "testarchive.h"
+#include "history/historydatabase.h"
+#include "history/pendingtests.h"
+#include "history/testarchive.h"
+#include "tests/history/pgcluster.h"
+#include "tests/support/archivewait.h"
+#include "tests/support/filecontents.h"
+#include "tests/support/okresult.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,16 +1,16 @@
 // The history against real databases: SQLite files in a temporary folder and a PostgreSQL
 // server of the test's own (pgcluster.h). Every case that does not depend on the database's
 // kind runs on both.
-#include "archivewait.h"
-#include "csvwriter.h"
-#include "filesizecap.h"
-#include "historydatabase.h"
-#include "okresult.h"
-#include "pendingtests.h"
-#include "pgcluster.h"
-#include "testarchive.h"
-#include "testlisting.h"
-#include "testscsv.h"
+#include "history/csvwriter.h"
+#include "history/historydatabase.h"
+#include "history/pendingtests.h"
+#include "history/testarchive.h"
+#include "history/testlisting.h"
+#include "history/testscsv.h"
+#include "tests/history/pgcluster.h"
+#include "tests/support/archivewait.h"
+#include "tests/support/filesizecap.h"
+#include "tests/support/okresult.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "pgcluster.h"
+#include "tests/history/pgcluster.h"
 
 #include <QDir>
 #include <QFile>

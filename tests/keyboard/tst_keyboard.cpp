@@ -1,8 +1,8 @@
 // Keyboard use across the program: the main menu's shortcuts and mnemonics, every push
 // button of every window reachable by a mnemonic of its own, and every one-line field
 // replacing its text when typed into after the keyboard took the operator there.
-#include "guardedapplication.h"
-#include "programrig.h"
+#include "tests/support/programrig.h"
+#include "ui/guardedapplication.h"
 
 #include <QAbstractButton>
 #include <QApplication>

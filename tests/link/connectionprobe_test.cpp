@@ -1,6 +1,6 @@
-#include "connectionprobe.h"
-#include "fakedevice.h"
-#include "protocol.h"
+#include "link/connectionprobe.h"
+#include "link/protocol.h"
+#include "tests/support/fakedevice.h"
 
 #include <gtest/gtest.h>
 #include <string>

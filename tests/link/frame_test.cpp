@@ -1,5 +1,5 @@
-#include "fakedevice.h"
-#include "frame.h"
+#include "link/frame.h"
+#include "tests/support/fakedevice.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "coreapplication.h"
-#include "fakedevice.h"
-#include "livesession.h"
+#include "link/livesession.h"
+#include "tests/support/coreapplication.h"
+#include "tests/support/fakedevice.h"
 
 #include <QCoreApplication>
 #include <QTimer>

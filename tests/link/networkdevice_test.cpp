@@ -1,11 +1,11 @@
-#include "coreapplication.h"
-#include "frame.h"
-#include "livesession.h"
-#include "networkdevice.h"
-#include "networkpeer.h"
-#include "serialport.h"
-#include "serialports.h"
-#include "telnetcodec.h"
+#include "link/frame.h"
+#include "link/livesession.h"
+#include "link/networkdevice.h"
+#include "link/serialport.h"
+#include "link/serialports.h"
+#include "link/telnetcodec.h"
+#include "tests/link/networkpeer.h"
+#include "tests/support/coreapplication.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

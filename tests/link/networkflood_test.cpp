@@ -1,11 +1,11 @@
 // A server that floods the link must not grow the program: the live session against a
 // flooding server on 127.0.0.1 reads a faulty line and the process's resident memory stays
 // within a few megabytes. QOVA_FLOOD_SECONDS sets how long each flood lasts (default 60).
-#include "coreapplication.h"
-#include "livesession.h"
-#include "networkdevice.h"
-#include "serialport.h"
-#include "telnetcodec.h"
+#include "link/livesession.h"
+#include "link/networkdevice.h"
+#include "link/serialport.h"
+#include "link/telnetcodec.h"
+#include "tests/support/coreapplication.h"
 
 #include <QElapsedTimer>
 #include <QFile>

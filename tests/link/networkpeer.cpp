@@ -1,6 +1,6 @@
-#include "networkpeer.h"
+#include "tests/link/networkpeer.h"
 
-#include "telnetcodec.h"
+#include "link/telnetcodec.h"
 
 #include <QHostAddress>
 #include <QMetaObject>

@@ -1,11 +1,11 @@
 // The network devices against the real ser2net, bridging a pseudo-terminal served by
 // qova-analyser-sim to 127.0.0.1, as a workshop's serial device server does.
-#include "coreapplication.h"
-#include "livereading.h"
-#include "livesession.h"
-#include "networkdevice.h"
-#include "networkpeer.h"
-#include "serialport.h"
+#include "link/livereading.h"
+#include "link/livesession.h"
+#include "link/networkdevice.h"
+#include "link/serialport.h"
+#include "tests/link/networkpeer.h"
+#include "tests/support/coreapplication.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "fakedevice.h"
-#include "frame.h"
-#include "livereading.h"
+#include "link/frame.h"
+#include "link/livereading.h"
+#include "tests/support/fakedevice.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // A USB adapter that comes back under another name is found again.
-#include "qserialdevice.h"
-#include "serialport.h"
-#include "serialports.h"
+#include "link/qserialdevice.h"
+#include "link/serialport.h"
+#include "link/serialports.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

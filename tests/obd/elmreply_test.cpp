@@ -1,6 +1,6 @@
 // Every form of reply an ELM327 adapter or a clone sends, as bytes, to what the session
 // makes of it. Rows marked "recorded" are byte for byte from an adapter emulator.
-#include "elmreply.h"
+#include "obd/elmreply.h"
 
 #include <gtest/gtest.h>
 

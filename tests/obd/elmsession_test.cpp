@@ -1,7 +1,7 @@
 // The session against a scripted adapter on a fake device, in virtual time: the recorded
 // car, and every way an adapter or a clone lets the session down.
-#include "elmsession.h"
-#include "fakedevice.h"
+#include "obd/elmsession.h"
+#include "tests/support/fakedevice.h"
 
 #include <gtest/gtest.h>
 

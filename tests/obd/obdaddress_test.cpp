@@ -1,6 +1,6 @@
 // What QOVA_OBD (and the COMM choice) may say, and what the session then tries.
-#include "obdaddress.h"
-#include "obdlink.h"
+#include "obd/obdaddress.h"
+#include "obd/obdlink.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // From a reply's bytes to a reading: the recorded answers of an emulated car, and the forms
 // real cars add (several ECUs, diesel monitors, the older buses, refusals, damage).
-#include "elmreply.h"
-#include "obdcommands.h"
-#include "obddecode.h"
+#include "obd/elmreply.h"
+#include "obd/obdcommands.h"
+#include "obd/obddecode.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>

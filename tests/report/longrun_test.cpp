@@ -1,12 +1,12 @@
 // A whole day of polling in virtual time: the live session against the simulated analyser
 // (the program's demo port), with every valid reading recorded as the recording does.
 
-#include "coreapplication.h"
-#include "demoanalyser.h"
-#include "livesession.h"
-#include "okresult.h"
-#include "recording.h"
-#include "simdevice.h"
+#include "link/livesession.h"
+#include "report/recording.h"
+#include "sim/demoanalyser.h"
+#include "sim/simdevice.h"
+#include "tests/support/coreapplication.h"
+#include "tests/support/okresult.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

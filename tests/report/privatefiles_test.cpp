@@ -1,9 +1,9 @@
 // What the program writes about the workshop's tests is readable by its user only when it
 // makes the file; a file the workshop already had keeps the mode it gave it.
-#include "historydatabase.h"
-#include "pendingtests.h"
-#include "recording.h"
-#include "testreport.h"
+#include "history/historydatabase.h"
+#include "history/pendingtests.h"
+#include "report/recording.h"
+#include "report/testreport.h"
 
 #include <QDir>
 #include <QFile>

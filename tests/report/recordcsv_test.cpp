@@ -1,5 +1,5 @@
 // Recording to a file named *.csv: the readings as CSV; every other name keeps the text rows.
-#include "recording.h"
+#include "report/recording.h"
 
 #include <QFile>
 #include <QTemporaryDir>

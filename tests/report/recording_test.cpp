@@ -1,7 +1,7 @@
-#include "okresult.h"
-#include "recording.h"
-#include "reportfixtures.h"
-#include "textfile.h"
+#include "report/recording.h"
+#include "report/textfile.h"
+#include "tests/report/reportfixtures.h"
+#include "tests/support/okresult.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "filesizecap.h"
-#include "livereading.h"
-#include "textfile.h"
+#include "link/livereading.h"
+#include "report/textfile.h"
+#include "tests/support/filesizecap.h"
 
 #include <QByteArray>
 

@@ -1,7 +1,7 @@
-#include "okresult.h"
-#include "reportfixtures.h"
-#include "testreport.h"
-#include "textfile.h"
+#include "report/testreport.h"
+#include "report/textfile.h"
+#include "tests/report/reportfixtures.h"
+#include "tests/support/okresult.h"
 
 #include <QDir>
 #include <QFile>

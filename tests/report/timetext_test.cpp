@@ -1,4 +1,4 @@
-#include "timetext.h"
+#include "report/timetext.h"
 
 #include <gtest/gtest.h>
 

@@ -1,16 +1,16 @@
 // A printed report is also saved to the history, and a save that fails costs the operator
 // one message and nothing else: the page and the registration file are as without it.
-#include "filecontents.h"
-#include "pdfprinting.h"
-#include "printreport.h"
-#include "reportfixtures.h"
-#include "reporthistory.h"
-#include "scriptedoperator.h"
-#include "sharedstate.h"
-#include "testarchive.h"
-#include "testreport.h"
-#include "vehicledialog.h"
-#include "windowrig.h"
+#include "history/testarchive.h"
+#include "report/reporthistory.h"
+#include "report/testreport.h"
+#include "report/ui/printreport.h"
+#include "report/ui/vehicledialog.h"
+#include "tests/report/reportfixtures.h"
+#include "tests/support/filecontents.h"
+#include "tests/support/pdfprinting.h"
+#include "tests/support/scriptedoperator.h"
+#include "tests/support/windowrig.h"
+#include "ui/sharedstate.h"
 
 #include <QDir>
 #include <QLabel>

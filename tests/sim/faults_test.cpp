@@ -1,5 +1,5 @@
-#include "frame.h"
-#include "simlink.h"
+#include "link/frame.h"
+#include "tests/sim/simlink.h"
 
 #include <gtest/gtest.h>
 

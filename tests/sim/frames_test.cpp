@@ -1,6 +1,6 @@
-#include "frame.h"
-#include "simlink.h"
-#include "storedtests.h"
+#include "link/frame.h"
+#include "sim/storedtests.h"
+#include "tests/sim/simlink.h"
 
 #include <gtest/gtest.h>
 

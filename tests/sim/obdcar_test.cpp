@@ -1,9 +1,9 @@
 // The simulated cars' OBD side, read by the program's own OBD session in virtual time.
-#include "demoanalyser.h"
-#include "elmcar.h"
-#include "elmsession.h"
-#include "obddecode.h"
-#include "simdevice.h"
+#include "obd/elmsession.h"
+#include "obd/obddecode.h"
+#include "sim/demoanalyser.h"
+#include "sim/elmcar.h"
+#include "sim/simdevice.h"
 
 #include <gtest/gtest.h>
 

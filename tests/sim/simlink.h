@@ -1,9 +1,9 @@
 #pragma once
 
-#include "demoanalyser.h"
-#include "livereading.h"
-#include "serialport.h"
-#include "simdevice.h"
+#include "link/livereading.h"
+#include "link/serialport.h"
+#include "sim/demoanalyser.h"
+#include "sim/simdevice.h"
 
 #include <memory>
 

@@ -1,9 +1,9 @@
-#include "elmsession.h"
-#include "frame.h"
-#include "livereading.h"
-#include "networkdevice.h"
-#include "qserialdevice.h"
-#include "serialport.h"
+#include "link/frame.h"
+#include "link/livereading.h"
+#include "link/networkdevice.h"
+#include "link/qserialdevice.h"
+#include "link/serialport.h"
+#include "obd/elmsession.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,11 +1,11 @@
 // An upload over a network serial server that is stopped in the middle fails with its
 // message, at once, and leaves the operator's data file as it was.
-#include "coreapplication.h"
-#include "networkdevice.h"
-#include "networkpeer.h"
-#include "okresult.h"
-#include "upload.h"
-#include "uploadanalyser.h"
+#include "link/networkdevice.h"
+#include "store/upload.h"
+#include "tests/link/networkpeer.h"
+#include "tests/store/uploadanalyser.h"
+#include "tests/support/coreapplication.h"
+#include "tests/support/okresult.h"
 
 #include <QElapsedTimer>
 #include <QFile>

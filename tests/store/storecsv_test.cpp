@@ -1,7 +1,7 @@
 // STORE > CSV EXPORT: the data file's tests as CSV beside it.
-#include "filecontents.h"
-#include "storecsv.h"
-#include "storedtest.h"
+#include "store/storecsv.h"
+#include "store/storedtest.h"
+#include "tests/support/filecontents.h"
 
 #include <QDir>
 #include <QFile>

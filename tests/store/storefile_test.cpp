@@ -1,10 +1,10 @@
-#include "filesizecap.h"
-#include "okresult.h"
-#include "shortsavefile.h"
-#include "storedtest.h"
-#include "storefile.h"
-#include "storefiles.h"
-#include "uploadanalyser.h"
+#include "store/storedtest.h"
+#include "store/storefile.h"
+#include "tests/store/shortsavefile.h"
+#include "tests/store/storefiles.h"
+#include "tests/store/uploadanalyser.h"
+#include "tests/support/filesizecap.h"
+#include "tests/support/okresult.h"
 
 #include <QDir>
 #include <QFile>

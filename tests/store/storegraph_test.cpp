@@ -1,7 +1,7 @@
-#include "storedtest.h"
-#include "storefiles.h"
-#include "storegraph.h"
-#include "uploadanalyser.h"
+#include "store/storedtest.h"
+#include "store/storegraph.h"
+#include "tests/store/storefiles.h"
+#include "tests/store/uploadanalyser.h"
 
 #include <gtest/gtest.h>
 #include <string>

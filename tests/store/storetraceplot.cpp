@@ -1,6 +1,6 @@
-#include "storetraceplot.h"
+#include "tests/store/storetraceplot.h"
 
-#include "storedtest.h"
+#include "store/storedtest.h"
 
 #include <QPainter>
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storegraph.h"
+#include "store/storegraph.h"
 
 #include <QByteArray>
 

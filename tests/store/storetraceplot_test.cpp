@@ -1,6 +1,6 @@
-#include "storedtest.h"
-#include "storegraph.h"
-#include "storetraceplot.h"
+#include "store/storedtest.h"
+#include "store/storegraph.h"
+#include "tests/store/storetraceplot.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,11 +1,11 @@
-#include "demoanalyser.h"
-#include "fakedevice.h"
-#include "filesizecap.h"
-#include "okresult.h"
-#include "shortsavefile.h"
-#include "simdevice.h"
-#include "upload.h"
-#include "uploadanalyser.h"
+#include "sim/demoanalyser.h"
+#include "sim/simdevice.h"
+#include "store/upload.h"
+#include "tests/store/shortsavefile.h"
+#include "tests/store/uploadanalyser.h"
+#include "tests/support/fakedevice.h"
+#include "tests/support/filesizecap.h"
+#include "tests/support/okresult.h"
 
 #include <QDir>
 #include <QFile>

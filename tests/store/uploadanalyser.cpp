@@ -1,8 +1,8 @@
-#include "uploadanalyser.h"
+#include "tests/store/uploadanalyser.h"
 
-#include "simdevice.h"
-#include "storedtest.h"
-#include "upload.h"
+#include "sim/simdevice.h"
+#include "store/storedtest.h"
+#include "store/upload.h"
 
 #include <random>
 

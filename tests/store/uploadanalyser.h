@@ -1,7 +1,7 @@
 #pragma once
 
-#include "analyser.h"
-#include "serialport.h"
+#include "link/serialport.h"
+#include "sim/analyser.h"
 
 #include <cstddef>
 #include <cstdint>

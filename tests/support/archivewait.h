@@ -1,7 +1,7 @@
 #pragma once
 
-#include "historydatabase.h"
-#include "testarchive.h"
+#include "history/historydatabase.h"
+#include "history/testarchive.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,4 +1,4 @@
-#include "fakedevice.h"
+#include "tests/support/fakedevice.h"
 
 namespace qova::test {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "bytedevice.h"
-#include "pause.h"
-#include "serialport.h"
+#include "link/bytedevice.h"
+#include "link/pause.h"
+#include "link/serialport.h"
 
 #include <deque>
 #include <functional>

@@ -7,8 +7,7 @@
 namespace qova::test {
 
 // For ASSERT_TRUE(Ok(db.open(url))): a failure says the problem's text.
-template <class T>
-testing::AssertionResult Ok(const Result<T> &result)
+template <class T> testing::AssertionResult Ok(const Result<T> &result)
 {
     if (result.ok())
         return testing::AssertionSuccess();
@@ -16,8 +15,7 @@ testing::AssertionResult Ok(const Result<T> &result)
 }
 
 // What the operator would be told: empty when it went well.
-template <class T>
-QString Said(const Result<T> &result)
+template <class T> QString Said(const Result<T> &result)
 {
     return result.ok() ? QString() : result.problem().text();
 }

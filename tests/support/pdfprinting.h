@@ -1,7 +1,7 @@
 #pragma once
 
 // Tests print where the screenshot tool does; this keeps the name they use for it.
-#include "headlessprinting.h"
+#include "ui/headless/headlessprinting.h"
 
 namespace qova::test {
 using headless::PdfPrinting;

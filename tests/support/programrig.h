@@ -1,10 +1,10 @@
 #pragma once
 
-#include "pdfprinting.h"
-#include "programwindows.h"
-#include "scriptedoperator.h"
-#include "simdevice.h"
-#include "steadyanalyser.h"
+#include "app/ui/programwindows.h"
+#include "sim/simdevice.h"
+#include "sim/steadyanalyser.h"
+#include "tests/support/pdfprinting.h"
+#include "tests/support/scriptedoperator.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "archivewait.h"
-#include "pause.h"
-#include "pdfprinting.h"
-#include "scriptedoperator.h"
-#include "sharedstate.h"
-#include "testarchive.h"
+#include "history/testarchive.h"
+#include "link/pause.h"
+#include "tests/support/archivewait.h"
+#include "tests/support/pdfprinting.h"
+#include "tests/support/scriptedoperator.h"
+#include "ui/sharedstate.h"
 
 #include <QDir>
 #include <QString>

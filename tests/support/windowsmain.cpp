@@ -1,7 +1,7 @@
 // The main of GoogleTest suites that make widgets: one application object for all their
 // tests, made before the first and gone before static destruction, which is after the
 // platform plugin is unloaded.
-#include "headlessscreen.h"
+#include "ui/headless/headlessscreen.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #pragma once
 
 // Window tests lay out on the screen the screenshot tool pictures on.
-#include "headlessscreen.h"
+#include "ui/headless/headlessscreen.h"
 
 namespace qova::test {
 using headless::UseScreen;

@@ -1,5 +1,5 @@
 // The suffix a save dialog adds follows the filter the operator selects.
-#include "operator.h"
+#include "ui/operator.h"
 
 #include <gtest/gtest.h>
 

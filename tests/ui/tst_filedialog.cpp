@@ -1,8 +1,8 @@
 // The real message box and save box of the operator seam, Qt's own dialog on the offscreen platform, driven
 // by a timer as the operator would: the suffix it adds follows the filter chosen, and a box
 // opened in the history's folder leaves SQLite's locks on the history alone.
-#include "historydatabase.h"
-#include "operator.h"
+#include "history/historydatabase.h"
+#include "ui/operator.h"
 
 #include <QApplication>
 #include <QComboBox>

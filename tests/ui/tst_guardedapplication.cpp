@@ -1,5 +1,5 @@
-#include "guardedapplication.h"
-#include "scriptedoperator.h"
+#include "tests/support/scriptedoperator.h"
+#include "ui/guardedapplication.h"
 
 #include <QEvent>
 #include <QtTest>

@@ -1,14 +1,14 @@
 // What the program does differently on Windows, tried on Windows itself: port names, line
 // ends, the recording's rows reaching the disk while it runs, names outside the code page,
 // a file another program holds, one copy per user, and the registry.
-#include "historydatabase.h"
-#include "okresult.h"
-#include "qserialdevice.h"
-#include "recording.h"
-#include "settingsfile.h"
-#include "singleinstance.h"
-#include "testreport.h"
-#include "textfile.h"
+#include "app/settingsfile.h"
+#include "app/singleinstance.h"
+#include "history/historydatabase.h"
+#include "link/qserialdevice.h"
+#include "report/recording.h"
+#include "report/testreport.h"
+#include "report/textfile.h"
+#include "tests/support/okresult.h"
 
 #include <QDir>
 #include <QFile>

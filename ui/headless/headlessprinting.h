@@ -1,6 +1,6 @@
 #pragma once
 
-#include "printing.h"
+#include "ui/printing.h"
 
 #include <QPrinter>
 #include <QString>

@@ -1,0 +1,859 @@
+#include "check/ui/emissionscheckwindow.h"
+
+#include "check/certificate.h"
+#include "check/checksettings.h"
+#include "check/ui/rpmgauge.h"
+#include "history/testarchive.h"
+#include "ui/analyserprompt.h"
+#include "ui/operator.h"
+#include "ui/printing.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QSettings>
+#include <QShowEvent>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWidgetAction>
+
+namespace qova::checkui {
+
+namespace {
+
+const QString kCaption = QStringLiteral("EMISSIONS CHECK");
+
+// Once a second, so the 5 s rule has five readings to go on; prompts answered as on the
+// digital display; "No response" after four failed frames in a row.
+const link::LiveSession::Options kPolling{
+    .periodMs = 1000, .firstCycleMs = 1000, .settleMs = 2, .prompts = true, .noResponseAfter = 3};
+
+QFont sized(QFont f, int pixels, bool bold = true)
+{
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+QString markColour(GasMark mark)
+{
+    switch (mark) {
+    case GasMark::Within:
+        return QStringLiteral("background:#c8f0c8;color:#003000;");
+    case GasMark::Outside:
+        return QStringLiteral("background:#f8c8c8;color:#600000;");
+    case GasMark::NoLimit:
+        break;
+    }
+    return QStringLiteral("background:#eeeeee;color:#202020;");
+}
+
+QString toneColour(check::Tone tone)
+{
+    return tone == check::Tone::Pass   ? QStringLiteral("color:#006000;")
+           : tone == check::Tone::Fail ? QStringLiteral("color:#b00000;")
+                                       : QStringLiteral("color:#604000;");
+}
+
+const QString kAsked = QStringLiteral("font-weight:bold;background:#ffe080;");
+
+} // namespace
+
+EmissionsCheckWindow::EmissionsCheckWindow(ui::SharedState &state, QWidget *parent) : QDialog(parent), state_(state)
+{
+    setObjectName(QStringLiteral("EmissionsCheck"));
+    setWindowTitle(kCaption);
+    // Read from the driver's seat: the whole screen, the check page's letters scaled to it.
+    setWindowState(Qt::WindowMaximized);
+    pages_ = new QStackedWidget(this);
+    pages_->setObjectName(QStringLiteral("Pages"));
+    pages_->addWidget(buildVehiclePage());
+    pages_->addWidget(buildLimitsPage());
+    pages_->addWidget(buildCheckPage());
+    pages_->addWidget(buildResultPage());
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(pages_);
+    clock_ = new QTimer(this);
+    clock_->setInterval(1000);
+    connect(clock_, &QTimer::timeout, this, [this] {
+        if (run_)
+            run_->tick();
+    });
+}
+
+EmissionsCheckWindow::~EmissionsCheckWindow()
+{
+    giveSessionBack();
+}
+
+QWidget *EmissionsCheckWindow::buildVehiclePage()
+{
+    auto *page = new QWidget;
+    auto *title = new QLabel(QStringLiteral("The vehicle"), page);
+    title->setFont(sized(font(), 26));
+    auto *form = new QFormLayout;
+    const QFont big = sized(font(), 17, false);
+    auto line = [&](QLineEdit *&edit, const char *name, const QString &caption) {
+        edit = new QLineEdit(page);
+        edit->setObjectName(QString::fromLatin1(name));
+        edit->setFont(big);
+        edit->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
+        auto *label = new QLabel(caption, page);
+        label->setBuddy(edit);
+        label->setFont(big);
+        form->addRow(label, edit);
+    };
+    auto combo = [&](QComboBox *&box, const char *name, const QString &caption, const QStringList &items) {
+        box = new QComboBox(page);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setFont(big);
+        box->addItems(items);
+        auto *label = new QLabel(caption, page);
+        label->setBuddy(box);
+        label->setFont(big);
+        form->addRow(label, box);
+    };
+    line(registration_, "Registration", QStringLiteral("&Registration"));
+    lastResult_ = new QLabel(page);
+    lastResult_->setObjectName(QStringLiteral("LastResult"));
+    lastResult_->setFont(big);
+    lastResult_->setWordWrap(true);
+    form->addRow(QString(), lastResult_);
+    line(model_, "Model", QStringLiteral("&Model"));
+    combo(scheme_, "Scheme", QStringLiteral("Registered &in"), {QStringLiteral("UK"), QStringLiteral("EU")});
+    combo(type_, "Type", QStringLiteral("T&ype"), {QStringLiteral("car"), QStringLiteral("light van")});
+    // Empty until the operator types or picks it: the date decides the limits, so none is
+    // assumed.
+    firstUsed_ = new QLineEdit(page);
+    firstUsed_->setObjectName(QStringLiteral("FirstUsed"));
+    firstUsed_->setAccessibleName(QStringLiteral("First used"));
+    firstUsed_->setPlaceholderText(check::ShortDateText(QDate(2004, 3, 14)));
+    firstUsed_->setFont(big);
+    pickDate_ = new QToolButton(page);
+    pickDate_->setObjectName(QStringLiteral("PickDate"));
+    pickDate_->setText(QStringLiteral("Pick\u2026"));
+    pickDate_->setAccessibleName(QStringLiteral("Pick the date of first use"));
+    pickDate_->setFont(big);
+    pickDate_->setPopupMode(QToolButton::InstantPopup);
+    auto *calendarMenu = new QMenu(pickDate_);
+    auto *calendar = new QCalendarWidget(calendarMenu);
+    calendar->setObjectName(QStringLiteral("FirstUsedCalendar"));
+    auto *calendarAction = new QWidgetAction(calendarMenu);
+    calendarAction->setDefaultWidget(calendar);
+    calendarMenu->addAction(calendarAction);
+    pickDate_->setMenu(calendarMenu);
+    connect(calendar, &QCalendarWidget::clicked, this, [this, calendarMenu](const QDate &date) {
+        firstUsed_->setText(check::ShortDateText(date));
+        calendarMenu->close();
+    });
+    auto *dateRow = new QHBoxLayout;
+    dateRow->addWidget(firstUsed_, 1);
+    dateRow->addWidget(pickDate_);
+    auto *firstLabel = new QLabel(QStringLiteral("&First used"), page);
+    firstLabel->setBuddy(firstUsed_);
+    firstLabel->setFont(big);
+    form->addRow(firstLabel, dateRow);
+    QStringList fuels;
+    for (const link::FuelInfo &f : link::kFuels)
+        fuels << QLatin1String(f.shownName);
+    combo(fuel_, "Fuel", QStringLiteral("F&uel"), fuels);
+    catalyst_ = new QCheckBox(QStringLiteral("C&atalyst fitted"), page);
+    catalyst_->setObjectName(QStringLiteral("Catalyst"));
+    catalyst_->setFont(big);
+    catalyst_->setChecked(true);
+    twoStroke_ = new QCheckBox(QStringLiteral("T&wo-stroke engine"), page);
+    twoStroke_->setObjectName(QStringLiteral("TwoStroke"));
+    twoStroke_->setFont(big);
+    form->addRow(QString(), catalyst_);
+    form->addRow(QString(), twoStroke_);
+    line(operatorName_, "OperatorName", QStringLiteral("&Operator"));
+
+    auto *cancelButton = new QPushButton(QStringLiteral("Cance&l"), page);
+    cancelButton->setObjectName(QStringLiteral("CancelButton"));
+    cancelButton->setFont(big);
+    connect(cancelButton, &QPushButton::clicked, this, &EmissionsCheckWindow::reject);
+    auto *nextButton = new QPushButton(QStringLiteral("&Next"), page);
+    nextButton->setObjectName(QStringLiteral("NextButton"));
+    nextButton->setFont(big);
+    nextButton->setDefault(true);
+    connect(nextButton, &QPushButton::clicked, this, &EmissionsCheckWindow::nextClick);
+    connect(registration_, &QLineEdit::textChanged, this, &EmissionsCheckWindow::lookUpRegistration);
+    // A server that answers only after the window opened still gets its say.
+    if (state_.history)
+        connect(state_.history, &history::TestArchive::attemptEnded, this, [this] {
+            if (shown_ && this->page() == Page::Vehicle)
+                lookUpRegistration();
+        });
+
+    auto *v = new QVBoxLayout(page);
+    v->addWidget(title);
+    v->addLayout(form);
+    v->addStretch();
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cancelButton);
+    buttons->addStretch();
+    buttons->addWidget(nextButton);
+    v->addLayout(buttons);
+    return page;
+}
+
+QWidget *EmissionsCheckWindow::buildLimitsPage()
+{
+    auto *page = new QWidget;
+    const QFont big = sized(font(), 17, false);
+    auto *title = new QLabel(QStringLiteral("The limits"), page);
+    title->setFont(sized(font(), 26));
+    chosen_ = new QLabel(page);
+    chosen_->setObjectName(QStringLiteral("Chosen"));
+    chosen_->setFont(sized(font(), 19));
+    chosen_->setWordWrap(true);
+    recordOnly_ = new QLabel(page);
+    recordOnly_->setObjectName(QStringLiteral("RecordOnly"));
+    recordOnly_->setFont(big);
+    recordOnly_->setWordWrap(true);
+    recordOnly_->setStyleSheet(QStringLiteral("color:#804000;"));
+    limitList_ = new QListWidget(page);
+    limitList_->setObjectName(QStringLiteral("LimitList"));
+    limitList_->setFont(sized(font(), 15, false));
+    auto *listLabel = new QLabel(QStringLiteral("&Limit sets (another may be picked)"), page);
+    listLabel->setBuddy(limitList_);
+    listLabel->setFont(big);
+
+    makerForm_ = new QWidget(page);
+    makerForm_->setObjectName(QStringLiteral("MakerForm"));
+    auto *grid = new QGridLayout(makerForm_);
+    makerFastIdle_ = new QCheckBox(QStringLiteral("Fast idle &stage"), makerForm_);
+    makerFastIdle_->setObjectName(QStringLiteral("MakerFastIdle"));
+    makerFastIdle_->setChecked(true);
+    using C = check::MakerCaptions;
+    const check::MakerTyped typed;
+    auto caption = [](const char *c) { return QString::fromUtf8(c); };
+    auto edit = [&](QLineEdit *&e, const char *name, const QString &caption, const QString &value, int row,
+                    int column) {
+        e = new QLineEdit(value, makerForm_);
+        e->setObjectName(QString::fromLatin1(name));
+        e->setAccessibleName(caption);
+        e->setMaximumWidth(110);
+        grid->addWidget(new QLabel(caption, makerForm_), row, column * 2);
+        grid->addWidget(e, row, column * 2 + 1);
+    };
+    grid->addWidget(makerFastIdle_, 0, 0, 1, 2);
+    edit(makerFastMin_, "MakerFastMin", caption(C::fastMinRpm), typed.fastMinRpm, 1, 0);
+    edit(makerFastMax_, "MakerFastMax", caption(C::fastMaxRpm), typed.fastMaxRpm, 1, 1);
+    edit(makerFastCo_, "MakerFastCo", caption(C::fastCo), typed.fastCo, 2, 0);
+    edit(makerFastHc_, "MakerFastHc", caption(C::fastHc), typed.fastHc, 2, 1);
+    edit(makerLambdaMin_, "MakerLambdaMin", caption(C::lambdaMin), typed.lambdaMin, 3, 0);
+    edit(makerLambdaMax_, "MakerLambdaMax", caption(C::lambdaMax), typed.lambdaMax, 3, 1);
+    edit(makerIdleMin_, "MakerIdleMin", caption(C::idleMinRpm), typed.idleMinRpm, 4, 0);
+    edit(makerIdleMax_, "MakerIdleMax", caption(C::idleMaxRpm), typed.idleMaxRpm, 4, 1);
+    edit(makerIdleCo_, "MakerIdleCo", caption(C::idleCo), typed.idleCo, 5, 0);
+    edit(makerIdleHc_, "MakerIdleHc", caption(C::idleHc), typed.idleHc, 5, 1);
+    makerForm_->setEnabled(false);
+    limitProblem_ = new QLabel(page);
+    limitProblem_->setObjectName(QStringLiteral("LimitProblem"));
+    limitProblem_->setFont(big);
+    limitProblem_->setWordWrap(true);
+    limitProblem_->setStyleSheet(QStringLiteral("color:#b00000;"));
+
+    auto *backButton = new QPushButton(QStringLiteral("&Back"), page);
+    backButton->setObjectName(QStringLiteral("BackButton"));
+    startButton_ = new QPushButton(QStringLiteral("Start chec&k"), page);
+    startButton_->setObjectName(QStringLiteral("StartButton"));
+    for (QPushButton *b : {backButton, startButton_})
+        b->setFont(big);
+    connect(backButton, &QPushButton::clicked, this, &EmissionsCheckWindow::backClick);
+    connect(startButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::startClick);
+    connect(limitList_, &QListWidget::currentRowChanged, this, &EmissionsCheckWindow::showPicked);
+    for (QLineEdit *e : makerForm_->findChildren<QLineEdit *>())
+        connect(e, &QLineEdit::textChanged, this, &EmissionsCheckWindow::showPicked);
+    connect(makerFastIdle_, &QCheckBox::toggled, this, &EmissionsCheckWindow::showPicked);
+
+    auto *v = new QVBoxLayout(page);
+    v->addWidget(title);
+    v->addWidget(chosen_);
+    v->addWidget(recordOnly_);
+    v->addWidget(listLabel);
+    v->addWidget(limitList_, 1);
+    v->addWidget(makerForm_);
+    v->addWidget(limitProblem_);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(backButton);
+    buttons->addStretch();
+    buttons->addWidget(startButton_);
+    v->addLayout(buttons);
+    return page;
+}
+
+QWidget *EmissionsCheckWindow::buildCheckPage()
+{
+    auto *page = new QWidget;
+    step_ = new QLabel(page);
+    step_->setObjectName(QStringLiteral("Step"));
+    step_->setFont(sized(font(), 20, false));
+    instruction_ = new QLabel(page);
+    instruction_->setObjectName(QStringLiteral("Instruction"));
+    instruction_->setFont(sized(font(), 36));
+    instruction_->setWordWrap(true);
+    detail_ = new QLabel(page);
+    detail_->setObjectName(QStringLiteral("Detail"));
+    detail_->setFont(sized(font(), 20, false));
+    detail_->setWordWrap(true);
+    stageFailed_ = new QLabel(page);
+    stageFailed_->setObjectName(QStringLiteral("StageFailed"));
+    stageFailed_->setFont(sized(font(), 22));
+    stageFailed_->setWordWrap(true);
+    stageFailed_->setStyleSheet(QStringLiteral("color:#b00000;"));
+    gauge_ = new RpmGauge(page);
+    steady_ = new QProgressBar(page);
+    steady_->setObjectName(QStringLiteral("Steady"));
+    steady_->setRange(0, 100);
+    steady_->setFormat(QStringLiteral("steady %p %"));
+    auto *gases = new QHBoxLayout;
+    for (int i = 0; i < 5; ++i) {
+        auto *l = new QLabel(page);
+        l->setObjectName(QStringLiteral("Gas%1").arg(i));
+        l->setFont(sized(font(), 22));
+        l->setAlignment(Qt::AlignCenter);
+        l->setWordWrap(true);
+        gasLabels_.push_back(l);
+        gases->addWidget(l);
+    }
+    const QFont big = sized(font(), 17, false);
+    pumpButton_ = new QPushButton(QStringLiteral("&Pump"), page);
+    pumpButton_->setObjectName(QStringLiteral("PumpButton"));
+    cleanAirButton_ = new QPushButton(QStringLiteral("Clean air &HC"), page);
+    cleanAirButton_->setObjectName(QStringLiteral("CleanAirButton"));
+    warmButton_ = new QPushButton(QStringLiteral("&Engine warm"), page);
+    warmButton_->setObjectName(QStringLiteral("WarmButton"));
+    stopButton_ = new QPushButton(QStringLiteral("S&top"), page);
+    stopButton_->setObjectName(QStringLiteral("StopButton"));
+    for (QPushButton *b : {pumpButton_, cleanAirButton_, warmButton_, stopButton_})
+        b->setFont(big);
+    connect(cleanAirButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::cleanAirClick);
+    connect(pumpButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::pumpClick);
+    connect(warmButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::warmClick);
+    connect(stopButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::stopClick);
+
+    auto *v = new QVBoxLayout(page);
+    v->addWidget(step_);
+    v->addWidget(instruction_);
+    v->addWidget(detail_);
+    v->addWidget(stageFailed_);
+    v->addWidget(gauge_);
+    v->addWidget(steady_);
+    v->addLayout(gases);
+    v->addStretch();
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(pumpButton_);
+    buttons->addWidget(cleanAirButton_);
+    buttons->addWidget(warmButton_);
+    buttons->addStretch();
+    buttons->addWidget(stopButton_);
+    v->addLayout(buttons);
+    return page;
+}
+
+QWidget *EmissionsCheckWindow::buildResultPage()
+{
+    auto *page = new QWidget;
+    overall_ = new QLabel(page);
+    overall_->setObjectName(QStringLiteral("Overall"));
+    overall_->setFont(sized(font(), 64));
+    overall_->setAlignment(Qt::AlignCenter);
+    results_ = new QTableWidget(0, 6, page);
+    results_->setObjectName(QStringLiteral("Results"));
+    results_->setHorizontalHeaderLabels({QStringLiteral("Stage"), QStringLiteral("Gas"), QStringLiteral("Mean"),
+                                         QStringLiteral("Worst"), QStringLiteral("Limit"), QStringLiteral("Result")});
+    results_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    results_->verticalHeader()->hide();
+    results_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    results_->setFont(sized(font(), 15, false));
+    resultNotes_ = new QLabel(page);
+    resultNotes_->setObjectName(QStringLiteral("ResultNotes"));
+    resultNotes_->setWordWrap(true);
+    resultNotes_->setFont(sized(font(), 15, false));
+    saveStatus_ = new QLabel(page);
+    saveStatus_->setObjectName(QStringLiteral("SaveStatus"));
+    saveStatus_->setWordWrap(true);
+    saveStatus_->setFont(sized(font(), 15, false));
+    printButton_ = new QPushButton(QStringLiteral("Print &certificate"), page);
+    printButton_->setObjectName(QStringLiteral("PrintButton"));
+    auto *closeButton = new QPushButton(QStringLiteral("&Done"), page);
+    closeButton->setObjectName(QStringLiteral("CloseButton"));
+    for (QPushButton *b : {printButton_, closeButton})
+        b->setFont(sized(font(), 17, false));
+    connect(printButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::printClick);
+    connect(closeButton, &QPushButton::clicked, this, &EmissionsCheckWindow::closeClick);
+    auto *v = new QVBoxLayout(page);
+    v->addWidget(overall_);
+    v->addWidget(results_, 1);
+    v->addWidget(resultNotes_);
+    v->addWidget(saveStatus_);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(printButton_);
+    buttons->addStretch();
+    buttons->addWidget(closeButton);
+    v->addLayout(buttons);
+    return page;
+}
+
+EmissionsCheckWindow::Page EmissionsCheckWindow::page() const
+{
+    return static_cast<Page>(pages_->currentIndex());
+}
+
+void EmissionsCheckWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        openCheck();
+}
+
+void EmissionsCheckWindow::hideEvent(QHideEvent *event)
+{
+    if (!event->spontaneous())
+        closeCheck();
+    QDialog::hideEvent(event);
+}
+
+void EmissionsCheckWindow::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    // Windows sizes a window the moment it exists, before its pages are built.
+    if (instruction_ == nullptr || stageFailed_ == nullptr)
+        return;
+    const CheckPageFonts fonts = CheckPageFontsFor(height());
+    instruction_->setFont(sized(font(), fonts.instruction));
+    for (QLabel *l : gasLabels_)
+        l->setFont(sized(font(), fonts.values));
+    for (QLabel *l : {step_, detail_})
+        l->setFont(sized(font(), fonts.text, false));
+    stageFailed_->setFont(sized(font(), fonts.text));
+}
+
+void EmissionsCheckWindow::done(int result)
+{
+    closeCheck();
+    QDialog::done(result);
+}
+
+void EmissionsCheckWindow::openCheck()
+{
+    if (shown_)
+        return;
+    shown_ = true;
+    check::CheckSettings settings = readSettings();
+    run_ = std::make_unique<check::CheckRun>(
+        check::LoadLimitLibrary(check::WorkshopLimitFilePath()), settings,
+        check::CheckRun::Seams{state_.now, state_.history,
+                               [](const check::CheckRecord &r) { return check::CertificateLines(r); }});
+    connect(run_.get(), &check::CheckRun::changed, this, &EmissionsCheckWindow::showScreen);
+    connect(run_.get(), &check::CheckRun::concluded, this, &EmissionsCheckWindow::showResult);
+    connect(run_.get(), &check::CheckRun::saved, this, &EmissionsCheckWindow::showSaved);
+    pages_->setCurrentIndex(int(Page::Vehicle));
+    registration_->setFocus();
+    if (state_.history && !state_.history->reachable())
+        state_.history->prepare();
+    lookUpRegistration();
+}
+
+void EmissionsCheckWindow::closeCheck()
+{
+    if (!shown_)
+        return;
+    shown_ = false;
+    clock_->stop();
+    if (run_)
+        run_->stopListening();
+    giveSessionBack();
+}
+
+QString EmissionsCheckWindow::takeSession()
+{
+    if (!sessionLinks_.empty())
+        return {};
+    link::LiveSession &session = state_.session;
+    if (session.isActive()) {
+        oldPeriod_ = session.period();
+        session.setPeriod(kPolling.periodMs);
+        startedSession_ = false;
+    } else if (session.start(kPolling)) {
+        startedSession_ = true;
+    } else {
+        const link::PortState &port = state_.port;
+        const QString device =
+            port.lastDevice.isEmpty() ? QStringLiteral("COM%1").arg(port.PortNumber) : port.lastDevice;
+        return QStringLiteral("%1: %2").arg(
+            device, port.lastError.isEmpty() ? QStringLiteral("the port could not be set up") : port.lastError);
+    }
+    link::LiveSession *s = &session;
+    sessionLinks_ = {
+        connect(s, &link::LiveSession::promptRaised, this,
+                [this](const link::Prompt &p) { ui::AskAnalyserPrompt(*state_.op, this, state_.session, p); }),
+        connect(s, &link::LiveSession::noResponse, this,
+                [this] {
+                    state_.op->message(this, kCaption, QStringLiteral("No response from the analyser"),
+                                       ui::Icon::Warning, ui::Buttons::Ok,
+                                       QStringLiteral("Check the cable and that the analyser is switched on; the "
+                                                      "check goes on when readings come again."));
+                }),
+    };
+    return {};
+}
+
+void EmissionsCheckWindow::giveSessionBack()
+{
+    if (sessionLinks_.empty())
+        return;
+    for (const QMetaObject::Connection &c : sessionLinks_)
+        disconnect(c);
+    sessionLinks_.clear();
+    if (startedSession_)
+        state_.session.stop();
+    else if (oldPeriod_ > 0)
+        state_.session.setPeriod(oldPeriod_);
+    startedSession_ = false;
+    oldPeriod_ = 0;
+}
+
+check::CheckSettings EmissionsCheckWindow::readSettings()
+{
+    const QSettings store = check::CheckSettingsStore();
+    settings::ValidatedSettings read(store);
+    operatorName_->setText(check::ReadOperatorName(read));
+    const QStringList notices = settings::NoticesNotYetGiven(read.messages());
+    if (!notices.isEmpty())
+        state_.op->message(this, kCaption, QStringLiteral("Some of the check's settings were ignored."),
+                           ui::Icon::Warning, ui::Buttons::Ok,
+                           notices.join(QLatin1Char('\n')) +
+                               QStringLiteral("\nCorrect or remove them there; until then the defaults are used."));
+    return check::ReadCheckSettings(read);
+}
+
+void EmissionsCheckWindow::lookUpRegistration()
+{
+    // Only a database already open, and never waited for: typing must never wait on a server.
+    const QString reg = registration_->text().trimmed();
+    if (!state_.history || reg.isEmpty()) {
+        lastResult_->clear();
+        return;
+    }
+    state_.history->lookUpLast(reg, this, [this](const history::TestArchive::LastResult &found) {
+        if (page() == Page::Vehicle)
+            showLastTest(found.test);
+    });
+}
+
+void EmissionsCheckWindow::showLastTest(const std::optional<history::TestEntry> &last)
+{
+    if (!last) {
+        lastResult_->clear();
+        return;
+    }
+    if (!last->vehicle.isEmpty())
+        model_->setText(last->vehicle);
+    const check::Fuel fuel = check::FuelFromCode(static_cast<std::uint8_t>(last->fuelCode));
+    for (int i = 0; i < static_cast<int>(std::size(link::kFuels)); ++i)
+        if (link::kFuels[i].fuel == fuel)
+            fuel_->setCurrentIndex(i);
+    const QString what = last->kind == history::kCheckKind
+                             ? QStringLiteral("emissions check, %1")
+                                   .arg(last->verdict.isEmpty() ? QStringLiteral("no verdict") : last->verdict)
+                             : QStringLiteral("report, CO %1, HC %2")
+                                   .arg(check::PercentText(last->printed.co), check::PpmText(last->printed.hc));
+    lastResult_->setText(
+        QStringLiteral("Last test %1: %2").arg(last->takenAt.toString(QStringLiteral("yyyy-MM-dd hh:mm")), what));
+}
+
+check::VehicleTyped EmissionsCheckWindow::vehicleTyped() const
+{
+    check::VehicleTyped v;
+    v.registration = registration_->text();
+    v.model = model_->text();
+    v.operatorName = operatorName_->text();
+    v.scheme = scheme_->currentText();
+    v.type = type_->currentText();
+    v.firstUsed = firstUsed_->text();
+    v.fuel = link::kFuels[std::clamp(fuel_->currentIndex(), 0, static_cast<int>(std::size(link::kFuels)) - 1)].fuel;
+    v.catalyst = catalyst_->isChecked();
+    v.twoStroke = twoStroke_->isChecked();
+    return v;
+}
+
+check::MakerTyped EmissionsCheckWindow::makerTyped() const
+{
+    check::MakerTyped t;
+    t.fastIdle = makerFastIdle_->isChecked();
+    t.fastMinRpm = makerFastMin_->text();
+    t.fastMaxRpm = makerFastMax_->text();
+    t.fastCo = makerFastCo_->text();
+    t.fastHc = makerFastHc_->text();
+    t.lambdaMin = makerLambdaMin_->text();
+    t.lambdaMax = makerLambdaMax_->text();
+    t.idleMinRpm = makerIdleMin_->text();
+    t.idleMaxRpm = makerIdleMax_->text();
+    t.idleCo = makerIdleCo_->text();
+    t.idleHc = makerIdleHc_->text();
+    return t;
+}
+
+void EmissionsCheckWindow::nextClick()
+{
+    if (!run_)
+        return;
+    const check::VehicleRead read = run_->takeVehicle(vehicleTyped());
+    if (!read.vehicle) {
+        state_.op->message(this, kCaption, read.problem, ui::Icon::Information, ui::Buttons::Ok);
+        (read.field == check::VehicleField::FirstUsed ? firstUsed_ : registration_)->setFocus();
+        return;
+    }
+    check::CheckSettingsStore().setValue(QStringLiteral("operator"), operatorName_->text().trimmed());
+    showLimits();
+    pages_->setCurrentIndex(int(Page::Limits));
+    limitList_->setFocus();
+}
+
+void EmissionsCheckWindow::backClick()
+{
+    pages_->setCurrentIndex(int(Page::Vehicle));
+    registration_->setFocus();
+}
+
+void EmissionsCheckWindow::showLimits()
+{
+    const check::LimitChoice &choice = run_->choice();
+    limitList_->blockSignals(true);
+    limitList_->clear();
+    for (const check::LimitSet &s : run_->library().sets) {
+        limitList_->addItem(
+            QStringLiteral("%1 (%2 %3)").arg(s.name, s.scheme, s.vehicleTypes.join(QStringLiteral("/"))));
+        limitList_->item(limitList_->count() - 1)->setToolTip(s.source);
+    }
+    limitList_->addItem(QStringLiteral("The vehicle maker's own figures (type them below)"));
+    limitList_->blockSignals(false);
+    chosen_->setText(choice.set
+                         ? QStringLiteral("%1\n%2\nSource: %3").arg(choice.set->name, choice.reason, choice.set->source)
+                         : QStringLiteral("No limit set fits: %1").arg(choice.reason));
+    limitList_->setCurrentRow(run_->chosenRow());
+    showPicked();
+}
+
+void EmissionsCheckWindow::showPicked()
+{
+    if (!run_)
+        return;
+    makerForm_->setEnabled(limitList_->currentRow() == run_->makerRow());
+    const check::LimitPick pick = run_->pick(limitList_->currentRow(), makerTyped());
+    limitProblem_->setText(!pick.set.ok() ? pick.set.problem().text() : run_->library().workshopError);
+    recordOnly_->setText(pick.recordOnly()
+                             ? QStringLiteral("No metered test applies to this vehicle: the readings will be "
+                                              "recorded only, with no pass or fail.")
+                             : QString());
+}
+
+void EmissionsCheckWindow::startClick()
+{
+    if (!run_)
+        return;
+    const check::LimitPick pick = run_->pick(limitList_->currentRow(), makerTyped());
+    if (!pick.set.ok()) {
+        state_.op->message(this, kCaption, QStringLiteral("The check cannot start: %1").arg(pick.set.problem().text()),
+                           ui::Icon::Warning, ui::Buttons::Ok);
+        return;
+    }
+    // With no analyser the check could only wait for ever.
+    const QString unreachable = takeSession();
+    if (!unreachable.isEmpty()) {
+        state_.op->message(this, kCaption, QStringLiteral("The check cannot start: the analyser is not connected."),
+                           ui::Icon::Warning, ui::Buttons::Ok,
+                           unreachable + QStringLiteral("\nConnect the analyser (FILE > COMM chooses the port) and "
+                                                        "press Start check again."));
+        return;
+    }
+    run_->listen(state_.session);
+    pages_->setCurrentIndex(int(Page::Check));
+    stopButton_->setFocus();
+    clock_->start();
+    if (const check::Done started = run_->start(pick, state_.CompanyHeader); !started.ok())
+        state_.op->message(this, kCaption, QStringLiteral("The check cannot start: %1").arg(started.problem().text()),
+                           ui::Icon::Warning, ui::Buttons::Ok);
+}
+
+void EmissionsCheckWindow::showScreen()
+{
+    if (!run_ || !run_->check() || run_->ended())
+        return;
+    const CheckScreen screen = ScreenOf(*run_);
+    step_->setText(screen.step);
+    instruction_->setText(screen.instruction);
+    detail_->setText(screen.detail);
+    stageFailed_->setText(screen.stageFailed);
+    stageFailed_->setVisible(!screen.stageFailed.isEmpty());
+    gauge_->setVisible(screen.showGauge);
+    gauge_->setSpeed(screen.rpm, screen.windowMinRpm, screen.windowMaxRpm);
+    steady_->setVisible(run_->check()->state().phase == check::CheckPhase::Measuring);
+    steady_->setValue(screen.steadyPercent);
+    for (std::size_t i = 0; i < gasLabels_.size() && i < screen.gases.size(); ++i) {
+        const GasShown &g = screen.gases[i];
+        gasLabels_[i]->setText(g.word.isEmpty() ? QStringLiteral("%1\n%2").arg(g.name, g.value)
+                                                : QStringLiteral("%1\n%2\n%3").arg(g.name, g.value, g.word));
+        gasLabels_[i]->setStyleSheet(markColour(g.mark) + QStringLiteral("border-radius:6px;"));
+    }
+    pumpButton_->setEnabled(screen.pumpEnabled);
+    cleanAirButton_->setEnabled(screen.askCleanAir);
+    warmButton_->setEnabled(screen.askWarmConfirmation);
+    pumpButton_->setStyleSheet(screen.offerPump ? kAsked : QString());
+    cleanAirButton_->setStyleSheet(screen.askCleanAir ? kAsked : QString());
+    warmButton_->setStyleSheet(screen.askWarmConfirmation ? kAsked : QString());
+    if (screen.offerPump)
+        pumpButton_->setFocus();
+    else if (screen.askCleanAir)
+        cleanAirButton_->setFocus();
+    else if (screen.askWarmConfirmation)
+        warmButton_->setFocus();
+    else if (QApplication::focusWidget() == nullptr || !QApplication::focusWidget()->isEnabled())
+        stopButton_->setFocus();
+}
+
+void EmissionsCheckWindow::pumpClick()
+{
+    if (!run_ || !run_->running())
+        return;
+    state_.session.send(link::kPumpCommand);
+    state_.session.skipNextTick();
+}
+
+void EmissionsCheckWindow::cleanAirClick()
+{
+    if (run_)
+        run_->confirmCleanAir();
+}
+
+void EmissionsCheckWindow::warmClick()
+{
+    if (run_)
+        run_->confirmEngineWarm();
+}
+
+void EmissionsCheckWindow::stopClick()
+{
+    if (!run_ || !run_->running()) {
+        done(QDialog::Rejected);
+        return;
+    }
+    state_.session.hold();
+    const ui::Answer a = state_.op->message(this, kCaption,
+                                            QStringLiteral("Stop the check? It is kept in the history as "
+                                                           "abandoned, with no verdict."),
+                                            ui::Icon::Question, ui::Buttons::NoYes);
+    state_.session.resume();
+    if (a == ui::Answer::Yes)
+        run_->abandon();
+}
+
+void EmissionsCheckWindow::reject()
+{
+    if (page() == Page::Check && run_ && run_->running()) {
+        stopClick();
+        return;
+    }
+    QDialog::reject();
+}
+
+void EmissionsCheckWindow::closeClick()
+{
+    done(QDialog::Accepted);
+}
+
+void EmissionsCheckWindow::showResult()
+{
+    clock_->stop();
+    // The verdict is in: nothing the analyser asks from here on concerns the check.
+    giveSessionBack();
+    const check::CheckRecord &r = *run_->record();
+    const check::CheckResult result = run_->result();
+    overall_->setText(result.verdict);
+    overall_->setStyleSheet(toneColour(result.tone));
+    int rows = 0;
+    for (const check::StageOutcome &s : result.stages)
+        rows += static_cast<int>(s.gases.size());
+    results_->setRowCount(rows);
+    int row = 0;
+    for (const check::StageOutcome &s : result.stages) {
+        for (const check::GasResult &g : s.gases) {
+            const QString cells[] = {s.title, g.gas, g.mean, g.worst, g.limit, g.result};
+            for (int c = 0; c < 6; ++c)
+                results_->setItem(row, c, new QTableWidgetItem(cells[c]));
+            if (check::ToneOf(g.verdict) != check::Tone::Neutral)
+                results_->item(row, 5)->setForeground(check::ToneOf(g.verdict) == check::Tone::Pass
+                                                          ? QColor(0x00, 0x60, 0x00)
+                                                          : QColor(0xb0, 0x00, 0x00));
+            ++row;
+        }
+    }
+    QStringList notes;
+    const QString vehicle =
+        r.model.isEmpty() ? r.vehicle.registration : QStringLiteral("%1, %2").arg(r.vehicle.registration, r.model);
+    notes << QStringLiteral("%1 — %2").arg(vehicle, r.limits.name);
+    if (!result.note.isEmpty())
+        notes << result.note;
+    for (const check::StageOutcome &s : result.stages)
+        if (s.ran)
+            notes << (s.failure.isEmpty() ? QStringLiteral("%1: %2").arg(s.title, s.reason) : s.failure);
+    const QStringList certificate = check::CertificateContent(r).notes;
+    notes << certificate;
+    resultNotes_->setText(notes.join(QLatin1Char('\n')));
+    saveStatus_->setText(state_.history ? QStringLiteral("Saving to the history\u2026")
+                                        : QStringLiteral("No history is kept on this workstation."));
+    pages_->setCurrentIndex(int(Page::Result));
+    printButton_->setFocus();
+}
+
+void EmissionsCheckWindow::showSaved(bool ok, const QString &problem)
+{
+    if (ok) {
+        saveStatus_->setText(QStringLiteral("Saved to the history."));
+        return;
+    }
+    saveStatus_->setText(QStringLiteral("Not yet in the history: %1").arg(problem));
+    state_.op->message(this, kCaption, problem, ui::Icon::Warning, ui::Buttons::Ok);
+}
+
+void EmissionsCheckWindow::printClick()
+{
+    if (!run_ || !run_->record() || !run_->ended() || state_.printing == nullptr)
+        return;
+    const check::CheckRecord &record = *run_->record();
+    const std::unique_ptr<QPrinter> printer =
+        state_.printing->startJob(this, QStringLiteral("Emissions check %1").arg(record.vehicle.registration));
+    if (!printer)
+        return;
+    QPainter painter;
+    if (!painter.begin(printer.get())) {
+        state_.op->message(this, kCaption, QStringLiteral("The certificate could not be printed."), ui::Icon::Warning,
+                           ui::Buttons::Ok, QStringLiteral("The printer would not start the page."));
+        return;
+    }
+    const QRect page = printer->pageLayout().paintRectPixels(printer->resolution());
+    check::PaintCertificate(painter, QRectF(QPointF(0, 0), page.size().toSizeF()), record);
+    painter.end();
+}
+
+} // namespace qova::checkui

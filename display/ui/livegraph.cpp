@@ -1,0 +1,338 @@
+#include "display/ui/livegraph.h"
+
+#include "display/clamp.h"
+#include "display/graphmath.h"
+#include "display/graphreading.h"
+#include "link/livesession.h"
+#include "ui/commfailure.h"
+#include "ui/operator.h"
+#include "ui/printing.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHideEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScreen>
+#include <algorithm>
+
+namespace qova::display {
+
+namespace {
+
+QFont boldFont(int pixels)
+{
+    QFont f;
+    f.setPixelSize(pixels);
+    f.setBold(true);
+    return f;
+}
+
+// A black value panel with coloured lettering; (top, left) as the layout lists them.
+QLabel *valuePanel(QWidget *parent, const QString &name, const QString &text, const QColor &color, int top, int left,
+                   int width, int height, int fontPixels)
+{
+    auto *p = new QLabel(text, parent);
+    p->setObjectName(name);
+    p->setGeometry(left, top, width, height);
+    p->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    p->setLineWidth(2);
+    p->setAutoFillBackground(true);
+    QPalette pal = p->palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    pal.setColor(QPalette::WindowText, color);
+    p->setPalette(pal);
+    p->setFont(boldFont(fontPixels));
+    p->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    p->setIndent(fontPixels > 12 ? 4 : 1);
+    return p;
+}
+
+QColor colorOf(TColor c)
+{
+    return QColor::fromRgb(ToRgb(c));
+}
+
+constexpr int kPanel5Width = 417;
+constexpr int kPanel5Height = 68;
+
+} // namespace
+
+TForm3::TForm3(ui::SharedState &state, QWidget *parent) : QDialog(parent), state_(state)
+{
+    FormCreate();
+}
+
+TForm3::~TForm3()
+{
+    FormClose();
+}
+
+void TForm3::FormCreate()
+{
+    setObjectName(QStringLiteral("Form3"));
+    // A resizable window with only the close box in its title bar.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowTitle(QStringLiteral("QOVA"));
+    QFont small;
+    small.setPixelSize(11);
+    setFont(small);
+
+    PerformanceGraph1 = new TPerformanceGraph(this);
+    PerformanceGraph1->setObjectName(QStringLiteral("PerformanceGraph1"));
+    PerformanceGraph1->SetBackColor(0xFFFFFF);
+    PerformanceGraph1->SetScale(100);
+    PerformanceGraph1->SetGradient(100);
+    PerformanceGraph1->SetGridlines(false);
+
+    Panel1 = valuePanel(this, QStringLiteral("Panel1"), QStringLiteral("CO"), Qt::red, 40, 4, 125, 40, 16);
+    Panel2 = valuePanel(this, QStringLiteral("Panel2"), QStringLiteral("CO2"), Qt::blue, 84, 4, 125, 40, 16);
+    Panel3 = valuePanel(this, QStringLiteral("Panel3"), QStringLiteral("HC"), Qt::yellow, 128, 4, 125, 40, 16);
+    Panel4 = valuePanel(this, QStringLiteral("Panel4"), QStringLiteral("O2"), Qt::green, 172, 4, 125, 40, 16);
+    Panel13 = valuePanel(this, QStringLiteral("Panel13"), QStringLiteral("NO"), QColor(0xC0, 0xC0, 0xC0), 216, 4, 125,
+                         40, 16);
+
+    Panel12 = new QFrame(this);
+    Panel12->setObjectName(QStringLiteral("Panel12"));
+    Panel12->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel12->setGeometry(4, 316, 125, 8 * 24 + 10);
+    const std::array<const char *, 8> captions = {"CO", "CO2", "HC", "O2", "NO", "LAM", "RPM", "OIL"};
+    for (int i = 0; i < 8; ++i) {
+        auto *box = new QCheckBox(QString::fromLatin1(captions[i]), Panel12);
+        box->setObjectName(QStringLiteral("CheckBox%1").arg(i + 1));
+        box->setGeometry(8, 5 + 24 * i, 110, 22);
+        box->setFont(boldFont(16));
+        QPalette pal = box->palette();
+        pal.setColor(QPalette::WindowText, colorOf(kTraceColors[i])); // the colour of its trace
+        box->setPalette(pal);
+        box->setChecked(true);
+        CheckBoxes[i] = box;
+    }
+    CheckBox1 = CheckBoxes[0];
+    CheckBox2 = CheckBoxes[1];
+    CheckBox3 = CheckBoxes[2];
+    CheckBox4 = CheckBoxes[3];
+    CheckBox5 = CheckBoxes[4];
+    CheckBox6 = CheckBoxes[5];
+    CheckBox7 = CheckBoxes[6];
+    CheckBox8 = CheckBoxes[7];
+
+    // The bottom bar sits near the screen's bottom, centred across it.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
+    panel5Home_ = QPoint((screenSize.width() - kPanel5Width) / 2, screenSize.height() - 130);
+    Panel5 = new QFrame(this);
+    Panel5->setObjectName(QStringLiteral("Panel5"));
+    Panel5->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel5->setGeometry(QRect(panel5Home_, QSize(kPanel5Width, kPanel5Height)));
+    const QColor lime = Qt::green;
+    Panel6 = valuePanel(Panel5, QStringLiteral("Panel6"), QStringLiteral("LAM"), lime, 6, 6, 104, 27, 10);
+    Panel7 = valuePanel(Panel5, QStringLiteral("Panel7"), QStringLiteral("OIL"), lime, 6, 112, 104, 27, 10);
+    Panel8 = valuePanel(Panel5, QStringLiteral("Panel8"), QStringLiteral("BATT"), lime, 6, 218, 104, 27, 10);
+    Panel9 = valuePanel(Panel5, QStringLiteral("Panel9"), QStringLiteral("RPM"), lime, 37, 6, 104, 27, 10);
+    Panel10 = valuePanel(Panel5, QStringLiteral("Panel10"), QStringLiteral("FUEL"), lime, 37, 112, 104, 27, 10);
+    Panel11 = valuePanel(Panel5, QStringLiteral("Panel11"), QStringLiteral("TTZ"), lime, 37, 218, 104, 27, 10);
+    Button1 = new QPushButton(QStringLiteral("&Main Menu"), Panel5);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(330, 6, 80, 27);
+    Button2 = new QPushButton(QStringLiteral("&Print"), Panel5);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setGeometry(330, 37, 80, 27);
+    connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
+}
+
+void TForm3::ShowModal()
+{
+    if (!FormShow())
+        return;
+    // Filled to the screen first, for window managers that do not maximise dialogs.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
+    setWindowState(windowState() | Qt::WindowMaximized);
+    exec();
+}
+
+bool TForm3::FormShow()
+{
+    link::PortState &port = state_.port;
+    setWindowTitle(QStringLiteral("QOVA    ") + link::PortCaptionName(port));
+    link::LiveSession &session = state_.session;
+    sessionLinks_ = {
+        connect(&session, &link::LiveSession::readingReady, this, &TForm3::plot),
+        // The last frame is kept as read, valid or not.
+        connect(&session, &link::LiveSession::invalidFrame, this,
+                [this] {
+                    if (Reading)
+                        *Reading = state_.session.lastFrame();
+                }),
+    };
+    // The graph shows neither prompts nor "No Response": it only plots.
+    if (!session.start({.periodMs = pollInterval_})) {
+        stopSession();
+        state_.op->message(parentWidget(), QStringLiteral("QOVA"), QStringLiteral("Communication failed try again"),
+                           ui::Icon::None, ui::Buttons::Ok, ui::PortFailureDetail(port));
+        return false;
+    }
+    open_ = true;
+    Reading = std::make_unique<link::LiveReading>();
+    Button2->setEnabled(state_.printing != nullptr);
+    return true;
+}
+
+void TForm3::stopSession()
+{
+    for (const QMetaObject::Connection &c : sessionLinks_)
+        disconnect(c);
+    sessionLinks_.clear();
+    if (open_) {
+        open_ = false;
+        state_.session.stop();
+    }
+}
+
+void TForm3::FormClose()
+{
+    stopSession();
+    Reading.reset();
+}
+
+void TForm3::done(int result)
+{
+    FormClose();
+    QDialog::done(result);
+}
+
+void TForm3::hideEvent(QHideEvent *event)
+{
+    if (!event->spontaneous())
+        FormClose();
+    QDialog::hideEvent(event);
+}
+
+int TForm3::pollInterval() const
+{
+    return pollInterval_;
+}
+
+bool TForm3::polling() const
+{
+    return open_ && state_.session.isPolling();
+}
+
+void TForm3::plot(const link::LiveReading &reading)
+{
+    if (!Reading)
+        return;
+    *Reading = reading;
+    ClampForGraph(*Reading);
+    const auto values = GraphTraceValues(*Reading);
+    CheckBox6->setText(EfficiencyCaption(*Reading));
+    for (int i = 0; i < kTraceCount; ++i)
+        if (CheckBoxes[i]->isChecked())
+            PerformanceGraph1->DataPoint(kTraceColors[i], values[i]);
+    PerformanceGraph1->Update();
+    const GraphPanelTexts t = GraphPanels(*Reading, state_.UsLocale);
+    Panel1->setText(t.co);
+    Panel2->setText(t.co2);
+    Panel3->setText(t.hc);
+    Panel4->setText(t.o2);
+    Panel13->setText(t.no);
+    Panel6->setText(t.efficiency);
+    Panel7->setText(t.oil);
+    Panel9->setText(t.rpm);
+    Panel10->setText(t.fuel);
+    Panel8->setText(t.battery);
+    Panel11->setText(t.timeToZero);
+}
+
+void TForm3::Button1Click()
+{
+    stopSession();
+    close();
+}
+
+void TForm3::Button2Click()
+{
+    if (state_.printing == nullptr)
+        return;
+    const bool wasPolling = polling();
+    if (open_)
+        state_.session.hold();
+    const QPixmap shot = grab();
+    if (std::unique_ptr<QPrinter> job = state_.printing->startJob(this, QStringLiteral("QOVA"))) {
+        QPainter p(job.get());
+        p.scale(double(job->logicalDpiX()) / logicalDpiX(), double(job->logicalDpiY()) / logicalDpiY());
+        p.drawPixmap(0, 0, shot);
+    }
+    if (wasPolling && open_)
+        state_.session.resume();
+}
+
+void TForm3::placeGraph()
+{
+    const int cw = width(), ch = height();
+    const int gx = cw / 6, gy = ch / 20;
+    PerformanceGraph1->setGeometry(gx, gy, cw - (3 * gx) / 2, ch - 6 * gy);
+    PerformanceGraph1->SetGridSize((ch - 6 * gy) / 10);
+    pollInterval_ = PollIntervalMs(PerformanceGraph1->width());
+    if (open_)
+        state_.session.setPeriod(pollInterval_);
+}
+
+void TForm3::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    // The window system may resize the window while it is being built (Windows does).
+    if (Button2 == nullptr)
+        return;
+    placeGraph();
+    // Where the client area is shorter or narrower than the screen (a title bar, a task
+    // bar, a window made smaller), the bar moves up or left just enough to stay whole, so
+    // "Main Menu" can always be reached.
+    const int x = std::clamp(panel5Home_.x(), 0, std::max(0, width() - kPanel5Width));
+    const int y = std::clamp(panel5Home_.y(), 0, std::max(0, height() - kPanel5Height));
+    Panel5->move(x, y);
+}
+
+void TForm3::paintEvent(QPaintEvent *)
+{
+    const int cw = width(), ch = height();
+    const int gx = cw / 6, gy = ch / 20;
+    const int base = ch - 5 * gy, R = cw - gx / 2;
+    const int step = (ch - 6 * gy) / 10, tstep = (cw - (3 * gx) / 2) / 6;
+
+    QPainter p(this);
+    p.setPen(Qt::black);
+    p.setFont(font());
+    const int ascent = p.fontMetrics().ascent();
+    // Texts are placed by their top-left corner.
+    const auto textOut = [&](int x, int y, const QString &s) { p.drawText(x, y + ascent, s); };
+
+    p.drawLine(gx, gy, gx, base);
+    p.drawLine(gx, base, R, base);
+    for (int k = 0; k <= 10; ++k) {
+        const int y = base - k * step;
+        p.drawLine(gx, y, gx - 10, y);
+        textOut(gx - 24, y - 5, QString::asprintf(" %.1f", 0.2 * k));
+    }
+    textOut(gx - 34, base - 11 * step + gy / 2, QStringLiteral("2%/2000 PPM GAS"));
+    for (int k = 0; k <= 10; ++k) {
+        const int y = base - k * step;
+        p.drawLine(R, y, R + 10, y);
+        textOut(R + 8, y - 5, QString::number(200 * k));
+    }
+    textOut(R, base - 11 * step + gy / 2, QStringLiteral("PPM GAS"));
+    for (int k = 0; k <= 6; ++k) {
+        const int x = gx + k * tstep;
+        p.drawLine(x, base, x, base + 10);
+        textOut(x - 5, base + 10, QString::number(6 - k));
+    }
+    textOut(gx + 7 * tstep - (8 * gx) / 11, base + 8, QStringLiteral("Minutes"));
+}
+
+} // namespace qova::display
