@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sim/analyser.h"
 #include "result/result.h"
+#include "sim/analyser.h"
 
 #include <memory>
 #include <poll.h>
