@@ -48,11 +48,10 @@ HistorySettings ReadHistorySettingsFrom(credentials::CredentialStore &store, QSt
     if (ignored)
         *ignored << read.messages();
     HistorySettings settings = WithoutPasswordInUrl({url, oldPassword});
-    QString problem;
     const bool oldOne = s.contains(QStringLiteral("password")) || settings.url != url.trimmed();
     if (oldOne) {
         // Moved only once the store has it, so the password is never lost on the way.
-        if (settings.password.isEmpty() || store.write(kPasswordKey, settings.password, &problem)) {
+        if (settings.password.isEmpty() || store.write(kPasswordKey, settings.password).ok()) {
             s.remove(QStringLiteral("password"));
             s.setValue(QStringLiteral("database"), settings.url);
             s.sync();
@@ -63,7 +62,7 @@ HistorySettings ReadHistorySettingsFrom(credentials::CredentialStore &store, QSt
     // (which may want the operator to unlock it first).
     if (history::ParseDatabaseUrl(history::EffectiveDatabaseUrl(settings.url)).kind ==
         history::DatabaseLocation::Kind::Postgresql)
-        settings.password = store.read(kPasswordKey, &problem).value_or(QString());
+        settings.password = store.read(kPasswordKey).valueOr(QString());
     return settings;
 }
 
@@ -75,10 +74,9 @@ HistorySettings ReadHistorySettings(QStringList *ignored)
 bool WriteHistorySettingsTo(const HistorySettings &typed, credentials::CredentialStore &store, QString *problem)
 {
     const HistorySettings settings = WithoutPasswordInUrl(typed);
-    QString why;
-    if (!store.write(kPasswordKey, settings.password, &why)) {
+    if (const Done kept = store.write(kPasswordKey, settings.password); !kept.ok()) {
         if (problem)
-            *problem = why;
+            *problem = kept.problem().text();
         return false;
     }
     QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Qovaks"), QStringLiteral("history"));

@@ -36,7 +36,7 @@ int main(int argc, char *argv[])
     state.printing = &printing;
     qova::history::TestArchive history(qova::app::ArchiveSettings(qova::app::ReadHistorySettings()));
     state.history = &history;
-    const QString waitingProblem = history.start();
+    const qova::Done waiting = history.start();
     // Tests whose save failed are saved by themselves once the database is back.
     QTimer retry;
     QObject::connect(&retry, &QTimer::timeout, [&history] {
@@ -48,9 +48,10 @@ int main(int argc, char *argv[])
     // The car's OBD adapter, when QOVA_OBD names one: a second device beside the analyser.
     const auto obdAddress = qova::obd::ParseObdAddress(qEnvironmentVariable(qova::obd::kObdEnvironment));
     std::unique_ptr<qova::obd::ObdLink> obd;
-    if (obdAddress.address) {
-        obd = std::make_unique<qova::obd::ObdLink>(qova::app::MakeObdDevice(*obdAddress.address, pause), pause,
-                                                   qova::obd::ObdLink::OptionsFor(*obdAddress.address));
+    if (obdAddress.ok() && obdAddress.value()) {
+        const qova::obd::ObdAddress &address = *obdAddress.value();
+        obd = std::make_unique<qova::obd::ObdLink>(qova::app::MakeObdDevice(address, pause), pause,
+                                                   qova::obd::ObdLink::OptionsFor(address));
         obd->start();
     }
 
@@ -58,17 +59,17 @@ int main(int argc, char *argv[])
                                       qova::app::SystemUsLocale());
     windows.wire();
     windows.form1.show();
-    if (!waitingProblem.isEmpty())
+    if (!waiting.ok())
         QTimer::singleShot(0, &windows.form1, [&] {
-            op.message(&windows.form1, QStringLiteral("QOVA"), waitingProblem, qova::ui::Icon::Warning,
+            op.message(&windows.form1, QStringLiteral("QOVA"), waiting.problem().text(), qova::ui::Icon::Warning,
                        qova::ui::Buttons::Ok);
         });
-    if (!obdAddress.problem.isEmpty())
+    if (!obdAddress.ok())
         QTimer::singleShot(0, &windows.form1, [&] {
             op.message(&windows.form1, QStringLiteral("QOVA"),
                        QStringLiteral("The environment variable %1 names no OBD adapter: %2 The program runs "
                                       "without one.")
-                           .arg(QString::fromLatin1(qova::obd::kObdEnvironment), obdAddress.problem),
+                           .arg(QString::fromLatin1(qova::obd::kObdEnvironment), obdAddress.problem().text()),
                        qova::ui::Icon::Warning, qova::ui::Buttons::Ok);
         });
     // Opened once at the start (a server in the background), so the vehicle dialog can show

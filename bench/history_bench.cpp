@@ -37,12 +37,12 @@ struct Filled {
     HistoryDatabase db;
     Filled()
     {
-        db.open(QStringLiteral("sqlite://") + dir.filePath(QStringLiteral("history.db")));
+        (void)db.open(QStringLiteral("sqlite://") + dir.filePath(QStringLiteral("history.db")));
         std::vector<TestEntry> batch;
         for (int n = 0; n < kTests; ++n) {
             batch.push_back(sample(n));
             if (batch.size() == 20000) {
-                db.saveAll(batch);
+                (void)db.saveAll(batch);
                 batch.clear();
             }
         }
@@ -59,14 +59,15 @@ void BM_SaveOneTestFullSync(benchmark::State &state)
 {
     QTemporaryDir dir;
     HistoryDatabase db;
-    if (const Problem p = db.open(QStringLiteral("sqlite://") + dir.filePath(QStringLiteral("history.db")))) {
-        state.SkipWithError(p.what.toUtf8().constData());
+    if (const Done opened = db.open(QStringLiteral("sqlite://") + dir.filePath(QStringLiteral("history.db")));
+        !opened.ok()) {
+        state.SkipWithError(opened.problem().text().toUtf8().constData());
         return;
     }
     int n = 0;
     for (auto _ : state) {
         TestEntry e = sample(n++);
-        if (db.save(e)) {
+        if (!db.save(e).ok()) {
             state.SkipWithError("save failed");
             break;
         }
@@ -102,8 +103,7 @@ void BM_ExportCsv(benchmark::State &state)
     for (auto _ : state) {
         QFile out(QStringLiteral("/dev/null"));
         out.open(QIODevice::WriteOnly);
-        QString error;
-        rows = ExportTestsCsv(db, {}, out, &error);
+        rows = ExportTestsCsv(db, {}, out).valueOr(-1);
         if (rows != kTests)
             state.SkipWithError("not every test was written");
     }
@@ -130,7 +130,7 @@ void BM_CsvWriterRows(benchmark::State &state)
         WriteTestsCsvHeader(csv);
         for (const HistoryDatabase::ResultRow &row : rows)
             WriteTestCsvRow(csv, row);
-        csv.finish();
+        (void)csv.finish();
     }
     state.SetItemsProcessed(state.iterations() * kTests);
 }
@@ -158,7 +158,7 @@ void BM_DrainWaitingTests(benchmark::State &state)
         state.ResumeTiming();
 
         TestArchive archive({url, {}, queue});
-        archive.start();
+        (void)archive.start();
         archive.retry();
         if (!archive.settle(600000) || archive.pendingCount() != 0 || QFile::exists(queue)) {
             state.SkipWithError(qPrintable(QStringLiteral("not drained: ") + archive.problem()));
@@ -166,7 +166,7 @@ void BM_DrainWaitingTests(benchmark::State &state)
         }
         state.PauseTiming();
         HistoryDatabase check;
-        check.open(url);
+        (void)check.open(url);
         if (check.count({}) != waiting)
             state.SkipWithError("not every waiting test was saved");
         state.ResumeTiming();

@@ -56,7 +56,7 @@ void BM_ViewerOpenModel(benchmark::State &state)
     viewer.resize(1280, 960);
     for (auto _ : state) {
         shared.StoreFileName = bigFile().path;
-        if (!store::LoadStoredTests(shared.StoreFileName, shared.StoreData, shared.StoreRecordCount, {}).isEmpty())
+        if (!store::LoadStoredTests(shared.StoreFileName, shared.StoreData, shared.StoreRecordCount, {}).ok())
             state.SkipWithError("load failed");
         viewer.showRecords(kYear);
         benchmark::DoNotOptimize(viewer.grab());
@@ -72,7 +72,7 @@ void BM_ViewerOpenListWidget(benchmark::State &state)
         QString name = bigFile().path;
         QByteArray data;
         int count = 0;
-        store::LoadStoredTests(name, data, count, {});
+        (void)store::LoadStoredTests(name, data, count, {});
         QListWidget list;
         list.resize(449, 172);
         const auto *bytes = reinterpret_cast<const std::uint8_t *>(data.constData());
@@ -151,7 +151,7 @@ double uploadMs(benchmark::State &state, link::PortState &port, const link::Paus
     store::UploadHooks hooks;
     hooks.chooseFile = [&] { return path; };
     const std::int64_t start = clock.nowMs();
-    if (!store::UploadStoredTests(port, name, hooks).isEmpty())
+    if (!store::UploadStoredTests(port, name, hooks).ok())
         state.SkipWithError("upload failed");
     return static_cast<double>(clock.nowMs() - start);
 }
@@ -225,9 +225,8 @@ void BM_UploadOverSerialDevice(benchmark::State &state)
             bytes = p.bytes;
         };
         const std::int64_t start = clock.nowMs();
-        const QString message = store::UploadStoredTests(port, name, hooks);
-        if (!message.isEmpty())
-            state.SkipWithError(message.toStdString().c_str());
+        if (const qova::Done uploaded = store::UploadStoredTests(port, name, hooks); !uploaded.ok())
+            state.SkipWithError(uploaded.problem().text().toStdString().c_str());
         const double wire = (2.0 + static_cast<double>(bytes) + 3.0 * blocks) * 10.0 * 1000.0 / 9600.0;
         state.counters["ratio"] = static_cast<double>(clock.nowMs() - start) / wire;
         state.counters["fixed_waits_ratio"] = (1400.0 + 410.0 * blocks) / wire;

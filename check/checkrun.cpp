@@ -74,7 +74,7 @@ VehicleRead ReadVehicle(const VehicleTyped &typed, const QLocale &locale)
     return read;
 }
 
-MakerSet ReadMakerFigures(const MakerTyped &typed)
+Result<LimitSet> ReadMakerFigures(const MakerTyped &typed)
 {
     MakerFigures f;
     f.fastIdle = typed.fastIdle;
@@ -102,7 +102,7 @@ MakerSet ReadMakerFigures(const MakerTyped &typed)
     number(typed.idleCo, C::idleCo, f.idleCoPercent);
     whole(typed.idleHc, C::idleHc, f.idleHcPpm);
     if (!bad.isEmpty())
-        return {std::nullopt, bad};
+        return Problem{bad, {}, {}};
     return MakerLimitSet(f);
 }
 
@@ -148,25 +148,18 @@ LimitPick CheckRun::pick(int row, const MakerTyped &typed) const
                                    .arg(choice_.set ? choice_.set->name : QStringLiteral("no set"));
         return pick;
     }
-    MakerSet made = ReadMakerFigures(typed);
-    pick.set = made.set;
-    pick.error = made.error;
+    pick.set = ReadMakerFigures(typed);
     pick.origin = LimitOrigin::MakersFigures;
     pick.reason = QStringLiteral("the vehicle maker's own figures, typed in by the operator");
     return pick;
 }
 
-bool CheckRun::start(const LimitPick &pick, const QString &companyHeader, QString *error)
+Done CheckRun::start(const LimitPick &pick, const QString &companyHeader)
 {
-    auto refuse = [&](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
     if (!vehicle_)
-        return refuse(QStringLiteral("the vehicle is not typed in yet"));
-    if (!pick.set)
-        return refuse(pick.error);
+        return Problem{QStringLiteral("the vehicle is not typed in yet"), {}, {}};
+    if (!pick.set.ok())
+        return pick.set.problem();
     CheckRecord r;
     r.vehicle = *vehicle_;
     r.model = model_;
@@ -183,7 +176,7 @@ bool CheckRun::start(const LimitPick &pick, const QString &companyHeader, QStrin
     ended_ = false;
     check_ = std::make_unique<EmissionsCheck>(r.limits, r.vehicle.fuel, settings_);
     afterStep();
-    return true;
+    return {};
 }
 
 void CheckRun::listen(link::LiveSession &session)
@@ -275,8 +268,8 @@ void CheckRun::save()
     if (seams_.history == nullptr)
         return;
     const QStringList lines = seams_.pageLines ? seams_.pageLines(*record_) : QStringList();
-    seams_.history->save(CheckEntry(*record_, lines), this, [this](const history::TestArchive::Outcome &outcome) {
-        emit saved(outcome.saved, outcome.problem);
+    seams_.history->save(CheckEntry(*record_, lines), this, [this](const history::TestArchive::Saved &kept) {
+        emit saved(kept.ok(), kept.ok() ? QString() : kept.problem().text());
     });
 }
 

@@ -58,16 +58,15 @@ struct MakerCaptions {
                                 *idleHc = "HC max ppm";
 };
 // The set the figures make, or which one does not read or lies outside its range.
-MakerSet ReadMakerFigures(const MakerTyped &typed);
+Result<LimitSet> ReadMakerFigures(const MakerTyped &typed);
 
 // The set the limits page would start the check with: a set of the library by its row,
 // the row after the last for the maker's figures.
 struct LimitPick {
-    std::optional<LimitSet> set;
-    QString error;
+    Result<LimitSet> set = Problem{QStringLiteral("no limit set is picked"), {}, {}};
     LimitOrigin origin = LimitOrigin::Chosen;
     QString reason;
-    bool recordOnly() const { return set && !set->metered; }
+    bool recordOnly() const { return set.ok() && !set->metered; }
 };
 
 // One emissions check from the vehicle typed in to the row saved in the history: it reads
@@ -97,8 +96,8 @@ public:
     int makerRow() const { return static_cast<int>(library_.sets.size()); }
     LimitPick pick(int row, const MakerTyped &typed) const;
 
-    // Starts the check with the set picked; false with the reason when it cannot.
-    bool start(const LimitPick &pick, const QString &companyHeader, QString *error = nullptr);
+    // Starts the check with the set picked, or says why it cannot.
+    Done start(const LimitPick &pick, const QString &companyHeader);
     // The readings of the live session while the check runs.
     void listen(link::LiveSession &session);
     void stopListening();

@@ -323,16 +323,14 @@ bool fits(const LimitSet &s, const Vehicle &v)
 
 } // namespace
 
-LimitSetsRead ParseLimitSets(const QByteArray &json, const QString &fileName)
+Result<std::vector<LimitSet>> ParseLimitSets(const QByteArray &json, const QString &fileName)
 {
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError)
-        return {{},
-                QStringLiteral("%1: line %2: %3")
-                    .arg(fileName)
-                    .arg(lineOf(json, parseError.offset))
-                    .arg(parseError.errorString())};
+        return Problem{fileName,
+                       QStringLiteral("line %1: %2").arg(lineOf(json, parseError.offset)).arg(parseError.errorString()),
+                       {}};
     try {
         if (!doc.isObject())
             throw FieldError{QString(), QStringLiteral("the file must hold one object")};
@@ -351,14 +349,12 @@ LimitSetsRead ParseLimitSets(const QByteArray &json, const QString &fileName)
             s.file = fileName;
             out.push_back(std::move(s));
         }
-        return {std::move(out), {}};
+        return out;
     } catch (const FieldError &e) {
         QString where = fileName;
         if (!e.setId.isEmpty())
             where += QStringLiteral(": set \"%1\"").arg(e.setId);
-        return {{},
-                e.path.isEmpty() ? QStringLiteral("%1: %2").arg(where, e.message)
-                                 : QStringLiteral("%1: %2: %3").arg(where, e.path, e.message)};
+        return Problem{where, e.path.isEmpty() ? e.message : QStringLiteral("%1: %2").arg(e.path, e.message), {}};
     }
 }
 
@@ -368,15 +364,15 @@ std::vector<LimitSet> ShippedLimitSets()
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return ParseLimitSets(file.readAll(), path).sets;
+    return ParseLimitSets(file.readAll(), path).valueOr({});
 }
 
-LimitSet ShippedLimitSet(const QString &id)
+Result<LimitSet> ShippedLimitSet(const QString &id)
 {
     for (LimitSet &s : ShippedLimitSets())
         if (s.id == id)
             return std::move(s);
-    throw std::out_of_range("no shipped limit set " + id.toStdString());
+    return Problem{QStringLiteral("There is no shipped limit set \"%1\"").arg(id), {}, {}};
 }
 
 QString WorkshopLimitFilePath()
@@ -411,14 +407,14 @@ LimitLibrary LoadLimitLibrary(const QString &workshopFile)
         library.workshopError = tooLarge();
         return library;
     }
-    LimitSetsRead read = ParseLimitSets(content, workshopFile);
-    if (!read.error.isEmpty()) {
-        library.workshopError = read.error;
+    Result<std::vector<LimitSet>> read = ParseLimitSets(content, workshopFile);
+    if (!read.ok()) {
+        library.workshopError = read.problem().text();
         return library;
     }
-    for (qsizetype i = 0; i < qsizetype(read.sets.size()); ++i) {
+    for (qsizetype i = 0; i < qsizetype(read->size()); ++i) {
         for (const LimitSet &shipped : library.sets)
-            if (shipped.id == read.sets[i].id) {
+            if (shipped.id == (*read)[std::size_t(i)].id) {
                 library.workshopError = QStringLiteral("%1: sets[%2].id: \"%3\" is the id of a shipped set")
                                             .arg(workshopFile)
                                             .arg(i)
@@ -426,13 +422,13 @@ LimitLibrary LoadLimitLibrary(const QString &workshopFile)
                 return library;
             }
     }
-    library.sets.insert(library.sets.end(), read.sets.begin(), read.sets.end());
+    library.sets.insert(library.sets.end(), read->begin(), read->end());
     return library;
 }
 
-MakerSet MakerLimitSet(const MakerFigures &f)
+Result<LimitSet> MakerLimitSet(const MakerFigures &f)
 {
-    auto bad = [](const QString &what) { return MakerSet{std::nullopt, what}; };
+    auto bad = [](const QString &what) { return Problem{what, {}, {}}; };
     LimitSet s;
     s.id = QStringLiteral("maker");
     s.name = QStringLiteral("Vehicle maker's limits");
@@ -456,7 +452,7 @@ MakerSet MakerLimitSet(const MakerFigures &f)
     for (const StageLimits &stage : s.stages)
         if ((stage.limits.coMax && *stage.limits.coMax < 0) || (stage.limits.hcMax && *stage.limits.hcMax < 0))
             return bad(StageName(stage.kind) + QStringLiteral(": a limit must not be negative"));
-    return {s, {}};
+    return s;
 }
 
 LimitChoice ChooseLimitSet(const std::vector<LimitSet> &sets, const Vehicle &v)

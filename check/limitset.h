@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/protocol.h"
+#include "result/result.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -11,6 +12,10 @@
 #include <vector>
 
 namespace qova::check {
+
+using qova::Done;
+using qova::Problem;
+using qova::Result;
 
 using link::Fuel;
 using link::FuelFromCode;
@@ -62,15 +67,10 @@ struct LimitSet {
     bool operator==(const LimitSet &) const = default;
 };
 
-struct LimitSetsRead {
-    std::vector<LimitSet> sets;
-    // Empty when the file was read; else "FILE: line N: ...", or "FILE: sets[1].coMax: ..."
-    // with `set "ID": ` after FILE once the set's id could be read.
-    QString error;
-};
-
-// Reads a limit set file (format in check/README.md). On an error no set of it is returned.
-LimitSetsRead ParseLimitSets(const QByteArray &json, const QString &fileName);
+// Reads a limit set file (format in check/README.md). On an error no set of it is returned;
+// the problem's text is "FILE: line N: ...", or "FILE: sets[1].coMax: ..." with `set "ID": `
+// after FILE once the set's id could be read.
+Result<std::vector<LimitSet>> ParseLimitSets(const QByteArray &json, const QString &fileName);
 
 // A workshop file larger than this is refused without being read.
 inline constexpr qint64 kLimitSetFileMaxBytes = 1024 * 1024;
@@ -82,9 +82,9 @@ struct LimitLibrary {
 
 // The shipped sets, compiled in.
 std::vector<LimitSet> ShippedLimitSets();
-// The shipped set of that id; throws std::out_of_range when there is none, as only a
-// program's own fixed choice asks for one by id.
-LimitSet ShippedLimitSet(const QString &id);
+// The shipped set of that id. Only a program's own fixed choice asks for one by id, so none
+// found is the program's mistake, not the operator's.
+Result<LimitSet> ShippedLimitSet(const QString &id);
 // "limitsets.json" in the user's configuration folder.
 QString WorkshopLimitFilePath();
 // The shipped sets and, when `workshopFile` exists and reads, its sets. A workshop set
@@ -102,11 +102,8 @@ struct MakerFigures {
     std::optional<double> idleCoPercent;
     std::optional<int> idleHcPpm;
 };
-struct MakerSet {
-    std::optional<LimitSet> set;
-    QString error; // which figure is wrong
-};
-MakerSet MakerLimitSet(const MakerFigures &figures);
+// The set the figures make, or which figure is wrong.
+Result<LimitSet> MakerLimitSet(const MakerFigures &figures);
 
 struct Vehicle {
     QString registration;

@@ -27,19 +27,16 @@ struct Lines {
     QList<QPair<QString, QString>> entries;
 };
 
-std::optional<Lines> readLines(const QString &path, QString *problem)
+Result<Lines> readLines(const QString &path)
 {
     Lines lines;
     QFile file(path);
     if (!file.exists())
         return lines;
-    if (file.size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly)) {
-        if (problem)
-            *problem =
-                QStringLiteral("the password file %1 cannot be read: %2")
-                    .arg(path, file.size() > kMaxFileBytes ? QStringLiteral("it is too large") : file.errorString());
-        return std::nullopt;
-    }
+    if (file.size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly))
+        return Problem{QStringLiteral("the password file %1 cannot be read").arg(path),
+                       file.size() > kMaxFileBytes ? QStringLiteral("it is too large") : file.errorString(),
+                       {}};
     for (const QByteArray &line : file.readAll().split('\n')) {
         const QList<QByteArray> parts = line.trimmed().split(' ');
         if (parts.size() != 2)
@@ -68,44 +65,38 @@ bool runJob(QKeychain::Job &job)
 
 } // namespace
 
-std::optional<QString> FileCredentialStore::read(const QString &key, QString *problem)
+Result<QString> FileCredentialStore::read(const QString &key)
 {
-    const std::optional<Lines> lines = readLines(path_, problem);
-    if (!lines)
-        return std::nullopt;
+    const Result<Lines> lines = readLines(path_);
+    if (!lines.ok())
+        return lines.problem();
     for (const auto &[k, secret] : lines->entries)
         if (k == key)
             return secret;
     return QString();
 }
 
-bool FileCredentialStore::write(const QString &key, const QString &secret, QString *problem)
+Done FileCredentialStore::write(const QString &key, const QString &secret)
 {
-    std::optional<Lines> lines = readLines(path_, problem);
-    if (!lines)
-        return false;
+    Result<Lines> lines = readLines(path_);
+    if (!lines.ok())
+        return lines.problem();
     lines->entries.removeIf([&key](const auto &entry) { return entry.first == key; });
     if (!secret.isEmpty())
         lines->entries.append({key, secret});
     if (lines->entries.isEmpty() && !QFile::exists(path_))
-        return true;
-    if (!MakePrivateFolder(QFileInfo(path_).absolutePath())) {
-        if (problem)
-            *problem = QStringLiteral("the folder of %1 cannot be made").arg(path_);
-        return false;
-    }
+        return {};
+    if (!MakePrivateFolder(QFileInfo(path_).absolutePath()))
+        return Problem{QStringLiteral("the folder of %1 cannot be made").arg(path_), {}, {}};
     QSaveFile file(path_);
     // A password file is the user's alone whatever mode an older one had.
     const bool opened = file.open(QIODevice::WriteOnly) && KeepPrivate(file, false);
     QByteArray text;
     for (const auto &[k, s] : lines->entries)
         text += k.toUtf8().toBase64() + ' ' + s.toUtf8().toBase64() + '\n';
-    if (!opened || file.write(text) != text.size() || !file.commit()) {
-        if (problem)
-            *problem = QStringLiteral("the password file %1 cannot be written: %2").arg(path_, file.errorString());
-        return false;
-    }
-    return true;
+    if (!opened || file.write(text) != text.size() || !file.commit())
+        return Problem{QStringLiteral("the password file %1 cannot be written").arg(path_), file.errorString(), {}};
+    return {};
 }
 
 QString FileCredentialStore::where() const
@@ -119,7 +110,7 @@ SystemCredentialStore::SystemCredentialStore(QString service, const QString &fal
 {
 }
 
-std::optional<QString> SystemCredentialStore::read(const QString &key, QString *problem)
+Result<QString> SystemCredentialStore::read(const QString &key)
 {
 #ifdef QOVA_HAVE_QTKEYCHAIN
     QKeychain::ReadPasswordJob job(service_);
@@ -128,26 +119,21 @@ std::optional<QString> SystemCredentialStore::read(const QString &key, QString *
     asked_ = true;
     if (systemRunning_ && job.error() == QKeychain::NoError)
         return job.textData();
-    if (systemRunning_ && job.error() == QKeychain::AccessDeniedByUser) {
-        if (problem)
-            *problem = QStringLiteral("the credential store refused to give the password");
-        return std::nullopt;
-    }
+    if (systemRunning_ && job.error() == QKeychain::AccessDeniedByUser)
+        return Problem{QStringLiteral("the credential store refused to give the password"), {}, {}};
     if (systemRunning_) {
-        // Kept in the file while no store ran: moved into the store now that one does.
-        const std::optional<QString> kept = file_.read(key, problem);
-        if (kept && !kept->isEmpty()) {
-            QString ignored;
-            if (write(key, *kept, &ignored) && systemRunning_)
-                file_.write(key, {}, &ignored);
-        }
+        // Kept in the file while no store ran: moved into the store now that one does. Should
+        // the move fail, the file still has it and the next read tries again.
+        Result<QString> kept = file_.read(key);
+        if (kept.ok() && !kept->isEmpty() && write(key, *kept).ok() && systemRunning_)
+            (void)file_.write(key, {});
         return kept;
     }
 #endif
-    return file_.read(key, problem);
+    return file_.read(key);
 }
 
-bool SystemCredentialStore::write(const QString &key, const QString &secret, QString *problem)
+Done SystemCredentialStore::write(const QString &key, const QString &secret)
 {
 #ifdef QOVA_HAVE_QTKEYCHAIN
     bool answered = false;
@@ -162,21 +148,18 @@ bool SystemCredentialStore::write(const QString &key, const QString &secret, QSt
         answered = runJob(job);
         if (answered && job.error() != QKeychain::NoError) {
             systemRunning_ = true;
-            if (problem)
-                *problem = QStringLiteral("the credential store refused the password: %1").arg(job.errorString());
-            return false;
+            return Problem{QStringLiteral("the credential store refused the password"), job.errorString(), {}};
         }
     }
     systemRunning_ = answered;
     asked_ = true;
     if (answered) {
-        // No second copy left behind in the file.
-        QString ignored;
-        file_.write(key, {}, &ignored);
-        return true;
+        // No second copy left behind in the file; one that stays is removed at the next write.
+        (void)file_.write(key, {});
+        return {};
     }
 #endif
-    return file_.write(key, secret, problem);
+    return file_.write(key, secret);
 }
 
 QString SystemCredentialStore::where() const

@@ -1,22 +1,25 @@
 #pragma once
 
+#include "result/result.h"
+
 #include <QString>
 #include <memory>
-#include <optional>
 
 namespace qova::credentials {
+
+using qova::Done;
+using qova::Problem;
+using qova::Result;
 
 // Where a secret is kept. Every call answers before it returns (the system's store is
 // asked with a local event loop, so windows keep painting meanwhile).
 class CredentialStore {
 public:
     virtual ~CredentialStore() = default;
-    // The secret kept under `key`: an empty text when there is none, nothing (and
-    // `problem`) when the store could not be read.
-    virtual std::optional<QString> read(const QString &key, QString *problem) = 0;
-    // Keeps `secret` under `key`; an empty secret removes the key. False and `problem`
-    // when it could not be kept.
-    virtual bool write(const QString &key, const QString &secret, QString *problem) = 0;
+    // The secret kept under `key`: an empty text when there is none.
+    virtual Result<QString> read(const QString &key) = 0;
+    // Keeps `secret` under `key`; an empty secret removes the key.
+    virtual Done write(const QString &key, const QString &secret) = 0;
     // Where the last secret went or came from, for the operator: never the secret.
     virtual QString where() const = 0;
 };
@@ -26,8 +29,8 @@ public:
 class FileCredentialStore : public CredentialStore {
 public:
     explicit FileCredentialStore(QString path) : path_(std::move(path)) {}
-    std::optional<QString> read(const QString &key, QString *problem) override;
-    bool write(const QString &key, const QString &secret, QString *problem) override;
+    Result<QString> read(const QString &key) override;
+    Done write(const QString &key, const QString &secret) override;
     QString where() const override;
     const QString &path() const { return path_; }
 
@@ -41,8 +44,8 @@ class SystemCredentialStore : public CredentialStore {
 public:
     // `service` names the program's entries in the system's store; `fallbackFile` is the file.
     SystemCredentialStore(QString service, const QString &fallbackFile);
-    std::optional<QString> read(const QString &key, QString *problem) override;
-    bool write(const QString &key, const QString &secret, QString *problem) override;
+    Result<QString> read(const QString &key) override;
+    Done write(const QString &key, const QString &secret) override;
     QString where() const override;
     // Whether the system's store answered the last call.
     bool systemStoreRunning() const { return systemRunning_; }

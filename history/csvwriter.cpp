@@ -18,7 +18,8 @@ CsvWriter::CsvWriter(QIODevice &out, bool byteOrderMark) : out_(out)
 
 CsvWriter::~CsvWriter()
 {
-    finish();
+    // A writer not finished by its owner has nobody to tell.
+    (void)finish();
 }
 
 void CsvWriter::reserve(qsizetype more)
@@ -170,10 +171,12 @@ void CsvWriter::flush()
     size_ = 0;
 }
 
-bool CsvWriter::finish()
+Done CsvWriter::finish()
 {
     flush();
-    return !failed_;
+    if (failed_)
+        return Problem{{}, error_, {}};
+    return {};
 }
 
 } // namespace qova::history

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result/result.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QIODevice>
@@ -32,9 +34,8 @@ public:
     void empty();
     void endRow();
 
-    // Writes what is left; false when any write failed (then `error`).
-    bool finish();
-    QString error() const { return error_; }
+    // Writes what is left; the device's reason when any write failed.
+    Done finish();
 
 private:
     void reserve(qsizetype more);

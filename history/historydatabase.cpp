@@ -155,8 +155,7 @@ void HistoryDatabase::close()
 
 Problem HistoryDatabase::fail(const QString &what, const QString &why)
 {
-    lastError_ = QStringLiteral("%1: %2").arg(what, why);
-    return {lastError_};
+    return {what, why, {}};
 }
 
 QString SqliteOnlyNote()
@@ -167,11 +166,10 @@ QString SqliteOnlyNote()
                           "postgresql:// location cannot be used.");
 }
 
-Problem HistoryDatabase::open(const QString &url, const Options &options)
+Done HistoryDatabase::open(const QString &url, const Options &options)
 {
     close();
     location_ = ParseDatabaseUrl(url);
-    lastError_.clear();
     directResults_ = options.directResults;
     beforeCommit_ = options.beforeCommit;
     if (location_.kind == DatabaseLocation::Kind::Invalid)
@@ -267,9 +265,9 @@ Problem HistoryDatabase::open(const QString &url, const Options &options)
             q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
         }
     }
-    if (const Problem problem = migrate(options.upToVersion)) {
+    if (Done migrated = migrate(options.upToVersion); !migrated.ok()) {
         close();
-        return problem;
+        return migrated;
     }
     return {};
 }
@@ -323,7 +321,7 @@ QString markWhatOldChecksMeasured(const QSqlDatabase &db)
 
 } // namespace
 
-Problem HistoryDatabase::migrate(int upTo)
+Done HistoryDatabase::migrate(int upTo)
 {
     QSqlDatabase db = connection();
     const bool postgres = isPostgres(db);
@@ -397,16 +395,16 @@ QString HistoryDatabase::insert(TestEntry &entry)
                                        : QStringLiteral("the test's row cannot be found again");
 }
 
-Problem HistoryDatabase::save(TestEntry &entry)
+Done HistoryDatabase::save(TestEntry &entry)
 {
     std::vector<TestEntry> one{entry};
-    const Problem problem = saveAll(one);
-    if (!problem)
+    Done saved = saveAll(one);
+    if (saved.ok())
         entry.id = one.front().id;
-    return problem;
+    return saved;
 }
 
-Problem HistoryDatabase::saveAll(std::vector<TestEntry> &entries)
+Done HistoryDatabase::saveAll(std::vector<TestEntry> &entries)
 {
     const QString what = QStringLiteral("The test could not be saved to the history at %1").arg(location_.shown);
     if (!isOpen())
@@ -453,10 +451,9 @@ std::vector<TestEntry> HistoryDatabase::search(const QString &registration, int 
         q.addBindValue(key);
     q.addBindValue(limit);
     q.addBindValue(offset);
-    if (!q.exec()) {
-        lastError_ = sqlError(q.lastError());
+    // A query that fails lists nothing; opening and saving are what say why.
+    if (!q.exec())
         return found;
-    }
     const std::vector<int> places = placesIn(q.record());
     while (q.next())
         found.push_back(readEntry(q, places));
@@ -617,25 +614,27 @@ bool HistoryDatabase::readsResultsDirectly() const
 #endif
 }
 
-bool HistoryDatabase::forEachResult(const QString &registration, const std::function<void(const ResultRow &)> &each)
+Done HistoryDatabase::forEachResult(const QString &registration, const std::function<void(const ResultRow &)> &each)
 {
     if (!isOpen())
-        return false;
+        return Problem{{}, QStringLiteral("the history is not open"), {}};
     const QString key = NormalisedRegistration(registration);
 #if QOVA_HISTORY_NATIVE_SQLITE
     if (sqlite3 *native = directResults_ ? nativeSqlite(connection()) : nullptr)
-        if (const std::optional<bool> done = forEachResultNative(native, mayMap(location_.path), key, each, lastError_))
-            return *done;
+        if (QString why;
+            const std::optional<bool> done = forEachResultNative(native, mayMap(location_.path), key, each, why)) {
+            if (*done)
+                return {};
+            return Problem{{}, why, {}};
+        }
 #endif
     QSqlQuery q(connection());
     q.setForwardOnly(true);
     q.prepare(resultsQuery(key));
     if (!key.isEmpty())
         q.addBindValue(key);
-    if (!q.exec()) {
-        lastError_ = sqlError(q.lastError());
-        return false;
-    }
+    if (!q.exec())
+        return Problem{{}, sqlError(q.lastError()), {}};
     const QSqlRecord record = q.record();
     const std::vector<Place> places = placesByName(record.count(), [&](int at) { return record.fieldName(at); });
     const int idAt = record.indexOf(QStringLiteral("id"));
@@ -658,7 +657,7 @@ bool HistoryDatabase::forEachResult(const QString &registration, const std::func
         }
         each(row);
     }
-    return true;
+    return {};
 }
 
 std::optional<TestEntry> HistoryDatabase::find(qint64 id)

@@ -3,6 +3,7 @@
 #include "history/databaseurl.h"
 #include "history/testcolumns.h"
 #include "history/testentry.h"
+#include "result/result.h"
 
 #include <QByteArrayView>
 #include <QSqlDatabase>
@@ -23,10 +24,9 @@ inline constexpr int kSchemaVersion = 3;
 // missing (the Windows build has none); empty when it is there.
 QString SqliteOnlyNote();
 
-struct Problem {
-    QString what; // empty when all went well
-    explicit operator bool() const { return !what.isEmpty(); }
-};
+using qova::Done;
+using qova::Problem;
+using qova::Result;
 
 // One connection to the history. SQLite and PostgreSQL run the same statements but for
 // the id column; every test is saved in one transaction.
@@ -51,8 +51,8 @@ public:
     HistoryDatabase &operator=(const HistoryDatabase &) = delete;
 
     // Connects and migrates. A file that is not an SQLite database is left as it is.
-    Problem open(const QString &url, const Options &options);
-    Problem open(const QString &url) { return open(url, Options{}); }
+    Done open(const QString &url, const Options &options);
+    Done open(const QString &url) { return open(url, Options{}); }
     bool isOpen() const;
     void close();
     const DatabaseLocation &location() const { return location_; }
@@ -60,9 +60,9 @@ public:
 
     // Saves `entry` in one transaction; sets its id. A test already saved (its uid) is
     // not added again and gets the id it has.
-    Problem save(TestEntry &entry);
+    Done save(TestEntry &entry);
     // Saves them all in one transaction: all or none (an import, or a benchmark's 200,000).
-    Problem saveAll(std::vector<TestEntry> &entries);
+    Done saveAll(std::vector<TestEntry> &entries);
 
     // Newest first. An empty registration lists every test.
     std::vector<TestEntry> search(const QString &registration, int limit, int offset = 0);
@@ -75,23 +75,22 @@ public:
     // page. The texts are UTF-8 and last only until `each` returns: the export reads millions
     // of values, and a string made for every one of them costs more than writing it.
     using ResultRow = history::ResultRow;
-    bool forEachResult(const QString &registration, const std::function<void(const ResultRow &)> &each);
+    // The problem carries the database's own words only, as the export has always shown them.
+    Done forEachResult(const QString &registration, const std::function<void(const ResultRow &)> &each);
     // Whether forEachResult reads through SQLite's own interface rather than Qt SQL: only
     // on SQLite, where the program was built for a driver on the system's SQLite library.
     bool readsResultsDirectly() const;
 
-    QString lastError() const { return lastError_; }
     QSqlDatabase connection() const;
 
 private:
     Problem fail(const QString &what, const QString &why);
-    Problem migrate(int upTo);
+    Done migrate(int upTo);
     // Inserts in the open transaction; the reason when it failed.
     QString insert(TestEntry &entry);
 
     QString name_;
     DatabaseLocation location_;
-    QString lastError_;
     bool directResults_ = true;
     std::function<void()> beforeCommit_;
 };

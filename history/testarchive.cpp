@@ -50,8 +50,7 @@ struct TestArchive::Worker {
             stepHook(s);
     }
 
-    // Empty when the database is open, else why it is not.
-    QString ensureOpen()
+    Done ensureOpen()
     {
         if (db.isOpen())
             return {};
@@ -60,22 +59,25 @@ struct TestArchive::Worker {
         options.busyTimeoutMs = busyTimeoutMs;
         if (stepHook)
             options.beforeCommit = [this] { step(SaveStep::InTransaction); };
-        const QString problem = db.open(url, options).what;
+        Done opened = db.open(url, options);
+        const QString problem = opened.ok() ? QString() : opened.problem().text();
         mailbox->send([problem](TestArchive &archive) { archive.opened(problem.isEmpty(), problem); });
-        return problem;
+        return opened;
     }
 
-    // Saves the waiting tests, a batch to a transaction and to a rewrite of the queue.
+    // Saves the waiting tests, a batch to a transaction and to a rewrite of the queue; how
+    // many, and why it stopped short (empty when it did not).
     std::pair<int, QString> drain()
     {
         int saved = 0;
-        QString problem = ensureOpen();
+        const Done opened = ensureOpen();
+        QString problem = opened.ok() ? QString() : opened.problem().text();
         while (problem.isEmpty() && !stopping.load()) {
             std::vector<TestEntry> batch = pending->first(batchSize);
             if (batch.empty())
                 break;
-            if (const Problem failed = db.saveAll(batch)) {
-                problem = failed.what;
+            if (const Done failed = db.saveAll(batch); !failed.ok()) {
+                problem = failed.problem().text();
                 // A server that went away leaves the connection looking open; the next
                 // attempt connects afresh.
                 db.close();
@@ -104,7 +106,7 @@ struct TestArchive::SaveWaiter {
     int number = 0;
     bool hadContext = false;
     QPointer<QObject> context;
-    std::function<void(const Outcome &)> done;
+    std::function<void(const Saved &)> done;
     QString kept; // why the queue's file could not take it, or empty
     bool answered = false;
 };
@@ -183,9 +185,11 @@ TestArchive::~TestArchive()
     (void)worker_.release();
 }
 
-QString TestArchive::start()
+Done TestArchive::start()
 {
-    return pending_->load();
+    if (const QString problem = pending_->load(); !problem.isEmpty())
+        return Problem{problem, {}, {}};
+    return {};
 }
 
 void TestArchive::post(std::function<std::function<void()>(Worker &)> job)
@@ -282,17 +286,17 @@ QString TestArchive::keptText(const QString &problem, const QString &kept) const
     return text;
 }
 
-void TestArchive::finishSave(const std::shared_ptr<SaveWaiter> &waiter, const Outcome &outcome)
+void TestArchive::finishSave(const std::shared_ptr<SaveWaiter> &waiter, const Saved &saved)
 {
     if (waiter->answered)
         return;
     waiter->answered = true;
     std::erase(saveWaiters_, waiter);
     if (waiter->done && (!waiter->hadContext || waiter->context))
-        waiter->done(outcome);
+        waiter->done(saved);
 }
 
-void TestArchive::save(TestEntry entry, QObject *context, std::function<void(const Outcome &)> done)
+void TestArchive::save(TestEntry entry, QObject *context, std::function<void(const Saved &)> done)
 {
     if (entry.uid.isEmpty())
         entry.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -311,7 +315,7 @@ void TestArchive::save(TestEntry entry, QObject *context, std::function<void(con
         const QString silent = QStringLiteral("The history at %1 has not answered within %2 s")
                                    .arg(ParseDatabaseUrl(settings_.url).shown)
                                    .arg(settings_.saveDeadlineMs / 1000.0);
-        finishSave(waiter, {false, 0, keptText(silent, waiter->kept)});
+        finishSave(waiter, Problem{keptText(silent, waiter->kept), {}, {}});
     });
     requestDrain();
 }
@@ -322,7 +326,7 @@ void TestArchive::batchSaved(const std::vector<std::pair<QString, qint64>> &ids)
         const auto found = std::find_if(saveWaiters_.begin(), saveWaiters_.end(),
                                         [&uid = uid](const auto &waiter) { return waiter->uid == uid; });
         if (found != saveWaiters_.end())
-            finishSave(*found, {true, id, {}});
+            finishSave(*found, id);
     }
 }
 
@@ -335,7 +339,7 @@ void TestArchive::drainEnded(int upToSave, int saved, const QString &problem)
         const std::vector<std::shared_ptr<SaveWaiter>> waiting = saveWaiters_;
         for (const auto &waiter : waiting)
             if (waiter->number <= upToSave)
-                finishSave(waiter, {false, 0, keptText(problem, waiter->kept)});
+                finishSave(waiter, Problem{keptText(problem, waiter->kept), {}, {}});
     }
     emit drained(saved);
 }
@@ -371,18 +375,15 @@ void TestArchive::search(const QString &registration, int limit, QObject *contex
 {
     auto waiter = std::make_shared<OneAnswer<Listing>>(context, std::move(done));
     QTimer::singleShot(settings_.searchDeadlineMs, this, [this, waiter] {
-        waiter->answer({false,
-                        QStringLiteral("The history at %1 has not answered within %2 s")
-                            .arg(ParseDatabaseUrl(settings_.url).shown)
-                            .arg(settings_.searchDeadlineMs / 1000.0),
-                        {}});
+        waiter->answer(Problem{QStringLiteral("The history at %1 has not answered within %2 s")
+                                   .arg(ParseDatabaseUrl(settings_.url).shown)
+                                   .arg(settings_.searchDeadlineMs / 1000.0),
+                               {},
+                               {}});
     });
     post([registration, limit, waiter](Worker &w) -> std::function<void()> {
-        Listing listing;
-        listing.problem = w.ensureOpen();
-        listing.reached = listing.problem.isEmpty();
-        if (listing.reached)
-            listing.tests = w.db.search(registration, limit);
+        const Done opened = w.ensureOpen();
+        Listing listing = opened.ok() ? Listing(w.db.search(registration, limit)) : Listing(opened.problem());
         return [waiter, listing = std::move(listing)] { waiter->answer(listing); };
     });
 }
@@ -393,19 +394,17 @@ void TestArchive::exportCsv(const QString &registration, const QString &path, QO
     const bool hadContext = context != nullptr;
     QPointer<QObject> guard(context);
     post([registration, path, hadContext, guard, done = std::move(done)](Worker &w) -> std::function<void()> {
-        Exported result;
-        result.error = w.ensureOpen();
-        if (result.error.isEmpty()) {
+        const Done opened = w.ensureOpen();
+        Exported result = opened.ok() ? Exported(qint64{-1}) : Exported(opened.problem());
+        if (opened.ok()) {
             QSaveFile file(path);
             if (file.open(QIODevice::WriteOnly))
-                result.rows = ExportTestsCsv(w.db, registration, file, &result.error);
+                result = ExportTestsCsv(w.db, registration, file);
             else
-                result.error = file.errorString();
-            if (result.rows >= 0 && !file.commit()) {
-                result.rows = -1;
-                result.error = file.errorString();
-            }
-            if (result.rows < 0)
+                result = Problem{{}, file.errorString(), {}};
+            if (result.ok() && !file.commit())
+                result = Problem{{}, file.errorString(), {}};
+            if (!result.ok())
                 file.cancelWriting();
         }
         return [hadContext, guard, done, result] {

@@ -52,17 +52,16 @@ public:
 
     // Reads the waiting tests and starts the worker; the problem, if the file had to be moved
     // aside or cannot be read.
-    QString start();
+    Done start();
 
-    struct Outcome {
-        bool saved = false;
-        qint64 id = 0;
-        QString problem; // one message for the operator when not saved
-    };
+    // The saved test's id, or one message for the operator (`what`) when it was not saved.
+    using Saved = Result<qint64>;
     // Keeps the test in the queue, then saves what waits, oldest first. `done` is called once,
     // on this thread, within the save deadline, unless `context` went first.
-    void save(TestEntry entry, QObject *context, std::function<void(const Outcome &)> done);
+    void save(TestEntry entry, QObject *context, std::function<void(const Saved &)> done);
 
+    // Not a failure but what the window shows: a look-up that is not answered in time shows
+    // nothing, as one that found nothing does.
     struct LastResult {
         bool answered = false;         // false: the history gave no answer in time
         std::optional<TestEntry> test; // none found, or the history is not open
@@ -71,17 +70,12 @@ public:
     // replaces one not yet answered, whose `done` is then never called.
     void lookUpLast(const QString &registration, QObject *context, std::function<void(const LastResult &)> done);
 
-    struct Listing {
-        bool reached = false;
-        QString problem; // why not, when not reached
-        std::vector<TestEntry> tests;
-    };
+    // The tests found, or why the history could not be reached.
+    using Listing = Result<std::vector<TestEntry>>;
     void search(const QString &registration, int limit, QObject *context, std::function<void(const Listing &)> done);
 
-    struct Exported {
-        qint64 rows = -1;
-        QString error;
-    };
+    // The number of rows written.
+    using Exported = Result<qint64>;
     // Writes the matching tests to a CSV file at `path` (all or nothing).
     void exportCsv(const QString &registration, const QString &path, QObject *context,
                    std::function<void(const Exported &)> done);
@@ -125,7 +119,7 @@ private:
     void requestDrain();
     void batchSaved(const std::vector<std::pair<QString, qint64>> &ids);
     void drainEnded(int upToSave, int saved, const QString &problem);
-    void finishSave(const std::shared_ptr<SaveWaiter> &waiter, const Outcome &outcome);
+    void finishSave(const std::shared_ptr<SaveWaiter> &waiter, const Saved &saved);
     QString keptText(const QString &problem, const QString &kept) const;
     void opened(bool open, const QString &problem);
 

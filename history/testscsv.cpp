@@ -95,25 +95,19 @@ void WriteTestCsvRow(CsvWriter &csv, const ResultRow &r)
     csv.endRow();
 }
 
-qint64 ExportTestsCsv(HistoryDatabase &db, const QString &registration, QIODevice &out, QString *error)
+Result<qint64> ExportTestsCsv(HistoryDatabase &db, const QString &registration, QIODevice &out)
 {
     CsvWriter csv(out);
     WriteTestsCsvHeader(csv);
     qint64 rows = 0;
-    const bool read = db.forEachResult(registration, [&](const HistoryDatabase::ResultRow &row) {
+    Done read = db.forEachResult(registration, [&](const HistoryDatabase::ResultRow &row) {
         WriteTestCsvRow(csv, row);
         ++rows;
     });
-    if (!read) {
-        if (error)
-            *error = db.lastError();
-        return -1;
-    }
-    if (!csv.finish()) {
-        if (error)
-            *error = csv.error();
-        return -1;
-    }
+    if (!read.ok())
+        return read.problem();
+    if (Done finished = csv.finish(); !finished.ok())
+        return finished.problem();
     return rows;
 }
 

@@ -19,7 +19,7 @@ void WriteTestCsvRow(CsvWriter &csv, const TestEntry &entry);
 void WriteTestCsvRow(CsvWriter &csv, const ResultRow &row);
 
 // The tests of `registration` (all when empty), newest first, as CSV into `out`; the
-// number of rows, or -1 with `error` set.
-qint64 ExportTestsCsv(HistoryDatabase &db, const QString &registration, QIODevice &out, QString *error);
+// number of rows.
+Result<qint64> ExportTestsCsv(HistoryDatabase &db, const QString &registration, QIODevice &out);
 
 } // namespace qova::history

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result/result.h"
+
 #include <QString>
 #include <optional>
 
@@ -17,14 +19,11 @@ struct ObdAddress {
     friend bool operator==(const ObdAddress &, const ObdAddress &) = default;
 };
 
-struct ParsedObdAddress {
-    std::optional<ObdAddress> address; // none: no adapter (empty text or "none")
-    QString problem;                   // why the text names no adapter it could be
-};
-
 // "none", "", "demo", "tcp://HOST:PORT", a device name, each optionally followed by
-// "@BAUD" for a serial adapter ("/dev/ttyUSB1@38400").
-ParsedObdAddress ParseObdAddress(const QString &text);
+// "@BAUD" for a serial adapter ("/dev/ttyUSB1@38400"). No address (empty text or "none")
+// is no adapter, which is not a problem; the problem says why the text names no adapter
+// it could be.
+qova::Result<std::optional<ObdAddress>> ParseObdAddress(const QString &text);
 
 // QOVA_OBD, which overrides the choice kept in the settings.
 inline constexpr const char *kObdEnvironment = "QOVA_OBD";

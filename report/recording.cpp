@@ -169,7 +169,7 @@ QByteArray RecordCsvHeader()
          {"taken_at", "hc_ppm", "co_pct", "co2_pct", "o2_pct", "nox_ppm", "rpm", "oil_temp_c", "lambda", "afr"})
         csv.text(QString::fromLatin1(name));
     csv.endRow();
-    csv.finish();
+    (void)csv.finish(); // into a buffer, which takes every byte
     return buffer.data();
 }
 
@@ -194,51 +194,53 @@ QByteArray RecordCsvRow(const link::LiveReading &r, const QDateTime &time)
         csv.empty();
     }
     csv.endRow();
-    csv.finish();
+    (void)csv.finish(); // into a buffer, which takes every byte
     return buffer.data();
 }
 
-bool RecordFile::open(const QString &path, RecordFormat format)
+Done RecordFile::open(const QString &path, RecordFormat format)
 {
     close();
     path_ = path;
     format_ = format;
-    error_.clear();
+    const QString what = QStringLiteral("Can not record in the file %1").arg(path);
     fd_ = openTruncated(path);
-    if (fd_ < 0) {
-        error_ = reason(errno);
-        return false;
-    }
+    if (fd_ < 0)
+        return Problem{what, reason(errno), {}};
     size_ = 0;
-    return writeWhole(format_ == RecordFormat::Csv ? RecordCsvHeader() : RecordHeader());
+    if (const QString why = writeWhole(format_ == RecordFormat::Csv ? RecordCsvHeader() : RecordHeader());
+        !why.isEmpty())
+        return Problem{what, why, {}};
+    return {};
 }
 
-bool RecordFile::writeRow(const QByteArray &row)
+Done RecordFile::writeRow(const QByteArray &row)
 {
-    if (!isOpen()) {
-        error_ = QStringLiteral("The file is not open");
-        return false;
-    }
-    return writeWhole(row);
+    const QString what = QStringLiteral("Recording stopped: the file %1 could not be written").arg(path_);
+    if (!isOpen())
+        return Problem{what, QStringLiteral("The file is not open"), {}};
+    if (const QString why = writeWhole(row); !why.isEmpty())
+        return Problem{what, why, {}};
+    return {};
 }
 
-bool RecordFile::writeWhole(const QByteArray &bytes)
+QString RecordFile::writeWhole(const QByteArray &bytes)
 {
     const long long written = writeBytes(fd_, bytes);
     int err = written < 0 ? errno : 0;
     // A device or pipe that cannot be synced (EINVAL) has nothing to lose in a crash.
     if (written == bytes.size() && (syncToDisk(fd_) || errno == EINVAL)) {
         size_ += written;
-        return true;
+        return {};
     }
     if (err == 0)
         err = written == bytes.size() ? errno : ENOSPC;
-    error_ = reason(err);
+    QString why = reason(err);
     // Leave no half row behind a disk-full stop; the whole rows before it stay.
     if (written > 0 && truncateTo(fd_, size_))
         syncToDisk(fd_);
     close();
-    return false;
+    return why;
 }
 
 void RecordFile::close()

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "link/livereading.h"
+#include "result/result.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
 namespace qova::report {
+
+using qova::Done;
+using qova::Problem;
 
 inline constexpr char kRecordHeader[] = "HC    CO  CO2  O2   NO   RPM   OIL LMBDA/AFR TIME";
 
@@ -57,28 +61,26 @@ public:
     RecordFile &operator=(const RecordFile &) = delete;
     ~RecordFile();
 
-    // Creates or empties `path` and writes the header. False, with error() set and no
-    // file left open, when that fails.
-    bool open(const QString &path, RecordFormat format = RecordFormat::Text);
+    // Creates or empties `path` and writes the header. On a problem (its `why` the
+    // system's reason) no file is left open.
+    Done open(const QString &path, RecordFormat format = RecordFormat::Text);
     RecordFormat format() const { return format_; }
-    // False when the row did not go down whole; the file then ends after the last whole
-    // row where the system allows it, and is closed.
-    bool writeRow(const QByteArray &row);
+    // A problem when the row did not go down whole; the file then ends after the last
+    // whole row where the system allows it, and is closed.
+    Done writeRow(const QByteArray &row);
     void close();
 
     bool isOpen() const { return fd_ >= 0; }
     const QString &path() const { return path_; }
-    // The system's reason for the last failure.
-    const QString &error() const { return error_; }
 
 private:
-    bool writeWhole(const QByteArray &bytes);
+    // The system's reason, or empty when it went down whole.
+    QString writeWhole(const QByteArray &bytes);
 
     int fd_ = -1;
     RecordFormat format_ = RecordFormat::Text;
     long long size_ = 0;
     QString path_;
-    QString error_;
 };
 
 } // namespace qova::report

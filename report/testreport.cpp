@@ -115,14 +115,17 @@ QString RegistrationFileName(const QString &registration)
     return base + QStringLiteral(".TXT");
 }
 
-QString AppendToFile(const QString &path, const QByteArray &bytes)
+Done AppendToFile(const QString &path, const QByteArray &bytes)
 {
+    const auto refused = [&path](const QString &why) {
+        return Problem{QStringLiteral("The report could not be added to the file %1").arg(path), why, {}};
+    };
     QFile file(path);
     // Unbuffered, so a write the disk refuses fails here and not in a later flush.
     // A new file is the user's alone; an existing one keeps the mode it has.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
                    QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        return file.errorString();
+        return refused(file.errorString());
     // A report the disk could take only part of is cut away again, so the file ends with
     // the last whole report.
     const qint64 before = file.size();
@@ -130,11 +133,11 @@ QString AppendToFile(const QString &path, const QByteArray &bytes)
         const QString reason = file.errorString();
         if (!file.isSequential())
             file.resize(before);
-        return reason;
+        return refused(reason);
     }
     file.close();
     if (file.error() != QFileDevice::NoError)
-        return file.errorString();
+        return refused(file.errorString());
     return {};
 }
 

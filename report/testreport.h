@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/livereading.h"
+#include "result/result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -8,6 +9,10 @@
 #include <vector>
 
 namespace qova::report {
+
+using qova::Done;
+using qova::Problem;
+using qova::Result;
 
 inline constexpr int kVehicleTypeLength = 39;
 inline constexpr int kRegistrationLength = 9;
@@ -52,7 +57,7 @@ QByteArray RegistrationFileText(const QStringList &reportLines);
 // dialog does not let one through.
 QString RegistrationFileName(const QString &registration);
 
-// Appends `bytes` to `path`, creating it. The empty text on success, else the system's reason.
-QString AppendToFile(const QString &path, const QByteArray &bytes);
+// Appends `bytes` to `path`, creating it; the problem's `why` is the system's reason.
+Done AppendToFile(const QString &path, const QByteArray &bytes);
 
 } // namespace qova::report

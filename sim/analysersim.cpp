@@ -214,9 +214,8 @@ int main(int argc, char **argv)
         // The adapter reads the engine this analyser measures; the analyser outlives it.
         obd = std::make_unique<qova::sim::ObdServer>(qova::sim::MakeObdCar(
             std::shared_ptr<qova::sim::Analyser>(std::shared_ptr<void>{}, &analyser), *options.obdCar));
-        std::string error;
-        if (!obd->open(options.obdTcpPort, error)) {
-            std::fprintf(stderr, "qova-analyser-sim: %s\n", error.c_str());
+        if (const qova::Done opened = obd->open(options.obdTcpPort); !opened.ok()) {
+            std::fprintf(stderr, "qova-analyser-sim: %s\n", qPrintable(opened.problem().text()));
             return 1;
         }
     }

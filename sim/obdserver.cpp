@@ -21,17 +21,19 @@ ObdServer::~ObdServer()
             ::close(fd);
 }
 
-bool ObdServer::open(int tcpPort, std::string &error)
+Done ObdServer::open(int tcpPort)
 {
+    const auto systemSays = [] { return QString::fromLocal8Bit(std::strerror(errno)); };
     if (tcpPort == 0) {
         SimTerminal terminal;
+        std::string error;
         const bool opened = OpenSimTerminal(B38400, terminal, error);
         master_ = terminal.master;
         slave_ = terminal.slave;
         address_ = terminal.name;
         if (!opened)
-            error = "OBD " + error;
-        return opened;
+            return qova::Problem{QStringLiteral("OBD pseudo-terminal"), QString::fromStdString(error), {}};
+        return {};
     }
     listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
     const int yes = 1;
@@ -41,12 +43,10 @@ bool ObdServer::open(int tcpPort, std::string &error)
     addr.sin_port = htons(static_cast<std::uint16_t>(tcpPort));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
-        ::listen(listen_, 1) != 0) {
-        error = "OBD port " + std::to_string(tcpPort) + ": " + std::strerror(errno);
-        return false;
-    }
+        ::listen(listen_, 1) != 0)
+        return qova::Problem{QStringLiteral("OBD port %1").arg(tcpPort), systemSays(), {}};
     address_ = "tcp://127.0.0.1:" + std::to_string(tcpPort);
-    return true;
+    return {};
 }
 
 int ObdServer::talkFd() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "result/result.h"
 #include "sim/analyser.h"
 
 #include <memory>
@@ -8,6 +9,8 @@
 #include <vector>
 
 namespace qova::sim {
+
+using qova::Done;
 
 // The car's OBD adapter of the simulator program, served beside the analyser in the same
 // poll loop: on a pseudo-terminal of its own, or on a TCP port of the loopback address as
@@ -19,8 +22,8 @@ public:
     ObdServer(const ObdServer &) = delete;
     ObdServer &operator=(const ObdServer &) = delete;
 
-    // tcpPort 0: a pseudo-terminal. Returns false and says why in `error`.
-    bool open(int tcpPort, std::string &error);
+    // tcpPort 0: a pseudo-terminal.
+    Done open(int tcpPort);
     // What a program opens: the terminal's path, or tcp://127.0.0.1:PORT.
     const std::string &address() const { return address_; }
 

@@ -53,9 +53,10 @@ QByteArray StoredTestsCsv(const QByteArray &data, int currentYear)
 
 QString ExportStoredFileCsv(const QString &dataPath, int currentYear, const SaveFileFactory &makeFile)
 {
-    QByteArray data;
-    if (QString message = ReadDataFile(dataPath, data); !message.isEmpty())
-        return message;
+    const Result<QByteArray> read = ReadDataFile(dataPath);
+    if (!read.ok())
+        return read.problem().text();
+    const QByteArray &data = read.value();
     const QString csvPath = CsvPathFor(dataPath);
     if (QFileInfo(csvPath).absoluteFilePath() == QFileInfo(dataPath).absoluteFilePath())
         return kExportOntoData + dataPath;
@@ -66,7 +67,7 @@ QString ExportStoredFileCsv(const QString &dataPath, int currentYear, const Save
     {
         history::CsvWriter csv(*file);
         writeCsv(data, currentYear, csv);
-        written = csv.finish();
+        written = csv.finish().ok();
     }
     return FinishExport(*file, written, dataPath, csvPath);
 }

@@ -76,23 +76,25 @@ const char kLineEnd[] = "\r\n";
 
 } // namespace
 
-QString ReadDataFile(const QString &path, QByteArray &data)
+Result<QByteArray> ReadDataFile(const QString &path)
 {
-    return readDataFile(path, data);
+    QByteArray data;
+    if (QString message = readDataFile(path, data); !message.isEmpty())
+        return Problem{message, {}, {}};
+    return data;
 }
 
-QString LoadStoredTests(QString &StoreFileName, QByteArray &StoreData, int &StoreRecordCount,
-                        const ChooseFile &chooseFile)
+Done LoadStoredTests(QString &StoreFileName, QByteArray &StoreData, int &StoreRecordCount, const ChooseFile &chooseFile)
 {
     if (StoreFileName.isEmpty()) {
         const QString chosen = chooseFile ? chooseFile() : QString();
         if (chosen.isEmpty())
-            return kUserCanceled;
+            return Problem{kUserCanceled, {}, {}};
         StoreFileName = chosen;
     }
     QByteArray data;
     if (QString message = readDataFile(StoreFileName, data); !message.isEmpty())
-        return message;
+        return Problem{message, {}, {}};
     StoreRecordCount = static_cast<int>(data.size() / kRecordSize);
     StoreData = std::move(data);
     return {};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "result/result.h"
 #include <QByteArray>
 #include <QSaveFile>
 #include <QString>
@@ -7,6 +8,10 @@
 #include <memory>
 
 namespace qova::store {
+
+using qova::Done;
+using qova::Problem;
+using qova::Result;
 
 // Asks the operator for a file; the chosen path, or empty when cancelled.
 using ChooseFile = std::function<QString()>;
@@ -39,13 +44,13 @@ inline constexpr char kExportHeader[] = "Date        time     HC    CO  CO2  O2 
 
 // Reads the data file named in StoreFileName, asking for one first when the name is empty.
 // On success StoreData holds the file and StoreRecordCount its whole records; a trailing
-// partial record stays in StoreData but is never counted. On failure the message, and
-// StoreData and StoreRecordCount are as they were.
-QString LoadStoredTests(QString &StoreFileName, QByteArray &StoreData, int &StoreRecordCount,
-                        const ChooseFile &chooseFile);
+// partial record stays in StoreData but is never counted. On a problem (its text the
+// message the operator is shown) StoreData and StoreRecordCount are as they were.
+Done LoadStoredTests(QString &StoreFileName, QByteArray &StoreData, int &StoreRecordCount,
+                     const ChooseFile &chooseFile);
 
-// Reads a whole data file; the message when it is missing, empty or too large.
-QString ReadDataFile(const QString &path, QByteArray &data);
+// Reads a whole data file, or says that it is missing, empty or too large.
+Result<QByteArray> ReadDataFile(const QString &path);
 
 // The end of an export into `outPath`: the file is kept only when every write went through
 // (`written`) and it commits, else dropped. Returns what the operator is told either way.

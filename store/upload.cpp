@@ -41,9 +41,8 @@ struct BusyGuard {
     }
 };
 
-} // namespace
-
-QString UploadStoredTests(link::PortState &port, QString &StoreFileName, const UploadHooks &hooks)
+// The message for the operator, empty when the data file was written.
+QString upload(link::PortState &port, QString &StoreFileName, const UploadHooks &hooks)
 {
     if (!link::OpenPort(port))
         return kPortFailed;
@@ -135,6 +134,15 @@ QString UploadStoredTests(link::PortState &port, QString &StoreFileName, const U
         file->cancelWriting();
         return kCanNotWriteData + path;
     }
+    return {};
+}
+
+} // namespace
+
+Done UploadStoredTests(link::PortState &port, QString &StoreFileName, const UploadHooks &hooks)
+{
+    if (const QString message = upload(port, StoreFileName, hooks); !message.isEmpty())
+        return Problem{message, {}, {}};
     return {};
 }
 

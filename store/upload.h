@@ -50,11 +50,10 @@ struct UploadHooks {
 };
 
 // Copies the analyser's store into a data file the operator names. Opens the port (and
-// leaves it open), asks for the file, then runs the exchange. Returns the message for the
-// operator, empty when the data file was written. The file is only replaced when the
-// whole upload succeeded; after any failure an existing file is as it was and a new one
-// does not appear.
-QString UploadStoredTests(link::PortState &port, QString &StoreFileName, const UploadHooks &hooks);
+// leaves it open), asks for the file, then runs the exchange; the problem's text is the
+// message for the operator. The file is only replaced when the whole upload succeeded;
+// after any failure an existing file is as it was and a new one does not appear.
+Done UploadStoredTests(link::PortState &port, QString &StoreFileName, const UploadHooks &hooks);
 
 // The check word that makes a block of `length` with these data bytes add up to zero.
 std::uint16_t BlockCheckWord(std::uint8_t length, const std::uint8_t *data, std::size_t count);

@@ -628,7 +628,7 @@ void EmissionsCheckWindow::showPicked()
         return;
     makerForm_->setEnabled(limitList_->currentRow() == run_->makerRow());
     const check::LimitPick pick = run_->pick(limitList_->currentRow(), makerTyped());
-    limitProblem_->setText(!pick.set ? pick.error : run_->library().workshopError);
+    limitProblem_->setText(!pick.set.ok() ? pick.set.problem().text() : run_->library().workshopError);
     recordOnly_->setText(pick.recordOnly()
                              ? QStringLiteral("No metered test applies to this vehicle: the readings will be "
                                               "recorded only, with no pass or fail.")
@@ -640,8 +640,8 @@ void EmissionsCheckWindow::startClick()
     if (!run_)
         return;
     const check::LimitPick pick = run_->pick(limitList_->currentRow(), makerTyped());
-    if (!pick.set) {
-        state_.op->message(this, kCaption, QStringLiteral("The check cannot start: %1").arg(pick.error),
+    if (!pick.set.ok()) {
+        state_.op->message(this, kCaption, QStringLiteral("The check cannot start: %1").arg(pick.set.problem().text()),
                            ui::Icon::Warning, ui::Buttons::Ok);
         return;
     }
@@ -658,10 +658,9 @@ void EmissionsCheckWindow::startClick()
     pages_->setCurrentIndex(int(Page::Check));
     stopButton_->setFocus();
     clock_->start();
-    QString error;
-    if (!run_->start(pick, state_.CompanyHeader, &error))
-        state_.op->message(this, kCaption, QStringLiteral("The check cannot start: %1").arg(error), ui::Icon::Warning,
-                           ui::Buttons::Ok);
+    if (const check::Done started = run_->start(pick, state_.CompanyHeader); !started.ok())
+        state_.op->message(this, kCaption, QStringLiteral("The check cannot start: %1").arg(started.problem().text()),
+                           ui::Icon::Warning, ui::Buttons::Ok);
 }
 
 void EmissionsCheckWindow::showScreen()

@@ -23,7 +23,7 @@ check::CheckRecord run(sim::VehicleProfile profile, const QString &registration,
     record.vehicle.firstUsed = QDate(2011, 5, 14);
     record.vehicle.catalyst = true;
     record.model = model;
-    record.limits = check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst"));
+    record.limits = check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value();
     record.limitReason = check::ChooseLimitSet(check::ShippedLimitSets(), record.vehicle).reason;
     record.operatorName = QStringLiteral("A. MACKENZIE");
     record.companyHeader = QStringLiteral("FAIRWAY MOTORS  ABERDEEN");

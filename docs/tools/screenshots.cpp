@@ -615,7 +615,7 @@ int main(int argc, char *argv[])
 
     // The history: the report printed above and earlier visits of the same car.
     history::HistoryDatabase reader;
-    if (!reader.open(archive.settings().url)) {
+    if (reader.open(archive.settings().url).ok()) {
         history::HistoryDatabase *db = &reader;
         const std::optional<history::TestEntry> printed = db->last(QStringLiteral("SK08RVX"));
         for (int visit = 1; printed && visit <= 3; ++visit) {
@@ -624,7 +624,7 @@ int main(int argc, char *argv[])
             earlier.takenAt = printed->takenAt.addDays(-120 * visit).addSecs(-3600 * visit);
             earlier.printed.co += 40 * visit;
             earlier.printed.hc += 25 * visit;
-            db->save(earlier);
+            (void)db->save(earlier);
         }
     }
     windows.historyWindow.search->setText(QStringLiteral("sk08 rvx"));

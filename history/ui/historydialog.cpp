@@ -109,8 +109,8 @@ void HistorySettingsDialog::startTrial(const std::function<void(bool answered, c
     // A connection of the thread's own: Qt SQL connections belong to the thread that made them.
     trial_ = QThread::create([where, options, answer, answered] {
         history::HistoryDatabase db;
-        if (const history::Problem problem = db.open(where, options)) {
-            *answer = problem.what + u'.';
+        if (const history::Done opened = db.open(where, options); !opened.ok()) {
+            *answer = opened.problem().text() + u'.';
             return;
         }
         *answered = true;

@@ -108,7 +108,8 @@ void HistoryWindow::attemptEnded()
 void HistoryWindow::showHistory(bool tryNow)
 {
     if (!state_.history) {
-        showListing({}, QStringLiteral("There is no history."));
+        const TestArchive::Listing none = Problem{QStringLiteral("There is no history."), {}, {}};
+        showListing(none, none.problem().text());
         return;
     }
     // Told when a server it waits for answers, but never asking again from there: a
@@ -123,7 +124,7 @@ void HistoryWindow::showHistory(bool tryNow)
         if (asked != searches_)
             return; // a newer search is under way
         const int waiting = state_.history->pendingCount();
-        QString statusText = listing.reached ? QString() : listing.problem + QStringLiteral(". ");
+        QString statusText = listing.ok() ? QString() : listing.problem().text() + QStringLiteral(". ");
         statusText += waiting == 0 ? QStringLiteral("No tests waiting to be saved.")
                                    : QStringLiteral("%1 test(s) waiting to be saved.").arg(waiting);
         showListing(listing, statusText);
@@ -132,7 +133,7 @@ void HistoryWindow::showHistory(bool tryNow)
 
 void HistoryWindow::showListing(const TestArchive::Listing &listing, const QString &statusText)
 {
-    shown_ = listing.tests;
+    shown_ = listing.valueOr({});
     status->setText(statusText);
 
     list->setRowCount(static_cast<int>(shown_.size()));
@@ -147,7 +148,7 @@ void HistoryWindow::showListing(const TestArchive::Listing &listing, const QStri
     if (!shown_.empty())
         list->selectRow(0);
     else
-        details->setPlainText(listing.reached ? QStringLiteral("No tests found.") : QString());
+        details->setPlainText(listing.ok() ? QStringLiteral("No tests found.") : QString());
 }
 
 const TestEntry *HistoryWindow::selected() const
@@ -213,14 +214,14 @@ void HistoryWindow::exportCsv()
     exportButton->setEnabled(false);
     state_.history->exportCsv(search->text(), path, this, [this, path](const TestArchive::Exported &done) {
         exportButton->setEnabled(true);
-        if (done.rows < 0) {
+        if (!done.ok()) {
             status->clear();
             state_.op->message(this, QStringLiteral("QOVA"),
                                QStringLiteral("The tests could not be written to %1").arg(path), ui::Icon::Stop,
-                               ui::Buttons::Ok, done.error);
+                               ui::Buttons::Ok, done.problem().text());
             return;
         }
-        status->setText(QStringLiteral("%1 test(s) written to %2.").arg(done.rows).arg(path));
+        status->setText(QStringLiteral("%1 test(s) written to %2.").arg(done.value()).arg(path));
     });
 }
 

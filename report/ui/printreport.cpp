@@ -93,20 +93,20 @@ void PrintTestReport(ui::SharedState &state, QWidget *window, const link::LiveRe
     }
 
     const QString fileName = RegistrationFileName(input.registration);
-    const QString error = AppendToFile(QDir::current().filePath(fileName), RegistrationFileText(lines));
-    if (!error.isEmpty())
+    // The box names the file as the report names it, not the folder it went to.
+    if (const Done added = AppendToFile(QDir::current().filePath(fileName), RegistrationFileText(lines)); !added.ok())
         state.op->message(window, QStringLiteral("QOVA"),
                           QStringLiteral("The report could not be added to the file %1").arg(fileName), ui::Icon::Stop,
-                          ui::Buttons::Ok, error);
+                          ui::Buttons::Ok, added.problem().why);
 
     // The page and the file are done whatever the history does; a test it cannot take
     // now waits in its queue, and the operator hears of it once.
     if (state.history) {
         ui::SharedState *shared = &state;
         state.history->save(ReportEntry(input, state.session.lastFrame(), now, lines), window,
-                            [shared, window](const history::TestArchive::Outcome &saved) {
-                                if (!saved.saved)
-                                    shared->op->message(window, QStringLiteral("QOVA"), saved.problem,
+                            [shared, window](const history::TestArchive::Saved &saved) {
+                                if (!saved.ok())
+                                    shared->op->message(window, QStringLiteral("QOVA"), saved.problem().text(),
                                                         ui::Icon::Warning, ui::Buttons::Ok);
                             });
     }

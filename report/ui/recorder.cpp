@@ -75,11 +75,12 @@ void Recorder::start(QWidget *window, const QString &path, RecordFormat format)
     stop();
     window_ = window;
     state_.RecordFileName = path;
-    if (!file_.open(path, format)) {
+    if (const Done opened = file_.open(path, format); !opened.ok()) {
         if (window)
             window->setWindowTitle(baseCaption());
-        state_.op->message(window, QStringLiteral("QOVA"), QStringLiteral("Can not record in the file %1").arg(path),
-                           ui::Icon::Stop, ui::Buttons::Ok, file_.error());
+        // The system's reason under Show Details, as the recording has always shown it.
+        state_.op->message(window, QStringLiteral("QOVA"), opened.problem().what, ui::Icon::Stop, ui::Buttons::Ok,
+                           opened.problem().why);
         return;
     }
     state_.Recording = true;
@@ -95,15 +96,15 @@ void Recorder::WriteRecordRow(const link::LiveReading &reading)
     const QByteArray row = file_.format() == RecordFormat::Csv
                                ? RecordCsvRow(reading, now)
                                : RecordRow(reading, ReportTime(QLocale::system(), now.time()));
-    if (file_.writeRow(row))
+    const Done written = file_.writeRow(row);
+    if (written.ok())
         return;
     // Off before the box shows: a poll cycle run while it is open must not write again.
     state_.Recording = false;
     if (window_)
         window_->setWindowTitle(baseCaption());
-    state_.op->message(window_, QStringLiteral("QOVA"),
-                       QStringLiteral("Recording stopped: the file %1 could not be written").arg(file_.path()),
-                       ui::Icon::Stop, ui::Buttons::Ok, file_.error());
+    state_.op->message(window_, QStringLiteral("QOVA"), written.problem().what, ui::Icon::Stop, ui::Buttons::Ok,
+                       written.problem().why);
 }
 
 void Recorder::stop()

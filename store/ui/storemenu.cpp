@@ -74,16 +74,18 @@ QString StoreMenu::UploadStoredTests()
     };
     hooks.progress = [&progress](const UploadProgress &p) { progress.setProgress(p); };
     hooks.makeFile = makeFile;
-    return store::UploadStoredTests(state_.port, state_.StoreFileName, hooks);
+    const Done uploaded = store::UploadStoredTests(state_.port, state_.StoreFileName, hooks);
+    return uploaded.ok() ? QString() : uploaded.problem().text();
 }
 
 QString StoreMenu::LoadStoredTests()
 {
-    const QString message = store::LoadStoredTests(state_.StoreFileName, state_.StoreData, state_.StoreRecordCount,
-                                                   [this] { return state_.op->openFileName(parent_, OpenDialog1()); });
-    if (message.isEmpty())
-        viewer_.showRecords(currentYear());
-    return message;
+    const Done loaded = store::LoadStoredTests(state_.StoreFileName, state_.StoreData, state_.StoreRecordCount,
+                                               [this] { return state_.op->openFileName(parent_, OpenDialog1()); });
+    if (!loaded.ok())
+        return loaded.problem().text();
+    viewer_.showRecords(currentYear());
+    return {};
 }
 
 QString StoreMenu::ExportStoredTests()

@@ -74,18 +74,18 @@ inline check::CheckRecord SampleRecord(SampleCheck which)
     r.operatorName = QStringLiteral("J SMITH");
     r.companyHeader = QStringLiteral("FAIRWAY MOTORS");
     r.startedAt = QDateTime(QDate(2026, 3, 2), QTime(10, 40, 0));
-    r.limits = check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst"));
+    r.limits = check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value();
     switch (which) {
     case SampleCheck::Recheck:
     case SampleCheck::NoValidFrame:
         r.vehicle.firstUsed = QDate(1990, 6, 1);
         r.vehicle.catalyst = false;
-        r.limits = check::ShippedLimitSet(QStringLiteral("uk-1986"));
+        r.limits = check::ShippedLimitSet(QStringLiteral("uk-1986")).value();
         break;
     case SampleCheck::Unmetered:
         r.vehicle.firstUsed = QDate(1970, 5, 1);
         r.vehicle.catalyst = false;
-        r.limits = check::ShippedLimitSet(QStringLiteral("uk-before-1975"));
+        r.limits = check::ShippedLimitSet(QStringLiteral("uk-before-1975")).value();
         break;
     case SampleCheck::Cng:
         r.vehicle.fuel = check::Fuel::Cng;
@@ -97,7 +97,7 @@ inline check::CheckRecord SampleRecord(SampleCheck which)
         f.fastLambdaMin = 0.98;
         f.fastLambdaMax = 1.02;
         f.idleCoPercent = 0.3;
-        r.limits = *check::MakerLimitSet(f).set;
+        r.limits = check::MakerLimitSet(f).value();
         r.origin = check::LimitOrigin::MakersFigures;
         r.afrShown = true;
         break;

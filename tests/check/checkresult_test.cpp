@@ -26,13 +26,13 @@ struct ResultCase {
     std::vector<std::string> failures;
 };
 
-class Result : public ::testing::TestWithParam<ResultCase> {};
+class CheckResultRows : public ::testing::TestWithParam<ResultCase> {};
 
-TEST_P(Result, OneRowPerGasOfEachStage)
+TEST_P(CheckResultRows, OneRowPerGasOfEachStage)
 {
     const auto &c = GetParam();
     const check::CheckSettings settings;
-    EmissionsCheck check(check::ShippedLimitSet(QString::fromLatin1(c.set)), c.fuel, settings);
+    EmissionsCheck check(check::ShippedLimitSet(QString::fromLatin1(c.set)).value(), c.fuel, settings);
     ASSERT_TRUE(test::Drive(check, c.script, 300000, 1000));
     const check::CheckResult result = check::ResultOf(check.limits(), c.fuel, settings, check.state(), false);
     std::vector<std::string> rows, failures;
@@ -48,7 +48,7 @@ TEST_P(Result, OneRowPerGasOfEachStage)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Stages, Result,
+    Stages, CheckResultRows,
     ::testing::Values(
         ResultCase{"CatalystPass",
                    "uk-1992-catalyst",

@@ -1,5 +1,6 @@
 #include "check/checkrun.h"
 #include "tests/check/checkdrive.h"
+#include "tests/support/okresult.h"
 
 #include <gtest/gtest.h>
 
@@ -71,11 +72,11 @@ class MakerFiguresTyped : public ::testing::TestWithParam<MakerCase> {};
 TEST_P(MakerFiguresTyped, ReadOrNameTheFigure)
 {
     const auto &c = GetParam();
-    const check::MakerSet made = check::ReadMakerFigures(c.typed);
-    EXPECT_EQ(made.error.toStdString(), c.error);
-    ASSERT_EQ(made.set.has_value(), *c.error == 0);
-    if (made.set) {
-        EXPECT_EQ(made.set->stages.front().limits.coMax.value_or(-1), c.fastCoMax);
+    const check::Result<check::LimitSet> made = check::ReadMakerFigures(c.typed);
+    EXPECT_EQ(made.ok() ? std::string() : made.problem().text().toStdString(), c.error);
+    ASSERT_EQ(made.ok(), *c.error == 0);
+    if (made.ok()) {
+        EXPECT_EQ(made->stages.front().limits.coMax.value_or(-1), c.fastCoMax);
     }
 }
 
@@ -137,7 +138,7 @@ TEST_F(Run, AGoodCarFromTheVehicleToItsRecord)
     EXPECT_EQ(pick.origin, check::LimitOrigin::Chosen);
     int concluded = 0;
     QObject::connect(&run, &CheckRun::concluded, [&concluded] { ++concluded; });
-    ASSERT_TRUE(run.start(pick, QStringLiteral("ACME MOTORS")));
+    ASSERT_TRUE(qova::test::Ok(run.start(pick, QStringLiteral("ACME MOTORS"))));
     drive(
         run, [](std::int64_t t) { return t <= 0 ? test::CleanAir(4) : Exhaust(t < 20000 ? 2750 : 820, 5, 34); },
         120000);
@@ -164,9 +165,9 @@ TEST_F(Run, AnotherSetOrTheMakersFiguresSayHowTheyWereChosen)
     EXPECT_TRUE(other.reason.startsWith(QStringLiteral("picked by the operator in place of ")))
         << other.reason.toStdString();
     const check::LimitPick bad = run.pick(run.makerRow(), maker(QStringLiteral("0.3x")));
-    QString error;
-    EXPECT_FALSE(run.start(bad, {}, &error));
-    EXPECT_EQ(error, QStringLiteral("CO max %: \"0.3x\" is not a number"));
+    const check::Done started = run.start(bad, {});
+    ASSERT_FALSE(started.ok());
+    EXPECT_EQ(started.problem().text(), QStringLiteral("CO max %: \"0.3x\" is not a number"));
     EXPECT_FALSE(run.check());
 }
 
@@ -175,7 +176,7 @@ TEST_F(Run, TheClockEndsACheckWhoseFramesStopped)
 {
     CheckRun run = make();
     ASSERT_TRUE(run.takeVehicle(vehicle("01/06/2005"), kBritish).vehicle);
-    ASSERT_TRUE(run.start(run.pick(run.chosenRow(), {}), {}));
+    ASSERT_TRUE(qova::test::Ok(run.start(run.pick(run.chosenRow(), {}), {})));
     run.tick();
     nowMs_ = check::CheckSettings{}.readyTimeoutMs;
     run.tick();
@@ -188,7 +189,7 @@ TEST_F(Run, AStoppedCheckIsKeptAsAbandoned)
 {
     CheckRun run = make();
     ASSERT_TRUE(run.takeVehicle(vehicle("01/06/2005"), kBritish).vehicle);
-    ASSERT_TRUE(run.start(run.pick(run.chosenRow(), {}), {}));
+    ASSERT_TRUE(qova::test::Ok(run.start(run.pick(run.chosenRow(), {}), {})));
     drive(
         run, [](std::int64_t t) { return t <= 0 ? test::CleanAir(4) : Exhaust(2750, 5, 34); }, 5000);
     run.abandon();

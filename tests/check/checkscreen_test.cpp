@@ -52,7 +52,7 @@ class Screen : public ::testing::TestWithParam<ScreenCase> {};
 TEST_P(Screen, ShowsWhatThePhaseAsks)
 {
     const auto &c = GetParam();
-    EmissionsCheck check(check::ShippedLimitSet(QString::fromLatin1(c.set)), c.fuel);
+    EmissionsCheck check(check::ShippedLimitSet(QString::fromLatin1(c.set)).value(), c.fuel);
     std::optional<link::LiveReading> last;
     // From the 3 s of clean air before time 0 that the scripts begin with.
     for (std::int64_t t = -check::CleanAirRule::kSpanMs; t <= c.untilMs; t += c.stepMs) {
@@ -183,7 +183,7 @@ TEST(CleanAir, TheResidualWaitsForTheOperatorsWord)
 {
     check::CheckSettings settings;
     settings.askCleanAir = true;
-    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), Fuel::Petrol, settings);
+    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value(), Fuel::Petrol, settings);
     check.feed(0, Exhaust(820, 20, 54));
     check.feed(1000, Exhaust(820, 20, 54));
     checkui::CheckScreen s = checkui::ScreenOf(check, 1000, Exhaust(820, 20, 54));
@@ -212,7 +212,7 @@ TEST(CleanAir, TheResidualWaitsForTheOperatorsWord)
 // FAIL in words as well as in colour.
 TEST(StageFailed, IsSaidBeforeTheNextStage)
 {
-    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), Fuel::Petrol);
+    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value(), Fuel::Petrol);
     const test::FrameScript script =
         CleanAirThen([](std::int64_t t) { return t < 41000 ? Exhaust(2750, 5, 34, 1060) : Exhaust(820, 5, 34, 1000); });
     std::optional<link::LiveReading> last;

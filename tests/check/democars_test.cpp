@@ -25,7 +25,8 @@ TEST_P(DemoCar, AWholeCheckFromSwitchOnEndsWithItsVerdict)
     const DemoCarCase &c = GetParam();
     test::SimLink sim(sim::PracticeCarOptions(c.profile));
     ASSERT_TRUE(sim.open());
-    check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), check::Fuel::Petrol);
+    check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value(),
+                                check::Fuel::Petrol);
     const link::LiveReading r = test::OperateCheck(sim, check, 15 * 60 * 1000, 2000).last;
     ASSERT_TRUE(check.finished()) << "phase " << static_cast<int>(check.state().phase) << " stage "
                                   << check.state().stage << " oil " << r.OilTemp << " rpm " << r.Rpm << " hc " << r.Hc;
@@ -53,7 +54,7 @@ TEST(DemoOwnEngine, FastIdleStaysInsideTheChecksWindow)
 {
     test::SimLink sim(sim::PracticeCarOptions(sim::VehicleProfile::None));
     ASSERT_TRUE(sim.open());
-    const check::LimitSet limits = check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst"));
+    const check::LimitSet limits = check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value();
     const check::StageLimits &fastIdle = limits.stages.front();
     link::LiveReading r;
     int held = 0;

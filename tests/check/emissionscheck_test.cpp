@@ -440,7 +440,7 @@ TEST(Stages, FastIdleThenNaturalIdleEachWithTheirWindowsSummary)
 {
     // The UK catalyst test: fast idle passes on alternating CO of 0.10 and 0.20 %, natural
     // idle fails on CO 0.60 %.
-    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), Fuel::Petrol);
+    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value(), Fuel::Petrol);
     const auto at = test::Drive(check, afterCleanAir([](std::int64_t t) {
                                     if (t < 30000)
                                         return Exhaust(2700, (t / 100) % 2 ? 20 : 10, 40, 1010);
@@ -484,7 +484,7 @@ TEST_P(HcRecheck, OnlyAnHcFailIsMeasuredAgainAt2000Rpm)
     // uk-1986: idle CO 3.5 %, HC 1200 ppm; the re-check measures HC at 1800 to 2200 rpm.
     // The idle attempt fails at 40 s; 2000 rpm from 45 s settles to 55 s.
     const auto &c = GetParam();
-    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1986")), Fuel::Petrol);
+    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1986")).value(), Fuel::Petrol);
     const auto at = test::Drive(check, afterCleanAir([&](std::int64_t t) {
                                     if (t < 45000)
                                         return Exhaust(800, c.idleCo, c.idleHc);
@@ -520,7 +520,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(HcRecheck, LeavingTheRecheckWindowRestartsTheSettling)
 {
-    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1986")), Fuel::Petrol);
+    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1986")).value(), Fuel::Petrol);
     const auto script = afterCleanAir([](std::int64_t t) {
         if (t < 45000)
             return Exhaust(800, 100, 1500);
@@ -542,7 +542,7 @@ TEST(HcRecheck, LeavingTheRecheckWindowRestartsTheSettling)
 
 TEST(HcRecheck, IsNotRunForASetWithoutOne)
 {
-    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1975")), Fuel::Petrol);
+    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1975")).value(), Fuel::Petrol);
     const auto at = test::Drive(check, afterCleanAir([](std::int64_t) { return Exhaust(800, 100, 1500); }), 120000);
     ASSERT_TRUE(at);
     EXPECT_EQ(*at, 40000);
@@ -552,7 +552,7 @@ TEST(HcRecheck, IsNotRunForASetWithoutOne)
 
 TEST(Trace, HoldsEveryFrameWithTheStageItWasIn)
 {
-    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), Fuel::Petrol);
+    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value(), Fuel::Petrol);
     const auto at = test::Drive(check, afterCleanAir([](std::int64_t t) -> std::optional<link::LiveReading> {
                                     if (t == 5000)
                                         return std::nullopt;
@@ -576,7 +576,7 @@ TEST(Trace, HoldsEveryFrameWithTheStageItWasIn)
 
 TEST(Unmetered, BeforeAugust1975TheReadingsAreRecordedOnly)
 {
-    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-before-1975")), Fuel::Petrol);
+    EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-before-1975")).value(), Fuel::Petrol);
     const auto at = test::Drive(check, afterCleanAir([](std::int64_t) { return Exhaust(900, 650, 2500, 900); }), 60000);
     ASSERT_TRUE(at);
     EXPECT_EQ(*at, 15000);

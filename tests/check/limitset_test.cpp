@@ -1,4 +1,5 @@
 #include "check/limitset.h"
+#include "tests/support/okresult.h"
 
 #include <gtest/gtest.h>
 
@@ -356,12 +357,12 @@ class MakerLimits : public ::testing::TestWithParam<MadeCase> {};
 TEST_P(MakerLimits, TypedFiguresBecomeTheStagesInTheAnalysersUnitsOrAreNamed)
 {
     const MadeCase &c = GetParam();
-    const check::MakerSet made = check::MakerLimitSet(c.figures);
-    EXPECT_EQ(made.error.toStdString(), c.error);
-    ASSERT_EQ(made.set.has_value(), *c.error == '\0');
-    if (made.set) {
-        EXPECT_EQ(made.set->stages, c.stages);
-        EXPECT_FALSE(made.set->source.isEmpty());
+    const auto made = check::MakerLimitSet(c.figures);
+    EXPECT_EQ(qova::test::Said(made).toStdString(), c.error);
+    ASSERT_EQ(made.ok(), *c.error == '\0');
+    if (made.ok()) {
+        EXPECT_EQ(made->stages, c.stages);
+        EXPECT_FALSE(made->source.isEmpty());
     }
 }
 

@@ -27,7 +27,8 @@ TEST_P(SimulatedVehicle, WholeCheckGivesTheCarsVerdict)
     options.vehicle = c.profile;
     test::SimLink sim(options);
     ASSERT_TRUE(sim.open());
-    check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), check::Fuel::Petrol);
+    check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value(),
+                                check::Fuel::Petrol);
     const std::int64_t coldMs = test::OperateCheck(sim, check, 15 * 60 * 1000, 1000).coldMs;
     ASSERT_TRUE(check.finished()) << "phase " << static_cast<int>(check.state().phase);
     EXPECT_LT(sim.clock.nowMs(), c.finishedBeforeMs);
@@ -97,7 +98,7 @@ TEST_P(ShortTimings, EveryCarGetsItsVerdictWithinTheHarnesssTime)
     check::CheckSettings settings;
     settings.settleMs = 4000;
     settings.measureMs = 15000;
-    check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")), check::Fuel::Petrol,
+    check::EmissionsCheck check(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value(), check::Fuel::Petrol,
                                 settings);
     test::OperateCheck(sim, check, 5 * 60 * 1000, 1000);
     ASSERT_TRUE(check.finished());

@@ -235,8 +235,8 @@ void TestCheckWindow::registrationWithHistoryFillsInWhatIsKnown()
     last.companyHeader = QStringLiteral("ACME MOTORS");
     last.fuel = QStringLiteral("LPG");
     last.pageLines = {QStringLiteral("EXHAUST EMISSIONS CHECK")};
-    const history::TestArchive::Outcome saved = test::SaveAndWait(*archive_, last);
-    QVERIFY2(saved.saved, qPrintable(saved.problem));
+    const history::TestArchive::Saved saved = test::SaveAndWait(*archive_, last);
+    QVERIFY2(saved.ok(), qPrintable(saved.ok() ? QString() : saved.problem().text()));
     EmissionsCheckWindow w(*state_);
     QVERIFY(showActive(w));
     QTest::keyClicks(part<QLineEdit>(w, "Registration"), QStringLiteral("j123abc"));
@@ -258,10 +258,10 @@ void TestCheckWindow::historyNotOpenYetIsOpenedForTheLookUp()
     last.registration = QStringLiteral("K9XYZ");
     last.vehicle = QStringLiteral("FORD KA");
     last.verdict = QStringLiteral("pass");
-    QVERIFY(test::SaveAndWait(*archive_, last).saved);
+    QVERIFY(test::SaveAndWait(*archive_, last).ok());
     // Another start of the program: its history is not open when the check window opens.
     history::TestArchive fresh({archive_->settings().url, {}, dir_->filePath(QStringLiteral("data/pending-2.json"))});
-    fresh.start();
+    QVERIFY(fresh.start().ok());
     QVERIFY(!fresh.reachable());
     state_->history = &fresh;
     {

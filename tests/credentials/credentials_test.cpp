@@ -3,6 +3,7 @@
 // running, the file only the user can read.
 #include "app/historysettings.h"
 #include "credentials/credentialstore.h"
+#include "tests/support/okresult.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -63,20 +64,29 @@ protected:
 
 const QString kKey = QStringLiteral("history-database");
 
+// The secret read, or nothing when the store could not be read (its problem is printed).
+template <class Store> std::optional<QString> Read(Store &&from, const QString &key)
+{
+    const Result<QString> read = from.read(key);
+    if (!read.ok()) {
+        ADD_FAILURE() << read.problem().text().toStdString();
+        return std::nullopt;
+    }
+    return read.value();
+}
+
 // A password kept is read back whole by a later run, and only where this mode keeps it.
 TEST_P(Store, KeepsThePasswordWhereItShould)
 {
     const QString secret = QString::fromUtf8(GetParam());
     {
         SystemCredentialStore writer = store();
-        QString problem;
-        ASSERT_TRUE(writer.write(kKey, secret, &problem)) << problem.toStdString();
+        ASSERT_TRUE(qova::test::Ok(writer.write(kKey, secret)));
         EXPECT_EQ(writer.systemStoreRunning(), gMode == Mode::SecretService);
         EXPECT_FALSE(writer.where().contains(secret)) << "where() never shows the password";
     }
     SystemCredentialStore reader = store();
-    QString problem;
-    EXPECT_EQ(reader.read(kKey, &problem), std::optional<QString>(secret)) << problem.toStdString();
+    EXPECT_EQ(Read(reader, kKey), std::optional<QString>(secret));
     if (gMode == Mode::SecretService) {
         EXPECT_TRUE(reader.where().contains(QStringLiteral("credential store")));
         EXPECT_FALSE(QFile::exists(file)) << "no copy in a file while the store runs";
@@ -87,8 +97,8 @@ TEST_P(Store, KeepsThePasswordWhereItShould)
         EXPECT_FALSE(contents(file).contains(secret.toUtf8())) << "not as plain text";
     }
     // Blank removes it.
-    ASSERT_TRUE(reader.write(kKey, {}, &problem)) << problem.toStdString();
-    EXPECT_EQ(store().read(kKey, &problem), std::optional<QString>(QString()));
+    ASSERT_TRUE(qova::test::Ok(reader.write(kKey, {})));
+    EXPECT_EQ(Read(store(), kKey), std::optional<QString>(QString()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Passwords, Store,
@@ -151,12 +161,12 @@ TEST_F(Store, APasswordLeftInTheFileMovesIntoTheStore)
 {
     if (gMode != Mode::SecretService)
         GTEST_SKIP() << "needs the Secret Service";
-    QString problem;
-    ASSERT_TRUE(FileCredentialStore(file).write(kKey, QStringLiteral("hunter2"), &problem)) << problem.toStdString();
+    ASSERT_TRUE(qova::test::Ok(FileCredentialStore(file).write(kKey, QStringLiteral("hunter2"))));
     SystemCredentialStore s = store();
-    EXPECT_EQ(s.read(kKey, &problem), std::optional<QString>(QStringLiteral("hunter2")));
-    EXPECT_EQ(FileCredentialStore(file).read(kKey, &problem), std::optional<QString>(QString()));
-    EXPECT_EQ(store().read(kKey, &problem), std::optional<QString>(QStringLiteral("hunter2")));
+    EXPECT_EQ(Read(s, kKey), std::optional<QString>(QStringLiteral("hunter2")));
+    FileCredentialStore kept(file);
+    EXPECT_EQ(Read(kept, kKey), std::optional<QString>(QString()));
+    EXPECT_EQ(Read(store(), kKey), std::optional<QString>(QStringLiteral("hunter2")));
 }
 
 // gnome-keyring on the session bus this program runs on, unlocked with a test password;
@@ -174,8 +184,7 @@ QString startKeyring(QProcess &keyring)
     // Ready once it answers a round trip.
     for (int i = 0; i < 50; ++i) {
         SystemCredentialStore probe(QStringLiteral("QOVA test probe"), QDir::temp().filePath(QStringLiteral("probe")));
-        QString problem;
-        if (probe.write(QStringLiteral("probe"), QStringLiteral("x"), &problem) && probe.systemStoreRunning())
+        if (probe.write(QStringLiteral("probe"), QStringLiteral("x")).ok() && probe.systemStoreRunning())
             return {};
         if (keyring.state() == QProcess::NotRunning)
             return QStringLiteral("gnome-keyring-daemon ended: %1").arg(QString::fromLocal8Bit(keyring.readAll()));

@@ -41,12 +41,14 @@ bool canJudge(const LimitSet &set)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QByteArray json(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
-    const LimitSetsRead read = ParseLimitSets(json, QStringLiteral("limitsets.json"));
-    if (!read.error.isEmpty() && !read.sets.empty())
-        std::abort();
-    if (!read.error.isEmpty() && !read.error.startsWith(QStringLiteral("limitsets.json: ")))
-        std::abort();
-    for (const auto &set : read.sets)
+    // A file that fails gives no set at all: the Result holds one or the other.
+    const auto read = ParseLimitSets(json, QStringLiteral("limitsets.json"));
+    if (!read.ok()) {
+        if (!read.problem().text().startsWith(QStringLiteral("limitsets.json: ")))
+            std::abort();
+        return 0;
+    }
+    for (const auto &set : read.value())
         if (!canJudge(set))
             std::abort();
     return 0;

@@ -33,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QString storeFileName;
     qova::store::UploadHooks hooks;
     hooks.chooseFile = [&] { return path; };
-    const QString message = qova::store::UploadStoredTests(fake.port, storeFileName, hooks);
-    if (message.isEmpty() != QFile::exists(path))
+    if (qova::store::UploadStoredTests(fake.port, storeFileName, hooks).ok() != QFile::exists(path))
         std::abort();
     return 0;
 }

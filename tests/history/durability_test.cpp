@@ -7,6 +7,7 @@
 #include "tests/history/pgcase.h"
 #include "tests/support/archivewait.h"
 #include "tests/support/filecontents.h"
+#include "tests/support/okresult.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -46,7 +47,7 @@ TestEntry durableSample(const QString &registration, const QString &uid = {})
 qint64 rowsWithUid(const QString &url, const QString &uid)
 {
     HistoryDatabase db;
-    if (db.open(url))
+    if (!db.open(url).ok())
         return -1;
     QSqlQuery q(db.connection());
     q.prepare(QStringLiteral("SELECT COUNT(*) FROM tests WHERE uid = ?"));
@@ -76,12 +77,12 @@ TEST_P(FrozenServer, NeverHoldsTheWindowThread)
     const QString csv = dir.filePath(QStringLiteral("tests.csv"));
     {
         HistoryDatabase db;
-        ASSERT_FALSE(db.open(url));
+        ASSERT_TRUE(qova::test::Ok(db.open(url)));
         TestEntry earlier = durableSample(QStringLiteral("AB12CDE"));
-        ASSERT_FALSE(db.save(earlier));
+        ASSERT_TRUE(qova::test::Ok(db.save(earlier)));
     }
     TestArchive archive({url, {}, dir.filePath(QStringLiteral("pending-tests.json"))});
-    archive.start();
+    ASSERT_TRUE(qova::test::Ok(archive.start()));
     archive.prepare();
     ASSERT_TRUE(archive.settle());
     ASSERT_TRUE(archive.reachable()) << archive.problem().toStdString();
@@ -108,10 +109,10 @@ TEST_P(FrozenServer, NeverHoldsTheWindowThread)
     const TestEntry saved = durableSample(QStringLiteral("FROZEN"));
     switch (row.asked) {
     case Asked::Save:
-        archive.save(saved, nullptr, [&](const TestArchive::Outcome &o) {
+        archive.save(saved, nullptr, [&](const TestArchive::Saved &o) {
             answered = true;
-            good = !o.saved && o.problem.contains(QStringLiteral("has not answered")) &&
-                   o.problem.contains(QStringLiteral("(1 waiting)"));
+            good = !o.ok() && o.problem().text().contains(QStringLiteral("has not answered")) &&
+                   o.problem().text().contains(QStringLiteral("(1 waiting)"));
         });
         break;
     case Asked::LookUp:
@@ -123,7 +124,7 @@ TEST_P(FrozenServer, NeverHoldsTheWindowThread)
     case Asked::Search:
         archive.search({}, 10, nullptr, [&](const TestArchive::Listing &l) {
             answered = true;
-            good = !l.reached && l.problem.contains(QStringLiteral("has not answered"));
+            good = !l.ok() && l.problem().text().contains(QStringLiteral("has not answered"));
         });
         break;
     case Asked::Retry:
@@ -209,7 +210,7 @@ TEST_P(KilledWhileSaving, LeavesExactlyOneRowAfterARestart)
 
     // The program starts again and saves what waits.
     TestArchive again({url, {}, queue});
-    EXPECT_EQ(again.start(), QString());
+    EXPECT_TRUE(qova::test::Ok(again.start()));
     again.retry();
     ASSERT_TRUE(again.settle());
     EXPECT_EQ(rowsWithUid(url, uid), 1);
@@ -307,13 +308,13 @@ int saveAndDie(const QString &url, const QString &queue, const QString &uid, int
         if (int(step) == dieAt)
             ::raise(SIGKILL);
     });
-    if (const QString problem = archive.start(); !problem.isEmpty()) {
-        fprintf(stderr, "%s\n", qPrintable(problem));
+    if (const Done started = archive.start(); !started.ok()) {
+        fprintf(stderr, "%s\n", qPrintable(started.problem().text()));
         return 2;
     }
-    const TestArchive::Outcome outcome = qova::test::SaveAndWait(archive, durableSample(QStringLiteral("KILL1"), uid));
-    if (!outcome.saved) {
-        fprintf(stderr, "%s\n", qPrintable(outcome.problem));
+    const TestArchive::Saved outcome = qova::test::SaveAndWait(archive, durableSample(QStringLiteral("KILL1"), uid));
+    if (!outcome.ok()) {
+        fprintf(stderr, "%s\n", qPrintable(outcome.problem().text()));
         return 1;
     }
     return 0;

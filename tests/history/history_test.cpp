@@ -10,6 +10,7 @@
 #include "tests/history/pgcase.h"
 #include "tests/support/archivewait.h"
 #include "tests/support/filesizecap.h"
+#include "tests/support/okresult.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -100,7 +101,7 @@ TEST_P(Store, SavedTestComesBackWhole)
 {
     REQUIRE_DATABASE();
     HistoryDatabase db;
-    ASSERT_FALSE(db.open(url)) << db.lastError().toStdString();
+    ASSERT_TRUE(qova::test::Ok(db.open(url)));
     TestEntry entry = sample(QStringLiteral("AB12 CDE"), at(1, 9, 30));
     entry.received.efficiency = 450; // limited to 9999 on the page
     entry.printed.efficiency = 9999;
@@ -110,7 +111,7 @@ TEST_P(Store, SavedTestComesBackWhole)
     entry.measured = MeasuredCo | MeasuredHc | MeasuredEfficiency;
     entry.fastIdle = {QStringLiteral("fail"), 25, 350, 1061, 2750};
     entry.naturalIdle = {QStringLiteral("pass"), std::nullopt, 0, std::nullopt, 800};
-    ASSERT_FALSE(db.save(entry)) << db.lastError().toStdString();
+    ASSERT_TRUE(qova::test::Ok(db.save(entry)));
     EXPECT_GT(entry.id, 0);
     const std::optional<TestEntry> back = db.find(entry.id);
     ASSERT_TRUE(back.has_value());
@@ -124,10 +125,10 @@ TEST_P(Store, TestWithEmptyTextsIsSaved)
 {
     REQUIRE_DATABASE();
     HistoryDatabase db;
-    ASSERT_FALSE(db.open(url));
+    ASSERT_TRUE(qova::test::Ok(db.open(url)));
     TestEntry entry = NewEntry(at(1, 9, 30));
     entry.printed.co = 58;
-    ASSERT_FALSE(db.save(entry)) << db.lastError().toStdString();
+    ASSERT_TRUE(qova::test::Ok(db.save(entry)));
     const std::optional<TestEntry> back = db.find(entry.id);
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(*back, entry);
@@ -138,11 +139,11 @@ TEST_P(Store, SavingTheSameTestAgainAddsNoRow)
 {
     REQUIRE_DATABASE();
     HistoryDatabase db;
-    ASSERT_FALSE(db.open(url));
+    ASSERT_TRUE(qova::test::Ok(db.open(url)));
     TestEntry entry = sample(QStringLiteral("J123ABC"), at(1, 10, 0));
     TestEntry again = entry;
-    ASSERT_FALSE(db.save(entry));
-    ASSERT_FALSE(db.save(again)) << db.lastError().toStdString();
+    ASSERT_TRUE(qova::test::Ok(db.save(entry)));
+    ASSERT_TRUE(qova::test::Ok(db.save(again)));
     EXPECT_EQ(again.id, entry.id);
     EXPECT_EQ(db.count({}), 1);
 }
@@ -151,7 +152,7 @@ TEST_P(Store, SearchIgnoresCaseAndBlanksNewestFirst)
 {
     REQUIRE_DATABASE();
     HistoryDatabase db;
-    ASSERT_FALSE(db.open(url));
+    ASSERT_TRUE(qova::test::Ok(db.open(url)));
     struct Saved {
         const char *registration;
         QDateTime when;
@@ -162,7 +163,7 @@ TEST_P(Store, SearchIgnoresCaseAndBlanksNewestFirst)
                                       {"AB12CDF", at(5, 9, 0)}, {"AB12CDE", at(3, 8, 0, -5 * 3600)}};
     for (const Saved &s : saved) {
         TestEntry e = sample(QString::fromLatin1(s.registration), s.when);
-        ASSERT_FALSE(db.save(e));
+        ASSERT_TRUE(qova::test::Ok(db.save(e)));
     }
     struct Row {
         const char *query;
@@ -195,7 +196,7 @@ TEST_P(Store, ViewShowsValuesAsPrinted)
 {
     REQUIRE_DATABASE();
     HistoryDatabase db;
-    ASSERT_FALSE(db.open(url));
+    ASSERT_TRUE(qova::test::Ok(db.open(url)));
     TestEntry lambda = sample(QStringLiteral("L1"), at(1, 9, 0), 5);
     lambda.received.co = -3; // the page shows 0.00
     lambda.printed.co = 0;
@@ -204,8 +205,8 @@ TEST_P(Store, ViewShowsValuesAsPrinted)
     afr.fahrenheit = true;
     afr.printed.efficiency = 1470;
     afr.verdict = QStringLiteral("fail");
-    ASSERT_FALSE(db.save(lambda));
-    ASSERT_FALSE(db.save(afr));
+    ASSERT_TRUE(qova::test::Ok(db.save(lambda)));
+    ASSERT_TRUE(qova::test::Ok(db.save(afr)));
     QSqlQuery q(db.connection());
     ASSERT_TRUE(q.exec(QStringLiteral("SELECT id, kind, taken_at, registration, vehicle, fuel, co_pct, co2_pct, "
                                       "hc_ppm, o2_pct, nox_ppm, rpm, oil_temp_c, lambda, afr, verdict, "
@@ -234,7 +235,7 @@ TEST_P(Store, TheViewHasTheColumnsOfTheExport)
 {
     REQUIRE_DATABASE();
     HistoryDatabase db;
-    ASSERT_FALSE(db.open(url));
+    ASSERT_TRUE(qova::test::Ok(db.open(url)));
     QSqlQuery q(db.connection());
     ASSERT_TRUE(q.exec(QStringLiteral("SELECT * FROM test_results"))) << q.lastError().text().toStdString();
     QStringList columns;
@@ -248,14 +249,14 @@ TEST_P(Store, NewerSchemaIsRefusedAndLeftAlone)
     REQUIRE_DATABASE();
     {
         HistoryDatabase db;
-        ASSERT_FALSE(db.open(url));
+        ASSERT_TRUE(qova::test::Ok(db.open(url)));
         ASSERT_TRUE(QSqlQuery(db.connection()).exec(QStringLiteral("UPDATE schema_version SET version = 99")));
     }
     HistoryDatabase db;
-    const Problem problem = db.open(url);
-    ASSERT_TRUE(problem);
-    EXPECT_NE(problem.what.indexOf(QStringLiteral("newer program (schema version 99")), -1)
-        << problem.what.toStdString();
+    const Done opened = db.open(url);
+    ASSERT_FALSE(opened.ok());
+    EXPECT_NE(opened.problem().text().indexOf(QStringLiteral("newer program (schema version 99")), -1)
+        << opened.problem().text().toStdString();
     EXPECT_FALSE(db.isOpen());
 }
 
@@ -280,7 +281,7 @@ TEST_P(Store, TwoProcessesSavingAtOnceLoseNothing)
     }
     EXPECT_EQ(ids.size(), 2u * kEach);
     HistoryDatabase db;
-    ASSERT_FALSE(db.open(url));
+    ASSERT_TRUE(qova::test::Ok(db.open(url)));
     EXPECT_EQ(db.count({}), 2 * kEach);
     EXPECT_EQ(db.count(QStringLiteral("bayone")), kEach);
     EXPECT_EQ(db.count(QStringLiteral("baytwo")), kEach);
@@ -321,7 +322,7 @@ TEST_P(Migration, EveryEarlierVersionIsBroughtUpToDate)
             HistoryDatabase old;
             HistoryDatabase::Options options;
             options.upToVersion = from;
-            ASSERT_FALSE(old.open(here, options)) << old.lastError().toStdString();
+            ASSERT_TRUE(qova::test::Ok(old.open(here, options)));
             EXPECT_EQ(old.schemaVersion(), from);
             if (from >= 1) {
                 oldId = saveAsVersion(old, from, sample(QStringLiteral("OLD1"), at(1, 8, 0)));
@@ -329,10 +330,10 @@ TEST_P(Migration, EveryEarlierVersionIsBroughtUpToDate)
             }
         }
         HistoryDatabase db;
-        ASSERT_FALSE(db.open(here)) << db.lastError().toStdString();
+        ASSERT_TRUE(qova::test::Ok(db.open(here)));
         EXPECT_EQ(db.schemaVersion(), kSchemaVersion);
         TestEntry e = sample(QStringLiteral("NEW1"), at(1, 9, 0));
-        ASSERT_FALSE(db.save(e));
+        ASSERT_TRUE(qova::test::Ok(db.save(e)));
         QSqlQuery q(db.connection());
         ASSERT_TRUE(q.exec(QStringLiteral("SELECT registration FROM test_results ORDER BY id")));
         QStringList seen;
@@ -419,7 +420,7 @@ TEST_P(Migration, ADatabaseOfVersion2KeepsEveryTestAndSaysWhatItsChecksMeasured)
         ASSERT_FALSE(here.isEmpty()) << why.toStdString();
     }
     HistoryDatabase db;
-    ASSERT_FALSE(db.open(here)) << db.lastError().toStdString();
+    ASSERT_TRUE(qova::test::Ok(db.open(here)));
     EXPECT_EQ(db.schemaVersion(), kSchemaVersion);
     std::vector<TestEntry> want = savedByVersion2(true);
     std::reverse(want.begin(), want.end());
@@ -430,14 +431,15 @@ TEST_P(Migration, ADatabaseOfVersion2KeepsEveryTestAndSaysWhatItsChecksMeasured)
     check.kind = kCheckKind;
     check.measured = MeasuredCo | MeasuredHc | MeasuredRpm | MeasuredEfficiency;
     check.fastIdle = {QStringLiteral("fail"), 25, 350, 1061, 2750};
-    ASSERT_FALSE(db.save(check)) << db.lastError().toStdString();
+    ASSERT_TRUE(qova::test::Ok(db.save(check)));
     EXPECT_GT(check.id, 4);
     EXPECT_EQ(db.find(check.id), check);
 
     QBuffer csv;
     csv.open(QIODevice::WriteOnly);
-    QString error;
-    ASSERT_EQ(ExportTestsCsv(db, QStringLiteral("j123abc"), csv, &error), 3) << error.toStdString();
+    const Result<qint64> exported = ExportTestsCsv(db, QStringLiteral("j123abc"), csv);
+    ASSERT_TRUE(qova::test::Ok(exported));
+    ASSERT_EQ(exported.value(), 3);
     const QList<QByteArray> rows = csv.data().split('\n');
     ASSERT_EQ(rows.size(), 5);
     EXPECT_EQ(rows[1].toStdString(),
@@ -489,21 +491,22 @@ TEST_F(Failures, ServerDownKeepsTheTestAndSavesItAfterARestart)
         EXPECT_TRUE(archive.busy());
         ASSERT_TRUE(archive.settle());
         ASSERT_TRUE(archive.reachable()) << archive.problem().toStdString();
-        EXPECT_TRUE(SaveAndWait(archive, sample(QStringLiteral("UP1"), at(1, 9, 0))).saved);
+        EXPECT_TRUE(qova::test::Ok(SaveAndWait(archive, sample(QStringLiteral("UP1"), at(1, 9, 0)))));
         ASSERT_TRUE(pg->stop());
-        const TestArchive::Outcome outcome = SaveAndWait(archive, sample(QStringLiteral("DOWN1"), at(1, 9, 5)));
+        const TestArchive::Saved outcome = SaveAndWait(archive, sample(QStringLiteral("DOWN1"), at(1, 9, 5)));
         ASSERT_TRUE(pg->resume());
-        EXPECT_FALSE(outcome.saved);
-        EXPECT_TRUE(outcome.problem.startsWith(QStringLiteral("The test could not be saved to the history at "
-                                                              "postgresql://qova@/history_")) ||
-                    outcome.problem.startsWith(QStringLiteral("The history at postgresql://qova@/history_")))
-            << outcome.problem.toStdString();
-        EXPECT_NE(outcome.problem.indexOf(QStringLiteral("(1 waiting)")), -1) << outcome.problem.toStdString();
+        ASSERT_FALSE(outcome.ok());
+        EXPECT_TRUE(outcome.problem().text().startsWith(QStringLiteral("The test could not be saved to the history at "
+                                                                       "postgresql://qova@/history_")) ||
+                    outcome.problem().text().startsWith(QStringLiteral("The history at postgresql://qova@/history_")))
+            << outcome.problem().text().toStdString();
+        EXPECT_NE(outcome.problem().text().indexOf(QStringLiteral("(1 waiting)")), -1)
+            << outcome.problem().text().toStdString();
         EXPECT_EQ(archive.pendingCount(), 1);
     }
     // The program ends with the test waiting and starts again with the server back.
     TestArchive archive(settings(url));
-    EXPECT_EQ(archive.start(), QString());
+    EXPECT_TRUE(qova::test::Ok(archive.start()));
     EXPECT_EQ(archive.pendingCount(), 1);
     int ended = 0;
     QObject::connect(&archive, &TestArchive::attemptEnded, [&] { ++ended; });
@@ -524,22 +527,23 @@ TEST_F(Failures, LockedFileKeepsTheTestUntilTheLockGoes)
     const QString path = dir.filePath(QStringLiteral("history.db"));
     const QString url = QStringLiteral("sqlite://") + path;
     TestArchive archive(settings(url, 100));
-    ASSERT_TRUE(SaveAndWait(archive, sample(QStringLiteral("FIRST"), at(1, 9, 0))).saved);
+    ASSERT_TRUE(qova::test::Ok(SaveAndWait(archive, sample(QStringLiteral("FIRST"), at(1, 9, 0)))));
     {
         QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other-bay"));
         other.setDatabaseName(path);
         ASSERT_TRUE(other.open());
         ASSERT_TRUE(QSqlQuery(other).exec(QStringLiteral("BEGIN EXCLUSIVE")));
-        const TestArchive::Outcome outcome = SaveAndWait(archive, sample(QStringLiteral("LOCKED"), at(1, 9, 1)));
-        EXPECT_FALSE(outcome.saved);
-        EXPECT_NE(outcome.problem.indexOf(QStringLiteral("locked")), -1) << outcome.problem.toStdString();
+        const TestArchive::Saved outcome = SaveAndWait(archive, sample(QStringLiteral("LOCKED"), at(1, 9, 1)));
+        ASSERT_FALSE(outcome.ok());
+        EXPECT_NE(outcome.problem().text().indexOf(QStringLiteral("locked")), -1)
+            << outcome.problem().text().toStdString();
         EXPECT_EQ(archive.pendingCount(), 1);
         QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
         other.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("other-bay"));
-    const TestArchive::Outcome later = SaveAndWait(archive, sample(QStringLiteral("AFTER"), at(1, 9, 2)));
-    EXPECT_TRUE(later.saved) << later.problem.toStdString();
+    const TestArchive::Saved later = SaveAndWait(archive, sample(QStringLiteral("AFTER"), at(1, 9, 2)));
+    EXPECT_TRUE(qova::test::Ok(later));
     EXPECT_EQ(archive.pendingCount(), 0);
     std::vector<QString> order;
     for (const TestEntry &e : ReadHistory(archive)->search({}, 10))
@@ -558,11 +562,11 @@ TEST_F(Failures, DamagedFileIsNamedAndNeverWritten)
         file.write(damaged);
     }
     TestArchive archive(settings(QStringLiteral("sqlite://") + path));
-    const TestArchive::Outcome outcome = SaveAndWait(archive, sample(QStringLiteral("KEEP"), at(1, 9, 0)));
-    EXPECT_FALSE(outcome.saved);
-    EXPECT_TRUE(outcome.problem.startsWith(
+    const TestArchive::Saved outcome = SaveAndWait(archive, sample(QStringLiteral("KEEP"), at(1, 9, 0)));
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_TRUE(outcome.problem().text().startsWith(
         QStringLiteral("The history file %1 is damaged or not a history database: it is left as it is").arg(path)))
-        << outcome.problem.toStdString();
+        << outcome.problem().text().toStdString();
     EXPECT_EQ(archive.pendingCount(), 1);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -574,20 +578,21 @@ TEST_F(Failures, FullDiskKeepsTheTestInMemoryAndSavesItWhenThereIsRoom)
 {
     const QString path = dir.filePath(QStringLiteral("history.db"));
     TestArchive archive(settings(QStringLiteral("sqlite://") + path));
-    ASSERT_TRUE(SaveAndWait(archive, sample(QStringLiteral("ROOM"), at(1, 9, 0))).saved);
+    ASSERT_TRUE(qova::test::Ok(SaveAndWait(archive, sample(QStringLiteral("ROOM"), at(1, 9, 0)))));
     TestEntry big = sample(QStringLiteral("BIG"), at(1, 9, 1));
     big.pageLines.append(QString(300000, u'x')); // needs pages the disk has no room for
-    TestArchive::Outcome outcome;
+    TestArchive::Saved outcome = Problem{QStringLiteral("not saved yet"), {}, {}};
     {
         const qint64 largest = std::max(QFileInfo(path).size(), QFileInfo(path + QStringLiteral("-wal")).size());
         qova::test::FileSizeCap cap(static_cast<rlim_t>(largest + 4096));
         outcome = SaveAndWait(archive, big);
     }
-    EXPECT_FALSE(outcome.saved);
-    EXPECT_TRUE(outcome.problem.contains(QStringLiteral("full")) || outcome.problem.contains(QStringLiteral("I/O")))
-        << outcome.problem.toStdString();
-    EXPECT_NE(outcome.problem.indexOf(QStringLiteral("cannot be kept for longer")), -1)
-        << outcome.problem.toStdString();
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_TRUE(outcome.problem().text().contains(QStringLiteral("full")) ||
+                outcome.problem().text().contains(QStringLiteral("I/O")))
+        << outcome.problem().text().toStdString();
+    EXPECT_NE(outcome.problem().text().indexOf(QStringLiteral("cannot be kept for longer")), -1)
+        << outcome.problem().text().toStdString();
     EXPECT_EQ(archive.pendingCount(), 1);
     int saved = -1;
     QObject::connect(&archive, &TestArchive::drained, [&](int n) { saved = n; });
@@ -787,8 +792,10 @@ TEST(Urls, APasswordIsNeverInTheShownLocation)
         EXPECT_FALSE(where.shown.isEmpty()) << url;
         HistoryDatabase db;
         if (where.kind == K::Invalid) {
-            ASSERT_TRUE(db.open(QString::fromUtf8(url)));
-            EXPECT_FALSE(db.lastError().contains(QLatin1String("hunter2"))) << db.lastError().toStdString();
+            const Done opened = db.open(QString::fromUtf8(url));
+            ASSERT_FALSE(opened.ok());
+            EXPECT_FALSE(opened.problem().text().contains(QLatin1String("hunter2")))
+                << opened.problem().text().toStdString();
         }
     }
 }
@@ -808,8 +815,8 @@ TEST_P(ConnectionValues, ReachTheServerAsOneValue)
     QString url;
     NEW_CASE_DATABASE_OR_END(url);
     HistoryDatabase db;
-    ASSERT_FALSE(db.open(url + QStringLiteral("&application_name=") + QString::fromUtf8(GetParam().inUrl)))
-        << db.lastError().toStdString();
+    ASSERT_TRUE(
+        qova::test::Ok(db.open(url + QStringLiteral("&application_name=") + QString::fromUtf8(GetParam().inUrl))));
     QSqlQuery q(db.connection());
     ASSERT_TRUE(q.exec(QStringLiteral("SELECT current_setting('application_name')")) && q.next());
     EXPECT_EQ(q.value(0).toString(), QString::fromUtf8(GetParam().seen));
@@ -863,7 +870,7 @@ QByteArray csvOf(const std::function<void(CsvWriter &)> &write)
     {
         CsvWriter csv(buffer);
         write(csv);
-        EXPECT_TRUE(csv.finish());
+        EXPECT_TRUE(qova::test::Ok(csv.finish()));
     }
     return buffer.data();
 }
@@ -938,28 +945,30 @@ TEST(Csv, AFailedWriteIsReported)
     CsvWriter csv(readOnly);
     csv.text(QStringLiteral("x"));
     csv.endRow();
-    EXPECT_FALSE(csv.finish());
-    EXPECT_FALSE(csv.error().isEmpty());
+    const Done finished = csv.finish();
+    ASSERT_FALSE(finished.ok());
+    EXPECT_FALSE(finished.problem().text().isEmpty());
 }
 
 TEST_P(Store, ExportWritesTheListedTests)
 {
     REQUIRE_DATABASE();
     HistoryDatabase db;
-    ASSERT_FALSE(db.open(url));
+    ASSERT_TRUE(qova::test::Ok(db.open(url)));
     TestEntry first = sample(QStringLiteral("AB12 CDE"), at(1, 9, 0));
     TestEntry second = sample(QStringLiteral("ab12cde"), at(2, 9, 0), 7);
     second.afr = true;
     second.printed.efficiency = 1470;
     second.verdict = QStringLiteral("pass");
     TestEntry other = sample(QStringLiteral("OTHER"), at(3, 9, 0));
-    ASSERT_FALSE(db.save(first));
-    ASSERT_FALSE(db.save(second));
-    ASSERT_FALSE(db.save(other));
+    ASSERT_TRUE(qova::test::Ok(db.save(first)));
+    ASSERT_TRUE(qova::test::Ok(db.save(second)));
+    ASSERT_TRUE(qova::test::Ok(db.save(other)));
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    QString error;
-    EXPECT_EQ(ExportTestsCsv(db, QStringLiteral("AB12CDE"), buffer, &error), 2) << error.toStdString();
+    const Result<qint64> exported = ExportTestsCsv(db, QStringLiteral("AB12CDE"), buffer);
+    ASSERT_TRUE(qova::test::Ok(exported));
+    EXPECT_EQ(exported.value(), 2);
     const QByteArray want =
         QByteArray("\xEF\xBB\xBF") +
         "id,kind,taken_at,registration,vehicle,company_header,fuel,co_pct,co2_pct,hc_ppm,o2_pct,nox_ppm,rpm,"
@@ -980,7 +989,7 @@ TEST(ExportPaths, ReadingThroughSqliteGivesTheBytesOfQtSql)
     QTemporaryDir dir;
     const QString url = QStringLiteral("sqlite://") + dir.filePath(QStringLiteral("history.db"));
     HistoryDatabase direct;
-    ASSERT_FALSE(direct.open(url)) << direct.lastError().toStdString();
+    ASSERT_TRUE(qova::test::Ok(direct.open(url)));
     const QStringList texts = {
         "FORD",       "a,b",          "say \"hi\"", "two\r\nlines",   "OIL \u00B0C", "", " sp ", "caf\u00E9, \"x\"",
         "\U0001F697", "\U0001F697,q", "LPG   ",     "\u00A0LPG\u2003"};
@@ -1004,7 +1013,7 @@ TEST(ExportPaths, ReadingThroughSqliteGivesTheBytesOfQtSql)
         }
         entries.push_back(e);
     }
-    ASSERT_FALSE(direct.saveAll(entries)) << direct.lastError().toStdString();
+    ASSERT_TRUE(qova::test::Ok(direct.saveAll(entries)));
     QSqlQuery q(direct.connection());
     ASSERT_TRUE(q.exec(QStringLiteral(
         "UPDATE tests SET registration = CAST(X'41C3FF28E282' AS TEXT), vehicle = CAST(X'C080' AS TEXT), "
@@ -1015,7 +1024,7 @@ TEST(ExportPaths, ReadingThroughSqliteGivesTheBytesOfQtSql)
     HistoryDatabase::Options throughQt;
     throughQt.directResults = false;
     HistoryDatabase qt;
-    ASSERT_FALSE(qt.open(url, throughQt)) << qt.lastError().toStdString();
+    ASSERT_TRUE(qova::test::Ok(qt.open(url, throughQt)));
 #if QOVA_EXPECT_DIRECT_SQLITE
     ASSERT_TRUE(direct.readsResultsDirectly());
 #else
@@ -1027,10 +1036,12 @@ TEST(ExportPaths, ReadingThroughSqliteGivesTheBytesOfQtSql)
         QBuffer a, b;
         a.open(QIODevice::WriteOnly);
         b.open(QIODevice::WriteOnly);
-        QString error;
-        const qint64 rows = ExportTestsCsv(direct, registration, a, &error);
-        EXPECT_GT(rows, 0) << error.toStdString();
-        EXPECT_EQ(ExportTestsCsv(qt, registration, b, &error), rows) << error.toStdString();
+        const Result<qint64> rows = ExportTestsCsv(direct, registration, a);
+        ASSERT_TRUE(qova::test::Ok(rows));
+        EXPECT_GT(rows.value(), 0);
+        const Result<qint64> again = ExportTestsCsv(qt, registration, b);
+        ASSERT_TRUE(qova::test::Ok(again));
+        EXPECT_EQ(again.value(), rows.value());
         EXPECT_EQ(a.data(), b.data()) << registration.toStdString();
     }
 }
@@ -1040,14 +1051,14 @@ TEST(ExportPaths, ReadingThroughSqliteGivesTheBytesOfQtSql)
 int saveWorker(const QString &url, int count, const QString &bay)
 {
     HistoryDatabase db;
-    if (const Problem problem = db.open(url)) {
-        fprintf(stderr, "%s\n", qPrintable(problem.what));
+    if (const Done opened = db.open(url); !opened.ok()) {
+        fprintf(stderr, "%s\n", qPrintable(opened.problem().text()));
         return 1;
     }
     for (int i = 0; i < count; ++i) {
         TestEntry e = sample(bay, QDateTime::currentDateTime(), i);
-        if (const Problem problem = db.save(e)) {
-            fprintf(stderr, "%s\n", qPrintable(problem.what));
+        if (const Done saved = db.save(e); !saved.ok()) {
+            fprintf(stderr, "%s\n", qPrintable(saved.problem().text()));
             return 1;
         }
         printf("%lld\n", static_cast<long long>(e.id));

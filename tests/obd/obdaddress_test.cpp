@@ -21,10 +21,11 @@ TEST_P(Addresses, Parsed)
 {
     const auto &row = GetParam();
     const auto parsed = ParseObdAddress(QString::fromUtf8(row.text));
-    EXPECT_EQ(parsed.address, row.address);
-    EXPECT_EQ(!parsed.problem.isEmpty(), row.problem) << parsed.problem.toStdString();
-    if (parsed.address) {
-        EXPECT_EQ(ObdLink::OptionsFor(*parsed.address).baudRates, row.baudRates);
+    EXPECT_EQ(!parsed.ok(), row.problem) << (parsed.ok() ? std::string() : parsed.problem().text().toStdString());
+    const std::optional<ObdAddress> address = parsed.valueOr(std::nullopt);
+    EXPECT_EQ(address, row.address);
+    if (address) {
+        EXPECT_EQ(ObdLink::OptionsFor(*address).baudRates, row.baudRates);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "sim/demoanalyser.h"
 #include "sim/simdevice.h"
 #include "tests/support/coreapplication.h"
+#include "tests/support/okresult.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -55,7 +56,7 @@ TEST(LongRun, ADayOfPollingRecordsEveryRowAndHoldsItsMemory)
 
     report::RecordFile file;
     const QString path = dir.filePath(QStringLiteral("day.TXT"));
-    ASSERT_TRUE(file.open(path)) << file.error().toStdString();
+    ASSERT_TRUE(qova::test::Ok(file.open(path)));
     QCryptographicHash expected(QCryptographicHash::Sha256);
     expected.addData(report::RecordHeader());
     int valid = 0, invalid = 0, rows = 0, failedWrites = 0;
@@ -68,7 +69,7 @@ TEST(LongRun, ADayOfPollingRecordsEveryRowAndHoldsItsMemory)
         const QByteArray row = report::RecordRow(r, time);
         expected.addData(row);
         ++rows;
-        failedWrites += file.writeRow(row) ? 0 : 1;
+        failedWrites += file.writeRow(row).ok() ? 0 : 1;
     });
     QObject::connect(&session, &link::LiveSession::invalidFrame, [&](int) { ++invalid; });
 

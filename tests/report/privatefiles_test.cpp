@@ -37,11 +37,11 @@ unsigned gJournalMode = 0; // of the history's -wal while it was open
 bool writeHistory(const QString &path)
 {
     history::HistoryDatabase db;
-    if (db.open(QStringLiteral("sqlite://") + path))
+    if (!db.open(QStringLiteral("sqlite://") + path).ok())
         return false;
     history::TestEntry entry = history::NewEntry(QDateTime::currentDateTime());
     entry.registration = QStringLiteral("AB12");
-    const bool saved = !db.save(entry);
+    const bool saved = db.save(entry).ok();
     gJournalMode = modeOf(path + QStringLiteral("-wal"));
     return saved;
 }
@@ -56,9 +56,9 @@ const Writer kWriters[] = {
     {"Recording", "readings.TXT",
      [](const QString &path) {
          report::RecordFile file;
-         return file.open(path) && file.writeRow("1\r\n");
+         return file.open(path).ok() && file.writeRow("1\r\n").ok();
      }},
-    {"Report", "J123ABC.TXT", [](const QString &path) { return report::AppendToFile(path, "X \n").isEmpty(); }},
+    {"Report", "J123ABC.TXT", [](const QString &path) { return report::AppendToFile(path, "X \n").ok(); }},
 };
 
 struct ModeCase {

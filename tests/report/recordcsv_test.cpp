@@ -98,9 +98,9 @@ TEST(RecordCsv, FileStartsWithItsHeader)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("run.csv"));
     report::RecordFile file;
-    ASSERT_TRUE(file.open(path, RecordFormat::Csv));
+    ASSERT_TRUE(file.open(path, RecordFormat::Csv).ok());
     EXPECT_EQ(file.format(), RecordFormat::Csv);
-    ASSERT_TRUE(file.writeRow("x\r\n"));
+    ASSERT_TRUE(file.writeRow("x\r\n").ok());
     file.close();
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));

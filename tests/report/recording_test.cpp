@@ -1,6 +1,7 @@
 #include "report/recording.h"
 #include "report/textfile.h"
 #include "tests/report/reportfixtures.h"
+#include "tests/support/okresult.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -10,6 +11,8 @@ using namespace qova;
 
 using test::FileSizeCap;
 using test::platform;
+
+using qova::Done;
 
 namespace {
 QByteArray contents(const QString &path)
@@ -110,16 +113,16 @@ TEST(RecordFile, ReplacesAnExistingFileAndAppendsWholeRows)
         old.write(QByteArray(5000, 'x'));
     }
     report::RecordFile file;
-    ASSERT_TRUE(file.open(path)) << file.error().toStdString();
+    ASSERT_TRUE(qova::test::Ok(file.open(path)));
     EXPECT_EQ(contents(path), report::RecordHeader());
     const QByteArray row = report::RecordRow(exampleReading(), QStringLiteral("10:00:00"));
-    ASSERT_TRUE(file.writeRow(row));
+    ASSERT_TRUE(qova::test::Ok(file.writeRow(row)));
     // On disk at once, not held in a buffer until the file closes.
     EXPECT_EQ(contents(path), report::RecordHeader() + row);
-    ASSERT_TRUE(file.writeRow(row));
+    ASSERT_TRUE(qova::test::Ok(file.writeRow(row)));
     file.close();
     EXPECT_FALSE(file.isOpen());
-    EXPECT_FALSE(file.writeRow(row));
+    EXPECT_FALSE(file.writeRow(row).ok());
     EXPECT_EQ(contents(path), report::RecordHeader() + row + row);
 }
 
@@ -133,9 +136,10 @@ class RecordFileCannotStart : public testing::TestWithParam<BadPath> {};
 TEST_P(RecordFileCannotStart, OpenFailsWithTheReasonAndLeavesNothingOpen)
 {
     report::RecordFile file;
-    EXPECT_FALSE(file.open(GetParam().path));
+    const Done opened = file.open(GetParam().path);
+    ASSERT_FALSE(opened.ok());
     EXPECT_FALSE(file.isOpen());
-    EXPECT_FALSE(file.error().isEmpty());
+    EXPECT_FALSE(opened.problem().why.isEmpty());
     EXPECT_EQ(file.path(), GetParam().path);
 }
 
@@ -151,15 +155,17 @@ TEST(RecordFile, AShortWriteStopsAndKeepsTheWholeRowsBeforeIt)
     const QString path = dir.filePath(QStringLiteral("FULL.TXT"));
     const QByteArray row = report::RecordRow(exampleReading(), QStringLiteral("10:00:00"));
     report::RecordFile file;
-    ASSERT_TRUE(file.open(path));
-    ASSERT_TRUE(file.writeRow(row));
+    ASSERT_TRUE(qova::test::Ok(file.open(path)));
+    ASSERT_TRUE(qova::test::Ok(file.writeRow(row)));
     if (!FileSizeCap::kAvailable)
         GTEST_SKIP() << FileSizeCap::kMissing;
+    Done written;
     {
         FileSizeCap cap(static_cast<rlim_t>(report::RecordHeader().size() + row.size() + 10));
-        EXPECT_FALSE(file.writeRow(row));
+        written = file.writeRow(row);
     }
+    ASSERT_FALSE(written.ok());
     EXPECT_FALSE(file.isOpen());
-    EXPECT_FALSE(file.error().isEmpty());
+    EXPECT_FALSE(written.problem().why.isEmpty());
     EXPECT_EQ(contents(path), report::RecordHeader() + row);
 }

@@ -1,6 +1,7 @@
 #include "report/testreport.h"
 #include "report/textfile.h"
 #include "tests/report/reportfixtures.h"
+#include "tests/support/okresult.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,8 +57,8 @@ TEST(RegistrationFile, TwoReportsFollowEachOtherInOneFile)
     QTemporaryDir dir;
     const QString path = dir.filePath(report::RegistrationFileName(QStringLiteral("J123ABC")));
     const QByteArray one = report::RegistrationFileText(report::ReportLines(sampleInput()));
-    ASSERT_EQ(report::AppendToFile(path, one), QString());
-    ASSERT_EQ(report::AppendToFile(path, one), QString());
+    ASSERT_TRUE(qova::test::Ok(report::AppendToFile(path, one)));
+    ASSERT_TRUE(qova::test::Ok(report::AppendToFile(path, one)));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), platform(kOneReport + kOneReport));
@@ -251,7 +252,7 @@ class UnwritableFile : public testing::TestWithParam<UnwritableCase> {};
 
 TEST_P(UnwritableFile, AppendGivesTheSystemsReason)
 {
-    EXPECT_FALSE(report::AppendToFile(GetParam().path, "X \n").isEmpty());
+    EXPECT_FALSE(report::AppendToFile(GetParam().path, "X \n").ok());
 }
 
 // The disk fills in the middle of a report: the reports before it stay, whole.
@@ -260,12 +261,12 @@ TEST(UnwritableFile, PartOfAReportIsCutAwayAgain)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("J1.TXT"));
     const QByteArray first("first report\n");
-    ASSERT_EQ(report::AppendToFile(path, first), QString());
+    ASSERT_TRUE(qova::test::Ok(report::AppendToFile(path, first)));
     if (!test::FileSizeCap::kAvailable)
         GTEST_SKIP() << test::FileSizeCap::kMissing;
     {
         test::FileSizeCap cap(static_cast<rlim_t>(first.size() + 5));
-        EXPECT_FALSE(report::AppendToFile(path, QByteArray(200, 'x')).isEmpty());
+        EXPECT_FALSE(report::AppendToFile(path, QByteArray(200, 'x')).ok());
     }
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));

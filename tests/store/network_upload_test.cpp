@@ -5,6 +5,7 @@
 #include "tests/link/networkpeer.h"
 #include "tests/store/uploadanalyser.h"
 #include "tests/support/coreapplication.h"
+#include "tests/support/okresult.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -58,7 +59,7 @@ TEST_P(NetworkUpload, ADroppedConnectionFailsTheUploadAndKeepsTheFile)
     hooks.chooseFile = [&path] { return path; };
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(store::UploadStoredTests(port, storeFile, hooks), store::kNoAcknowledge);
+    EXPECT_EQ(test::Said(store::UploadStoredTests(port, storeFile, hooks)), store::kNoAcknowledge);
     // No waiting out the block time-outs for a server that is gone.
     EXPECT_LT(clock.elapsed(), store::kBlockWaitMs);
     EXPECT_EQ(peer.received(), QByteArray("DO"));

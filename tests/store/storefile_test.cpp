@@ -4,6 +4,7 @@
 #include "tests/store/storefiles.h"
 #include "tests/store/uploadanalyser.h"
 #include "tests/support/filesizecap.h"
+#include "tests/support/okresult.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,10 +53,10 @@ TEST_P(Load, MessageAndRecordCount)
     QString name = path;
     QByteArray StoreData("old");
     int count = 77;
-    const QString message = store::LoadStoredTests(name, StoreData, count, [] {
+    const QString message = test::Said(store::LoadStoredTests(name, StoreData, count, [] {
         ADD_FAILURE() << "a set name needs no dialog";
         return QString();
-    });
+    }));
     if (GetParam().prefix.isEmpty()) {
         EXPECT_EQ(message, QString());
         EXPECT_EQ(StoreData, data);
@@ -83,9 +84,9 @@ TEST(Load, AsksForAFileOnlyWhenNoneIsSet)
     QString name;
     QByteArray data;
     int count = 0;
-    EXPECT_EQ(store::LoadStoredTests(name, data, count, [] { return QString(); }), store::kUserCanceled);
+    EXPECT_EQ(test::Said(store::LoadStoredTests(name, data, count, [] { return QString(); })), store::kUserCanceled);
     EXPECT_TRUE(name.isEmpty());
-    EXPECT_EQ(store::LoadStoredTests(name, data, count, [&] { return path; }), QString());
+    EXPECT_EQ(test::Said(store::LoadStoredTests(name, data, count, [&] { return path; })), QString());
     EXPECT_EQ(name, path);
     EXPECT_EQ(count, 2);
 }
@@ -106,7 +107,7 @@ TEST(DataFileLimit, LoadAndExportRefuseOnlyWhatIsBeyondIt)
         QString name = path;
         QByteArray StoreData("old");
         int count = 77;
-        const QString loaded = store::LoadStoredTests(name, StoreData, count, [] { return QString(); });
+        const QString loaded = test::Said(store::LoadStoredTests(name, StoreData, count, [] { return QString(); }));
         EXPECT_EQ(loaded, fits ? QString() : store::kFileTooLarge + path);
         EXPECT_EQ(count, fits ? static_cast<int>(size / 30) : 77);
         EXPECT_EQ(StoreData.size(), fits ? size : 3);

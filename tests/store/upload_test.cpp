@@ -5,6 +5,7 @@
 #include "tests/store/uploadanalyser.h"
 #include "tests/support/fakedevice.h"
 #include "tests/support/filesizecap.h"
+#include "tests/support/okresult.h"
 
 #include <QDir>
 #include <QFile>
@@ -84,7 +85,7 @@ struct Upload {
         hooks.busy = [this](bool on) { busy.push_back(on); };
         hooks.progress = [this](const store::UploadProgress &p) { progress.push_back(p); };
     }
-    QString run() { return store::UploadStoredTests(fake.port, StoreFileName, hooks); }
+    QString run() { return test::Said(store::UploadStoredTests(fake.port, StoreFileName, hooks)); }
     Bytes sent() { return fake.devices.empty() ? Bytes{} : fake.device().writtenBytes(); }
     QByteArray file() const
     {
@@ -367,7 +368,7 @@ TEST(Upload, PacedByTheAnalyserNotByTheWaits)
     store::UploadHooks hooks;
     hooks.chooseFile = [&] { return dir.filePath(QStringLiteral("FULL.QVS")); };
     const std::int64_t start = clock.nowMs();
-    ASSERT_EQ(store::UploadStoredTests(port, name, hooks), QString());
+    ASSERT_EQ(test::Said(store::UploadStoredTests(port, name, hooks)), QString());
     const double elapsed = static_cast<double>(clock.nowMs() - start);
     const double wire = static_cast<double>(analyser->bytesSent()) * 10.0 * 1000.0 / 9600.0;
     EXPECT_EQ(QFile(name).size(), 7936);
@@ -399,7 +400,7 @@ TEST_P(UploadFromTheSimulator, WholeStoreAtTheLinesPace)
     store::UploadHooks hooks;
     hooks.chooseFile = [&] { return dir.filePath(QStringLiteral("SIM.QVS")); };
     const std::int64_t start = clock.nowMs();
-    ASSERT_EQ(store::UploadStoredTests(port, name, hooks).toStdString(), GetParam().message.toStdString());
+    ASSERT_EQ(test::Said(store::UploadStoredTests(port, name, hooks)).toStdString(), GetParam().message.toStdString());
     if (!GetParam().message.isEmpty()) {
         EXPECT_FALSE(QFile::exists(name));
         return;

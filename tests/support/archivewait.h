@@ -11,24 +11,24 @@
 namespace qova::test {
 
 // A save through the archive, waited for as the event loop would.
-inline history::TestArchive::Outcome SaveAndWait(history::TestArchive &archive, history::TestEntry entry)
+inline history::TestArchive::Saved SaveAndWait(history::TestArchive &archive, history::TestEntry entry)
 {
-    std::optional<history::TestArchive::Outcome> outcome;
-    archive.save(std::move(entry), nullptr, [&](const history::TestArchive::Outcome &o) { outcome = o; });
+    std::optional<history::TestArchive::Saved> outcome;
+    archive.save(std::move(entry), nullptr, [&](const history::TestArchive::Saved &o) { outcome = o; });
     const QDeadlineTimer deadline(30000);
     while (!outcome && !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         QThread::msleep(1);
     }
     archive.settle();
-    return outcome.value_or(history::TestArchive::Outcome{false, 0, QStringLiteral("no answer in 30 s")});
+    return outcome.value_or(history::TestArchive::Saved(history::Problem{QStringLiteral("no answer in 30 s"), {}, {}}));
 }
 
 // A connection of the test's own to the archive's database, to read what the worker wrote.
 inline std::unique_ptr<history::HistoryDatabase> ReadHistory(const history::TestArchive &archive)
 {
     auto db = std::make_unique<history::HistoryDatabase>();
-    db->open(archive.settings().url);
+    (void)db->open(archive.settings().url);
     return db;
 }
 

@@ -8,6 +8,7 @@
 #include "report/recording.h"
 #include "report/testreport.h"
 #include "report/textfile.h"
+#include "tests/support/okresult.h"
 
 #include <QDir>
 #include <QFile>
@@ -89,13 +90,13 @@ TEST_P(RecordingOnWindows, EachRowIsOnDiskWithCrLfAsItIsWritten)
 {
     const QString file = path();
     report::RecordFile recording;
-    ASSERT_TRUE(recording.open(file)) << recording.error().toStdString();
+    ASSERT_TRUE(qova::test::Ok(recording.open(file)));
     QByteArray expected = report::RecordHeader();
     for (int i = 0; i < 3; ++i) {
         link::LiveReading reading{};
         reading.Rpm = 800 + i;
         const QByteArray row = report::RecordRow(reading, QStringLiteral("12:00:0%1").arg(i));
-        ASSERT_TRUE(recording.writeRow(row)) << recording.error().toStdString();
+        ASSERT_TRUE(qova::test::Ok(recording.writeRow(row)));
         expected += row;
         EXPECT_EQ(ReadWhileOpen(file), expected) << "after row " << i;
     }
@@ -139,11 +140,13 @@ TEST_P(HeldByAnotherProgram, IsRefusedWithTheSystemsReason)
     QString error;
     if (GetParam().writer == Writer::Recording) {
         report::RecordFile recording;
-        EXPECT_FALSE(recording.open(file));
+        const qova::Done opened = recording.open(file);
+        EXPECT_FALSE(opened.ok());
         EXPECT_FALSE(recording.isOpen());
-        error = recording.error();
+        error = opened.ok() ? QString() : opened.problem().why;
     } else {
-        error = report::AppendToFile(file, "report\r\n");
+        const qova::Done added = report::AppendToFile(file, "report\r\n");
+        error = added.ok() ? QString() : added.problem().why;
     }
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(QFileInfo(file).size(), 6) << "what the file had stays";
@@ -223,10 +226,11 @@ TEST_P(HistoryOnWindows, SqliteOnly)
     QTemporaryDir dir;
     const QString url = QString::fromLatin1(GetParam().url).replace(QStringLiteral("DIR"), dir.path());
     history::HistoryDatabase db;
-    const history::Problem problem = db.open(url);
-    EXPECT_EQ(!problem, GetParam().opens) << problem.what.toStdString();
+    const history::Done opened = db.open(url);
+    const QString said = opened.ok() ? QString() : opened.problem().text();
+    EXPECT_EQ(opened.ok(), GetParam().opens) << said.toStdString();
     if (!GetParam().opens)
-        EXPECT_TRUE(problem.what.contains(QStringLiteral("SQLite only"))) << problem.what.toStdString();
+        EXPECT_TRUE(said.contains(QStringLiteral("SQLite only"))) << said.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Locations, HistoryOnWindows,
