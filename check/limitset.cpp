@@ -1,5 +1,7 @@
 #include "check/limitset.h"
 
+#include "obd/obddecode.h"
+
 #include <stdexcept>
 
 #include <QDir>
@@ -53,6 +55,8 @@ constexpr double kCoPercentMax = 15;
 constexpr int kHcPpmMax = 20000;
 constexpr double kLambdaLowest = 0.5, kLambdaHighest = 2.0;
 constexpr int kEngineRpmMax = 10000;
+// No engine has more readiness monitors than the diagnostics define.
+constexpr int kMonitorsAtMost = obd::kMonitorKinds;
 
 int lineOf(const QByteArray &text, int offset)
 {
@@ -199,6 +203,17 @@ StageLimits readStage(const Reader &r)
     return s;
 }
 
+ObdRule readObdRule(const Reader &r)
+{
+    r.onlyKeys({"lampFails", "incompleteMonitorsAllowed", "storedCodesFail"});
+    ObdRule rule;
+    rule.lampFails = r.flag(QStringLiteral("lampFails")).value_or(false);
+    if (r.has(QStringLiteral("incompleteMonitorsAllowed")))
+        rule.incompleteMonitorsAllowed = r.whole(QStringLiteral("incompleteMonitorsAllowed"), 0, kMonitorsAtMost);
+    rule.storedCodesFail = r.flag(QStringLiteral("storedCodesFail")).value_or(false);
+    return rule;
+}
+
 bool limitsAGasBesidesHc(const GasLimits &l)
 {
     return l.coMax || l.lambdaMin || l.lambdaMax;
@@ -238,7 +253,7 @@ void checkStageAmongOthers(const Reader &r, const LimitSet &set, const StageLimi
 LimitSet readSet(const Reader &r)
 {
     r.onlyKeys({"id", "name", "source", "scheme", "vehicleTypes", "applies", "firstUsedFrom", "firstUsedBefore",
-                "fuels", "catalyst", "twoStroke", "metered", "stages"});
+                "fuels", "catalyst", "twoStroke", "metered", "stages", "obd"});
     LimitSet s;
     s.id = r.text(QStringLiteral("id"));
     s.name = r.text(QStringLiteral("name"));
@@ -278,6 +293,8 @@ LimitSet readSet(const Reader &r)
         s.stages.push_back(readStage(stage));
         checkStageAmongOthers(stage, s, s.stages.back());
     }
+    if (r.has(QStringLiteral("obd")))
+        s.obd = readObdRule(r.object(QStringLiteral("obd")));
     return s;
 }
 

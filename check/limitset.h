@@ -52,6 +52,17 @@ struct StageLimits {
     bool operator==(const StageLimits &) const = default;
 };
 
+// What a set makes of the car's own diagnostics, read through an adapter beside the analyser.
+// A set without one records them and judges nothing.
+struct ObdRule {
+    bool lampFails = false; // a warning lamp commanded on fails the check
+    // More monitors incomplete than this and the car is not ready for test; none: not judged.
+    std::optional<int> incompleteMonitorsAllowed;
+    bool storedCodesFail = false;
+    bool judgesAnything() const { return lampFails || incompleteMonitorsAllowed || storedCodesFail; }
+    bool operator==(const ObdRule &) const = default;
+};
+
 struct LimitSet {
     QString id, name, source, scheme;
     QStringList vehicleTypes;
@@ -63,6 +74,7 @@ struct LimitSet {
     // false: no limits apply; the readings are only recorded.
     bool metered = true;
     std::vector<StageLimits> stages;
+    std::optional<ObdRule> obd;
     QString file; // where it was read from
     bool operator==(const LimitSet &) const = default;
 };

@@ -51,6 +51,7 @@ enum class Monitor : std::uint8_t {
     ParticulateFilter,
     EgrVvt,
 };
+inline constexpr int kMonitorKinds = static_cast<int>(Monitor::EgrVvt) + 1;
 QString MonitorName(Monitor monitor);
 
 struct MonitorReadiness {

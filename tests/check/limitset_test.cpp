@@ -109,6 +109,12 @@ TEST(ShippedLimitSets, EachCitesItsSourceAndCarriesItsLimits)
     const auto early = std::find_if(sets.begin(), sets.end(), [](const auto &s) { return s.id == "uk-before-1975"; });
     ASSERT_NE(early, sets.end());
     EXPECT_FALSE(early->metered);
+    // The EU counts a warning lamp commanded on as a deficiency; the UK test looks at the
+    // dashboard, so its sets only record what the car's diagnostics say.
+    for (const auto &s : sets)
+        EXPECT_EQ(s.obd, s.id.startsWith(QLatin1String("eu-catalyst")) ? std::optional(check::ObdRule{true, {}, false})
+                                                                       : std::nullopt)
+            << s.id.toStdString();
 }
 
 // A workshop file that is wrong: what the operator is told, and the shipped sets all stay.
@@ -253,6 +259,16 @@ INSTANTIATE_TEST_SUITE_P(
                     Staged(R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 1500, "coMax": 1, "hcMax": 1200,
                                "recheck": {"minRpm": 1800, "maxRpm": 2200, "hcMax": 30000}})"),
                     R"(set "w": sets[0].stages[0].recheck.hcMax: must be a number from 0 to 20000)"},
+        BadFileCase{"ObdRuleMisspelt", Staged(kIdle, R"("obd": {"lampFail": true}, )"),
+                    R"(set "w": sets[0].obd.lampFail: unknown field)"},
+        BadFileCase{"ObdRuleNotAnObject", Staged(kIdle, R"("obd": true, )"),
+                    R"(set "w": sets[0].obd: must be an object)"},
+        BadFileCase{"IncompleteMonitorsFraction", Staged(kIdle, R"("obd": {"incompleteMonitorsAllowed": 1.5}, )"),
+                    R"(set "w": sets[0].obd.incompleteMonitorsAllowed: must be a whole number)"},
+        BadFileCase{"MoreMonitorsThanAnyEngineHas", Staged(kIdle, R"("obd": {"incompleteMonitorsAllowed": 18}, )"),
+                    R"(set "w": sets[0].obd.incompleteMonitorsAllowed: must be a number from 0 to 17)"},
+        BadFileCase{"LampRuleAsText", Staged(kIdle, R"("obd": {"lampFails": "yes"}, )"),
+                    R"(set "w": sets[0].obd.lampFails: must be true or false)"},
         BadFileCase{"RecheckOfAStageWithoutHc",
                     Staged(R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 1500, "coMax": 1,
                                "recheck": {"minRpm": 1800, "maxRpm": 2200, "hcMax": 1200}})"),

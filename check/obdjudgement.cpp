@@ -1,0 +1,95 @@
+#include "check/obdjudgement.h"
+
+#include <array>
+#include <utility>
+
+namespace qova::check {
+
+QString ObdVerdictWord(ObdVerdict verdict)
+{
+    static constexpr std::array<std::pair<ObdVerdict, const char *>, 5> kWords{{
+        {ObdVerdict::Pass, "PASS"},
+        {ObdVerdict::Fail, "FAIL"},
+        {ObdVerdict::NotReady, "not ready for test"},
+        {ObdVerdict::Unknown, "unknown"},
+        {ObdVerdict::Recorded, "recorded"},
+    }};
+    for (const auto &[v, word] : kWords)
+        if (v == verdict)
+            return QString::fromLatin1(word);
+    return {};
+}
+
+namespace {
+
+QString incompleteMonitors(const obd::MonitorStatus &status)
+{
+    QStringList names;
+    for (const obd::MonitorReadiness &m : status.monitors)
+        if (m.readiness == obd::Readiness::Incomplete)
+            names << obd::MonitorName(m.monitor);
+    return names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+ObdJudgement JudgeObd(const std::optional<ObdRule> &rule, const ObdReadout &readout)
+{
+    if (!rule || !rule->judgesAnything())
+        return {};
+    bool failed = false, notReady = false, unknown = false;
+    QStringList reasons;
+    const auto &status = readout.status;
+    if (rule->lampFails || rule->incompleteMonitorsAllowed) {
+        if (!status.known()) {
+            unknown = true;
+            reasons << QStringLiteral("monitor status not read: %1").arg(status.problem);
+        } else {
+            if (rule->lampFails && status.value->lampOn) {
+                failed = true;
+                reasons << QStringLiteral("warning lamp commanded on");
+            }
+            const int incomplete = status.value->incomplete();
+            if (rule->incompleteMonitorsAllowed && incomplete > *rule->incompleteMonitorsAllowed) {
+                notReady = true;
+                reasons << QStringLiteral("%1 %2 incomplete (%3); the limits allow %4")
+                               .arg(incomplete)
+                               .arg(incomplete == 1 ? QStringLiteral("monitor") : QStringLiteral("monitors"))
+                               .arg(incompleteMonitors(*status.value))
+                               .arg(*rule->incompleteMonitorsAllowed);
+            }
+        }
+    }
+    if (rule->storedCodesFail) {
+        const int counted = status.known() ? status.value->storedCodes : 0;
+        if (readout.codes.known() && !readout.codes.value->empty()) {
+            failed = true;
+            reasons << QStringLiteral("stored codes: %1")
+                           .arg(QStringList(readout.codes.value->begin(), readout.codes.value->end())
+                                    .join(QStringLiteral(", ")));
+        } else if (counted > 0 && !readout.codes.known()) {
+            // The car's own count is enough to fail it; the codes would only say why.
+            failed = true;
+            reasons << QStringLiteral("%1 stored %2 counted; the codes were not read: %3")
+                           .arg(counted)
+                           .arg(counted == 1 ? QStringLiteral("code") : QStringLiteral("codes"))
+                           .arg(readout.codes.problem);
+        } else if (counted > 0) {
+            // A car that counts codes it does not send is not a clean car.
+            unknown = true;
+            reasons << QStringLiteral("%1 stored %2 counted but none sent")
+                           .arg(counted)
+                           .arg(counted == 1 ? QStringLiteral("code") : QStringLiteral("codes"));
+        } else if (!readout.codes.known()) {
+            unknown = true;
+            reasons << QStringLiteral("stored codes not read: %1").arg(readout.codes.problem);
+        }
+    }
+    const ObdVerdict verdict = failed     ? ObdVerdict::Fail
+                               : notReady ? ObdVerdict::NotReady
+                               : unknown  ? ObdVerdict::Unknown
+                                          : ObdVerdict::Pass;
+    return {verdict, reasons};
+}
+
+} // namespace qova::check

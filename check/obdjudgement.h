@@ -1,0 +1,40 @@
+#pragma once
+
+#include "check/limitset.h"
+#include "obd/obddecode.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace qova::check {
+
+// What the OBD step read from the car: the monitor status (01 01) and the stored codes (03).
+struct ObdReadout {
+    obd::Decoded<obd::MonitorStatus> status;
+    obd::Decoded<std::vector<QString>> codes;
+};
+
+enum class ObdVerdict : std::uint8_t {
+    Pass,
+    Fail,
+    NotReady, // too many readiness monitors incomplete: the car is not ready for test
+    Unknown,  // the rule needed an answer the car did not give; never a pass
+    Recorded, // the limit set judges nothing: read and kept only
+};
+QString ObdVerdictWord(ObdVerdict verdict);
+
+struct ObdJudgement {
+    ObdVerdict verdict = ObdVerdict::Recorded;
+    QStringList reasons; // every finding that decided it, in the order the rule lists them
+    bool operator==(const ObdJudgement &) const = default;
+};
+
+// What the limit set's rule makes of what was read. A definite failure outweighs a car not
+// ready for test, which outweighs a missing answer: a lamp seen on fails the car whatever
+// else could not be read.
+ObdJudgement JudgeObd(const std::optional<ObdRule> &rule, const ObdReadout &readout);
+
+} // namespace qova::check
