@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <span>
 
 namespace qova::obd {
 
@@ -48,57 +49,34 @@ QString pidText(std::uint8_t svc, std::uint8_t pid)
 struct MonitorBit {
     Monitor monitor;
     int bit;
+    const char *name;
 };
-constexpr MonitorBit kCommonMonitors[] = {{Monitor::Misfire, 0}, {Monitor::FuelSystem, 1}, {Monitor::Components, 2}};
-constexpr MonitorBit kSparkMonitors[] = {{Monitor::Catalyst, 0},           {Monitor::HeatedCatalyst, 1},
-                                         {Monitor::EvaporativeSystem, 2},  {Monitor::SecondaryAir, 3},
-                                         {Monitor::AcRefrigerant, 4},      {Monitor::OxygenSensor, 5},
-                                         {Monitor::OxygenSensorHeater, 6}, {Monitor::Egr, 7}};
+constexpr MonitorBit kCommonMonitors[] = {{Monitor::Misfire, 0, "Misfire"},
+                                          {Monitor::FuelSystem, 1, "Fuel system"},
+                                          {Monitor::Components, 2, "Comprehensive components"}};
+constexpr MonitorBit kSparkMonitors[] = {{Monitor::Catalyst, 0, "Catalyst"},
+                                         {Monitor::HeatedCatalyst, 1, "Heated catalyst"},
+                                         {Monitor::EvaporativeSystem, 2, "Evaporative system"},
+                                         {Monitor::SecondaryAir, 3, "Secondary air system"},
+                                         {Monitor::AcRefrigerant, 4, "A/C refrigerant"},
+                                         {Monitor::OxygenSensor, 5, "Oxygen sensor"},
+                                         {Monitor::OxygenSensorHeater, 6, "Oxygen sensor heater"},
+                                         {Monitor::Egr, 7, "EGR system"}};
 // Bits 2 and 4 are reserved for compression ignition.
-constexpr MonitorBit kCompressionMonitors[] = {{Monitor::NmhcCatalyst, 0},      {Monitor::NoxAftertreatment, 1},
-                                               {Monitor::BoostPressure, 3},     {Monitor::ExhaustGasSensor, 5},
-                                               {Monitor::ParticulateFilter, 6}, {Monitor::EgrVvt, 7}};
+constexpr MonitorBit kCompressionMonitors[] = {
+    {Monitor::NmhcCatalyst, 0, "NMHC catalyst"},           {Monitor::NoxAftertreatment, 1, "NOx aftertreatment"},
+    {Monitor::BoostPressure, 3, "Boost pressure"},         {Monitor::ExhaustGasSensor, 5, "Exhaust gas sensor"},
+    {Monitor::ParticulateFilter, 6, "Particulate filter"}, {Monitor::EgrVvt, 7, "EGR/VVT system"}};
+constexpr std::span<const MonitorBit> kMonitorTables[] = {kCommonMonitors, kSparkMonitors, kCompressionMonitors};
 
 } // namespace
 
 QString MonitorName(Monitor monitor)
 {
-    switch (monitor) {
-    case Monitor::Misfire:
-        return QStringLiteral("Misfire");
-    case Monitor::FuelSystem:
-        return QStringLiteral("Fuel system");
-    case Monitor::Components:
-        return QStringLiteral("Comprehensive components");
-    case Monitor::Catalyst:
-        return QStringLiteral("Catalyst");
-    case Monitor::HeatedCatalyst:
-        return QStringLiteral("Heated catalyst");
-    case Monitor::EvaporativeSystem:
-        return QStringLiteral("Evaporative system");
-    case Monitor::SecondaryAir:
-        return QStringLiteral("Secondary air system");
-    case Monitor::AcRefrigerant:
-        return QStringLiteral("A/C refrigerant");
-    case Monitor::OxygenSensor:
-        return QStringLiteral("Oxygen sensor");
-    case Monitor::OxygenSensorHeater:
-        return QStringLiteral("Oxygen sensor heater");
-    case Monitor::Egr:
-        return QStringLiteral("EGR system");
-    case Monitor::NmhcCatalyst:
-        return QStringLiteral("NMHC catalyst");
-    case Monitor::NoxAftertreatment:
-        return QStringLiteral("NOx aftertreatment");
-    case Monitor::BoostPressure:
-        return QStringLiteral("Boost pressure");
-    case Monitor::ExhaustGasSensor:
-        return QStringLiteral("Exhaust gas sensor");
-    case Monitor::ParticulateFilter:
-        return QStringLiteral("Particulate filter");
-    case Monitor::EgrVvt:
-        return QStringLiteral("EGR/VVT system");
-    }
+    for (const std::span<const MonitorBit> table : kMonitorTables)
+        for (const MonitorBit &mb : table)
+            if (mb.monitor == monitor)
+                return QString::fromLatin1(mb.name);
     return {};
 }
 

@@ -53,17 +53,21 @@ QFont sized(QFont f, int pixels, bool bold = true)
     return f;
 }
 
+struct MarkColour {
+    GasMark mark;
+    const char *style;
+};
+// The first is also what an unknown mark shows.
+constexpr MarkColour kMarkColours[] = {{GasMark::NoLimit, "background:#eeeeee;color:#202020;"},
+                                       {GasMark::Within, "background:#c8f0c8;color:#003000;"},
+                                       {GasMark::Outside, "background:#f8c8c8;color:#600000;"}};
+
 QString markColour(GasMark mark)
 {
-    switch (mark) {
-    case GasMark::Within:
-        return QStringLiteral("background:#c8f0c8;color:#003000;");
-    case GasMark::Outside:
-        return QStringLiteral("background:#f8c8c8;color:#600000;");
-    case GasMark::NoLimit:
-        break;
-    }
-    return QStringLiteral("background:#eeeeee;color:#202020;");
+    for (const MarkColour &c : kMarkColours)
+        if (c.mark == mark)
+            return QString::fromLatin1(c.style);
+    return QString::fromLatin1(kMarkColours[0].style);
 }
 
 QString toneColour(check::Tone tone)
