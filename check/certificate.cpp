@@ -162,17 +162,7 @@ QColor resultColour(GasVerdict verdict)
 
 QColor seriesColour(PlotSeries s)
 {
-    switch (s) {
-    case PlotSeries::Co:
-        return {0xe6, 0x51, 0x00};
-    case PlotSeries::Hc:
-        return {0x6a, 0x1b, 0x9a};
-    case PlotSeries::Lambda:
-        return {0x15, 0x65, 0xc0};
-    case PlotSeries::Rpm:
-        break;
-    }
-    return {0x2e, 0x7d, 0x32};
+    return QColor::fromRgb(PlotSeriesInfoOf(s).rgb);
 }
 
 QColor spanColour(const PlotSpan &span, const LimitSet &limits)
@@ -309,7 +299,7 @@ void paintPlot(const Layout &l, const QRectF &area, const CheckRecord &record)
     const QFont small = l.font(2.4);
 
     for (int i = 0; i < 4; ++i) {
-        const PlotSeries series = kPlotSeries[i];
+        const PlotSeries series = kPlotSeries[i].series;
         const QRectF strip(plot.left(), plot.top() + i * (stripH + gap), plot.width(), stripH);
         const PlotAxis axis = ValueAxis(record, series);
         p.fillRect(strip, QColor(0xfa, 0xfa, 0xfa));

@@ -2,22 +2,28 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace qova::check {
 
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < std::size(kPlotSeries); ++i)
+            if (static_cast<std::size_t>(kPlotSeries[i].series) != i)
+                return false;
+        return true;
+    }(),
+    "the strips are read by the series' value");
+
+const PlotSeriesInfo &PlotSeriesInfoOf(PlotSeries series)
+{
+    // A value outside the enum reads as the last strip, as it always has.
+    return kPlotSeries[std::min(static_cast<std::size_t>(series), std::size(kPlotSeries) - 1)];
+}
+
 QString PlotSeriesName(PlotSeries series)
 {
-    switch (series) {
-    case PlotSeries::Co:
-        return QStringLiteral("CO %");
-    case PlotSeries::Hc:
-        return QStringLiteral("HC ppm");
-    case PlotSeries::Lambda:
-        return QStringLiteral("lambda");
-    case PlotSeries::Rpm:
-        break;
-    }
-    return QStringLiteral("rpm");
+    return QString::fromLatin1(PlotSeriesInfoOf(series).name);
 }
 
 double PlotValue(const TracePoint &p, PlotSeries series)

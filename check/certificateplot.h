@@ -13,8 +13,18 @@ namespace qova::check {
 // where every line and band falls can be tested as numbers.
 
 enum class PlotSeries : std::uint8_t { Co, Hc, Lambda, Rpm };
-inline constexpr PlotSeries kPlotSeries[] = {PlotSeries::Co, PlotSeries::Hc, PlotSeries::Lambda, PlotSeries::Rpm};
-QString PlotSeriesName(PlotSeries series); // "CO %", "HC ppm", "lambda", "rpm"
+struct PlotSeriesInfo {
+    PlotSeries series;
+    const char *name;  // the strip's label
+    std::uint32_t rgb; // its line and label
+};
+// The strips, top to bottom.
+inline constexpr PlotSeriesInfo kPlotSeries[] = {{PlotSeries::Co, "CO %", 0xe65100},
+                                                 {PlotSeries::Hc, "HC ppm", 0x6a1b9a},
+                                                 {PlotSeries::Lambda, "lambda", 0x1565c0},
+                                                 {PlotSeries::Rpm, "rpm", 0x2e7d32}};
+const PlotSeriesInfo &PlotSeriesInfoOf(PlotSeries series);
+QString PlotSeriesName(PlotSeries series);
 // A frame's value as the certificate writes it: CO in %, HC in ppm, lambda, rpm.
 double PlotValue(const TracePoint &point, PlotSeries series);
 

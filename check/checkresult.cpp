@@ -51,31 +51,40 @@ QString speedWindow(int minRpm, int maxRpm)
     return QStringLiteral("%1 to %2 rpm").arg(minRpm).arg(maxRpm);
 }
 
+struct GasVerdictWord {
+    GasVerdict verdict;
+    const char *word; // none: a dash, nothing was decided
+    Tone tone;
+};
+constexpr GasVerdictWord kGasVerdictWords[] = {
+    {GasVerdict::Pass, "PASS", Tone::Pass},
+    {GasVerdict::Fail, "FAIL", Tone::Fail},
+    {GasVerdict::FailRechecked, "FAIL, re-checked", Tone::Fail},
+    {GasVerdict::NotSteady, "not steady for %1 s", Tone::Neutral},
+    {GasVerdict::Recorded, "recorded", Tone::Neutral},
+    {GasVerdict::NoLimit, nullptr, Tone::Neutral},
+    {GasVerdict::NotApplied, nullptr, Tone::Neutral},
+    {GasVerdict::NoReadings, nullptr, Tone::Neutral},
+    {GasVerdict::InWindow, "in window", Tone::Neutral},
+    {GasVerdict::NotRun, "not run", Tone::Neutral},
+    {GasVerdict::Stopped, "stopped", Tone::Neutral},
+};
+
+const GasVerdictWord *gasWordsOf(GasVerdict verdict)
+{
+    for (const GasVerdictWord &w : kGasVerdictWords)
+        if (w.verdict == verdict)
+            return &w;
+    return nullptr;
+}
+
 QString gasWord(GasVerdict verdict, int passWindowMs)
 {
-    switch (verdict) {
-    case GasVerdict::Pass:
-        return QStringLiteral("PASS");
-    case GasVerdict::Fail:
-        return QStringLiteral("FAIL");
-    case GasVerdict::FailRechecked:
-        return QStringLiteral("FAIL, re-checked");
-    case GasVerdict::NotSteady:
-        return QStringLiteral("not steady for %1 s").arg(passWindowMs / 1000.0);
-    case GasVerdict::Recorded:
-        return QStringLiteral("recorded");
-    case GasVerdict::InWindow:
-        return QStringLiteral("in window");
-    case GasVerdict::NotRun:
-        return QStringLiteral("not run");
-    case GasVerdict::Stopped:
-        return QStringLiteral("stopped");
-    case GasVerdict::NoLimit:
-    case GasVerdict::NotApplied:
-    case GasVerdict::NoReadings:
-        break;
-    }
-    return kDash;
+    const GasVerdictWord *w = gasWordsOf(verdict);
+    if (!w || !w->word)
+        return kDash;
+    const QString word = QString::fromLatin1(w->word);
+    return verdict == GasVerdict::NotSteady ? word.arg(passWindowMs / 1000.0) : word;
 }
 
 QString lambdaLimit(const GasLimits &g)
@@ -135,16 +144,8 @@ QString OverallWord(Verdict verdict, bool abandoned)
 
 Tone ToneOf(GasVerdict verdict)
 {
-    switch (verdict) {
-    case GasVerdict::Pass:
-        return Tone::Pass;
-    case GasVerdict::Fail:
-    case GasVerdict::FailRechecked:
-        return Tone::Fail;
-    default:
-        break;
-    }
-    return Tone::Neutral;
+    const GasVerdictWord *w = gasWordsOf(verdict);
+    return w ? w->tone : Tone::Neutral;
 }
 
 StageOutcome StageOutcomeOf(const LimitSet &set, Fuel fuel, const CheckSettings &settings, const CheckState &state,

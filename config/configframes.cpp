@@ -77,16 +77,9 @@ bool SendSetup(link::PortState &port, std::uint8_t flags, int rpmMode, const std
 
 QString GasName(Gas gas)
 {
-    switch (gas) {
-    case Gas::Co:
-        return QStringLiteral("CO");
-    case Gas::Co2:
-        return QStringLiteral("CO2");
-    case Gas::Hc:
-        return QStringLiteral("HC");
-    case Gas::No:
-        return QStringLiteral("NO");
-    }
+    for (const CalibrationGas &g : kCalibrationGases)
+        if (g.gas == gas)
+            return QString::fromLatin1(g.name);
     return {};
 }
 

@@ -59,7 +59,13 @@ bool SendSetup(link::PortState &port, std::uint8_t flags, int rpmMode, const std
 // ---- Calibration --------------------------------------------------------------------
 
 enum class Gas { Co, Co2, Hc, No };
-inline constexpr std::array<Gas, 4> kCalibrationGases = {Gas::Co, Gas::Co2, Gas::Hc, Gas::No};
+struct CalibrationGas {
+    Gas gas;
+    const char *name;
+};
+// In the order of the calibration dialog's boxes.
+inline constexpr std::array<CalibrationGas, 4> kCalibrationGases = {
+    {{Gas::Co, "CO"}, {Gas::Co2, "CO2"}, {Gas::Hc, "HC"}, {Gas::No, "NO"}}};
 QString GasName(Gas gas);
 
 inline constexpr int kCalibrationMax = 65535;

@@ -5,6 +5,7 @@
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QUrl>
+#include <iterator>
 
 namespace qova::link {
 
@@ -14,20 +15,23 @@ const QString kRfc2217Scheme = QStringLiteral("rfc2217://");
 // How long a server may take to agree the telnet options and confirm the line settings.
 constexpr int kNegotiationTimeoutMs = 3000;
 
+struct SettingName {
+    std::uint8_t command;
+    const char *name;
+};
+// The last is also what any other command sets.
+constexpr SettingName kSettingNames[] = {{telnet::kSetBaudRate, "baud rate"},
+                                         {telnet::kSetDataSize, "data bits"},
+                                         {telnet::kSetParity, "parity"},
+                                         {telnet::kSetStopSize, "stop bits"},
+                                         {telnet::kSetControl, "flow control"}};
+
 QString settingName(std::uint8_t command)
 {
-    switch (command) {
-    case telnet::kSetBaudRate:
-        return QStringLiteral("baud rate");
-    case telnet::kSetDataSize:
-        return QStringLiteral("data bits");
-    case telnet::kSetParity:
-        return QStringLiteral("parity");
-    case telnet::kSetStopSize:
-        return QStringLiteral("stop bits");
-    default:
-        return QStringLiteral("flow control");
-    }
+    for (const SettingName &s : kSettingNames)
+        if (s.command == command)
+            return QString::fromLatin1(s.name);
+    return QString::fromLatin1(kSettingNames[std::size(kSettingNames) - 1].name);
 }
 
 QString valueText(const QByteArray &value)

@@ -1,6 +1,8 @@
 #include "obd/elmreply.h"
 
 #include <QRegularExpression>
+#include <algorithm>
+#include <iterator>
 #include <map>
 
 namespace qova::obd {
@@ -47,6 +49,41 @@ const FailureWord kFailureWords[] = {
      }},
     {ElmFailure::LowVoltageReset, [](const QString &s) { return s == QLatin1String("LV RESET"); }},
     {ElmFailure::ActivityAlert, [](const QString &s) { return s.endsWith(QLatin1String("ACT ALERT")); }},
+};
+
+struct FailureMessageText {
+    ElmFailure failure;
+    const char *text; // follows "The OBD adapter's answer to <command>"; %1 is the adapter's line
+};
+// What failed, the likely reason and what to do, for each failure the operator can meet.
+const FailureMessageText kFailureMessages[] = {
+    {ElmFailure::NoData, " was NO DATA: the car did not answer in time or does not support this reading. It stays "
+                         "unknown."},
+    {ElmFailure::UnableToConnect, " was UNABLE TO CONNECT: the adapter found no diagnostic protocol. Switch the "
+                                  "ignition on and check that the adapter sits firmly in the car's diagnostic "
+                                  "socket."},
+    {ElmFailure::BusInit, " was \"%1\": the car's diagnostic bus did not start. Switch the ignition on and check "
+                          "the adapter's plug."},
+    {ElmFailure::CanError, " was CAN ERROR: the adapter could not talk on the car's CAN bus. Check the plug; with the "
+                           "ignition on, try again."},
+    {ElmFailure::BufferFull, " was BUFFER FULL: the adapter got more than it could pass on. The reading stays "
+                             "unknown; a faster baud rate helps."},
+    {ElmFailure::BusBusy, " was BUS BUSY: the car's bus was too busy or the adapter's wiring is faulty."},
+    {ElmFailure::DataError, " was \"%1\": the car's answer came damaged. It stays unknown."},
+    {ElmFailure::FeedbackError, " was FB ERROR: the adapter does not hear itself on the car's bus; its wiring or the "
+                                "socket is faulty."},
+    {ElmFailure::ReceiveError, " was \"%1\": the adapter received damaged CAN data. It stays unknown."},
+    {ElmFailure::Stopped, " was STOPPED: it was interrupted. The reading stays unknown and is asked again."},
+    {ElmFailure::NotUnderstood, " was \"?\": the adapter does not know this command. It may not be a full "
+                                "ELM327-compatible adapter."},
+    {ElmFailure::InternalError, " was the adapter's internal error %1. Unplug the adapter and plug it in again."},
+    {ElmFailure::LowVoltageReset, " was LV RESET: the adapter's supply dipped and it started again. Check the car's "
+                                  "battery and the adapter's plug; the adapter is set up again."},
+    {ElmFailure::ActivityAlert, " was ACT ALERT: the adapter is about to sleep for lack of activity."},
+    {ElmFailure::Unreadable, " could not be read (%1). Check the adapter's baud rate, or that the device is an OBD "
+                             "adapter at all."},
+    {ElmFailure::NoAnswer, " did not come in time. Check that the adapter is plugged in and powered by the car, and "
+                           "its connection to this computer."},
 };
 
 bool isBanner(const QString &upper)
@@ -146,62 +183,13 @@ ElmReply ParseReply(std::string_view raw, std::string_view command)
 
 QString FailureMessage(ElmFailure failure, const QString &failureLine, const QString &command)
 {
-    const QString what = QStringLiteral("The OBD adapter's answer to %1").arg(command);
-    switch (failure) {
-    case ElmFailure::None:
+    const auto found = std::find_if(std::begin(kFailureMessages), std::end(kFailureMessages),
+                                    [failure](const FailureMessageText &m) { return m.failure == failure; });
+    if (found == std::end(kFailureMessages))
         return {};
-    case ElmFailure::NoData:
-        return what + QStringLiteral(" was NO DATA: the car did not answer in time or does not support this "
-                                     "reading. It stays unknown.");
-    case ElmFailure::UnableToConnect:
-        return what + QStringLiteral(" was UNABLE TO CONNECT: the adapter found no diagnostic protocol. "
-                                     "Switch the ignition on and check that the adapter sits firmly in the "
-                                     "car's diagnostic socket.");
-    case ElmFailure::BusInit:
-        return what + QStringLiteral(" was \"%1\": the car's diagnostic bus did not start. Switch the ignition "
-                                     "on and check the adapter's plug.")
-                          .arg(failureLine);
-    case ElmFailure::CanError:
-        return what + QStringLiteral(" was CAN ERROR: the adapter could not talk on the car's CAN bus. Check "
-                                     "the plug; with the ignition on, try again.");
-    case ElmFailure::BufferFull:
-        return what + QStringLiteral(" was BUFFER FULL: the adapter got more than it could pass on. The "
-                                     "reading stays unknown; a faster baud rate helps.");
-    case ElmFailure::BusBusy:
-        return what + QStringLiteral(" was BUS BUSY: the car's bus was too busy or the adapter's wiring is "
-                                     "faulty.");
-    case ElmFailure::DataError:
-        return what + QStringLiteral(" was \"%1\": the car's answer came damaged. It stays unknown.").arg(failureLine);
-    case ElmFailure::FeedbackError:
-        return what + QStringLiteral(" was FB ERROR: the adapter does not hear itself on the car's bus; its "
-                                     "wiring or the socket is faulty.");
-    case ElmFailure::ReceiveError:
-        return what +
-               QStringLiteral(" was \"%1\": the adapter received damaged CAN data. It stays unknown.").arg(failureLine);
-    case ElmFailure::Stopped:
-        return what + QStringLiteral(" was STOPPED: it was interrupted. The reading stays unknown and is "
-                                     "asked again.");
-    case ElmFailure::NotUnderstood:
-        return what + QStringLiteral(" was \"?\": the adapter does not know this command. It may not be a "
-                                     "full ELM327-compatible adapter.");
-    case ElmFailure::InternalError:
-        return what + QStringLiteral(" was the adapter's internal error %1. Unplug the adapter and plug it "
-                                     "in again.")
-                          .arg(failureLine);
-    case ElmFailure::LowVoltageReset:
-        return what + QStringLiteral(" was LV RESET: the adapter's supply dipped and it started again. Check "
-                                     "the car's battery and the adapter's plug; the adapter is set up again.");
-    case ElmFailure::ActivityAlert:
-        return what + QStringLiteral(" was ACT ALERT: the adapter is about to sleep for lack of activity.");
-    case ElmFailure::Unreadable:
-        return what + QStringLiteral(" could not be read (%1). Check the adapter's baud rate, or that the "
-                                     "device is an OBD adapter at all.")
-                          .arg(failureLine);
-    case ElmFailure::NoAnswer:
-        return what + QStringLiteral(" did not come in time. Check that the adapter is plugged in and "
-                                     "powered by the car, and its connection to this computer.");
-    }
-    return {};
+    const QString why = QString::fromUtf8(found->text);
+    return QStringLiteral("The OBD adapter's answer to %1").arg(command) +
+           (why.contains(QLatin1String("%1")) ? why.arg(failureLine) : why);
 }
 
 Framing FrameMessages(const std::vector<QString> &lines, bool headers)

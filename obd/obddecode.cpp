@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <span>
 
 namespace qova::obd {
 
@@ -40,6 +41,24 @@ std::vector<const EcuMessage *> answers(const std::vector<EcuMessage> &messages,
     return out;
 }
 
+// The answers to the request read by `read`, which gives the value or leaves a problem; with
+// no answer, the problem says why.
+template <typename T, typename Read>
+Decoded<T> decoded(const std::vector<EcuMessage> &messages, std::uint8_t svc, std::optional<std::uint8_t> pid,
+                   std::size_t minSize, const QString &what, Read read)
+{
+    Decoded<T> out;
+    const auto found = answers(messages, svc, pid, minSize, what, out.problem);
+    if (found.empty())
+        return out;
+    out.value = read(found, out.problem);
+    if (out.value)
+        out.problem.clear();
+    return out;
+}
+
+using Answers = std::vector<const EcuMessage *>;
+
 QString pidText(std::uint8_t svc, std::uint8_t pid)
 {
     return QStringLiteral("%1 %2").arg(svc, 2, 16, QLatin1Char('0')).arg(pid, 2, 16, QLatin1Char('0')).toUpper();
@@ -48,57 +67,34 @@ QString pidText(std::uint8_t svc, std::uint8_t pid)
 struct MonitorBit {
     Monitor monitor;
     int bit;
+    const char *name;
 };
-constexpr MonitorBit kCommonMonitors[] = {{Monitor::Misfire, 0}, {Monitor::FuelSystem, 1}, {Monitor::Components, 2}};
-constexpr MonitorBit kSparkMonitors[] = {{Monitor::Catalyst, 0},           {Monitor::HeatedCatalyst, 1},
-                                         {Monitor::EvaporativeSystem, 2},  {Monitor::SecondaryAir, 3},
-                                         {Monitor::AcRefrigerant, 4},      {Monitor::OxygenSensor, 5},
-                                         {Monitor::OxygenSensorHeater, 6}, {Monitor::Egr, 7}};
+constexpr MonitorBit kCommonMonitors[] = {{Monitor::Misfire, 0, "Misfire"},
+                                          {Monitor::FuelSystem, 1, "Fuel system"},
+                                          {Monitor::Components, 2, "Comprehensive components"}};
+constexpr MonitorBit kSparkMonitors[] = {{Monitor::Catalyst, 0, "Catalyst"},
+                                         {Monitor::HeatedCatalyst, 1, "Heated catalyst"},
+                                         {Monitor::EvaporativeSystem, 2, "Evaporative system"},
+                                         {Monitor::SecondaryAir, 3, "Secondary air system"},
+                                         {Monitor::AcRefrigerant, 4, "A/C refrigerant"},
+                                         {Monitor::OxygenSensor, 5, "Oxygen sensor"},
+                                         {Monitor::OxygenSensorHeater, 6, "Oxygen sensor heater"},
+                                         {Monitor::Egr, 7, "EGR system"}};
 // Bits 2 and 4 are reserved for compression ignition.
-constexpr MonitorBit kCompressionMonitors[] = {{Monitor::NmhcCatalyst, 0},      {Monitor::NoxAftertreatment, 1},
-                                               {Monitor::BoostPressure, 3},     {Monitor::ExhaustGasSensor, 5},
-                                               {Monitor::ParticulateFilter, 6}, {Monitor::EgrVvt, 7}};
+constexpr MonitorBit kCompressionMonitors[] = {
+    {Monitor::NmhcCatalyst, 0, "NMHC catalyst"},           {Monitor::NoxAftertreatment, 1, "NOx aftertreatment"},
+    {Monitor::BoostPressure, 3, "Boost pressure"},         {Monitor::ExhaustGasSensor, 5, "Exhaust gas sensor"},
+    {Monitor::ParticulateFilter, 6, "Particulate filter"}, {Monitor::EgrVvt, 7, "EGR/VVT system"}};
+constexpr std::span<const MonitorBit> kMonitorTables[] = {kCommonMonitors, kSparkMonitors, kCompressionMonitors};
 
 } // namespace
 
 QString MonitorName(Monitor monitor)
 {
-    switch (monitor) {
-    case Monitor::Misfire:
-        return QStringLiteral("Misfire");
-    case Monitor::FuelSystem:
-        return QStringLiteral("Fuel system");
-    case Monitor::Components:
-        return QStringLiteral("Comprehensive components");
-    case Monitor::Catalyst:
-        return QStringLiteral("Catalyst");
-    case Monitor::HeatedCatalyst:
-        return QStringLiteral("Heated catalyst");
-    case Monitor::EvaporativeSystem:
-        return QStringLiteral("Evaporative system");
-    case Monitor::SecondaryAir:
-        return QStringLiteral("Secondary air system");
-    case Monitor::AcRefrigerant:
-        return QStringLiteral("A/C refrigerant");
-    case Monitor::OxygenSensor:
-        return QStringLiteral("Oxygen sensor");
-    case Monitor::OxygenSensorHeater:
-        return QStringLiteral("Oxygen sensor heater");
-    case Monitor::Egr:
-        return QStringLiteral("EGR system");
-    case Monitor::NmhcCatalyst:
-        return QStringLiteral("NMHC catalyst");
-    case Monitor::NoxAftertreatment:
-        return QStringLiteral("NOx aftertreatment");
-    case Monitor::BoostPressure:
-        return QStringLiteral("Boost pressure");
-    case Monitor::ExhaustGasSensor:
-        return QStringLiteral("Exhaust gas sensor");
-    case Monitor::ParticulateFilter:
-        return QStringLiteral("Particulate filter");
-    case Monitor::EgrVvt:
-        return QStringLiteral("EGR/VVT system");
-    }
+    for (const std::span<const MonitorBit> table : kMonitorTables)
+        for (const MonitorBit &mb : table)
+            if (mb.monitor == monitor)
+                return QString::fromLatin1(mb.name);
     return {};
 }
 
@@ -110,179 +106,160 @@ int MonitorStatus::incomplete() const
 
 Decoded<SupportedPids> DecodeSupportedPids(const std::vector<EcuMessage> &messages, std::uint8_t base)
 {
-    Decoded<SupportedPids> out;
-    const auto found =
-        answers(messages, service::kCurrentData, base, 6,
-                QStringLiteral("Supported PIDs (%1)").arg(pidText(service::kCurrentData, base)), out.problem);
-    if (found.empty())
-        return out;
-    SupportedPids s;
-    for (const auto *m : found)
-        for (int i = 0; i < 32; ++i)
-            if (m->data[2 + static_cast<std::size_t>(i / 8)] & (0x80 >> (i % 8)))
-                s.pids[static_cast<std::size_t>(base + 1 + i) & 0xFF] = true;
-    out.value = s;
-    out.problem.clear();
-    return out;
+    return decoded<SupportedPids>(messages, service::kCurrentData, base, 6,
+                                  QStringLiteral("Supported PIDs (%1)").arg(pidText(service::kCurrentData, base)),
+                                  [base](const Answers &found, QString &) {
+                                      SupportedPids s;
+                                      for (const auto *m : found)
+                                          for (int i = 0; i < 32; ++i)
+                                              if (m->data[2 + static_cast<std::size_t>(i / 8)] & (0x80 >> (i % 8)))
+                                                  s.pids[static_cast<std::size_t>(base + 1 + i) & 0xFF] = true;
+                                      return std::optional(s);
+                                  });
 }
 
 Decoded<MonitorStatus> DecodeMonitorStatus(const std::vector<EcuMessage> &messages)
 {
-    Decoded<MonitorStatus> out;
-    const auto found = answers(messages, service::kCurrentData, pid::kMonitorStatus, 6,
-                               QStringLiteral("Warning lamp and readiness (01 01)"), out.problem);
-    if (found.empty())
-        return out;
-    MonitorStatus s;
-    for (const auto *m : found)
-        s.compressionIgnition = s.compressionIgnition || (m->data[3] & 0x08);
-    auto add = [&](Monitor monitor, bool supported, bool incomplete) {
-        auto it = std::find_if(s.monitors.begin(), s.monitors.end(),
-                               [&](const MonitorReadiness &r) { return r.monitor == monitor; });
-        if (it == s.monitors.end()) {
-            s.monitors.push_back({monitor, Readiness::NotSupported});
-            it = s.monitors.end() - 1;
-        }
-        if (!supported)
-            return;
-        // One ECU that has not finished a monitor makes it incomplete for the car.
-        if (incomplete)
-            it->readiness = Readiness::Incomplete;
-        else if (it->readiness == Readiness::NotSupported)
-            it->readiness = Readiness::Complete;
-    };
-    for (const auto *m : found) {
-        const std::uint8_t a = m->data[2], b = m->data[3], c = m->data[4], d = m->data[5];
-        s.lampOn = s.lampOn || (a & 0x80);
-        s.storedCodes += a & 0x7F;
-        for (const auto &mb : kCommonMonitors)
-            add(mb.monitor, b & (1 << mb.bit), b & (0x10 << mb.bit));
-        if (s.compressionIgnition)
-            for (const auto &mb : kCompressionMonitors)
-                add(mb.monitor, c & (1 << mb.bit), d & (1 << mb.bit));
-        else
-            for (const auto &mb : kSparkMonitors)
-                add(mb.monitor, c & (1 << mb.bit), d & (1 << mb.bit));
-    }
-    out.value = s;
-    out.problem.clear();
-    return out;
+    return decoded<MonitorStatus>(
+        messages, service::kCurrentData, pid::kMonitorStatus, 6, QStringLiteral("Warning lamp and readiness (01 01)"),
+        [](const Answers &found, QString &) {
+            MonitorStatus s;
+            for (const auto *m : found)
+                s.compressionIgnition = s.compressionIgnition || (m->data[3] & 0x08);
+            auto add = [&](Monitor monitor, bool supported, bool incomplete) {
+                auto it = std::find_if(s.monitors.begin(), s.monitors.end(),
+                                       [&](const MonitorReadiness &r) { return r.monitor == monitor; });
+                if (it == s.monitors.end()) {
+                    s.monitors.push_back({monitor, Readiness::NotSupported});
+                    it = s.monitors.end() - 1;
+                }
+                if (!supported)
+                    return;
+                // One ECU that has not finished a monitor makes it incomplete for the car.
+                if (incomplete)
+                    it->readiness = Readiness::Incomplete;
+                else if (it->readiness == Readiness::NotSupported)
+                    it->readiness = Readiness::Complete;
+            };
+            for (const auto *m : found) {
+                const std::uint8_t a = m->data[2], b = m->data[3], c = m->data[4], d = m->data[5];
+                s.lampOn = s.lampOn || (a & 0x80);
+                s.storedCodes += a & 0x7F;
+                for (const auto &mb : kCommonMonitors)
+                    add(mb.monitor, b & (1 << mb.bit), b & (0x10 << mb.bit));
+                if (s.compressionIgnition)
+                    for (const auto &mb : kCompressionMonitors)
+                        add(mb.monitor, c & (1 << mb.bit), d & (1 << mb.bit));
+                else
+                    for (const auto &mb : kSparkMonitors)
+                        add(mb.monitor, c & (1 << mb.bit), d & (1 << mb.bit));
+            }
+            return std::optional(s);
+        });
 }
 
 Decoded<double> DecodeEngineSpeed(const std::vector<EcuMessage> &messages)
 {
-    Decoded<double> out;
-    const auto found = answers(messages, service::kCurrentData, pid::kEngineSpeed, 4,
-                               QStringLiteral("Engine speed (01 0C)"), out.problem);
-    if (found.empty())
-        return out;
-    // The engine ECU answers first; a second answer (a gearbox) is not the engine's.
-    out.value = ((found.front()->data[2] << 8) | found.front()->data[3]) / kEngineSpeedDivisor;
-    out.problem.clear();
-    return out;
+    return decoded<double>(messages, service::kCurrentData, pid::kEngineSpeed, 4,
+                           QStringLiteral("Engine speed (01 0C)"), [](const Answers &found, QString &) {
+                               // The engine ECU answers first; a second answer (a gearbox) is not the engine's.
+                               return std::optional(((found.front()->data[2] << 8) | found.front()->data[3]) /
+                                                    kEngineSpeedDivisor);
+                           });
 }
 
 Decoded<int> DecodeTemperature(const std::vector<EcuMessage> &messages, std::uint8_t temperaturePid)
 {
-    Decoded<int> out;
     const QString what =
         QStringLiteral("%1 (%2)").arg(temperaturePid == pid::kOilTemperature ? QStringLiteral("Oil temperature")
                                                                              : QStringLiteral("Coolant temperature"),
                                       pidText(service::kCurrentData, temperaturePid));
-    const auto found = answers(messages, service::kCurrentData, temperaturePid, 3, what, out.problem);
-    if (found.empty())
-        return out;
-    out.value = found.front()->data[2] - kTemperatureOffset;
-    out.problem.clear();
-    return out;
+    return decoded<int>(messages, service::kCurrentData, temperaturePid, 3, what, [](const Answers &found, QString &) {
+        return std::optional(found.front()->data[2] - kTemperatureOffset);
+    });
 }
 
 Decoded<std::vector<QString>> DecodeStoredCodes(const std::vector<EcuMessage> &messages)
 {
-    Decoded<std::vector<QString>> out;
-    const auto found =
-        answers(messages, service::kStoredCodes, std::nullopt, 1, QStringLiteral("Stored codes (03)"), out.problem);
-    if (found.empty())
-        return out;
-    std::vector<QString> codes;
-    auto addCode = [&](std::uint8_t hi, std::uint8_t lo) {
-        if (hi == 0 && lo == 0)
-            return; // padding of the older buses
-        static const char kSystem[] = {'P', 'C', 'B', 'U'};
-        const QString code = QStringLiteral("%1%2%3")
-                                 .arg(QLatin1Char(kSystem[hi >> 6]))
-                                 .arg((hi >> 4) & 0x03)
-                                 .arg(((hi & 0x0F) << 8) | lo, 3, 16, QLatin1Char('0'))
-                                 .toUpper();
-        if (std::find(codes.begin(), codes.end(), code) == codes.end())
-            codes.push_back(code);
-    };
-    for (const auto *m : found) {
-        const auto &d = m->data;
-        // CAN answers count their codes (43 NN, then NN pairs, an even length); the older
-        // buses send three pairs a line, padded with 0000 (an odd length).
-        std::size_t from = 1;
-        if (d.size() % 2 == 0) {
-            if (d.size() != 2 + 2 * static_cast<std::size_t>(d[1])) {
-                out.problem = QStringLiteral("Stored codes (03): ECU %1 announced %2 codes but sent %3 bytes")
-                                  .arg(m->ecu.isEmpty() ? QStringLiteral("?") : m->ecu)
-                                  .arg(d[1])
-                                  .arg(d.size());
-                return out;
+    return decoded<std::vector<QString>>(
+        messages, service::kStoredCodes, std::nullopt, 1, QStringLiteral("Stored codes (03)"),
+        [](const Answers &found, QString &problem) -> std::optional<std::vector<QString>> {
+            std::vector<QString> codes;
+            auto addCode = [&](std::uint8_t hi, std::uint8_t lo) {
+                if (hi == 0 && lo == 0)
+                    return; // padding of the older buses
+                static const char kSystem[] = {'P', 'C', 'B', 'U'};
+                const QString code = QStringLiteral("%1%2%3")
+                                         .arg(QLatin1Char(kSystem[hi >> 6]))
+                                         .arg((hi >> 4) & 0x03)
+                                         .arg(((hi & 0x0F) << 8) | lo, 3, 16, QLatin1Char('0'))
+                                         .toUpper();
+                if (std::find(codes.begin(), codes.end(), code) == codes.end())
+                    codes.push_back(code);
+            };
+            for (const auto *m : found) {
+                const auto &d = m->data;
+                // CAN answers count their codes (43 NN, then NN pairs, an even length); the older
+                // buses send three pairs a line, padded with 0000 (an odd length).
+                std::size_t from = 1;
+                if (d.size() % 2 == 0) {
+                    if (d.size() != 2 + 2 * static_cast<std::size_t>(d[1])) {
+                        problem = QStringLiteral("Stored codes (03): ECU %1 announced %2 codes but sent %3 bytes")
+                                      .arg(m->ecu.isEmpty() ? QStringLiteral("?") : m->ecu)
+                                      .arg(d[1])
+                                      .arg(d.size());
+                        return std::nullopt;
+                    }
+                    from = 2;
+                }
+                for (std::size_t i = from; i + 1 < d.size(); i += 2)
+                    addCode(d[i], d[i + 1]);
             }
-            from = 2;
-        }
-        for (std::size_t i = from; i + 1 < d.size(); i += 2)
-            addCode(d[i], d[i + 1]);
-    }
-    out.value = codes;
-    out.problem.clear();
-    return out;
+            return codes;
+        });
 }
 
 Decoded<Vin> DecodeVin(const std::vector<EcuMessage> &messages)
 {
-    Decoded<Vin> out;
-    const auto found =
-        answers(messages, service::kVehicleInfo, pid::kVin, 3, QStringLiteral("VIN (09 02)"), out.problem);
-    if (found.empty())
-        return out;
-    // CAN: one message, 49 02 01 and the 17 characters. The older buses: a line per four
-    // characters, 49 02 and the line's number, padded with NUL bytes in front.
-    const QString ecu = found.front()->ecu;
-    std::map<int, std::vector<std::uint8_t>> parts;
-    for (const auto *m : found)
-        if (m->ecu == ecu)
-            parts[m->data[2]].insert(parts[m->data[2]].end(), m->data.begin() + 3, m->data.end());
-    std::vector<std::uint8_t> bytes;
-    if (parts.size() == 1)
-        bytes = parts.begin()->second;
-    else
-        for (const auto &[n, p] : parts)
-            bytes.insert(bytes.end(), p.begin(), p.end());
-    const auto first = std::find_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0; });
-    bytes.erase(bytes.begin(), first);
+    return decoded<Vin>(
+        messages, service::kVehicleInfo, pid::kVin, 3, QStringLiteral("VIN (09 02)"),
+        [](const Answers &found, QString &) {
+            // CAN: one message, 49 02 01 and the 17 characters. The older buses: a line per four
+            // characters, 49 02 and the line's number, padded with NUL bytes in front.
+            const QString ecu = found.front()->ecu;
+            std::map<int, std::vector<std::uint8_t>> parts;
+            for (const auto *m : found)
+                if (m->ecu == ecu)
+                    parts[m->data[2]].insert(parts[m->data[2]].end(), m->data.begin() + 3, m->data.end());
+            std::vector<std::uint8_t> bytes;
+            if (parts.size() == 1)
+                bytes = parts.begin()->second;
+            else
+                for (const auto &[n, p] : parts)
+                    bytes.insert(bytes.end(), p.begin(), p.end());
+            const auto first = std::find_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0; });
+            bytes.erase(bytes.begin(), first);
 
-    Vin vin;
-    QString badAt;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const std::uint8_t b = bytes[i];
-        const bool printable = b >= 0x20 && b < 0x7F;
-        vin.text.append(printable ? QChar(b) : QChar(0xFFFD));
-        const bool allowed = (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z' && b != 'I' && b != 'O' && b != 'Q');
-        if (!allowed && badAt.isEmpty())
-            badAt = QStringLiteral("character %1 (byte %2) is not one a VIN may hold")
-                        .arg(i + 1)
-                        .arg(b, 2, 16, QLatin1Char('0'));
-    }
-    if (bytes.size() != static_cast<std::size_t>(kVinLength))
-        vin.doubt = QStringLiteral("it has %1 characters, not %2").arg(bytes.size()).arg(kVinLength);
-    else
-        vin.doubt = badAt;
-    vin.trusted = vin.doubt.isEmpty();
-    out.value = vin;
-    out.problem.clear();
-    return out;
+            Vin vin;
+            QString badAt;
+            for (std::size_t i = 0; i < bytes.size(); ++i) {
+                const std::uint8_t b = bytes[i];
+                const bool printable = b >= 0x20 && b < 0x7F;
+                vin.text.append(printable ? QChar(b) : QChar(0xFFFD));
+                const bool allowed =
+                    (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z' && b != 'I' && b != 'O' && b != 'Q');
+                if (!allowed && badAt.isEmpty())
+                    badAt = QStringLiteral("character %1 (byte %2) is not one a VIN may hold")
+                                .arg(i + 1)
+                                .arg(b, 2, 16, QLatin1Char('0'));
+            }
+            if (bytes.size() != static_cast<std::size_t>(kVinLength))
+                vin.doubt = QStringLiteral("it has %1 characters, not %2").arg(bytes.size()).arg(kVinLength);
+            else
+                vin.doubt = badAt;
+            vin.trusted = vin.doubt.isEmpty();
+            return std::optional(vin);
+        });
 }
 
 } // namespace qova::obd

@@ -53,17 +53,39 @@ QFont sized(QFont f, int pixels, bool bold = true)
     return f;
 }
 
+// A text of the check's pages, named as the tests and the screen reader find it, wrapped
+// unless it is one short line.
+QLabel *pageText(QWidget *page, const char *name, const QFont &font, bool wrap = true)
+{
+    auto *label = new QLabel(page);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(font);
+    label->setWordWrap(wrap);
+    return label;
+}
+
+QPushButton *pageButton(QWidget *page, const char *name, const QString &text)
+{
+    auto *button = new QPushButton(text, page);
+    button->setObjectName(QString::fromLatin1(name));
+    return button;
+}
+
+struct MarkColour {
+    GasMark mark;
+    const char *style;
+};
+// The first is also what an unknown mark shows.
+constexpr MarkColour kMarkColours[] = {{GasMark::NoLimit, "background:#eeeeee;color:#202020;"},
+                                       {GasMark::Within, "background:#c8f0c8;color:#003000;"},
+                                       {GasMark::Outside, "background:#f8c8c8;color:#600000;"}};
+
 QString markColour(GasMark mark)
 {
-    switch (mark) {
-    case GasMark::Within:
-        return QStringLiteral("background:#c8f0c8;color:#003000;");
-    case GasMark::Outside:
-        return QStringLiteral("background:#f8c8c8;color:#600000;");
-    case GasMark::NoLimit:
-        break;
-    }
-    return QStringLiteral("background:#eeeeee;color:#202020;");
+    for (const MarkColour &c : kMarkColours)
+        if (c.mark == mark)
+            return QString::fromLatin1(c.style);
+    return QString::fromLatin1(kMarkColours[0].style);
 }
 
 QString toneColour(check::Tone tone)
@@ -133,10 +155,7 @@ QWidget *EmissionsCheckWindow::buildVehiclePage()
         form->addRow(label, box);
     };
     line(registration_, "Registration", QStringLiteral("&Registration"));
-    lastResult_ = new QLabel(page);
-    lastResult_->setObjectName(QStringLiteral("LastResult"));
-    lastResult_->setFont(big);
-    lastResult_->setWordWrap(true);
+    lastResult_ = pageText(page, "LastResult", big);
     form->addRow(QString(), lastResult_);
     line(model_, "Model", QStringLiteral("&Model"));
     combo(scheme_, "Scheme", QStringLiteral("Registered &in"), {QStringLiteral("UK"), QStringLiteral("EU")});
@@ -187,12 +206,10 @@ QWidget *EmissionsCheckWindow::buildVehiclePage()
     form->addRow(QString(), twoStroke_);
     line(operatorName_, "OperatorName", QStringLiteral("&Operator"));
 
-    auto *cancelButton = new QPushButton(QStringLiteral("Cance&l"), page);
-    cancelButton->setObjectName(QStringLiteral("CancelButton"));
+    auto *cancelButton = pageButton(page, "CancelButton", QStringLiteral("Cance&l"));
     cancelButton->setFont(big);
     connect(cancelButton, &QPushButton::clicked, this, &EmissionsCheckWindow::reject);
-    auto *nextButton = new QPushButton(QStringLiteral("&Next"), page);
-    nextButton->setObjectName(QStringLiteral("NextButton"));
+    auto *nextButton = pageButton(page, "NextButton", QStringLiteral("&Next"));
     nextButton->setFont(big);
     nextButton->setDefault(true);
     connect(nextButton, &QPushButton::clicked, this, &EmissionsCheckWindow::nextClick);
@@ -222,14 +239,8 @@ QWidget *EmissionsCheckWindow::buildLimitsPage()
     const QFont big = sized(font(), 17, false);
     auto *title = new QLabel(QStringLiteral("The limits"), page);
     title->setFont(sized(font(), 26));
-    chosen_ = new QLabel(page);
-    chosen_->setObjectName(QStringLiteral("Chosen"));
-    chosen_->setFont(sized(font(), 19));
-    chosen_->setWordWrap(true);
-    recordOnly_ = new QLabel(page);
-    recordOnly_->setObjectName(QStringLiteral("RecordOnly"));
-    recordOnly_->setFont(big);
-    recordOnly_->setWordWrap(true);
+    chosen_ = pageText(page, "Chosen", sized(font(), 19));
+    recordOnly_ = pageText(page, "RecordOnly", big);
     recordOnly_->setStyleSheet(QStringLiteral("color:#804000;"));
     limitList_ = new QListWidget(page);
     limitList_->setObjectName(QStringLiteral("LimitList"));
@@ -268,16 +279,11 @@ QWidget *EmissionsCheckWindow::buildLimitsPage()
     edit(makerIdleCo_, "MakerIdleCo", caption(C::idleCo), typed.idleCo, 5, 0);
     edit(makerIdleHc_, "MakerIdleHc", caption(C::idleHc), typed.idleHc, 5, 1);
     makerForm_->setEnabled(false);
-    limitProblem_ = new QLabel(page);
-    limitProblem_->setObjectName(QStringLiteral("LimitProblem"));
-    limitProblem_->setFont(big);
-    limitProblem_->setWordWrap(true);
+    limitProblem_ = pageText(page, "LimitProblem", big);
     limitProblem_->setStyleSheet(QStringLiteral("color:#b00000;"));
 
-    auto *backButton = new QPushButton(QStringLiteral("&Back"), page);
-    backButton->setObjectName(QStringLiteral("BackButton"));
-    startButton_ = new QPushButton(QStringLiteral("Start chec&k"), page);
-    startButton_->setObjectName(QStringLiteral("StartButton"));
+    auto *backButton = pageButton(page, "BackButton", QStringLiteral("&Back"));
+    startButton_ = pageButton(page, "StartButton", QStringLiteral("Start chec&k"));
     for (QPushButton *b : {backButton, startButton_})
         b->setFont(big);
     connect(backButton, &QPushButton::clicked, this, &EmissionsCheckWindow::backClick);
@@ -306,21 +312,10 @@ QWidget *EmissionsCheckWindow::buildLimitsPage()
 QWidget *EmissionsCheckWindow::buildCheckPage()
 {
     auto *page = new QWidget;
-    step_ = new QLabel(page);
-    step_->setObjectName(QStringLiteral("Step"));
-    step_->setFont(sized(font(), 20, false));
-    instruction_ = new QLabel(page);
-    instruction_->setObjectName(QStringLiteral("Instruction"));
-    instruction_->setFont(sized(font(), 36));
-    instruction_->setWordWrap(true);
-    detail_ = new QLabel(page);
-    detail_->setObjectName(QStringLiteral("Detail"));
-    detail_->setFont(sized(font(), 20, false));
-    detail_->setWordWrap(true);
-    stageFailed_ = new QLabel(page);
-    stageFailed_->setObjectName(QStringLiteral("StageFailed"));
-    stageFailed_->setFont(sized(font(), 22));
-    stageFailed_->setWordWrap(true);
+    step_ = pageText(page, "Step", sized(font(), 20, false), false);
+    instruction_ = pageText(page, "Instruction", sized(font(), 36));
+    detail_ = pageText(page, "Detail", sized(font(), 20, false));
+    stageFailed_ = pageText(page, "StageFailed", sized(font(), 22));
     stageFailed_->setStyleSheet(QStringLiteral("color:#b00000;"));
     gauge_ = new RpmGauge(page);
     steady_ = new QProgressBar(page);
@@ -339,14 +334,10 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
         gases->addWidget(l);
     }
     const QFont big = sized(font(), 17, false);
-    pumpButton_ = new QPushButton(QStringLiteral("&Pump"), page);
-    pumpButton_->setObjectName(QStringLiteral("PumpButton"));
-    cleanAirButton_ = new QPushButton(QStringLiteral("Clean air &HC"), page);
-    cleanAirButton_->setObjectName(QStringLiteral("CleanAirButton"));
-    warmButton_ = new QPushButton(QStringLiteral("&Engine warm"), page);
-    warmButton_->setObjectName(QStringLiteral("WarmButton"));
-    stopButton_ = new QPushButton(QStringLiteral("S&top"), page);
-    stopButton_->setObjectName(QStringLiteral("StopButton"));
+    pumpButton_ = pageButton(page, "PumpButton", QStringLiteral("&Pump"));
+    cleanAirButton_ = pageButton(page, "CleanAirButton", QStringLiteral("Clean air &HC"));
+    warmButton_ = pageButton(page, "WarmButton", QStringLiteral("&Engine warm"));
+    stopButton_ = pageButton(page, "StopButton", QStringLiteral("S&top"));
     for (QPushButton *b : {pumpButton_, cleanAirButton_, warmButton_, stopButton_})
         b->setFont(big);
     connect(cleanAirButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::cleanAirClick);
@@ -376,9 +367,7 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
 QWidget *EmissionsCheckWindow::buildResultPage()
 {
     auto *page = new QWidget;
-    overall_ = new QLabel(page);
-    overall_->setObjectName(QStringLiteral("Overall"));
-    overall_->setFont(sized(font(), 64));
+    overall_ = pageText(page, "Overall", sized(font(), 64), false);
     overall_->setAlignment(Qt::AlignCenter);
     results_ = new QTableWidget(0, 6, page);
     results_->setObjectName(QStringLiteral("Results"));
@@ -388,18 +377,10 @@ QWidget *EmissionsCheckWindow::buildResultPage()
     results_->verticalHeader()->hide();
     results_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     results_->setFont(sized(font(), 15, false));
-    resultNotes_ = new QLabel(page);
-    resultNotes_->setObjectName(QStringLiteral("ResultNotes"));
-    resultNotes_->setWordWrap(true);
-    resultNotes_->setFont(sized(font(), 15, false));
-    saveStatus_ = new QLabel(page);
-    saveStatus_->setObjectName(QStringLiteral("SaveStatus"));
-    saveStatus_->setWordWrap(true);
-    saveStatus_->setFont(sized(font(), 15, false));
-    printButton_ = new QPushButton(QStringLiteral("Print &certificate"), page);
-    printButton_->setObjectName(QStringLiteral("PrintButton"));
-    auto *closeButton = new QPushButton(QStringLiteral("&Done"), page);
-    closeButton->setObjectName(QStringLiteral("CloseButton"));
+    resultNotes_ = pageText(page, "ResultNotes", sized(font(), 15, false));
+    saveStatus_ = pageText(page, "SaveStatus", sized(font(), 15, false));
+    printButton_ = pageButton(page, "PrintButton", QStringLiteral("Print &certificate"));
+    auto *closeButton = pageButton(page, "CloseButton", QStringLiteral("&Done"));
     for (QPushButton *b : {printButton_, closeButton})
         b->setFont(sized(font(), 17, false));
     connect(printButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::printClick);

@@ -119,7 +119,7 @@ void TForm10::Button1Click()
         QLineEdit *box = edits()[i];
         const auto value = ParseCalibrationValue(box->text());
         if (!value) {
-            tell(CalibrationRangeMessage(kCalibrationGases[i]), ui::Icon::Warning);
+            tell(CalibrationRangeMessage(kCalibrationGases[i].gas), ui::Icon::Warning);
             box->setFocus(Qt::OtherFocusReason);
             box->selectAll();
             return;

@@ -7,6 +7,7 @@
 #include "link/livesession.h"
 #include "ui/commfailure.h"
 #include "ui/operator.h"
+#include "ui/placed.h"
 #include "ui/printing.h"
 
 #include <QCheckBox>
@@ -98,10 +99,8 @@ void TForm3::FormCreate()
     Panel13 = valuePanel(this, QStringLiteral("Panel13"), QStringLiteral("NO"), QColor(0xC0, 0xC0, 0xC0), 216, 4, 125,
                          40, 16);
 
-    Panel12 = new QFrame(this);
-    Panel12->setObjectName(QStringLiteral("Panel12"));
+    Panel12 = ui::Placed<QFrame>("Panel12", {4, 316, 125, 8 * 24 + 10}, this);
     Panel12->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel12->setGeometry(4, 316, 125, 8 * 24 + 10);
     const std::array<const char *, 8> captions = {"CO", "CO2", "HC", "O2", "NO", "LAM", "RPM", "OIL"};
     for (int i = 0; i < 8; ++i) {
         auto *box = new QCheckBox(QString::fromLatin1(captions[i]), Panel12);
@@ -127,10 +126,8 @@ void TForm3::FormCreate()
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
     panel5Home_ = QPoint((screenSize.width() - kPanel5Width) / 2, screenSize.height() - 130);
-    Panel5 = new QFrame(this);
-    Panel5->setObjectName(QStringLiteral("Panel5"));
+    Panel5 = ui::Placed<QFrame>("Panel5", QRect(panel5Home_, QSize(kPanel5Width, kPanel5Height)), this);
     Panel5->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel5->setGeometry(QRect(panel5Home_, QSize(kPanel5Width, kPanel5Height)));
     const QColor lime = Qt::green;
     Panel6 = valuePanel(Panel5, QStringLiteral("Panel6"), QStringLiteral("LAM"), lime, 6, 6, 104, 27, 10);
     Panel7 = valuePanel(Panel5, QStringLiteral("Panel7"), QStringLiteral("OIL"), lime, 6, 112, 104, 27, 10);
@@ -138,12 +135,8 @@ void TForm3::FormCreate()
     Panel9 = valuePanel(Panel5, QStringLiteral("Panel9"), QStringLiteral("RPM"), lime, 37, 6, 104, 27, 10);
     Panel10 = valuePanel(Panel5, QStringLiteral("Panel10"), QStringLiteral("FUEL"), lime, 37, 112, 104, 27, 10);
     Panel11 = valuePanel(Panel5, QStringLiteral("Panel11"), QStringLiteral("TTZ"), lime, 37, 218, 104, 27, 10);
-    Button1 = new QPushButton(QStringLiteral("&Main Menu"), Panel5);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(330, 6, 80, 27);
-    Button2 = new QPushButton(QStringLiteral("&Print"), Panel5);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(330, 37, 80, 27);
+    Button1 = ui::Placed<QPushButton>("Button1", {330, 6, 80, 27}, QStringLiteral("&Main Menu"), Panel5);
+    Button2 = ui::Placed<QPushButton>("Button2", {330, 37, 80, 27}, QStringLiteral("&Print"), Panel5);
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
 

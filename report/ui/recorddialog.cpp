@@ -1,5 +1,6 @@
 #include "report/ui/recorddialog.h"
 
+#include "ui/placed.h"
 #include "ui/sharedstate.h"
 
 #include <QFrame>
@@ -17,34 +18,22 @@ TForm12::TForm12(const ui::SharedState &state, QWidget *parent) : OkCancelDialog
                    Qt::WindowCloseButtonHint);
     setFixedSize(305, 284);
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1 = ui::Placed<QFrame>("Panel1", {8, 8, 289, 268}, this);
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Raised);
-    Panel1->setGeometry(8, 8, 289, 268);
 
     QFont bold = font();
     bold.setBold(true);
 
-    RadioGroup1 = new QGroupBox(QStringLiteral("Record"), Panel1);
-    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+    RadioGroup1 = ui::Placed<QGroupBox>("RadioGroup1", {40, 24, 209, 130}, QStringLiteral("Record"), Panel1);
     RadioGroup1->setFont(bold);
-    RadioGroup1->setGeometry(40, 24, 209, 130);
-    RadioButton1 = new QRadioButton(QStringLiteral("ON"), RadioGroup1);
-    RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
-    RadioButton1->setGeometry(40, 36, 120, 28);
-    RadioButton2 = new QRadioButton(QStringLiteral("OFF"), RadioGroup1);
-    RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
-    RadioButton2->setGeometry(40, 80, 120, 28);
+    RadioButton1 = ui::Placed<QRadioButton>("RadioButton1", {40, 36, 120, 28}, QStringLiteral("ON"), RadioGroup1);
+    RadioButton2 = ui::Placed<QRadioButton>("RadioButton2", {40, 80, 120, 28}, QStringLiteral("OFF"), RadioGroup1);
 
-    Button1 = new QPushButton(QStringLiteral("&OK"), Panel1);
-    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1 = ui::Placed<QPushButton>("Button1", {40, 196, 90, 30}, QStringLiteral("&OK"), Panel1);
     Button1->setFont(bold);
-    Button1->setGeometry(40, 196, 90, 30);
-    Button2 = new QPushButton(QStringLiteral("&CANCEL"), Panel1);
-    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2 = ui::Placed<QPushButton>("Button2", {159, 196, 90, 30}, QStringLiteral("&CANCEL"), Panel1);
     Button2->setFont(bold);
-    Button2->setGeometry(159, 196, 90, 30);
 
     connectButtons();
     FormShow();

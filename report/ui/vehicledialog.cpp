@@ -1,5 +1,6 @@
 #include "report/ui/vehicledialog.h"
 
+#include "ui/placed.h"
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,32 +19,19 @@ TForm8::TForm8(QWidget *parent) : OkCancelDialog(parent)
     QFont bold = font();
     bold.setBold(true);
 
-    StaticText1 = new QLabel(QStringLiteral("VEHICLE TYPE MODEL"), this);
-    StaticText1->setObjectName(QStringLiteral("StaticText1"));
+    StaticText1 = ui::Placed<QLabel>("StaticText1", {40, 28, 250, 20}, QStringLiteral("VEHICLE TYPE MODEL"), this);
     StaticText1->setFont(bold);
-    StaticText1->setGeometry(40, 28, 250, 20);
-    Edit1 = new QLineEdit(QStringLiteral("FORD ESCORT"), this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setGeometry(40, 52, 250, 26);
+    Edit1 = ui::Placed<QLineEdit>("Edit1", {40, 52, 250, 26}, QStringLiteral("FORD ESCORT"), this);
 
-    StaticText2 = new QLabel(QStringLiteral("VEHICLE REGISTRATION NUMBER"), this);
-    StaticText2->setObjectName(QStringLiteral("StaticText2"));
+    StaticText2 =
+        ui::Placed<QLabel>("StaticText2", {40, 104, 250, 20}, QStringLiteral("VEHICLE REGISTRATION NUMBER"), this);
     StaticText2->setFont(bold);
-    StaticText2->setGeometry(40, 104, 250, 20);
-    Edit2 = new QLineEdit(QStringLiteral("J123ABC"), this);
-    Edit2->setObjectName(QStringLiteral("Edit2"));
-    Edit2->setGeometry(40, 128, 250, 26);
+    Edit2 = ui::Placed<QLineEdit>("Edit2", {40, 128, 250, 26}, QStringLiteral("J123ABC"), this);
 
-    Button1 = new QPushButton(QStringLiteral("&OK"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(56, 200, 90, 30);
-    Button2 = new QPushButton(QStringLiteral("&Cancel"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(184, 200, 90, 30);
+    Button1 = ui::Placed<QPushButton>("Button1", {56, 200, 90, 30}, QStringLiteral("&OK"), this);
+    Button2 = ui::Placed<QPushButton>("Button2", {184, 200, 90, 30}, QStringLiteral("&Cancel"), this);
 
-    LastResult = new QLabel(this);
-    LastResult->setObjectName(QStringLiteral("LastResult"));
-    LastResult->setGeometry(40, 158, 270, 38);
+    LastResult = ui::Placed<QLabel>("LastResult", {40, 158, 270, 38}, this);
     LastResult->setWordWrap(true);
     LastResult->hide();
 

@@ -135,6 +135,46 @@ TEST(ReplyForms, FloodKeepsNoMoreThanTheBound)
     EXPECT_EQ(r.lines.front().size(), static_cast<qsizetype>(kMaxReplyBytes));
 }
 
+// The adapter's line goes into the messages that quote it, and only into those; a command
+// is quoted as it was sent.
+struct MessageRow {
+    const char *name;
+    ElmFailure failure;
+    const char *line;
+    const char *command;
+    const char *message;
+};
+
+class FailureMessages : public ::testing::TestWithParam<MessageRow> {};
+
+TEST_P(FailureMessages, SayWhatTheAdapterAnswered)
+{
+    const auto &row = GetParam();
+    EXPECT_EQ(FailureMessage(row.failure, QString::fromLatin1(row.line), QString::fromLatin1(row.command)),
+              QString::fromUtf8(row.message));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Elm, FailureMessages,
+    ::testing::Values(
+        MessageRow{"none", ElmFailure::None, "", "010C", ""},
+        MessageRow{"bus_init_quotes_the_line", ElmFailure::BusInit, "BUS INIT: ...ERROR", "0100",
+                   "The OBD adapter's answer to 0100 was \"BUS INIT: ...ERROR\": the car's diagnostic bus did not "
+                   "start. Switch the ignition on and check the adapter's plug."},
+        MessageRow{"internal_error_names_its_number", ElmFailure::InternalError, "ERR94", "0100",
+                   "The OBD adapter's answer to 0100 was the adapter's internal error ERR94. Unplug the adapter and "
+                   "plug it in again."},
+        MessageRow{"unreadable_says_how_much", ElmFailure::Unreadable, "5000 bytes without a prompt", "010C",
+                   "The OBD adapter's answer to 010C could not be read (5000 bytes without a prompt). Check the "
+                   "adapter's baud rate, or that the device is an OBD adapter at all."},
+        MessageRow{"no_data_quotes_no_line", ElmFailure::NoData, "NO DATA", "015C",
+                   "The OBD adapter's answer to 015C was NO DATA: the car did not answer in time or does not "
+                   "support this reading. It stays unknown."},
+        MessageRow{"percent_in_the_command_stays", ElmFailure::DataError, "<DATA ERROR", "AT%1",
+                   "The OBD adapter's answer to AT%1 was \"<DATA ERROR\": the car's answer came damaged. It stays "
+                   "unknown."}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 struct FramingRow {
     const char *name;
     std::vector<const char *> lines;

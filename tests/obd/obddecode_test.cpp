@@ -171,5 +171,18 @@ INSTANTIATE_TEST_SUITE_P(
                   true, "unknown"}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// The names sit beside the bits in the decoder's tables: a monitor added to the enum but to no
+// table would be listed nameless, and two that share a name could not be told apart.
+TEST(MonitorNames, EveryMonitorHasItsOwn)
+{
+    QStringList names;
+    for (int m = 0; m <= static_cast<int>(Monitor::EgrVvt); ++m) {
+        const QString name = MonitorName(static_cast<Monitor>(m));
+        EXPECT_FALSE(name.isEmpty()) << "monitor " << m;
+        EXPECT_FALSE(names.contains(name)) << name.toStdString();
+        names << name;
+    }
+}
+
 } // namespace
 } // namespace qova::obd
