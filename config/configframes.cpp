@@ -68,7 +68,7 @@ SetupPayload MakeSetupPayload(std::uint8_t flags, int rpmMode, const QDateTime &
             Bcd(t.hour()), Bcd(d.day()), Bcd(d.month()),  static_cast<std::uint8_t>(((d.year() & 0xFF) + 48) & 0xFF)};
 }
 
-bool SendSetup(link::PortState &port, std::uint8_t flags, int rpmMode, const std::function<QDateTime()> &clock)
+Done SendSetup(link::PortState &port, std::uint8_t flags, int rpmMode, const std::function<QDateTime()> &clock)
 {
     port.pause->sleepMs(kSetupPreWaitMs);
     const SetupPayload payload = MakeSetupPayload(flags, rpmMode, clock());
@@ -115,7 +115,7 @@ CalibrationPayload MakeCalibrationPayload(const CalibrationValues &values)
     return payload;
 }
 
-bool SendCalibration(link::PortState &port, const CalibrationValues &values)
+Done SendCalibration(link::PortState &port, const CalibrationValues &values)
 {
     const CalibrationPayload payload = MakeCalibrationPayload(values);
     return link::SendCommandFrame(port, kCalibrationCommand, payload, kCalibrationPreWaitMs, kCalibrationAnswerWaitMs);
@@ -134,14 +134,12 @@ HeaderPayload MakeHeaderPayload(const QString &line1, const QString &line2)
     return payload;
 }
 
-HeaderResult SendHeaderLines(link::PortState &port, const QString &line1, const QString &line2)
+Done SendHeaderLines(link::PortState &port, const QString &line1, const QString &line2)
 {
-    if (!link::OpenPort(port))
-        return HeaderResult::PortFailed;
+    if (Done opened = link::OpenPort(port); !opened.ok())
+        return opened;
     const HeaderPayload payload = MakeHeaderPayload(line1, line2);
-    return link::SendCommandFrame(port, kHeaderCommand, payload, kHeaderPreWaitMs, kHeaderAnswerWaitMs)
-               ? HeaderResult::Sent
-               : HeaderResult::NoAcknowledge;
+    return link::SendCommandFrame(port, kHeaderCommand, payload, kHeaderPreWaitMs, kHeaderAnswerWaitMs);
 }
 
 } // namespace qova::config

@@ -53,8 +53,8 @@ using SetupPayload = std::array<std::uint8_t, link::kSetupPayloadSize>;
 SetupPayload MakeSetupPayload(std::uint8_t flags, int rpmMode, const QDateTime &now);
 
 // Waits, then reads the clock, so the analyser is set to the time the frame leaves and not
-// to the time the operator pressed the button. True when the analyser acknowledged.
-bool SendSetup(link::PortState &port, std::uint8_t flags, int rpmMode, const std::function<QDateTime()> &clock);
+// to the time the operator pressed the button. Done when the analyser acknowledged.
+Done SendSetup(link::PortState &port, std::uint8_t flags, int rpmMode, const std::function<QDateTime()> &clock);
 
 // ---- Calibration --------------------------------------------------------------------
 
@@ -81,7 +81,7 @@ using CalibrationValues = std::array<std::uint16_t, 4>; // CO, CO2, HC, NO
 using CalibrationPayload = std::array<std::uint8_t, link::kCalibrationPayloadSize>;
 // Each value low byte first, in the order CO, CO2, HC, NO.
 CalibrationPayload MakeCalibrationPayload(const CalibrationValues &values);
-bool SendCalibration(link::PortState &port, const CalibrationValues &values);
+Done SendCalibration(link::PortState &port, const CalibrationValues &values);
 
 // ---- Printer header lines -----------------------------------------------------------------
 
@@ -97,8 +97,8 @@ using HeaderPayload = std::array<std::uint8_t, link::kHeaderPayloadSize>;
 // Each line cut to 20 bytes or filled with blanks; never trimmed.
 HeaderPayload MakeHeaderPayload(const QString &line1, const QString &line2);
 
-enum class HeaderResult { Sent, PortFailed, NoAcknowledge };
-// Opens the port afresh and leaves it open afterwards; nothing is written when the open fails.
-HeaderResult SendHeaderLines(link::PortState &port, const QString &line1, const QString &line2);
+// Opens the port afresh and leaves it open afterwards. When the open fails nothing is
+// written, PortOpen is false and the problem is the port's; otherwise it is the answer's.
+Done SendHeaderLines(link::PortState &port, const QString &line1, const QString &line2);
 
 } // namespace qova::config

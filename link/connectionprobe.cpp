@@ -7,10 +7,12 @@ namespace qova::link {
 ProbeResult ProbeConnection(PortState &port, int answerMs)
 {
     ProbeResult result;
-    const bool opened = OpenPort(port);
-    result.device = port.lastDevice.isEmpty() ? PortCaptionName(port) : port.lastDevice;
-    if (!opened) {
-        result.reason = port.lastError.isEmpty() ? QStringLiteral("the port could not be set up") : port.lastError;
+    const Done opened = OpenPort(port);
+    result.device = port.PortHandle ? port.PortHandle->deviceName() : QString();
+    if (result.device.isEmpty())
+        result.device = PortCaptionName(port);
+    if (!opened.ok()) {
+        result.reason = opened.problem().why;
         return result;
     }
     RequestReading(port);

@@ -14,8 +14,9 @@ std::vector<std::uint8_t> BuildCommandFrame(std::uint8_t command, std::span<cons
 
 // Sends a command frame and reads the analyser's one-byte answer: sleep preWaitMs,
 // drain, write the frame, wait for the answer, read one byte. The answer wait ends as
-// soon as a byte is queued, never later than answerWaitMs. True when the answer is "O".
-bool SendCommandFrame(PortState &port, std::uint8_t command, std::span<const std::uint8_t> payload, int preWaitMs,
+// soon as a byte is queued, never later than answerWaitMs. Done when the answer is "O";
+// otherwise the problem says whether nothing came or which byte did.
+Done SendCommandFrame(PortState &port, std::uint8_t command, std::span<const std::uint8_t> payload, int preWaitMs,
                       int answerWaitMs);
 
 } // namespace qova::link

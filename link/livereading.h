@@ -36,7 +36,9 @@ std::array<std::uint8_t, kLiveFrameSize> EncodeLiveFrame(const LiveReading &read
 void RequestReading(PortState &port);
 
 // Reads one frame into `reading` (overwritten even when the frame fails) and checks it.
-// Valid: failedFrames = 0, true. Invalid: ++failedFrames, false.
+// Valid: failedFrames = 0, true. Invalid: ++failedFrames, false. A bad frame is no Problem:
+// polling expects some (a frame cut by a prompt, noise on the line), and only a run of them
+// means something, which the live session decides from the count ("No Response").
 bool ReadLiveFrame(PortState &port, LiveReading &reading, int &failedFrames);
 
 // "LPG   ", "PETROL" (or "GASOLINE" for a US locale), "CNG   ", or "" for code 3.

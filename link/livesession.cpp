@@ -77,7 +77,7 @@ LiveSession::~LiveSession()
     stop();
 }
 
-bool LiveSession::start(const Options &options)
+Done LiveSession::start(const Options &options)
 {
     stop();
     options_ = options;
@@ -85,8 +85,8 @@ bool LiveSession::start(const Options &options)
     frame_ = {};
     failedFrames_ = 0;
     skipNextTick_ = false;
-    if (!OpenPort(port_) || !port_.handleValid())
-        return false;
+    if (Done opened = OpenPort(port_); !opened.ok())
+        return opened;
     if (options_.settleMs > 0)
         port_.pause->sleepMs(options_.settleMs);
     WriteByte(port_, kPollCommand);
@@ -94,7 +94,7 @@ bool LiveSession::start(const Options &options)
     timer_->start();
     if (options_.firstCycleMs > 0)
         firstCycle_->start(options_.firstCycleMs);
-    return true;
+    return {};
 }
 
 void LiveSession::stop()
@@ -184,7 +184,7 @@ void LiveSession::cycle()
     // with a silent analyser. A cycle that reopens still fails its read: the analyser has
     // had no poll to answer yet.
     if (!port_.handleValid())
-        OpenPort(port_);
+        (void)OpenPort(port_);
     const bool valid = ReadLiveFrame(port_, frame_, failedFrames_);
     // The read may wait on the event loop, and the session may be stopped meanwhile.
     if (!active_)

@@ -78,9 +78,9 @@ public:
     explicit LiveSession(PortState &port, QObject *parent = nullptr);
     ~LiveSession() override;
 
-    // Opens the port, sends the first poll and starts polling. False when the port could
-    // not be opened; port.lastDevice and port.lastError say which and why.
-    bool start(const Options &options);
+    // Opens the port, sends the first poll and starts polling. The problem is the port's,
+    // when it could not be opened.
+    Done start(const Options &options);
     // Stops polling and closes the port; nothing when not started.
     void stop();
     bool isActive() const { return active_; }

@@ -5,14 +5,21 @@
 namespace qova::link {
 
 namespace {
-bool failStep(PortState &port)
+// Read before the device is closed: closing may clear the system's reason.
+Problem portProblem(const PortState &port)
 {
-    if (port.PortHandle) {
-        port.lastError = port.PortHandle->errorString();
-        port.lastDevice = port.PortHandle->deviceName();
+    QString why = port.PortHandle ? port.PortHandle->errorString() : QString();
+    if (why.isEmpty())
+        why = QStringLiteral("the port could not be set up");
+    return {ShownDeviceName(port), why, kConnectionFix};
+}
+
+Done failStep(PortState &port)
+{
+    Problem problem = portProblem(port);
+    if (port.PortHandle)
         port.PortHandle->close();
-    }
-    return false;
+    return problem;
 }
 } // namespace
 
@@ -32,49 +39,61 @@ QString PortCaptionName(const PortState &port)
     return QStringLiteral("COM%1").arg(port.PortNumber);
 }
 
-bool OpenPortDevice(PortState &port)
+QString ShownDeviceName(const PortState &port)
+{
+    const QString chosen = PortCaptionName(port);
+    const QString device = port.PortHandle ? port.PortHandle->deviceName() : QString();
+    if (device.isEmpty())
+        return chosen;
+    if (device == chosen || DeviceCaptionName(device) == chosen)
+        return device;
+    return QStringLiteral("%1 (%2)").arg(chosen, device);
+}
+
+Done OpenPortDevice(PortState &port)
 {
     if (port.PortOpen && port.PortHandle)
         port.PortHandle->close();
     port.PortHandle = !port.PortDevice.isEmpty() && port.namedFactory ? port.namedFactory(port.PortDevice)
                                                                       : port.factory(port.PortNumber);
-    port.lastError.clear();
-    port.lastDevice.clear();
-    if (!port.PortHandle)
-        return false;
-    port.lastDevice = port.PortHandle->deviceName();
-    if (!port.PortHandle->openDevice())
-        port.lastError = port.PortHandle->errorString();
-    // A device that did not open is caught by the next step, which fails on it.
-    return true;
+    if (!port.PortHandle || !port.PortHandle->openDevice())
+        return failStep(port);
+    return {};
 }
 
-bool SetLineSettings(PortState &port)
+Done SetLineSettings(PortState &port)
 {
     if (!port.handleValid() || !port.PortHandle->setLineSettings())
         return failStep(port);
-    return true;
+    return {};
 }
 
-bool SetPortTimeouts(PortState &port)
+Done SetPortTimeouts(PortState &port)
 {
     if (!port.handleValid() || !port.PortHandle->setTimeouts())
         return failStep(port);
-    return true;
+    return {};
 }
 
-bool SetPortQueues(PortState &port)
+Done SetPortQueues(PortState &port)
 {
     if (!port.handleValid() || !port.PortHandle->setQueues())
         return failStep(port);
-    return true;
+    return {};
 }
 
-bool OpenPort(PortState &port)
+Done OpenPort(PortState &port)
 {
-    const bool opened = OpenPortDevice(port) && SetLineSettings(port) && SetPortTimeouts(port) && SetPortQueues(port);
-    port.PortOpen = opened && port.handleValid();
-    return port.PortOpen;
+    for (Done (*step)(PortState &) : {OpenPortDevice, SetLineSettings, SetPortTimeouts, SetPortQueues}) {
+        if (Done done = step(port); !done.ok()) {
+            port.PortOpen = false;
+            return done;
+        }
+    }
+    port.PortOpen = port.handleValid();
+    if (!port.PortOpen)
+        return portProblem(port);
+    return {};
 }
 
 void ClosePort(PortState &port)

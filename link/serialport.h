@@ -2,6 +2,7 @@
 
 #include "link/bytedevice.h"
 #include "link/pause.h"
+#include "result/result.h"
 
 #include <QString>
 #include <cstdint>
@@ -36,10 +37,6 @@ struct PortState {
     DeviceFactory factory;
     Pause *pause;
 
-    // The system's reason for the last failed open step, and the device it concerned.
-    QString lastError;
-    QString lastDevice;
-
     bool handleValid() const { return PortHandle != nullptr && PortHandle->isOpen(); }
 };
 
@@ -47,18 +44,30 @@ struct PortState {
 // name ("ttyUSB0", "COM7", "bay3:4001", "demo").
 QString PortCaptionName(const PortState &port);
 QString DeviceCaptionName(const QString &device);
+// The device of the last open as the operator knows it: the caption, or the system's name
+// where that says more, both where the port stands in for another device ("COM1 (/dev/ttyS0)",
+// "/dev/ttyUSB0", "bay3:4001").
+QString ShownDeviceName(const PortState &port);
+
+// Where the operator changes the connection; every port problem ends with it.
+inline const QString kConnectionFix = QStringLiteral("Choose the connection, or test it, in FILE > COMM.");
 
 // The four steps of OpenPort, public so tests and callers can name the one that failed.
-bool OpenPortDevice(PortState &port);
-bool SetLineSettings(PortState &port);
-bool SetPortTimeouts(PortState &port);
-bool SetPortQueues(PortState &port);
+// A failed step's problem names the device (ShownDeviceName), gives the system's reason and
+// kConnectionFix.
+Done OpenPortDevice(PortState &port);
+Done SetLineSettings(PortState &port);
+Done SetPortTimeouts(PortState &port);
+Done SetPortQueues(PortState &port);
 
-// Runs the four steps in order; false at the first that fails. Sets PortOpen to the
-// result. A step that fails after the device opened closes it, so a failed open never
+// Runs the four steps in order, stopping at the first that fails. Sets PortOpen to whether
+// all did. A step that fails after the device opened closes it, so a failed open never
 // keeps the device from the next attempt or another program.
-bool OpenPort(PortState &port);
+Done OpenPort(PortState &port);
 void ClosePort(PortState &port);
+// False when the byte did not leave: no open device, or one that refused it. Not a Problem:
+// the exchanges that write notice a lost byte by the answer that does not come, and say so
+// there, so a write has nothing to tell the operator of its own.
 bool WriteByte(PortState &port, std::uint8_t byte);
 // The byte, or 0 when none came within the read time-out; sets BytesRead.
 std::uint8_t ReadByte(PortState &port);

@@ -4,16 +4,6 @@
 
 namespace qova::link {
 
-SessionFailure FailureOf(const PortState &port)
-{
-    const QString chosen = PortCaptionName(port);
-    QString device = port.lastDevice.isEmpty() ? chosen : port.lastDevice;
-    // A port the operator chose as a stand-in for another device names both.
-    if (!port.lastDevice.isEmpty() && port.lastDevice != chosen && DeviceCaptionName(port.lastDevice) != chosen)
-        device = QStringLiteral("%1 (%2)").arg(chosen, port.lastDevice);
-    return {device, port.lastError.isEmpty() ? QStringLiteral("the port could not be set up") : port.lastError};
-}
-
 SessionUse::SessionUse(LiveSession &session) : session_(session) {}
 
 SessionUse::~SessionUse()
@@ -26,28 +16,26 @@ bool SessionUse::heard() const
     return holds_ && !session_.uses_.empty() && session_.uses_.back() == this;
 }
 
-bool SessionUse::take(const LiveSession::Options &options)
+Done SessionUse::take(const LiveSession::Options &options)
 {
     if (holds_)
-        return true;
-    failure_.reset();
+        return {};
     options_ = options;
     if (session_.isActive()) {
         lenders_ = session_.options();
         session_.setOptions(options);
         started_ = false;
-    } else if (session_.start(options)) {
+    } else if (Done started = session_.start(options); started.ok()) {
         started_ = true;
     } else {
-        failure_ = FailureOf(session_.port_);
-        return false;
+        return started;
     }
     if (!session_.uses_.empty())
         session_.uses_.back()->disconnectListeners();
     session_.uses_.push_back(this);
     holds_ = true;
     connectListeners();
-    return true;
+    return {};
 }
 
 void SessionUse::giveBack()

@@ -6,19 +6,9 @@
 #include <QObject>
 #include <QString>
 #include <functional>
-#include <optional>
 #include <vector>
 
 namespace qova::link {
-
-// Why the live session could not start: the device as the operator knows it ("COM1",
-// "COM1 (/dev/ttyS0)", "bay3:4001") and the system's reason.
-struct SessionFailure {
-    QString device;
-    QString reason;
-    bool operator==(const SessionFailure &) const = default;
-};
-SessionFailure FailureOf(const PortState &port);
 
 // One window's use of the shared live session, from the window's showing to its closing.
 // A window that finds the session idle starts it with its own options and stops it when it
@@ -35,14 +25,14 @@ public:
     SessionUse(const SessionUse &) = delete;
     SessionUse &operator=(const SessionUse &) = delete;
 
-    // False when the session could not start; failure() says where and why. Taking while
-    // holding keeps what was taken.
-    bool take(const LiveSession::Options &options);
+    // The port's problem when the session could not start: the device as the operator
+    // knows it ("COM1 (/dev/ttyS0)", "bay3:4001"), the system's reason and where to change
+    // it. Taking while holding keeps what was taken.
+    Done take(const LiveSession::Options &options);
     void giveBack();
 
     bool holds() const { return holds_; }
     bool borrowed() const { return holds_ && !started_; }
-    const std::optional<SessionFailure> &failure() const { return failure_; }
     LiveSession &session() { return session_; }
 
     // A new period (a resized graph) while this use holds the session; kept for its next take.
@@ -69,7 +59,6 @@ private:
     LiveSession::Options lenders_;
     bool holds_ = false;
     bool started_ = false;
-    std::optional<SessionFailure> failure_;
     std::vector<std::function<QMetaObject::Connection()>> listeners_;
     std::vector<QMetaObject::Connection> links_;
 };

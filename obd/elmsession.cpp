@@ -79,7 +79,7 @@ void ElmSession::stop()
     changed();
 }
 
-bool ElmSession::open(bool nextBaud)
+Done ElmSession::open(bool nextBaud)
 {
     if (nextBaud && !options_.baudRates.empty())
         baudIndex_ = (baudIndex_ + 1) % options_.baudRates.size();
@@ -91,19 +91,20 @@ bool ElmSession::open(bool nextBaud)
     const bool ok =
         device_->openDevice() && device_->setLineSettings() && device_->setTimeouts() && device_->setQueues();
     if (!ok) {
-        const QString reason = device_->errorString();
+        // The reason is the system's sentence, which the message has always closed with a stop.
+        Problem problem{QStringLiteral("The OBD adapter %1 could not be opened").arg(device_->deviceName()),
+                        device_->errorString() + QLatin1Char('.'),
+                        QStringLiteral("Check the adapter's connection and the choice in FILE > COMM.")};
         device_->close();
         state_ = State::Closed;
         retryAtMs_ = clock_.nowMs() + options_.retryAfterMs;
-        setProblem(QStringLiteral("The OBD adapter %1 could not be opened: %2. Check the adapter's connection "
-                                  "and the choice in FILE > COMM.")
-                       .arg(device_->deviceName(), reason));
+        setProblem(problem.text());
         changed();
-        return false;
+        return problem;
     }
     raw_.clear();
     startReset();
-    return true;
+    return {};
 }
 
 void ElmSession::closeDevice(const QString &why)
@@ -137,7 +138,7 @@ void ElmSession::tick()
         return;
     if (state_ == State::Closed) {
         if (clock_.nowMs() >= retryAtMs_)
-            open(false);
+            (void)open(false); // a failure is kept in problem() and tried again after retryAfterMs
         return;
     }
     if (!device_->isOpen()) {
@@ -231,7 +232,7 @@ void ElmSession::onTimeout()
                                   .arg(device_->deviceName(), bauds));
             return;
         }
-        open(true);
+        (void)open(true); // a failure is kept in problem()
         return;
     }
     setProblem(FailureMessage(ElmFailure::NoAnswer, {}, QString::fromStdString(request.text)));

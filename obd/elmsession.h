@@ -4,6 +4,7 @@
 #include "link/pause.h"
 #include "obd/elmreply.h"
 #include "obd/obddecode.h"
+#include "result/result.h"
 
 #include <QString>
 #include <functional>
@@ -102,7 +103,8 @@ private:
         std::uint8_t pid = 0;
     };
 
-    bool open(bool nextBaud);
+    // Its problem is also kept in problem(): the loop runs on a timer nobody waits on.
+    Done open(bool nextBaud);
     void closeDevice(const QString &why);
     void send(Request request);
     void replyComplete();

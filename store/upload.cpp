@@ -44,8 +44,11 @@ struct BusyGuard {
 // The message for the operator, empty when the data file was written.
 QString upload(link::PortState &port, QString &StoreFileName, const UploadHooks &hooks)
 {
-    if (!link::OpenPort(port))
+    if (const Done opened = link::OpenPort(port); !opened.ok()) {
+        if (hooks.portFailed)
+            hooks.portFailed(opened.problem());
         return kPortFailed;
+    }
 
     std::vector<std::uint8_t> received;
     try {

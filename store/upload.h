@@ -47,6 +47,9 @@ struct UploadHooks {
     std::function<void(bool)> busy;                       // true from "D" until the exchange ends
     std::function<void(const UploadProgress &)> progress; // after every block
     SaveFileFactory makeFile = MakeSaveFile;
+    // Why the port did not open, before the upload gives up with kPortFailed: the box keeps
+    // its fixed text and names the device and the reason under it.
+    std::function<void(const Problem &)> portFailed;
 };
 
 // Copies the analyser's store into a data file the operator names. Opens the port (and

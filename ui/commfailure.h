@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/serialport.h"
-#include "link/sessionuse.h"
+#include "result/result.h"
 #include "ui/operator.h"
 
 #include <QString>
@@ -10,10 +10,9 @@ class QWidget;
 
 namespace qova::ui {
 
-// What a "Communication failed try again" box says under its fixed text: the device, the
-// system's reason, and where the operator changes or tests the connection.
-QString PortFailureDetail(const link::PortState &port);
-QString FailureDetail(const link::SessionFailure &failure);
+// What a "Communication failed try again" box says under its fixed text: the port's problem
+// (the device, the system's reason, where the operator changes or tests the connection).
+QString FailureDetail(const Problem &problem);
 // The same for a port that opened but whose analyser did not answer.
 QString NoAnswerDetail(const link::PortState &port);
 
@@ -25,7 +24,6 @@ struct SessionFailureBox {
     Icon icon = Icon::None;
     QString nextStep;
 };
-void TellSessionFailure(Operator &op, QWidget *parent, const link::SessionFailure &failure,
-                        const SessionFailureBox &box = {});
+void TellSessionFailure(Operator &op, QWidget *parent, const Problem &problem, const SessionFailureBox &box = {});
 
 } // namespace qova::ui

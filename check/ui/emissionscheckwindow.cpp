@@ -627,8 +627,8 @@ void EmissionsCheckWindow::startClick()
         return;
     }
     // With no analyser the check could only wait for ever.
-    if (!session_.take(kPolling)) {
-        ui::TellSessionFailure(*state_.op, this, *session_.failure(),
+    if (const Done taken = session_.take(kPolling); !taken.ok()) {
+        ui::TellSessionFailure(*state_.op, this, taken.problem(),
                                {.caption = kCaption,
                                 .text = QStringLiteral("The check cannot start: the analyser is not connected."),
                                 .icon = ui::Icon::Warning,

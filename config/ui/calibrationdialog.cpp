@@ -127,15 +127,14 @@ void TForm10::Button1Click()
         values[i] = *value;
     }
 
-    bool acknowledged = false;
-    {
+    const Done sent = [this, &values] {
         SendGuard guard(*this);
         WaitCursor wait;
-        acknowledged = SendCalibration(state_.port, values);
-    }
-    if (!acknowledged)
+        return SendCalibration(state_.port, values);
+    }();
+    if (!sent.ok())
         tell(QStringLiteral("Communication failed try again 3"), ui::Icon::None, ui::NoAnswerDetail(state_.port));
-    done(acknowledged ? Accepted : Rejected);
+    done(sent.ok() ? Accepted : Rejected);
 }
 
 void TForm10::Button2Click()

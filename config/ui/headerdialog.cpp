@@ -66,22 +66,15 @@ void TForm6::Button1Click()
 {
     if (sending())
         return;
-    HeaderResult result = HeaderResult::Sent;
-    {
+    const Done sent = [this] {
         SendGuard guard(*this);
-        result = SendHeaderLines(state_.port, Edit1->text(), Edit2->text());
-    }
-    switch (result) {
-    case HeaderResult::PortFailed:
-        tell(QStringLiteral("Communication failed try again 1"), ui::Icon::None, ui::PortFailureDetail(state_.port));
-        break;
-    case HeaderResult::NoAcknowledge:
+        return SendHeaderLines(state_.port, Edit1->text(), Edit2->text());
+    }();
+    if (!sent.ok() && !state_.port.PortOpen)
+        tell(QStringLiteral("Communication failed try again 1"), ui::Icon::None, ui::FailureDetail(sent.problem()));
+    else if (!sent.ok())
         tell(QStringLiteral("Communication failed try again 2"), ui::Icon::None, ui::NoAnswerDetail(state_.port));
-        break;
-    case HeaderResult::Sent:
-        break;
-    }
-    done(result == HeaderResult::Sent ? Accepted : Rejected);
+    done(sent.ok() ? Accepted : Rejected);
 }
 
 } // namespace qova::config

@@ -156,13 +156,12 @@ void TSETUP::Button1Click()
 {
     if (sending())
         return;
-    bool acknowledged = false;
-    {
+    const Done sent = [this] {
         SendGuard guard(*this);
         WaitCursor wait;
-        acknowledged = SendSetup(state_.port, SetupFlags_, rpmMode(), state_.now);
-    }
-    if (acknowledged)
+        return SendSetup(state_.port, SetupFlags_, rpmMode(), state_.now);
+    }();
+    if (sent.ok())
         accept();
     else
         tell(QStringLiteral("Communication failed try again 2"), ui::Icon::None, ui::NoAnswerDetail(state_.port));

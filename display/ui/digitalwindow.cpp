@@ -332,8 +332,8 @@ void TForm2::FormShow()
     setSpokenTexts(SpokenFiguresBeforeReading(), {});
     shown_ = true;
 
-    if (!session_.take(kPolling)) {
-        ui::TellSessionFailure(*state_.op, this, *session_.failure());
+    if (const Done taken = session_.take(kPolling); !taken.ok()) {
+        ui::TellSessionFailure(*state_.op, this, taken.problem());
         Reading = {};
         // Closing from inside the show would leave a modal loop running on a hidden window.
         QMetaObject::invokeMethod(

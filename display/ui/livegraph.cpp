@@ -165,8 +165,8 @@ bool TForm3::FormShow()
     link::PortState &port = state_.port;
     setWindowTitle(QStringLiteral("QOVA    ") + link::PortCaptionName(port));
     // The graph shows neither prompts nor "No Response": it only plots.
-    if (!session_.take({.periodMs = pollInterval_})) {
-        ui::TellSessionFailure(*state_.op, parentWidget(), *session_.failure());
+    if (const Done taken = session_.take({.periodMs = pollInterval_}); !taken.ok()) {
+        ui::TellSessionFailure(*state_.op, parentWidget(), taken.problem());
         return false;
     }
     Reading = std::make_unique<link::LiveReading>();

@@ -51,8 +51,8 @@ int StoreMenu::currentYear() const
 void StoreMenu::tell(const QString &message)
 {
     QString detail;
-    if (message == kPortFailed)
-        detail = ui::PortFailureDetail(state_.port);
+    if (message == kPortFailed && portProblem_)
+        detail = ui::FailureDetail(*portProblem_);
     else if (message == kNoAcknowledge)
         detail = ui::NoAnswerDetail(state_.port);
     state_.op->message(parent_, QStringLiteral("QOVA"), message, ui::Icon::None, ui::Buttons::Ok, detail);
@@ -74,6 +74,8 @@ QString StoreMenu::UploadStoredTests()
     };
     hooks.progress = [&progress](const UploadProgress &p) { progress.setProgress(p); };
     hooks.makeFile = makeFile;
+    portProblem_.reset();
+    hooks.portFailed = [this](const Problem &problem) { portProblem_ = problem; };
     const Done uploaded = store::UploadStoredTests(state_.port, state_.StoreFileName, hooks);
     return uploaded.ok() ? QString() : uploaded.problem().text();
 }

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -43,6 +44,7 @@ private:
     ui::SharedState &state_;
     TForm11 &viewer_;
     QWidget *parent_;
+    std::optional<Problem> portProblem_; // of the last upload, when its port did not open
 };
 
 ui::FileRequest SaveDialog3();

@@ -182,7 +182,8 @@ void TestCommDialog::aPseudoTerminalChosenFromTheListIsOpened()
     rig.form4.Button1->click();
     QCOMPARE(rig.form1.windowTitle(), QStringLiteral("QOVA  ") + d.name);
 
-    QVERIFY2(link::OpenPort(rig.state.port), qPrintable(rig.state.port.lastError));
+    const Done opened = link::OpenPort(rig.state.port);
+    QVERIFY2(opened.ok(), qPrintable(opened.ok() ? QString() : opened.problem().text()));
     QCOMPARE(rig.state.port.PortHandle->deviceName(), pty.name());
     link::WriteByte(rig.state.port, link::kPollCommand);
     QCOMPARE(pty.received(2000), QByteArray(1, static_cast<char>(link::kPollCommand)));
@@ -195,7 +196,7 @@ void TestCommDialog::theDemoAnalyserAnswersAPoll()
     rig.form4.Prepare();
     rig.form4.DemoChoice->click();
     rig.form4.Button1->click();
-    QVERIFY(link::OpenPort(rig.state.port));
+    QVERIFY(link::OpenPort(rig.state.port).ok());
     QCOMPARE(rig.state.port.PortHandle->deviceName(), QStringLiteral("demo"));
     link::WriteByte(rig.state.port, link::kPollCommand);
     rig.pause.sleepMs(500);

@@ -378,7 +378,7 @@ void TestCheckWindow::pumpButtonSendsThePumpCommand()
 void TestCheckWindow::runningSessionGetsItsPeriodBack()
 {
     connectAnalyser(sim::VehicleProfile::GoodCatalyst);
-    QVERIFY(state_->session.start({.periodMs = 2000}));
+    QVERIFY(state_->session.start({.periodMs = 2000}).ok());
     {
         EmissionsCheckWindow w(*state_);
         QVERIFY(showActive(w));

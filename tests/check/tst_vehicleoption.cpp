@@ -38,7 +38,7 @@ private slots:
         {
             link::ThreadPause pause;
             link::PortState port{[&](int) { return std::make_unique<link::QSerialDevice>(path); }, pause};
-            link::OpenPort(port);
+            QVERIFY(link::OpenPort(port).ok());
             QVERIFY(port.PortOpen);
             link::LiveReading r;
             int failed = 0;

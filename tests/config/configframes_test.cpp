@@ -1,5 +1,6 @@
 #include "config/configframes.h"
 #include "tests/support/fakedevice.h"
+#include "tests/support/okresult.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +48,7 @@ TEST_P(SetupFrame, SentByteForByte)
     test::FakeLink fake;
     answerFrames(fake, 11, 'O', 0);
     ASSERT_TRUE(fake.open());
-    EXPECT_TRUE(config::SendSetup(fake.port, c.flags, c.mode, [&] { return c.now; }));
+    EXPECT_TRUE(qova::test::Ok(config::SendSetup(fake.port, c.flags, c.mode, [&] { return c.now; })));
     EXPECT_EQ(fake.device().writtenBytes(), c.sent);
 }
 
@@ -83,7 +84,7 @@ TEST(SetupSend, ClockIsReadWhenTheFrameLeavesNotWhenSendIsPressed)
     ASSERT_TRUE(fake.open());
     const QDateTime pressed = QDateTime(QDate(2026, 12, 8), QTime(4, 16, 35, 600));
     auto clock = [&] { return pressed.addMSecs(fake.clock.nowMs()); };
-    EXPECT_TRUE(config::SendSetup(fake.port, 0x05, 0, clock));
+    EXPECT_TRUE(qova::test::Ok(config::SendSetup(fake.port, 0x05, 0, clock)));
     // 35.6 s plus the 1.5 s pre-send wait.
     EXPECT_EQ(fake.device().writtenBytes().at(3), 0x37);
 }
@@ -207,7 +208,7 @@ TEST_P(CalibrationFrame, SentByteForByte)
     test::FakeLink fake;
     answerFrames(fake, 11, 'O', 0);
     ASSERT_TRUE(fake.open());
-    EXPECT_TRUE(config::SendCalibration(fake.port, GetParam().values));
+    EXPECT_TRUE(qova::test::Ok(config::SendCalibration(fake.port, GetParam().values)));
     EXPECT_EQ(fake.device().writtenBytes(), GetParam().sent);
 }
 
@@ -280,7 +281,7 @@ TEST(HeaderSend, OneLetterAndAnEmptyLine)
 {
     test::FakeLink fake;
     answerFrames(fake, 43, 'O', 0);
-    EXPECT_EQ(config::SendHeaderLines(fake.port, QStringLiteral("A"), QString()), config::HeaderResult::Sent);
+    EXPECT_TRUE(qova::test::Ok(config::SendHeaderLines(fake.port, QStringLiteral("A"), QString())));
     const Bytes sent = fake.device().writtenBytes();
     ASSERT_EQ(sent.size(), 43u);
     EXPECT_EQ(sent.front(), 0xDD);
@@ -297,8 +298,8 @@ TEST(HeaderSend, EachSendOpensAfreshAndReleasesTheOldDevice)
 {
     test::FakeLink fake;
     answerFrames(fake, 43, 'O', 0);
-    EXPECT_EQ(config::SendHeaderLines(fake.port, QString(), QString()), config::HeaderResult::Sent);
-    EXPECT_EQ(config::SendHeaderLines(fake.port, QString(), QString()), config::HeaderResult::Sent);
+    EXPECT_TRUE(qova::test::Ok(config::SendHeaderLines(fake.port, QString(), QString())));
+    EXPECT_TRUE(qova::test::Ok(config::SendHeaderLines(fake.port, QString(), QString())));
     ASSERT_EQ(fake.devices.size(), 2u);
     EXPECT_EQ(fake.devices[0]->closes(), 1);
     EXPECT_TRUE(fake.devices[1]->isOpen());
@@ -316,8 +317,11 @@ TEST_P(HeaderPortFailure, NothingIsWritten)
         d.failTimeouts = step == 2;
         d.failQueues = step == 3;
     };
-    EXPECT_EQ(config::SendHeaderLines(fake.port, QStringLiteral("X"), QStringLiteral("Y")),
-              config::HeaderResult::PortFailed);
+    const Done sent = config::SendHeaderLines(fake.port, QStringLiteral("X"), QStringLiteral("Y"));
+    ASSERT_FALSE(sent.ok());
+    // The port's problem, not the answer's: the dialog names the device and the reason.
+    EXPECT_EQ(sent.problem().what, QStringLiteral("COM1 (/dev/fake0)"));
+    EXPECT_EQ(sent.problem().fix, link::kConnectionFix);
     EXPECT_TRUE(fake.device().writtenBytes().empty());
     EXPECT_FALSE(fake.port.PortOpen);
 }
@@ -332,7 +336,7 @@ struct Sender {
     int preWaitMs;
     int answerWaitMs;
     bool opensPort;
-    std::function<bool(link::PortState &)> send;
+    std::function<Done(link::PortState &)> send;
 };
 
 struct AnswerCase {
@@ -341,6 +345,7 @@ struct AnswerCase {
     bool atOnce;
     int offsetFromEndOfWaitMs; // when not at once: negative is inside the answer wait
     bool acknowledged;
+    const char *why; // how the problem begins its reason, when not acknowledged
 };
 
 class AnswerWait : public ::testing::TestWithParam<std::tuple<Sender, AnswerCase>> {};
@@ -355,7 +360,11 @@ TEST_P(AnswerWait, EndsWithTheAnswerAndNeverLaterThanTheWait)
         ASSERT_TRUE(fake.open());
     }
     const std::int64_t start = fake.clock.nowMs();
-    EXPECT_EQ(sender.send(fake.port), c.acknowledged);
+    const Done sent = sender.send(fake.port);
+    EXPECT_EQ(sent.ok(), c.acknowledged) << qova::test::Said(sent).toStdString();
+    if (!sent.ok()) {
+        EXPECT_TRUE(sent.problem().why.startsWith(QString::fromUtf8(c.why))) << qova::test::Said(sent).toStdString();
+    }
 
     const auto &written = fake.device().written();
     ASSERT_EQ(written.size(), sender.frameLength);
@@ -379,14 +388,15 @@ const Sender kSenders[] = {
          return config::SendCalibration(p, {350, 1380, 2200, 1000});
      }},
     {"header", 43, 2, 2500, true,
-     [](link::PortState &p) {
-         return config::SendHeaderLines(p, QStringLiteral("L1"), QStringLiteral("L2")) == config::HeaderResult::Sent;
-     }},
+     [](link::PortState &p) { return config::SendHeaderLines(p, QStringLiteral("L1"), QStringLiteral("L2")); }},
 };
 const AnswerCase kAnswers[] = {
-    {"at_once", 'O', true, 0, true},     {"just_inside", 'O', false, -20, true},
-    {"too_late", 'O', false, 20, false}, {"silence", std::nullopt, true, 0, false},
-    {"rejected", 'E', true, 0, false},   {"zero_byte", 0, true, 0, false},
+    {"at_once", 'O', true, 0, true, ""},
+    {"just_inside", 'O', false, -20, true, ""},
+    {"too_late", 'O', false, 20, false, "nothing came within"},
+    {"silence", std::nullopt, true, 0, false, "nothing came within"},
+    {"rejected", 'E', true, 0, false, "it answered 0x45 (\"E\")"},
+    {"zero_byte", 0, true, 0, false, "it answered 0x00 instead"},
 };
 } // namespace
 
@@ -406,7 +416,7 @@ TEST_P(StaleAnswer, AnOLeftFromBeforeTheSendIsNoAcknowledgement)
     if (!sender.opensPort) {
         ASSERT_TRUE(fake.open());
     }
-    EXPECT_FALSE(sender.send(fake.port));
+    EXPECT_FALSE(sender.send(fake.port).ok());
 }
 
 INSTANTIATE_TEST_SUITE_P(Config, StaleAnswer, ::testing::ValuesIn(kSenders),
@@ -415,8 +425,8 @@ INSTANTIATE_TEST_SUITE_P(Config, StaleAnswer, ::testing::ValuesIn(kSenders),
 TEST(ConfigSend, SetupAndCalibrationNeverOpenThePort)
 {
     test::FakeLink fake;
-    EXPECT_FALSE(config::SendSetup(fake.port, 0x05, 0, [] { return QDateTime::currentDateTime(); }));
-    EXPECT_FALSE(config::SendCalibration(fake.port, {1, 2, 3, 4}));
+    EXPECT_FALSE(config::SendSetup(fake.port, 0x05, 0, [] { return QDateTime::currentDateTime(); }).ok());
+    EXPECT_FALSE(config::SendCalibration(fake.port, {1, 2, 3, 4}).ok());
     EXPECT_TRUE(fake.devices.empty());
     EXPECT_FALSE(fake.port.PortOpen);
 }

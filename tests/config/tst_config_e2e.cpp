@@ -59,8 +59,8 @@ void TestConfigEndToEnd::threeExchangesAgainstTheSimulatedAnalyser()
     state.now = [] { return QDateTime(QDate(2026, 12, 8), QTime(4, 16, 37)); };
 
     // The digital display holds the port open for setup and calibration.
-    link::OpenPort(state.port);
-    QVERIFY2(state.port.PortOpen, qPrintable(state.port.lastError));
+    const Done opened = link::OpenPort(state.port);
+    QVERIFY2(opened.ok() && state.port.PortOpen, qPrintable(opened.ok() ? QString() : opened.problem().text()));
 
     config::TSETUP setup(state);
     setup.show();

@@ -58,7 +58,7 @@ struct Rig {
     // The digital display's open port, which setup and calibration use.
     void openPortAsTheDisplayDoes()
     {
-        link::OpenPort(state.port);
+        QVERIFY(link::OpenPort(state.port).ok());
         QVERIFY(state.port.PortOpen);
     }
     Bytes written() const { return devices.empty() ? Bytes() : devices.back()->writtenBytes(); }

@@ -1,5 +1,6 @@
 #include "link/frame.h"
 #include "tests/support/fakedevice.h"
+#include "tests/support/okresult.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +54,7 @@ TEST(CommandFrame, SendWaitsDrainsWritesAndReadsTheAnswer)
             d.queue({'O'});
     };
     const std::vector<std::uint8_t> payload = {1};
-    EXPECT_TRUE(link::SendCommandFrame(fake.port, 0x77, payload, 1500, 1500));
+    EXPECT_TRUE(qova::test::Ok(link::SendCommandFrame(fake.port, 0x77, payload, 1500, 1500)));
     EXPECT_EQ(dev.writtenBytes(), (std::vector<std::uint8_t>{0x77, 0x01, 0xFF, 0xFF}));
     EXPECT_EQ(dev.written().front().atMs, 1500 + 1); // the pre-send wait, then one empty read
 }
@@ -64,7 +65,7 @@ TEST(CommandFrame, AnswerOtherThanOFails)
     ASSERT_TRUE(fake.open());
     fake.device().queue({'E'}, 2000);
     const std::vector<std::uint8_t> payload(8, 3);
-    EXPECT_FALSE(link::SendCommandFrame(fake.port, 0x99, payload, 1000, 2000));
+    EXPECT_FALSE(link::SendCommandFrame(fake.port, 0x99, payload, 1000, 2000).ok());
 }
 
 TEST(CommandFrame, SilenceFailsAfterTheFullAnswerWait)
@@ -72,7 +73,7 @@ TEST(CommandFrame, SilenceFailsAfterTheFullAnswerWait)
     test::FakeLink fake;
     ASSERT_TRUE(fake.open());
     const std::vector<std::uint8_t> payload(8, 3);
-    EXPECT_FALSE(link::SendCommandFrame(fake.port, 0x99, payload, 1000, 2000));
+    EXPECT_FALSE(link::SendCommandFrame(fake.port, 0x99, payload, 1000, 2000).ok());
     EXPECT_GE(fake.clock.nowMs(), 1000 + 2000);
     EXPECT_EQ(fake.port.BytesRead, 0u);
 }
@@ -83,6 +84,6 @@ TEST(CommandFrame, AnswerWaitEndsWhenTheAcknowledgeArrives)
     ASSERT_TRUE(fake.open());
     fake.device().queue({'O'}, 1600); // 100 ms after the frame went out
     const std::vector<std::uint8_t> payload(8, 0);
-    EXPECT_TRUE(link::SendCommandFrame(fake.port, 0x77, payload, 1500, 1500));
+    EXPECT_TRUE(qova::test::Ok(link::SendCommandFrame(fake.port, 0x77, payload, 1500, 1500)));
     EXPECT_LT(fake.clock.nowMs(), 1500 + 200);
 }

@@ -1,6 +1,7 @@
 #include "link/livesession.h"
 #include "tests/support/coreapplication.h"
 #include "tests/support/fakedevice.h"
+#include "tests/support/okresult.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -69,7 +70,7 @@ struct Rig {
     bool listenAndStart()
     {
         listen();
-        return session.start(kDigital);
+        return session.start(kDigital).ok();
     }
     // One cycle that reads this frame.
     void cycleOn(const link::LiveReading &r)
@@ -245,7 +246,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(LiveSession, StartOpensThePortWaitsAndPolls)
 {
     Rig rig;
-    ASSERT_TRUE(rig.session.start(kDigital));
+    ASSERT_TRUE(qova::test::Ok(rig.session.start(kDigital)));
     EXPECT_TRUE(rig.fake.port.PortOpen);
     ASSERT_EQ(rig.fake.device().written().size(), 1u);
     EXPECT_EQ(rig.fake.device().written()[0].byte, 0x11);
@@ -267,12 +268,12 @@ TEST(LiveSession, FailedStartWritesNothingAndDoesNotPoll)
         d.failOpen = true;
         d.reason = QStringLiteral("Device or resource busy");
     };
-    EXPECT_FALSE(rig.session.start(kDigital));
+    const Done started = rig.session.start(kDigital);
+    EXPECT_EQ(qova::test::Said(started),
+              QStringLiteral("COM1 (/dev/fake0): Device or resource busy ") + link::kConnectionFix);
     EXPECT_FALSE(rig.session.isActive());
     EXPECT_FALSE(rig.session.isPolling());
     EXPECT_TRUE(rig.fake.device().written().empty());
-    EXPECT_EQ(rig.fake.port.lastError, QStringLiteral("Device or resource busy"));
-    EXPECT_EQ(rig.fake.port.lastDevice, QStringLiteral("/dev/fake0"));
 }
 
 TEST(LiveSession, NoResponseAfterMoreThanThreeFailedFramesInARow)
@@ -309,7 +310,7 @@ TEST(LiveSession, GraphSessionNeitherPromptsNorComplains)
 {
     Rig rig;
     rig.listen();
-    ASSERT_TRUE(rig.session.start(kGraph));
+    ASSERT_TRUE(qova::test::Ok(rig.session.start(kGraph)));
     EXPECT_EQ(rig.session.period(), 3333);
     EXPECT_FALSE(rig.session.firstCycleDue());
     EXPECT_EQ(rig.fake.device().written()[0].atMs, 0); // no settling pause
@@ -325,7 +326,7 @@ TEST(LiveSession, GraphSessionNeitherPromptsNorComplains)
 TEST(LiveSession, SendSkipsOnlyTheNextTick)
 {
     Rig rig;
-    ASSERT_TRUE(rig.session.start(kDigital));
+    ASSERT_TRUE(qova::test::Ok(rig.session.start(kDigital)));
     EXPECT_TRUE(rig.session.send(link::kPumpCommand));
     rig.session.skipNextTick();
     rig.send(withStatus(0, link::PumpOn));
@@ -343,7 +344,7 @@ TEST(LiveSession, SendSkipsOnlyTheNextTick)
 TEST(LiveSession, HoldAndResumeAroundTheCallersBox)
 {
     Rig rig;
-    ASSERT_TRUE(rig.session.start(kDigital));
+    ASSERT_TRUE(qova::test::Ok(rig.session.start(kDigital)));
     rig.session.hold();
     EXPECT_FALSE(rig.session.isPolling());
     EXPECT_FALSE(rig.session.firstCycleDue());
@@ -360,7 +361,7 @@ TEST(LiveSession, HoldAndResumeAroundTheCallersBox)
 TEST(LiveSession, PollsOnPreciseTimers)
 {
     Rig rig;
-    ASSERT_TRUE(rig.session.start(kDigital));
+    ASSERT_TRUE(qova::test::Ok(rig.session.start(kDigital)));
     const auto timers = rig.session.findChildren<QTimer *>();
     ASSERT_EQ(timers.size(), 2);
     for (const QTimer *t : timers)
@@ -370,7 +371,7 @@ TEST(LiveSession, PollsOnPreciseTimers)
 TEST(LiveSession, PeriodChangesOnlyWhenItDiffers)
 {
     Rig rig;
-    ASSERT_TRUE(rig.session.start(kGraph));
+    ASSERT_TRUE(qova::test::Ok(rig.session.start(kGraph)));
     rig.session.setPeriod(3333);
     EXPECT_EQ(rig.session.period(), 3333);
     rig.session.setPeriod(5000);

@@ -6,6 +6,7 @@
 #include "link/telnetcodec.h"
 #include "tests/link/networkpeer.h"
 #include "tests/support/coreapplication.h"
+#include "tests/support/okresult.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -281,7 +282,7 @@ TEST_P(NetworkDeviceKinds, BytesCrossUnchangedBothWays)
     NetworkPeer peer({GetParam(), {{link::kPollCommand, liveFrame()}}});
     NetworkRig rig;
     rig.name = nameFor(GetParam(), peer.port());
-    ASSERT_TRUE(link::OpenPort(rig.port)) << rig.port.lastError.toStdString();
+    ASSERT_TRUE(qova::test::Ok(link::OpenPort(rig.port)));
     link::WriteByte(rig.port, 0xFF);
     link::WriteByte(rig.port, link::kPollCommand);
     const auto size = static_cast<std::size_t>(link::kLiveFrameSize);
@@ -307,7 +308,7 @@ TEST_P(NetworkDeviceKinds, ADroppedConnectionClosesTheDeviceAndTheNextOpenConnec
     NetworkPeer peer({GetParam(), {}});
     NetworkRig rig;
     rig.name = nameFor(GetParam(), peer.port());
-    ASSERT_TRUE(link::OpenPort(rig.port));
+    ASSERT_TRUE(qova::test::Ok(link::OpenPort(rig.port)));
     peer.dropClients();
     ASSERT_TRUE(rig.pause.sleepUntil(2000, [&] {
         link::ReadByte(rig.port);
@@ -316,7 +317,7 @@ TEST_P(NetworkDeviceKinds, ADroppedConnectionClosesTheDeviceAndTheNextOpenConnec
     EXPECT_FALSE(link::WriteByte(rig.port, link::kPollCommand));
     EXPECT_TRUE(rig.port.PortHandle->errorString().contains("closed the connection"))
         << rig.port.PortHandle->errorString().toStdString();
-    ASSERT_TRUE(link::OpenPort(rig.port)) << rig.port.lastError.toStdString();
+    ASSERT_TRUE(qova::test::Ok(link::OpenPort(rig.port)));
     EXPECT_EQ(peer.connections(), 2);
 }
 
@@ -324,10 +325,12 @@ TEST_P(NetworkDeviceKinds, ARefusedConnectionFailsTheOpenWithTheSystemsReason)
 {
     NetworkRig rig;
     rig.name = nameFor(GetParam(), test::UnusedLocalPort());
-    EXPECT_FALSE(link::OpenPort(rig.port));
+    const Done opened = link::OpenPort(rig.port);
+    ASSERT_FALSE(opened.ok());
     EXPECT_FALSE(rig.port.PortOpen);
-    EXPECT_EQ(rig.port.lastDevice, rig.name);
-    EXPECT_TRUE(rig.port.lastError.contains("refused", Qt::CaseInsensitive)) << rig.port.lastError.toStdString();
+    EXPECT_EQ(opened.problem().what, QStringLiteral("COM1 (%1)").arg(rig.name));
+    EXPECT_TRUE(opened.problem().why.contains("refused", Qt::CaseInsensitive))
+        << qova::test::Said(opened).toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, NetworkDeviceKinds, testing::Values(NetworkPeer::Kind::Raw, NetworkPeer::Kind::Rfc2217),
@@ -354,9 +357,10 @@ TEST_P(Rfc2217ServerFaults, FailTheOpenSayingWhatTheServerDidWhileTheEventLoopRu
     painter.start(50);
     QElapsedTimer clock;
     clock.start();
-    EXPECT_FALSE(link::OpenPort(rig.port)) << row.what;
+    const Done opened = link::OpenPort(rig.port);
     const auto took = clock.elapsed();
-    EXPECT_TRUE(rig.port.lastError.contains(QString::fromUtf8(row.reason))) << rig.port.lastError.toStdString();
+    ASSERT_FALSE(opened.ok()) << row.what;
+    EXPECT_TRUE(opened.problem().why.contains(QString::fromUtf8(row.reason))) << qova::test::Said(opened).toStdString();
     EXPECT_FALSE(rig.port.handleValid());
     EXPECT_GE(took, row.atLeastMs) << row.what;
     // A wait of seconds that let no timer run would have frozen the windows.
@@ -425,9 +429,11 @@ TEST_F(WithApplication, AServerThatNeverAnswersTheConnectionTimesOutWhileTheEven
     painter.start(20);
     QElapsedTimer clock;
     clock.start();
-    EXPECT_FALSE(link::OpenPort(rig.port));
+    const Done opened = link::OpenPort(rig.port);
     EXPECT_GE(clock.elapsed(), 590);
-    EXPECT_TRUE(rig.port.lastError.contains("no connection to 127.0.0.1 port")) << rig.port.lastError.toStdString();
+    ASSERT_FALSE(opened.ok());
+    EXPECT_TRUE(opened.problem().why.contains("no connection to 127.0.0.1 port"))
+        << qova::test::Said(opened).toStdString();
     EXPECT_GE(ticks, 10);
 }
 #endif
@@ -440,7 +446,7 @@ TEST_F(WithApplication, TheLiveSessionReconnectsToAServerThatDroppedIt)
     link::LiveSession session(rig.port);
     int valid = 0;
     QObject::connect(&session, &link::LiveSession::validFrame, [&valid] { ++valid; });
-    ASSERT_TRUE(session.start({}));
+    ASSERT_TRUE(qova::test::Ok(session.start({})));
     rig.pause.sleepMs(100);
     session.cycle();
     EXPECT_EQ(valid, 1);
@@ -534,7 +540,7 @@ TEST_F(SilentServer, IsASilentAnalyserTheConnectionStays)
     link::LiveSession session(rig.port);
     int invalid = 0;
     QObject::connect(&session, &link::LiveSession::invalidFrame, [&invalid] { ++invalid; });
-    ASSERT_TRUE(session.start({}));
+    ASSERT_TRUE(qova::test::Ok(session.start({})));
     for (int i = 0; i < 3; ++i) {
         rig.pause.sleepMs(50);
         session.cycle();

@@ -1,8 +1,11 @@
 #include "link/frame.h"
 #include "link/livereading.h"
 #include "tests/support/fakedevice.h"
+#include "tests/support/okresult.h"
 
+#include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace qova;
 
@@ -64,8 +67,6 @@ TEST(OpenPort, AbsentDeviceFailsAndLeavesAnInvalidHandle)
     };
     EXPECT_FALSE(fake.open());
     EXPECT_FALSE(fake.port.handleValid());
-    EXPECT_EQ(fake.port.lastError, QStringLiteral("No such file or directory"));
-    EXPECT_EQ(fake.port.lastDevice, QStringLiteral("/dev/fake0"));
     link::ClosePort(fake.port);
     EXPECT_EQ(fake.device().closes(), 0);
     EXPECT_EQ(link::ReadByte(fake.port), 0);
@@ -88,7 +89,6 @@ TEST_P(FailedStep, ClosesTheDeviceItOpened)
     EXPECT_FALSE(fake.port.handleValid());
     EXPECT_EQ(fake.device().opens(), 1);
     EXPECT_EQ(fake.device().closes(), 1);
-    EXPECT_FALSE(fake.port.lastError.isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, FailedStep,
@@ -120,14 +120,14 @@ TEST(OpenPort, UsesThePortNumber)
         },
         clock);
     port.PortNumber = 3;
-    EXPECT_TRUE(link::OpenPort(port));
+    EXPECT_TRUE(qova::test::Ok(link::OpenPort(port)));
     EXPECT_EQ(asked, 3);
 }
 
 TEST(ClosePort, ClosesWhatOpenPortOpenedOnce)
 {
     test::FakeLink fake;
-    ASSERT_TRUE(link::OpenPort(fake.port));
+    ASSERT_TRUE(qova::test::Ok(link::OpenPort(fake.port)));
     EXPECT_TRUE(fake.port.PortOpen);
     EXPECT_TRUE(fake.port.handleValid());
     link::ClosePort(fake.port);
@@ -136,3 +136,101 @@ TEST(ClosePort, ClosesWhatOpenPortOpenedOnce)
     link::ClosePort(fake.port);
     EXPECT_EQ(fake.device().closes(), 1);
 }
+
+// ---- What the operator is told when the link fails -------------------------------------
+
+struct LinkFailureCase {
+    const char *name;
+    std::function<void(test::FakeDevice &)> prepare;
+    QString chosenDevice;                            // FILE > COMM's choice outside COM1 to COM4; empty for COM1
+    std::optional<std::vector<std::uint8_t>> answer; // a command frame is sent once the port is open
+    Problem told;
+};
+
+void PrintTo(const LinkFailureCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class LinkFailure : public ::testing::TestWithParam<LinkFailureCase> {};
+
+TEST_P(LinkFailure, NamesTheDeviceTheReasonAndWhereToChangeIt)
+{
+    const LinkFailureCase &c = GetParam();
+    test::FakeLink fake;
+    fake.prepare = c.prepare;
+    if (!c.chosenDevice.isEmpty()) {
+        fake.port.PortDevice = c.chosenDevice;
+        fake.port.namedFactory = [&fake](const QString &) { return fake.port.factory(1); };
+    }
+    const Done opened = link::OpenPort(fake.port);
+    if (!c.answer) {
+        ASSERT_FALSE(opened.ok());
+        EXPECT_EQ(opened.problem(), c.told) << qova::test::Said(opened).toStdString();
+        EXPECT_FALSE(fake.port.PortOpen);
+        return;
+    }
+    ASSERT_TRUE(qova::test::Ok(opened));
+    if (!c.answer->empty())
+        fake.device().queue(*c.answer, 1500);
+    const std::vector<std::uint8_t> payload(8, 3);
+    const Done sent = link::SendCommandFrame(fake.port, 0x99, payload, 1000, 2000);
+    ASSERT_FALSE(sent.ok());
+    EXPECT_EQ(sent.problem(), c.told) << qova::test::Said(sent).toStdString();
+}
+
+const auto kFix = link::kConnectionFix;
+std::function<void(test::FakeDevice &)> refusing(bool test::FakeDevice::*step, const char *reason)
+{
+    return [step, reason](test::FakeDevice &d) {
+        d.*step = true;
+        d.reason = QString::fromUtf8(reason);
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, LinkFailure,
+    ::testing::Values(LinkFailureCase{"NoSuchDevice",
+                                      refusing(&test::FakeDevice::failOpen, "No such file or directory"),
+                                      {},
+                                      std::nullopt,
+                                      {"COM1 (/dev/fake0)", "No such file or directory", kFix}},
+                      LinkFailureCase{"ChosenDeviceNamedOnce",
+                                      refusing(&test::FakeDevice::failOpen, "Permission denied"),
+                                      "/dev/fake0",
+                                      std::nullopt,
+                                      {"/dev/fake0", "Permission denied", kFix}},
+                      LinkFailureCase{"RefusesLineSettings",
+                                      refusing(&test::FakeDevice::failLine, "Inappropriate ioctl for device"),
+                                      {},
+                                      std::nullopt,
+                                      {"COM1 (/dev/fake0)", "Inappropriate ioctl for device", kFix}},
+                      LinkFailureCase{"RefusesTimeouts",
+                                      refusing(&test::FakeDevice::failTimeouts, "Input/output error"),
+                                      {},
+                                      std::nullopt,
+                                      {"COM1 (/dev/fake0)", "Input/output error", kFix}},
+                      LinkFailureCase{"RefusesQueuesWithoutAReason",
+                                      refusing(&test::FakeDevice::failQueues, ""),
+                                      {},
+                                      std::nullopt,
+                                      {"COM1 (/dev/fake0)", "the port could not be set up", kFix}},
+                      LinkFailureCase{"NoAnswer",
+                                      nullptr,
+                                      {},
+                                      std::vector<std::uint8_t>{},
+                                      {"The analyser on COM1 (/dev/fake0) did not answer",
+                                       "nothing came within 2000 ms of sending command 0x99", kFix}},
+                      LinkFailureCase{"WrongAnswer",
+                                      nullptr,
+                                      {},
+                                      std::vector<std::uint8_t>{'E'},
+                                      {"The analyser on COM1 (/dev/fake0) did not accept command 0x99",
+                                       "it answered 0x45 (\"E\") instead of 0x4F (\"O\")", kFix}},
+                      LinkFailureCase{"ZeroIsAnAnswerNotSilence",
+                                      nullptr,
+                                      {},
+                                      std::vector<std::uint8_t>{0x00},
+                                      {"The analyser on COM1 (/dev/fake0) did not accept command 0x99",
+                                       "it answered 0x00 instead of 0x4F (\"O\")", kFix}}),
+    [](const auto &info) { return std::string(info.param.name); });

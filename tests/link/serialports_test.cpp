@@ -2,6 +2,7 @@
 #include "link/qserialdevice.h"
 #include "link/serialport.h"
 #include "link/serialports.h"
+#include "tests/support/okresult.h"
 #include "tests/support/pseudoterminal.h"
 
 #include <gtest/gtest.h>
@@ -89,7 +90,7 @@ TEST(AdapterMemory, AnAdapterBackUnderAnotherNameIsOpenedWhereItIsNow)
 
     link::VirtualPause pause;
     link::PortState state([&](int) { return std::make_unique<link::QSerialDevice>(chosen, adapters); }, pause);
-    ASSERT_TRUE(link::OpenPort(state)) << state.lastError.toStdString();
+    ASSERT_TRUE(qova::test::Ok(link::OpenPort(state)));
     link::ClosePort(state);
 
     // Unplugged, and back under another name.
@@ -98,7 +99,7 @@ TEST(AdapterMemory, AnAdapterBackUnderAnotherNameIsOpenedWhereItIsNow)
     first.reset();
     adapter.location = second.name();
     listed = {adapter};
-    ASSERT_TRUE(link::OpenPort(state)) << state.lastError.toStdString();
+    ASSERT_TRUE(qova::test::Ok(link::OpenPort(state)));
     EXPECT_EQ(state.PortHandle->deviceName(), second.name());
     link::WriteByte(state, 0x11);
     EXPECT_EQ(second.received(), QByteArray("\x11"));
@@ -107,7 +108,7 @@ TEST(AdapterMemory, AnAdapterBackUnderAnotherNameIsOpenedWhereItIsNow)
     // Another adapter of the same kind is not taken for it.
     listed = {port("ttyUSB1", "B7701XQ2", 0x0403, 0x6001, "1-1.2")};
     listed[0].location = second.name();
-    EXPECT_FALSE(link::OpenPort(state));
+    EXPECT_FALSE(link::OpenPort(state).ok());
 }
 
 } // namespace

@@ -80,9 +80,9 @@ protected:
         const std::string rest = space == std::string::npos ? std::string() : step.substr(space + 1);
         if (verb == "open") {
             Window &w = window(rest);
-            if (!w.use.take(kWindows.at(rest)))
-                told << QString::fromStdString(rest) + QStringLiteral(" failed on ") + w.use.failure()->device +
-                            QStringLiteral(": ") + w.use.failure()->reason;
+            if (const Done taken = w.use.take(kWindows.at(rest)); !taken.ok())
+                told << QString::fromStdString(rest) + QStringLiteral(" failed on ") + taken.problem().what +
+                            QStringLiteral(": ") + taken.problem().why;
         } else if (verb == "close") {
             window(rest).use.giveBack();
         } else if (verb == "resize") {

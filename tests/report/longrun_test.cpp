@@ -73,7 +73,7 @@ TEST(LongRun, ADayOfPollingRecordsEveryRowAndHoldsItsMemory)
     });
     QObject::connect(&session, &link::LiveSession::invalidFrame, [&](int) { ++invalid; });
 
-    ASSERT_TRUE(session.start({.periodMs = kPeriodMs, .prompts = true, .noResponseAfter = 3}));
+    ASSERT_TRUE(session.start({.periodMs = kPeriodMs, .prompts = true, .noResponseAfter = 3}).ok());
     std::size_t afterFirstHour = 0;
     for (int frame = 1; frame <= kFrames; ++frame) {
         clock.sleepMs(kPeriodMs);

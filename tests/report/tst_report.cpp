@@ -721,7 +721,7 @@ void TestReport::recordingAgainstTheSimulatedAnalyser()
     op_.saveNames = {path};
     record(recorder, dialog, true);
 
-    QVERIFY(link::OpenPort(state.port));
+    QVERIFY(link::OpenPort(state.port).ok());
     state.port.PortOpen = true;
     link::WriteByte(state.port, 0x11);
     link::LiveReading reading;

@@ -78,8 +78,10 @@ TEST(FaultsOnTheLine, UnpluggedDeviceClosesReportsAndStaysGone)
     EXPECT_EQ(sim.port.BytesRead, 0u);
     EXPECT_EQ(sim.clock.nowMs(), before);
     // Opening again finds nothing on the port.
-    EXPECT_FALSE(sim.open());
-    EXPECT_FALSE(sim.port.lastError.isEmpty());
+    const Done again = link::OpenPort(sim.port);
+    ASSERT_FALSE(again.ok());
+    EXPECT_EQ(again.problem().why, sim.device->errorString());
+    EXPECT_FALSE(again.problem().why.isEmpty());
 }
 
 TEST(FaultsOnTheLine, FaultCanBeSwitchedOffAgain)
@@ -101,7 +103,9 @@ TEST(FaultsOnTheLine, SilentAnalyserAcknowledgesNoFrame)
     test::SimLink sim(o);
     ASSERT_TRUE(sim.open());
     const std::vector<std::uint8_t> zeros(8, 0);
-    EXPECT_FALSE(link::SendCommandFrame(sim.port, 0x99, zeros, 1000, 2000));
+    const Done sent = link::SendCommandFrame(sim.port, 0x99, zeros, 1000, 2000);
+    ASSERT_FALSE(sent.ok());
+    EXPECT_TRUE(sent.problem().why.startsWith(QStringLiteral("nothing came"))) << sent.problem().text().toStdString();
 }
 
 // A 24-byte frame takes 25 ms on a 9600-baud line; unpaced it is there at once.

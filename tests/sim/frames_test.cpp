@@ -90,9 +90,9 @@ TEST(ConfigurationFrames, SettingsRememberedAsSent)
 {
     test::SimLink sim;
     ASSERT_TRUE(sim.open());
-    ASSERT_TRUE(link::SendCommandFrame(sim.port, 0x77, kSetup, 1500, 1500));
-    ASSERT_TRUE(link::SendCommandFrame(sim.port, 0x99, kCalibration, 1000, 2000));
-    ASSERT_TRUE(link::SendCommandFrame(sim.port, 0xDD, headerLines("ACME GARAGE", "TEL 0123 456"), 2, 2500));
+    ASSERT_TRUE(link::SendCommandFrame(sim.port, 0x77, kSetup, 1500, 1500).ok());
+    ASSERT_TRUE(link::SendCommandFrame(sim.port, 0x99, kCalibration, 1000, 2000).ok());
+    ASSERT_TRUE(link::SendCommandFrame(sim.port, 0xDD, headerLines("ACME GARAGE", "TEL 0123 456"), 2, 2500).ok());
     const auto &s = sim.analyser->settings();
     EXPECT_EQ(s.setupFlags, 0x05);
     EXPECT_EQ(s.rpmMode, 0);

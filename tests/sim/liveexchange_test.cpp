@@ -257,7 +257,7 @@ TEST(Commands, ResetCalibrationRestoresTheFactoryValues)
     test::SimLink sim;
     ASSERT_TRUE(sim.open());
     const std::vector<std::uint8_t> values{1, 0, 2, 0, 3, 0, 4, 0};
-    ASSERT_TRUE(link::SendCommandFrame(sim.port, 0x99, values, 1000, 2000));
+    ASSERT_TRUE(link::SendCommandFrame(sim.port, 0x99, values, 1000, 2000).ok());
     EXPECT_EQ(sim.analyser->settings().calibration, (std::array<std::uint16_t, 4>{1, 2, 3, 4}));
     sim.send(link::kResetCalCommand);
     EXPECT_EQ(sim.analyser->settings().calibration, (std::array<std::uint16_t, 4>{350, 1380, 2200, 1000}));
@@ -276,7 +276,7 @@ TEST(Setup, LiveFramesFollowTheUnitsAndFuelSent)
     EXPECT_EQ(r.FuelCode, 1);
     // CNG, 8 PAGE, AFR, F
     const std::vector<std::uint8_t> setup{0xE6, 0x00, 0x37, 0x16, 0x04, 0x08, 0x12, 0x1A};
-    ASSERT_TRUE(link::SendCommandFrame(sim.port, 0x77, setup, 1500, 1500));
+    ASSERT_TRUE(link::SendCommandFrame(sim.port, 0x77, setup, 1500, 1500).ok());
     ASSERT_TRUE(sim.cycle(r));
     EXPECT_EQ(r.ModeFlags & (link::AfrMode | link::Fahrenheit), link::AfrMode | link::Fahrenheit);
     EXPECT_EQ(r.FuelCode, 2);

@@ -29,11 +29,7 @@ struct SimLink {
                          },
                          clock};
 
-    bool open()
-    {
-        link::OpenPort(port);
-        return port.PortOpen;
-    }
+    bool open() { return link::OpenPort(port).ok() && port.PortOpen; }
     // One cycle of a live window: ask, wait a timer period, read what came.
     bool cycle(link::LiveReading &r, int periodMs = 2000)
     {

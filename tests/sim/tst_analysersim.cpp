@@ -73,9 +73,11 @@ private:
     bool openOn(const SimProcess &sim)
     {
         devicePath_ = sim.path();
-        link::OpenPort(port_);
-        return port_.PortOpen;
+        const Done opened = link::OpenPort(port_);
+        openProblem_ = opened.ok() ? QString() : opened.problem().text();
+        return opened.ok() && port_.PortOpen;
     }
+    QString openProblem_; // of the last openOn
 
     bool pollOnce(link::LiveReading &r)
     {
@@ -89,7 +91,7 @@ private:
     void pollUntilUnplugged(SimProcess &sim)
     {
         QVERIFY(!sim.path().isEmpty());
-        QVERIFY2(openOn(sim), qPrintable(port_.lastError));
+        QVERIFY2(openOn(sim), qPrintable(openProblem_));
         link::LiveReading r;
         QVERIFY(pollOnce(r));
         QVERIFY(sim.process().waitForFinished(3000));
@@ -108,7 +110,7 @@ private slots:
         const QString log = dir.filePath(QStringLiteral("received.log"));
         SimProcess sim({QStringLiteral("--log"), log, QStringLiteral("--seed"), QStringLiteral("3")});
         QVERIFY2(sim.path().startsWith(QStringLiteral("/dev/")), qPrintable(sim.path()));
-        QVERIFY2(openOn(sim), qPrintable(port_.lastError));
+        QVERIFY2(openOn(sim), qPrintable(openProblem_));
         QVERIFY(port_.handleValid());
 
         link::LiveReading r;
@@ -119,7 +121,7 @@ private slots:
 
         // A command frame goes through and is acknowledged.
         const std::vector<std::uint8_t> values{0x5E, 0x01, 0x64, 0x05, 0x98, 0x08, 0xE8, 0x03};
-        QVERIFY(link::SendCommandFrame(port_, 0x99, values, 10, 300));
+        QVERIFY(link::SendCommandFrame(port_, 0x99, values, 10, 300).ok());
 
         QFile file(log);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -158,7 +160,7 @@ private slots:
 
         SimProcess again({});
         QVERIFY(!again.path().isEmpty());
-        QVERIFY2(openOn(again), qPrintable(port_.lastError));
+        QVERIFY2(openOn(again), qPrintable(openProblem_));
         link::LiveReading r;
         QVERIFY(pollOnce(r));
     }
@@ -187,11 +189,11 @@ private slots:
         const QString log = dir.filePath(QStringLiteral("received.log"));
         SimProcess sim({QStringLiteral("--log"), log, QStringLiteral("--unplug-on"), QStringLiteral("0x5E:2")});
         QVERIFY(!sim.path().isEmpty());
-        QVERIFY2(openOn(sim), qPrintable(port_.lastError));
+        QVERIFY2(openOn(sim), qPrintable(openProblem_));
         const std::vector<std::uint8_t> values{0x5E, 0x01, 0x64, 0x05, 0x98, 0x08, 0xE8, 0x03};
-        QVERIFY(link::SendCommandFrame(port_, 0x99, values, 10, 300)); // the first 0x5E is let by
+        QVERIFY(link::SendCommandFrame(port_, 0x99, values, 10, 300).ok()); // the first 0x5E is let by
         QCOMPARE(sim.process().state(), QProcess::Running);
-        QVERIFY(!link::SendCommandFrame(port_, 0x99, values, 10, 300));
+        QVERIFY(!link::SendCommandFrame(port_, 0x99, values, 10, 300).ok());
         QVERIFY(sim.process().waitForFinished(3000));
         QCOMPARE(sim.process().exitCode(), 0);
 

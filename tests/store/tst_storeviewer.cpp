@@ -10,6 +10,7 @@
 #include "tests/store/storefiles.h"
 #include "tests/store/uploadanalyser.h"
 #include "tests/support/datarows.h"
+#include "tests/support/fakedevice.h"
 #include "tests/support/pdfprinting.h"
 #include "tests/support/scriptedoperator.h"
 
@@ -91,6 +92,7 @@ private slots:
     void uploadOpensTheViewer();
     void uploadFailureShowsTheMessage_data();
     void uploadFailureShowsTheMessage();
+    void uploadOnAPortThatDoesNotOpenNamesDeviceAndReason();
     void progressWindowDuringTheUpload();
     void exportMessage();
     void mainMenuReleasesTheData();
@@ -241,6 +243,23 @@ void TestStoreViewer::uploadFailureShowsTheMessage()
         rig.op.saveNames = {path};
     rig.menu.UPLOAD2Click();
     QCOMPARE(rig.op.texts(), QStringList{expected.contains(QLatin1String("%1")) ? expected.arg(path) : expected});
+    QCOMPARE(rig.shown, 0);
+}
+
+void TestStoreViewer::uploadOnAPortThatDoesNotOpenNamesDeviceAndReason()
+{
+    Rig rig;
+    rig.state.port.factory = [&rig](int) -> std::unique_ptr<link::ByteDevice> {
+        auto device = std::make_unique<test::FakeDevice>(rig.clock);
+        device->failOpen = true;
+        device->reason = QStringLiteral("No such file or directory");
+        return device;
+    };
+    rig.op.saveNames = {rig.path("JUNE.QVS")};
+    rig.menu.UPLOAD2Click();
+    QCOMPARE(rig.op.texts(), QStringList{store::kPortFailed});
+    QCOMPARE(rig.op.shown.back().detail,
+             QStringLiteral("COM1 (/dev/fake0): No such file or directory\n") + link::kConnectionFix);
     QCOMPARE(rig.shown, 0);
 }
 

@@ -269,7 +269,13 @@ TEST_P(UploadPortFailure, NoDialogNoFile)
 {
     Upload u;
     u.fake.prepare = GetParam().breakIt;
+    std::vector<Problem> told;
+    u.hooks.portFailed = [&told](const Problem &problem) { told.push_back(problem); };
     EXPECT_EQ(u.run(), store::kPortFailed);
+    // The box under the fixed text names the device and the system's reason.
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], (Problem{QStringLiteral("COM1 (/dev/fake0)"), QStringLiteral("Permission denied"),
+                                link::kConnectionFix}));
     EXPECT_EQ(u.chooseCalls, 0);
     EXPECT_TRUE(u.sent().empty());
     EXPECT_FALSE(QFile::exists(u.path));

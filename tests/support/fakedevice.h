@@ -98,12 +98,8 @@ struct FakeLink {
                          },
                          clock};
 
-    // Opens the port as a live window does and stores the result.
-    bool open()
-    {
-        link::OpenPort(port);
-        return port.PortOpen;
-    }
+    // Opens the port as a live window does; true when it is open.
+    bool open() { return link::OpenPort(port).ok() && port.PortOpen; }
     FakeDevice &device() { return *devices.back(); }
 };
 
