@@ -197,11 +197,14 @@ QString PendingTests::write()
             bytes.append(written_[i]);
         }
         bytes.append(']');
-        MakePrivateFolder(QFileInfo(writtenTo_).absolutePath());
+        if (const Done made = MakePrivateFolder(QFileInfo(writtenTo_).absolutePath()); !made.ok())
+            return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, made.problem().text());
         const bool existed = QFile::exists(writtenTo_);
         QSaveFile file(writtenTo_);
-        if (!file.open(QIODevice::WriteOnly) || !KeepPrivate(file, existed))
+        if (!file.open(QIODevice::WriteOnly))
             return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, file.errorString());
+        if (const Done kept = KeepPrivate(file, existed); !kept.ok())
+            return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, kept.problem().text());
         if (file.write(bytes) != bytes.size() || !file.commit())
             return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, file.errorString());
     }

@@ -365,7 +365,9 @@ void TestArchive::lookUpLast(const QString &registration, QObject *context,
         // it opens (attemptEnded).
         if (!w.db.isOpen())
             return [waiter] { waiter->answer({true, std::nullopt}); };
-        std::optional<TestEntry> last = w.db.last(registration);
+        // The dialog offers the last result as a help; one that cannot be read offers none,
+        // and the search in the History window is where the reason is shown.
+        std::optional<TestEntry> last = w.db.last(registration).valueOr(std::nullopt);
         return [waiter, last = std::move(last)] { waiter->answer({true, last}); };
     });
 }
