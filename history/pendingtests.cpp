@@ -55,17 +55,24 @@ Read readQueue(const QString &path, std::vector<TestEntry> &into, QString &why)
     file.close();
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    std::vector<TestEntry> read;
-    bool whole = document.isArray();
-    for (const QJsonValue value : document.array()) {
-        TestEntry entry;
-        if (value.isObject() && FromJson(value.toObject(), entry))
-            read.push_back(entry);
-        else
-            whole = false;
-    }
-    if (!whole)
+    if (!document.isArray()) {
+        why = error.error != QJsonParseError::NoError
+                  ? QStringLiteral("at byte %1, %2").arg(error.offset).arg(error.errorString())
+                  : QStringLiteral("it holds no list of tests");
         return Read::Damaged;
+    }
+    std::vector<TestEntry> read;
+    const QJsonArray tests = document.array();
+    for (qsizetype n = 0; n < tests.size(); ++n) {
+        Result<TestEntry> entry = tests[n].isObject()
+                                      ? FromJson(tests[n].toObject())
+                                      : Result<TestEntry>(Problem{{}, QStringLiteral("it is not a test"), {}});
+        if (!entry.ok()) {
+            why = QStringLiteral("test %1 cannot be read: %2").arg(n + 1).arg(entry.problem().why);
+            return Read::Damaged;
+        }
+        read.push_back(std::move(entry).value());
+    }
     into.insert(into.end(), read.begin(), read.end());
     return Read::Whole;
 }
@@ -109,6 +116,7 @@ QString PendingTests::load()
             problems.append(QStringLiteral("The file of tests waiting to be saved, %1, is damaged; it was moved to %2 "
                                            "so that nothing in it is lost")
                                 .arg(name, aside));
+            problems.append(QStringLiteral("In it, %1").arg(why));
             if (writtenTo_.isEmpty() && !QFile::exists(name))
                 writtenTo_ = name;
             break;

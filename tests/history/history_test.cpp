@@ -16,6 +16,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -622,6 +624,68 @@ TEST_F(Failures, DamagedQueueFileIsMovedAsideNotDropped)
     EXPECT_FALSE(QFile::exists(pendingPath()));
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("pending-tests.json.damaged-*")}).size(), 1);
 }
+
+// A waiting test whose field is missing or of the wrong kind: what is said names the field,
+// both from the test alone and from the queue's file, where it is the second test.
+struct BadField {
+    const char *name;
+    const char *group; // nullptr: a field of the test itself
+    const char *field;
+    QJsonValue value; // undefined: the field is left out
+    const char *why;
+};
+
+class QueueField : public ::testing::TestWithParam<BadField> {};
+
+TEST_P(QueueField, IsNamedWithWhatIsWrong)
+{
+    const BadField &c = GetParam();
+    QJsonObject test = ToJson(sample(QStringLiteral("AB12"), at(1, 9, 0)));
+    const auto put = [&c](QJsonObject &object) {
+        if (c.value.isUndefined())
+            object.remove(QLatin1String(c.field));
+        else
+            object.insert(QLatin1String(c.field), c.value);
+    };
+    if (c.group) {
+        QJsonObject group = test.value(QLatin1String(c.group)).toObject();
+        put(group);
+        test.insert(QLatin1String(c.group), group);
+    } else {
+        put(test);
+    }
+    const QString why = QString::fromUtf8(c.why);
+    EXPECT_EQ(qova::test::Said(FromJson(test)), QStringLiteral("The test cannot be read: ") + why);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("pending-tests.json"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const QJsonArray both{ToJson(sample(QStringLiteral("GOOD"), at(1, 8, 0))), test};
+        file.write(QJsonDocument(both).toJson());
+    }
+    PendingTests pending(path);
+    const QString problem = pending.load();
+    EXPECT_TRUE(problem.endsWith(QStringLiteral("In it, test 2 cannot be read: ") + why)) << problem.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, QueueField,
+    ::testing::Values(BadField{"RegistrationMissing", nullptr, "registration", QJsonValue(QJsonValue::Undefined),
+                               "its field \"registration\" is missing"},
+                      BadField{"CoAsText", "printed", "co", QJsonValue(QStringLiteral("1.23")),
+                               "its field \"printed.co\" is not a number"},
+                      BadField{"TimeNotATime", nullptr, "takenAt", QJsonValue(QStringLiteral("yesterday")),
+                               "its field \"takenAt\" is not a time such as 2026-03-01T09:30:00+01:00"},
+                      BadField{"GroupNotAGroup", nullptr, "received", QJsonValue(5),
+                               "its field \"received\" is not a group of fields"},
+                      BadField{"VerdictANumber", nullptr, "verdict", QJsonValue(1),
+                               "its field \"verdict\" is neither text nor null"},
+                      BadField{"FlagAsNumber", nullptr, "afr", QJsonValue(0), "its field \"afr\" is not true or false"},
+                      BadField{"PageNotLines", nullptr, "pageLines", QJsonValue(QStringLiteral("one line")),
+                               "its field \"pageLines\" is not a list of lines"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(Failures, AQueueFileOfVersion2LoadsWhole)
 {
