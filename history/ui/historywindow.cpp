@@ -201,12 +201,18 @@ void HistoryWindow::printAgain()
     std::unique_ptr<QPrinter> job =
         state_.printing->startJob(this, certificate ? QStringLiteral("Emissions check %1").arg(e->registration)
                                                     : QStringLiteral("Qova Analyzer"));
-    if (job &&
-        !(certificate ? state_.printCertificate(*job, e->pageLines) : report::PaintTestReport(*job, e->pageLines))) {
+    if (!job)
+        return;
+    Done printed;
+    if (certificate)
+        printed = state_.printCertificate(*job, e->pageLines);
+    else if (!report::PaintTestReport(*job, e->pageLines))
+        printed = Problem{}; // the page's painter gives no reason
+    if (!printed.ok()) {
         const QString where = job->outputFileName().isEmpty() ? job->printerName() : job->outputFileName();
         state_.op->message(this, QStringLiteral("QOVA"),
                            QStringLiteral("The report could not be printed on %1").arg(where), ui::Icon::Stop,
-                           ui::Buttons::Ok);
+                           ui::Buttons::Ok, printed.problem().text());
     }
 }
 
