@@ -275,14 +275,15 @@ Done HistoryDatabase::open(const QString &url, const Options &options)
     return {};
 }
 
-int HistoryDatabase::schemaVersion()
+Result<int> HistoryDatabase::schemaVersion()
 {
     QSqlDatabase db = connection();
     if (!db.tables().contains(QStringLiteral("schema_version")))
         return 0;
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !q.next())
-        return -1;
+        return Problem{QStringLiteral("The version of the history at %1 cannot be read").arg(location_.shown),
+                       sqlError(q.lastError()), kChooseTheHistory};
     return q.value(0).toInt();
 }
 

@@ -56,7 +56,7 @@ public:
     bool isOpen() const;
     void close();
     const DatabaseLocation &location() const { return location_; }
-    int schemaVersion();
+    Result<int> schemaVersion();
 
     // Saves `entry` in one transaction; sets its id. A test already saved (its uid) is
     // not added again and gets the id it has.

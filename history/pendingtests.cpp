@@ -157,7 +157,7 @@ std::vector<TestEntry> PendingTests::first(int n) const
     return {tests_.begin(), end};
 }
 
-QString PendingTests::add(const TestEntry &entry)
+Done PendingTests::add(const TestEntry &entry)
 {
     const QMutexLocker lock(&mutex_);
     tests_.push_back(entry);
@@ -165,7 +165,7 @@ QString PendingTests::add(const TestEntry &entry)
     return write();
 }
 
-QString PendingTests::remove(const QSet<QString> &uids)
+Done PendingTests::remove(const QSet<QString> &uids)
 {
     const QMutexLocker lock(&mutex_);
     std::size_t kept = 0;
@@ -185,13 +185,13 @@ QString PendingTests::remove(const QSet<QString> &uids)
     return write();
 }
 
-QString PendingTests::write()
+Done PendingTests::write()
 {
     if (writtenTo_.isEmpty())
-        return QStringLiteral("no file beside %1 can take them").arg(path_);
+        return Problem{QStringLiteral("no file beside %1 can take them").arg(path_), {}, {}};
     if (tests_.empty()) {
         if (QFile::exists(writtenTo_) && !QFile::remove(writtenTo_))
-            return QStringLiteral("The file %1 cannot be removed").arg(writtenTo_);
+            return Problem{QStringLiteral("The file %1 cannot be removed").arg(writtenTo_), {}, {}};
     } else {
         QByteArray bytes;
         qsizetype size = 2;
@@ -205,16 +205,17 @@ QString PendingTests::write()
             bytes.append(written_[i]);
         }
         bytes.append(']');
+        const QString notWritten = QStringLiteral("The file %1 cannot be written").arg(writtenTo_);
         if (const Done made = MakePrivateFolder(QFileInfo(writtenTo_).absolutePath()); !made.ok())
-            return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, made.problem().text());
+            return Problem{notWritten, made.problem().text(), {}};
         const bool existed = QFile::exists(writtenTo_);
         QSaveFile file(writtenTo_);
         if (!file.open(QIODevice::WriteOnly))
-            return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, file.errorString());
+            return Problem{notWritten, file.errorString(), {}};
         if (const Done kept = KeepPrivate(file, existed); !kept.ok())
-            return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, kept.problem().text());
+            return Problem{notWritten, kept.problem().text(), {}};
         if (file.write(bytes) != bytes.size() || !file.commit())
-            return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, file.errorString());
+            return Problem{notWritten, file.errorString(), {}};
     }
     // Their tests are in the file written to now.
     for (const QString &merged : std::as_const(mergedFrom_))

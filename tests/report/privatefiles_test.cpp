@@ -54,7 +54,7 @@ const Writer kWriters[] = {
     {"Queue", "data/Qovaks/pending-tests.json",
      [](const QString &path) {
          history::PendingTests pending(path);
-         return pending.add(history::NewEntry(QDateTime::currentDateTime())).isEmpty();
+         return pending.add(history::NewEntry(QDateTime::currentDateTime())).ok();
      }},
     {"Recording", "readings.TXT",
      [](const QString &path) {
@@ -134,7 +134,8 @@ QString saidByHistory(const QString &folder)
 QString saidByQueue(const QString &folder)
 {
     history::PendingTests pending(folder + QStringLiteral("/pending-tests.json"));
-    return pending.add(history::NewEntry(QDateTime::currentDateTime()));
+    const Done added = pending.add(history::NewEntry(QDateTime::currentDateTime()));
+    return added.ok() ? QString() : added.problem().text();
 }
 
 const FolderCase kFolderCases[] = {
