@@ -450,7 +450,10 @@ Result<std::vector<TestEntry>> HistoryDatabase::search(const QString &registrati
     const QString key = NormalisedRegistration(registration);
     QSqlQuery q(connection());
     q.setForwardOnly(true);
-    q.prepare(selectEntries(key) + QStringLiteral(" LIMIT ? OFFSET ?"));
+    // SQLite refuses a statement on a missing table at prepare(); exec() would then only
+    // say "No query".
+    if (!q.prepare(selectEntries(key) + QStringLiteral(" LIMIT ? OFFSET ?")))
+        return Problem{what, sqlError(q.lastError()), kChooseTheHistory};
     if (!key.isEmpty())
         q.addBindValue(key);
     q.addBindValue(limit);
@@ -673,7 +676,8 @@ Result<std::optional<TestEntry>> HistoryDatabase::find(qint64 id)
     if (!isOpen())
         return Problem{what, QStringLiteral("it is not open"), kChooseTheHistory};
     QSqlQuery q(connection());
-    q.prepare(QStringLiteral("SELECT id, %1 FROM tests WHERE id = ?").arg(columnList()));
+    if (!q.prepare(QStringLiteral("SELECT id, %1 FROM tests WHERE id = ?").arg(columnList())))
+        return Problem{what, sqlError(q.lastError()), kChooseTheHistory};
     q.addBindValue(id);
     if (!q.exec())
         return Problem{what, sqlError(q.lastError()), kChooseTheHistory};
@@ -703,8 +707,9 @@ Result<qint64> HistoryDatabase::count(const QString &registration)
         return Problem{what, QStringLiteral("it is not open"), kChooseTheHistory};
     const QString key = NormalisedRegistration(registration);
     QSqlQuery q(connection());
-    q.prepare(key.isEmpty() ? QStringLiteral("SELECT COUNT(*) FROM tests")
-                            : QStringLiteral("SELECT COUNT(*) FROM tests WHERE registration_key = ?"));
+    if (!q.prepare(key.isEmpty() ? QStringLiteral("SELECT COUNT(*) FROM tests")
+                                 : QStringLiteral("SELECT COUNT(*) FROM tests WHERE registration_key = ?")))
+        return Problem{what, sqlError(q.lastError()), kChooseTheHistory};
     if (!key.isEmpty())
         q.addBindValue(key);
     if (!q.exec() || !q.next())

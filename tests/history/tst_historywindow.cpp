@@ -254,19 +254,35 @@ void TestHistoryWindow::connectionTestSaysWhatItFound_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("tableGone"); // a history made, then its table of tests dropped
     QTest::newRow("new file") << "sqlite://%1/new.db"
-                              << "Connected to sqlite://%1/new.db: 0 test(s) in the history.";
+                              << "Connected to sqlite://%1/new.db: 0 test(s) in the history." << false;
     QTest::newRow("not a URL") << "history.db"
                                << "The history's location \"history.db\" cannot be used: it is neither "
-                                  "sqlite:///path nor postgresql://user@host:port/dbname.";
+                                  "sqlite:///path nor postgresql://user@host:port/dbname."
+                               << false;
     QTest::newRow("no server") << "postgresql://qova@/qova?host=%1/nothing-here"
-                               << "The history at postgresql://qova@/qova?host=%1/nothing-here cannot be opened: ";
+                               << "The history at postgresql://qova@/qova?host=%1/nothing-here cannot be opened: "
+                               << false;
+    QTest::newRow("opens, cannot be read")
+        << "sqlite://%1/broken.db"
+        << "The tests in the history at sqlite://%1/broken.db cannot be counted: no such table: tests" << true;
 }
 
 void TestHistoryWindow::connectionTestSaysWhatItFound()
 {
     QFETCH(QString, url);
     QFETCH(QString, shown);
+    QFETCH(bool, tableGone);
+    if (tableGone) {
+        {
+            history::HistoryDatabase made;
+            QVERIFY(made.open(url.arg(dir_->path())).ok());
+            QSqlQuery drop(made.connection());
+            QVERIFY(drop.exec(QStringLiteral("DROP VIEW test_results")));
+            QVERIFY(drop.exec(QStringLiteral("DROP TABLE tests")));
+        }
+    }
     app::HistorySettingsDialog dialog(*state_, [](const app::HistorySettings &) { return qova::Done(); });
     dialog.url->setText(url.arg(dir_->path()));
     dialog.test->click();
