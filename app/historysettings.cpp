@@ -71,27 +71,24 @@ HistorySettings ReadHistorySettings(QStringList *ignored)
     return ReadHistorySettingsFrom(credentials::ProgramCredentials(), ignored);
 }
 
-bool WriteHistorySettingsTo(const HistorySettings &typed, credentials::CredentialStore &store, QString *problem)
+Done WriteHistorySettingsTo(const HistorySettings &typed, credentials::CredentialStore &store)
 {
     const HistorySettings settings = WithoutPasswordInUrl(typed);
-    if (const Done kept = store.write(kPasswordKey, settings.password); !kept.ok()) {
-        if (problem)
-            *problem = kept.problem().text();
-        return false;
-    }
+    if (Done kept = store.write(kPasswordKey, settings.password); !kept.ok())
+        return kept;
     QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Qovaks"), QStringLiteral("history"));
     s.setValue(QStringLiteral("database"), settings.url);
     s.remove(QStringLiteral("password"));
     s.sync();
-    if (s.status() != QSettings::NoError) {
-        if (problem)
-            *problem = QStringLiteral("%1 cannot be written").arg(s.fileName());
-        return false;
-    }
-    return true;
+    if (s.status() != QSettings::NoError)
+        return Problem{QStringLiteral("%1 cannot be written").arg(s.fileName()),
+                       s.status() == QSettings::AccessError ? QStringLiteral("the system refused access to it")
+                                                            : QStringLiteral("it is not in the settings format"),
+                       {}};
+    return {};
 }
 
-bool WriteHistorySettings(const HistorySettings &settings)
+Done WriteHistorySettings(const HistorySettings &settings)
 {
     return WriteHistorySettingsTo(settings, credentials::ProgramCredentials());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/testarchive.h"
+#include "result/result.h"
 
 #include <QString>
 
@@ -25,10 +26,9 @@ struct HistorySettings {
 HistorySettings ReadHistorySettingsFrom(credentials::CredentialStore &store, QStringList *ignored = nullptr);
 HistorySettings ReadHistorySettings(QStringList *ignored = nullptr);
 // Keeps the URL without a password (one typed into it is the password) and the password in
-// the store. False when either cannot be kept (then `problem` says why).
-bool WriteHistorySettingsTo(const HistorySettings &settings, credentials::CredentialStore &store,
-                            QString *problem = nullptr);
-bool WriteHistorySettings(const HistorySettings &settings);
+// the store. The problem says which of the two could not be kept and why.
+qova::Done WriteHistorySettingsTo(const HistorySettings &settings, credentials::CredentialStore &store);
+qova::Done WriteHistorySettings(const HistorySettings &settings);
 
 // The URL as typed split into the URL without a password and the password it held.
 HistorySettings WithoutPasswordInUrl(const HistorySettings &typed);

@@ -1,6 +1,8 @@
 #include "app/settingsfile.h"
 
 #include "settings/validatedsettings.h"
+
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QSaveFile>
@@ -28,20 +30,24 @@ int ReadPortFile(const QString &path)
     return PortFromSetupBytes(file.read(20));
 }
 
-bool WritePortFile(const QString &path, int port)
+Done WritePortFile(const QString &path, int port)
 {
     // Written through a temporary file, so a full disk never leaves a broken setting.
     // Unbuffered: QSaveFile's commit() does not report a write that fails only when its
     // buffer is flushed, and would put the cut-off file in place of the old one.
     QSaveFile file(path);
+    const QString what = QStringLiteral("%1 cannot be written").arg(QDir::toNativeSeparators(path));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
+        return Problem{what, file.errorString(), {}};
     const QByteArray bytes = QByteArray("PORT=") + QByteArray::number(port);
     if (file.write(bytes) != bytes.size()) {
+        const QString why = file.errorString();
         file.cancelWriting();
-        return false;
+        return Problem{what, why, {}};
     }
-    return file.commit();
+    if (!file.commit())
+        return Problem{what, file.errorString(), {}};
+    return {};
 }
 
 QString StartupCaption(int port)
@@ -74,14 +80,21 @@ QString ReadDeviceChoice(QSettings &settings, QStringList *ignored)
     return choice;
 }
 
-bool WriteDeviceChoice(QSettings &settings, const QString &device)
+Done WriteDeviceChoice(QSettings &settings, const QString &device)
 {
     if (device.isEmpty())
         settings.remove(QLatin1String(kDeviceChoiceKey));
     else
         settings.setValue(QLatin1String(kDeviceChoiceKey), device);
     settings.sync();
-    return settings.status() == QSettings::NoError && settings.isWritable();
+    const QString what = QStringLiteral("%1 cannot be written").arg(QDir::toNativeSeparators(settings.fileName()));
+    if (!settings.isWritable())
+        return Problem{what, QStringLiteral("the system does not let the program write it"), {}};
+    if (settings.status() == QSettings::AccessError)
+        return Problem{what, QStringLiteral("the system refused access to it"), {}};
+    if (settings.status() == QSettings::FormatError)
+        return Problem{what, QStringLiteral("it is not in the settings format"), {}};
+    return {};
 }
 
 bool UsLocaleFromLocaleText(const QString &text)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result/result.h"
+
 #include <QByteArray>
 #include <QPoint>
 #include <QSize>
@@ -16,8 +18,9 @@ inline constexpr const char *kPortFileName = "SETUP.EA2";
 int PortFromSetupBytes(const QByteArray &bytes);
 // Reads the file at `path`; a missing or unreadable file gives 1.
 int ReadPortFile(const QString &path);
-// Writes exactly "PORT=n", replacing the file; false when it cannot be written whole.
-bool WritePortFile(const QString &path, int port);
+// Writes exactly "PORT=n", replacing the file; a problem when it cannot be written whole,
+// and the file is then as it was.
+qova::Done WritePortFile(const QString &path, int port);
 
 // "QOVA    COM1" at start-up, "QOVA  COM1" after the COMM dialog; the name forms take
 // what the port is called ("ttyUSB0", "bay3:4001").
@@ -32,8 +35,8 @@ inline constexpr const char *kDeviceChoiceKey = "connection";
 // One line of text; anything else reads as no choice (COMn), and `ignored`, when given,
 // gets the line saying why.
 QString ReadDeviceChoice(QSettings &settings, QStringList *ignored = nullptr);
-// False when the settings could not be written.
-bool WriteDeviceChoice(QSettings &settings, const QString &device);
+// A problem naming the settings file when it could not be written.
+qova::Done WriteDeviceChoice(QSettings &settings, const QString &device);
 
 // The Windows locale text (00000409 for US English) read as a decimal integer.
 bool UsLocaleFromLocaleText(const QString &text);

@@ -486,14 +486,17 @@ void PaintCertificate(QPainter &painter, const QRectF &page, const CertificatePa
     paintPage(painter, page, content, nullptr);
 }
 
-bool PrintKeptCertificate(QPagedPaintDevice &device, const QStringList &pageLines)
+Done PrintKeptCertificate(QPagedPaintDevice &device, const QStringList &pageLines)
 {
+    const QString what = QStringLiteral("The certificate cannot be printed");
     QPainter painter;
     if (!painter.begin(&device))
-        return false;
+        return Problem{what, QStringLiteral("the printer would not start the page"), {}};
     const QRect page = device.pageLayout().paintRectPixels(device.logicalDpiX());
     PaintCertificate(painter, QRectF(QPointF(0, 0), page.size().toSizeF()), CertificateFromLines(pageLines));
-    return painter.end();
+    if (!painter.end())
+        return Problem{what, QStringLiteral("the printer would not finish the page"), {}};
+    return {};
 }
 
 namespace {

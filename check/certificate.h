@@ -2,6 +2,7 @@
 
 #include "check/checkrecord.h"
 #include "check/checkresult.h"
+#include "result/result.h"
 
 #include <QLocale>
 #include <QRectF>
@@ -48,8 +49,8 @@ void PaintCertificate(QPainter &painter, const QRectF &page, const CheckRecord &
                       const QLocale &locale = QLocale());
 // A page read back from the history: the plot's place says its readings are not kept.
 void PaintCertificate(QPainter &painter, const QRectF &page, const CertificatePage &content);
-// The certificate again from the texts the history kept, on a printer's page; false when
-// the device would not start the page.
-bool PrintKeptCertificate(QPagedPaintDevice &device, const QStringList &pageLines);
+// The certificate again from the texts the history kept, on a printer's page; a problem
+// when the device would not start or finish the page.
+qova::Done PrintKeptCertificate(QPagedPaintDevice &device, const QStringList &pageLines);
 
 } // namespace qova::check

@@ -86,16 +86,20 @@ Done FileCredentialStore::write(const QString &key, const QString &secret)
         lines->entries.append({key, secret});
     if (lines->entries.isEmpty() && !QFile::exists(path_))
         return {};
-    if (!MakePrivateFolder(QFileInfo(path_).absolutePath()))
-        return Problem{QStringLiteral("the folder of %1 cannot be made").arg(path_), {}, {}};
+    if (const Done made = MakePrivateFolder(QFileInfo(path_).absolutePath()); !made.ok())
+        return Problem{QStringLiteral("the folder of %1 cannot be made").arg(path_), made.problem().text(), {}};
     QSaveFile file(path_);
+    const Problem notWritten{QStringLiteral("the password file %1 cannot be written").arg(path_), {}, {}};
+    if (!file.open(QIODevice::WriteOnly))
+        return Problem{notWritten.what, file.errorString(), {}};
     // A password file is the user's alone whatever mode an older one had.
-    const bool opened = file.open(QIODevice::WriteOnly) && KeepPrivate(file, false);
+    if (const Done kept = KeepPrivate(file, false); !kept.ok())
+        return Problem{notWritten.what, kept.problem().text(), {}};
     QByteArray text;
     for (const auto &[k, s] : lines->entries)
         text += k.toUtf8().toBase64() + ' ' + s.toUtf8().toBase64() + '\n';
-    if (!opened || file.write(text) != text.size() || !file.commit())
-        return Problem{QStringLiteral("the password file %1 cannot be written").arg(path_), file.errorString(), {}};
+    if (file.write(text) != text.size() || !file.commit())
+        return Problem{notWritten.what, file.errorString(), {}};
     return {};
 }
 

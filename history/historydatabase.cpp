@@ -39,6 +39,9 @@ QString sqlError(const QSqlError &error)
     return text.isEmpty() ? QStringLiteral("no reason given") : text;
 }
 
+// Where a history that cannot be read is put right.
+const QString kChooseTheHistory = QStringLiteral("Check the history's location in HISTORY > DATABASE.");
+
 // SQLITE_BUSY and SQLITE_LOCKED: another program holds the file for the moment.
 bool isBusy(const QSqlError &error)
 {
@@ -188,9 +191,9 @@ Done HistoryDatabase::open(const QString &url, const Options &options)
                         .arg(driver, sqlite ? QStringLiteral("libqt6sql6-sqlite") : QStringLiteral("libqt6sql6-psql")));
 
     if (sqlite) {
-        if (!MakePrivateFolder(QFileInfo(location_.path).absolutePath()))
+        if (const Done made = MakePrivateFolder(QFileInfo(location_.path).absolutePath()); !made.ok())
             return fail(QStringLiteral("The history file %1 cannot be created").arg(location_.path),
-                        QStringLiteral("its folder cannot be made"));
+                        made.problem().text());
         // Made empty and 0600 before SQLite first opens it (SQLite would make it 0644);
         // its journal files take the mode of the database file.
         if (!QFile::exists(location_.path)) {
@@ -272,14 +275,15 @@ Done HistoryDatabase::open(const QString &url, const Options &options)
     return {};
 }
 
-int HistoryDatabase::schemaVersion()
+Result<int> HistoryDatabase::schemaVersion()
 {
     QSqlDatabase db = connection();
     if (!db.tables().contains(QStringLiteral("schema_version")))
         return 0;
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !q.next())
-        return -1;
+        return Problem{QStringLiteral("The version of the history at %1 cannot be read").arg(location_.shown),
+                       sqlError(q.lastError()), kChooseTheHistory};
     return q.value(0).toInt();
 }
 
@@ -438,25 +442,31 @@ QString selectEntries(const QString &registration)
 }
 } // namespace
 
-std::vector<TestEntry> HistoryDatabase::search(const QString &registration, int limit, int offset)
+Result<std::vector<TestEntry>> HistoryDatabase::search(const QString &registration, int limit, int offset)
 {
-    std::vector<TestEntry> found;
+    const QString what = QStringLiteral("The history at %1 cannot be searched").arg(location_.shown);
     if (!isOpen())
-        return found;
+        return Problem{what, QStringLiteral("it is not open"), kChooseTheHistory};
     const QString key = NormalisedRegistration(registration);
     QSqlQuery q(connection());
     q.setForwardOnly(true);
-    q.prepare(selectEntries(key) + QStringLiteral(" LIMIT ? OFFSET ?"));
+    // SQLite refuses a statement on a missing table at prepare(); exec() would then only
+    // say "No query".
+    if (!q.prepare(selectEntries(key) + QStringLiteral(" LIMIT ? OFFSET ?")))
+        return Problem{what, sqlError(q.lastError()), kChooseTheHistory};
     if (!key.isEmpty())
         q.addBindValue(key);
     q.addBindValue(limit);
     q.addBindValue(offset);
-    // A query that fails lists nothing; opening and saving are what say why.
+    // Said, not listed as nothing: an empty list would tell the operator no test matched.
     if (!q.exec())
-        return found;
+        return Problem{what, sqlError(q.lastError()), kChooseTheHistory};
+    std::vector<TestEntry> found;
     const std::vector<int> places = placesIn(q.record());
     while (q.next())
         found.push_back(readEntry(q, places));
+    if (q.lastError().isValid())
+        return Problem{what, sqlError(q.lastError()), kChooseTheHistory};
     return found;
 }
 
@@ -660,40 +670,50 @@ Done HistoryDatabase::forEachResult(const QString &registration, const std::func
     return {};
 }
 
-std::optional<TestEntry> HistoryDatabase::find(qint64 id)
+Result<std::optional<TestEntry>> HistoryDatabase::find(qint64 id)
 {
+    const QString what = QStringLiteral("Test %1 cannot be read from the history at %2").arg(id).arg(location_.shown);
     if (!isOpen())
-        return std::nullopt;
+        return Problem{what, QStringLiteral("it is not open"), kChooseTheHistory};
     QSqlQuery q(connection());
-    q.prepare(QStringLiteral("SELECT id, %1 FROM tests WHERE id = ?").arg(columnList()));
+    if (!q.prepare(QStringLiteral("SELECT id, %1 FROM tests WHERE id = ?").arg(columnList())))
+        return Problem{what, sqlError(q.lastError()), kChooseTheHistory};
     q.addBindValue(id);
-    if (!q.exec() || !q.next())
-        return std::nullopt;
-    return readEntry(q, placesIn(q.record()));
+    if (!q.exec())
+        return Problem{what, sqlError(q.lastError()), kChooseTheHistory};
+    if (!q.next())
+        return q.lastError().isValid()
+                   ? Result<std::optional<TestEntry>>(Problem{what, sqlError(q.lastError()), kChooseTheHistory})
+                   : Result<std::optional<TestEntry>>(std::nullopt);
+    return std::optional<TestEntry>(readEntry(q, placesIn(q.record())));
 }
 
-std::optional<TestEntry> HistoryDatabase::last(const QString &registration)
+Result<std::optional<TestEntry>> HistoryDatabase::last(const QString &registration)
 {
     if (NormalisedRegistration(registration).isEmpty())
-        return std::nullopt;
-    std::vector<TestEntry> found = search(registration, 1);
-    if (found.empty())
-        return std::nullopt;
-    return found.front();
+        return std::optional<TestEntry>();
+    Result<std::vector<TestEntry>> found = search(registration, 1);
+    if (!found.ok())
+        return found.problem();
+    if (found->empty())
+        return std::optional<TestEntry>();
+    return std::optional<TestEntry>(std::move(found->front()));
 }
 
-qint64 HistoryDatabase::count(const QString &registration)
+Result<qint64> HistoryDatabase::count(const QString &registration)
 {
+    const QString what = QStringLiteral("The tests in the history at %1 cannot be counted").arg(location_.shown);
     if (!isOpen())
-        return 0;
+        return Problem{what, QStringLiteral("it is not open"), kChooseTheHistory};
     const QString key = NormalisedRegistration(registration);
     QSqlQuery q(connection());
-    q.prepare(key.isEmpty() ? QStringLiteral("SELECT COUNT(*) FROM tests")
-                            : QStringLiteral("SELECT COUNT(*) FROM tests WHERE registration_key = ?"));
+    if (!q.prepare(key.isEmpty() ? QStringLiteral("SELECT COUNT(*) FROM tests")
+                                 : QStringLiteral("SELECT COUNT(*) FROM tests WHERE registration_key = ?")))
+        return Problem{what, sqlError(q.lastError()), kChooseTheHistory};
     if (!key.isEmpty())
         q.addBindValue(key);
     if (!q.exec() || !q.next())
-        return 0;
+        return Problem{what, sqlError(q.lastError()), kChooseTheHistory};
     return q.value(0).toLongLong();
 }
 

@@ -56,7 +56,7 @@ public:
     bool isOpen() const;
     void close();
     const DatabaseLocation &location() const { return location_; }
-    int schemaVersion();
+    Result<int> schemaVersion();
 
     // Saves `entry` in one transaction; sets its id. A test already saved (its uid) is
     // not added again and gets the id it has.
@@ -64,12 +64,14 @@ public:
     // Saves them all in one transaction: all or none (an import, or a benchmark's 200,000).
     Done saveAll(std::vector<TestEntry> &entries);
 
-    // Newest first. An empty registration lists every test.
-    std::vector<TestEntry> search(const QString &registration, int limit, int offset = 0);
-    std::optional<TestEntry> find(qint64 id);
-    // The newest test of the registration, if any.
-    std::optional<TestEntry> last(const QString &registration);
-    qint64 count(const QString &registration);
+    // Newest first. An empty registration lists every test. A query the database refuses
+    // is a problem, never an empty list: that would read as "no test matched".
+    Result<std::vector<TestEntry>> search(const QString &registration, int limit, int offset = 0);
+    // Empty when no test has the id.
+    Result<std::optional<TestEntry>> find(qint64 id);
+    // The newest test of the registration; empty when it has none.
+    Result<std::optional<TestEntry>> last(const QString &registration);
+    Result<qint64> count(const QString &registration);
 
     // What the CSV export writes of a test: the columns it reads, the time as stored, no
     // page. The texts are UTF-8 and last only until `each` returns: the export reads millions

@@ -55,17 +55,24 @@ Read readQueue(const QString &path, std::vector<TestEntry> &into, QString &why)
     file.close();
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    std::vector<TestEntry> read;
-    bool whole = document.isArray();
-    for (const QJsonValue value : document.array()) {
-        TestEntry entry;
-        if (value.isObject() && FromJson(value.toObject(), entry))
-            read.push_back(entry);
-        else
-            whole = false;
-    }
-    if (!whole)
+    if (!document.isArray()) {
+        why = error.error != QJsonParseError::NoError
+                  ? QStringLiteral("at byte %1, %2").arg(error.offset).arg(error.errorString())
+                  : QStringLiteral("it holds no list of tests");
         return Read::Damaged;
+    }
+    std::vector<TestEntry> read;
+    const QJsonArray tests = document.array();
+    for (qsizetype n = 0; n < tests.size(); ++n) {
+        Result<TestEntry> entry = tests[n].isObject()
+                                      ? FromJson(tests[n].toObject())
+                                      : Result<TestEntry>(Problem{{}, QStringLiteral("it is not a test"), {}});
+        if (!entry.ok()) {
+            why = QStringLiteral("test %1 cannot be read: %2").arg(n + 1).arg(entry.problem().why);
+            return Read::Damaged;
+        }
+        read.push_back(std::move(entry).value());
+    }
     into.insert(into.end(), read.begin(), read.end());
     return Read::Whole;
 }
@@ -109,6 +116,7 @@ QString PendingTests::load()
             problems.append(QStringLiteral("The file of tests waiting to be saved, %1, is damaged; it was moved to %2 "
                                            "so that nothing in it is lost")
                                 .arg(name, aside));
+            problems.append(QStringLiteral("In it, %1").arg(why));
             if (writtenTo_.isEmpty() && !QFile::exists(name))
                 writtenTo_ = name;
             break;
@@ -149,7 +157,7 @@ std::vector<TestEntry> PendingTests::first(int n) const
     return {tests_.begin(), end};
 }
 
-QString PendingTests::add(const TestEntry &entry)
+Done PendingTests::add(const TestEntry &entry)
 {
     const QMutexLocker lock(&mutex_);
     tests_.push_back(entry);
@@ -157,7 +165,7 @@ QString PendingTests::add(const TestEntry &entry)
     return write();
 }
 
-QString PendingTests::remove(const QSet<QString> &uids)
+Done PendingTests::remove(const QSet<QString> &uids)
 {
     const QMutexLocker lock(&mutex_);
     std::size_t kept = 0;
@@ -177,13 +185,13 @@ QString PendingTests::remove(const QSet<QString> &uids)
     return write();
 }
 
-QString PendingTests::write()
+Done PendingTests::write()
 {
     if (writtenTo_.isEmpty())
-        return QStringLiteral("no file beside %1 can take them").arg(path_);
+        return Problem{QStringLiteral("no file beside %1 can take them").arg(path_), {}, {}};
     if (tests_.empty()) {
         if (QFile::exists(writtenTo_) && !QFile::remove(writtenTo_))
-            return QStringLiteral("The file %1 cannot be removed").arg(writtenTo_);
+            return Problem{QStringLiteral("The file %1 cannot be removed").arg(writtenTo_), {}, {}};
     } else {
         QByteArray bytes;
         qsizetype size = 2;
@@ -197,13 +205,17 @@ QString PendingTests::write()
             bytes.append(written_[i]);
         }
         bytes.append(']');
-        MakePrivateFolder(QFileInfo(writtenTo_).absolutePath());
+        const QString notWritten = QStringLiteral("The file %1 cannot be written").arg(writtenTo_);
+        if (const Done made = MakePrivateFolder(QFileInfo(writtenTo_).absolutePath()); !made.ok())
+            return Problem{notWritten, made.problem().text(), {}};
         const bool existed = QFile::exists(writtenTo_);
         QSaveFile file(writtenTo_);
-        if (!file.open(QIODevice::WriteOnly) || !KeepPrivate(file, existed))
-            return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, file.errorString());
+        if (!file.open(QIODevice::WriteOnly))
+            return Problem{notWritten, file.errorString(), {}};
+        if (const Done kept = KeepPrivate(file, existed); !kept.ok())
+            return Problem{notWritten, kept.problem().text(), {}};
         if (file.write(bytes) != bytes.size() || !file.commit())
-            return QStringLiteral("The file %1 cannot be written: %2").arg(writtenTo_, file.errorString());
+            return Problem{notWritten, file.errorString(), {}};
     }
     // Their tests are in the file written to now.
     for (const QString &merged : std::as_const(mergedFrom_))

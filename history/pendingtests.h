@@ -34,17 +34,17 @@ public:
     // The oldest `n`.
     std::vector<TestEntry> first(int n) const;
 
-    // Empty on success, else why the file could not be written; the tests stay in memory.
-    QString add(const TestEntry &entry);
+    // A problem when the file could not be written; the tests stay in memory either way.
+    qova::Done add(const TestEntry &entry);
     // Takes the tests with these uids out, with one rewrite of the file.
-    QString remove(const QSet<QString> &uids);
+    qova::Done remove(const QSet<QString> &uids);
 
     // The files a queue may be kept in: the file itself, then those beside it.
     static constexpr int kFiles = 10;
     QString fileName(int n) const;
 
 private:
-    QString write();
+    qova::Done write();
 
     mutable QMutex mutex_;
     QString path_;

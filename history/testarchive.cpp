@@ -92,7 +92,7 @@ struct TestArchive::Worker {
             }
             // Should this not reach the disk, the tests are saved again later and their
             // uids keep them from being added twice.
-            pending->remove(uids);
+            (void)pending->remove(uids);
             step(SaveStep::Dequeued);
             saved += static_cast<int>(batch.size());
             mailbox->send([ids = std::move(ids)](TestArchive &archive) { archive.batchSaved(ids); });
@@ -307,7 +307,8 @@ void TestArchive::save(TestEntry entry, QObject *context, std::function<void(con
     waiter->context = context;
     waiter->done = std::move(done);
     // In the queue first: from here on the test survives the program.
-    waiter->kept = pending_->add(entry);
+    const Done queued = pending_->add(entry);
+    waiter->kept = queued.ok() ? QString() : queued.problem().text();
     if (stepHook_)
         stepHook_(SaveStep::Queued);
     saveWaiters_.push_back(waiter);
@@ -365,7 +366,9 @@ void TestArchive::lookUpLast(const QString &registration, QObject *context,
         // it opens (attemptEnded).
         if (!w.db.isOpen())
             return [waiter] { waiter->answer({true, std::nullopt}); };
-        std::optional<TestEntry> last = w.db.last(registration);
+        // The dialog offers the last result as a help; one that cannot be read offers none,
+        // and the search in the History window is where the reason is shown.
+        std::optional<TestEntry> last = w.db.last(registration).valueOr(std::nullopt);
         return [waiter, last = std::move(last)] { waiter->answer({true, last}); };
     });
 }

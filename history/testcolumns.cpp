@@ -447,19 +447,29 @@ QJsonObject ToJson(const TestEntry &e)
     return top;
 }
 
-bool FromJson(const QJsonObject &o, TestEntry &e)
+Result<TestEntry> FromJson(const QJsonObject &o)
 {
     TestEntry read;
     bool saysMeasured = false;
     for (const StoredColumn &c : kColumns) {
         if (!c.jsonName || !c.set)
             continue;
+        const QString field = c.jsonGroup ? name(c.jsonGroup) + u'.' + name(c.jsonName) : name(c.jsonName);
+        const auto wrong = [&field](const char *why) {
+            return Problem{QStringLiteral("The test cannot be read"),
+                           QStringLiteral("its field \"%1\" %2").arg(field, QLatin1String(why)),
+                           {}};
+        };
         QJsonValue json;
         if (c.jsonGroup) {
             const QJsonValue group = o.value(name(c.jsonGroup));
             if (!group.isObject()) {
-                if (c.requiredInJson || !group.isUndefined())
-                    return false;
+                if (group.isUndefined() && c.requiredInJson)
+                    return wrong("is missing");
+                if (!group.isUndefined())
+                    return Problem{QStringLiteral("The test cannot be read"),
+                                   QStringLiteral("its field \"%1\" is not a group of fields").arg(name(c.jsonGroup)),
+                                   {}};
                 continue;
             }
             json = group.toObject().value(name(c.jsonName));
@@ -468,39 +478,39 @@ bool FromJson(const QJsonObject &o, TestEntry &e)
         }
         if (json.isUndefined()) {
             if (c.requiredInJson)
-                return false;
+                return wrong("is missing");
             continue;
         }
         saysMeasured = saysMeasured || c.column == Column::Measured;
         switch (c.type) {
         case T::Text:
             if (!json.isString())
-                return false;
+                return wrong("is not text");
             c.set(read, json.toString());
             break;
         case T::NullableText:
             if (!json.isString() && !json.isNull())
-                return false;
+                return wrong("is neither text nor null");
             c.set(read, json.isNull() ? QString() : json.toString());
             break;
         case T::Integer:
             if (!json.isDouble())
-                return false;
+                return wrong("is not a number");
             c.set(read, json.toInt());
             break;
         case T::NullableInteger:
             if (!json.isDouble() && !json.isNull())
-                return false;
+                return wrong("is neither a number nor null");
             c.set(read, json.isNull() ? QVariant() : QVariant(json.toInt()));
             break;
         case T::Flag:
             if (!json.isBool())
-                return false;
+                return wrong("is not true or false");
             c.set(read, json.toBool());
             break;
         case T::Lines: {
             if (!json.isArray())
-                return false;
+                return wrong("is not a list of lines");
             QStringList lines;
             for (const QJsonValue line : json.toArray())
                 lines.append(line.toString());
@@ -510,7 +520,7 @@ bool FromJson(const QJsonObject &o, TestEntry &e)
         case T::Time: {
             const QDateTime time = FromIsoTime(json.toString());
             if (!time.isValid())
-                return false;
+                return wrong("is not a time such as 2026-03-01T09:30:00+01:00");
             c.set(read, time);
             break;
         }
@@ -520,8 +530,7 @@ bool FromJson(const QJsonObject &o, TestEntry &e)
     }
     if (!saysMeasured)
         read.measured = MeasuredBefore3(read.kind, read.printed.efficiency, read.printed.oilTemp);
-    e = read;
-    return true;
+    return read;
 }
 
 } // namespace qova::history

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result/result.h"
+
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
@@ -84,7 +86,7 @@ QString IsoTime(const QDateTime &time);
 QDateTime FromIsoTime(const QString &text);
 
 QJsonObject ToJson(const TestEntry &entry);
-// False when the object is not a test (a field missing or of the wrong kind).
-bool FromJson(const QJsonObject &object, TestEntry &entry);
+// The test the object holds; the problem names the field that is missing or of the wrong kind.
+qova::Result<TestEntry> FromJson(const QJsonObject &object);
 
 } // namespace qova::history

@@ -190,11 +190,12 @@ int main(int argc, char **argv)
     sigaction(SIGINT, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    qova::sim::SimTerminal terminal;
-    if (std::string why; !qova::sim::OpenSimTerminal(B9600, terminal, why)) {
-        std::fprintf(stderr, "qova-analyser-sim: %s\n", why.c_str());
+    const qova::Result<qova::sim::SimTerminal> opened = qova::sim::OpenSimTerminal(B9600);
+    if (!opened.ok()) {
+        std::fprintf(stderr, "qova-analyser-sim: %s\n", qPrintable(opened.problem().text()));
         return 1;
     }
+    const qova::sim::SimTerminal &terminal = opened.value();
     const int master = terminal.master;
     const int slave = terminal.slave;
     const std::string &slavePath = terminal.name;

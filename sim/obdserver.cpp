@@ -25,14 +25,12 @@ Done ObdServer::open(int tcpPort)
 {
     const auto systemSays = [] { return QString::fromLocal8Bit(std::strerror(errno)); };
     if (tcpPort == 0) {
-        SimTerminal terminal;
-        std::string error;
-        const bool opened = OpenSimTerminal(B38400, terminal, error);
-        master_ = terminal.master;
-        slave_ = terminal.slave;
-        address_ = terminal.name;
-        if (!opened)
-            return qova::Problem{QStringLiteral("OBD pseudo-terminal"), QString::fromStdString(error), {}};
+        const qova::Result<SimTerminal> terminal = OpenSimTerminal(B38400);
+        if (!terminal.ok())
+            return qova::Problem{QStringLiteral("OBD pseudo-terminal"), terminal.problem().text(), {}};
+        master_ = terminal->master;
+        slave_ = terminal->slave;
+        address_ = terminal->name;
         return {};
     }
     listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);

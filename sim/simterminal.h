@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result/result.h"
+
 #include <string>
 #include <termios.h>
 
@@ -14,7 +16,7 @@ struct SimTerminal {
     int slave = -1;
     std::string name; // what the program opens
 };
-// False with `error` (what failed and the system's reason) when there is none.
-bool OpenSimTerminal(speed_t speed, SimTerminal &terminal, std::string &error);
+// The problem says which step failed and the system's reason; nothing is left open then.
+qova::Result<SimTerminal> OpenSimTerminal(speed_t speed);
 
 } // namespace qova::sim

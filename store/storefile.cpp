@@ -2,6 +2,7 @@
 
 #include "store/storedtest.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -18,16 +19,26 @@ std::unique_ptr<QSaveFile> MakeSaveFile(const QString &path)
     return std::make_unique<QSaveFile>(path);
 }
 
-bool WriteAll(QIODevice &device, const char *data, qint64 size)
+Done WriteAll(QIODevice &device, const char *data, qint64 size)
 {
     while (size > 0) {
         const qint64 n = device.write(data, size);
-        if (n <= 0)
-            return false;
+        if (n <= 0) {
+            const auto *file = qobject_cast<const QFileDevice *>(&device);
+            const QString what =
+                file ? QStringLiteral("%1 cannot be written").arg(QDir::toNativeSeparators(file->fileName()))
+                     : QStringLiteral("The data cannot be written");
+            const QString why = device.errorString();
+            return Problem{what,
+                           why.isEmpty() || why == QLatin1String("Unknown error")
+                               ? QStringLiteral("the last %1 byte(s) were not taken, and no reason was given").arg(size)
+                               : why,
+                           {}};
+        }
         data += n;
         size -= n;
     }
-    return true;
+    return {};
 }
 
 namespace {
@@ -165,7 +176,7 @@ QString ExportStoredFile(const QString &dataPath, int currentYear, const SaveFil
             std::memcpy(p, kLineEnd, 2);
             p += 2;
         }
-        written = WriteAll(*file, chunk.get(), p - chunk.get());
+        written = WriteAll(*file, chunk.get(), p - chunk.get()).ok();
         p = chunk.get();
     }
     return FinishExport(*file, written, dataPath, textPath);

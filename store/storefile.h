@@ -20,11 +20,12 @@ using SaveFileFactory = std::function<std::unique_ptr<QSaveFile>(const QString &
 std::unique_ptr<QSaveFile> MakeSaveFile(const QString &path);
 
 // A device may take fewer bytes than offered without reporting an error (a full disk
-// under QSaveFile does), so every write's count is checked. False at the first short one.
+// under QSaveFile does), so every write's count is checked. A problem at the first short
+// one, naming the file and the device's reason.
 // A QSaveFile must be opened Unbuffered for this to hold: a write that fails only when the
 // buffer is flushed is not reported by its commit(), which then puts a cut-off file in
 // place of the old one.
-bool WriteAll(QIODevice &device, const char *data, qint64 size);
+Done WriteAll(QIODevice &device, const char *data, qint64 size);
 
 inline const QString kUserCanceled = QStringLiteral("user Canceled");
 inline const QString kCanNotOpenFile = QStringLiteral("Can not open file ");

@@ -132,7 +132,8 @@ QString upload(link::PortState &port, QString &StoreFileName, const UploadHooks 
         file->cancelWriting();
         return kDataError;
     }
-    if (!WriteAll(*file, reinterpret_cast<const char *>(received.data()), static_cast<qint64>(received.size())) ||
+    // The analyser program's words go to the operator; the reason has no place in them.
+    if (!WriteAll(*file, reinterpret_cast<const char *>(received.data()), static_cast<qint64>(received.size())).ok() ||
         !file->commit()) {
         file->cancelWriting();
         return kCanNotWriteData + path;

@@ -3,6 +3,7 @@
 #include "link/livereading.h"
 #include "link/livesession.h"
 #include "link/serialport.h"
+#include "result/result.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -35,8 +36,8 @@ struct SharedState {
     Operator *op;
     Printing *printing = nullptr;
     // Prints the certificate of an emissions check again from the texts the history kept
-    // of it; false when the printer would not start the page. None: the report page prints them.
-    std::function<bool(QPrinter &printer, const QStringList &pageLines)> printCertificate;
+    // of it; a problem when the printer would not take the page. None: the report page prints them.
+    std::function<qova::Done(QPrinter &printer, const QStringList &pageLines)> printCertificate;
     // Where every printed report is also saved; none in tests that do not look at it.
     history::TestArchive *history = nullptr;
     // The workstation's clock, for report dates and the analyser's time setting.

@@ -314,17 +314,27 @@ void TForm4::Button1Click()
 {
     const bool comPort = !SerialPortChoice->isChecked() && !NetworkChoice->isChecked() && !DemoChoice->isChecked();
     if (comPort) {
-        if (WritePortFile(portFile_, selectedPort_)) {
+        if (const Done written = WritePortFile(portFile_, selectedPort_); written.ok()) {
             state_.port.PortNumber = selectedPort_;
-            // COMn again: a connection chosen before is no longer the choice.
+            // COMn again: a connection chosen before is no longer the choice. Should that
+            // not be kept, the next start uses the old connection over the port file, so
+            // the operator hears of it.
             if (!state_.port.PortDevice.isEmpty()) {
-                if (settings_)
-                    WriteDeviceChoice(*settings_(), {});
+                if (settings_) {
+                    const auto settings = settings_();
+                    if (const Done cleared = WriteDeviceChoice(*settings, {}); !cleared.ok())
+                        state_.op->message(this, QStringLiteral("QOVA"),
+                                           QStringLiteral("COM%1 is in use for this run only: %2")
+                                               .arg(selectedPort_)
+                                               .arg(cleared.problem().text()),
+                                           ui::Icon::Warning, ui::Buttons::Ok);
+                }
                 state_.port.PortDevice.clear();
             }
         } else {
+            // The analyser program's own words; the reason goes under them.
             state_.op->message(this, QStringLiteral("QOVA"), QStringLiteral("can not open file"), ui::Icon::None,
-                               ui::Buttons::Ok);
+                               ui::Buttons::Ok, written.problem().text());
         }
         if (mainWindow_ != nullptr)
             mainWindow_->setWindowTitle(CommDialogCaption(link::PortCaptionName(state_.port)));
@@ -338,10 +348,10 @@ void TForm4::Button1Click()
         problem = QStringLiteral("This connection cannot be kept: the program has no settings store.");
     if (problem.isEmpty()) {
         const auto settings = settings_();
-        if (!WriteDeviceChoice(*settings, device))
+        if (const Done kept = WriteDeviceChoice(*settings, device); !kept.ok())
             problem = QStringLiteral("The connection could not be kept in the settings (%1); the one in use "
                                      "stays.")
-                          .arg(settings->fileName());
+                          .arg(kept.problem().text());
     }
     if (!problem.isEmpty()) {
         // The dialog stays open with what the operator entered, for another try.

@@ -360,7 +360,7 @@ int CheckAlone(const QStringList &args)
     app::ProgramWindows windows(
         *bench.state, QStringLiteral("SETUP.EA2"), false,
         [&] { return std::make_unique<QSettings>(headerStore, QSettings::IniFormat); },
-        [](const app::HistorySettings &) { return true; });
+        [](const app::HistorySettings &) { return qova::Done(); });
     bool shot = false;
     DriveCheck(windows.emissionsCheck, *bench.state, bench.clock, archive, [&](checkui::EmissionsCheckWindow &w) {
         const check::EmissionsCheck &c = *w.run()->check();
@@ -448,7 +448,7 @@ int main(int argc, char *argv[])
     app::ProgramWindows windows(
         state, QStringLiteral("SETUP.EA2"), false,
         [&] { return std::make_unique<QSettings>(headerStore, QSettings::IniFormat); },
-        [](const app::HistorySettings &) { return true; });
+        [](const app::HistorySettings &) { return qova::Done(); });
     TForm1 &form1 = windows.form1;
     TForm2 &form2 = windows.form2;
     // The items the program wires are enabled, but open nothing: each window is pictured on its own.
@@ -617,7 +617,7 @@ int main(int argc, char *argv[])
     history::HistoryDatabase reader;
     if (reader.open(archive.settings().url).ok()) {
         history::HistoryDatabase *db = &reader;
-        const std::optional<history::TestEntry> printed = db->last(QStringLiteral("SK08RVX"));
+        const std::optional<history::TestEntry> printed = db->last(QStringLiteral("SK08RVX")).valueOr(std::nullopt);
         for (int visit = 1; printed && visit <= 3; ++visit) {
             history::TestEntry earlier = *printed;
             earlier.uid = history::NewEntry({}).uid;

@@ -113,9 +113,14 @@ void HistorySettingsDialog::startTrial(const std::function<void(bool answered, c
             *answer = opened.problem().text() + u'.';
             return;
         }
+        // One that opens but cannot be read is no more use than one that does not answer.
+        const history::Result<qint64> tests = db.count({});
+        if (!tests.ok()) {
+            *answer = tests.problem().text();
+            return;
+        }
         *answered = true;
-        *answer =
-            QStringLiteral("Connected to %1: %2 test(s) in the history.").arg(db.location().shown).arg(db.count({}));
+        *answer = QStringLiteral("Connected to %1: %2 test(s) in the history.").arg(db.location().shown).arg(*tests);
     });
     connect(trial_, &QThread::finished, this, [this, answer, answered, done] {
         trial_->wait();
@@ -166,9 +171,10 @@ void HistorySettingsDialog::accept()
 
 void HistorySettingsDialog::keep(const HistorySettings &chosen)
 {
-    if (!store_(chosen)) {
+    if (const qova::Done kept = store_(chosen); !kept.ok()) {
         state_.op->message(this, QStringLiteral("QOVA"),
-                           QStringLiteral("The history settings could not be saved; they hold for this run only"),
+                           QStringLiteral("The history settings could not be saved; they hold for this run only.\n%1")
+                               .arg(kept.problem().text()),
                            ui::Icon::Warning, ui::Buttons::Ok);
     }
     if (state_.history) {

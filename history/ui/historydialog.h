@@ -22,7 +22,7 @@ namespace qova::app {
 class HistorySettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    using Store = std::function<bool(const HistorySettings &)>;
+    using Store = std::function<qova::Done(const HistorySettings &)>;
     using Place = std::function<QString()>;
     explicit HistorySettingsDialog(ui::SharedState &state, Store store = WriteHistorySettings,
                                    QWidget *parent = nullptr, Place place = HistoryPasswordPlace);

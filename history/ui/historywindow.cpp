@@ -124,7 +124,13 @@ void HistoryWindow::showHistory(bool tryNow)
         if (asked != searches_)
             return; // a newer search is under way
         const int waiting = state_.history->pendingCount();
-        QString statusText = listing.ok() ? QString() : listing.problem().text() + QStringLiteral(". ");
+        QString statusText;
+        if (!listing.ok()) {
+            statusText = listing.problem().text();
+            if (!statusText.endsWith(u'.'))
+                statusText += u'.';
+            statusText += u' ';
+        }
         statusText += waiting == 0 ? QStringLiteral("No tests waiting to be saved.")
                                    : QStringLiteral("%1 test(s) waiting to be saved.").arg(waiting);
         showListing(listing, statusText);
@@ -133,8 +139,11 @@ void HistoryWindow::showHistory(bool tryNow)
 
 void HistoryWindow::showListing(const TestArchive::Listing &listing, const QString &statusText)
 {
-    shown_ = listing.valueOr({});
     status->setText(statusText);
+    // The tests listed before stay: an emptied list would read as "no test matched".
+    if (!listing.ok())
+        return;
+    shown_ = listing.value();
 
     list->setRowCount(static_cast<int>(shown_.size()));
     for (int row = 0; row < list->rowCount(); ++row) {
@@ -148,7 +157,7 @@ void HistoryWindow::showListing(const TestArchive::Listing &listing, const QStri
     if (!shown_.empty())
         list->selectRow(0);
     else
-        details->setPlainText(listing.ok() ? QStringLiteral("No tests found.") : QString());
+        details->setPlainText(QStringLiteral("No tests found."));
 }
 
 const TestEntry *HistoryWindow::selected() const
@@ -192,12 +201,18 @@ void HistoryWindow::printAgain()
     std::unique_ptr<QPrinter> job =
         state_.printing->startJob(this, certificate ? QStringLiteral("Emissions check %1").arg(e->registration)
                                                     : QStringLiteral("Qova Analyzer"));
-    if (job &&
-        !(certificate ? state_.printCertificate(*job, e->pageLines) : report::PaintTestReport(*job, e->pageLines))) {
+    if (!job)
+        return;
+    Done printed;
+    if (certificate)
+        printed = state_.printCertificate(*job, e->pageLines);
+    else if (!report::PaintTestReport(*job, e->pageLines))
+        printed = Problem{}; // the page's painter gives no reason
+    if (!printed.ok()) {
         const QString where = job->outputFileName().isEmpty() ? job->printerName() : job->outputFileName();
         state_.op->message(this, QStringLiteral("QOVA"),
                            QStringLiteral("The report could not be printed on %1").arg(where), ui::Icon::Stop,
-                           ui::Buttons::Ok);
+                           ui::Buttons::Ok, printed.problem().text());
     }
 }
 

@@ -1,6 +1,7 @@
 #include "app/settingsfile.h"
 #include "tests/support/filecontents.h"
 #include "tests/support/filesizecap.h"
+#include "tests/support/okresult.h"
 
 #include <QDir>
 
@@ -8,6 +9,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace qova::app;
 
@@ -40,7 +42,7 @@ TEST(PortFile, WriteIsExactlySixBytesAndReadsBack)
     const QString path = dir.filePath(QStringLiteral("SETUP.EA2"));
     EXPECT_EQ(ReadPortFile(path), 1); // missing
     for (int port = 1; port <= 4; ++port) {
-        ASSERT_TRUE(WritePortFile(path, port));
+        ASSERT_TRUE(qova::test::Ok(WritePortFile(path, port)));
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.readAll(), QByteArray("PORT=") + QByteArray::number(port));
@@ -48,24 +50,61 @@ TEST(PortFile, WriteIsExactlySixBytesAndReadsBack)
     }
 }
 
-TEST(PortFile, UnwritableFolderFailsAndKeepsTheOldFile)
+struct UnwritableCase {
+    const char *name;
+    const char *file;   // under the case's folder
+    const char *folder; // made first, when not empty
+    bool fileIsFolder;  // a folder stands where the file goes
+    bool needsNonRoot;  // root writes into any folder
+};
+class PortFileNotWritten : public ::testing::TestWithParam<UnwritableCase> {};
+
+// The box keeps the analyser program's words; what it shows under them names the file and
+// the system's reason, and the old file stays.
+TEST_P(PortFileNotWritten, SaysWhichFileAndWhy)
 {
+    const UnwritableCase &c = GetParam();
+    if (c.needsNonRoot && ::geteuid() == 0)
+        GTEST_SKIP() << "root is let into a read-only folder";
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("missing/SETUP.EA2"));
-    EXPECT_FALSE(WritePortFile(path, 2));
+    const QString path = dir.filePath(QString::fromLatin1(c.file));
+    if (*c.folder) {
+        ASSERT_TRUE(QDir().mkpath(dir.filePath(QString::fromLatin1(c.folder))));
+        ASSERT_TRUE(qova::test::Ok(WritePortFile(path, 3)));
+        QFile::setPermissions(dir.filePath(QString::fromLatin1(c.folder)),
+                              QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    if (c.fileIsFolder) {
+        ASSERT_TRUE(QDir().mkpath(path));
+    }
+    const QString said = qova::test::Said(WritePortFile(path, 2));
+    const QString what = QDir::toNativeSeparators(path) + QStringLiteral(" cannot be written: ");
+    EXPECT_TRUE(said.startsWith(what)) << said.toStdString();
+    EXPECT_GT(said.size(), what.size()) << "the system's reason";
+    if (*c.folder) {
+        EXPECT_EQ(ReadPortFile(path), 3);
+        QFile::setPermissions(dir.filePath(QString::fromLatin1(c.folder)),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, PortFileNotWritten,
+                         ::testing::Values(UnwritableCase{"MissingFolder", "missing/SETUP.EA2", "", false, false},
+                                           UnwritableCase{"FolderInItsPlace", "SETUP.EA2", "", true, false},
+                                           UnwritableCase{"ReadOnlyFolder", "kept/SETUP.EA2", "kept", false, true}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // The disk fills while the setting is saved: the port chosen before is still the one read.
 TEST(PortFile, FullDiskFailsAndKeepsTheOldFile)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("SETUP.EA2"));
-    ASSERT_TRUE(WritePortFile(path, 3));
+    ASSERT_TRUE(qova::test::Ok(WritePortFile(path, 3)));
     if (!qova::test::FileSizeCap::kAvailable)
         GTEST_SKIP() << qova::test::FileSizeCap::kMissing;
     {
         qova::test::FileSizeCap cap(2);
-        EXPECT_FALSE(WritePortFile(path, 2));
+        EXPECT_TRUE(qova::test::Said(WritePortFile(path, 2)).startsWith(QDir::toNativeSeparators(path)));
     }
     EXPECT_EQ(ReadPortFile(path), 3);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("SETUP.EA2")});

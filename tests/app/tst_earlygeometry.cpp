@@ -80,7 +80,7 @@ struct Program {
     app::ProgramWindows windows{
         state, dir.filePath(QStringLiteral("SETUP.EA2")), false,
         [this] { return std::make_unique<QSettings>(dir.filePath(QStringLiteral("h.ini")), QSettings::IniFormat); },
-        [](const app::HistorySettings &) { return true; }};
+        [](const app::HistorySettings &) { return qova::Done(); }};
 };
 
 } // namespace

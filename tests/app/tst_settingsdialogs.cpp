@@ -6,6 +6,7 @@
 #include "tests/support/datarows.h"
 #include "tests/support/scriptedoperator.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -147,6 +148,9 @@ void TestSettingsDialogs::commFileCannotBeWritten()
     form4.RadioButton1->click();
     form4.Button1->click();
     QCOMPARE(shell.op.texts(), QStringList{QStringLiteral("can not open file")});
+    const QString path = QDir::toNativeSeparators(shell.dir.filePath(QStringLiteral("missing/SETUP.EA2")));
+    QVERIFY2(shell.op.shown[0].detail.startsWith(path + QStringLiteral(" cannot be written: ")),
+             qPrintable(shell.op.shown[0].detail));
     QCOMPARE(shell.state.port.PortNumber, 3);
     QCOMPARE(shell.form1.windowTitle(), QStringLiteral("QOVA  COM3"));
     QVERIFY(!form4.isVisible());

@@ -1,7 +1,9 @@
 #include "check/certificate.h"
 #include "check/certificateplot.h"
 #include "tests/check/checkrecords.h"
+#include "tests/support/okresult.h"
 
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
@@ -515,3 +517,33 @@ TEST(CertificatePaint, APdfOfThePageHoldsItsTexts)
           "time since the start of the check (s)", "J SMITH", "2 March 2026"})
         EXPECT_TRUE(page.contains(QString::fromUtf8(expected))) << expected << "\n" << page.toStdString();
 }
+
+// Printed again from the history: a device that will not take the page says so, and one
+// that does gets the page.
+struct KeptPrintCase {
+    const char *name;
+    const char *file; // under the case's folder
+    const char *said; // empty: printed
+};
+class KeptCertificatePrint : public ::testing::TestWithParam<KeptPrintCase> {};
+
+TEST_P(KeptCertificatePrint, SaysWhenTheDeviceRefuses)
+{
+    const KeptPrintCase &c = GetParam();
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QString::fromLatin1(c.file));
+    QString said;
+    {
+        QPdfWriter writer(pdf);
+        said = test::Said(check::PrintKeptCertificate(writer, linesOf(SampleCheck::Recheck)));
+    }
+    EXPECT_EQ(said, QString::fromLatin1(c.said));
+    EXPECT_EQ(QFileInfo(pdf).size() > 1000, !*c.said) << pdf.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, KeptCertificatePrint,
+    ::testing::Values(KeptPrintCase{"Printed", "again.pdf", ""},
+                      KeptPrintCase{"FolderMissing", "gone/again.pdf",
+                                    "The certificate cannot be printed: the printer would not start the page"}),
+    [](const auto &info) { return std::string(info.param.name); });

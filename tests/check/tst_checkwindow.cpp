@@ -203,7 +203,7 @@ void TestCheckWindow::wholeCheck()
 
     QCOMPARE(part<QLabel>(w, "Overall")->text(), overall);
     QVERIFY(w.run()->record()->state.trace.size() > 30);
-    const auto saved = readHistory().last(QStringLiteral("AB12CDE"));
+    const auto saved = readHistory().last(QStringLiteral("AB12CDE")).valueOr(std::nullopt);
     QVERIFY(saved);
     QCOMPARE(saved->kind, history::kCheckKind);
     QCOMPARE(saved->verdict, verdict);
@@ -332,7 +332,7 @@ void TestCheckWindow::stopAsksFirstAndKeepsTheCheckAsAbandoned()
     QVERIFY(press(w, Qt::Key_T, part<QPushButton>(w, "StopButton")));
     QCOMPARE(w.page(), Page::Result);
     QCOMPARE(part<QLabel>(w, "Overall")->text(), QStringLiteral("ABANDONED"));
-    const auto saved = readHistory().last(QStringLiteral("COLD1"));
+    const auto saved = readHistory().last(QStringLiteral("COLD1")).valueOr(std::nullopt);
     QVERIFY(saved);
     QCOMPARE(saved->verdict, QStringLiteral("abandoned"));
 }

@@ -106,6 +106,25 @@ INSTANTIATE_TEST_SUITE_P(Passwords, Store,
                                            "0123456789012345678901234567890123456789012345678901234567890123456789"
                                            "0123456789012345678901234567890123456789012345678901234567890123456789"));
 
+// The password's folder cannot be made: the settings are not kept, and what is said names
+// the folder in the way and why, for the box of HISTORY > DATABASE.
+TEST(HistorySettingsNotKept, SayWhichFolderAndWhy)
+{
+    QTemporaryDir dir;
+    const QString blocker = dir.filePath(QStringLiteral("config"));
+    {
+        QFile file(blocker);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    FileCredentialStore store(dir.filePath(QStringLiteral("config/Qovaks/history-password")));
+    const QString said = qova::test::Said(
+        app::WriteHistorySettingsTo({QStringLiteral("postgresql://bay1@server/qova"), QStringLiteral("pw")}, store));
+    EXPECT_TRUE(said.contains(QStringLiteral("The folder %1 cannot be made: a file of that name is in its place")
+                                  .arg(QDir::toNativeSeparators(blocker))))
+        << said.toStdString();
+    EXPECT_TRUE(QFileInfo(blocker).isFile());
+}
+
 struct OldSettings {
     const char *name;
     const char *url;

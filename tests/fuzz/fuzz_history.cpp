@@ -31,11 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     const QJsonDocument document = QJsonDocument::fromJson(bytes);
     for (const QJsonValue value : document.array()) {
-        TestEntry entry;
-        if (!value.isObject() || !FromJson(value.toObject(), entry))
+        if (!value.isObject())
             continue;
-        TestEntry again;
-        if (!FromJson(ToJson(entry), again) || !(again == entry))
+        const qova::Result<TestEntry> entry = FromJson(value.toObject());
+        if (!entry.ok())
+            continue;
+        const qova::Result<TestEntry> again = FromJson(ToJson(*entry));
+        if (!again.ok() || !(*again == *entry))
             std::abort();
     }
     return 0;

@@ -252,12 +252,12 @@ TEST_P(UnreadableQueue, IsNeverWrittenOver)
     const QString second = dir.filePath(QStringLiteral("pending-tests-2.json"));
     {
         PendingTests queue(first);
-        ASSERT_EQ(queue.add(durableSample(QStringLiteral("OLD1"))), QString());
+        ASSERT_TRUE(qova::test::Ok(queue.add(durableSample(QStringLiteral("OLD1")))));
     }
     if (row.secondHolds > 0) {
         PendingTests queue(second);
         for (int i = 0; i < row.secondHolds; ++i)
-            ASSERT_EQ(queue.add(durableSample(QStringLiteral("OLD2"))), QString());
+            ASSERT_TRUE(qova::test::Ok(queue.add(durableSample(QStringLiteral("OLD2")))));
     }
     const QByteArray firstBytes = qova::test::FileContents(first);
     if (!row.firstReadable) {
@@ -335,9 +335,9 @@ int queueAdd(const QString &first)
     }
     PendingTests queue(first);
     const QString told = queue.load();
-    const QString kept = queue.add(durableSample(QStringLiteral("NEW")));
-    if (!kept.isEmpty()) {
-        fprintf(stderr, "%s\n", qPrintable(kept));
+    const qova::Done kept = queue.add(durableSample(QStringLiteral("NEW")));
+    if (!kept.ok()) {
+        fprintf(stderr, "%s\n", qPrintable(kept.problem().text()));
         return 1;
     }
     printf("%s\n%d\n%s\n", qPrintable(queue.writtenTo()), queue.count(), qPrintable(told));

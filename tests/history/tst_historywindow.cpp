@@ -20,6 +20,8 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTcpServer>
@@ -49,6 +51,8 @@ private slots:
     void printAgainGivesTheSamePage();
     void exportWritesTheListedTests();
     void waitingTestsAreCounted();
+    void failedSearchIsSaidAndKeepsTheList_data();
+    void failedSearchIsSaidAndKeepsTheList();
     void connectionTestSaysWhatItFound_data();
     void connectionTestSaysWhatItFound();
     void okKeepsTheChoiceAndUsesIt();
@@ -192,24 +196,94 @@ void TestHistoryWindow::waitingTestsAreCounted()
     QCOMPARE(window.list->rowCount(), 2);
 }
 
+void TestHistoryWindow::failedSearchIsSaidAndKeepsTheList_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("breaking"); // run on the file by another connection
+    QTest::addColumn<QString>("why");          // the database's own words, in the status
+    QTest::newRow("table dropped, all asked")
+        << "" << QStringList{"DROP VIEW test_results", "DROP TABLE tests"} << "no such table: tests";
+    QTest::newRow("column renamed, one asked")
+        << "X1" << QStringList{"ALTER TABLE tests RENAME COLUMN registration_key TO moved_key"}
+        << "no such column: registration_key";
+}
+
+void TestHistoryWindow::failedSearchIsSaidAndKeepsTheList()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, breaking);
+    QFETCH(QString, why);
+    printReport(QStringLiteral("AB12CDE"), QDateTime(QDate(2026, 1, 1), QTime(9, 0)), 1);
+    printReport(QStringLiteral("X1"), QDateTime(QDate(2026, 1, 2), QTime(9, 0)), 2);
+    history::HistoryWindow window(*state_);
+    window.refresh();
+    QVERIFY(archive_->settle());
+    QCOMPARE(window.list->rowCount(), 2);
+    const QString detailsBefore = window.details->toPlainText();
+    QVERIFY(!detailsBefore.isEmpty());
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("breaker"));
+        other.setDatabaseName(dir_->filePath(QStringLiteral("history.db")));
+        QVERIFY(other.open());
+        for (const QString &statement : breaking) {
+            QSqlQuery q(other);
+            QVERIFY2(q.exec(statement), qPrintable(statement));
+        }
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("breaker"));
+
+    window.search->setText(typed);
+    window.find->click();
+    QVERIFY(archive_->settle());
+    const QString said = window.status->text();
+    QVERIFY2(said.startsWith(QStringLiteral("The history at %1 cannot be searched: %2").arg(url_, why)),
+             qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("HISTORY > DATABASE")), qPrintable(said));
+    QVERIFY2(said.endsWith(QStringLiteral(". No tests waiting to be saved.")), qPrintable(said));
+    QVERIFY2(!said.contains(QStringLiteral("..")), qPrintable(said));
+    QCOMPARE(window.list->rowCount(), 2);
+    const int registration = static_cast<int>(history::ListedColumnNames().indexOf(QStringLiteral("Registration")));
+    QCOMPARE(window.list->item(0, registration)->text(), QStringLiteral("X1"));
+    QCOMPARE(window.list->item(1, registration)->text(), QStringLiteral("AB12CDE"));
+    QCOMPARE(window.details->toPlainText(), detailsBefore);
+    QVERIFY(op_.shown.empty()); // said in the window; no box to wait on
+}
+
 void TestHistoryWindow::connectionTestSaysWhatItFound_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("tableGone"); // a history made, then its table of tests dropped
     QTest::newRow("new file") << "sqlite://%1/new.db"
-                              << "Connected to sqlite://%1/new.db: 0 test(s) in the history.";
+                              << "Connected to sqlite://%1/new.db: 0 test(s) in the history." << false;
     QTest::newRow("not a URL") << "history.db"
                                << "The history's location \"history.db\" cannot be used: it is neither "
-                                  "sqlite:///path nor postgresql://user@host:port/dbname.";
+                                  "sqlite:///path nor postgresql://user@host:port/dbname."
+                               << false;
     QTest::newRow("no server") << "postgresql://qova@/qova?host=%1/nothing-here"
-                               << "The history at postgresql://qova@/qova?host=%1/nothing-here cannot be opened: ";
+                               << "The history at postgresql://qova@/qova?host=%1/nothing-here cannot be opened: "
+                               << false;
+    QTest::newRow("opens, cannot be read")
+        << "sqlite://%1/broken.db"
+        << "The tests in the history at sqlite://%1/broken.db cannot be counted: no such table: tests" << true;
 }
 
 void TestHistoryWindow::connectionTestSaysWhatItFound()
 {
     QFETCH(QString, url);
     QFETCH(QString, shown);
-    app::HistorySettingsDialog dialog(*state_, [](const app::HistorySettings &) { return true; });
+    QFETCH(bool, tableGone);
+    if (tableGone) {
+        {
+            history::HistoryDatabase made;
+            QVERIFY(made.open(url.arg(dir_->path())).ok());
+            QSqlQuery drop(made.connection());
+            QVERIFY(drop.exec(QStringLiteral("DROP VIEW test_results")));
+            QVERIFY(drop.exec(QStringLiteral("DROP TABLE tests")));
+        }
+    }
+    app::HistorySettingsDialog dialog(*state_, [](const app::HistorySettings &) { return qova::Done(); });
     dialog.url->setText(url.arg(dir_->path()));
     dialog.test->click();
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.testing(), 10000);
@@ -222,7 +296,7 @@ void TestHistoryWindow::okKeepsTheChoiceAndUsesIt()
     std::vector<app::HistorySettings> stored;
     app::HistorySettingsDialog dialog(*state_, [&](const app::HistorySettings &s) {
         stored.push_back(s);
-        return true;
+        return qova::Done();
     });
     const QString other = QStringLiteral("sqlite://") + dir_->filePath(QStringLiteral("bay2.db"));
     dialog.url->setText(QStringLiteral("  ") + other);
@@ -280,7 +354,7 @@ void TestHistoryWindow::okTestsTheConnectionFirst()
         *state_,
         [&](const app::HistorySettings &s) {
             stored.push_back(s);
-            return true;
+            return qova::Done();
         },
         nullptr, [] { return QStringLiteral("kept here"); });
     qunsetenv("QOVA_DATABASE");
@@ -363,7 +437,7 @@ void TestHistoryWindow::serverThatNeverAnswersNeverHoldsTheWindows()
     QCOMPARE(op_.shown.size(), std::size_t(1));
 
     // The connection test of HISTORY > DATABASE waits the same way, without holding the dialog.
-    app::HistorySettingsDialog settings(*state_, [](const app::HistorySettings &) { return true; });
+    app::HistorySettingsDialog settings(*state_, [](const app::HistorySettings &) { return qova::Done(); });
     settings.url->setText(url);
     const qint64 asked = clock.elapsed();
     longest = 0;
@@ -401,7 +475,7 @@ void TestHistoryWindow::vehicleDialogShowsTheLastResultOnceTheServerAnswers()
     app::ProgramWindows windows(
         *state_, dir_->filePath(QStringLiteral("SETUP.EA2")), false,
         [this] { return std::make_unique<QSettings>(dir_->filePath(QStringLiteral("h.ini")), QSettings::IniFormat); },
-        [](const app::HistorySettings &) { return true; });
+        [](const app::HistorySettings &) { return qova::Done(); });
     windows.wire();
     QVERIFY(!archive_->reachable());
     windows.form8.Edit2->setText(QStringLiteral("ab12 cde"));

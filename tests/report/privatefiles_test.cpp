@@ -2,6 +2,7 @@
 // makes the file; a file the workshop already had keeps the mode it gave it.
 #include "history/historydatabase.h"
 #include "history/pendingtests.h"
+#include "history/privatefile.h"
 #include "report/recording.h"
 #include "report/testreport.h"
 
@@ -9,9 +10,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace qova;
 
@@ -51,7 +54,7 @@ const Writer kWriters[] = {
     {"Queue", "data/Qovaks/pending-tests.json",
      [](const QString &path) {
          history::PendingTests pending(path);
-         return pending.add(history::NewEntry(QDateTime::currentDateTime())).isEmpty();
+         return pending.add(history::NewEntry(QDateTime::currentDateTime())).ok();
      }},
     {"Recording", "readings.TXT",
      [](const QString &path) {
@@ -102,5 +105,80 @@ INSTANTIATE_TEST_SUITE_P(Writers, PrivateFiles,
                              return std::string(kWriters[info.param.writer].name) +
                                     (info.param.existed ? "Existing" : "New");
                          });
+
+// Where a folder cannot be made, whoever asked for it says which folder and the reason.
+struct FolderCase {
+    const char *name;
+    const char *blocker; // a file made under the case's folder first; empty for none
+    const char *asked;   // under the case's folder, or absolute
+    const char *refused; // the folder said to be refused, likewise
+    const char *why;     // the start of the reason
+    bool needsNonRoot;   // root writes into any folder
+    // What the operator is told; empty when it went well.
+    std::function<QString(const QString &folder)> said;
+};
+
+QString saidByFolder(const QString &folder)
+{
+    const Done made = history::MakePrivateFolder(folder);
+    return made.ok() ? QString() : made.problem().text();
+}
+
+QString saidByHistory(const QString &folder)
+{
+    history::HistoryDatabase db;
+    const Done opened = db.open(QStringLiteral("sqlite://") + folder + QStringLiteral("/history.db"));
+    return opened.ok() ? QString() : opened.problem().text();
+}
+
+QString saidByQueue(const QString &folder)
+{
+    history::PendingTests pending(folder + QStringLiteral("/pending-tests.json"));
+    const Done added = pending.add(history::NewEntry(QDateTime::currentDateTime()));
+    return added.ok() ? QString() : added.problem().text();
+}
+
+const FolderCase kFolderCases[] = {
+    {"FileInItsPlace", "data", "data", "data", "a file of that name is in its place", false, saidByFolder},
+    {"FileInPlaceOfAFolderAbove", "data", "data/Qovaks", "data", "a file of that name is in its place", false,
+     saidByFolder},
+    {"HistoryUnderAFile", "data", "data/Qovaks", "data", "a file of that name is in its place", false, saidByHistory},
+    {"QueueUnderAFile", "data", "data/Qovaks", "data", "a file of that name is in its place", false, saidByQueue},
+    {"ReadOnlyFolder", "", "locked/data", "locked/data", "Permission denied", true, saidByFolder},
+    {"SystemFolder", "", "/sys/qova-history", "/sys/qova-history", "", false, saidByFolder},
+};
+
+class FolderNotMade : public ::testing::TestWithParam<FolderCase> {};
+
+TEST_P(FolderNotMade, SaysWhichAndWhy)
+{
+    const FolderCase &c = GetParam();
+    if (c.needsNonRoot && ::geteuid() == 0)
+        GTEST_SKIP() << "root is let into a read-only folder";
+    QTemporaryDir dir;
+    const auto under = [&dir](const char *path) {
+        return path[0] == '/' ? QString::fromLatin1(path) : dir.filePath(QString::fromLatin1(path));
+    };
+    if (*c.blocker) {
+        QFile blocker(under(c.blocker));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    if (c.needsNonRoot) {
+        ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("locked"))));
+        ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath(QStringLiteral("locked"))).constData(), 0500), 0);
+    }
+    const QString said = c.said(under(c.asked));
+    const QString expected =
+        QStringLiteral("The folder %1 cannot be made: %2").arg(under(c.refused), QString::fromLatin1(c.why));
+    EXPECT_TRUE(said.contains(expected)) << said.toStdString();
+    // The system's reason is never dropped, whatever words it has.
+    EXPECT_GT(said.size(), expected.size() - static_cast<int>(std::strlen(c.why)) + 2) << said.toStdString();
+    if (*c.blocker) {
+        EXPECT_TRUE(QFileInfo(under(c.blocker)).isFile()) << "the file in the way is left as it was";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, FolderNotMade, ::testing::ValuesIn(kFolderCases),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -98,7 +98,7 @@ void TestReportHistory::printedReportIsSavedWithItsPage()
     QCOMPARE(printing_->jobs, 1);
     history::HistoryDatabase *db = &readHistory();
     QVERIFY(db->isOpen());
-    const std::vector<history::TestEntry> found = db->search(QStringLiteral("AB12CDE"), 10);
+    const std::vector<history::TestEntry> found = db->search(QStringLiteral("AB12CDE"), 10).valueOr({});
     QCOMPARE(found.size(), std::size_t(1));
     const history::TestEntry &saved = found.front();
     QCOMPARE(saved.registration, QStringLiteral("ab12 cde"));

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace qova;
 
@@ -300,3 +301,43 @@ TEST(Export, ManyRecordsSameAsOnePiece)
 }
 
 } // namespace
+
+// A write that comes back short names the file and carries the device's reason, or says
+// that none was given, rather than a bare "no".
+struct ShortWriteCase {
+    const char *name;
+    bool fullDisk;        // the process's file size cap, else a disk that fills silently
+    const char *whyStart; // empty: any reason the system gives
+};
+class WriteAllShort : public ::testing::TestWithParam<ShortWriteCase> {};
+
+TEST_P(WriteAllShort, NamesTheFileAndTheReason)
+{
+    const ShortWriteCase &c = GetParam();
+    if (c.fullDisk && !test::FileSizeCap::kAvailable)
+        GTEST_SKIP() << test::FileSizeCap::kMissing;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("MAY.QVS"));
+    test::ShortSaveFile file(path, c.fullDisk ? 1 << 20 : 100);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray bytes(1000, 'x');
+    QString said;
+    {
+        std::optional<test::FileSizeCap> cap;
+        if (c.fullDisk)
+            cap.emplace(100);
+        said = test::Said(store::WriteAll(file, bytes.constData(), bytes.size()));
+    }
+    file.cancelWriting();
+    const QString what = QDir::toNativeSeparators(path) + QStringLiteral(" cannot be written: ");
+    EXPECT_TRUE(said.startsWith(what + QString::fromLatin1(c.whyStart))) << said.toStdString();
+    EXPECT_GT(said.size(), what.size() + 3) << said.toStdString();
+    EXPECT_FALSE(said.contains(QStringLiteral("Unknown error"))) << said.toStdString();
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WriteAllShort,
+                         ::testing::Values(ShortWriteCase{"FullDisk", true, ""},
+                                           ShortWriteCase{"DiskFillsSilently", false,
+                                                          "the last 900 byte(s) were not taken"}),
+                         [](const auto &info) { return std::string(info.param.name); });

@@ -38,7 +38,7 @@ struct ProgramRig {
     QString portFile = dir.filePath(QStringLiteral("SETUP.EA2"));
     app::ProgramWindows windows{state, portFile, false,
                                 [this] { return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat); },
-                                [](const app::HistorySettings &) { return true; }};
+                                [](const app::HistorySettings &) { return qova::Done(); }};
 };
 
 // A QtTest data table of a row per window of the program: its short name, in the column "window".
