@@ -62,7 +62,8 @@ TEST_P(ObdJudgementTable, TheRuleDecidesAndSaysWhy)
     const check::ObdJudgement got = check::JudgeObd(GetParam().rule, GetParam().readout);
     EXPECT_EQ(check::ObdVerdictWord(got.verdict).toStdString(),
               check::ObdVerdictWord(GetParam().verdict).toStdString());
-    EXPECT_EQ(got.reasons.join(QLatin1Char('|')).toStdString(), GetParam().reasons.join(QLatin1Char('|')).toStdString());
+    EXPECT_EQ(got.reasons.join(QLatin1Char('|')).toStdString(),
+              GetParam().reasons.join(QLatin1Char('|')).toStdString());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -70,33 +71,57 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // A set without a rule, or one that judges nothing, never fails a car on what it read.
         JudgeCase{"NoRuleLampOn", std::nullopt, {Status(true, 2, 3), Codes({"P0420"})}, ObdVerdict::Recorded, {}},
-        JudgeCase{"RecordOnlyRuleLampOn", kRecordOnly, {Status(true, 2, 3), Codes({"P0420"})}, ObdVerdict::Recorded,
-                  {}},
+        JudgeCase{
+            "RecordOnlyRuleLampOn", kRecordOnly, {Status(true, 2, 3), Codes({"P0420"})}, ObdVerdict::Recorded, {}},
         JudgeCase{"LampOff", kLamp, {Status(false, 0, 0), Codes({})}, ObdVerdict::Pass, {}},
-        JudgeCase{"LampOn", kLamp, {Status(true, 1, 0), Codes({"P0133"})}, ObdVerdict::Fail,
-                  {"warning lamp commanded on"}},
+        JudgeCase{
+            "LampOn", kLamp, {Status(true, 1, 0), Codes({"P0133"})}, ObdVerdict::Fail, {"warning lamp commanded on"}},
         // Silence is never a pass.
-        JudgeCase{"LampRuleNoAnswer", kLamp, {NoStatus(), NoCodes()}, ObdVerdict::Unknown,
+        JudgeCase{"LampRuleNoAnswer",
+                  kLamp,
+                  {NoStatus(), NoCodes()},
+                  ObdVerdict::Unknown,
                   {"monitor status not read: UNABLE TO CONNECT: the ignition is off"}},
         JudgeCase{"OneIncompleteAllowed", kReadyAllowOne, {Status(false, 0, 1), Codes({})}, ObdVerdict::Pass, {}},
-        JudgeCase{"TwoIncompleteOneAllowed", kReadyAllowOne, {Status(false, 0, 2), Codes({})}, ObdVerdict::NotReady,
+        JudgeCase{"TwoIncompleteOneAllowed",
+                  kReadyAllowOne,
+                  {Status(false, 0, 2), Codes({})},
+                  ObdVerdict::NotReady,
                   {"2 monitors incomplete (Catalyst, Oxygen sensor); the limits allow 1"}},
         // The lamp is not this rule's business.
         JudgeCase{"ReadinessRuleIgnoresLamp", kReadyAllowOne, {Status(true, 0, 0), Codes({})}, ObdVerdict::Pass, {}},
-        JudgeCase{"CodesStored", kCodes, {Status(false, 2, 0), Codes({"P0133", "U0100"})}, ObdVerdict::Fail,
+        JudgeCase{"CodesStored",
+                  kCodes,
+                  {Status(false, 2, 0), Codes({"P0133", "U0100"})},
+                  ObdVerdict::Fail,
                   {"stored codes: P0133, U0100"}},
-        JudgeCase{"CodesCountedNotRead", kCodes, {Status(false, 2, 0), NoCodes()}, ObdVerdict::Fail,
+        JudgeCase{"CodesCountedNotRead",
+                  kCodes,
+                  {Status(false, 2, 0), NoCodes()},
+                  ObdVerdict::Fail,
                   {"2 stored codes counted; the codes were not read: NO DATA"}},
-        JudgeCase{"CodeCountedNoneSent", kCodes, {Status(false, 1, 0), Codes({})}, ObdVerdict::Unknown,
+        JudgeCase{"CodeCountedNoneSent",
+                  kCodes,
+                  {Status(false, 1, 0), Codes({})},
+                  ObdVerdict::Unknown,
                   {"1 stored code counted but none sent"}},
-        JudgeCase{"NoCodesNothingRead", kCodes, {NoStatus(), NoCodes()}, ObdVerdict::Unknown,
+        JudgeCase{"NoCodesNothingRead",
+                  kCodes,
+                  {NoStatus(), NoCodes()},
+                  ObdVerdict::Unknown,
                   {"stored codes not read: NO DATA"}},
         JudgeCase{"NoCodesNoneCounted", kCodes, {Status(false, 0, 3), Codes({})}, ObdVerdict::Pass, {}},
         // A failure outweighs not ready; every finding is named.
-        JudgeCase{"LampOnAndNotReady", kAll, {Status(true, 1, 3), Codes({"P0300"})}, ObdVerdict::Fail,
+        JudgeCase{"LampOnAndNotReady",
+                  kAll,
+                  {Status(true, 1, 3), Codes({"P0300"})},
+                  ObdVerdict::Fail,
                   {"warning lamp commanded on",
                    "3 monitors incomplete (Catalyst, Oxygen sensor, EGR system); the limits allow 0",
                    "stored codes: P0300"}},
-        JudgeCase{"NotReadyOutweighsUnreadCodes", kAll, {Status(false, 0, 1), NoCodes()}, ObdVerdict::NotReady,
+        JudgeCase{"NotReadyOutweighsUnreadCodes",
+                  kAll,
+                  {Status(false, 0, 1), NoCodes()},
+                  ObdVerdict::NotReady,
                   {"1 monitor incomplete (Catalyst); the limits allow 0", "stored codes not read: NO DATA"}}),
     [](const auto &info) { return std::string(info.param.name); });
