@@ -22,6 +22,12 @@ QString ObdVerdictWord(ObdVerdict verdict)
 
 namespace {
 
+// "1 monitor", "2 monitors".
+QString counted(int n, const char *thing)
+{
+    return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(thing)).arg(n == 1 ? "" : "s");
+}
+
 QString incompleteMonitors(const obd::MonitorStatus &status)
 {
     QStringList names;
@@ -52,34 +58,30 @@ ObdJudgement JudgeObd(const std::optional<ObdRule> &rule, const ObdReadout &read
             const int incomplete = status.value->incomplete();
             if (rule->incompleteMonitorsAllowed && incomplete > *rule->incompleteMonitorsAllowed) {
                 notReady = true;
-                reasons << QStringLiteral("%1 %2 incomplete (%3); the limits allow %4")
-                               .arg(incomplete)
-                               .arg(incomplete == 1 ? QStringLiteral("monitor") : QStringLiteral("monitors"))
+                reasons << QStringLiteral("%1 incomplete (%2); the limits allow %3")
+                               .arg(counted(incomplete, "monitor"))
                                .arg(incompleteMonitors(*status.value))
                                .arg(*rule->incompleteMonitorsAllowed);
             }
         }
     }
     if (rule->storedCodesFail) {
-        const int counted = status.known() ? status.value->storedCodes : 0;
+        const int storedCodes = status.known() ? status.value->storedCodes : 0;
         if (readout.codes.known() && !readout.codes.value->empty()) {
             failed = true;
             reasons << QStringLiteral("stored codes: %1")
                            .arg(QStringList(readout.codes.value->begin(), readout.codes.value->end())
                                     .join(QStringLiteral(", ")));
-        } else if (counted > 0 && !readout.codes.known()) {
+        } else if (storedCodes > 0 && !readout.codes.known()) {
             // The car's own count is enough to fail it; the codes would only say why.
             failed = true;
-            reasons << QStringLiteral("%1 stored %2 counted; the codes were not read: %3")
-                           .arg(counted)
-                           .arg(counted == 1 ? QStringLiteral("code") : QStringLiteral("codes"))
+            reasons << QStringLiteral("%1 counted; the codes were not read: %2")
+                           .arg(counted(storedCodes, "stored code"))
                            .arg(readout.codes.problem);
-        } else if (counted > 0) {
+        } else if (storedCodes > 0) {
             // A car that counts codes it does not send is not a clean car.
             unknown = true;
-            reasons << QStringLiteral("%1 stored %2 counted but none sent")
-                           .arg(counted)
-                           .arg(counted == 1 ? QStringLiteral("code") : QStringLiteral("codes"));
+            reasons << QStringLiteral("%1 counted but none sent").arg(counted(storedCodes, "stored code"));
         } else if (!readout.codes.known()) {
             unknown = true;
             reasons << QStringLiteral("stored codes not read: %1").arg(readout.codes.problem);
