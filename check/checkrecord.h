@@ -2,6 +2,8 @@
 
 #include "check/emissionscheck.h"
 #include "check/limitset.h"
+#include "check/obdjudgement.h"
+#include "check/readingsource.h"
 #include "history/testentry.h"
 
 #include <QDateTime>
@@ -31,6 +33,10 @@ struct CheckRecord {
     std::uint8_t fuelCode = 1; // the analyser's fuel setting during the check
     // Set when the operator stopped the check before its verdict.
     bool abandoned = false;
+    // The car's diagnostics, when an adapter took part in the check.
+    std::optional<ObdPart> obd;
+    // Where the engine speed of the deciding windows came from.
+    SpeedSource speedSource = SpeedSource::Analyser;
 };
 
 // The record as one test of the history (kind "check"): the gas values are the means of

@@ -65,6 +65,20 @@ struct StageOutcome {
     QString failure;
 };
 
+// The car's diagnostics as the result shows them.
+struct ObdOutcome {
+    QString verdict; // ObdVerdictWord's word, upper case: "PASS", "FAIL", "NOT READY FOR TEST"
+    Tone tone = Tone::Neutral;
+    QString adapter; // "ELM327 v1.5"
+    QString vin;     // "WVWZZZ1JZXW000001", or the text read with "(not trusted: ...)"
+    QString lamp;    // "off", "ON", "unknown: <why>"
+    QString codes;   // "P0133, P0420", "none", "unknown: <why>"
+    // Each monitor of the engine's kind with its readiness: {"Catalyst", "incomplete"}.
+    std::vector<std::pair<QString, QString>> monitors;
+    QStringList reasons; // the judgement's findings
+    QString lost;        // the adapter went during the check
+};
+
 // The result of a check, worked out once: what the result page, the certificate and the
 // history entry show.
 struct CheckResult {
@@ -74,6 +88,8 @@ struct CheckResult {
     Tone tone = Tone::Neutral;
     QString note; // why there is no pass or fail
     std::vector<StageOutcome> stages;
+    std::optional<ObdOutcome> obd;   // when an adapter took part
+    QString speedSource, warmSource; // SpeedSourceName, WarmSourceName
 };
 
 // Stage `index` of `limits` as it stands in `state` (not run yet while the check is on it).

@@ -29,6 +29,7 @@ struct VehicleTyped {
     QString firstUsed; // "14/03/2004", the workstation's short date form, or as picked
     Fuel fuel = Fuel::Petrol;
     bool catalyst = false, twoStroke = false;
+    QString vin;
 };
 
 enum class VehicleField : std::uint8_t { None, Registration, FirstUsed };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "check/limitset.h"
+#include "check/readingsource.h"
 #include "link/livereading.h"
 
 #include <QStringList>
@@ -100,6 +101,10 @@ struct CheckState {
     // the operator's word when there is no oil probe.
     std::optional<int> warmOilTenths;
     bool warmConfirmedByOperator = false;
+    // The same for every source: which one showed the engine warm, and its temperature
+    // then (0.1 degC; none for the operator's word).
+    WarmSource warmSource = WarmSource::None;
+    std::optional<int> warmTenths;
     std::vector<TracePoint> trace;
 };
 

@@ -125,6 +125,8 @@ struct Vehicle {
     Fuel fuel = Fuel::Petrol;
     bool catalyst = false;
     bool twoStroke = false;
+    // As typed or read from the car; empty when not given.
+    QString vin;
 };
 
 struct LimitChoice {

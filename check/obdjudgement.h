@@ -37,4 +37,13 @@ struct ObdJudgement {
 // else could not be read.
 ObdJudgement JudgeObd(const std::optional<ObdRule> &rule, const ObdReadout &readout);
 
+// What the car's diagnostics gave one check; a check run without an adapter has none.
+struct ObdPart {
+    QString adapter;            // the adapter's banner, "ELM327 v1.5"
+    obd::Decoded<obd::Vin> vin; // as the car sent it; shown, trusted only when `trusted`
+    ObdReadout readout;         // the last monitor status and stored codes read during the check
+    ObdJudgement judgement;     // of `readout` by the set's rule
+    QString lost;               // why the adapter went during the check; empty when it stayed
+};
+
 } // namespace qova::check

@@ -71,6 +71,7 @@ struct TestEntry {
     QString verdict;         // null for a plain report
     int measured = kAllMeasured;
     StageValues fastIdle, naturalIdle; // of a check
+    QString vin;                       // of a check, as typed or read from the car; null when not given
     friend bool operator==(const TestEntry &, const TestEntry &) = default;
 };
 
