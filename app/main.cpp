@@ -54,6 +54,7 @@ int main(int argc, char *argv[])
                                                    qova::obd::ObdLink::OptionsFor(address));
         obd->start();
     }
+    state.obd = obd.get();
 
     qova::app::ProgramWindows windows(state, QString::fromLatin1(qova::app::kPortFileName),
                                       qova::app::SystemUsLocale());

@@ -16,6 +16,9 @@ class QPrinter;
 namespace qova::history {
 class TestArchive;
 }
+namespace qova::obd {
+class ObdLink;
+}
 
 namespace qova::ui {
 
@@ -38,6 +41,8 @@ struct SharedState {
     // Prints the certificate of an emissions check again from the texts the history kept
     // of it; a problem when the printer would not take the page. None: the report page prints them.
     std::function<qova::Done(QPrinter &printer, const QStringList &pageLines)> printCertificate;
+    // The car's OBD adapter beside the analyser; none when no adapter is chosen.
+    obd::ObdLink *obd = nullptr;
     // Where every printed report is also saved; none in tests that do not look at it.
     history::TestArchive *history = nullptr;
     // The workstation's clock, for report dates and the analyser's time setting.
