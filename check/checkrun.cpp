@@ -2,6 +2,7 @@
 
 #include "history/testarchive.h"
 #include "link/livesession.h"
+#include "obd/obdlink.h"
 
 #include <algorithm>
 #include <cmath>
@@ -106,6 +107,11 @@ Result<LimitSet> ReadMakerFigures(const MakerTyped &typed)
     return MakerLimitSet(f);
 }
 
+ObdSnapshot SnapshotOf(const obd::ElmSession &session)
+{
+    return {session.state(), session.problem(), session.adapter(), session.readings(), session.nowMs()};
+}
+
 CheckRun::CheckRun(LimitLibrary library, CheckSettings settings, Seams seams, QObject *parent)
     : QObject(parent), library_(std::move(library)), settings_(settings), seams_(std::move(seams))
 {
@@ -174,6 +180,17 @@ Done CheckRun::start(const LimitPick &pick, const QString &companyHeader)
     record_ = r;
     last_.reset();
     ended_ = false;
+    awaitingObd_ = false;
+    obdState_.reset();
+    obdProblem_.clear();
+    obdWasReading_ = false;
+    carSpeed_.reset();
+    carOil_.reset();
+    carCoolant_.reset();
+    speedNow_ = SpeedSource::None;
+    speedUsed_.clear();
+    disagreeingSinceMs_.reset();
+    disagreement_.clear();
     check_ = std::make_unique<EmissionsCheck>(r.limits, r.vehicle.fuel, settings_);
     afterStep();
     return {};
@@ -194,6 +211,123 @@ void CheckRun::stopListening()
     for (const QMetaObject::Connection &c : links_)
         disconnect(c);
     links_.clear();
+    for (const QMetaObject::Connection &c : obdLinks_)
+        disconnect(c);
+    obdLinks_.clear();
+}
+
+void CheckRun::listenObd(obd::ObdLink &link)
+{
+    for (const QMetaObject::Connection &c : obdLinks_)
+        disconnect(c);
+    obdLinks_ = {connect(&link, &obd::ObdLink::changed, this, [this, &link] { takeObd(SnapshotOf(link.session())); })};
+    // An adapter that says nothing more during the check still takes part in it.
+    takeObd(SnapshotOf(link.session()));
+}
+
+void CheckRun::takeObd(const ObdSnapshot &snapshot)
+{
+    if (!running())
+        return;
+    if (!record_->obd)
+        record_->obd = ObdPart{};
+    ObdPart &part = *record_->obd;
+    if (!snapshot.adapter.isEmpty())
+        part.adapter = snapshot.adapter;
+    if (!part.lost.isEmpty())
+        return; // the analyser alone from then on
+    obdState_ = snapshot.state;
+    obdProblem_ = snapshot.problem;
+    const bool reading = snapshot.state == obd::ElmSession::State::Reading;
+    if (obdWasReading_ && !reading) {
+        loseObd(snapshot);
+        afterStep();
+        return;
+    }
+    obdWasReading_ = obdWasReading_ || reading;
+    if (reading) {
+        const std::int64_t now = nowMs();
+        auto onRunClock = [&](std::int64_t atMs) { return now - (snapshot.nowMs - atMs); };
+        const obd::ObdReadings &r = snapshot.readings;
+        if (r.vin)
+            part.vin = {r.vin->value, {}};
+        if (r.engineSpeed)
+            carSpeed_ = AtRunMs<double>{r.engineSpeed->value, onRunClock(r.engineSpeed->atMs)};
+        if (r.oil)
+            carOil_ = AtRunMs<int>{r.oil->value, onRunClock(r.oil->atMs)};
+        if (r.coolant)
+            carCoolant_ = AtRunMs<int>{r.coolant->value, onRunClock(r.coolant->atMs)};
+        // What the car said before the check is another car's, or an engine since repaired.
+        if (r.status && onRunClock(r.status->atMs) >= 0)
+            part.readout.status = {r.status->value, {}};
+        if (r.storedCodes && onRunClock(r.storedCodes->atMs) >= 0)
+            part.readout.codes = {r.storedCodes->value, {}};
+    }
+    afterStep();
+}
+
+void CheckRun::loseObd(const ObdSnapshot &snapshot)
+{
+    ObdPart &part = *record_->obd;
+    part.lost = snapshot.problem.isEmpty()
+                    ? QStringLiteral("The OBD adapter stopped reading the car (%1).").arg(obd::StateName(snapshot.state))
+                    : snapshot.problem;
+    carSpeed_.reset();
+    carOil_.reset();
+    carCoolant_.reset();
+    disagreeingSinceMs_.reset();
+    disagreement_.clear();
+    check_->setCarTemperatures({});
+}
+
+void CheckRun::feedCarTemperatures()
+{
+    const std::int64_t now = nowMs();
+    auto fresh = [&](const std::optional<AtRunMs<int>> &t) {
+        return t && now - t->atMs <= kCarTemperatureFreshMs ? std::optional<int>(t->value * 10) : std::nullopt;
+    };
+    check_->setCarTemperatures({fresh(carOil_), fresh(carCoolant_)});
+}
+
+std::optional<link::LiveReading> CheckRun::withSpeed(const std::optional<link::LiveReading> &frame)
+{
+    if (!frame) {
+        speedNow_ = SpeedSource::None;
+        return frame;
+    }
+    std::optional<link::LiveReading> fed = frame;
+    const std::int64_t now = nowMs();
+    const std::optional<double> car =
+        carSpeed_ && now - carSpeed_->atMs <= kCarSpeedFreshMs ? std::optional(carSpeed_->value) : std::nullopt;
+    if (frame->Rpm > 0) {
+        speedNow_ = SpeedSource::Analyser;
+    } else if (car) {
+        // The pick-up is not fitted: the frame is judged by the car's own count.
+        fed->Rpm = static_cast<std::int16_t>(std::clamp(std::lround(*car), 0L, 32767L));
+        speedNow_ = SpeedSource::Obd;
+    } else {
+        speedNow_ = SpeedSource::None;
+    }
+    noteDisagreement(frame->Rpm, car);
+    return fed;
+}
+
+void CheckRun::noteDisagreement(int analyserRpm, std::optional<double> carRpm)
+{
+    const bool apart =
+        analyserRpm > 0 && carRpm && std::abs(*carRpm - analyserRpm) > kSpeedDisagreementShare * analyserRpm;
+    if (!apart) {
+        disagreeingSinceMs_.reset();
+        disagreement_.clear();
+        return;
+    }
+    const std::int64_t now = nowMs();
+    if (!disagreeingSinceMs_)
+        disagreeingSinceMs_ = now;
+    if (now - *disagreeingSinceMs_ >= kSpeedDisagreementMs)
+        disagreement_ = QStringLiteral("The analyser counts %1 rpm, the car %2 rpm: check the engine-speed pick-up.")
+                            .arg(analyserRpm)
+                            .arg(std::lround(*carRpm));
 }
 
 std::int64_t CheckRun::nowMs() const
@@ -205,12 +339,27 @@ void CheckRun::take(const std::optional<link::LiveReading> &frame)
 {
     if (!running())
         return;
-    if (frame) {
-        last_ = frame;
-        record_->afrShown = (frame->ModeFlags & link::AfrMode) != 0;
-        record_->fuelCode = frame->FuelCode;
+    if (!record_->obd) {
+        // The analyser alone: its frames exactly as they came.
+        if (frame) {
+            last_ = frame;
+            record_->afrShown = (frame->ModeFlags & link::AfrMode) != 0;
+            record_->fuelCode = frame->FuelCode;
+        }
+        check_->feed(nowMs(), frame);
+        afterStep();
+        return;
     }
-    check_->feed(nowMs(), frame);
+    const std::optional<link::LiveReading> fed = withSpeed(frame);
+    if (fed) {
+        last_ = fed;
+        record_->afrShown = (fed->ModeFlags & link::AfrMode) != 0;
+        record_->fuelCode = fed->FuelCode;
+    }
+    feedCarTemperatures();
+    if (!check_->finished())
+        speedUsed_.emplace_back(nowMs(), speedNow_);
+    check_->feed(nowMs(), fed);
     afterStep();
 }
 
@@ -218,6 +367,8 @@ void CheckRun::tick()
 {
     if (!running())
         return;
+    if (record_->obd)
+        feedCarTemperatures();
     check_->tick(nowMs());
     afterStep();
 }
@@ -245,11 +396,86 @@ void CheckRun::abandon()
         end(true);
 }
 
+bool CheckRun::obdReadoutDue() const
+{
+    if (!record_->obd || !record_->obd->lost.isEmpty() || check_->state().overall == Verdict::NotCompleted)
+        return false;
+    const ObdReadout &r = record_->obd->readout;
+    return !r.status.known() || !r.codes.known();
+}
+
+std::int64_t CheckRun::obdWaitLeftMs() const
+{
+    if (!readingCar())
+        return 0;
+    return std::max<std::int64_t>(0, settings_.obdReadoutTimeoutMs - (nowMs() - awaitingSinceMs_));
+}
+
 void CheckRun::afterStep()
 {
+    if (check_->finished() && !ended_ && obdReadoutDue()) {
+        if (!awaitingObd_) {
+            // The stages can end between two readings of the car's status.
+            awaitingObd_ = true;
+            awaitingSinceMs_ = nowMs();
+        }
+        if (nowMs() - awaitingSinceMs_ < settings_.obdReadoutTimeoutMs) {
+            emit changed();
+            return;
+        }
+    }
     emit changed();
     if (check_->finished() && !ended_)
         end(false);
+}
+
+void CheckRun::concludeObd()
+{
+    ObdPart &part = *record_->obd;
+    ObdReadout &r = part.readout;
+    const QString why = !part.lost.isEmpty()           ? part.lost
+                        : !obdWasReading_ && obdState_ ? (obdProblem_.isEmpty()
+                                                              ? QStringLiteral("the OBD adapter never reached the car "
+                                                                               "(%1)")
+                                                                    .arg(obd::StateName(*obdState_))
+                                                              : obdProblem_)
+                                                       : QStringLiteral("not read during the check");
+    if (!r.status.known())
+        r.status.problem = why;
+    if (!r.codes.known())
+        r.codes.problem = why;
+    if (!part.vin.known())
+        part.vin.problem = why;
+    part.judgement = JudgeObd(record_->limits.obd, r);
+    const CombinedVerdict v = CombineVerdicts(record_->state.overall, record_->abandoned, part.judgement);
+    record_->state.overall = v.overall;
+    if (v.overall == Verdict::NotCompleted && !v.reason.isEmpty())
+        record_->state.notCompletedReason = v.reason;
+    record_->speedSource = decidingSpeedSource();
+}
+
+SpeedSource CheckRun::decidingSpeedSource() const
+{
+    std::vector<std::pair<std::int64_t, std::int64_t>> windows;
+    for (const StageResult &s : record_->state.stages) {
+        if (s.window.readings > 0)
+            windows.emplace_back(s.window.fromMs, s.window.toMs);
+        if (s.recheckWindow && s.recheckWindow->readings > 0)
+            windows.emplace_back(s.recheckWindow->fromMs, s.recheckWindow->toMs);
+    }
+    // A window that took even one reading by the car's count was decided by the car.
+    bool analyser = false;
+    for (const auto &[atMs, source] : speedUsed_) {
+        const bool deciding = windows.empty() || std::any_of(windows.begin(), windows.end(), [&](const auto &w) {
+                                  return atMs >= w.first && atMs <= w.second;
+                              });
+        if (!deciding)
+            continue;
+        if (source == SpeedSource::Obd)
+            return SpeedSource::Obd;
+        analyser = analyser || source == SpeedSource::Analyser;
+    }
+    return analyser ? SpeedSource::Analyser : SpeedSource::None;
 }
 
 void CheckRun::end(bool abandoned)
@@ -259,6 +485,9 @@ void CheckRun::end(bool abandoned)
     record_->state = check_->state();
     record_->abandoned = abandoned;
     record_->finishedAt = seams_.now();
+    awaitingObd_ = false;
+    if (record_->obd)
+        concludeObd();
     emit concluded();
     save();
 }

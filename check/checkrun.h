@@ -5,6 +5,7 @@
 #include "check/emissionscheck.h"
 #include "check/limitset.h"
 #include "link/livereading.h"
+#include "obd/elmsession.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -18,6 +19,9 @@ class TestArchive;
 }
 namespace qova::link {
 class LiveSession;
+}
+namespace qova::obd {
+class ObdLink;
 }
 
 namespace qova::check {
@@ -70,6 +74,16 @@ struct LimitPick {
     bool recordOnly() const { return set.ok() && !set->metered; }
 };
 
+// What the OBD adapter has said, as a run takes it in: the readings' times are on the
+// session's clock, `nowMs` is that clock when it was taken, so their ages are known.
+struct ObdSnapshot {
+    obd::ElmSession::State state = obd::ElmSession::State::Closed;
+    QString problem, adapter;
+    obd::ObdReadings readings;
+    std::int64_t nowMs = 0;
+};
+ObdSnapshot SnapshotOf(const obd::ElmSession &session);
+
 // One emissions check from the vehicle typed in to the row saved in the history: it reads
 // the vehicle and the limit choice, takes the live session's readings, keeps the clock,
 // drives EmissionsCheck, builds the record and hands it to the history. A window gathers
@@ -103,6 +117,10 @@ public:
     void listen(link::LiveSession &session);
     void stopListening();
     void take(const std::optional<link::LiveReading> &frame);
+    // The car's diagnostics beside the analyser while the check runs; call after start().
+    // Without an adapter the check is the analyser's alone, as it always was.
+    void listenObd(obd::ObdLink &link);
+    void takeObd(const ObdSnapshot &snapshot);
     // The clock alone, so a step's time-out ends a check whose frames stopped.
     void tick();
     void confirmCleanAir();
@@ -110,13 +128,35 @@ public:
     // The operator stopped the check before its verdict.
     void abandon();
 
-    bool running() const { return check_ && !check_->finished() && !ended_; }
+    // Until the record is built: after the gas stages too, while the car is being read.
+    bool running() const { return check_ && !ended_; }
+    // The stages are done and the run waits for the car's monitor status and stored codes.
+    bool readingCar() const { return awaitingObd_ && !ended_; }
     bool ended() const { return ended_; }
     const EmissionsCheck *check() const { return check_.get(); }
     const std::optional<link::LiveReading> &lastReading() const { return last_; }
     std::int64_t nowMs() const;
     const std::optional<CheckRecord> &record() const { return record_; }
     CheckResult result() const;
+
+    // A car's reading older than this on the run's clock is none: engine speed comes about
+    // twice a second, each temperature every few seconds.
+    static constexpr std::int64_t kCarSpeedFreshMs = 2000;
+    static constexpr std::int64_t kCarTemperatureFreshMs = 10000;
+    // Both counting the engine speed and more than this apart (share of the analyser's
+    // count) for this long on end: the pick-up or the car's count is wrong.
+    static constexpr double kSpeedDisagreementShare = 0.10;
+    static constexpr std::int64_t kSpeedDisagreementMs = 3000;
+    // "The analyser counts 2480 rpm, the car 2950 rpm: check the engine-speed pick-up.";
+    // empty while they agree, or one of them counts nothing.
+    const QString &speedDisagreement() const { return disagreement_; }
+    // Where the engine speed of the last frame taken came from.
+    SpeedSource speedSourceNow() const { return speedNow_; }
+    // The adapter's state as last taken; none without an adapter.
+    const std::optional<obd::ElmSession::State> &obdState() const { return obdState_; }
+    const QString &obdProblem() const { return obdProblem_; }
+    // How long the run waits after the stages for the car's readout, on its clock.
+    std::int64_t obdWaitLeftMs() const;
 
 signals:
     void changed();   // what the screen shows has moved on
@@ -127,6 +167,15 @@ private:
     void afterStep();
     void end(bool abandoned);
     void save();
+    // Which engine speed a frame is judged by, and whether the two counts disagree.
+    std::optional<link::LiveReading> withSpeed(const std::optional<link::LiveReading> &frame);
+    void noteDisagreement(int analyserRpm, std::optional<double> carRpm);
+    void feedCarTemperatures();
+    void loseObd(const ObdSnapshot &snapshot);
+    bool obdReadoutDue() const;
+    // The judgement of the car's diagnostics and the verdict they leave, once the check ends.
+    void concludeObd();
+    SpeedSource decidingSpeedSource() const;
 
     LimitLibrary library_;
     CheckSettings settings_;
@@ -140,6 +189,24 @@ private:
     QDateTime startedAt_;
     bool ended_ = false;
     std::vector<QMetaObject::Connection> links_;
+
+    // The car's side: its readings on the run's clock, and how the run uses them.
+    template <typename T> struct AtRunMs {
+        T value;
+        std::int64_t atMs;
+    };
+    std::vector<QMetaObject::Connection> obdLinks_;
+    std::optional<obd::ElmSession::State> obdState_;
+    QString obdProblem_;
+    bool obdWasReading_ = false;
+    std::optional<AtRunMs<double>> carSpeed_;
+    std::optional<AtRunMs<int>> carOil_, carCoolant_;
+    SpeedSource speedNow_ = SpeedSource::None;
+    std::vector<std::pair<std::int64_t, SpeedSource>> speedUsed_; // per frame fed, with an adapter
+    std::optional<std::int64_t> disagreeingSinceMs_;
+    QString disagreement_;
+    bool awaitingObd_ = false;
+    std::int64_t awaitingSinceMs_ = 0;
 };
 
 } // namespace qova::check

@@ -250,9 +250,104 @@ CheckPageFonts CheckPageFontsFor(int height)
     return {std::max(24, forCapitals(0.06)), std::max(18, forCapitals(0.04)), std::max(16, height / 40)};
 }
 
+namespace {
+
+QString speedSourceCaption(check::SpeedSource source)
+{
+    switch (source) {
+    case check::SpeedSource::Analyser:
+        return QStringLiteral("engine speed from the analyser");
+    case check::SpeedSource::Obd:
+        return QStringLiteral("engine speed from the car (OBD)");
+    case check::SpeedSource::None:
+        break;
+    }
+    return QStringLiteral("no engine speed from the analyser or the car");
+}
+
+QString readinessWord(obd::Readiness readiness)
+{
+    switch (readiness) {
+    case obd::Readiness::Complete:
+        return QStringLiteral("complete");
+    case obd::Readiness::Incomplete:
+        return QStringLiteral("incomplete");
+    case obd::Readiness::NotSupported:
+        break;
+    }
+    return QStringLiteral("not supported");
+}
+
+ObdPanel panelOf(const check::CheckRun &run, const check::ObdPart &part)
+{
+    ObdPanel panel;
+    const QString adapter = part.adapter.isEmpty() ? QStringLiteral("OBD adapter") : part.adapter;
+    const QString notYet = QStringLiteral("not read yet");
+    if (!part.lost.isEmpty()) {
+        panel.lost = true;
+        panel.adapter = QStringLiteral("OBD adapter lost: %1 The check goes on with the analyser alone.").arg(part.lost);
+    } else if (run.obdState()) {
+        panel.adapter = QStringLiteral("%1: %2").arg(adapter, obd::StateName(*run.obdState()));
+        if (*run.obdState() != obd::ElmSession::State::Reading && !run.obdProblem().isEmpty())
+            panel.adapter += QStringLiteral(". ") + run.obdProblem();
+    }
+    const auto &status = part.readout.status;
+    panel.lamp = !status.known() ? notYet : status.value->lampOn ? QStringLiteral("ON") : QStringLiteral("off");
+    const auto &codes = part.readout.codes;
+    if (codes.known()) {
+        panel.codes = codes.value->empty() ? QStringLiteral("none")
+                                           : QStringLiteral("%1 stored: %2")
+                                                 .arg(codes.value->size())
+                                                 .arg(QStringList(codes.value->begin(), codes.value->end())
+                                                          .join(QStringLiteral(", ")));
+    } else if (status.known() && status.value->storedCodes > 0) {
+        panel.codes = QStringLiteral("%1 stored, the codes not read yet").arg(status.value->storedCodes);
+    } else {
+        panel.codes = notYet;
+    }
+    if (status.known())
+        for (const obd::MonitorReadiness &m : status.value->monitors)
+            panel.monitors.emplace_back(obd::MonitorName(m.monitor), readinessWord(m.readiness));
+    return panel;
+}
+
+} // namespace
+
 CheckScreen ScreenOf(const check::CheckRun &run)
 {
-    return run.check() ? ScreenOf(*run.check(), run.nowMs(), run.lastReading()) : CheckScreen{};
+    if (!run.check())
+        return {};
+    const check::EmissionsCheck &check = *run.check();
+    CheckScreen screen = ScreenOf(check, run.nowMs(), run.lastReading());
+    if (!run.record() || !run.record()->obd)
+        return screen;
+    const check::ObdPart &part = *run.record()->obd;
+    screen.obd = panelOf(run, part);
+    if (screen.showGauge) {
+        screen.speedSource = speedSourceCaption(run.speedSourceNow());
+        screen.spokenGauge += QStringLiteral(", ") + screen.speedSource;
+    }
+    screen.speedDisagreement = run.speedDisagreement();
+    const check::WarmSource warming = check.warmingBy();
+    const check::EmissionsCheck::CarTemperatures &car = check.carTemperatures();
+    if (check.state().phase == CheckPhase::WaitingForWarmEngine && warming == check::WarmSource::ObdOil &&
+        car.oilTenths) {
+        screen.instruction = QStringLiteral("Warm the engine: oil %1 (from the car), needs %2")
+                                 .arg(celsius(*car.oilTenths), celsius(check.settings().oilWarmTenths));
+    } else if (check.state().phase == CheckPhase::WaitingForWarmEngine &&
+               warming == check::WarmSource::ObdCoolant && car.coolantTenths) {
+        screen.instruction = QStringLiteral("Warm the engine: coolant %1 (from the car), needs %2")
+                                 .arg(celsius(*car.coolantTenths), celsius(check.limits().warmCoolantC * 10));
+    }
+    if (run.readingCar()) {
+        screen.step = QStringLiteral("Reading the car's diagnostics");
+        screen.instruction = QStringLiteral("Reading the car's diagnostics");
+        screen.detail = QStringLiteral("The stages are done. Waiting up to %1 s more for the warning lamp, the "
+                                       "readiness monitors and the stored codes.")
+                            .arg(secondsUp(run.obdWaitLeftMs()));
+        screen.showGauge = false;
+    }
+    return screen;
 }
 
 GaugeGeometry GaugeLayout(int width, int windowMinRpm, int windowMaxRpm, int rpm)

@@ -23,23 +23,22 @@ struct GasShown {
     QString spoken; // what a screen reader says: "CO 0.12 percent, FAIL"
 };
 
+// The car's diagnostics as the check page shows them while an adapter takes part.
+struct ObdPanel {
+    QString adapter; // "ELM327 v1.5: reading the car", "OBD adapter lost: ..."
+    bool lost = false;
+    QString lamp;  // "off", "ON", "not read yet"
+    QString codes; // "2 stored: P0133, P0420", "none", "not read yet"
+    // Each monitor of the engine's kind: {"Catalyst", "incomplete"}; "not supported" too.
+    std::vector<std::pair<QString, QString>> monitors;
+};
+
 // What the check screen shows for the check as it stands: the step, the one large
 // instruction, the line under it, the countdowns, the buttons it offers, the gauge and
 // the live values. Worked out here so the window only puts it on screen.
 struct CheckScreen {
     QString step;        // "Stage 1 of 2: fast idle"
-    QString instruction; // The same for a run: nothing before it starts.
-    CheckScreen ScreenOf(const check::CheckRun &run);
-
-    // Pixel sizes of the check page's fonts in a window `height` pixels high, readable from the
-    // driver's seat: the instruction's capitals at least 6 % of the height, the live values
-    // (the engine speed among them) at least 4 %, the lines under them never below 16 px.
-    struct CheckPageFonts {
-        int instruction = 0, values = 0, text = 0;
-    };
-    CheckPageFonts CheckPageFontsFor(int height);
-
-    // "Hold the engine at 2500 to 3000 rpm"
+    QString instruction; // "Hold the engine at 2500 to 3000 rpm"
     QString detail;                 // "Settling: 7 s to go"
     std::optional<int> secondsLeft; // power-up or settling countdown
     int steadyPercent = 0;          // of the steady run that passes a stage
@@ -52,6 +51,11 @@ struct CheckScreen {
     QString spokenGauge;         // "Engine speed 2750 rpm, inside the window of 2500 to 3000 rpm"
     std::vector<GasShown> gases; // CO, HC, lambda, rpm, oil
     QString stageFailed;         // "Fast idle failed: lambda 1.060 above 1.030", until the check ends
+    // With an OBD adapter: where the gauge's engine speed comes from ("engine speed from
+    // the car (OBD)"), and the two counts' disagreement; both empty without one.
+    QString speedSource;
+    QString speedDisagreement;
+    std::optional<ObdPanel> obd;
 };
 
 // `last` is the last valid frame, none before the first; `nowMs` on the check's clock.

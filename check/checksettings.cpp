@@ -23,6 +23,10 @@ const settings::WholeNumberRule kWarmTimeout{QStringLiteral("warmTimeoutMs"), kD
                                              kMs};
 const settings::WholeNumberRule kStageTimeout{QStringLiteral("stageTimeoutMs"), kDefaults.stageTimeoutMs, 30000,
                                               3600000, kMs};
+// A car answers a status or a codes request within seconds; a minute's wait covers an
+// adapter that is setting itself up again.
+const settings::WholeNumberRule kObdReadoutTimeout{QStringLiteral("obdReadoutTimeoutMs"),
+                                                   kDefaults.obdReadoutTimeoutMs, 5000, 300000, kMs};
 const settings::TextRule kOperator{QStringLiteral("operator"), QString(), 60};
 
 } // namespace
@@ -61,6 +65,7 @@ CheckSettings ReadCheckSettings(settings::ValidatedSettings &s)
                            QStringLiteral("leaves under %1 ms beyond settleMs and measureMs").arg(kStageTimeout.min))
                 : enough.fallback;
     }
+    c.obdReadoutTimeoutMs = s.wholeNumber(kObdReadoutTimeout);
     // Only the operator knows where the probe is.
     c.askCleanAir = true;
     return c;

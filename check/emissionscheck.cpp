@@ -49,6 +49,7 @@ void EmissionsCheck::confirmEngineWarm()
     warmConfirmed_ = true;
     if (state_.phase == CheckPhase::WaitingForWarmConfirmation) {
         state_.warmConfirmedByOperator = true;
+        state_.warmSource = WarmSource::Operator;
         enterStage(0);
     }
 }
@@ -275,11 +276,18 @@ void EmissionsCheck::tick(std::int64_t nowMs)
     case CheckPhase::WaitingForWarmEngine:
     case CheckPhase::WaitingForWarmConfirmation:
         if (waited >= settings_.warmTimeoutMs)
-            endNotCompleted(state_.phase == CheckPhase::WaitingForWarmEngine
-                                ? QStringLiteral("the engine did not reach %1 °C oil temperature within %2 min")
-                                      .arg(settings_.oilWarmTenths / 10.0)
+            endNotCompleted(state_.phase == CheckPhase::WaitingForWarmConfirmation
+                                ? QStringLiteral("the engine was not confirmed warm within %1 min")
                                       .arg(minutes(settings_.warmTimeoutMs))
-                                : QStringLiteral("the engine was not confirmed warm within %1 min")
+                            : warmWaitedOn_ == WarmSource::ObdCoolant
+                                ? QStringLiteral("the engine did not reach %1 °C coolant temperature (read from "
+                                                 "the car) within %2 min")
+                                      .arg(limits_.warmCoolantC)
+                                      .arg(minutes(settings_.warmTimeoutMs))
+                                : QStringLiteral("the engine did not reach %1 °C oil temperature%2 within %3 min")
+                                      .arg(settings_.oilWarmTenths / 10.0)
+                                      .arg(warmWaitedOn_ == WarmSource::ObdOil ? QStringLiteral(" (read from the car)")
+                                                                               : QString())
                                       .arg(minutes(settings_.warmTimeoutMs)));
         break;
     case CheckPhase::WaitingForSpeed:
@@ -299,6 +307,45 @@ void EmissionsCheck::tick(std::int64_t nowMs)
     case CheckPhase::Finished:
         break;
     }
+}
+
+bool EmissionsCheck::engineWarm(const link::LiveReading &frame)
+{
+    // The probe in the oil is the analyser's own measurement and outranks the car's
+    // sensors; the car's oil reads the same thing as the probe, its coolant runs ahead of
+    // the oil and so has a minimum of its own.
+    struct Source {
+        WarmSource source;
+        std::optional<int> tenths;
+        int minimumTenths;
+    };
+    const Source sources[] = {
+        {WarmSource::OilProbe, HasOilProbe(frame) ? std::optional<int>(frame.OilTemp) : std::nullopt,
+         settings_.oilWarmTenths},
+        {WarmSource::ObdOil, car_.oilTenths, settings_.oilWarmTenths},
+        {WarmSource::ObdCoolant, car_.coolantTenths, limits_.warmCoolantC * 10},
+    };
+    for (const Source &s : sources) {
+        if (!s.tenths)
+            continue;
+        warmWaitedOn_ = s.source;
+        if (*s.tenths < s.minimumTenths) {
+            state_.phase = CheckPhase::WaitingForWarmEngine;
+            return false;
+        }
+        if (s.source == WarmSource::OilProbe)
+            state_.warmOilTenths = s.tenths;
+        state_.warmSource = s.source;
+        state_.warmTenths = s.tenths;
+        return true;
+    }
+    if (!warmConfirmed_) {
+        state_.phase = CheckPhase::WaitingForWarmConfirmation;
+        return false;
+    }
+    state_.warmConfirmedByOperator = true;
+    state_.warmSource = WarmSource::Operator;
+    return true;
 }
 
 bool EmissionsCheck::takeCleanAir(std::int64_t nowMs)
@@ -394,20 +441,8 @@ void EmissionsCheck::take(std::int64_t nowMs, const std::optional<link::LiveRead
         [[fallthrough]];
     case CheckPhase::WaitingForWarmEngine:
     case CheckPhase::WaitingForWarmConfirmation:
-        if (!usable)
+        if (!usable || !engineWarm(*frame))
             return;
-        if (HasOilProbe(*frame)) {
-            if (frame->OilTemp < settings_.oilWarmTenths) {
-                state_.phase = CheckPhase::WaitingForWarmEngine;
-                return;
-            }
-            state_.warmOilTenths = frame->OilTemp;
-        } else if (!warmConfirmed_) {
-            state_.phase = CheckPhase::WaitingForWarmConfirmation;
-            return;
-        } else {
-            state_.warmConfirmedByOperator = true;
-        }
         enterStage(0);
         stepSinceMs_ = nowMs;
         break;

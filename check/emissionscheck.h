@@ -22,6 +22,9 @@ struct CheckSettings {
     int readyTimeoutMs = 900000;
     int warmTimeoutMs = 1200000;
     int stageTimeoutMs = 300000;
+    // With an OBD adapter, how long the check waits after its last stage for the car's
+    // monitor status and stored codes when they were not read during it.
+    int obdReadoutTimeoutMs = 30000;
     // The residual HC waits for the operator's word that the probe is in clean air; off,
     // the first reading of a ready analyser is taken as clean air.
     bool askCleanAir = false;
@@ -124,6 +127,15 @@ public:
     void confirmCleanAir() { cleanAirConfirmed_ = true; }
     // The operator's word that an engine without an oil probe is warm.
     void confirmEngineWarm();
+    // The temperatures the car's own sensors give now (0.1 degC), none when not read or
+    // no longer fresh; they count only when the analyser has no oil probe.
+    struct CarTemperatures {
+        std::optional<int> oilTenths, coolantTenths;
+    };
+    void setCarTemperatures(const CarTemperatures &car) { car_ = car; }
+    const CarTemperatures &carTemperatures() const { return car_; }
+    // The source the engine's warmth was last judged by while waiting for it to warm.
+    WarmSource warmingBy() const { return warmWaitedOn_; }
 
     const CheckState &state() const { return state_; }
     bool finished() const { return state_.phase == CheckPhase::Finished; }
@@ -178,6 +190,8 @@ private:
     // The residual HC from the last 3 s of ready readings, or why they are not clean air.
     bool takeCleanAir(std::int64_t nowMs);
     void endNotCompleted(QString reason);
+    // Whether the engine is warm by the first source there is; sets the state's source when it is.
+    bool engineWarm(const link::LiveReading &frame);
     struct AirReading {
         std::int64_t atMs;
         int co2, o2, hc;
@@ -189,6 +203,8 @@ private:
     CheckState state_;
     bool warmConfirmed_ = false;
     bool cleanAirConfirmed_ = false;
+    CarTemperatures car_;
+    WarmSource warmWaitedOn_ = WarmSource::OilProbe; // for the warm step's time-out text
     std::vector<AirReading> air_;              // ready readings of the last 3 s
     std::optional<std::int64_t> readySinceMs_; // the analyser ready without a break since
     std::optional<std::int64_t> stepSinceMs_;  // the current step (ready, warm, a stage) began

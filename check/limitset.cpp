@@ -57,6 +57,9 @@ constexpr double kLambdaLowest = 0.5, kLambdaHighest = 2.0;
 constexpr int kEngineRpmMax = 10000;
 // No engine has more readiness monitors than the diagnostics define.
 constexpr int kMonitorsAtMost = obd::kMonitorKinds;
+// A coolant below 30 degC is a cold engine whatever the set says; one above 110 degC is
+// never read at idle, so a set asking for it could not start a check.
+constexpr int kWarmCoolantLowestC = 30, kWarmCoolantHighestC = 110;
 
 int lineOf(const QByteArray &text, int offset)
 {
@@ -253,7 +256,7 @@ void checkStageAmongOthers(const Reader &r, const LimitSet &set, const StageLimi
 LimitSet readSet(const Reader &r)
 {
     r.onlyKeys({"id", "name", "source", "scheme", "vehicleTypes", "applies", "firstUsedFrom", "firstUsedBefore",
-                "fuels", "catalyst", "twoStroke", "metered", "stages", "obd"});
+                "fuels", "catalyst", "twoStroke", "metered", "stages", "obd", "warmCoolantC"});
     LimitSet s;
     s.id = r.text(QStringLiteral("id"));
     s.name = r.text(QStringLiteral("name"));
@@ -295,6 +298,8 @@ LimitSet readSet(const Reader &r)
     }
     if (r.has(QStringLiteral("obd")))
         s.obd = readObdRule(r.object(QStringLiteral("obd")));
+    if (r.has(QStringLiteral("warmCoolantC")))
+        s.warmCoolantC = r.whole(QStringLiteral("warmCoolantC"), kWarmCoolantLowestC, kWarmCoolantHighestC);
     return s;
 }
 

@@ -63,6 +63,8 @@ struct ObdRule {
     bool operator==(const ObdRule &) const = default;
 };
 
+inline constexpr int kDefaultWarmCoolantC = 70;
+
 struct LimitSet {
     QString id, name, source, scheme;
     QStringList vehicleTypes;
@@ -75,6 +77,9 @@ struct LimitSet {
     bool metered = true;
     std::vector<StageLimits> stages;
     std::optional<ObdRule> obd;
+    // The coolant temperature the car's own sensor must show before the engine counts as
+    // warm, when neither an oil probe nor the car's oil temperature is there (degC).
+    int warmCoolantC = kDefaultWarmCoolantC;
     QString file; // where it was read from
     bool operator==(const LimitSet &) const = default;
 };

@@ -94,4 +94,27 @@ ObdJudgement JudgeObd(const std::optional<ObdRule> &rule, const ObdReadout &read
     return {verdict, reasons};
 }
 
+CombinedVerdict CombineVerdicts(Verdict gases, bool abandoned, const ObdJudgement &obd)
+{
+    const QString findings = obd.reasons.join(QStringLiteral("; "));
+    if (abandoned || gases == Verdict::Pending || gases == Verdict::NotCompleted)
+        return {gases, {}};
+    switch (obd.verdict) {
+    case ObdVerdict::Fail:
+        return {Verdict::Fail, QStringLiteral("the car's diagnostics failed it: %1").arg(findings)};
+    case ObdVerdict::NotReady:
+        if (gases == Verdict::Pass)
+            return {Verdict::NotCompleted, QStringLiteral("not ready for test: %1").arg(findings)};
+        break;
+    case ObdVerdict::Unknown:
+        if (gases == Verdict::Pass)
+            return {Verdict::NotCompleted, QStringLiteral("the car's diagnostics could not be read: %1").arg(findings)};
+        break;
+    case ObdVerdict::Pass:
+    case ObdVerdict::Recorded:
+        break;
+    }
+    return {gases, {}};
+}
+
 } // namespace qova::check

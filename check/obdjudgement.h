@@ -1,5 +1,6 @@
 #pragma once
 
+#include "check/emissionscheck.h"
 #include "check/limitset.h"
 #include "obd/obddecode.h"
 
@@ -36,6 +37,18 @@ struct ObdJudgement {
 // ready for test, which outweighs a missing answer: a lamp seen on fails the car whatever
 // else could not be read.
 ObdJudgement JudgeObd(const std::optional<ObdRule> &rule, const ObdReadout &readout);
+
+// The check's verdict once the car's diagnostics are judged beside the gases: a definite
+// OBD failure fails the car; a car not ready for test, or one whose diagnostics the rule
+// needed and could not read, never passes (the check is not completed, and `reason` says
+// why); a recorded judgement changes nothing, and neither does anything after a gas
+// failure, an unfinished check or a stop.
+struct CombinedVerdict {
+    Verdict overall = Verdict::Pending;
+    QString reason; // why the diagnostics changed it; empty when they did not
+    bool operator==(const CombinedVerdict &) const = default;
+};
+CombinedVerdict CombineVerdicts(Verdict gases, bool abandoned, const ObdJudgement &obd);
 
 // What the car's diagnostics gave one check; a check run without an adapter has none.
 struct ObdPart {

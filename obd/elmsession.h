@@ -89,6 +89,8 @@ public:
     const QString &adapter() const { return adapter_; }
     int baudRate() const { return baudRate_; }
     const std::vector<Sent> &sent() const { return sent_; }
+    // The session's clock, which the readings' times are on.
+    std::int64_t nowMs() const { return clock_.nowMs(); }
     link::ByteDevice &device() { return *device_; }
 
     // Called after every reply the session acted on, and when the device opens or goes.

@@ -4,6 +4,7 @@
 #include "check/checksettings.h"
 #include "check/ui/rpmgauge.h"
 #include "history/testarchive.h"
+#include "obd/obdlink.h"
 #include "ui/analyserprompt.h"
 #include "ui/commfailure.h"
 #include "ui/operator.h"
@@ -15,6 +16,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -345,14 +347,37 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
     connect(warmButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::warmClick);
     connect(stopButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::stopClick);
 
+    speedSource_ = pageText(page, "SpeedSource", sized(font(), 15, false));
+    speedDisagreement_ = pageText(page, "SpeedDisagreement", sized(font(), 17));
+    speedDisagreement_->setStyleSheet(QStringLiteral("color:#b00000;"));
+    auto *obdBox = new QGroupBox(QStringLiteral("The car's diagnostics (OBD)"), page);
+    obdBox->setObjectName(QStringLiteral("ObdPanel"));
+    obdBox->setFont(sized(font(), 15, false));
+    obdPanel_ = obdBox;
+    obdAdapter_ = pageText(obdBox, "ObdAdapter", sized(font(), 15, false));
+    obdLamp_ = pageText(obdBox, "ObdLamp", sized(font(), 15, false));
+    obdCodes_ = pageText(obdBox, "ObdCodes", sized(font(), 15, false));
+    obdMonitors_ = pageText(obdBox, "ObdMonitors", sized(font(), 13, false));
+    auto *obdForm = new QFormLayout(obdBox);
+    obdForm->addRow(QStringLiteral("Adapter:"), obdAdapter_);
+    obdForm->addRow(QStringLiteral("Warning lamp:"), obdLamp_);
+    obdForm->addRow(QStringLiteral("Stored codes:"), obdCodes_);
+    obdForm->addRow(QStringLiteral("Readiness:"), obdMonitors_);
+    obdBox->hide();
+    speedSource_->hide();
+    speedDisagreement_->hide();
+
     auto *v = new QVBoxLayout(page);
     v->addWidget(step_);
     v->addWidget(instruction_);
     v->addWidget(detail_);
     v->addWidget(stageFailed_);
     v->addWidget(gauge_);
+    v->addWidget(speedSource_);
+    v->addWidget(speedDisagreement_);
     v->addWidget(steady_);
     v->addLayout(gases);
+    v->addWidget(obdBox);
     v->addStretch();
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(pumpButton_);
@@ -639,9 +664,13 @@ void EmissionsCheckWindow::startClick()
     pages_->setCurrentIndex(int(Page::Check));
     stopButton_->setFocus();
     clock_->start();
-    if (const check::Done started = run_->start(pick, state_.CompanyHeader); !started.ok())
+    if (const check::Done started = run_->start(pick, state_.CompanyHeader); !started.ok()) {
         state_.op->message(this, kCaption, QStringLiteral("The check cannot start: %1").arg(started.problem().text()),
                            ui::Icon::Warning, ui::Buttons::Ok);
+        return;
+    }
+    if (state_.obd)
+        run_->listenObd(*state_.obd);
 }
 
 void EmissionsCheckWindow::showScreen()
@@ -657,7 +686,23 @@ void EmissionsCheckWindow::showScreen()
     gauge_->setVisible(screen.showGauge);
     gauge_->setSpeed(screen.rpm, screen.windowMinRpm, screen.windowMaxRpm);
     gauge_->setAccessibleName(screen.spokenGauge);
-    steady_->setVisible(run_->check()->state().phase == check::CheckPhase::Measuring);
+    speedSource_->setText(screen.speedSource);
+    speedSource_->setVisible(screen.showGauge && !screen.speedSource.isEmpty());
+    speedDisagreement_->setText(screen.speedDisagreement);
+    speedDisagreement_->setVisible(!screen.speedDisagreement.isEmpty());
+    obdPanel_->setVisible(screen.obd.has_value());
+    if (screen.obd) {
+        obdAdapter_->setText(screen.obd->adapter);
+        obdAdapter_->setStyleSheet(screen.obd->lost ? QStringLiteral("color:#b00000;") : QString());
+        obdLamp_->setText(screen.obd->lamp);
+        obdCodes_->setText(screen.obd->codes);
+        QStringList monitors;
+        for (const auto &[name, readiness] : screen.obd->monitors)
+            monitors << QStringLiteral("%1: %2").arg(name, readiness);
+        obdMonitors_->setText(monitors.isEmpty() ? QStringLiteral("not read yet")
+                                                 : monitors.join(QStringLiteral("; ")));
+    }
+        steady_->setVisible(run_->check()->state().phase == check::CheckPhase::Measuring);
     steady_->setValue(screen.steadyPercent);
     for (std::size_t i = 0; i < gasLabels_.size() && i < screen.gases.size(); ++i) {
         const GasShown &g = screen.gases[i];

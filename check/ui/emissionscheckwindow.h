@@ -116,6 +116,10 @@ private:
     QLabel *overall_ = nullptr, *resultNotes_ = nullptr, *saveStatus_ = nullptr;
     QTableWidget *results_ = nullptr;
     QPushButton *printButton_ = nullptr;
+    // Check page: the car's diagnostics beside the analyser.
+    QLabel *speedSource_ = nullptr, *speedDisagreement_ = nullptr;
+    QWidget *obdPanel_ = nullptr;
+    QLabel *obdAdapter_ = nullptr, *obdLamp_ = nullptr, *obdCodes_ = nullptr, *obdMonitors_ = nullptr;
 };
 
 } // namespace qova::checkui
