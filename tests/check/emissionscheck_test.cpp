@@ -436,6 +436,82 @@ TEST(BeforeTheStages, NoOilProbeGoesOnWhenTheOperatorSaysWarm)
     EXPECT_EQ(check.state().overall, Verdict::Pass);
 }
 
+// What shows the engine warm: the oil probe, else the car's oil, else its coolant against
+// the set's own minimum, else the operator's word.
+struct WarmCase {
+    const char *name;
+    int probeTenths; // 0: no probe fitted
+    std::optional<int> carOilTenths, carCoolantTenths;
+    int setCoolantC;
+    bool operatorSaysWarm;
+    CheckPhase phase; // after a minute of frames
+    check::WarmSource source;
+    std::optional<int> warmTenths;
+};
+
+class WarmSource : public ::testing::TestWithParam<WarmCase> {};
+
+TEST_P(WarmSource, FirstSourceThereDecides)
+{
+    const auto &c = GetParam();
+    check::LimitSet set = idleSet();
+    set.warmCoolantC = c.setCoolantC;
+    EmissionsCheck check(set, Fuel::Petrol);
+    check.setCarTemperatures({c.carOilTenths, c.carCoolantTenths});
+    const auto frames = [&c](std::int64_t t) {
+        return t <= 0 ? test::CleanAir(0, c.probeTenths) : Exhaust(800, 20, 50, 1000, c.probeTenths);
+    };
+    test::Drive(check, frames, 1000);
+    if (c.operatorSaysWarm)
+        check.confirmEngineWarm();
+    test::Drive(check, frames, 8000, 100, 1100);
+    EXPECT_EQ(check.state().phase, c.phase);
+    EXPECT_EQ(check.state().warmSource, c.source);
+    EXPECT_EQ(check.state().warmTenths, c.warmTenths);
+    // The probe's own fields keep their meaning: set only by the probe and the operator.
+    EXPECT_EQ(check.state().warmOilTenths.has_value(), c.source == check::WarmSource::OilProbe);
+    EXPECT_EQ(check.state().warmConfirmedByOperator, c.source == check::WarmSource::Operator);
+}
+
+using WS = check::WarmSource;
+INSTANTIATE_TEST_SUITE_P(
+    Sources, WarmSource,
+    ::testing::Values(
+        WarmCase{"ProbeOutranksACarSayingCold", 650, 200, 200, 70, false, CheckPhase::Settling, WS::OilProbe, 650},
+        WarmCase{"ColdProbeIsNotOverruledByTheCar", 550, 900, 900, 70, false, CheckPhase::WaitingForWarmEngine,
+                 WS::None, std::nullopt},
+        WarmCase{"CarOilAtTheProbesMinimum", 0, 600, 200, 70, false, CheckPhase::Settling, WS::ObdOil, 600},
+        WarmCase{"CarOilJustBelowDespiteWarmCoolant", 0, 599, 900, 70, false, CheckPhase::WaitingForWarmEngine,
+                 WS::None, std::nullopt},
+        WarmCase{"Coolant69IsCold", 0, std::nullopt, 690, 70, false, CheckPhase::WaitingForWarmEngine, WS::None,
+                 std::nullopt},
+        WarmCase{"Coolant70IsWarm", 0, std::nullopt, 700, 70, false, CheckPhase::Settling, WS::ObdCoolant, 700},
+        WarmCase{"SetsOwnCoolantMinimum", 0, std::nullopt, 790, 80, false, CheckPhase::WaitingForWarmEngine,
+                 WS::None, std::nullopt},
+        WarmCase{"SetsOwnCoolantMinimumReached", 0, std::nullopt, 800, 80, false, CheckPhase::Settling,
+                 WS::ObdCoolant, 800},
+        WarmCase{"ColdCarIsNotOverruledByTheOperator", 0, std::nullopt, 500, 70, true,
+                 CheckPhase::WaitingForWarmEngine, WS::None, std::nullopt},
+        WarmCase{"NothingReadWaitsForTheOperator", 0, std::nullopt, std::nullopt, 70, false,
+                 CheckPhase::WaitingForWarmConfirmation, WS::None, std::nullopt},
+        WarmCase{"OperatorsWord", 0, std::nullopt, std::nullopt, 70, true, CheckPhase::Settling, WS::Operator,
+                 std::nullopt}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// The warm step's time-out names the temperature it waited on.
+TEST(WarmSource, TimeOutNamesTheCarsCoolant)
+{
+    EmissionsCheck check(idleSet(), Fuel::Petrol);
+    check.setCarTemperatures({std::nullopt, 450});
+    const auto frames = [](std::int64_t t) {
+        return t <= 0 ? test::CleanAir(0, 0) : Exhaust(800, 20, 50, 1000, 0);
+    };
+    ASSERT_TRUE(test::Drive(check, frames, check::CheckSettings{}.warmTimeoutMs + 10000, 1000));
+    EXPECT_EQ(check.state().overall, Verdict::NotCompleted);
+    EXPECT_EQ(check.state().notCompletedReason,
+              QStringLiteral("the engine did not reach 70 °C coolant temperature (read from the car) within 20 min"));
+}
+
 TEST(Stages, FastIdleThenNaturalIdleEachWithTheirWindowsSummary)
 {
     // The UK catalyst test: fast idle passes on alternating CO of 0.10 and 0.20 %, natural

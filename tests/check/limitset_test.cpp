@@ -269,6 +269,16 @@ INSTANTIATE_TEST_SUITE_P(
                     R"(set "w": sets[0].obd.incompleteMonitorsAllowed: must be a number from 0 to 17)"},
         BadFileCase{"LampRuleAsText", Staged(kIdle, R"("obd": {"lampFails": "yes"}, )"),
                     R"(set "w": sets[0].obd.lampFails: must be true or false)"},
+        BadFileCase{"WarmCoolantBelowAnyWarmEngine", Staged(kIdle, R"("warmCoolantC": 29, )"),
+                    R"(set "w": sets[0].warmCoolantC: must be a number from 30 to 110)"},
+        BadFileCase{"WarmCoolantAboveAnIdlingEngine", Staged(kIdle, R"("warmCoolantC": 111, )"),
+                    R"(set "w": sets[0].warmCoolantC: must be a number from 30 to 110)"},
+        BadFileCase{"WarmCoolantFraction", Staged(kIdle, R"("warmCoolantC": 70.5, )"),
+                    R"(set "w": sets[0].warmCoolantC: must be a whole number)"},
+        BadFileCase{"WarmCoolantAsText", Staged(kIdle, R"("warmCoolantC": "70", )"),
+                    R"(set "w": sets[0].warmCoolantC: must be a number from 30 to 110)"},
+        BadFileCase{"WarmCoolantInsideTheObdRule", Staged(kIdle, R"("obd": {"warmCoolantC": 70}, )"),
+                    R"(set "w": sets[0].obd.warmCoolantC: unknown field)"},
         BadFileCase{"RecheckOfAStageWithoutHc",
                     Staged(R"({"stage": "naturalIdle", "minRpm": 450, "maxRpm": 1500, "coMax": 1,
                                "recheck": {"minRpm": 1800, "maxRpm": 2200, "hcMax": 1200}})"),
@@ -314,6 +324,29 @@ INSTANTIATE_TEST_SUITE_P(
                      2},
         GoodFileCase{"FastIdleAlone", Staged(kFast), 1}, GoodFileCase{"ExactlyAMegabyte", PaddedTo(1024 * 1024), 1}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// The coolant a set asks for before an engine without an oil reading counts as warm.
+struct WarmCoolantCase {
+    const char *name;
+    const char *field;
+    int warmCoolantC;
+};
+class WarmCoolantField : public ::testing::TestWithParam<WarmCoolantCase> {};
+
+TEST_P(WarmCoolantField, IsReadOrDefaultsTo70)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QByteArray::fromStdString(Staged(kIdle, GetParam().field)));
+    const check::LimitLibrary library = check::LoadLimitLibrary(path);
+    ASSERT_TRUE(library.workshopError.isEmpty()) << library.workshopError.toStdString();
+    EXPECT_EQ(library.sets.back().warmCoolantC, GetParam().warmCoolantC);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, WarmCoolantField,
+                         ::testing::Values(WarmCoolantCase{"Absent", "", 70},
+                                           WarmCoolantCase{"LowestBound", R"("warmCoolantC": 30, )", 30},
+                                           WarmCoolantCase{"HighestBound", R"("warmCoolantC": 110, )", 110}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(WorkshopFile, AddsItsSetsAfterTheShippedOnes)
 {
