@@ -362,11 +362,14 @@ TEST(SimulatedCar, NoPickUpTheCarsCountDecides)
     session.onChange = [&] { r.run.takeObd(check::SnapshotOf(session)); };
     session.start();
     std::int64_t nextFrame = 0;
+    QString caption;
     while (!r.run.ended() && r.clock.nowMs() < 120000) {
         session.tick();
         if (r.clock.nowMs() >= nextFrame) {
             r.run.take(FrameFor(r.run, 0));
             nextFrame += 1000;
+            if (const checkui::CheckScreen screen = checkui::ScreenOf(r.run); screen.showGauge)
+                caption = screen.speedSource;
         }
         r.run.tick();
         r.clock.sleepMs(20);
@@ -374,5 +377,6 @@ TEST(SimulatedCar, NoPickUpTheCarsCountDecides)
     ASSERT_TRUE(r.run.ended());
     EXPECT_EQ(r.run.record()->state.overall, Verdict::Pass);
     EXPECT_EQ(r.run.record()->speedSource, SpeedSource::Obd);
+    EXPECT_EQ(caption, QStringLiteral("engine speed from the car (OBD)"));
     EXPECT_NEAR(r.run.record()->state.stages.front().window.rpm.mean, 820, 2);
 }

@@ -5,7 +5,9 @@
 #include "check/ui/rpmgauge.h"
 #include "history/historydatabase.h"
 #include "history/ui/historywindow.h"
+#include "obd/obdlink.h"
 #include "sim/demoanalyser.h"
+#include "sim/elmcar.h"
 #include "sim/simdevice.h"
 #include "tests/support/fakedevice.h"
 #include "tests/support/filecontents.h"
@@ -63,6 +65,8 @@ private slots:
     void checkPageFitsTheScreen();
     void aScreenReaderReadsEveryFigure_data();
     void aScreenReaderReadsEveryFigure();
+    void obdPanelShowsTheCarsDiagnostics_data();
+    void obdPanelShowsTheCarsDiagnostics();
 
 private:
     // The simulated analyser with `vehicle` at the probe, behind the shared state's port.
@@ -655,4 +659,73 @@ void TestCheckWindow::checkPageFitsTheScreen()
         const QRect at(child->mapTo(&w, QPoint(0, 0)), child->size());
         QVERIFY2(w.rect().contains(at), qPrintable(child->objectName() + QStringLiteral(" lies outside the window")));
     }
+}
+
+void TestCheckWindow::obdPanelShowsTheCarsDiagnostics_data()
+{
+    QTest::addColumn<int>("car");
+    QTest::addColumn<QString>("adapter"); // a part of the adapter's line
+    QTest::addColumn<QString>("lamp");
+    QTest::addColumn<QString>("codes");
+    QTest::addColumn<QString>("monitors"); // a part of the readiness line
+    QTest::newRow("healthy") << int(sim::ObdCar::Healthy) << ": reading the car"
+                             << "off"
+                             << "none"
+                             << "Catalyst: complete";
+    QTest::newRow("lamp on") << int(sim::ObdCar::LampOn) << ": reading the car"
+                             << "ON"
+                             << "2 stored: P0133, P0420"
+                             << "Misfire: complete";
+    QTest::newRow("not ready") << int(sim::ObdCar::NotReady) << ": reading the car"
+                               << "off"
+                               << "none"
+                               << "Catalyst: incomplete";
+    QTest::newRow("ignition off") << int(sim::ObdCar::IgnitionOff) << ": no answer from the car"
+                                  << "not read yet"
+                                  << "not read yet"
+                                  << "not read yet";
+}
+
+// The check page with the car's adapter beside the analyser: its state, the lamp, the stored
+// codes with their number and each monitor's readiness, as they are read during the check.
+void TestCheckWindow::obdPanelShowsTheCarsDiagnostics()
+{
+    QFETCH(int, car);
+    QFETCH(QString, adapter);
+    QFETCH(QString, lamp);
+    QFETCH(QString, codes);
+    QFETCH(QString, monitors);
+    connectAnalyser(sim::VehicleProfile::GoodCatalyst);
+    obd::ElmSession::Options options;
+    options.baudRates.clear();
+    obd::ObdLink link(std::make_unique<sim::SimDevice>(pause_, sim::MakeObdCar(analyser_, sim::ObdCar(car))), pause_,
+                      options);
+    state_->obd = &link;
+    link.session().start(); // ticked by hand below, in virtual time
+    EmissionsCheckWindow w(*state_);
+    QVERIFY(showActive(w));
+    typeVehicle(w, QStringLiteral("OBD1"));
+    part<QPushButton>(w, "StartButton")->click();
+    QCOMPARE(w.page(), Page::Check);
+    auto *panel = part<QWidget>(w, "ObdPanel");
+    QVERIFY(panel->isVisible());
+    const auto shown = [&] {
+        return part<QLabel>(w, "ObdCodes")->text() == codes && part<QLabel>(w, "ObdAdapter")->text().contains(adapter);
+    };
+    for (int s = 0; s < 40 && !shown(); ++s) {
+        for (int t = 0; t < 1000; t += obd::ObdLink::kTickMs) {
+            link.session().tick();
+            pause_.sleepMs(obd::ObdLink::kTickMs);
+        }
+        state_->session.cycle();
+        if (part<QPushButton>(w, "CleanAirButton")->styleSheet().contains(QStringLiteral("bold")))
+            QVERIFY(press(w, Qt::Key_H, part<QPushButton>(w, "CleanAirButton")));
+    }
+    QVERIFY2(part<QLabel>(w, "ObdAdapter")->text().contains(adapter), qPrintable(part<QLabel>(w, "ObdAdapter")->text()));
+    QCOMPARE(part<QLabel>(w, "ObdLamp")->text(), lamp);
+    QCOMPARE(part<QLabel>(w, "ObdCodes")->text(), codes);
+    QVERIFY2(part<QLabel>(w, "ObdMonitors")->text().contains(monitors),
+             qPrintable(part<QLabel>(w, "ObdMonitors")->text()));
+    QVERIFY(panel->isVisible());
+    state_->obd = nullptr;
 }
