@@ -50,6 +50,7 @@ TEST_P(CheckSettingsFile, BadValueFallsBackToItsDefaultAndIsNamed)
     EXPECT_EQ(got.readyTimeoutMs, c.expected.readyTimeoutMs);
     EXPECT_EQ(got.warmTimeoutMs, c.expected.warmTimeoutMs);
     EXPECT_EQ(got.stageTimeoutMs, c.expected.stageTimeoutMs);
+    EXPECT_EQ(got.obdReadoutTimeoutMs, c.expected.obdReadoutTimeoutMs);
     const QStringList messages = read.messages();
     if (*c.problem == '\0') {
         EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
@@ -72,6 +73,10 @@ INSTANTIATE_TEST_SUITE_P(
                          s.settleMs = 4000;
                      }),
                      ""},
+        SettingsCase{"ObdReadoutWaitTaken", "obdReadoutTimeoutMs=60000\n",
+                     with([](auto &s) { s.obdReadoutTimeoutMs = 60000; }), ""},
+        SettingsCase{"ObdReadoutWaitTooShortForAnyCar", "obdReadoutTimeoutMs=4999\n", kDefaults,
+                     "obdReadoutTimeoutMs = \"4999\" in %1 is outside 5000 ms to 300000 ms; 30000 ms is used."},
         SettingsCase{"NegativeSettling", "settleMs=-1\n", kDefaults,
                      "settleMs = \"-1\" in %1 is outside 0 ms to 120000 ms; 10000 ms is used."},
         SettingsCase{"DecimalOilTemperature", "oilWarmTenths=60.5\n", kDefaults,
