@@ -289,7 +289,8 @@ CheckResult ResultOf(const CheckRecord &record)
     CheckResult result = ResultOf(record.limits, record.vehicle.fuel, record.settings, record.state, record.abandoned);
     // A car the diagnostics failed may have passed every gas: the note says what failed it.
     if (record.obd && result.note.isEmpty())
-        result.note = capitalised(CombineVerdicts(record.state.overall, record.abandoned, record.obd->judgement).reason);
+        result.note =
+            capitalised(CombineVerdicts(record.state.overall, record.abandoned, record.obd->judgement).reason);
     return result;
 }
 

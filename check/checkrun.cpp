@@ -269,9 +269,10 @@ void CheckRun::takeObd(const ObdSnapshot &snapshot)
 void CheckRun::loseObd(const ObdSnapshot &snapshot)
 {
     ObdPart &part = *record_->obd;
-    part.lost = snapshot.problem.isEmpty()
-                    ? QStringLiteral("The OBD adapter stopped reading the car (%1).").arg(obd::StateName(snapshot.state))
-                    : snapshot.problem;
+    part.lost =
+        snapshot.problem.isEmpty()
+            ? QStringLiteral("The OBD adapter stopped reading the car (%1).").arg(obd::StateName(snapshot.state))
+            : snapshot.problem;
     carSpeed_.reset();
     carOil_.reset();
     carCoolant_.reset();
@@ -433,13 +434,13 @@ void CheckRun::concludeObd()
 {
     ObdPart &part = *record_->obd;
     ObdReadout &r = part.readout;
-    const QString why = !part.lost.isEmpty()           ? part.lost
-                        : !obdWasReading_ && obdState_ ? (obdProblem_.isEmpty()
-                                                              ? QStringLiteral("the OBD adapter never reached the car "
-                                                                               "(%1)")
-                                                                    .arg(obd::StateName(*obdState_))
-                                                              : obdProblem_)
-                                                       : QStringLiteral("not read during the check");
+    const QString why = !part.lost.isEmpty() ? part.lost
+                        : !obdWasReading_ && obdState_
+                            ? (obdProblem_.isEmpty() ? QStringLiteral("the OBD adapter never reached the car "
+                                                                      "(%1)")
+                                                           .arg(obd::StateName(*obdState_))
+                                                     : obdProblem_)
+                            : QStringLiteral("not read during the check");
     if (!r.status.known())
         r.status.problem = why;
     if (!r.codes.known())

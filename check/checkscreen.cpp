@@ -285,7 +285,8 @@ ObdPanel panelOf(const check::CheckRun &run, const check::ObdPart &part)
     const QString notYet = QStringLiteral("not read yet");
     if (!part.lost.isEmpty()) {
         panel.lost = true;
-        panel.adapter = QStringLiteral("OBD adapter lost: %1 The check goes on with the analyser alone.").arg(part.lost);
+        panel.adapter =
+            QStringLiteral("OBD adapter lost: %1 The check goes on with the analyser alone.").arg(part.lost);
     } else if (run.obdState()) {
         panel.adapter = QStringLiteral("%1: %2").arg(adapter, obd::StateName(*run.obdState()));
         if (*run.obdState() != obd::ElmSession::State::Reading && !run.obdProblem().isEmpty())
@@ -295,11 +296,11 @@ ObdPanel panelOf(const check::CheckRun &run, const check::ObdPart &part)
     panel.lamp = !status.known() ? notYet : status.value->lampOn ? QStringLiteral("ON") : QStringLiteral("off");
     const auto &codes = part.readout.codes;
     if (codes.known()) {
-        panel.codes = codes.value->empty() ? QStringLiteral("none")
-                                           : QStringLiteral("%1 stored: %2")
-                                                 .arg(codes.value->size())
-                                                 .arg(QStringList(codes.value->begin(), codes.value->end())
-                                                          .join(QStringLiteral(", ")));
+        panel.codes = codes.value->empty()
+                          ? QStringLiteral("none")
+                          : QStringLiteral("%1 stored: %2")
+                                .arg(codes.value->size())
+                                .arg(QStringList(codes.value->begin(), codes.value->end()).join(QStringLiteral(", ")));
     } else if (status.known() && status.value->storedCodes > 0) {
         panel.codes = QStringLiteral("%1 stored, the codes not read yet").arg(status.value->storedCodes);
     } else {
@@ -334,8 +335,8 @@ CheckScreen ScreenOf(const check::CheckRun &run)
         car.oilTenths) {
         screen.instruction = QStringLiteral("Warm the engine: oil %1 (from the car), needs %2")
                                  .arg(celsius(*car.oilTenths), celsius(check.settings().oilWarmTenths));
-    } else if (check.state().phase == CheckPhase::WaitingForWarmEngine &&
-               warming == check::WarmSource::ObdCoolant && car.coolantTenths) {
+    } else if (check.state().phase == CheckPhase::WaitingForWarmEngine && warming == check::WarmSource::ObdCoolant &&
+               car.coolantTenths) {
         screen.instruction = QStringLiteral("Warm the engine: coolant %1 (from the car), needs %2")
                                  .arg(celsius(*car.coolantTenths), celsius(check.limits().warmCoolantC * 10));
     }

@@ -37,8 +37,8 @@ struct ObdPanel {
 // instruction, the line under it, the countdowns, the buttons it offers, the gauge and
 // the live values. Worked out here so the window only puts it on screen.
 struct CheckScreen {
-    QString step;        // "Stage 1 of 2: fast idle"
-    QString instruction; // "Hold the engine at 2500 to 3000 rpm"
+    QString step;                   // "Stage 1 of 2: fast idle"
+    QString instruction;            // "Hold the engine at 2500 to 3000 rpm"
     QString detail;                 // "Settling: 7 s to go"
     std::optional<int> secondsLeft; // power-up or settling countdown
     int steadyPercent = 0;          // of the steady run that passes a stage

@@ -25,8 +25,8 @@ const settings::WholeNumberRule kStageTimeout{QStringLiteral("stageTimeoutMs"), 
                                               3600000, kMs};
 // A car answers a status or a codes request within seconds; a minute's wait covers an
 // adapter that is setting itself up again.
-const settings::WholeNumberRule kObdReadoutTimeout{QStringLiteral("obdReadoutTimeoutMs"),
-                                                   kDefaults.obdReadoutTimeoutMs, 5000, 300000, kMs};
+const settings::WholeNumberRule kObdReadoutTimeout{QStringLiteral("obdReadoutTimeoutMs"), kDefaults.obdReadoutTimeoutMs,
+                                                   5000, 300000, kMs};
 const settings::TextRule kOperator{QStringLiteral("operator"), QString(), 60};
 
 } // namespace

@@ -276,19 +276,19 @@ void EmissionsCheck::tick(std::int64_t nowMs)
     case CheckPhase::WaitingForWarmEngine:
     case CheckPhase::WaitingForWarmConfirmation:
         if (waited >= settings_.warmTimeoutMs)
-            endNotCompleted(state_.phase == CheckPhase::WaitingForWarmConfirmation
-                                ? QStringLiteral("the engine was not confirmed warm within %1 min")
-                                      .arg(minutes(settings_.warmTimeoutMs))
-                            : warmWaitedOn_ == WarmSource::ObdCoolant
-                                ? QStringLiteral("the engine did not reach %1 °C coolant temperature (read from "
-                                                 "the car) within %2 min")
-                                      .arg(limits_.warmCoolantC)
-                                      .arg(minutes(settings_.warmTimeoutMs))
-                                : QStringLiteral("the engine did not reach %1 °C oil temperature%2 within %3 min")
-                                      .arg(settings_.oilWarmTenths / 10.0)
-                                      .arg(warmWaitedOn_ == WarmSource::ObdOil ? QStringLiteral(" (read from the car)")
-                                                                               : QString())
-                                      .arg(minutes(settings_.warmTimeoutMs)));
+            endNotCompleted(
+                state_.phase == CheckPhase::WaitingForWarmConfirmation
+                    ? QStringLiteral("the engine was not confirmed warm within %1 min")
+                          .arg(minutes(settings_.warmTimeoutMs))
+                : warmWaitedOn_ == WarmSource::ObdCoolant
+                    ? QStringLiteral("the engine did not reach %1 °C coolant temperature (read from "
+                                     "the car) within %2 min")
+                          .arg(limits_.warmCoolantC)
+                          .arg(minutes(settings_.warmTimeoutMs))
+                    : QStringLiteral("the engine did not reach %1 °C oil temperature%2 within %3 min")
+                          .arg(settings_.oilWarmTenths / 10.0)
+                          .arg(warmWaitedOn_ == WarmSource::ObdOil ? QStringLiteral(" (read from the car)") : QString())
+                          .arg(minutes(settings_.warmTimeoutMs)));
         break;
     case CheckPhase::WaitingForSpeed:
     case CheckPhase::Settling:

@@ -205,10 +205,10 @@ private:
     bool cleanAirConfirmed_ = false;
     CarTemperatures car_;
     WarmSource warmWaitedOn_ = WarmSource::OilProbe; // for the warm step's time-out text
-    std::vector<AirReading> air_;              // ready readings of the last 3 s
-    std::optional<std::int64_t> readySinceMs_; // the analyser ready without a break since
-    std::optional<std::int64_t> stepSinceMs_;  // the current step (ready, warm, a stage) began
-    QString lastWait_;                         // what the step was last waiting on, for its time-out
+    std::vector<AirReading> air_;                    // ready readings of the last 3 s
+    std::optional<std::int64_t> readySinceMs_;       // the analyser ready without a break since
+    std::optional<std::int64_t> stepSinceMs_;        // the current step (ready, warm, a stage) began
+    QString lastWait_;                               // what the step was last waiting on, for its time-out
 
     std::int64_t phaseSinceMs_ = 0;
     std::int64_t measuredMs_ = 0;  // of this stage, before the current spell

@@ -702,7 +702,7 @@ void EmissionsCheckWindow::showScreen()
         obdMonitors_->setText(monitors.isEmpty() ? QStringLiteral("not read yet")
                                                  : monitors.join(QStringLiteral("; ")));
     }
-        steady_->setVisible(run_->check()->state().phase == check::CheckPhase::Measuring);
+    steady_->setVisible(run_->check()->state().phase == check::CheckPhase::Measuring);
     steady_->setValue(screen.steadyPercent);
     for (std::size_t i = 0; i < gasLabels_.size() && i < screen.gases.size(); ++i) {
         const GasShown &g = screen.gases[i];

@@ -123,14 +123,14 @@ TEST_P(EngineSpeedSource, TheAnalysersWhenItCountsElseAFreshCarReading)
     EXPECT_EQ(r.run.check()->state().trace.back().rpm, c.judgedRpm);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sources, EngineSpeedSource,
-                         ::testing::Values(SpeedCase{"AnalyserOnly", 2750, std::nullopt, 0, 2750, SpeedSource::Analyser},
-                                           SpeedCase{"CarOnly", 0, 2810.4, 500, 2810, SpeedSource::Obd},
-                                           SpeedCase{"BothTheAnalyserDecides", 2750, 2810, 0, 2750,
-                                                     SpeedSource::Analyser},
-                                           SpeedCase{"CarReadingJustFresh", 0, 830, 2000, 830, SpeedSource::Obd},
-                                           SpeedCase{"StaleCarReadingIsNone", 0, 830, 2001, 0, SpeedSource::None}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Sources, EngineSpeedSource,
+    ::testing::Values(SpeedCase{"AnalyserOnly", 2750, std::nullopt, 0, 2750, SpeedSource::Analyser},
+                      SpeedCase{"CarOnly", 0, 2810.4, 500, 2810, SpeedSource::Obd},
+                      SpeedCase{"BothTheAnalyserDecides", 2750, 2810, 0, 2750, SpeedSource::Analyser},
+                      SpeedCase{"CarReadingJustFresh", 0, 830, 2000, 830, SpeedSource::Obd},
+                      SpeedCase{"StaleCarReadingIsNone", 0, 830, 2001, 0, SpeedSource::None}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 // The two counts apart by more than 10 % for 3 s on end.
 struct DisagreementCase {
@@ -334,19 +334,18 @@ TEST_P(SimulatedCar, TheVerdictWithTheCarsDiagnostics)
 
 INSTANTIATE_TEST_SUITE_P(
     Cars, SimulatedCar,
-    ::testing::Values(SimCarCase{"HealthyPasses", sim::ObdCar::Healthy, check::ObdRule{true, 1, true}, 20, Verdict::Pass,
-                                 ""},
-                      SimCarCase{"LampOnFails", sim::ObdCar::LampOn, check::ObdRule{true, {}, false}, 20, Verdict::Fail,
-                                 "The car's diagnostics failed it: warning lamp commanded on"},
-                      SimCarCase{"StoredCodesFail", sim::ObdCar::LampOn, check::ObdRule{false, {}, true}, 20,
-                                 Verdict::Fail, "The car's diagnostics failed it: stored codes: P0133, P0420"},
-                      SimCarCase{"NotReadyIsNotCompleted", sim::ObdCar::NotReady, check::ObdRule{false, 1, false}, 20,
-                                 Verdict::NotCompleted, "Not ready for test: 3 monitors incomplete"},
-                      SimCarCase{"IgnitionOffIsNeverAPass", sim::ObdCar::IgnitionOff, check::ObdRule{true, {}, false},
-                                 20, Verdict::NotCompleted, "The car's diagnostics could not be read: monitor status"},
-                      SimCarCase{"LampOnOnlyRecorded", sim::ObdCar::LampOn, std::nullopt, 20, Verdict::Pass, ""},
-                      SimCarCase{"GasesFailHealthyCar", sim::ObdCar::Healthy, check::ObdRule{true, 1, true}, 90,
-                                 Verdict::Fail, ""}),
+    ::testing::Values(
+        SimCarCase{"HealthyPasses", sim::ObdCar::Healthy, check::ObdRule{true, 1, true}, 20, Verdict::Pass, ""},
+        SimCarCase{"LampOnFails", sim::ObdCar::LampOn, check::ObdRule{true, {}, false}, 20, Verdict::Fail,
+                   "The car's diagnostics failed it: warning lamp commanded on"},
+        SimCarCase{"StoredCodesFail", sim::ObdCar::LampOn, check::ObdRule{false, {}, true}, 20, Verdict::Fail,
+                   "The car's diagnostics failed it: stored codes: P0133, P0420"},
+        SimCarCase{"NotReadyIsNotCompleted", sim::ObdCar::NotReady, check::ObdRule{false, 1, false}, 20,
+                   Verdict::NotCompleted, "Not ready for test: 3 monitors incomplete"},
+        SimCarCase{"IgnitionOffIsNeverAPass", sim::ObdCar::IgnitionOff, check::ObdRule{true, {}, false}, 20,
+                   Verdict::NotCompleted, "The car's diagnostics could not be read: monitor status"},
+        SimCarCase{"LampOnOnlyRecorded", sim::ObdCar::LampOn, std::nullopt, 20, Verdict::Pass, ""},
+        SimCarCase{"GasesFailHealthyCar", sim::ObdCar::Healthy, check::ObdRule{true, 1, true}, 90, Verdict::Fail, ""}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Without an engine-speed pick-up the stages are run on the car's count, and the record says so.

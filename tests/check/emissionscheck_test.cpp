@@ -486,12 +486,12 @@ INSTANTIATE_TEST_SUITE_P(
         WarmCase{"Coolant69IsCold", 0, std::nullopt, 690, 70, false, CheckPhase::WaitingForWarmEngine, WS::None,
                  std::nullopt},
         WarmCase{"Coolant70IsWarm", 0, std::nullopt, 700, 70, false, CheckPhase::Settling, WS::ObdCoolant, 700},
-        WarmCase{"SetsOwnCoolantMinimum", 0, std::nullopt, 790, 80, false, CheckPhase::WaitingForWarmEngine,
+        WarmCase{"SetsOwnCoolantMinimum", 0, std::nullopt, 790, 80, false, CheckPhase::WaitingForWarmEngine, WS::None,
+                 std::nullopt},
+        WarmCase{"SetsOwnCoolantMinimumReached", 0, std::nullopt, 800, 80, false, CheckPhase::Settling, WS::ObdCoolant,
+                 800},
+        WarmCase{"ColdCarIsNotOverruledByTheOperator", 0, std::nullopt, 500, 70, true, CheckPhase::WaitingForWarmEngine,
                  WS::None, std::nullopt},
-        WarmCase{"SetsOwnCoolantMinimumReached", 0, std::nullopt, 800, 80, false, CheckPhase::Settling,
-                 WS::ObdCoolant, 800},
-        WarmCase{"ColdCarIsNotOverruledByTheOperator", 0, std::nullopt, 500, 70, true,
-                 CheckPhase::WaitingForWarmEngine, WS::None, std::nullopt},
         WarmCase{"NothingReadWaitsForTheOperator", 0, std::nullopt, std::nullopt, 70, false,
                  CheckPhase::WaitingForWarmConfirmation, WS::None, std::nullopt},
         WarmCase{"OperatorsWord", 0, std::nullopt, std::nullopt, 70, true, CheckPhase::Settling, WS::Operator,
@@ -503,9 +503,7 @@ TEST(WarmSource, TimeOutNamesTheCarsCoolant)
 {
     EmissionsCheck check(idleSet(), Fuel::Petrol);
     check.setCarTemperatures({std::nullopt, 450});
-    const auto frames = [](std::int64_t t) {
-        return t <= 0 ? test::CleanAir(0, 0) : Exhaust(800, 20, 50, 1000, 0);
-    };
+    const auto frames = [](std::int64_t t) { return t <= 0 ? test::CleanAir(0, 0) : Exhaust(800, 20, 50, 1000, 0); };
     ASSERT_TRUE(test::Drive(check, frames, check::CheckSettings{}.warmTimeoutMs + 10000, 1000));
     EXPECT_EQ(check.state().overall, Verdict::NotCompleted);
     EXPECT_EQ(check.state().notCompletedReason,

@@ -141,8 +141,9 @@ class VerdictWithDiagnostics : public ::testing::TestWithParam<CombineCase> {};
 TEST_P(VerdictWithDiagnostics, NeverPassesOnMissingOrFailedDiagnostics)
 {
     const auto &c = GetParam();
-    const check::ObdJudgement judged{c.obd, {QStringLiteral("3 monitors incomplete (Catalyst, Oxygen sensor, EGR); "
-                                                            "the limits allow 1")}};
+    const check::ObdJudgement judged{c.obd,
+                                     {QStringLiteral("3 monitors incomplete (Catalyst, Oxygen sensor, EGR); "
+                                                     "the limits allow 1")}};
     const check::CombinedVerdict v = check::CombineVerdicts(c.gases, c.abandoned, judged);
     EXPECT_EQ(v.overall, c.overall);
     if (*c.reason == 0)
@@ -154,23 +155,23 @@ TEST_P(VerdictWithDiagnostics, NeverPassesOnMissingOrFailedDiagnostics)
 using V = check::Verdict;
 INSTANTIATE_TEST_SUITE_P(
     Combined, VerdictWithDiagnostics,
-    ::testing::Values(
-        CombineCase{"GasesPassObdPass", V::Pass, false, ObdVerdict::Pass, V::Pass, ""},
-        CombineCase{"GasesPassObdFail", V::Pass, false, ObdVerdict::Fail, V::Fail,
-                    "the car's diagnostics failed it: 3 monitors"},
-        CombineCase{"GasesPassObdNotReady", V::Pass, false, ObdVerdict::NotReady, V::NotCompleted,
-                    "not ready for test: 3 monitors incomplete (Catalyst"},
-        CombineCase{"GasesPassObdUnknown", V::Pass, false, ObdVerdict::Unknown, V::NotCompleted,
-                    "the car's diagnostics could not be read: "},
-        CombineCase{"GasesPassObdRecorded", V::Pass, false, ObdVerdict::Recorded, V::Pass, ""},
-        CombineCase{"GasesFailObdPass", V::Fail, false, ObdVerdict::Pass, V::Fail, ""},
-        CombineCase{"GasesFailObdNotReady", V::Fail, false, ObdVerdict::NotReady, V::Fail, ""},
-        CombineCase{"GasesFailObdFailNamesBoth", V::Fail, false, ObdVerdict::Fail, V::Fail,
-                    "the car's diagnostics failed it"},
-        CombineCase{"RecordOnlySetObdFail", V::Recorded, false, ObdVerdict::Fail, V::Fail,
-                    "the car's diagnostics failed it"},
-        CombineCase{"RecordOnlySetObdUnknown", V::Recorded, false, ObdVerdict::Unknown, V::Recorded, ""},
-        CombineCase{"TimedOutStaysNotCompleted", V::NotCompleted, false, ObdVerdict::Fail, V::NotCompleted, ""},
-        CombineCase{"AbandonedMidStage", V::Pending, true, ObdVerdict::Fail, V::Pending, ""},
-        CombineCase{"AbandonedAfterPass", V::Pass, true, ObdVerdict::Unknown, V::Pass, ""}),
+    ::testing::Values(CombineCase{"GasesPassObdPass", V::Pass, false, ObdVerdict::Pass, V::Pass, ""},
+                      CombineCase{"GasesPassObdFail", V::Pass, false, ObdVerdict::Fail, V::Fail,
+                                  "the car's diagnostics failed it: 3 monitors"},
+                      CombineCase{"GasesPassObdNotReady", V::Pass, false, ObdVerdict::NotReady, V::NotCompleted,
+                                  "not ready for test: 3 monitors incomplete (Catalyst"},
+                      CombineCase{"GasesPassObdUnknown", V::Pass, false, ObdVerdict::Unknown, V::NotCompleted,
+                                  "the car's diagnostics could not be read: "},
+                      CombineCase{"GasesPassObdRecorded", V::Pass, false, ObdVerdict::Recorded, V::Pass, ""},
+                      CombineCase{"GasesFailObdPass", V::Fail, false, ObdVerdict::Pass, V::Fail, ""},
+                      CombineCase{"GasesFailObdNotReady", V::Fail, false, ObdVerdict::NotReady, V::Fail, ""},
+                      CombineCase{"GasesFailObdFailNamesBoth", V::Fail, false, ObdVerdict::Fail, V::Fail,
+                                  "the car's diagnostics failed it"},
+                      CombineCase{"RecordOnlySetObdFail", V::Recorded, false, ObdVerdict::Fail, V::Fail,
+                                  "the car's diagnostics failed it"},
+                      CombineCase{"RecordOnlySetObdUnknown", V::Recorded, false, ObdVerdict::Unknown, V::Recorded, ""},
+                      CombineCase{"TimedOutStaysNotCompleted", V::NotCompleted, false, ObdVerdict::Fail,
+                                  V::NotCompleted, ""},
+                      CombineCase{"AbandonedMidStage", V::Pending, true, ObdVerdict::Fail, V::Pending, ""},
+                      CombineCase{"AbandonedAfterPass", V::Pass, true, ObdVerdict::Unknown, V::Pass, ""}),
     [](const auto &info) { return std::string(info.param.name); });

@@ -721,7 +721,8 @@ void TestCheckWindow::obdPanelShowsTheCarsDiagnostics()
         if (part<QPushButton>(w, "CleanAirButton")->styleSheet().contains(QStringLiteral("bold")))
             QVERIFY(press(w, Qt::Key_H, part<QPushButton>(w, "CleanAirButton")));
     }
-    QVERIFY2(part<QLabel>(w, "ObdAdapter")->text().contains(adapter), qPrintable(part<QLabel>(w, "ObdAdapter")->text()));
+    QVERIFY2(part<QLabel>(w, "ObdAdapter")->text().contains(adapter),
+             qPrintable(part<QLabel>(w, "ObdAdapter")->text()));
     QCOMPARE(part<QLabel>(w, "ObdLamp")->text(), lamp);
     QCOMPARE(part<QLabel>(w, "ObdCodes")->text(), codes);
     QVERIFY2(part<QLabel>(w, "ObdMonitors")->text().contains(monitors),
