@@ -434,13 +434,15 @@ void CheckRun::concludeObd()
 {
     ObdPart &part = *record_->obd;
     ObdReadout &r = part.readout;
-    const QString why = !part.lost.isEmpty() ? part.lost
-                        : !obdWasReading_ && obdState_
-                            ? (obdProblem_.isEmpty() ? QStringLiteral("the OBD adapter never reached the car "
-                                                                      "(%1)")
-                                                           .arg(obd::StateName(*obdState_))
-                                                     : obdProblem_)
-                            : QStringLiteral("not read during the check");
+    // Why a reading is missing, in the adapter's own words where it gave some.
+    QString why = QStringLiteral("not read during the check");
+    if (!part.lost.isEmpty())
+        why = part.lost;
+    else if (!obdProblem_.isEmpty())
+        why = obdWasReading_ ? QStringLiteral("not read during the check; the adapter last said: %1").arg(obdProblem_)
+                             : obdProblem_;
+    else if (!obdWasReading_ && obdState_)
+        why = QStringLiteral("the OBD adapter never reached the car (%1)").arg(obd::StateName(*obdState_));
     if (!r.status.known())
         r.status.problem = why;
     if (!r.codes.known())

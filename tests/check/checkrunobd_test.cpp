@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -297,28 +298,37 @@ struct SimCarCase {
 
 class SimulatedCar : public ::testing::TestWithParam<SimCarCase> {};
 
-TEST_P(SimulatedCar, TheVerdictWithTheCarsDiagnostics)
+namespace {
+// The run beside a simulated car's adapter, the session ticked as the program's timer does,
+// the analyser's frame once a second at `analyserRpm`, until the run ends; `onFrame` after each.
+void RunWithCar(ObdRun &r, sim::ObdCar car, int analyserRpm, int co, const std::function<void()> &onFrame = {})
 {
-    const auto &c = GetParam();
-    ObdRun r(c.rule);
     auto analyser = std::make_shared<sim::DemoAnalyser>();
     analyser->powerOn(0);
     obd::ElmSession::Options options;
     options.baudRates.clear();
-    obd::ElmSession session(std::make_unique<sim::SimDevice>(r.clock, sim::MakeObdCar(analyser, c.car)), r.clock,
+    obd::ElmSession session(std::make_unique<sim::SimDevice>(r.clock, sim::MakeObdCar(analyser, car)), r.clock,
                             options);
     session.onChange = [&] { r.run.takeObd(check::SnapshotOf(session)); };
     session.start();
-    std::int64_t nextFrame = 0;
-    while (!r.run.ended() && r.clock.nowMs() < 120000) {
+    for (std::int64_t nextFrame = 0; !r.run.ended() && r.clock.nowMs() < 120000; r.clock.sleepMs(20)) {
         session.tick();
         if (r.clock.nowMs() >= nextFrame) {
-            r.run.take(FrameFor(r.run, 820, c.co));
+            r.run.take(FrameFor(r.run, analyserRpm, co));
             nextFrame += 1000;
+            if (onFrame)
+                onFrame();
         }
         r.run.tick();
-        r.clock.sleepMs(20);
     }
+}
+} // namespace
+
+TEST_P(SimulatedCar, TheVerdictWithTheCarsDiagnostics)
+{
+    const auto &c = GetParam();
+    ObdRun r(c.rule);
+    RunWithCar(r, c.car, 820, c.co);
     ASSERT_TRUE(r.run.ended());
     const check::CheckRecord &rec = *r.run.record();
     EXPECT_EQ(rec.state.overall, c.overall) << rec.state.notCompletedReason.toStdString();
@@ -352,27 +362,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SimulatedCar, NoPickUpTheCarsCountDecides)
 {
     ObdRun r;
-    auto analyser = std::make_shared<sim::DemoAnalyser>();
-    analyser->powerOn(0);
-    obd::ElmSession::Options options;
-    options.baudRates.clear();
-    obd::ElmSession session(std::make_unique<sim::SimDevice>(r.clock, sim::MakeObdCar(analyser, sim::ObdCar::Healthy)),
-                            r.clock, options);
-    session.onChange = [&] { r.run.takeObd(check::SnapshotOf(session)); };
-    session.start();
-    std::int64_t nextFrame = 0;
     QString caption;
-    while (!r.run.ended() && r.clock.nowMs() < 120000) {
-        session.tick();
-        if (r.clock.nowMs() >= nextFrame) {
-            r.run.take(FrameFor(r.run, 0));
-            nextFrame += 1000;
-            if (const checkui::CheckScreen screen = checkui::ScreenOf(r.run); screen.showGauge)
-                caption = screen.speedSource;
-        }
-        r.run.tick();
-        r.clock.sleepMs(20);
-    }
+    RunWithCar(r, sim::ObdCar::Healthy, 0, 20, [&] {
+        if (const checkui::CheckScreen screen = checkui::ScreenOf(r.run); screen.showGauge)
+            caption = screen.speedSource;
+    });
     ASSERT_TRUE(r.run.ended());
     EXPECT_EQ(r.run.record()->state.overall, Verdict::Pass);
     EXPECT_EQ(r.run.record()->speedSource, SpeedSource::Obd);
