@@ -165,7 +165,7 @@ ObdOutcome obdOutcomeOf(const ObdPart &part)
             out.monitors.emplace_back(obd::MonitorName(m.monitor), readinessWord(m.readiness));
     } else {
         out.lamp = unknown(status.problem);
-        out.monitors.emplace_back(QStringLiteral("Monitors"), unknown(status.problem));
+        out.monitors.emplace_back(QStringLiteral("All monitors"), unknown(status.problem));
     }
     const auto &codes = part.readout.codes;
     if (!codes.known()) {
