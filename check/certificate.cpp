@@ -62,13 +62,20 @@ bool warmFromObd(WarmSource source)
 
 } // namespace
 
-QStringList CertificateObdLines(const CertificateObd &obd)
+QStringList CertificateObdLines(const CertificateObd &obd, MonitorLines monitors)
 {
     QStringList lines{kObdTitle + QStringLiteral(": ") + obd.verdict};
     for (const CertificateField &f : obd.fields)
         lines << f.label + QStringLiteral(": ") + f.value;
-    for (const CertificateField &m : obd.monitors)
-        lines << kMonitorLine + m.label + QStringLiteral(": ") + m.value;
+    QStringList joined;
+    for (const CertificateField &m : obd.monitors) {
+        if (monitors == MonitorLines::Each)
+            lines << kMonitorLine + m.label + QStringLiteral(": ") + m.value;
+        else
+            joined << m.label + QStringLiteral(" ") + m.value;
+    }
+    if (!joined.isEmpty())
+        lines << QStringLiteral("Readiness: ") + joined.join(QStringLiteral(", "));
     for (const QString &finding : obd.findings)
         lines << kFindingLine + finding;
     if (!obd.lost.isEmpty())

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QRectF>
 #include <QStringList>
+#include <cstdint>
 #include <vector>
 
 class QPainter;
@@ -46,8 +47,10 @@ struct CertificatePage {
 // `locale` writes the dates and the time (the workstation's, without a time zone).
 CertificatePage CertificateContent(const CheckRecord &record, const QLocale &locale = QLocale());
 
-// The OBD section's texts as the page and the history keep them, a line each.
-QStringList CertificateObdLines(const CertificateObd &obd);
+// The OBD section's texts as the page and the history keep them, a line each; a screen
+// short of room has the monitors on one line.
+enum class MonitorLines : std::uint8_t { Each, Joined };
+QStringList CertificateObdLines(const CertificateObd &obd, MonitorLines monitors = MonitorLines::Each);
 
 // The texts of the page, in the order they are painted.
 QStringList CertificateLines(const CheckRecord &record, const QLocale &locale = QLocale());

@@ -116,6 +116,8 @@ private:
     QLabel *overall_ = nullptr, *resultNotes_ = nullptr, *saveStatus_ = nullptr;
     QTableWidget *results_ = nullptr;
     QPushButton *printButton_ = nullptr;
+    // Result page: what the car's own diagnostics said, when an adapter took part.
+    QLabel *resultObd_ = nullptr;
 };
 
 } // namespace qova::checkui
