@@ -31,7 +31,57 @@ QString longDate(const QLocale &locale, const QDate &date, const QString &unknow
     return date.isValid() ? locale.toString(date, QStringLiteral("d MMMM yyyy")) : unknown;
 }
 
+const QString kObdTitle = QStringLiteral("On-board diagnostics");
+const QString kMonitorLine = QStringLiteral("Readiness, ");
+const QString kFindingLine = QStringLiteral("Finding: ");
+const QString kLostLine = QStringLiteral("Adapter lost during the check: ");
+
+CertificateObd obdSection(const ObdOutcome &o)
+{
+    CertificateObd obd;
+    obd.verdict = o.verdict;
+    obd.tone = o.tone;
+    obd.fields = {
+        {QStringLiteral("Adapter"), o.adapter},
+        {QStringLiteral("VIN"), o.vin},
+        {QStringLiteral("Warning lamp"), o.lamp},
+        {QStringLiteral("Stored codes"), o.codes},
+    };
+    for (const auto &[monitor, readiness] : o.monitors)
+        obd.monitors.push_back({monitor, readiness});
+    obd.findings = o.reasons;
+    if (!o.lost.isEmpty())
+        obd.lost = kLostLine + o.lost + QStringLiteral("; the rest of the check used the analyser alone");
+    return obd;
+}
+
+bool warmFromObd(WarmSource source)
+{
+    return source == WarmSource::ObdOil || source == WarmSource::ObdCoolant;
+}
+
 } // namespace
+
+QStringList CertificateObdLines(const CertificateObd &obd, MonitorLines monitors)
+{
+    QStringList lines{kObdTitle + QStringLiteral(": ") + obd.verdict};
+    for (const CertificateField &f : obd.fields)
+        lines << f.label + QStringLiteral(": ") + f.value;
+    QStringList joined;
+    for (const CertificateField &m : obd.monitors) {
+        if (monitors == MonitorLines::Each)
+            lines << kMonitorLine + m.label + QStringLiteral(": ") + m.value;
+        else
+            joined << m.label + QStringLiteral(" ") + m.value;
+    }
+    if (!joined.isEmpty())
+        lines << QStringLiteral("Readiness: ") + joined.join(QStringLiteral(", "));
+    for (const QString &finding : obd.findings)
+        lines << kFindingLine + finding;
+    if (!obd.lost.isEmpty())
+        lines << obd.lost;
+    return lines;
+}
 
 CertificatePage CertificateContent(const CheckRecord &record, const QLocale &locale)
 {
@@ -44,6 +94,8 @@ CertificatePage CertificateContent(const CheckRecord &record, const QLocale &loc
     page.tone = result.tone;
     page.verdictNote = result.note;
     page.stages = std::move(result.stages);
+    if (result.obd)
+        page.obd = obdSection(*result.obd);
 
     const Vehicle &v = record.vehicle;
     page.vehicle = {
@@ -87,8 +139,11 @@ CertificatePage CertificateContent(const CheckRecord &record, const QLocale &loc
         page.notes << QStringLiteral("Engine temperature confirmed by the operator (no oil probe)");
     else if (state.warmOilTenths)
         page.notes << QStringLiteral("Oil temperature at the start: %1").arg(CelsiusText(*state.warmOilTenths));
-    else
+    else if (!warmFromObd(state.warmSource)) // the sources line below says it
         page.notes << QStringLiteral("Engine temperature: not reached");
+    // A check of the analyser alone says nothing of sources: its certificate stays as it was.
+    if (record.obd || warmFromObd(state.warmSource) || record.speedSource == SpeedSource::Obd)
+        page.notes << SourcesLine(result);
     if (record.afrShown) {
         const Fuel set = FuelFromCode(record.fuelCode);
         page.notes << QStringLiteral("The analyser showed AFR: lambda is the AFR divided by %1 (%2)")
@@ -134,6 +189,8 @@ QStringList CertificateLines(const CertificatePage &page)
         if (!s.reason.isEmpty())
             lines << s.reason;
     }
+    if (page.obd)
+        lines << CertificateObdLines(*page.obd);
     lines << page.notes;
     fields(page.signedOff);
     return lines;
@@ -230,6 +287,13 @@ double paintFields(const Layout &l, const QRectF &area, const QString &heading,
     return y - area.top();
 }
 
+QString capitalisedFinding(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text;
+}
+
 double paintStage(const Layout &l, double left, double top, double width, const StageOutcome &s)
 {
     QPainter &p = l.p_;
@@ -278,6 +342,64 @@ double paintStage(const Layout &l, double left, double top, double width, const 
         y += l.mm(1);
         y += l.text(QRectF(left + l.mm(2), y, width - l.mm(4), 0), s.reason, l.font(2.6), kMuted);
     }
+    return y - top;
+}
+
+// The car's own diagnostics: a bar like a stage's, what was read at the left, each
+// readiness monitor in two columns at the right, then the findings.
+double paintObd(const Layout &l, double left, double top, double width, const CertificateObd &obd)
+{
+    QPainter &p = l.p_;
+    double y = top;
+    const double bar = l.mm(6.5);
+    p.fillRect(QRectF(left, y, width, bar), QColor(0xf5, 0xf5, 0xf5));
+    p.setFont(l.font(3.4, true));
+    p.setPen(kInk);
+    p.drawText(QRectF(left + l.mm(2), y, width, bar), Qt::AlignLeft | Qt::AlignVCenter, kObdTitle);
+    const QFont verdictFont = l.font(3.4, true);
+    const double verdictWidth = QFontMetricsF(verdictFont, p.device()).horizontalAdvance(obd.verdict) + l.mm(5);
+    const QRectF badge(left + width - verdictWidth, y, verdictWidth, bar);
+    p.fillRect(badge, toneColour(obd.tone));
+    p.setFont(verdictFont);
+    p.setPen(Qt::white);
+    p.drawText(badge, Qt::AlignCenter, obd.verdict);
+    y += bar + l.mm(1.2);
+
+    // What was read takes two fifths; the monitors, whose names are longer, the rest.
+    const double fieldsWidth = width * 0.4;
+    double fieldsY = y;
+    for (const CertificateField &f : obd.fields) {
+        l.text(QRectF(left + l.mm(2), fieldsY, l.mm(24), 0), f.label, l.font(2.7), kMuted);
+        const bool alarm = f.value == QLatin1String("ON");
+        const double h = l.text(QRectF(left + l.mm(26), fieldsY, fieldsWidth - l.mm(26), 0), f.value,
+                                l.font(2.8, alarm), alarm ? kFailColour : kInk);
+        fieldsY += std::max(h, l.mm(3.9));
+    }
+    const double monitorsLeft = left + fieldsWidth + l.mm(4);
+    const double column = (left + width - monitorsLeft) / 2;
+    const std::size_t perColumn = (obd.monitors.size() + 1) / 2;
+    double monitorsY = y;
+    double rowY = y;
+    for (std::size_t i = 0; i < obd.monitors.size(); ++i) {
+        if (i == perColumn)
+            rowY = y;
+        const CertificateField &m = obd.monitors[i];
+        const double x = monitorsLeft + (i < perColumn ? 0 : column);
+        const double labelWidth = column * 0.6;
+        const double h = l.text(QRectF(x, rowY, labelWidth - l.mm(1), 0), m.label, l.font(2.4), kMuted);
+        const bool incomplete = m.value == QLatin1String("incomplete");
+        l.text(QRectF(x + labelWidth, rowY, column - labelWidth, 0), m.value, l.font(2.4, incomplete),
+               incomplete ? kFailColour : kInk);
+        rowY += std::max(h, l.mm(3.6));
+        monitorsY = std::max(monitorsY, rowY);
+    }
+    y = std::max(fieldsY, monitorsY) + l.mm(0.8);
+    for (const QString &finding : obd.findings)
+        y += l.text(QRectF(left + l.mm(2), y, width - l.mm(4), 0), capitalisedFinding(finding), l.font(2.7),
+                    toneColour(obd.tone)) +
+             l.mm(0.3);
+    if (!obd.lost.isEmpty())
+        y += l.text(QRectF(left + l.mm(2), y, width - l.mm(4), 0), obd.lost, l.font(2.7, true), kFailColour);
     return y - top;
 }
 
@@ -442,6 +564,8 @@ void paintPage(QPainter &painter, const QRectF &page, const CertificatePage &con
 
     for (const StageOutcome &s : content.stages)
         y += paintStage(l, left, y, width, s) + l.mm(3);
+    if (content.obd)
+        y += paintObd(l, left, y, width, *content.obd) + l.mm(3);
 
     for (const QString &note : content.notes)
         y += l.text(QRectF(left, y, width, 0), note, l.font(2.9), kInk) + l.mm(0.6);
@@ -540,9 +664,30 @@ CertificatePage CertificateFromLines(const QStringList &lines)
 
     static const QRegularExpression stageLine(QStringLiteral("^((?:Fast|Natural) idle, \\d+ to \\d+ rpm): (.+)$"));
     static const QRegularExpression gasLine(QStringLiteral("^(.+): mean (.*), worst (.*), limit (.*): (.*)$"));
-    bool inNotes = false;
+    bool inNotes = false, inObd = false;
+    const QString obdTitle = kObdTitle + QStringLiteral(": ");
     for (; at < signedAt; ++at) {
         const QString &line = lines[at];
+        if (line.startsWith(QLatin1String("Residual HC")))
+            inObd = false;
+        if (!inNotes && !page.stages.empty() && line.startsWith(obdTitle)) {
+            page.obd.emplace();
+            page.obd->verdict = line.mid(obdTitle.size());
+            page.obd->tone = toneOfWord(page.obd->verdict);
+            inObd = true;
+            continue;
+        }
+        if (inObd) {
+            if (line.startsWith(kMonitorLine))
+                page.obd->monitors.push_back(fieldOf(line.mid(kMonitorLine.size())));
+            else if (line.startsWith(kFindingLine))
+                page.obd->findings << line.mid(kFindingLine.size());
+            else if (line.startsWith(kLostLine))
+                page.obd->lost = line;
+            else
+                page.obd->fields.push_back(fieldOf(line));
+            continue;
+        }
         const QRegularExpressionMatch stage = stageLine.match(line);
         if (!inNotes && stage.hasMatch()) {
             StageOutcome s;

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QRectF>
 #include <QStringList>
+#include <cstdint>
 #include <vector>
 
 class QPainter;
@@ -20,6 +21,16 @@ namespace qova::check {
 struct CertificateField {
     QString label, value;
 };
+// What the car's own diagnostics said, read through an OBD adapter.
+struct CertificateObd {
+    QString verdict; // "PASS", "FAIL", "NOT READY FOR TEST", "UNKNOWN", "RECORDED"
+    Tone tone = Tone::Neutral;
+    std::vector<CertificateField> fields;   // adapter, VIN, warning lamp, stored codes
+    std::vector<CertificateField> monitors; // each readiness monitor and its state
+    QStringList findings;                   // what the limit set's rule found
+    QString lost;                           // the adapter lost during the check, as the page says it
+};
+
 struct CertificatePage {
     QString header;
     QString title;
@@ -28,12 +39,18 @@ struct CertificatePage {
     QString verdictNote;
     std::vector<CertificateField> vehicle, limits;
     std::vector<StageOutcome> stages;
+    std::optional<CertificateObd> obd; // when an adapter took part
     QStringList notes;
     std::vector<CertificateField> signedOff; // date, time, operator
 };
 
 // `locale` writes the dates and the time (the workstation's, without a time zone).
 CertificatePage CertificateContent(const CheckRecord &record, const QLocale &locale = QLocale());
+
+// The OBD section's texts as the page and the history keep them, a line each; a screen
+// short of room has the monitors on one line.
+enum class MonitorLines : std::uint8_t { Each, Joined };
+QStringList CertificateObdLines(const CertificateObd &obd, MonitorLines monitors = MonitorLines::Each);
 
 // The texts of the page, in the order they are painted.
 QStringList CertificateLines(const CheckRecord &record, const QLocale &locale = QLocale());

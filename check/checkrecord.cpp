@@ -76,6 +76,20 @@ history::TestEntry CheckEntry(const CheckRecord &record, const QStringList &cert
     entry.received = v;
     entry.pageLines = certificateLines;
     entry.verdict = record.abandoned ? QStringLiteral("abandoned") : VerdictName(record.state.overall);
+
+    const CheckResult result = ResultOf(record);
+    if (!record.vehicle.vin.isEmpty())
+        entry.vin = record.vehicle.vin;
+    else if (result.obd && record.obd->vin.known())
+        entry.vin = result.obd->vin;
+    if (result.obd) {
+        entry.obdVerdict = result.obd->verdict.toLower();
+        entry.obdLamp = result.obd->lamp;
+        entry.obdCodes = result.obd->codes;
+        entry.obdReadiness = ReadinessText(*result.obd);
+    }
+    entry.speedSource = result.speedSource;
+    entry.warmSource = result.warmSource;
     return entry;
 }
 

@@ -1,5 +1,6 @@
 #include "check/checkresult.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace qova::check {
@@ -106,7 +107,115 @@ QString beyond(const QString &gas, int worst, std::optional<int> min, std::optio
     return {};
 }
 
+QString readinessWord(obd::Readiness readiness)
+{
+    switch (readiness) {
+    case obd::Readiness::Complete:
+        return QStringLiteral("complete");
+    case obd::Readiness::Incomplete:
+        return QStringLiteral("incomplete");
+    case obd::Readiness::NotSupported:
+        return QStringLiteral("not supported");
+    }
+    return {};
+}
+
+// A text the car or the adapter sent, as one line of bounded length: the result's texts
+// become lines of the certificate the history keeps, where a line break would start a new
+// line of the page.
+QString oneLine(const QString &text)
+{
+    constexpr qsizetype kMost = 120;
+    QString out;
+    out.reserve(std::min(text.size(), kMost + 1));
+    for (const QChar c : text) {
+        if (out.size() >= kMost) {
+            out += QChar(0x2026);
+            break;
+        }
+        out += c.isPrint() ? c : QChar(QChar::ReplacementCharacter);
+    }
+    return out;
+}
+
+QString unknown(const QString &why)
+{
+    return QStringLiteral("unknown: ") + oneLine(why);
+}
+
+ObdOutcome obdOutcomeOf(const ObdPart &part)
+{
+    ObdOutcome out;
+    out.verdict = ObdVerdictWord(part.judgement.verdict).toUpper();
+    out.tone = part.judgement.verdict == ObdVerdict::Pass   ? Tone::Pass
+               : part.judgement.verdict == ObdVerdict::Fail ? Tone::Fail
+                                                            : Tone::Neutral;
+    out.adapter = part.adapter.isEmpty() ? QStringLiteral("not named") : oneLine(part.adapter);
+    if (!part.vin.known())
+        out.vin = unknown(part.vin.problem);
+    else if (part.vin.value->trusted)
+        out.vin = oneLine(part.vin.value->text);
+    else
+        out.vin =
+            QStringLiteral("%1 (not trusted: %2)").arg(oneLine(part.vin.value->text), oneLine(part.vin.value->doubt));
+    const auto &status = part.readout.status;
+    if (status.known()) {
+        out.lamp = status.value->lampOn ? QStringLiteral("ON") : QStringLiteral("off");
+        for (const obd::MonitorReadiness &m : status.value->monitors)
+            out.monitors.emplace_back(obd::MonitorName(m.monitor), readinessWord(m.readiness));
+    } else {
+        out.lamp = unknown(status.problem);
+        out.monitors.emplace_back(QStringLiteral("All monitors"), unknown(status.problem));
+    }
+    const auto &codes = part.readout.codes;
+    if (!codes.known()) {
+        out.codes = unknown(codes.problem);
+    } else if (codes.value->empty()) {
+        out.codes = QStringLiteral("none");
+    } else {
+        QStringList list;
+        for (const QString &code : *codes.value)
+            list << oneLine(code);
+        out.codes = list.join(QStringLiteral(", "));
+    }
+    for (const QString &reason : part.judgement.reasons)
+        out.reasons << oneLine(reason);
+    out.lost = oneLine(part.lost);
+    return out;
+}
+
+// How the engine was found warm: as the check says, or, for a check that did not say, from
+// the oil probe's reading or the operator's word.
+WarmSource warmSourceOf(const CheckState &state, std::optional<int> &tenths)
+{
+    if (state.warmSource != WarmSource::None) {
+        tenths = state.warmTenths;
+        return state.warmSource;
+    }
+    if (state.warmOilTenths) {
+        tenths = state.warmOilTenths;
+        return WarmSource::OilProbe;
+    }
+    return state.warmConfirmedByOperator ? WarmSource::Operator : WarmSource::None;
+}
+
 } // namespace
+
+QString ReadinessText(const ObdOutcome &obd)
+{
+    QStringList parts;
+    for (const auto &[monitor, readiness] : obd.monitors)
+        parts << monitor + QStringLiteral(": ") + readiness;
+    return parts.join(QStringLiteral("; "));
+}
+
+QString SourcesLine(const CheckResult &result)
+{
+    QString warm = result.warmSource;
+    if (result.warmTenths)
+        warm += u' ' + CelsiusText(*result.warmTenths, 0);
+    return QStringLiteral("Engine speed: %1. Engine warm: %2.").arg(result.speedSource, warm);
+}
 
 QString PercentText(double hundredths)
 {
@@ -264,9 +373,13 @@ StageOutcome StageOutcomeOf(const LimitSet &set, Fuel fuel, const CheckSettings 
 }
 
 CheckResult ResultOf(const LimitSet &limits, Fuel fuel, const CheckSettings &settings, const CheckState &state,
-                     bool abandoned)
+                     bool abandoned, const std::optional<ObdPart> &obd, SpeedSource speedSource)
 {
     CheckResult result;
+    if (obd)
+        result.obd = obdOutcomeOf(*obd);
+    result.speedSource = SpeedSourceName(speedSource);
+    result.warmSource = WarmSourceName(warmSourceOf(state, result.warmTenths));
     result.overall = state.overall;
     result.abandoned = abandoned;
     result.verdict = OverallWord(state.overall, abandoned);
@@ -286,7 +399,8 @@ CheckResult ResultOf(const LimitSet &limits, Fuel fuel, const CheckSettings &set
 
 CheckResult ResultOf(const CheckRecord &record)
 {
-    CheckResult result = ResultOf(record.limits, record.vehicle.fuel, record.settings, record.state, record.abandoned);
+    CheckResult result = ResultOf(record.limits, record.vehicle.fuel, record.settings, record.state, record.abandoned,
+                                  record.obd, record.speedSource);
     // A car the diagnostics failed may have passed every gas: the note says what failed it.
     if (record.obd && result.note.isEmpty())
         result.note =

@@ -3,6 +3,7 @@
 #include "check/checkrecord.h"
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -76,8 +77,11 @@ struct ObdOutcome {
     // Each monitor of the engine's kind with its readiness: {"Catalyst", "incomplete"}.
     std::vector<std::pair<QString, QString>> monitors;
     QStringList reasons; // the judgement's findings
-    QString lost;        // the adapter went during the check
+    QString lost;        // why the adapter went during the check; empty when it stayed
 };
+
+// What ObdOutcome says of the monitors as one text: "Misfire: complete; Catalyst: incomplete".
+QString ReadinessText(const ObdOutcome &obd);
 
 // The result of a check, worked out once: what the result page, the certificate and the
 // history entry show.
@@ -90,13 +94,20 @@ struct CheckResult {
     std::vector<StageOutcome> stages;
     std::optional<ObdOutcome> obd;   // when an adapter took part
     QString speedSource, warmSource; // SpeedSourceName, WarmSourceName
+    std::optional<int> warmTenths;   // what the warm source read then, 0.1 degC
 };
+
+// "Engine speed: OBD. Engine warm: OBD coolant temperature 78 °C."
+QString SourcesLine(const CheckResult &result);
 
 // Stage `index` of `limits` as it stands in `state` (not run yet while the check is on it).
 StageOutcome StageOutcomeOf(const LimitSet &limits, Fuel fuel, const CheckSettings &settings, const CheckState &state,
                             std::size_t index, bool abandoned);
+// `obd` and `speedSource` as the check's record keeps them; no adapter leaves the result
+// as a check of the analyser alone shows it.
 CheckResult ResultOf(const LimitSet &limits, Fuel fuel, const CheckSettings &settings, const CheckState &state,
-                     bool abandoned);
+                     bool abandoned, const std::optional<ObdPart> &obd = std::nullopt,
+                     SpeedSource speedSource = SpeedSource::Analyser);
 CheckResult ResultOf(const CheckRecord &record);
 
 } // namespace qova::check

@@ -18,7 +18,9 @@ namespace qova::history {
 //   1: the table of tests, its uid and its index on the normalised registration
 //   2: the view test_results that other tools read
 //   3: what was measured, and each stage of a check (testcolumns.h)
-inline constexpr int kSchemaVersion = 3;
+//   4: a check's VIN, what the car's own diagnostics said and where its engine speed and
+//      warmth came from
+inline constexpr int kSchemaVersion = 4;
 
 // Said wherever a history location is chosen or refused when Qt's PostgreSQL driver is
 // missing (the Windows build has none); empty when it is there.

@@ -66,6 +66,8 @@ void take(const QVariant &v, std::optional<int> &into)
 constexpr int kFirst = 1;
 // Measured values, the verdict of each stage and what decided it.
 constexpr int kMeasuredAndStages = 3;
+// The VIN, the car's own diagnostics and the sources of the engine speed and warmth.
+constexpr int kCarAndSources = 4;
 static_assert(kAllMeasured == 255, "the default of the column measured");
 
 using T = CellType;
@@ -148,6 +150,19 @@ constexpr StoredColumn kColumns[] = {
      "lambda", false, 0, QOVA_FIELD(naturalIdle.lambda)},
     {Column::NaturalIdleRpm, "natural_idle_rpm", "INTEGER", kMeasuredAndStages, T::NullableInteger, "naturalIdle",
      "rpm", false, 0, QOVA_FIELD(naturalIdle.rpm)},
+    {Column::Vin, "vin", "TEXT", kCarAndSources, T::NullableText, nullptr, "vin", false, 0, QOVA_FIELD(vin)},
+    {Column::ObdVerdict, "obd_verdict", "TEXT", kCarAndSources, T::NullableText, "obd", "verdict", false, 0,
+     QOVA_FIELD(obdVerdict)},
+    {Column::ObdLamp, "obd_lamp", "TEXT", kCarAndSources, T::NullableText, "obd", "lamp", false, 0,
+     QOVA_FIELD(obdLamp)},
+    {Column::ObdCodes, "obd_codes", "TEXT", kCarAndSources, T::NullableText, "obd", "codes", false, 0,
+     QOVA_FIELD(obdCodes)},
+    {Column::ObdReadiness, "obd_readiness", "TEXT", kCarAndSources, T::NullableText, "obd", "readiness", false, 0,
+     QOVA_FIELD(obdReadiness)},
+    {Column::SpeedSource, "speed_source", "TEXT", kCarAndSources, T::NullableText, nullptr, "speedSource", false, 0,
+     QOVA_FIELD(speedSource)},
+    {Column::WarmSource, "warm_source", "TEXT", kCarAndSources, T::NullableText, nullptr, "warmSource", false, 0,
+     QOVA_FIELD(warmSource)},
 };
 static_assert(std::size(kColumns) == kColumnCount);
 
@@ -194,6 +209,13 @@ constexpr ResultColumn kResultColumns[] = {
     {"natural_idle_hc_ppm", Column::NaturalIdleHc, F::Number, 0, kMeasuredAndStages},
     {"natural_idle_lambda", Column::NaturalIdleLambda, F::Fixed, 3, kMeasuredAndStages},
     {"natural_idle_rpm", Column::NaturalIdleRpm, F::Number, 0, kMeasuredAndStages},
+    {"vin", Column::Vin, F::NullableText, 0, kCarAndSources},
+    {"obd_verdict", Column::ObdVerdict, F::NullableText, 0, kCarAndSources},
+    {"obd_lamp", Column::ObdLamp, F::NullableText, 0, kCarAndSources},
+    {"obd_codes", Column::ObdCodes, F::NullableText, 0, kCarAndSources},
+    {"obd_readiness", Column::ObdReadiness, F::NullableText, 0, kCarAndSources},
+    {"speed_source", Column::SpeedSource, F::NullableText, 0, kCarAndSources},
+    {"warm_source", Column::WarmSource, F::NullableText, 0, kCarAndSources},
 };
 
 // Qt SQL binds a null QString as NULL: an empty box (no company header set, no vehicle

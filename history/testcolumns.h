@@ -59,8 +59,15 @@ enum class Column : int {
     NaturalIdleHc,
     NaturalIdleLambda,
     NaturalIdleRpm,
+    Vin,
+    ObdVerdict,
+    ObdLamp,
+    ObdCodes,
+    ObdReadiness,
+    SpeedSource,
+    WarmSource,
 };
-inline constexpr int kColumnCount = static_cast<int>(Column::NaturalIdleRpm) + 1;
+inline constexpr int kColumnCount = static_cast<int>(Column::WarmSource) + 1;
 
 // How a column is kept in each place; the value a column's accessors pass is the QString,
 // int, bool, QStringList, QDateTime or qint64 of the entry (an invalid QVariant for a

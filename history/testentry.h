@@ -72,6 +72,14 @@ struct TestEntry {
     int measured = kAllMeasured;
     StageValues fastIdle, naturalIdle; // of a check
     QString vin;                       // of a check, as typed or read from the car; null when not given
+    // What the car's own diagnostics said, in the check result's words; null without an adapter.
+    QString obdVerdict;   // "pass", "fail", "not ready for test", "unknown", "recorded"
+    QString obdLamp;      // "off", "ON", "unknown: <why>"
+    QString obdCodes;     // "P0133, P0420", "none", "unknown: <why>"
+    QString obdReadiness; // "Misfire: complete; Catalyst: incomplete"
+    // Where a check took the engine speed and found the engine warm ("analyser", "OBD";
+    // "oil probe", "OBD coolant temperature", "operator"); null for a report.
+    QString speedSource, warmSource;
     friend bool operator==(const TestEntry &, const TestEntry &) = default;
 };
 

@@ -403,6 +403,8 @@ QWidget *EmissionsCheckWindow::buildResultPage()
     results_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     results_->setFont(sized(font(), 15, false));
     resultNotes_ = pageText(page, "ResultNotes", sized(font(), 15, false));
+    resultObd_ = pageText(page, "ResultObd", sized(font(), 15, false));
+    resultObd_->hide();
     saveStatus_ = pageText(page, "SaveStatus", sized(font(), 15, false));
     printButton_ = pageButton(page, "PrintButton", QStringLiteral("Print &certificate"));
     auto *closeButton = pageButton(page, "CloseButton", QStringLiteral("&Done"));
@@ -413,6 +415,7 @@ QWidget *EmissionsCheckWindow::buildResultPage()
     auto *v = new QVBoxLayout(page);
     v->addWidget(overall_);
     v->addWidget(results_, 1);
+    v->addWidget(resultObd_);
     v->addWidget(resultNotes_);
     v->addWidget(saveStatus_);
     auto *buttons = new QHBoxLayout;
@@ -812,9 +815,14 @@ void EmissionsCheckWindow::showResult()
     for (const check::StageOutcome &s : result.stages)
         if (s.ran)
             notes << (s.failure.isEmpty() ? QStringLiteral("%1: %2").arg(s.title, s.reason) : s.failure);
-    const QStringList certificate = check::CertificateContent(r).notes;
-    notes << certificate;
+    const check::CertificatePage certificate = check::CertificateContent(r);
+    notes << certificate.notes;
     resultNotes_->setText(notes.join(QLatin1Char('\n')));
+    resultObd_->setVisible(certificate.obd.has_value());
+    resultObd_->setText(
+        certificate.obd
+            ? check::CertificateObdLines(*certificate.obd, check::MonitorLines::Joined).join(QLatin1Char('\n'))
+            : QString());
     saveStatus_->setText(state_.history ? QStringLiteral("Saving to the history\u2026")
                                         : QStringLiteral("No history is kept on this workstation."));
     pages_->setCurrentIndex(int(Page::Result));

@@ -120,6 +120,8 @@ private:
     QLabel *speedSource_ = nullptr, *speedDisagreement_ = nullptr;
     QWidget *obdPanel_ = nullptr;
     QLabel *obdAdapter_ = nullptr, *obdLamp_ = nullptr, *obdCodes_ = nullptr, *obdMonitors_ = nullptr;
+    // Result page: what the car's own diagnostics said, when an adapter took part.
+    QLabel *resultObd_ = nullptr;
 };
 
 } // namespace qova::checkui

@@ -16,14 +16,17 @@ namespace qova::docs {
 
 namespace {
 
-check::CheckRecord run(sim::VehicleProfile profile, const QString &registration, const QString &model)
+check::CheckRecord run(sim::VehicleProfile profile, const QString &registration, const QString &model,
+                       const QString &scheme = QStringLiteral("UK"))
 {
     check::CheckRecord record;
     record.vehicle.registration = registration;
+    record.vehicle.scheme = scheme;
     record.vehicle.firstUsed = QDate(2011, 5, 14);
     record.vehicle.catalyst = true;
     record.model = model;
-    record.limits = check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value();
+    record.limits = check::ChooseLimitSet(check::ShippedLimitSets(), record.vehicle)
+                        .set.value_or(check::ShippedLimitSet(QStringLiteral("uk-1992-catalyst")).value());
     record.limitReason = check::ChooseLimitSet(check::ShippedLimitSets(), record.vehicle).reason;
     record.operatorName = QStringLiteral("A. MACKENZIE");
     record.companyHeader = QStringLiteral("FAIRWAY MOTORS  ABERDEEN");
@@ -80,6 +83,38 @@ int save(const check::CheckRecord &record, const QString &path)
     return 1;
 }
 
+// The good car's check read through an adapter as well: the warning lamp commanded on, two
+// stored codes, the catalyst, oxygen sensor and evaporative system monitors incomplete.
+check::CheckRecord withObd(check::CheckRecord record)
+{
+    using obd::Monitor;
+    using obd::Readiness;
+    check::ObdPart part;
+    part.adapter = QStringLiteral("ELM327 v1.5");
+    part.vin.value = obd::Vin{QStringLiteral("W0L0XCF0814000001"), true, {}};
+    obd::MonitorStatus status{true, 2, false, {}};
+    for (Monitor m : {Monitor::Misfire, Monitor::FuelSystem, Monitor::Components})
+        status.monitors.push_back({m, Readiness::Complete});
+    for (Monitor m : {Monitor::Catalyst, Monitor::HeatedCatalyst, Monitor::EvaporativeSystem, Monitor::SecondaryAir,
+                      Monitor::AcRefrigerant, Monitor::OxygenSensor, Monitor::OxygenSensorHeater, Monitor::Egr}) {
+        const bool incomplete = m == Monitor::Catalyst || m == Monitor::EvaporativeSystem || m == Monitor::OxygenSensor;
+        const bool supported =
+            m != Monitor::HeatedCatalyst && m != Monitor::SecondaryAir && m != Monitor::AcRefrigerant;
+        status.monitors.push_back({m, !supported   ? Readiness::NotSupported
+                                      : incomplete ? Readiness::Incomplete
+                                                   : Readiness::Complete});
+    }
+    part.readout.status.value = status;
+    part.readout.codes.value = std::vector<QString>{QStringLiteral("P0133"), QStringLiteral("P0420")};
+    part.judgement = check::JudgeObd(record.limits.obd, part.readout);
+    record.obd = part;
+    record.vehicle.vin = part.vin.value->text;
+    // As the check run decides it: a failure of the car's diagnostics fails the check.
+    if (part.judgement.verdict == check::ObdVerdict::Fail)
+        record.state.overall = check::Verdict::Fail;
+    return record;
+}
+
 } // namespace
 
 int SaveCertificates(const QDir &outDir)
@@ -88,7 +123,10 @@ int SaveCertificates(const QDir &outDir)
                run(sim::VehicleProfile::GoodCatalyst, QStringLiteral("SK11 PXE"), QStringLiteral("VAUXHALL CORSA 1.2")),
                outDir.filePath(QStringLiteral("certificate-pass.png"))) +
            save(run(sim::VehicleProfile::FailedCatalyst, QStringLiteral("SK11 RTU"), QStringLiteral("FORD FOCUS 1.6")),
-                outDir.filePath(QStringLiteral("certificate-fail.png")));
+                outDir.filePath(QStringLiteral("certificate-fail.png"))) +
+           save(withObd(run(sim::VehicleProfile::GoodCatalyst, QStringLiteral("SK11 OBD"),
+                            QStringLiteral("VAUXHALL CORSA 1.4"), QStringLiteral("EU"))),
+                outDir.filePath(QStringLiteral("certificate-obd.png")));
 }
 
 } // namespace qova::docs

@@ -1,6 +1,7 @@
 #include "check/certificate.h"
 #include "check/certificateplot.h"
 #include "tests/check/checkrecords.h"
+#include "tests/check/obdparts.h"
 #include "tests/support/okresult.h"
 
 #include <QFileInfo>
@@ -193,6 +194,147 @@ TEST(CertificateKept, AHeaderOfSeveralLinesAndNoStage)
     const QStringList lines = check::CertificateLines(r, kBritish);
     EXPECT_EQ(check::CertificateLines(check::CertificateFromLines(lines)), lines);
 }
+
+// The car's own diagnostics on the page and in the lines the history keeps: read back, the
+// reprint is the same page; without an adapter the page is as it always was.
+struct ObdPageCase {
+    const char *name;
+    std::optional<test::ObdSample> obd;
+    const char *set; // whose OBD rule judged the car
+    check::SpeedSource speed;
+    check::WarmSource warm;
+    std::optional<int> warmTenths;
+    QStringList expected; // in this order, from the section's first line to the sources line
+    check::Tone tone;
+};
+
+class CertificateObd : public ::testing::TestWithParam<ObdPageCase> {};
+
+TEST_P(CertificateObd, IsOnThePageAndInTheKeptLines)
+{
+    const ObdPageCase &c = GetParam();
+    check::CheckRecord r = test::SampleRecord(SampleCheck::Pass);
+    if (c.obd)
+        r.obd = test::MakeObdPart(*c.obd, check::ShippedLimitSet(QString::fromLatin1(c.set)).value().obd);
+    r.speedSource = c.speed;
+    r.state.warmSource = c.warm;
+    r.state.warmTenths = c.warmTenths;
+    if (c.warm != check::WarmSource::OilProbe && c.warm != check::WarmSource::None)
+        r.state.warmOilTenths.reset();
+    const QStringList lines = check::CertificateLines(r, kBritish);
+    EXPECT_EQ(missingInOrder(lines, c.expected), QStringList{}) << lines.join(u'\n').toStdString();
+    const bool saysObd = std::any_of(lines.begin(), lines.end(), [](const QString &l) {
+        return l.startsWith(QLatin1String("On-board diagnostics")) || l.contains(QLatin1String(". Engine warm: "));
+    });
+    EXPECT_EQ(saysObd, c.obd.has_value());
+    // Every line the history keeps is one line of the page.
+    for (const QString &line : lines)
+        EXPECT_FALSE(line.contains(u'\n') || line.contains(u'\r')) << line.toStdString();
+
+    const check::CertificatePage kept = check::CertificateFromLines(lines);
+    EXPECT_EQ(check::CertificateLines(kept), lines);
+    EXPECT_EQ(kept.obd.has_value(), c.obd.has_value());
+    if (kept.obd) {
+        EXPECT_EQ(kept.obd->tone, c.tone);
+    }
+}
+
+namespace {
+test::ObdSample LampOnTwoCodes()
+{
+    test::ObdSample s;
+    s.lampOn = true;
+    s.codes = {QStringLiteral("P0133"), QStringLiteral("P0420")};
+    s.incomplete = true;
+    return s;
+}
+test::ObdSample LostMidCheck()
+{
+    test::ObdSample s;
+    s.lost = QStringLiteral("no answer for 5 s");
+    return s;
+}
+// A VIN read as garbage that would look like the notes' first line and a line break.
+test::ObdSample VinLikeAPageLine()
+{
+    test::ObdSample s;
+    s.vin = QStringLiteral("Residual HC\nX");
+    s.vinTrusted = false;
+    s.vinDoubt = QStringLiteral("13 characters, not 17");
+    return s;
+}
+test::ObdSample IgnitionOff()
+{
+    test::ObdSample s;
+    s.statusProblem = QStringLiteral("UNABLE TO CONNECT");
+    return s;
+}
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    Cars, CertificateObd,
+    ::testing::Values(
+        ObdPageCase{"NoAdapterAsBefore",
+                    std::nullopt,
+                    "uk-1992-catalyst",
+                    check::SpeedSource::Analyser,
+                    check::WarmSource::None,
+                    std::nullopt,
+                    {"Oil temperature at the start: 80.0 °C"},
+                    check::Tone::Neutral},
+        ObdPageCase{"LampOnTwoCodesMonitorsIncomplete",
+                    LampOnTwoCodes(),
+                    "eu-catalyst-2002",
+                    check::SpeedSource::Obd,
+                    check::WarmSource::ObdCoolant,
+                    784,
+                    {"On-board diagnostics: FAIL", "Adapter: ELM327 v1.5", "VIN: WF0AXXGAJA1234567", "Warning lamp: ON",
+                     "Stored codes: P0133, P0420", "Readiness, Misfire: complete", "Readiness, Catalyst: incomplete",
+                     "Readiness, Oxygen sensor: incomplete", "Readiness, Secondary air system: not supported",
+                     "Finding: warning lamp commanded on",
+                     "Residual HC in clean air: 4 ppm, deducted from every HC value above",
+                     "Engine speed: OBD. Engine warm: OBD coolant temperature 78 °C."},
+                    check::Tone::Fail},
+        ObdPageCase{"RecordedOnly",
+                    LampOnTwoCodes(),
+                    "uk-1992-catalyst",
+                    check::SpeedSource::Analyser,
+                    check::WarmSource::OilProbe,
+                    800,
+                    {"On-board diagnostics: RECORDED", "Warning lamp: ON", "Oil temperature at the start: 80.0 °C",
+                     "Engine speed: analyser. Engine warm: oil probe 80 °C."},
+                    check::Tone::Neutral},
+        ObdPageCase{"AdapterLost",
+                    LostMidCheck(),
+                    "eu-catalyst-2002",
+                    check::SpeedSource::Analyser,
+                    check::WarmSource::OilProbe,
+                    800,
+                    {"On-board diagnostics: PASS", "Warning lamp: off", "Stored codes: none",
+                     "Adapter lost during the check: no answer for 5 s; the rest of the check used the analyser "
+                     "alone",
+                     "Engine speed: analyser. Engine warm: oil probe 80 °C."},
+                    check::Tone::Pass},
+        ObdPageCase{"VinLikeAPageLineStaysInItsField",
+                    VinLikeAPageLine(),
+                    "eu-catalyst-2002",
+                    check::SpeedSource::Analyser,
+                    check::WarmSource::OilProbe,
+                    800,
+                    {"On-board diagnostics: PASS", "VIN: Residual HC\uFFFDX (not trusted: 13 characters, not 17)",
+                     "Warning lamp: off"},
+                    check::Tone::Pass},
+        ObdPageCase{"IgnitionOffIsUnknown",
+                    IgnitionOff(),
+                    "eu-catalyst-2002",
+                    check::SpeedSource::Analyser,
+                    check::WarmSource::OilProbe,
+                    800,
+                    {"On-board diagnostics: UNKNOWN", "Warning lamp: unknown: UNABLE TO CONNECT",
+                     "Stored codes: unknown: UNABLE TO CONNECT", "Readiness, All monitors: unknown: UNABLE TO CONNECT",
+                     "Finding: monitor status not read: UNABLE TO CONNECT"},
+                    check::Tone::Neutral}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CertificateText, AnotherSetChosenByTheOperatorSaysSoAndWhy)
 {

@@ -1,6 +1,7 @@
 #include "check/checkrecord.h"
 #include "link/protocol.h"
 #include "tests/check/checkrecords.h"
+#include "tests/check/obdparts.h"
 
 #include <gtest/gtest.h>
 
@@ -127,3 +128,87 @@ INSTANTIATE_TEST_SUITE_P(Checks, CheckStagesOf,
                                                       {"fail", {}, {}, {}, {}},
                                                       history::MeasuredOilTemp}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// The history's row keeps the VIN, what the car's diagnostics said and the readings'
+// sources in the result's words; a check without an adapter keeps the diagnostics null.
+struct CarColumnsCase {
+    const char *name;
+    QString typedVin;
+    std::optional<test::ObdSample> obd;
+    // vin|obd verdict|lamp|codes|readiness|speed source|warm source, "null" for a null text
+    std::string row;
+};
+
+class CheckEntryCarColumns : public ::testing::TestWithParam<CarColumnsCase> {};
+
+TEST_P(CheckEntryCarColumns, KeepWhatTheResultSaid)
+{
+    const auto &c = GetParam();
+    check::CheckRecord record = test::SampleRecord(SampleCheck::Pass);
+    record.vehicle.vin = c.typedVin;
+    if (c.obd) {
+        record.obd = test::MakeObdPart(*c.obd, check::ShippedLimitSet(QStringLiteral("eu-catalyst-2002")).value().obd);
+        record.speedSource = check::SpeedSource::Obd;
+    }
+    const history::TestEntry e = check::CheckEntry(record, {});
+    QStringList cells;
+    for (const QString &text :
+         {e.vin, e.obdVerdict, e.obdLamp, e.obdCodes, e.obdReadiness, e.speedSource, e.warmSource})
+        cells << (text.isNull() ? QStringLiteral("null") : text);
+    EXPECT_EQ(cells.join(u'|').toStdString(), c.row);
+}
+
+namespace {
+test::ObdSample LampOnTwoCodes()
+{
+    test::ObdSample s;
+    s.lampOn = true;
+    s.codes = {QStringLiteral("P0133"), QStringLiteral("P0420")};
+    s.incomplete = true;
+    return s;
+}
+test::ObdSample UntrustedVin()
+{
+    test::ObdSample s;
+    s.vin = QStringLiteral("WF0AXXGAJA12345");
+    s.vinTrusted = false;
+    s.vinDoubt = QStringLiteral("15 characters, not 17");
+    return s;
+}
+test::ObdSample IgnitionOff()
+{
+    test::ObdSample s;
+    s.statusProblem = QStringLiteral("UNABLE TO CONNECT");
+    return s;
+}
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, CheckEntryCarColumns,
+    ::testing::Values(
+        CarColumnsCase{"NoAdapter", {}, std::nullopt, "null|null|null|null|null|analyser|oil probe"},
+        CarColumnsCase{"NoAdapterTypedVin", QStringLiteral("WF0AXXGAJA7654321"), std::nullopt,
+                       "WF0AXXGAJA7654321|null|null|null|null|analyser|oil probe"},
+        CarColumnsCase{"LampOnTwoCodes",
+                       {},
+                       LampOnTwoCodes(),
+                       "WF0AXXGAJA1234567|fail|ON|P0133, P0420|Misfire: complete; Fuel system: complete; "
+                       "Comprehensive components: complete; Catalyst: incomplete; Oxygen sensor: incomplete; "
+                       "Secondary air system: not supported|OBD|oil probe"},
+        // What the operator typed is the vehicle's VIN; the car's is on the certificate.
+        CarColumnsCase{"TypedVinOverTheCars", QStringLiteral("WF0AXXGAJA7654321"), LampOnTwoCodes(),
+                       "WF0AXXGAJA7654321|fail|ON|P0133, P0420|Misfire: complete; Fuel system: complete; "
+                       "Comprehensive components: complete; Catalyst: incomplete; Oxygen sensor: incomplete; "
+                       "Secondary air system: not supported|OBD|oil probe"},
+        CarColumnsCase{"UntrustedVinKeepsItsDoubt",
+                       {},
+                       UntrustedVin(),
+                       "WF0AXXGAJA12345 (not trusted: 15 characters, not 17)|pass|off|none|Misfire: complete; Fuel "
+                       "system: complete; Comprehensive components: complete; Catalyst: complete; Oxygen sensor: "
+                       "complete; Secondary air system: not supported|OBD|oil probe"},
+        CarColumnsCase{"IgnitionOffIsUnknown",
+                       {},
+                       IgnitionOff(),
+                       "WF0AXXGAJA1234567|unknown|unknown: UNABLE TO CONNECT|unknown: UNABLE TO CONNECT|All monitors: "
+                       "unknown: UNABLE TO CONNECT|OBD|oil probe"}),
+    [](const auto &info) { return std::string(info.param.name); });

@@ -1,5 +1,7 @@
 #include "check/checkresult.h"
 #include "tests/check/checkdrive.h"
+#include "tests/check/checkrecords.h"
+#include "tests/check/obdparts.h"
 
 #include <gtest/gtest.h>
 
@@ -165,3 +167,144 @@ INSTANTIATE_TEST_SUITE_P(
                       WordCase{check::Verdict::Recorded, false, "readings recorded", "RECORDED", "READINGS RECORDED"},
                       WordCase{check::Verdict::NotCompleted, false, "not completed", "NOT RUN", "NOT COMPLETED"},
                       WordCase{check::Verdict::Pass, true, "pass", "PASS", "ABANDONED"}));
+
+// What a finished check says of the car's own diagnostics and of where its engine speed
+// and warmth came from, as the result page, the certificate and the history show it.
+struct ObdResultCase {
+    const char *name;
+    test::SampleCheck check;
+    std::optional<test::ObdSample> obd;
+    const char *rule; // the shipped set whose OBD rule judged the car; nullptr: none
+    check::SpeedSource speed;
+    check::WarmSource warm; // None: as the check of the analyser alone says
+    std::optional<int> warmTenths;
+    // "verdict|adapter|vin|lamp|codes|readiness|reason; reason|lost", empty without an adapter
+    std::string outcome;
+    check::Tone tone;
+    std::string sources;
+};
+
+class ObdResult : public ::testing::TestWithParam<ObdResultCase> {};
+
+TEST_P(ObdResult, ShowsWhatTheCarSaidAndWhereTheReadingsCameFrom)
+{
+    const auto &c = GetParam();
+    check::CheckRecord record = test::SampleRecord(c.check);
+    if (c.obd) {
+        const auto rule =
+            c.rule ? check::ShippedLimitSet(QString::fromLatin1(c.rule)).value().obd : std::optional<check::ObdRule>();
+        record.obd = test::MakeObdPart(*c.obd, rule);
+    }
+    record.speedSource = c.speed;
+    if (c.warm != check::WarmSource::None) {
+        record.state.warmSource = c.warm;
+        record.state.warmTenths = c.warmTenths;
+    }
+    const check::CheckResult result = check::ResultOf(record);
+    std::string outcome;
+    if (result.obd) {
+        const check::ObdOutcome &o = *result.obd;
+        outcome = QStringList{o.verdict,
+                              o.adapter,
+                              o.vin,
+                              o.lamp,
+                              o.codes,
+                              check::ReadinessText(o),
+                              o.reasons.join(QStringLiteral("; ")),
+                              o.lost}
+                      .join(u'|')
+                      .toStdString();
+        EXPECT_EQ(o.tone, c.tone);
+    }
+    EXPECT_EQ(outcome, c.outcome);
+    EXPECT_EQ(check::SourcesLine(result).toStdString(), c.sources);
+    // The record's own overload and the one fed during the check agree.
+    const check::CheckResult fed = check::ResultOf(record.limits, record.vehicle.fuel, record.settings, record.state,
+                                                   record.abandoned, record.obd, record.speedSource);
+    EXPECT_EQ(fed.obd.has_value(), result.obd.has_value());
+    EXPECT_EQ(fed.warmSource, result.warmSource);
+}
+
+namespace {
+const std::string kAllComplete = "Misfire: complete; Fuel system: complete; Comprehensive components: complete; "
+                                 "Catalyst: complete; Oxygen sensor: complete; Secondary air system: not supported";
+const std::string kTwoIncomplete = "Misfire: complete; Fuel system: complete; Comprehensive components: complete; "
+                                   "Catalyst: incomplete; Oxygen sensor: incomplete; Secondary air system: not "
+                                   "supported";
+test::ObdSample LampOn()
+{
+    test::ObdSample s;
+    s.lampOn = true;
+    s.codes = {QStringLiteral("P0133"), QStringLiteral("P0420")};
+    s.incomplete = true;
+    return s;
+}
+test::ObdSample BadVin()
+{
+    test::ObdSample s;
+    s.vin = QStringLiteral("WF0AXXGAJA123456I");
+    s.vinTrusted = false;
+    s.vinDoubt = QStringLiteral("I is not used in a VIN");
+    return s;
+}
+test::ObdSample IgnitionOff()
+{
+    test::ObdSample s;
+    s.statusProblem = QStringLiteral("UNABLE TO CONNECT: the ignition is off");
+    return s;
+}
+test::ObdSample Lost()
+{
+    test::ObdSample s;
+    s.lost = QStringLiteral("the adapter stopped answering at 41 s");
+    return s;
+}
+test::ObdSample Banner()
+{
+    test::ObdSample s;
+    s.adapter = QStringLiteral("ELM327 v2.1\r\nResidual HC: 0 ppm");
+    return s;
+}
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    Cars, ObdResult,
+    ::testing::Values(
+        ObdResultCase{"NoAdapterKeepsTheAnalysersSources", test::SampleCheck::Pass, std::nullopt, nullptr,
+                      check::SpeedSource::Analyser, check::WarmSource::None, std::nullopt, "", check::Tone::Neutral,
+                      "Engine speed: analyser. Engine warm: oil probe 80 °C."},
+        ObdResultCase{"NoAdapterNoProbeIsTheOperatorsWord", test::SampleCheck::Confirmed, std::nullopt, nullptr,
+                      check::SpeedSource::Analyser, check::WarmSource::None, std::nullopt, "", check::Tone::Neutral,
+                      "Engine speed: analyser. Engine warm: operator."},
+        ObdResultCase{"LampOnFailsUnderALampRule", test::SampleCheck::Pass, LampOn(), "eu-catalyst-2002",
+                      check::SpeedSource::Obd, check::WarmSource::ObdCoolant, 784,
+                      "FAIL|ELM327 v1.5|WF0AXXGAJA1234567|ON|P0133, P0420|" + kTwoIncomplete +
+                          "|warning lamp commanded on|",
+                      check::Tone::Fail, "Engine speed: OBD. Engine warm: OBD coolant temperature 78 °C."},
+        ObdResultCase{"LampOnIsOnlyRecordedWithoutARule", test::SampleCheck::Pass, LampOn(), "uk-1992-catalyst",
+                      check::SpeedSource::Analyser, check::WarmSource::OilProbe, 812,
+                      "RECORDED|ELM327 v1.5|WF0AXXGAJA1234567|ON|P0133, P0420|" + kTwoIncomplete + "||",
+                      check::Tone::Neutral, "Engine speed: analyser. Engine warm: oil probe 81 °C."},
+        ObdResultCase{"UntrustedVinIsShownWithItsDoubt", test::SampleCheck::Pass, BadVin(), "eu-catalyst-2002",
+                      check::SpeedSource::Analyser, check::WarmSource::None, std::nullopt,
+                      "PASS|ELM327 v1.5|WF0AXXGAJA123456I (not trusted: I is not used in a VIN)|off|none|" +
+                          kAllComplete + "||",
+                      check::Tone::Pass, "Engine speed: analyser. Engine warm: oil probe 80 °C."},
+        ObdResultCase{"UnknownLampIsNeverAPass", test::SampleCheck::Pass, IgnitionOff(), "eu-catalyst-2002",
+                      check::SpeedSource::Analyser, check::WarmSource::None, std::nullopt,
+                      "UNKNOWN|ELM327 v1.5|WF0AXXGAJA1234567|unknown: UNABLE TO CONNECT: the ignition is off|"
+                      "unknown: UNABLE TO CONNECT: the ignition is off|All monitors: unknown: UNABLE TO CONNECT: the "
+                      "ignition is off|monitor status not read: UNABLE TO CONNECT: the ignition is off|",
+                      check::Tone::Neutral, "Engine speed: analyser. Engine warm: oil probe 80 °C."},
+        ObdResultCase{"AdapterLostIsSaid", test::SampleCheck::Pass, Lost(), "eu-catalyst-2002",
+                      check::SpeedSource::Analyser, check::WarmSource::ObdOil, 903,
+                      "PASS|ELM327 v1.5|WF0AXXGAJA1234567|off|none|" + kAllComplete +
+                          "||the adapter stopped answering at 41 s",
+                      check::Tone::Pass, "Engine speed: analyser. Engine warm: OBD oil temperature 90 °C."},
+        // A banner with a line break would start a line of the kept certificate of its own.
+        ObdResultCase{"AdaptersTextStaysOnOneLine", test::SampleCheck::Pass, Banner(), nullptr,
+                      check::SpeedSource::Analyser, check::WarmSource::None, std::nullopt,
+                      "RECORDED|ELM327 v2.1\xEF\xBF\xBD\xEF\xBF\xBDResidual HC: 0 ppm|WF0AXXGAJA1234567|off|none|" +
+                          kAllComplete + "||",
+                      check::Tone::Neutral, "Engine speed: analyser. Engine warm: oil probe 80 °C."}),
+    [](const auto &info) { return std::string(info.param.name); });

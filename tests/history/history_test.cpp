@@ -56,9 +56,31 @@ TestEntry sample(const QString &registration, const QDateTime &when, int co = 12
     return e;
 }
 
+// A check read through an OBD adapter: the car's VIN, its lamp, codes and readiness, and
+// where its engine speed and warmth came from.
+TestEntry carCheck(const QString &registration, const QDateTime &when)
+{
+    TestEntry e = sample(registration, when);
+    e.kind = kCheckKind;
+    e.verdict = QStringLiteral("fail");
+    e.measured = MeasuredCo | MeasuredHc | MeasuredRpm | MeasuredEfficiency;
+    e.fastIdle = {QStringLiteral("pass"), 5, 34, 1004, 2750};
+    e.vin = QStringLiteral("WF0AXXGAJA12345 (not trusted: 15 characters, not 17)");
+    e.obdVerdict = QStringLiteral("fail");
+    e.obdLamp = QStringLiteral("ON");
+    e.obdCodes = QStringLiteral("P0133, P0420");
+    e.obdReadiness = QStringLiteral("Misfire: complete; Catalyst: incomplete; Oxygen sensor: incomplete");
+    e.speedSource = QStringLiteral("OBD");
+    e.warmSource = QStringLiteral("OBD coolant temperature");
+    return e;
+}
+
 const QByteArray kStageHeader = "fast_idle_verdict,fast_idle_co_pct,fast_idle_hc_ppm,fast_idle_lambda,fast_idle_rpm,"
                                 "natural_idle_verdict,natural_idle_co_pct,natural_idle_hc_ppm,natural_idle_lambda,"
                                 "natural_idle_rpm";
+const QByteArray kCarHeader = "vin,obd_verdict,obd_lamp,obd_codes,obd_readiness,speed_source,warm_source";
+// The car's columns of a test without them.
+const QByteArray kNoCar = ",,,,,,,";
 
 class Store : public ::testing::TestWithParam<Backend> {
 protected:
@@ -448,13 +470,16 @@ TEST_P(Migration, ADatabaseOfVersion2KeepsEveryTestAndSaysWhatItsChecksMeasured)
     EXPECT_EQ(rows[1].toStdString(),
               QByteArray::number(check.id).toStdString() +
                   ",check,2026-03-03T09:00:00+01:00,J123ABC,FORD FIESTA 1.2,\"BAY 1 MOTORS, \"\"QUALITY\"\"\","
-                  "PETROL,1.23,,87,,,820,,1.002,,C,lambda,,fail,0.25,350,1.061,2750,,,,,\r");
+                  "PETROL,1.23,,87,,,820,,1.002,,C,lambda,,fail,0.25,350,1.061,2750,,,,," +
+                  kNoCar.toStdString() + "\r");
     EXPECT_EQ(rows[2].toStdString(),
               "4,check,2026-03-02T10:44:07+01:00,J123ABC,\"FORD FIESTA, 1.2 \xC3\xA9\",'=CALL GARAGE,CNG,,,,,,,,,,"
-              "C,lambda,abandoned,,,,,,,,,,\r");
+              "C,lambda,abandoned,,,,,,,,,," +
+                  kNoCar.toStdString() + "\r");
     EXPECT_EQ(rows[3].toStdString(),
               "3,check,2026-03-02T10:43:07+01:00,J123ABC,\"FORD FIESTA, 1.2 \xC3\xA9\",'=CALL GARAGE,PETROL,"
-              "0.30,,350,,,2800,81.2,1.061,,C,lambda,fail,,,,,,,,,,\r");
+              "0.30,,350,,,2800,81.2,1.061,,C,lambda,fail,,,,,,,,,," +
+                  kNoCar.toStdString() + "\r");
 
     // Other tools see the same through the view.
     QSqlQuery q(db.connection());
@@ -465,7 +490,89 @@ TEST_P(Migration, ADatabaseOfVersion2KeepsEveryTestAndSaysWhatItsChecksMeasured)
     EXPECT_EQ(q.value(3).toInt(), 350);
 }
 
+// The car's columns: kept whole, shown by the view, and null for a test that has none.
+TEST_P(Store, TheCarsColumnsComeBackAndShowInTheView)
+{
+    REQUIRE_DATABASE();
+    HistoryDatabase db;
+    ASSERT_TRUE(qova::test::Ok(db.open(url)));
+    TestEntry check = carCheck(QStringLiteral("SK11 PXE"), at(1, 9, 0));
+    TestEntry report = sample(QStringLiteral("SK11 PXE"), at(1, 9, 5));
+    ASSERT_TRUE(qova::test::Ok(db.save(check)));
+    ASSERT_TRUE(qova::test::Ok(db.save(report)));
+    EXPECT_EQ(db.find(check.id).valueOr(std::nullopt), check);
+    const std::optional<TestEntry> back = db.find(report.id).valueOr(std::nullopt);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(*back, report);
+    EXPECT_TRUE(back->vin.isNull() && back->obdVerdict.isNull() && back->speedSource.isNull());
+
+    QSqlQuery q(db.connection());
+    ASSERT_TRUE(
+        q.exec(QStringLiteral("SELECT id, %1 FROM test_results ORDER BY id").arg(QString::fromLatin1(kCarHeader))));
+    std::vector<QStringList> rows;
+    while (q.next()) {
+        QStringList cells;
+        for (int i = 1; i <= 7; ++i)
+            cells << (q.value(i).isNull() ? QStringLiteral("NULL") : q.value(i).toString());
+        rows.push_back(cells);
+    }
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], (QStringList{check.vin, "fail", "ON", "P0133, P0420", check.obdReadiness, "OBD",
+                                    "OBD coolant temperature"}));
+    EXPECT_EQ(rows[1], QStringList(7, QStringLiteral("NULL")));
+}
+
 INSTANTIATE_TEST_SUITE_P(Both, Store, ::testing::Values(Backend::Sqlite, Backend::Postgresql), name);
+// A database the program before the car's columns made, with a check and a report in it:
+// both kept as they were, the new columns null, and a check with them saved beside them.
+TEST_P(Migration, ADatabaseOfVersion3KeepsItsTestsWithTheCarsColumnsNull)
+{
+    REQUIRE_DATABASE();
+    constexpr int kBefore = 3;
+    TestEntry oldCheck = sample(QStringLiteral("J123ABC"), at(2, 9, 0));
+    oldCheck.kind = kCheckKind;
+    oldCheck.verdict = QStringLiteral("pass");
+    oldCheck.measured = MeasuredCo | MeasuredHc | MeasuredRpm | MeasuredEfficiency | MeasuredOilTemp;
+    oldCheck.fastIdle = {QStringLiteral("pass"), 5, 34, 1004, 2750};
+    oldCheck.naturalIdle = {QStringLiteral("pass"), 10, 54, 1005, 800};
+    TestEntry oldReport = sample(QStringLiteral("J123ABC"), at(2, 9, 5));
+    {
+        HistoryDatabase old;
+        HistoryDatabase::Options options;
+        options.upToVersion = kBefore;
+        ASSERT_TRUE(qova::test::Ok(old.open(url, options)));
+        oldCheck.id = saveAsVersion(old, kBefore, oldCheck);
+        oldReport.id = saveAsVersion(old, kBefore, oldReport);
+        ASSERT_GT(oldReport.id, oldCheck.id);
+        QSqlQuery q(old.connection());
+        ASSERT_TRUE(q.exec(QStringLiteral("SELECT * FROM test_results")));
+        EXPECT_EQ(q.record().indexOf(QStringLiteral("vin")), -1) << "version 3 has no VIN";
+    }
+    HistoryDatabase db;
+    ASSERT_TRUE(qova::test::Ok(db.open(url)));
+    EXPECT_EQ(db.schemaVersion().valueOr(-1), kSchemaVersion);
+    EXPECT_EQ(db.find(oldCheck.id).valueOr(std::nullopt), oldCheck);
+    EXPECT_EQ(db.find(oldReport.id).valueOr(std::nullopt), oldReport);
+    TestEntry now = carCheck(QStringLiteral("J123ABC"), at(3, 9, 0));
+    ASSERT_TRUE(qova::test::Ok(db.save(now)));
+    EXPECT_EQ(db.find(now.id).valueOr(std::nullopt), now);
+
+    QSqlQuery q(db.connection());
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT id, vin, obd_lamp, warm_source, fast_idle_rpm FROM test_results "
+                                      "ORDER BY id")));
+    QStringList seen;
+    while (q.next())
+        seen << QStringLiteral("%1 %2 %3 %4 %5")
+                    .arg(q.value(0).toLongLong())
+                    .arg(q.value(1).isNull() ? QStringLiteral("NULL") : q.value(1).toString(),
+                         q.value(2).isNull() ? QStringLiteral("NULL") : q.value(2).toString(),
+                         q.value(3).isNull() ? QStringLiteral("NULL") : q.value(3).toString(),
+                         q.value(4).isNull() ? QStringLiteral("NULL") : q.value(4).toString());
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("%1 NULL NULL NULL 2750").arg(oldCheck.id),
+                                 QStringLiteral("%1 NULL NULL NULL NULL").arg(oldReport.id),
+                                 QStringLiteral("%1 %2 ON OBD coolant temperature 2750").arg(now.id).arg(now.vin)}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Both, Migration, ::testing::Values(Backend::Sqlite, Backend::Postgresql), name);
 
 // --- failures ---------------------------------------------------------------------------
@@ -703,6 +810,14 @@ TEST_F(Failures, QueueKeepsEveryFieldAcrossARestart)
     entry.kind = kCheckKind;
     entry.measured = 0;
     entry.naturalIdle = {QStringLiteral("fail"), 0, std::nullopt, 990, 810};
+    const TestEntry car = carCheck(entry.registration, entry.takenAt);
+    entry.vin = car.vin;
+    entry.obdVerdict = car.obdVerdict;
+    entry.obdLamp = car.obdLamp;
+    entry.obdCodes = car.obdCodes;
+    entry.obdReadiness = car.obdReadiness;
+    entry.warmSource = car.warmSource;
+    // speedSource left null: a null text stays null in the file
     {
         PendingTests pending(pendingPath());
         EXPECT_TRUE(qova::test::Ok(pending.add(entry)));
@@ -983,6 +1098,51 @@ INSTANTIATE_TEST_SUITE_P(
                       Field{"\r=1", "\"'\r=1\""}, Field{"=a,b", "\"'=a,b\""}, Field{"=caf\u00E9", "'=caf\xC3\xA9"},
                       Field{"a=b-c", "a=b-c"}, Field{"'=x", "'=x"}));
 
+// The car's texts come from the car and the operator: in the export each is text a
+// spreadsheet never runs, and a test without them leaves their cells empty.
+struct CarCell {
+    const char *name;
+    Column column;
+    QString text;    // null: not kept
+    QByteArray cell; // as the export writes it
+};
+
+class CarCsvCells : public ::testing::TestWithParam<CarCell> {};
+
+TEST_P(CarCsvCells, AreSafeForASpreadsheet)
+{
+    const CarCell &c = GetParam();
+    TestEntry e = carCheck(QStringLiteral("AB12 CDE"), at(1, 9, 0));
+    // The car's columns end the row: each but the one of the case a plain "x".
+    QByteArray tail;
+    for (int i = static_cast<int>(Column::Vin); i < kColumnCount; ++i) {
+        const auto column = static_cast<Column>(i);
+        StoredColumnOf(column).set(e, column == c.column ? c.text : QStringLiteral("x"));
+        tail += ',' + (column == c.column ? c.cell : QByteArray("x"));
+    }
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        CsvWriter csv(buffer, false);
+        WriteTestCsvRow(csv, e);
+        ASSERT_TRUE(qova::test::Ok(csv.finish()));
+    }
+    EXPECT_TRUE(buffer.data().endsWith(tail + "\r\n")) << buffer.data().toStdString();
+    EXPECT_TRUE(ResultColumnNames().join(u',').endsWith(QString::fromLatin1(kCarHeader)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Csv, CarCsvCells,
+    ::testing::Values(CarCell{"VinAsAFormula", Column::Vin, QStringLiteral("=HYPERLINK(1)"), "'=HYPERLINK(1)"},
+                      CarCell{"CodeAsAFormula", Column::ObdCodes, QStringLiteral("@SUM(A1)"), "'@SUM(A1)"},
+                      CarCell{"LampWithQuotes", Column::ObdLamp, QStringLiteral("unknown: \"NO DATA\""),
+                              "\"unknown: \"\"NO DATA\"\"\""},
+                      CarCell{"ReadinessPlain", Column::ObdReadiness, QStringLiteral("Misfire: complete"),
+                              "Misfire: complete"},
+                      CarCell{"SourceMinus", Column::WarmSource, QStringLiteral("-40"), "'-40"},
+                      CarCell{"NoVin", Column::Vin, QString(), ""}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 TEST(Csv, NumbersUseADecimalPointAndRowsEndWithCrLf)
 {
     EXPECT_EQ(csvOf([](CsvWriter &csv) {
@@ -1038,12 +1198,13 @@ TEST_P(Store, ExportWritesTheListedTests)
         QByteArray("\xEF\xBB\xBF") +
         "id,kind,taken_at,registration,vehicle,company_header,fuel,co_pct,co2_pct,hc_ppm,o2_pct,nox_ppm,rpm,"
         "oil_temp_c,lambda,afr,oil_temp_unit,efficiency_unit,verdict," +
-        kStageHeader + "\r\n" + QByteArray::number(second.id) +
+        kStageHeader + "," + kCarHeader + "\r\n" + QByteArray::number(second.id) +
         ",report,2026-03-02T09:00:00+01:00,ab12cde,FORD FIESTA 1.2,\"BAY 1 MOTORS, \"\"QUALITY\"\"\",PETROL,0.07,"
-        "14.8,87,0.45,12,820,90.5,,14.70,C,afr,pass,,,,,,,,,,\r\n" +
-        QByteArray::number(first.id) +
+        "14.8,87,0.45,12,820,90.5,,14.70,C,afr,pass,,,,,,,,,," +
+        kNoCar + "\r\n" + QByteArray::number(first.id) +
         ",report,2026-03-01T09:00:00+01:00,AB12 CDE,FORD FIESTA 1.2,\"BAY 1 MOTORS, \"\"QUALITY\"\"\",PETROL,1.23,"
-        "14.8,87,0.45,12,820,90.5,1.002,,C,lambda,,,,,,,,,,,\r\n";
+        "14.8,87,0.45,12,820,90.5,1.002,,C,lambda,,,,,,,,,,," +
+        kNoCar + "\r\n";
     EXPECT_EQ(buffer.data(), want);
 }
 
