@@ -51,9 +51,8 @@ int main(int argc, char *argv[])
     qova::app::ObdConnection obd(
         pause,
         [&state, &pause](const qova::obd::ObdAddress &address) {
-            const QString analyser = state.port.PortDevice.isEmpty()
-                                         ? qova::link::PortDeviceName(state.port.PortNumber)
-                                         : state.port.PortDevice;
+            const QString analyser = state.port.PortDevice.isEmpty() ? qova::link::PortDeviceName(state.port.PortNumber)
+                                                                     : state.port.PortDevice;
             return qova::app::MakeObdDevice(address, pause, analyser);
         },
         state.obd);

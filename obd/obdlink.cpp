@@ -37,8 +37,7 @@ ObdLink::ObdLink(std::unique_ptr<link::ByteDevice> device, link::Pause &clock, E
     session_.onChange = [this] { emit changed(); };
 }
 
-ObdLink::ObdLink(link::Pause &clock, QObject *parent)
-    : ObdLink(std::make_unique<NoAdapter>(), clock, NoLine(), parent)
+ObdLink::ObdLink(link::Pause &clock, QObject *parent) : ObdLink(std::make_unique<NoAdapter>(), clock, NoLine(), parent)
 {
     inUse_ = false;
 }

@@ -3,10 +3,10 @@
 #include "app/devices.h"
 #include "app/settingsfile.h"
 #include "app/statustexts.h"
-#include "sim/elmcar.h"
 #include "link/connectionprobe.h"
 #include "link/networkdevice.h"
 #include "link/qserialdevice.h"
+#include "sim/elmcar.h"
 #include "sim/simdevice.h"
 #include "ui/operator.h"
 
@@ -549,8 +549,8 @@ void TForm4::showObdChoice()
         }
         ObdNetwork->setChecked(true);
     } else {
-        ObdCar->setCurrentIndex(std::max(
-            0, ObdCar->findData(address->demoCar.isEmpty() ? QString() : obd::ObdAddressText(*address))));
+        ObdCar->setCurrentIndex(
+            std::max(0, ObdCar->findData(address->demoCar.isEmpty() ? QString() : obd::ObdAddressText(*address))));
         ObdDemo->setChecked(true);
     }
     if (obd_ && obd_->environmentDecides)
@@ -616,10 +616,10 @@ void TForm4::keepObdChoice(bool analyserChanged)
     if (settings_) {
         const auto settings = settings_();
         if (const Done kept = WriteObdChoice(*settings, chosen); !kept.ok())
-            state_.op->message(this, QStringLiteral("QOVA"),
-                               QStringLiteral("The OBD adapter is in use for this run only: %1")
-                                   .arg(kept.problem().text()),
-                               ui::Icon::Warning, ui::Buttons::Ok);
+            state_.op->message(
+                this, QStringLiteral("QOVA"),
+                QStringLiteral("The OBD adapter is in use for this run only: %1").arg(kept.problem().text()),
+                ui::Icon::Warning, ui::Buttons::Ok);
     }
     if (obd_->environmentDecides)
         return;
