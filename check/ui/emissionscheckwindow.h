@@ -116,6 +116,25 @@ private:
     QLabel *overall_ = nullptr, *resultNotes_ = nullptr, *saveStatus_ = nullptr;
     QTableWidget *results_ = nullptr;
     QPushButton *printButton_ = nullptr;
+    // Vehicle page: the VIN, read from the car or typed, and how it stands against the one kept.
+    void readVinClick();
+    void vinReadingChanged();
+    void stopWaitingForVin(const QString &why);
+    void showVinNote();
+    QLineEdit *vin_ = nullptr;
+    QPushButton *readVin_ = nullptr;
+    QLabel *vinNote_ = nullptr;
+    QString keptVin_;
+    QString readVinText_;    // the text last read from the car
+    QString readVinDoubt_;   // why that text is not to be trusted
+    QMetaObject::Connection waitingForVin_;
+    QTimer *vinPatience_ = nullptr;
+
+public:
+    // For tests: the vehicle page's VIN field, button and note.
+    QLineEdit *vinField() const { return vin_; }
+    QPushButton *readVinButton() const { return readVin_; }
+    QLabel *vinNote() const { return vinNote_; }
 };
 
 } // namespace qova::checkui
