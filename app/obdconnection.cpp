@@ -86,9 +86,21 @@ ObdConnection::ObdConnection(link::Pause &clock, DeviceMaker makeDevice, obd::Ob
     published_ = nullptr;
 }
 
+namespace {
+// "demo" is the first demo car by another name.
+bool SameAdapter(const std::optional<obd::ObdAddress> &a, const std::optional<obd::ObdAddress> &b)
+{
+    if (a && b && a->kind == obd::ObdAddress::Kind::Demo && b->kind == a->kind) {
+        const QString first = DemoObdCars().value(0);
+        return (a->demoCar.isEmpty() ? first : a->demoCar) == (b->demoCar.isEmpty() ? first : b->demoCar);
+    }
+    return a == b;
+}
+} // namespace
+
 void ObdConnection::use(const std::optional<obd::ObdAddress> &address)
 {
-    if (address == address_ && (link_.inUse() || !address))
+    if (SameAdapter(address, address_) && (link_.inUse() || !address))
         return;
     address_ = address;
     if (!address || !makeDevice_) {

@@ -211,8 +211,10 @@ QRadioButton *TForm4::radio(int port) const
 void TForm4::listPorts(const QString &keep)
 {
     DetectedPorts->clear();
-    const std::vector<link::SerialPortDescription> ports =
-        ports_ ? ports_() : std::vector<link::SerialPortDescription>{};
+    lastPorts_ = ports_ ? ports_() : std::vector<link::SerialPortDescription>{};
+    if (ObdPorts)
+        listObdPorts(ObdPorts->currentData().toString());
+    const std::vector<link::SerialPortDescription> &ports = lastPorts_;
     for (const auto &p : ports)
         DetectedPorts->addItem(link::DescribePort(p), p.location);
     if (keep.isEmpty())
@@ -517,9 +519,7 @@ void TForm4::setObdConnection(ObdConnection *obd)
 void TForm4::listObdPorts(const QString &keep)
 {
     ObdPorts->clear();
-    const std::vector<link::SerialPortDescription> ports =
-        ports_ ? ports_() : std::vector<link::SerialPortDescription>{};
-    for (const auto &p : ports)
+    for (const auto &p : lastPorts_)
         ObdPorts->addItem(link::DescribePort(p), p.location);
     if (keep.isEmpty())
         return;
@@ -708,10 +708,12 @@ void TForm4::endObdTrial()
         obdTrialEnd_->stop();
     if (obd_)
         disconnect(&obd_->link(), &obd::ObdLink::changed, ObdTestResult, nullptr);
-    if (obdTrial_) {
-        obdTrial_->stop();
+    if (std::unique_ptr<obd::ObdLink> trial = std::move(obdTrial_)) {
+        // Stopping says so; nobody listens any more.
+        disconnect(trial.get(), nullptr, ObdTestResult, nullptr);
+        trial->stop();
         // It may be ending from inside its own signal.
-        obdTrial_.release()->deleteLater();
+        trial.release()->deleteLater();
     }
 }
 

@@ -121,6 +121,8 @@ private:
     // Keeps the OBD choice and, unless QOVA_OBD decides, switches the link to it.
     void keepObdChoice(bool analyserChanged);
     ObdConnection *obd_ = nullptr;
+    // The system's ports as last listed, for both boxes: one listing per opening or Refresh.
+    std::vector<link::SerialPortDescription> lastPorts_;
     QButtonGroup *obdChoices_ = nullptr;
     std::unique_ptr<obd::ObdLink> obdTrial_;
     QTimer *obdTrialEnd_ = nullptr;

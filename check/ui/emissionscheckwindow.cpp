@@ -910,7 +910,7 @@ void EmissionsCheckWindow::showVinNote()
         !readVinText_.isEmpty() && vin_->text() == readVinText_ ? readVinDoubt_ : obd::VinDoubt(given);
     const check::VinNote note = check::CompareVin(keptVin_, given, doubt);
     vinNote_->setStyleSheet(note.agreement == check::VinAgreement::Same ? QStringLiteral("color:#006000;")
-                                                                       : QStringLiteral("color:#b00000;"));
+                                                                        : QStringLiteral("color:#b00000;"));
     vinNote_->setText(note.text);
 }
 

@@ -125,8 +125,8 @@ private:
     QPushButton *readVin_ = nullptr;
     QLabel *vinNote_ = nullptr;
     QString keptVin_;
-    QString readVinText_;    // the text last read from the car
-    QString readVinDoubt_;   // why that text is not to be trusted
+    QString readVinText_;  // the text last read from the car
+    QString readVinDoubt_; // why that text is not to be trusted
     QMetaObject::Connection waitingForVin_;
     QTimer *vinPatience_ = nullptr;
 

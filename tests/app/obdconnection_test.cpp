@@ -42,7 +42,8 @@ TEST_P(StoredChoice, ReadBackValidated)
     if (row.problemHas) {
         EXPECT_TRUE(choice.problem.contains(QString::fromUtf8(row.problemHas))) << choice.problem.toStdString();
         // Where to fix it.
-        EXPECT_TRUE(choice.problem.contains(row.environment ? QStringLiteral("QOVA_OBD") : QStringLiteral("FILE > COMM")))
+        EXPECT_TRUE(
+            choice.problem.contains(row.environment ? QStringLiteral("QOVA_OBD") : QStringLiteral("FILE > COMM")))
             << choice.problem.toStdString();
     } else {
         EXPECT_TRUE(choice.problem.isEmpty()) << choice.problem.toStdString();

@@ -495,10 +495,22 @@ void TestCheckWindow::readFromTheCar_data()
     QTest::addColumn<QString>("vinStartsWith");
     QTest::addColumn<QString>("noteHas");
     QTest::addColumn<QString>("messageHas");
-    QTest::newRow("no adapter") << "" << "" << "" << "FILE > COMM";
-    QTest::newRow("healthy car") << "healthy" << "VF1DEMCAR" << "" << "";
-    QTest::newRow("car with its lamp on") << "lamp-on" << "VF1DEMCAR" << "" << "";
-    QTest::newRow("ignition off") << "ignition-off" << "" << "switch the ignition on" << "";
+    QTest::newRow("no adapter") << ""
+                                << ""
+                                << ""
+                                << "FILE > COMM";
+    QTest::newRow("healthy car") << "healthy"
+                                 << "VF1DEMCAR"
+                                 << ""
+                                 << "";
+    QTest::newRow("car with its lamp on") << "lamp-on"
+                                          << "VF1DEMCAR"
+                                          << ""
+                                          << "";
+    QTest::newRow("ignition off") << "ignition-off"
+                                  << ""
+                                  << "switch the ignition on"
+                                  << "";
 }
 
 void TestCheckWindow::readFromTheCar()
@@ -512,8 +524,8 @@ void TestCheckWindow::readFromTheCar()
     if (!car.isEmpty()) {
         const auto obdCar = sim::ObdCarFromName(car.toStdString());
         QVERIFY(obdCar);
-        link = std::make_unique<obd::ObdLink>(sim::MakeDemoDevice(pause_, sim::MakeObdCar(analyser_, *obdCar)),
-                                              pause_, obd::ElmSession::Options{.baudRates = {}});
+        link = std::make_unique<obd::ObdLink>(sim::MakeDemoDevice(pause_, sim::MakeObdCar(analyser_, *obdCar)), pause_,
+                                              obd::ElmSession::Options{.baudRates = {}});
         link->session().start();
     }
     state_->obd = link.get();

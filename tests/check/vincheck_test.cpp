@@ -22,8 +22,7 @@ TEST_P(VinComparison, SaysWhatTheOperatorMustKnow)
 {
     const auto &row = GetParam();
     const QString given = QString::fromUtf8(row.given);
-    const VinNote note =
-        CompareVin(QString::fromUtf8(row.kept), given, obd::VinDoubt(given.trimmed().toUpper()));
+    const VinNote note = CompareVin(QString::fromUtf8(row.kept), given, obd::VinDoubt(given.trimmed().toUpper()));
     EXPECT_EQ(note.agreement, row.agreement);
     if (*row.noteHas == '\0')
         EXPECT_TRUE(note.text.isEmpty()) << note.text.toStdString();
