@@ -615,7 +615,12 @@ void TForm4::keepObdChoice(bool analyserChanged)
     const std::optional<obd::ObdAddress> chosen = SelectedObdAdapter();
     if (settings_) {
         const auto settings = settings_();
-        if (const Done kept = WriteObdChoice(*settings, chosen); !kept.ok())
+        // Written only when it changes: OK on an unchanged choice must not fail on a
+        // settings file the program may not write.
+        const QString before = settings->value(QLatin1String(kObdChoiceKey)).toString();
+        const QString now = chosen ? obd::ObdAddressText(*chosen) : QString();
+        const Done kept = before == now ? Done{} : WriteObdChoice(*settings, chosen);
+        if (!kept.ok())
             state_.op->message(
                 this, QStringLiteral("QOVA"),
                 QStringLiteral("The OBD adapter is in use for this run only: %1").arg(kept.problem().text()),
