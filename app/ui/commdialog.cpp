@@ -181,14 +181,17 @@ TForm4::TForm4(ui::SharedState &state, QString portFile, QWidget *mainWindow, QW
     row->addWidget(Button1);
     row->addWidget(Button2);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(GroupBox1);
+    // The OBD adapter beside COM1 to COM4, so the dialog still fits a 768-line screen.
+    auto *topRow = new QHBoxLayout;
+    topRow->addWidget(GroupBox1, 0);
+    topRow->addWidget(ObdAdapter, 1);
+    layout->addLayout(topRow);
     layout->addWidget(OtherConnections);
     layout->addWidget(InUse);
-    auto *testRow0 = new QHBoxLayout;
-    testRow0->addWidget(TestButton, 0, Qt::AlignTop);
-    testRow0->addWidget(TestResult, 1);
-    layout->addLayout(testRow0);
-    layout->addWidget(ObdAdapter);
+    auto *testRow = new QHBoxLayout;
+    testRow->addWidget(TestButton, 0, Qt::AlignTop);
+    testRow->addWidget(TestResult, 1);
+    layout->addLayout(testRow);
     layout->addLayout(row);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     updateEnabled();
@@ -436,7 +439,7 @@ void TForm4::buildObdBox()
     ObdPorts = new QComboBox(ObdAdapter);
     ObdPorts->setObjectName(QStringLiteral("ObdPorts"));
     ObdPorts->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    ObdPorts->setMinimumContentsLength(24);
+    ObdPorts->setMinimumContentsLength(16);
     ObdPorts->setAccessibleName(QStringLiteral("OBD adapter's serial port"));
     ObdBaud = new QComboBox(ObdAdapter);
     ObdBaud->setObjectName(QStringLiteral("ObdBaud"));
@@ -448,15 +451,17 @@ void TForm4::buildObdBox()
     indented({ObdPorts, ObdBaud});
 
     radio(ObdNetwork, "ObdNetwork", QStringLiteral("&Wi-Fi or network adapter"));
+    connect(ObdNetwork, &QRadioButton::toggled, this, [this](bool on) { ObdNetworkPort->setEnabled(on); });
     ObdHost = new QLineEdit(ObdAdapter);
     ObdHost->setObjectName(QStringLiteral("ObdHost"));
-    ObdHost->setPlaceholderText(QStringLiteral("host name or address, often 192.168.0.10"));
+    ObdHost->setPlaceholderText(QStringLiteral("often 192.168.0.10"));
     ObdHost->setAccessibleName(QStringLiteral("OBD adapter's host"));
     ObdNetworkPort = new QSpinBox(ObdAdapter);
     ObdNetworkPort->setObjectName(QStringLiteral("ObdNetworkPort"));
     ObdNetworkPort->setRange(1, 65535);
     ObdNetworkPort->setValue(kDefaultObdPort);
     ObdNetworkPort->setAccessibleName(QStringLiteral("OBD adapter's TCP port"));
+    ObdNetworkPort->setEnabled(false);
     indented({ObdHost, ObdNetworkPort});
 
     radio(ObdDemo, "ObdDemo", QStringLiteral("Demo car (b&uilt in)"));
