@@ -33,7 +33,7 @@ ObdLink::ObdLink(std::unique_ptr<link::ByteDevice> device, link::Pause &clock, E
     : QObject(parent), session_(std::move(device), clock, std::move(options))
 {
     timer_.setInterval(kTickMs);
-    connect(&timer_, &QTimer::timeout, this, [this] { session_.tick(); });
+    connect(&timer_, &QTimer::timeout, this, &ObdLink::tick);
     session_.onChange = [this] { emit changed(); };
 }
 
@@ -46,8 +46,20 @@ void ObdLink::start()
 {
     if (!inUse_)
         return;
+    // Starting ticks once, which may open the adapter: the same guard as the timer's.
+    ticking_ = true;
     session_.start();
+    ticking_ = false;
     timer_.start();
+}
+
+void ObdLink::tick()
+{
+    if (ticking_)
+        return;
+    ticking_ = true;
+    session_.tick();
+    ticking_ = false;
 }
 
 void ObdLink::stop()

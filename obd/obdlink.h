@@ -26,6 +26,9 @@ public:
 
     void start();
     void stop();
+    // What the timer calls. Opening a network adapter waits in a loop that keeps the
+    // windows painting, where this timer fires again: that tick is let go, never nested.
+    void tick();
     ElmSession &session() { return session_; }
     const ElmSession &session() const { return session_; }
 
@@ -46,6 +49,7 @@ private:
     ElmSession session_;
     QTimer timer_;
     bool inUse_ = true;
+    bool ticking_ = false;
 };
 
 } // namespace qova::obd

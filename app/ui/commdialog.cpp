@@ -512,13 +512,11 @@ void TForm4::buildObdBox()
                                    .arg(last)
                                    .arg(kObdTrialMs / 1000));
     });
-    ObdAdapter->setEnabled(false);
 }
 
 void TForm4::setObdConnection(ObdConnection *obd)
 {
     obd_ = obd;
-    ObdAdapter->setEnabled(obd_ != nullptr);
 }
 
 void TForm4::listObdPorts(const QString &keep)
@@ -540,7 +538,13 @@ void TForm4::showObdChoice()
 {
     endObdTrial();
     ObdTestResult->clear();
-    const std::optional<obd::ObdAddress> address = obd_ ? obd_->address() : std::nullopt;
+    std::optional<obd::ObdAddress> address = obd_ ? obd_->address() : std::nullopt;
+    if (!obd_ || obd_->environmentDecides) {
+        // The environment's adapter is for this run; the box shows (and OK keeps) the operator's own.
+        address.reset();
+        if (settings_)
+            address = ParseObdChoice(settings_()->value(QLatin1String(kObdChoiceKey)).toString()).valueOr(std::nullopt);
+    }
     listObdPorts(address && address->kind == obd::ObdAddress::Kind::Serial ? address->name : QString());
     if (!address) {
         ObdNone->setChecked(true);
@@ -570,7 +574,7 @@ void TForm4::showObdChoice()
 
 QString TForm4::obdChoiceProblem() const
 {
-    if (!obd_ || ObdNone->isChecked())
+    if (ObdNone->isChecked())
         return {};
     if (ObdSerial->isChecked() && ObdPorts->currentData().toString().isEmpty())
         return QStringLiteral("No serial port is chosen for the OBD adapter: this computer has none that the "
@@ -615,8 +619,6 @@ std::optional<obd::ObdAddress> TForm4::SelectedObdAdapter() const
 
 void TForm4::keepObdChoice(bool analyserChanged)
 {
-    if (!obd_)
-        return;
     const std::optional<obd::ObdAddress> chosen = SelectedObdAdapter();
     if (settings_) {
         const auto settings = settings_();
@@ -631,7 +633,7 @@ void TForm4::keepObdChoice(bool analyserChanged)
                 QStringLiteral("The OBD adapter is in use for this run only: %1").arg(kept.problem().text()),
                 ui::Icon::Warning, ui::Buttons::Ok);
     }
-    if (obd_->environmentDecides)
+    if (!obd_ || obd_->environmentDecides)
         return;
     // The demo car reads the engine of the analyser chosen: another analyser, another car.
     if (analyserChanged && chosen && chosen->kind == obd::ObdAddress::Kind::Demo)

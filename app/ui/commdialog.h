@@ -59,7 +59,7 @@ public:
     void TestClick();
 
     // The program's OBD link, whose adapter the "OBD adapter" box chooses; without one the
-    // box stays disabled.
+    // choice is only kept, for the next start.
     void setObdConnection(ObdConnection *obd);
     // The OBD adapter chosen in the box now; none for "None" or a choice that names none.
     std::optional<obd::ObdAddress> SelectedObdAdapter() const;

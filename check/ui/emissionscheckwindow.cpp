@@ -168,13 +168,14 @@ QWidget *EmissionsCheckWindow::buildVehiclePage()
     vin_->setAccessibleName(QStringLiteral("VIN"));
     vin_->setMaxLength(40);
     vin_->setPlaceholderText(QStringLiteral("17 characters, or read from the car"));
-    readVin_ = pageButton(page, "ReadVinButton", QStringLiteral("Rea&d from the car"));
+    readVin_ = pageButton(page, "ReadVinButton", QStringLiteral("Read &VIN from the car"));
     readVin_->setFont(big);
     readVin_->setToolTip(QStringLiteral("Take the VIN from the car's OBD adapter (FILE > COMM)"));
     auto *vinRow = new QHBoxLayout;
     vinRow->addWidget(vin_, 1);
     vinRow->addWidget(readVin_);
-    auto *vinLabel = new QLabel(QStringLiteral("&VIN"), page);
+    // Alt+V is the button's: the field is next to it in the tab order.
+    auto *vinLabel = new QLabel(QStringLiteral("VIN"), page);
     vinLabel->setBuddy(vin_);
     vinLabel->setFont(big);
     form->addRow(vinLabel, vinRow);
@@ -884,7 +885,7 @@ void EmissionsCheckWindow::vinReadingChanged()
     }
     if (session.state() == obd::ElmSession::State::NoCar)
         stopWaitingForVin(QStringLiteral("The car does not answer the OBD adapter (%1): switch the ignition on, "
-                                         "then press Read from the car again.")
+                                         "then press Read VIN from the car again.")
                               .arg(session.problem()));
     else if (session.state() == obd::ElmSession::State::Closed && !session.problem().isEmpty())
         stopWaitingForVin(QStringLiteral("The OBD adapter cannot be used: %1").arg(session.problem()));
@@ -895,7 +896,7 @@ void EmissionsCheckWindow::stopWaitingForVin(const QString &why)
     disconnect(waitingForVin_);
     waitingForVin_ = {};
     vinPatience_->stop();
-    readVin_->setText(QStringLiteral("Rea&d from the car"));
+    readVin_->setText(QStringLiteral("Read &VIN from the car"));
     if (!why.isEmpty()) {
         vinNote_->setStyleSheet(QStringLiteral("color:#b00000;"));
         vinNote_->setText(why);

@@ -149,5 +149,46 @@ INSTANTIATE_TEST_SUITE_P(App, LinkSwitch,
                                            SwitchRow{"to_none", "demo:healthy", "none", false}),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// An adapter whose opening lets the link's timer fire again, as a network adapter's wait
+// for its connection does: the second tick must not open it a second time inside the first.
+class ReenteringDevice final : public link::ByteDevice {
+public:
+    obd::ObdLink *link = nullptr;
+    int opens = 0, depth = 0, deepest = 0;
+    bool openDevice() override
+    {
+        ++opens;
+        deepest = std::max(deepest, ++depth);
+        if (link && opens < 50)
+            link->tick();
+        --depth;
+        return false;
+    }
+    bool setLineSettings() override { return true; }
+    bool setTimeouts() override { return true; }
+    bool setQueues() override { return true; }
+    void close() override {}
+    bool isOpen() const override { return false; }
+    bool writeByte(std::uint8_t) override { return false; }
+    std::optional<std::uint8_t> readByte() override { return std::nullopt; }
+    std::size_t queuedBytes() override { return 0; }
+    QString deviceName() const override { return QStringLiteral("tcp://obd:35000"); }
+    QString errorString() const override { return QStringLiteral("no connection"); }
+};
+
+TEST(ObdLinkTick, AWaitingOpenIsNeverEnteredTwice)
+{
+    test::CoreApplication("obdconnection_test");
+    link::VirtualPause clock;
+    auto device = std::make_unique<ReenteringDevice>();
+    ReenteringDevice *seen = device.get();
+    obd::ObdLink link(clock);
+    seen->link = &link;
+    link.use(std::move(device), obd::ObdLink::OptionsFor(*ParseObdChoice(QStringLiteral("tcp://obd:35000")).value()));
+    EXPECT_EQ(seen->deepest, 1);
+    EXPECT_EQ(seen->opens, 1);
+    link.stop();
+}
+
 } // namespace
 } // namespace qova::app

@@ -408,6 +408,12 @@ void TestCommDialog::obdAdapterChosenKeptAndUsed_data()
                                          << "" << true << "demo:ignition-off"
                                          << "demo:healthy"
                                          << "";
+    QTest::newRow("environment decides, none kept") << "demo:lamp-on"
+                                                    << "keep"
+                                                    << ""
+                                                    << "" << true << ""
+                                                    << "demo:lamp-on"
+                                                    << "";
 }
 
 void TestCommDialog::obdAdapterChosenKeptAndUsed()
@@ -434,7 +440,9 @@ void TestCommDialog::obdAdapterChosenKeptAndUsed()
     connection.environmentDecides = environment;
     connection.environmentText = was;
     if (!was.isEmpty()) {
-        {
+        // Where the environment decides, the settings keep whatever the operator chose (here
+        // the row's `kept` when OK changes nothing).
+        if (!environment || choice != QLatin1String("keep")) {
             QSettings s(rig.ini, QSettings::IniFormat);
             s.setValue(QLatin1String(app::kObdChoiceKey), was);
         }
@@ -445,7 +453,7 @@ void TestCommDialog::obdAdapterChosenKeptAndUsed()
     rig.form4.Prepare();
     rig.form4.show();
     QCOMPARE(rig.form4.ObdEnvironment->isVisibleTo(&rig.form4), environment);
-    QCOMPARE(rig.form4.SelectedObdAdapter().has_value(), !was.isEmpty());
+    QCOMPARE(rig.form4.SelectedObdAdapter().has_value(), !was.isEmpty() && choice != QLatin1String("keep"));
     if (choice == QLatin1String("none")) {
         rig.form4.ObdNone->click();
     } else if (choice == QLatin1String("serial")) {
@@ -455,7 +463,7 @@ void TestCommDialog::obdAdapterChosenKeptAndUsed()
     } else if (choice == QLatin1String("network")) {
         QTest::keyClicks(rig.form4.ObdHost, value);
         QVERIFY(rig.form4.ObdNetwork->isChecked());
-    } else {
+    } else if (choice == QLatin1String("demo")) {
         rig.form4.ObdCar->setCurrentIndex(rig.form4.ObdCar->findText(value));
         rig.form4.ObdDemo->click();
     }
@@ -474,10 +482,11 @@ void TestCommDialog::obdAdapterChosenKeptAndUsed()
     QCOMPARE(connection.address() ? obd::ObdAddressText(*connection.address()) : QString(), inUse);
     // Opened once for what was in use and once for a new choice, never for the same again.
     QCOMPARE(int(opened.size()), int(!was.isEmpty()) + int(!inUse.isEmpty() && inUse != was));
-    // Shown again, the dialog has the adapter in use selected.
+    // Shown again, the dialog has the adapter in use selected; the operator's own where the
+    // environment decides, so OK never keeps the environment's for a run without it.
     rig.form4.Prepare();
     const auto selected = rig.form4.SelectedObdAdapter();
-    QCOMPARE(selected ? obd::ObdAddressText(*selected) : QString(), inUse);
+    QCOMPARE(selected ? obd::ObdAddressText(*selected) : QString(), environment ? kept : inUse);
 }
 
 void TestCommDialog::obdTestTalksToTheDemoCar()

@@ -546,7 +546,7 @@ void TestCheckWindow::readFromTheCar()
         pause_.sleepMs(obd::ObdLink::kTickMs);
         link->session().tick();
     }
-    QCOMPARE(read->text(), QStringLiteral("Rea&d from the car"));
+    QCOMPARE(read->text(), QStringLiteral("Read &VIN from the car"));
     const QString vin = part<QLineEdit>(w, "Vin")->text();
     if (vinStartsWith.isEmpty())
         QCOMPARE(vin, QString());
