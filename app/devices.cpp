@@ -64,11 +64,17 @@ void UseProgramDevices(link::PortState &port, link::Pause &pause)
     port.namedFactory = std::move(named);
 }
 
-std::unique_ptr<link::ByteDevice> MakeObdDevice(const obd::ObdAddress &address, link::Pause &pause)
+std::unique_ptr<link::ByteDevice> MakeObdDevice(const obd::ObdAddress &address, link::Pause &pause,
+                                                const QString &analyserDevice)
 {
     switch (address.kind) {
-    case obd::ObdAddress::Kind::Demo:
-        return sim::MakeDemoDevice(pause, sim::MakeObdCar(programDemoAnalyser(), sim::ObdCar::Healthy));
+    case obd::ObdAddress::Kind::Demo: {
+        const auto vehicle = sim::DemoVehicleOf(analyserDevice);
+        std::shared_ptr<sim::Analyser> engine =
+            vehicle && *vehicle != sim::VehicleProfile::None ? practiceCar(*vehicle) : programDemoAnalyser();
+        const sim::ObdCar car = sim::ObdCarFromName(address.demoCar.toStdString()).value_or(sim::ObdCar::Healthy);
+        return sim::MakeDemoDevice(pause, sim::MakeObdCar(std::move(engine), car), address.name);
+    }
     case obd::ObdAddress::Kind::Network:
         return std::make_unique<link::NetworkDevice>(address.name, pause);
     case obd::ObdAddress::Kind::Serial:

@@ -20,8 +20,11 @@ void UseProgramDevices(link::PortState &port, link::Pause &pause);
 // switch-on at its next opening, so its driver's script runs in step with a new check.
 void SwitchOnDemoCarAgain(const QString &device);
 
-// The OBD adapter's device: a serial port, a network adapter, or the simulated car of the
-// built-in demo analyser, which reads the engine that analyser measures.
-std::unique_ptr<link::ByteDevice> MakeObdDevice(const obd::ObdAddress &address, link::Pause &pause);
+// The OBD adapter's device: a serial port, a network adapter, or the simulated car the
+// address names (healthy for plain "demo"). The car's engine is the one the demo analyser
+// named by `analyserDevice` measures ("demo:good-catalyst" a practice car's), the plain
+// demo analyser's when that names no demo.
+std::unique_ptr<link::ByteDevice> MakeObdDevice(const obd::ObdAddress &address, link::Pause &pause,
+                                                const QString &analyserDevice = QString());
 
 } // namespace qova::app

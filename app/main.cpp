@@ -1,9 +1,10 @@
 #include "app/devices.h"
 #include "app/historysettings.h"
+#include "app/obdconnection.h"
 #include "app/settingsfile.h"
 #include "app/singleinstance.h"
 #include "app/ui/programwindows.h"
-#include "obd/obdlink.h"
+#include "link/qserialdevice.h"
 #include "ui/guardedapplication.h"
 #include "ui/operator.h"
 #include "ui/printing.h"
@@ -45,33 +46,37 @@ int main(int argc, char *argv[])
     });
     retry.start(30000);
 
-    // The car's OBD adapter, when QOVA_OBD names one: a second device beside the analyser.
-    const auto obdAddress = qova::obd::ParseObdAddress(qEnvironmentVariable(qova::obd::kObdEnvironment));
-    std::unique_ptr<qova::obd::ObdLink> obd;
-    if (obdAddress.ok() && obdAddress.value()) {
-        const qova::obd::ObdAddress &address = *obdAddress.value();
-        obd = std::make_unique<qova::obd::ObdLink>(qova::app::MakeObdDevice(address, pause), pause,
-                                                   qova::obd::ObdLink::OptionsFor(address));
-        obd->start();
-    }
-    state.obd = obd.get();
+    // The car's OBD adapter: a second device beside the analyser, on a timer of its own. One
+    // link for the whole run; FILE > COMM switches its device.
+    qova::app::ObdConnection obd(
+        pause,
+        [&state, &pause](const qova::obd::ObdAddress &address) {
+            const QString analyser = state.port.PortDevice.isEmpty() ? qova::link::PortDeviceName(state.port.PortNumber)
+                                                                     : state.port.PortDevice;
+            return qova::app::MakeObdDevice(address, pause, analyser);
+        },
+        state.obd);
+    const qova::app::ObdChoice obdChoice =
+        qova::app::ReadObdChoice(*qova::app::CompanyHeaderSettings(), qova::app::ObdEnvironment());
+    obd.environmentDecides = obdChoice.fromEnvironment;
+    obd.environmentText = obdChoice.environmentText;
 
     qova::app::ProgramWindows windows(state, QString::fromLatin1(qova::app::kPortFileName),
                                       qova::app::SystemUsLocale());
     windows.wire();
+    windows.form4.setObdConnection(&obd);
+    // After the windows: the demo car follows the engine of the analyser the port names.
+    obd.use(obdChoice.address);
     windows.form1.show();
     if (!waiting.ok())
         QTimer::singleShot(0, &windows.form1, [&] {
             op.message(&windows.form1, QStringLiteral("QOVA"), waiting.problem().text(), qova::ui::Icon::Warning,
                        qova::ui::Buttons::Ok);
         });
-    if (!obdAddress.ok())
+    if (!obdChoice.problem.isEmpty())
         QTimer::singleShot(0, &windows.form1, [&] {
-            op.message(&windows.form1, QStringLiteral("QOVA"),
-                       QStringLiteral("The environment variable %1 names no OBD adapter: %2 The program runs "
-                                      "without one.")
-                           .arg(QString::fromLatin1(qova::obd::kObdEnvironment), obdAddress.problem().text()),
-                       qova::ui::Icon::Warning, qova::ui::Buttons::Ok);
+            op.message(&windows.form1, QStringLiteral("QOVA"), obdChoice.problem, qova::ui::Icon::Warning,
+                       qova::ui::Buttons::Ok);
         });
     // Opened once at the start (a server in the background), so the vehicle dialog can show
     // a registration's last result; the tests waiting are saved once it is open.

@@ -79,6 +79,22 @@ void ElmSession::stop()
     changed();
 }
 
+void ElmSession::use(std::unique_ptr<link::ByteDevice> device, Options options)
+{
+    running_ = false;
+    pending_.reset();
+    device_->close();
+    device_ = std::move(device);
+    options_ = std::move(options);
+    state_ = State::Closed;
+    readings_ = {};
+    problem_.clear();
+    adapter_.clear();
+    baudRate_ = 0;
+    raw_.clear();
+    changed();
+}
+
 Done ElmSession::open(bool nextBaud)
 {
     if (nextBaud && !options_.baudRates.empty())

@@ -80,6 +80,9 @@ public:
     void start();
     void stop();
     void tick();
+    // Another adapter in place of this one: the old one closed, everything it said
+    // forgotten; started again only by start().
+    void use(std::unique_ptr<link::ByteDevice> device, Options options);
 
     State state() const { return state_; }
     const ObdReadings &readings() const { return readings_; }

@@ -2,17 +2,28 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <cstring>
 
 namespace qova::obd {
 
-qova::Result<std::optional<ObdAddress>> ParseObdAddress(const QString &text)
+qova::Result<std::optional<ObdAddress>> ParseObdAddress(const QString &text, const QStringList &demoCars)
 {
     using qova::Problem;
     QString t = text.trimmed();
     if (t.isEmpty() || t.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0)
         return std::optional<ObdAddress>();
     if (t == QLatin1String("demo"))
-        return std::optional(ObdAddress{ObdAddress::Kind::Demo, t, std::nullopt});
+        return std::optional(ObdAddress{ObdAddress::Kind::Demo, t, std::nullopt, {}});
+    if (t.startsWith(QLatin1String(kObdDemoPrefix))) {
+        const QString car = t.mid(static_cast<qsizetype>(std::strlen(kObdDemoPrefix)));
+        if (!demoCars.contains(car))
+            return Problem{QStringLiteral("\"%1\" names no simulated car").arg(text),
+                           demoCars.isEmpty()
+                               ? QStringLiteral("this program has no simulated cars.")
+                               : QStringLiteral("the demo cars are %1.").arg(demoCars.join(QStringLiteral(", "))),
+                           QStringLiteral("Write demo or demo:CAR with one of them.")};
+        return std::optional(ObdAddress{ObdAddress::Kind::Demo, t, std::nullopt, car});
+    }
     if (t.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive)) {
         static const QRegularExpression hostPort(
             QStringLiteral("^tcp://(\\[[0-9A-Fa-f:.]+\\]|[A-Za-z0-9.-]+):([0-9]{1,5})$"),
@@ -23,7 +34,7 @@ qova::Result<std::optional<ObdAddress>> ParseObdAddress(const QString &text)
             return Problem{QStringLiteral("\"%1\" is no network address of an OBD adapter").arg(text),
                            QStringLiteral("write tcp://HOST:PORT, for example tcp://192.168.0.10:35000."),
                            {}};
-        return std::optional(ObdAddress{ObdAddress::Kind::Network, t, std::nullopt});
+        return std::optional(ObdAddress{ObdAddress::Kind::Network, t, std::nullopt, {}});
     }
     std::optional<int> baud;
     if (const auto at = t.lastIndexOf(QLatin1Char('@')); at >= 0) {
@@ -38,7 +49,14 @@ qova::Result<std::optional<ObdAddress>> ParseObdAddress(const QString &text)
     }
     if (t.isEmpty() || t.contains(QRegularExpression(QStringLiteral("[\\s\"'<>|]"))))
         return Problem{QStringLiteral("\"%1\" is no serial device name.").arg(text), {}, {}};
-    return std::optional(ObdAddress{ObdAddress::Kind::Serial, t, baud});
+    return std::optional(ObdAddress{ObdAddress::Kind::Serial, t, baud, {}});
+}
+
+QString ObdAddressText(const ObdAddress &address)
+{
+    if (address.kind == ObdAddress::Kind::Serial && address.baudRate)
+        return QStringLiteral("%1@%2").arg(address.name).arg(*address.baudRate);
+    return address.name;
 }
 
 } // namespace qova::obd

@@ -246,9 +246,7 @@ Decoded<Vin> DecodeVin(const std::vector<EcuMessage> &messages)
                 const std::uint8_t b = bytes[i];
                 const bool printable = b >= 0x20 && b < 0x7F;
                 vin.text.append(printable ? QChar(b) : QChar(0xFFFD));
-                const bool allowed =
-                    (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z' && b != 'I' && b != 'O' && b != 'Q');
-                if (!allowed && badAt.isEmpty())
+                if (!VinCharacterAllowed(b) && badAt.isEmpty())
                     badAt = QStringLiteral("character %1 (byte %2) is not one a VIN may hold")
                                 .arg(i + 1)
                                 .arg(b, 2, 16, QLatin1Char('0'));
@@ -260,6 +258,21 @@ Decoded<Vin> DecodeVin(const std::vector<EcuMessage> &messages)
             vin.trusted = vin.doubt.isEmpty();
             return std::optional(vin);
         });
+}
+
+bool VinCharacterAllowed(char16_t c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z' && c != u'I' && c != u'O' && c != u'Q');
+}
+
+QString VinDoubt(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (!VinCharacterAllowed(text.at(i).unicode()))
+            return QStringLiteral("character %1 (\"%2\") is not one a VIN may hold").arg(i + 1).arg(text.at(i));
+    if (text.size() != kVinLength)
+        return QStringLiteral("it has %1 characters, not %2").arg(text.size()).arg(kVinLength);
+    return {};
 }
 
 } // namespace qova::obd

@@ -81,5 +81,9 @@ struct Vin {
     QString doubt;        // why it is not trusted
 };
 Decoded<Vin> DecodeVin(const std::vector<EcuMessage> &messages);
+// A character a VIN may hold: a digit or a capital letter other than I, O and Q.
+bool VinCharacterAllowed(char16_t c);
+// Why a VIN as typed cannot be trusted, or empty when it can.
+QString VinDoubt(const QString &text);
 
 } // namespace qova::obd

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/obdconnection.h"
 #include "app/ui/companyheader.h"
 #include "link/serialports.h"
 #include "ui/sharedstate.h"
@@ -7,6 +8,8 @@
 #include <QDialog>
 #include <QString>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 class QButtonGroup;
@@ -17,6 +20,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QTimer;
 
 namespace qova::app {
 
@@ -54,6 +58,17 @@ public:
     // TestResult what answered.
     void TestClick();
 
+    // The program's OBD link, whose adapter the "OBD adapter" box chooses; without one the
+    // choice is only kept, for the next start.
+    void setObdConnection(ObdConnection *obd);
+    // The OBD adapter chosen in the box now; none for "None" or a choice that names none.
+    std::optional<obd::ObdAddress> SelectedObdAdapter() const;
+    // Why the OBD choice now cannot be used, or empty.
+    QString obdChoiceProblem() const;
+    // Talks to the OBD adapter chosen now on a link of its own, on a timer: says in
+    // ObdTestResult what answered, never waiting for it.
+    void ObdTestClick();
+
     QGroupBox *GroupBox1 = nullptr;
     QRadioButton *RadioButton1 = nullptr, *RadioButton2 = nullptr, *RadioButton3 = nullptr, *RadioButton4 = nullptr;
     QPushButton *Button1 = nullptr, *Button2 = nullptr;
@@ -72,6 +87,15 @@ public:
     QPushButton *TestButton = nullptr;
     QLabel *TestResult = nullptr;
 
+    QGroupBox *ObdAdapter = nullptr;
+    QRadioButton *ObdNone = nullptr, *ObdSerial = nullptr, *ObdNetwork = nullptr, *ObdDemo = nullptr;
+    QComboBox *ObdPorts = nullptr, *ObdBaud = nullptr, *ObdCar = nullptr;
+    QLineEdit *ObdHost = nullptr;
+    QSpinBox *ObdNetworkPort = nullptr;
+    QLabel *ObdEnvironment = nullptr; // says when QOVA_OBD decides over this choice
+    QPushButton *ObdTestButton = nullptr;
+    QLabel *ObdTestResult = nullptr;
+
 private:
     QRadioButton *radio(int port) const;
     void listPorts(const QString &keep);
@@ -88,6 +112,20 @@ private:
     PortLister ports_;
     QButtonGroup *choices_ = nullptr;
     int selectedPort_ = 1;
+
+    void buildObdBox();
+    void showObdChoice();
+    void listObdPorts(const QString &keep);
+    void showObdTrial();
+    void endObdTrial();
+    // Keeps the OBD choice and, unless QOVA_OBD decides, switches the link to it.
+    void keepObdChoice(bool analyserChanged);
+    ObdConnection *obd_ = nullptr;
+    // The system's ports as last listed, for both boxes: one listing per opening or Refresh.
+    std::vector<link::SerialPortDescription> lastPorts_;
+    QButtonGroup *obdChoices_ = nullptr;
+    std::unique_ptr<obd::ObdLink> obdTrial_;
+    QTimer *obdTrialEnd_ = nullptr;
 };
 
 } // namespace qova::app

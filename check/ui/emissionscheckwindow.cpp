@@ -3,7 +3,9 @@
 #include "check/certificate.h"
 #include "check/checksettings.h"
 #include "check/ui/rpmgauge.h"
+#include "check/vincheck.h"
 #include "history/testarchive.h"
+#include "obd/obddecode.h"
 #include "obd/obdlink.h"
 #include "ui/analyserprompt.h"
 #include "ui/commfailure.h"
@@ -160,6 +162,37 @@ QWidget *EmissionsCheckWindow::buildVehiclePage()
     lastResult_ = pageText(page, "LastResult", big);
     form->addRow(QString(), lastResult_);
     line(model_, "Model", QStringLiteral("&Model"));
+    // The VIN: typed, or read from the car with the button beside it.
+    vin_ = new QLineEdit(page);
+    vin_->setObjectName(QStringLiteral("Vin"));
+    vin_->setFont(big);
+    vin_->setAccessibleName(QStringLiteral("VIN"));
+    vin_->setMaxLength(40);
+    vin_->setPlaceholderText(QStringLiteral("17 characters, or read from the car"));
+    readVin_ = pageButton(page, "ReadVinButton", QStringLiteral("Read &VIN from the car"));
+    readVin_->setFont(big);
+    readVin_->setToolTip(QStringLiteral("Take the VIN from the car's OBD adapter (FILE > COMM)"));
+    auto *vinRow = new QHBoxLayout;
+    vinRow->addWidget(vin_, 1);
+    vinRow->addWidget(readVin_);
+    // Alt+V is the button's: the field is next to it in the tab order.
+    auto *vinLabel = new QLabel(QStringLiteral("VIN"), page);
+    vinLabel->setBuddy(vin_);
+    vinLabel->setFont(big);
+    form->addRow(vinLabel, vinRow);
+    vinNote_ = pageText(page, "VinNote", big);
+    form->addRow(QString(), vinNote_);
+    vinPatience_ = new QTimer(this);
+    vinPatience_->setSingleShot(true);
+    // The session asks for the VIN once it has found the car: a protocol search and a
+    // multi-frame answer take seconds, a car without 09 02 never answers it.
+    vinPatience_->setInterval(30000);
+    connect(vinPatience_, &QTimer::timeout, this, [this] {
+        stopWaitingForVin(QStringLiteral("The car has not given its VIN: it may not report one. Type it from the "
+                                         "plate on the car."));
+    });
+    connect(readVin_, &QPushButton::clicked, this, &EmissionsCheckWindow::readVinClick);
+    connect(vin_, &QLineEdit::textChanged, this, &EmissionsCheckWindow::showVinNote);
     combo(scheme_, "Scheme", QStringLiteral("Registered &in"), {QStringLiteral("UK"), QStringLiteral("EU")});
     combo(type_, "Type", QStringLiteral("T&ype"), {QStringLiteral("car"), QStringLiteral("light van")});
     // Empty until the operator types or picks it: the date decides the limits, so none is
@@ -529,6 +562,8 @@ void EmissionsCheckWindow::lookUpRegistration()
     const QString reg = registration_->text().trimmed();
     if (!state_.history || reg.isEmpty()) {
         lastResult_->clear();
+        keptVin_.clear();
+        showVinNote();
         return;
     }
     state_.history->lookUpLast(reg, this, [this](const history::TestArchive::LastResult &found) {
@@ -539,6 +574,8 @@ void EmissionsCheckWindow::lookUpRegistration()
 
 void EmissionsCheckWindow::showLastTest(const std::optional<history::TestEntry> &last)
 {
+    keptVin_ = last ? last->vin : QString();
+    showVinNote();
     if (!last) {
         lastResult_->clear();
         return;
@@ -570,6 +607,7 @@ check::VehicleTyped EmissionsCheckWindow::vehicleTyped() const
     v.fuel = link::kFuels[std::clamp(fuel_->currentIndex(), 0, static_cast<int>(std::size(link::kFuels)) - 1)].fuel;
     v.catalyst = catalyst_->isChecked();
     v.twoStroke = twoStroke_->isChecked();
+    v.vin = vin_->text().trimmed().toUpper();
     return v;
 }
 
@@ -857,6 +895,76 @@ void EmissionsCheckWindow::printClick()
     const QRect page = printer->pageLayout().paintRectPixels(printer->resolution());
     check::PaintCertificate(painter, QRectF(QPointF(0, 0), page.size().toSizeF()), record);
     painter.end();
+}
+
+void EmissionsCheckWindow::readVinClick()
+{
+    obd::ObdLink *link = state_.obd;
+    if (!link || !link->inUse()) {
+        state_.op->message(this, kCaption,
+                           QStringLiteral("The VIN cannot be read from the car: no OBD adapter is chosen."),
+                           ui::Icon::Information, ui::Buttons::Ok,
+                           QStringLiteral("Choose the adapter in FILE > COMM (OBD adapter), or type the VIN from "
+                                          "the plate on the car."));
+        return;
+    }
+    if (waitingForVin_)
+        return;
+    waitingForVin_ = connect(link, &obd::ObdLink::changed, this, &EmissionsCheckWindow::vinReadingChanged);
+    readVin_->setText(QStringLiteral("Reading the VIN\u2026"));
+    vinPatience_->start();
+    vinReadingChanged();
+}
+
+void EmissionsCheckWindow::vinReadingChanged()
+{
+    obd::ObdLink *link = state_.obd;
+    if (!waitingForVin_)
+        return;
+    if (!link || !link->inUse()) {
+        stopWaitingForVin(QStringLiteral("The OBD adapter was taken away in FILE > COMM before the VIN came."));
+        return;
+    }
+    const obd::ElmSession &session = link->session();
+    if (const auto &vin = session.readings().vin) {
+        const obd::Vin read = vin->value;
+        stopWaitingForVin({});
+        readVinText_ = read.text;
+        readVinDoubt_ = read.trusted ? QString() : read.doubt;
+        vin_->setText(read.text);
+        showVinNote();
+        return;
+    }
+    if (session.state() == obd::ElmSession::State::NoCar)
+        stopWaitingForVin(QStringLiteral("The car does not answer the OBD adapter (%1): switch the ignition on, "
+                                         "then press Read VIN from the car again.")
+                              .arg(session.problem()));
+    else if (session.state() == obd::ElmSession::State::Closed && !session.problem().isEmpty())
+        stopWaitingForVin(QStringLiteral("The OBD adapter cannot be used: %1").arg(session.problem()));
+}
+
+void EmissionsCheckWindow::stopWaitingForVin(const QString &why)
+{
+    disconnect(waitingForVin_);
+    waitingForVin_ = {};
+    vinPatience_->stop();
+    readVin_->setText(QStringLiteral("Read &VIN from the car"));
+    if (!why.isEmpty()) {
+        vinNote_->setStyleSheet(QStringLiteral("color:#b00000;"));
+        vinNote_->setText(why);
+    }
+}
+
+void EmissionsCheckWindow::showVinNote()
+{
+    const QString given = vin_->text().trimmed().toUpper();
+    // What the car sent keeps the car's doubt; what is typed is judged as typed.
+    const QString doubt =
+        !readVinText_.isEmpty() && vin_->text() == readVinText_ ? readVinDoubt_ : obd::VinDoubt(given);
+    const check::VinNote note = check::CompareVin(keptVin_, given, doubt);
+    vinNote_->setStyleSheet(note.agreement == check::VinAgreement::Same ? QStringLiteral("color:#006000;")
+                                                                        : QStringLiteral("color:#b00000;"));
+    vinNote_->setText(note.text);
 }
 
 } // namespace qova::checkui

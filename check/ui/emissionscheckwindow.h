@@ -122,6 +122,25 @@ private:
     QLabel *obdAdapter_ = nullptr, *obdLamp_ = nullptr, *obdCodes_ = nullptr, *obdMonitors_ = nullptr;
     // Result page: what the car's own diagnostics said, when an adapter took part.
     QLabel *resultObd_ = nullptr;
+    // Vehicle page: the VIN, read from the car or typed, and how it stands against the one kept.
+    void readVinClick();
+    void vinReadingChanged();
+    void stopWaitingForVin(const QString &why);
+    void showVinNote();
+    QLineEdit *vin_ = nullptr;
+    QPushButton *readVin_ = nullptr;
+    QLabel *vinNote_ = nullptr;
+    QString keptVin_;
+    QString readVinText_;  // the text last read from the car
+    QString readVinDoubt_; // why that text is not to be trusted
+    QMetaObject::Connection waitingForVin_;
+    QTimer *vinPatience_ = nullptr;
+
+public:
+    // For tests: the vehicle page's VIN field, button and note.
+    QLineEdit *vinField() const { return vin_; }
+    QPushButton *readVinButton() const { return readVin_; }
+    QLabel *vinNote() const { return vinNote_; }
 };
 
 } // namespace qova::checkui

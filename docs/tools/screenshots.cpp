@@ -15,6 +15,10 @@
 // The check window maximised on a screen of any size (QT_SCALE_FACTOR for a display scale),
 // measuring at fast idle; with REPRINT, the certificate printed again from the history:
 //   qova_screenshots --check OUT.png WIDTH HEIGHT [REPRINT.png]
+// FILE > COMM with the demo car's OBD adapter chosen and tested, on a screen of any size:
+//   qova_screenshots --comm-obd OUT.png WIDTH HEIGHT
+#include "app/devices.h"
+#include "app/obdconnection.h"
 #include "app/ui/programtable.h"
 #include "app/ui/programwindows.h"
 #include "check/ui/emissionscheckwindow.h"
@@ -35,6 +39,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -51,6 +56,7 @@
 #include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -390,6 +396,53 @@ int CheckAlone(const QStringList &args)
     return failures == 0 ? 0 : 1;
 }
 
+// COMM as the operator leaves it after choosing the demo car with its lamp on and pressing
+// Test adapter: the trial runs on its own timer, the car's time is the virtual clock.
+int CommObdAlone(const QStringList &args)
+{
+    const QFileInfo out(args.at(2));
+    outDir = out.dir();
+    outDir.mkpath(QStringLiteral("."));
+    QTemporaryDir scratch;
+    link::VirtualPause clock;
+    PictureOperator op;
+    ui::SharedState state([&clock](int) { return sim::MakeDemoDevice(clock); }, clock, op);
+    app::UseProgramDevices(state.port, clock);
+    app::ObdConnection obdConnection(
+        clock, [&clock](const obd::ObdAddress &address) { return app::MakeObdDevice(address, clock); }, state.obd);
+    const QString settings = scratch.filePath(QStringLiteral("gas.ini"));
+    app::TForm4 comm(
+        state, scratch.filePath(QStringLiteral("SETUP.EA2")), nullptr, nullptr,
+        [&] { return std::make_unique<QSettings>(settings, QSettings::IniFormat); },
+        [] {
+            return std::vector<link::SerialPortDescription>{
+                {QStringLiteral("ttyS0"), QStringLiteral("/dev/ttyS0"), {}, {}, {}, std::nullopt, std::nullopt, {}},
+                {QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0"), QStringLiteral("FT232R USB UART"),
+                 QStringLiteral("FTDI"), QStringLiteral("A50285BI"), 0x0403, 0x6001, QStringLiteral("1-1.2")}};
+        });
+    comm.setObdConnection(&obdConnection);
+    state.port.PortDevice = QStringLiteral("demo");
+    comm.Prepare();
+    comm.ObdCar->setCurrentIndex(comm.ObdCar->findData(QStringLiteral("demo:lamp-on")));
+    comm.ObdDemo->setChecked(true);
+    comm.show();
+    comm.ObdTestClick();
+    QElapsedTimer waited;
+    waited.start();
+    while (!comm.ObdTestResult->text().contains(QStringLiteral("so did the car")) && waited.elapsed() < 20000) {
+        clock.sleepMs(50);
+        QThread::msleep(obd::ObdLink::kTickMs + 5);
+        QApplication::processEvents();
+    }
+    if (!comm.ObdTestResult->text().contains(QStringLiteral("so did the car"))) {
+        std::fprintf(stderr, "the demo car's adapter never answered: %s\n", qPrintable(comm.ObdTestResult->text()));
+        return 1;
+    }
+    shoot(comm, out.completeBaseName());
+    comm.hide();
+    return failures == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -399,10 +452,12 @@ int main(int argc, char *argv[])
     const bool graphAlone = argc > 2 && qstrcmp(argv[1], "--graph") == 0;
     const bool digitalAlone = argc > 4 && qstrcmp(argv[1], "--digital") == 0;
     const bool checkAlone = argc > 4 && qstrcmp(argv[1], "--check") == 0;
+    const bool commObdAlone = argc > 4 && qstrcmp(argv[1], "--comm-obd") == 0;
     const QString screenFile = scratch.filePath(QStringLiteral("screen.json"));
-    if ((digitalAlone || checkAlone) && !headless::UseScreen(screenFile, std::atoi(argv[3]), std::atoi(argv[4])))
+    if ((digitalAlone || checkAlone || commObdAlone) &&
+        !headless::UseScreen(screenFile, std::atoi(argv[3]), std::atoi(argv[4])))
         return 1;
-    if (!graphAlone && !digitalAlone && !checkAlone && !headless::UseWorkshopScreen(screenFile))
+    if (!graphAlone && !digitalAlone && !checkAlone && !commObdAlone && !headless::UseWorkshopScreen(screenFile))
         return 1;
     QApplication app(argc, argv);
     if (graphAlone)
@@ -411,6 +466,8 @@ int main(int argc, char *argv[])
         return DigitalAlone(app.arguments());
     if (checkAlone)
         return CheckAlone(app.arguments());
+    if (commObdAlone)
+        return CommObdAlone(app.arguments());
     if (app.arguments().size() == 3 && app.arguments().at(1) == QLatin1String("--certificates"))
         return docs::SaveCertificates(QDir(app.arguments().at(2))) == 0 ? 0 : 1;
     if (app.arguments().size() != 2) {
@@ -591,6 +648,9 @@ int main(int argc, char *argv[])
             {QStringLiteral("ttyUSB0"), QStringLiteral("/dev/ttyUSB0"), QStringLiteral("FT232R USB UART"),
              QStringLiteral("FTDI"), QStringLiteral("A50285BI"), 0x0403, 0x6001, QStringLiteral("1-1.2")}};
     });
+    app::ObdConnection obdConnection(
+        clock, [&clock](const obd::ObdAddress &address) { return app::MakeObdDevice(address, clock); }, state.obd);
+    windows.form4.setObdConnection(&obdConnection);
     windows.form4.Prepare();
     windows.form4.show();
     shoot(windows.form4, QStringLiteral("comm"));

@@ -1,6 +1,7 @@
 // The COMM dialog's connections beyond COM1 to COM4: the system's serial ports (here a
 // pseudo-terminal the test opens), a network serial server and the built-in demo analyser.
 #include "app/devices.h"
+#include "app/obdconnection.h"
 #include "app/settingsfile.h"
 #include "app/ui/commdialog.h"
 #include "app/ui/mainwindow.h"
@@ -91,6 +92,9 @@ private slots:
     void comnAgainForgetsTheConnection();
     void aNetworkChoiceWithoutAHostIsRefused();
     void theNextStartUsesTheKeptConnection();
+    void obdAdapterChosenKeptAndUsed_data();
+    void obdAdapterChosenKeptAndUsed();
+    void obdTestTalksToTheDemoCar();
 };
 
 void TestCommDialog::keepsTheChoiceAndNamesIt_data()
@@ -350,6 +354,165 @@ void TestCommDialog::theNextStartUsesTheKeptConnection()
     QCOMPARE(rig.form4.NetworkHost->text(), QStringLiteral("bay3"));
     QCOMPARE(rig.form4.NetworkPort->value(), 4001);
     QCOMPARE(rig.form4.NetworkKind->currentIndex(), 1);
+}
+
+void TestCommDialog::obdAdapterChosenKeptAndUsed_data()
+{
+    QTest::addColumn<QString>("was");      // the adapter in use when the dialog opens
+    QTest::addColumn<QString>("choice");   // none, serial, network, demo
+    QTest::addColumn<QString>("value");    // the port, host or car caption
+    QTest::addColumn<QString>("baud");     // serial: the baud rate's item
+    QTest::addColumn<bool>("environment"); // QOVA_OBD decides this run
+    QTest::addColumn<QString>("kept");     // in the settings after OK; "" for none
+    QTest::addColumn<QString>("inUse");    // what the link then uses; "" for none
+    QTest::addColumn<QString>("refusal");  // a message keeping the dialog open
+    QTest::newRow("none") << "demo:lamp-on"
+                          << "none"
+                          << ""
+                          << "" << false << ""
+                          << ""
+                          << "";
+    QTest::newRow("serial at the usual rate") << ""
+                                              << "serial"
+                                              << "/dev/ttyUSB1"
+                                              << "38400 baud" << false << "/dev/ttyUSB1@38400"
+                                              << "/dev/ttyUSB1@38400"
+                                              << "";
+    QTest::newRow("serial automatic") << ""
+                                      << "serial"
+                                      << "/dev/ttyUSB0"
+                                      << "automatic" << false << "/dev/ttyUSB0"
+                                      << "/dev/ttyUSB0"
+                                      << "";
+    QTest::newRow("wifi") << ""
+                          << "network"
+                          << "192.168.0.10"
+                          << "" << false << "tcp://192.168.0.10:35000"
+                          << "tcp://192.168.0.10:35000"
+                          << "";
+    QTest::newRow("wifi without host") << "demo:lamp-on"
+                                       << "network"
+                                       << "  "
+                                       << "" << false << "demo:lamp-on"
+                                       << "demo:lamp-on"
+                                       << "needs a host";
+    QTest::newRow("demo car") << ""
+                              << "demo"
+                              << "Not ready"
+                              << "" << false << "demo:not-ready"
+                              << "demo:not-ready"
+                              << "";
+    QTest::newRow("environment decides") << "demo:healthy"
+                                         << "demo"
+                                         << "Ignition off"
+                                         << "" << true << "demo:ignition-off"
+                                         << "demo:healthy"
+                                         << "";
+    QTest::newRow("environment decides, none kept") << "demo:lamp-on"
+                                                    << "keep"
+                                                    << ""
+                                                    << "" << true << ""
+                                                    << "demo:lamp-on"
+                                                    << "";
+}
+
+void TestCommDialog::obdAdapterChosenKeptAndUsed()
+{
+    QFETCH(QString, was);
+    QFETCH(QString, choice);
+    QFETCH(QString, value);
+    QFETCH(QString, baud);
+    QFETCH(bool, environment);
+    QFETCH(QString, kept);
+    QFETCH(QString, inUse);
+    QFETCH(QString, refusal);
+    Rig rig;
+    rig.ports = {usbAdapter(QStringLiteral("ttyUSB0"), QStringLiteral("A1")),
+                 usbAdapter(QStringLiteral("ttyUSB1"), QStringLiteral("B2"))};
+    std::vector<QString> opened;
+    app::ObdConnection connection(
+        rig.pause,
+        [&](const obd::ObdAddress &address) {
+            opened.push_back(obd::ObdAddressText(address));
+            return app::MakeObdDevice(address, rig.pause);
+        },
+        rig.state.obd);
+    connection.environmentDecides = environment;
+    connection.environmentText = was;
+    if (!was.isEmpty()) {
+        // Where the environment decides, the settings keep whatever the operator chose (here
+        // the row's `kept` when OK changes nothing).
+        if (!environment || choice != QLatin1String("keep")) {
+            QSettings s(rig.ini, QSettings::IniFormat);
+            s.setValue(QLatin1String(app::kObdChoiceKey), was);
+        }
+        connection.use(app::ParseObdChoice(was).value());
+    }
+    obd::ObdLink *held = &connection.link();
+    rig.form4.setObdConnection(&connection);
+    rig.form4.Prepare();
+    rig.form4.show();
+    QCOMPARE(rig.form4.ObdEnvironment->isVisibleTo(&rig.form4), environment);
+    QCOMPARE(rig.form4.SelectedObdAdapter().has_value(), !was.isEmpty() && choice != QLatin1String("keep"));
+    if (choice == QLatin1String("none")) {
+        rig.form4.ObdNone->click();
+    } else if (choice == QLatin1String("serial")) {
+        rig.form4.ObdPorts->setCurrentIndex(rig.form4.ObdPorts->findData(value));
+        rig.form4.ObdBaud->setCurrentIndex(rig.form4.ObdBaud->findText(baud));
+        rig.form4.ObdSerial->click();
+    } else if (choice == QLatin1String("network")) {
+        QTest::keyClicks(rig.form4.ObdHost, value);
+        QVERIFY(rig.form4.ObdNetwork->isChecked());
+    } else if (choice == QLatin1String("demo")) {
+        rig.form4.ObdCar->setCurrentIndex(rig.form4.ObdCar->findText(value));
+        rig.form4.ObdDemo->click();
+    }
+    rig.form4.Button1->click();
+    QCOMPARE(rig.form4.isVisible(), !refusal.isEmpty());
+    if (!refusal.isEmpty()) {
+        QVERIFY(!rig.op.shown.empty());
+        QVERIFY2(rig.op.shown.back().text.contains(refusal), qPrintable(rig.op.shown.back().text));
+    }
+    QSettings s(rig.ini, QSettings::IniFormat);
+    QCOMPARE(s.value(QLatin1String(app::kObdChoiceKey)).toString(), kept);
+    // The link windows hold is the same one, on the adapter chosen (or idle, and unpublished).
+    QCOMPARE(&connection.link(), held);
+    QCOMPARE(rig.state.obd, inUse.isEmpty() ? nullptr : held);
+    QCOMPARE(held->inUse(), !inUse.isEmpty());
+    QCOMPARE(connection.address() ? obd::ObdAddressText(*connection.address()) : QString(), inUse);
+    // Opened once for what was in use and once for a new choice, never for the same again.
+    QCOMPARE(int(opened.size()), int(!was.isEmpty()) + int(!inUse.isEmpty() && inUse != was));
+    // Shown again, the dialog has the adapter in use selected; the operator's own where the
+    // environment decides, so OK never keeps the environment's for a run without it.
+    rig.form4.Prepare();
+    const auto selected = rig.form4.SelectedObdAdapter();
+    QCOMPARE(selected ? obd::ObdAddressText(*selected) : QString(), environment ? kept : inUse);
+}
+
+void TestCommDialog::obdTestTalksToTheDemoCar()
+{
+    Rig rig;
+    app::ObdConnection connection(
+        rig.pause, [&](const obd::ObdAddress &address) { return app::MakeObdDevice(address, rig.pause); },
+        rig.state.obd);
+    rig.form4.setObdConnection(&connection);
+    rig.form4.Prepare();
+    rig.form4.ObdCar->setCurrentIndex(rig.form4.ObdCar->findText(QStringLiteral("Ignition off")));
+    rig.form4.ObdDemo->click();
+    rig.form4.ObdTestButton->click();
+    // On its own timer: the dialog answers at once and the result comes as the car answers.
+    QVERIFY2(rig.form4.ObdTestResult->text().contains(QStringLiteral("demo:ignition-off")),
+             qPrintable(rig.form4.ObdTestResult->text()));
+    // The trial's own timer ticks; the car's time is the virtual clock, moved on here.
+    for (int i = 0; i < 400 && !rig.form4.ObdTestResult->text().contains(QStringLiteral("the car did not")); ++i) {
+        rig.pause.sleepMs(50);
+        QTest::qWait(2 * obd::ObdLink::kTickMs);
+    }
+    QVERIFY2(rig.form4.ObdTestResult->text().contains(QStringLiteral("the car did not")),
+             qPrintable(rig.form4.ObdTestResult->text()));
+    // A trial keeps nothing and leaves the program's link alone.
+    QCOMPARE(rig.state.obd, nullptr);
+    QCOMPARE(QSettings(rig.ini, QSettings::IniFormat).value(QLatin1String(app::kObdChoiceKey)).toString(), QString());
 }
 
 QTEST_MAIN(TestCommDialog)

@@ -67,6 +67,8 @@ private slots:
     void aScreenReaderReadsEveryFigure();
     void obdPanelShowsTheCarsDiagnostics_data();
     void obdPanelShowsTheCarsDiagnostics();
+    void readFromTheCar_data();
+    void readFromTheCar();
 
 private:
     // The simulated analyser with `vehicle` at the probe, behind the shared state's port.
@@ -487,6 +489,77 @@ void TestCheckWindow::aScreenReaderReadsEveryFigure()
             QVERIFY2(spoken.contains(number.captured()), qPrintable(label->text() + QStringLiteral(" / ") + spoken));
     }
     w.closeClick();
+}
+
+void TestCheckWindow::readFromTheCar_data()
+{
+    QTest::addColumn<QString>("car"); // "" for no adapter chosen
+    QTest::addColumn<QString>("vinStartsWith");
+    QTest::addColumn<QString>("noteHas");
+    QTest::addColumn<QString>("messageHas");
+    QTest::newRow("no adapter") << ""
+                                << ""
+                                << ""
+                                << "FILE > COMM";
+    QTest::newRow("healthy car") << "healthy"
+                                 << "VF1DEMCAR"
+                                 << ""
+                                 << "";
+    QTest::newRow("car with its lamp on") << "lamp-on"
+                                          << "VF1DEMCAR"
+                                          << ""
+                                          << "";
+    QTest::newRow("ignition off") << "ignition-off"
+                                  << ""
+                                  << "switch the ignition on"
+                                  << "";
+}
+
+void TestCheckWindow::readFromTheCar()
+{
+    QFETCH(QString, car);
+    QFETCH(QString, vinStartsWith);
+    QFETCH(QString, noteHas);
+    QFETCH(QString, messageHas);
+    connectAnalyser(sim::VehicleProfile::GoodCatalyst);
+    std::unique_ptr<obd::ObdLink> link;
+    if (!car.isEmpty()) {
+        const auto obdCar = sim::ObdCarFromName(car.toStdString());
+        QVERIFY(obdCar);
+        link = std::make_unique<obd::ObdLink>(sim::MakeDemoDevice(pause_, sim::MakeObdCar(analyser_, *obdCar)), pause_,
+                                              obd::ElmSession::Options{.baudRates = {}});
+        link->session().start();
+    }
+    state_->obd = link.get();
+    EmissionsCheckWindow w(*state_);
+    QVERIFY(showActive(w));
+    QPushButton *read = part<QPushButton>(w, "ReadVinButton");
+    read->click();
+    if (!messageHas.isEmpty()) {
+        QVERIFY(!op_.shown.empty());
+        QVERIFY2(op_.shown.back().detail.contains(messageHas) || op_.shown.back().text.contains(messageHas),
+                 qPrintable(op_.shown.back().text));
+        QCOMPARE(part<QLineEdit>(w, "Vin")->text(), QString());
+        return;
+    }
+    // Asked before the car has answered: the button says so and the VIN comes by itself.
+    QVERIFY2(read->text().startsWith(QStringLiteral("Reading")), qPrintable(read->text()));
+    for (int ms = 0; ms < 20000 && read->text().startsWith(QStringLiteral("Reading")); ms += obd::ObdLink::kTickMs) {
+        pause_.sleepMs(obd::ObdLink::kTickMs);
+        link->session().tick();
+    }
+    QCOMPARE(read->text(), QStringLiteral("Read &VIN from the car"));
+    const QString vin = part<QLineEdit>(w, "Vin")->text();
+    if (vinStartsWith.isEmpty())
+        QCOMPARE(vin, QString());
+    else
+        QVERIFY2(vin.startsWith(vinStartsWith), qPrintable(vin));
+    const QString note = part<QLabel>(w, "VinNote")->text();
+    if (noteHas.isEmpty())
+        QVERIFY2(note.isEmpty(), qPrintable(note));
+    else
+        QVERIFY2(note.contains(noteHas), qPrintable(note));
+    state_->obd = nullptr;
 }
 
 QTEST_MAIN(TestCheckWindow)
