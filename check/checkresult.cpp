@@ -138,9 +138,15 @@ QString oneLine(const QString &text)
     return out;
 }
 
-QString unknown(const QString &why)
+// "unknown: why" the first time a reason is given, "unknown" after: with the car silent every
+// reading fails for the one reason, which the page then says once.
+QString unknown(const QString &why, QStringList &said)
 {
-    return QStringLiteral("unknown: ") + oneLine(why);
+    const QString line = oneLine(why);
+    if (line.isEmpty() || said.contains(line))
+        return QStringLiteral("unknown");
+    said << line;
+    return QStringLiteral("unknown: ") + line;
 }
 
 ObdOutcome obdOutcomeOf(const ObdPart &part)
@@ -151,25 +157,28 @@ ObdOutcome obdOutcomeOf(const ObdPart &part)
                : part.judgement.verdict == ObdVerdict::Fail ? Tone::Fail
                                                             : Tone::Neutral;
     out.adapter = part.adapter.isEmpty() ? QStringLiteral("not named") : oneLine(part.adapter);
+    QStringList said;
+    const auto &status = part.readout.status;
+    // The lamp first: it is what a rule most often judges.
+    if (status.known())
+        out.lamp = status.value->lampOn ? QStringLiteral("ON") : QStringLiteral("off");
+    else
+        out.lamp = unknown(status.problem, said);
     if (!part.vin.known())
-        out.vin = unknown(part.vin.problem);
+        out.vin = unknown(part.vin.problem, said);
     else if (part.vin.value->trusted)
         out.vin = oneLine(part.vin.value->text);
     else
         out.vin =
             QStringLiteral("%1 (not trusted: %2)").arg(oneLine(part.vin.value->text), oneLine(part.vin.value->doubt));
-    const auto &status = part.readout.status;
-    if (status.known()) {
-        out.lamp = status.value->lampOn ? QStringLiteral("ON") : QStringLiteral("off");
+    if (status.known())
         for (const obd::MonitorReadiness &m : status.value->monitors)
             out.monitors.emplace_back(obd::MonitorName(m.monitor), readinessWord(m.readiness));
-    } else {
-        out.lamp = unknown(status.problem);
-        out.monitors.emplace_back(QStringLiteral("All monitors"), unknown(status.problem));
-    }
+    else
+        out.monitors.emplace_back(QStringLiteral("All monitors"), unknown(status.problem, said));
     const auto &codes = part.readout.codes;
     if (!codes.known()) {
-        out.codes = unknown(codes.problem);
+        out.codes = unknown(codes.problem, said);
     } else if (codes.value->empty()) {
         out.codes = QStringLiteral("none");
     } else {

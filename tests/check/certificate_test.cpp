@@ -331,7 +331,7 @@ INSTANTIATE_TEST_SUITE_P(
                     check::WarmSource::OilProbe,
                     800,
                     {"On-board diagnostics: UNKNOWN", "Warning lamp: unknown: UNABLE TO CONNECT",
-                     "Stored codes: unknown: UNABLE TO CONNECT", "Readiness, All monitors: unknown: UNABLE TO CONNECT",
+                     "Stored codes: unknown", "Readiness, All monitors: unknown",
                      "Finding: monitor status not read: UNABLE TO CONNECT"},
                     check::Tone::Neutral}),
     [](const auto &info) { return std::string(info.param.name); });

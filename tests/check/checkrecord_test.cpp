@@ -209,6 +209,6 @@ INSTANTIATE_TEST_SUITE_P(
         CarColumnsCase{"IgnitionOffIsUnknown",
                        {},
                        IgnitionOff(),
-                       "WF0AXXGAJA1234567|unknown|unknown: UNABLE TO CONNECT|unknown: UNABLE TO CONNECT|All monitors: "
-                       "unknown: UNABLE TO CONNECT|OBD|oil probe"}),
+                       "WF0AXXGAJA1234567|unknown|unknown: UNABLE TO CONNECT|unknown|All monitors: unknown|OBD|oil "
+                       "probe"}),
     [](const auto &info) { return std::string(info.param.name); });

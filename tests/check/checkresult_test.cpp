@@ -293,8 +293,7 @@ INSTANTIATE_TEST_SUITE_P(
         ObdResultCase{"UnknownLampIsNeverAPass", test::SampleCheck::Pass, IgnitionOff(), "eu-catalyst-2002",
                       check::SpeedSource::Analyser, check::WarmSource::None, std::nullopt,
                       "UNKNOWN|ELM327 v1.5|WF0AXXGAJA1234567|unknown: UNABLE TO CONNECT: the ignition is off|"
-                      "unknown: UNABLE TO CONNECT: the ignition is off|All monitors: unknown: UNABLE TO CONNECT: the "
-                      "ignition is off|monitor status not read: UNABLE TO CONNECT: the ignition is off|",
+                      "unknown|All monitors: unknown|monitor status not read: UNABLE TO CONNECT: the ignition is off|",
                       check::Tone::Neutral, "Engine speed: analyser. Engine warm: oil probe 80 °C."},
         ObdResultCase{"AdapterLostIsSaid", test::SampleCheck::Pass, Lost(), "eu-catalyst-2002",
                       check::SpeedSource::Analyser, check::WarmSource::ObdOil, 903,

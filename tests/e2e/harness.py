@@ -98,6 +98,8 @@ class Sim:
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.path = self.proc.stdout.readline().strip()
         check(self.path.startswith("/dev/"), f"simulator printed {self.path!r} instead of a device path")
+        # With a car's OBD adapter its address follows on the second line.
+        self.obd = self.proc.stdout.readline().strip() if "--obd" in args else None
         self.inode = os.stat(self.path).st_ino
         # Scenarios run side by side. Once this analyser is unplugged its terminal's number
         # would be free for the next one started, and this scenario's program, still
@@ -232,6 +234,8 @@ class Run:
         sim = Sim(self, name or f"sim{len(self.sims) + 1}", extra)
         self.sims.append(sim)
         self.env["QOVA_COM1"] = sim.path
+        if sim.obd:
+            self.env["QOVA_OBD"] = sim.obd
         return sim
 
     # --- the program

@@ -16,7 +16,9 @@ CHECK = "EMISSIONS CHECK"
 # the simulated car holds fast idle for 22 s (30 s for the wandering engine, which needs a
 # second settling), the check settles 4 s and measures 15 s.
 FAST_IDLE_MS = "22000"
-TIMINGS = "[General]\nsettleMs=4000\nmeasureMs=15000\npassWindowMs=5000\noperator=E2E OPERATOR\n"
+# The car's readout is waited for 5 s after the stages rather than 30 s.
+TIMINGS = ("[General]\nsettleMs=4000\nmeasureMs=15000\npassWindowMs=5000\nobdReadoutTimeoutMs=5000\n"
+           "operator=E2E OPERATOR\n")
 
 
 def test_row(db, registration):
@@ -33,16 +35,19 @@ def test_row(db, registration):
     return rows[0] if rows else None
 
 
-def run_check(run, vehicle, registration, confirm_warm=False, limit_s=80, fast_idle_ms=FAST_IDLE_MS):
+def run_check(run, vehicle, registration, confirm_warm=False, limit_s=80, fast_idle_ms=FAST_IDLE_MS, obd_car=None,
+              eu=False):
     """A whole check of the simulated `vehicle`: the analyser's prompts answered, the
     vehicle typed, the check run to its row in the history, the certificate saved as a
-    PDF. Returns the history row and the certificate's text."""
+    PDF. With `obd_car` the simulator serves that car's OBD adapter too and the program
+    uses it; `eu` registers the vehicle in the EU. Returns the history row and the certificate's text."""
     started = time.monotonic()
     config = os.path.join(run.dir, "config")
     os.makedirs(os.path.join(config, "Qovaks"))
     with open(os.path.join(config, "Qovaks", "check.conf"), "w") as f:
         f.write(TIMINGS)
-    sim = run.start_sim("--power-up", "300", "--vehicle", vehicle, "--fast-idle", fast_idle_ms)
+    sim = run.start_sim("--power-up", "300", "--vehicle", vehicle, "--fast-idle", fast_idle_ms,
+                        *(("--obd", obd_car) if obd_car else ()))
     p, main = start_program(run, env={"XDG_CONFIG_HOME": config})
     polls_before = sim.polls()
     run.key(main, "ctrl+k")
@@ -51,6 +56,9 @@ def run_check(run, vehicle, registration, confirm_warm=False, limit_s=80, fast_i
     # The date of first use is typed (ISO reads in every locale); nothing is assumed.
     run.key(window, "alt+f")
     run.type(window, "2005-01-01")
+    if eu:
+        run.key(window, "alt+i")
+        run.key(window, "Down")
     run.screenshot("vehicle")
     # The analyser's questions wait for the check page: none may take a key typed here.
     check(not run.windows(LEAK) and not run.windows(ZERO), "an analyser prompt opened over the vehicle page")
@@ -150,3 +158,49 @@ def check_prompt_never_takes_the_registration(run):
     # Y, N and the analyser's pending questions: the registration arrives whole, and the
     # questions are asked on the check page.
     check_verdict(run, "good-catalyst", "NY12YNN", "PASS")
+
+
+# The car's own diagnostics through the simulator's OBD adapter (an ELM327 on a second
+# pseudo-terminal, named in QOVA_OBD), one scenario per simulated car. The EU sets for cars
+# with a catalyst fail a warning lamp commanded on; the UK sets only record what the car says.
+def car_columns(run, registration):
+    con = sqlite3.connect(os.path.join(run.dir, "data", "Qovaks", "QOVA", "history.db"))
+    row = con.execute("SELECT vin, obd_verdict, obd_lamp, obd_codes, obd_readiness, speed_source, warm_source "
+                      "FROM test_results WHERE registration = ?", (registration,)).fetchone()
+    con.close()
+    return row
+
+
+@scenario(expected_s=60)
+def check_obd_lamp_on_fails_in_the_eu(run):
+    check_verdict(run, "good-catalyst", "OBDLAMP1", "FAIL", "On-board diagnostics FAIL", "Warning lamp ON",
+                  "P0133", "P0420", "VF1DEMCAR00000002", obd_car="lamp-on", eu=True)
+    row = car_columns(run, "OBDLAMP1")
+    check(row is not None and row[0] == "VF1DEMCAR00000002" and row[1] == "fail" and row[2] == "ON"
+          and "P0133" in row[3] and "P0420" in row[3], f"the history's diagnostics read {row}")
+
+
+@scenario(expected_s=55)
+def check_obd_not_ready_is_recorded_in_the_uk(run):
+    # Gases within their limits: the UK set keeps the readiness and judges nothing by it.
+    check_verdict(run, "good-catalyst", "OBDREADY1", "PASS", "On-board diagnostics RECORDED", "Catalyst incomplete",
+                  obd_car="not-ready")
+    row = car_columns(run, "OBDREADY1")
+    check(row is not None and row[1] == "recorded" and row[2] == "off" and "incomplete" in (row[4] or ""),
+          f"the history's diagnostics read {row}")
+
+
+@scenario(expected_s=65)
+def check_obd_ignition_off_never_passes_in_the_eu(run):
+    # The gases pass, but the lamp the set judges could never be read: no pass.
+    check_verdict(run, "good-catalyst", "OBDOFF1", "NOT COMPLETED", "On-board diagnostics UNKNOWN",
+                  obd_car="ignition-off", eu=True)
+
+
+@scenario(expected_s=50)
+def check_obd_warms_an_engine_without_an_oil_probe(run):
+    # No oil probe and no word from the operator: the car's own temperature says it is warm.
+    check_verdict(run, "no-oil-probe", "OBDWARM1", "PASS", "Engine warm: OBD oil temperature", obd_car="healthy")
+    row = car_columns(run, "OBDWARM1")
+    check(row is not None and row[1] == "recorded" and (row[6] or "").startswith("OBD"),
+          f"the history's diagnostics read {row}")
