@@ -415,11 +415,11 @@ int CheckAlone(QStringList args)
                 return sim::MakeDemoDevice(bench.clock, sim::MakeObdCar(engine, *car), address.name);
             },
             bench.state->obd);
-        obdConnection->use(obd::ObdAddress{.kind = obd::ObdAddress::Kind::Demo,
-                                           .name = QLatin1String(obd::kObdDemoPrefix) +
-                                                   QString::fromLatin1(sim::ObdCarName(*car)),
-                                           .baudRate = std::nullopt,
-                                           .demoCar = QString::fromLatin1(sim::ObdCarName(*car))});
+        obdConnection->use(
+            obd::ObdAddress{.kind = obd::ObdAddress::Kind::Demo,
+                            .name = QLatin1String(obd::kObdDemoPrefix) + QString::fromLatin1(sim::ObdCarName(*car)),
+                            .baudRate = std::nullopt,
+                            .demoCar = QString::fromLatin1(sim::ObdCarName(*car))});
     }
     bool shot = false, measured = false;
     DriveCheck(windows.emissionsCheck, *bench.state, bench.clock, archive, [&](checkui::EmissionsCheckWindow &w) {
@@ -442,8 +442,9 @@ int CheckAlone(QStringList args)
         return false;
     });
     if (!shot) {
-        std::fprintf(stderr, measured ? "the check measured at fast idle before the car's diagnostics reached the page\n"
-                                      : "the check never measured at fast idle\n");
+        std::fprintf(stderr, measured
+                                 ? "the check measured at fast idle before the car's diagnostics reached the page\n"
+                                 : "the check never measured at fast idle\n");
         return 1;
     }
     if (args.size() > 5) {
