@@ -399,13 +399,8 @@ int CheckAlone(QStringList args)
                                   scratch.filePath(QStringLiteral("pending-tests.json"))});
     const QString pdf = scratch.filePath(QStringLiteral("certificate.pdf"));
     CheckBench bench(op, archive, sim::VehicleProfile::GoodCatalyst, pdf);
-    const QString headerStore = scratch.filePath(QStringLiteral("header.ini"));
-    app::ProgramWindows windows(
-        *bench.state, QStringLiteral("SETUP.EA2"), false,
-        [&] { return std::make_unique<QSettings>(headerStore, QSettings::IniFormat); },
-        [](const app::HistorySettings &) { return qova::Done(); });
     // The demo car's adapter on the engine this check measures, as the program builds it for
-    // the demo analyser.
+    // the demo analyser: made before the windows and chosen after them, as in the program.
     std::optional<app::ObdConnection> obdConnection;
     if (car) {
         std::shared_ptr<sim::Analyser> engine = bench.analyser;
@@ -415,11 +410,18 @@ int CheckAlone(QStringList args)
                 return sim::MakeDemoDevice(bench.clock, sim::MakeObdCar(engine, *car), address.name);
             },
             bench.state->obd);
-        obdConnection->use(
-            obd::ObdAddress{.kind = obd::ObdAddress::Kind::Demo,
-                            .name = QLatin1String(obd::kObdDemoPrefix) + QString::fromLatin1(sim::ObdCarName(*car)),
-                            .baudRate = std::nullopt,
-                            .demoCar = QString::fromLatin1(sim::ObdCarName(*car))});
+    }
+    const QString headerStore = scratch.filePath(QStringLiteral("header.ini"));
+    app::ProgramWindows windows(
+        *bench.state, QStringLiteral("SETUP.EA2"), false,
+        [&] { return std::make_unique<QSettings>(headerStore, QSettings::IniFormat); },
+        [](const app::HistorySettings &) { return qova::Done(); });
+    if (obdConnection) {
+        const QString carName = QString::fromLatin1(sim::ObdCarName(*car));
+        obdConnection->use(obd::ObdAddress{.kind = obd::ObdAddress::Kind::Demo,
+                                           .name = QLatin1String(obd::kObdDemoPrefix) + carName,
+                                           .baudRate = std::nullopt,
+                                           .demoCar = carName});
     }
     bool shot = false, measured = false;
     DriveCheck(windows.emissionsCheck, *bench.state, bench.clock, archive, [&](checkui::EmissionsCheckWindow &w) {
