@@ -59,6 +59,9 @@ QFont sized(QFont f, int pixels, bool bold = true)
 
 // A text of the check's pages, named as the tests and the screen reader find it, wrapped
 // unless it is one short line.
+// The OBD panel's captions, and the readiness line's, which shares its label with the monitors.
+constexpr int kObdCaptionPixels = 15;
+
 QLabel *pageText(QWidget *page, const char *name, const QFont &font, bool wrap = true)
 {
     auto *label = new QLabel(page);
@@ -383,19 +386,39 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
     speedSource_ = pageText(page, "SpeedSource", sized(font(), 15, false));
     speedDisagreement_ = pageText(page, "SpeedDisagreement", sized(font(), 17));
     speedDisagreement_->setStyleSheet(QStringLiteral("color:#b00000;"));
-    auto *obdBox = new QGroupBox(QStringLiteral("The car's diagnostics (OBD)"), page);
+    // Under the live values, which must stay whole at 150 % on 1280x1024: no title row, the
+    // adapter, the lamp and the codes, each a few words while the car answers, on one row
+    // with short captions, and the readiness, the longest text, across the whole box below.
+    auto *obdBox = new QGroupBox(page);
     obdBox->setObjectName(QStringLiteral("ObdPanel"));
-    obdBox->setFont(sized(font(), 15, false));
+    obdBox->setAccessibleName(QStringLiteral("The car's diagnostics (OBD)"));
+    obdBox->setFont(sized(font(), kObdCaptionPixels, false));
     obdPanel_ = obdBox;
     obdAdapter_ = pageText(obdBox, "ObdAdapter", sized(font(), 15, false));
     obdLamp_ = pageText(obdBox, "ObdLamp", sized(font(), 15, false));
     obdCodes_ = pageText(obdBox, "ObdCodes", sized(font(), 15, false));
     obdMonitors_ = pageText(obdBox, "ObdMonitors", sized(font(), 13, false));
-    auto *obdForm = new QFormLayout(obdBox);
-    obdForm->addRow(QStringLiteral("Adapter:"), obdAdapter_);
-    obdForm->addRow(QStringLiteral("Warning lamp:"), obdLamp_);
-    obdForm->addRow(QStringLiteral("Stored codes:"), obdCodes_);
-    obdForm->addRow(QStringLiteral("Readiness:"), obdMonitors_);
+    obdMonitors_->setTextFormat(Qt::RichText);
+    auto *obdGrid = new QGridLayout(obdBox);
+    obdGrid->setContentsMargins(8, 2, 8, 2);
+    obdGrid->setVerticalSpacing(2);
+    obdGrid->setHorizontalSpacing(8);
+    // A caption after a value stands off from it, so each reads as its own pair.
+    auto caption = [obdBox](const QString &text, int indent = 0) {
+        auto *label = new QLabel(text, obdBox);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setContentsMargins(indent, 0, 0, 0);
+        return label;
+    };
+    obdGrid->addWidget(caption(QStringLiteral("Adapter:")), 0, 0);
+    obdGrid->addWidget(obdAdapter_, 0, 1);
+    obdGrid->addWidget(caption(QStringLiteral("Warning lamp:"), 12), 0, 2);
+    obdGrid->addWidget(obdLamp_, 0, 3);
+    obdGrid->addWidget(caption(QStringLiteral("Codes:"), 12), 0, 4);
+    obdGrid->addWidget(obdCodes_, 0, 5);
+    obdGrid->addWidget(obdMonitors_, 1, 0, 1, 6);
+    obdGrid->setColumnStretch(1, 1);
+    obdGrid->setColumnStretch(5, 1);
     obdBox->hide();
     speedSource_->hide();
     speedDisagreement_->hide();
@@ -740,8 +763,11 @@ void EmissionsCheckWindow::showScreen()
         QStringList monitors;
         for (const auto &[name, readiness] : screen.obd->monitors)
             monitors << QStringLiteral("%1: %2").arg(name, readiness);
-        obdMonitors_->setText(monitors.isEmpty() ? QStringLiteral("not read yet")
-                                                 : monitors.join(QStringLiteral("; ")));
+        obdMonitors_->setText(
+            QStringLiteral("<span style=\"font-size:%1px\">Readiness:</span> %2")
+                .arg(kObdCaptionPixels)
+                .arg((monitors.isEmpty() ? QStringLiteral("not read yet") : monitors.join(QStringLiteral("; ")))
+                         .toHtmlEscaped()));
     }
     steady_->setVisible(run_->check()->state().phase == check::CheckPhase::Measuring);
     steady_->setValue(screen.steadyPercent);

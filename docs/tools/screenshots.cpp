@@ -13,8 +13,10 @@
 // The certificates of a passed and a failed check alone:
 //   qova_screenshots --certificates OUTDIR
 // The check window maximised on a screen of any size (QT_SCALE_FACTOR for a display scale),
-// measuring at fast idle; with REPRINT, the certificate printed again from the history:
-//   qova_screenshots --check OUT.png WIDTH HEIGHT [REPRINT.png]
+// measuring at fast idle; with REPRINT, the certificate printed again from the history; with
+// --obd, a demo car's adapter ("lamp-on", "not-ready", ...) takes part and the picture waits
+// until the car's lamp, codes and monitors are on the page:
+//   qova_screenshots --check OUT.png WIDTH HEIGHT [REPRINT.png] [--obd CAR]
 // FILE > COMM with the demo car's OBD adapter chosen and tested, on a screen of any size:
 //   qova_screenshots --comm-obd OUT.png WIDTH HEIGHT
 #include "app/devices.h"
@@ -28,6 +30,7 @@
 #include "report/recording.h"
 #include "report/ui/printreport.h"
 #include "sim/demoanalyser.h"
+#include "sim/elmcar.h"
 #include "sim/simdevice.h"
 #include "ui/guidewindow.h"
 #include "ui/headless/headlessprinting.h"
@@ -173,10 +176,21 @@ void pageImage(const QString &pdf, const QString &name, int dotsPerInch = 60)
 }
 
 // A check typed into `w` and cycled once a virtual second until `each` says it has seen
-// enough or the verdict shows.
+// enough or the verdict shows. An OBD adapter in `state` ticks through each second as its
+// timer would in the program; its real timer cannot, the clock being virtual.
 void DriveCheck(checkui::EmissionsCheckWindow &w, ui::SharedState &state, link::VirtualPause &clock,
                 history::TestArchive &archive, const std::function<bool(checkui::EmissionsCheckWindow &)> &each)
 {
+    auto second = [&] {
+        if (state.obd == nullptr) {
+            clock.sleepMs(1000);
+            return;
+        }
+        for (int elapsed = 0; elapsed < 1000; elapsed += obd::ObdLink::kTickMs) {
+            clock.sleepMs(obd::ObdLink::kTickMs);
+            state.obd->tick();
+        }
+    };
     w.show();
     w.findChild<QLineEdit *>(QStringLiteral("Registration"))->setText(QStringLiteral("SK08 RVX"));
     w.findChild<QLineEdit *>(QStringLiteral("Model"))->setText(QStringLiteral("FORD FIESTA 1.25"));
@@ -185,7 +199,7 @@ void DriveCheck(checkui::EmissionsCheckWindow &w, ui::SharedState &state, link::
     w.nextClick();
     w.startClick();
     for (int s = 0; s < 600 && w.page() != checkui::EmissionsCheckWindow::Page::Result; ++s) {
-        clock.sleepMs(1000);
+        second();
         state.session.cycle();
         QApplication::processEvents();
         archive.settle(); // the result page says whether the check was saved
@@ -349,8 +363,31 @@ int DigitalAlone(const QStringList &args)
 
 // The check window as the program opens it, on the screen the caller chose, then its
 // certificate printed again from the history through the program's own printing.
-int CheckAlone(const QStringList &args)
+// The car's diagnostics have reached the check page: the lamp and the monitors (01 01) and
+// the stored codes (03), as the run shows them.
+bool CarReadOnPage(const check::CheckRun &run)
 {
+    const std::optional<checkui::ObdPanel> panel = checkui::ScreenOf(run).obd;
+    return panel && run.record() && run.record()->obd && run.record()->obd->readout.status.known() &&
+           run.record()->obd->readout.codes.known() && !panel->monitors.empty();
+}
+
+int CheckAlone(QStringList args)
+{
+    std::optional<sim::ObdCar> car;
+    if (const qsizetype flag = args.indexOf(QStringLiteral("--obd")); flag >= 0) {
+        const QString name = args.value(flag + 1);
+        car = sim::ObdCarFromName(name.toStdString());
+        if (!car) {
+            QStringList names;
+            for (sim::ObdCar known : sim::ObdCars())
+                names << QString::fromLatin1(sim::ObdCarName(known));
+            std::fprintf(stderr, "--obd needs one of the demo cars (%s), not \"%s\"\n",
+                         qPrintable(names.join(QStringLiteral(", "))), qPrintable(name));
+            return 2;
+        }
+        args.remove(flag, 2);
+    }
     const QFileInfo out(args.at(2));
     outDir = out.dir();
     outDir.mkpath(QStringLiteral("."));
@@ -362,24 +399,54 @@ int CheckAlone(const QStringList &args)
                                   scratch.filePath(QStringLiteral("pending-tests.json"))});
     const QString pdf = scratch.filePath(QStringLiteral("certificate.pdf"));
     CheckBench bench(op, archive, sim::VehicleProfile::GoodCatalyst, pdf);
+    // The demo car's adapter on the engine this check measures, as the program builds it for
+    // the demo analyser: made before the windows and chosen after them, as in the program.
+    std::optional<app::ObdConnection> obdConnection;
+    if (car) {
+        std::shared_ptr<sim::Analyser> engine = bench.analyser;
+        obdConnection.emplace(
+            bench.clock,
+            [&bench, engine, car](const obd::ObdAddress &address) {
+                return sim::MakeDemoDevice(bench.clock, sim::MakeObdCar(engine, *car), address.name);
+            },
+            bench.state->obd);
+    }
     const QString headerStore = scratch.filePath(QStringLiteral("header.ini"));
     app::ProgramWindows windows(
         *bench.state, QStringLiteral("SETUP.EA2"), false,
         [&] { return std::make_unique<QSettings>(headerStore, QSettings::IniFormat); },
         [](const app::HistorySettings &) { return qova::Done(); });
-    bool shot = false;
+    if (obdConnection) {
+        const QString carName = QString::fromLatin1(sim::ObdCarName(*car));
+        obdConnection->use(obd::ObdAddress{.kind = obd::ObdAddress::Kind::Demo,
+                                           .name = QLatin1String(obd::kObdDemoPrefix) + carName,
+                                           .baudRate = std::nullopt,
+                                           .demoCar = carName});
+    }
+    bool shot = false, measured = false;
     DriveCheck(windows.emissionsCheck, *bench.state, bench.clock, archive, [&](checkui::EmissionsCheckWindow &w) {
         const check::EmissionsCheck &c = *w.run()->check();
         if (!shot && c.state().phase == check::CheckPhase::Measuring && c.state().stage == 0 &&
             c.progress(c.state().trace.back().atMs).goodRunMs >= 3000) {
+            measured = true;
+            if (car && !CarReadOnPage(*w.run()))
+                return false;
             shoot(w, out.completeBaseName());
             std::printf("  window %dx%d at scale %.2f\n", w.width(), w.height(), w.devicePixelRatioF());
+            if (const std::optional<checkui::ObdPanel> panel = checkui::ScreenOf(*w.run()).obd) {
+                std::printf("  OBD: %s; lamp %s; codes %s\n", qPrintable(panel->adapter), qPrintable(panel->lamp),
+                            qPrintable(panel->codes));
+                for (const auto &[monitor, readiness] : panel->monitors)
+                    std::printf("    %s: %s\n", qPrintable(monitor), qPrintable(readiness));
+            }
             shot = true;
         }
         return false;
     });
     if (!shot) {
-        std::fprintf(stderr, "the check never measured at fast idle\n");
+        std::fprintf(stderr, measured
+                                 ? "the check measured at fast idle before the car's diagnostics reached the page\n"
+                                 : "the check never measured at fast idle\n");
         return 1;
     }
     if (args.size() > 5) {
