@@ -417,6 +417,21 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
     obdGrid->addWidget(caption(QStringLiteral("Codes:"), 12), 0, 4);
     obdGrid->addWidget(obdCodes_, 0, 5);
     obdGrid->addWidget(obdMonitors_, 1, 0, 1, 6);
+    // Alt+G and Alt+X: every letter of "lamp on" and "lamp off" is taken elsewhere in the window.
+    dashboardLampAsk_ = new QWidget(obdBox);
+    dashboardLampAsk_->setObjectName(QStringLiteral("DashboardLampAsk"));
+    auto *ask = new QHBoxLayout(dashboardLampAsk_);
+    ask->setContentsMargins(0, 0, 0, 0);
+    ask->addWidget(caption(QStringLiteral("Warning lamp on the dashboard, engine running:")));
+    auto *lampOn = pageButton(dashboardLampAsk_, "DashboardLampOnButton", QStringLiteral("Lamp on (&G)"));
+    auto *lampOff = pageButton(dashboardLampAsk_, "DashboardLampOffButton", QStringLiteral("Lamp off (&X)"));
+    connect(lampOn, &QPushButton::clicked, this, [this] { dashboardLampClick(true); });
+    connect(lampOff, &QPushButton::clicked, this, [this] { dashboardLampClick(false); });
+    ask->addWidget(lampOn);
+    ask->addWidget(lampOff);
+    ask->addStretch();
+    obdGrid->addWidget(dashboardLampAsk_, 2, 0, 1, 6);
+    dashboardLampAsk_->hide();
     obdGrid->setColumnStretch(1, 1);
     obdGrid->setColumnStretch(5, 1);
     obdBox->hide();
@@ -755,10 +770,13 @@ void EmissionsCheckWindow::showScreen()
     speedDisagreement_->setText(screen.speedDisagreement);
     speedDisagreement_->setVisible(!screen.speedDisagreement.isEmpty());
     obdPanel_->setVisible(screen.obd.has_value());
+    dashboardLampAsk_->setVisible(screen.obd && screen.obd->askDashboardLamp);
     if (screen.obd) {
         obdAdapter_->setText(screen.obd->adapter);
         obdAdapter_->setStyleSheet(screen.obd->lost ? QStringLiteral("color:#b00000;") : QString());
-        obdLamp_->setText(screen.obd->lamp);
+        obdLamp_->setText(screen.obd->dashboardLamp.isEmpty()
+                              ? screen.obd->lamp
+                              : QStringLiteral("%1; dashboard: %2").arg(screen.obd->lamp, screen.obd->dashboardLamp));
         obdCodes_->setText(screen.obd->codes);
         QStringList monitors;
         for (const auto &[name, readiness] : screen.obd->monitors)
@@ -812,6 +830,12 @@ void EmissionsCheckWindow::warmClick()
 {
     if (run_)
         run_->confirmEngineWarm();
+}
+
+void EmissionsCheckWindow::dashboardLampClick(bool on)
+{
+    if (run_)
+        run_->confirmDashboardLamp(on);
 }
 
 void EmissionsCheckWindow::stopClick()

@@ -49,6 +49,7 @@ public:
     void pumpClick();     // the analyser's pump on
     void cleanAirClick(); // the operator says the probe is in clean air
     void warmClick();     // the operator says the engine is warm
+    void dashboardLampClick(bool on); // what the warning lamp on the dashboard shows
     void stopClick();     // abandon the check, after asking
     void printClick();    // the certificate
     void closeClick();
@@ -119,6 +120,7 @@ private:
     // Check page: the car's diagnostics beside the analyser.
     QLabel *speedSource_ = nullptr, *speedDisagreement_ = nullptr;
     QWidget *obdPanel_ = nullptr;
+    QWidget *dashboardLampAsk_ = nullptr;
     QLabel *obdAdapter_ = nullptr, *obdLamp_ = nullptr, *obdCodes_ = nullptr, *obdMonitors_ = nullptr;
     // Result page: what the car's own diagnostics said, when an adapter took part.
     QLabel *resultObd_ = nullptr;
