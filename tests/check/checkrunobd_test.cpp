@@ -415,16 +415,18 @@ TEST_P(DashboardLampRun, AskedOnlyWhereTheSetLooksAtTheDashboard)
     if (c.answer)
         r.run.confirmDashboardLamp(!*c.answer);
     EXPECT_EQ(r.run.asksDashboardLamp(), c.asked && !c.answer);
-    if (c.kept)
+    if (c.kept) {
         EXPECT_EQ(checkui::ScreenOf(r.run).obd->dashboardLamp, *c.kept ? QStringLiteral("on") : QStringLiteral("off"));
+    }
     if (c.adapter)
         r.run.takeObd(readout());
     r.idle(60000);
     ASSERT_TRUE(r.run.ended());
     const check::CheckRecord &rec = *r.run.record();
     EXPECT_EQ(rec.obd.has_value(), c.adapter);
-    if (rec.obd)
+    if (rec.obd) {
         EXPECT_EQ(rec.obd->dashboardLamp, c.kept);
+    }
     EXPECT_EQ(rec.state.overall, c.overall) << rec.state.notCompletedReason.toStdString();
     const check::CheckResult result = r.run.result();
     EXPECT_EQ(result.obd ? result.obd->lampFinding : QString(), QString::fromLatin1(c.finding));
