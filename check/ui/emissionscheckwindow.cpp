@@ -382,6 +382,24 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
     connect(pumpButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::pumpClick);
     connect(warmButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::warmClick);
     connect(stopButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::stopClick);
+    // Among the check's buttons, so the question takes no row of its own on a small screen.
+    // Alt+G and Alt+X: every letter of "on" and "off" is taken elsewhere in the window.
+    dashboardLampAsk_ = new QWidget(page);
+    dashboardLampAsk_->setObjectName(QStringLiteral("DashboardLampAsk"));
+    auto *ask = new QHBoxLayout(dashboardLampAsk_);
+    ask->setContentsMargins(0, 0, 0, 0);
+    auto *askCaption = new QLabel(QStringLiteral("Dashboard lamp:"), dashboardLampAsk_);
+    askCaption->setFont(sized(font(), 15, false));
+    ask->addWidget(askCaption);
+    for (const bool on : {true, false}) {
+        auto *b = pageButton(dashboardLampAsk_, on ? "DashboardLampOnButton" : "DashboardLampOffButton",
+                             on ? QStringLiteral("On (&G)") : QStringLiteral("Off (&X)"));
+        b->setFont(big);
+        b->setAccessibleName(on ? QStringLiteral("The warning lamp on the dashboard is on")
+                                : QStringLiteral("The warning lamp on the dashboard is off"));
+        connect(b, &QPushButton::clicked, this, [this, on] { dashboardLampClick(on); });
+        ask->addWidget(b);
+    }
 
     speedSource_ = pageText(page, "SpeedSource", sized(font(), 15, false));
     speedDisagreement_ = pageText(page, "SpeedDisagreement", sized(font(), 17));
@@ -417,21 +435,6 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
     obdGrid->addWidget(caption(QStringLiteral("Codes:"), 12), 0, 4);
     obdGrid->addWidget(obdCodes_, 0, 5);
     obdGrid->addWidget(obdMonitors_, 1, 0, 1, 6);
-    // Alt+G and Alt+X: every letter of "lamp on" and "lamp off" is taken elsewhere in the window.
-    dashboardLampAsk_ = new QWidget(obdBox);
-    dashboardLampAsk_->setObjectName(QStringLiteral("DashboardLampAsk"));
-    auto *ask = new QHBoxLayout(dashboardLampAsk_);
-    ask->setContentsMargins(0, 0, 0, 0);
-    ask->addWidget(caption(QStringLiteral("Warning lamp on the dashboard, engine running:")));
-    auto *lampOn = pageButton(dashboardLampAsk_, "DashboardLampOnButton", QStringLiteral("Lamp on (&G)"));
-    auto *lampOff = pageButton(dashboardLampAsk_, "DashboardLampOffButton", QStringLiteral("Lamp off (&X)"));
-    connect(lampOn, &QPushButton::clicked, this, [this] { dashboardLampClick(true); });
-    connect(lampOff, &QPushButton::clicked, this, [this] { dashboardLampClick(false); });
-    ask->addWidget(lampOn);
-    ask->addWidget(lampOff);
-    ask->addStretch();
-    obdGrid->addWidget(dashboardLampAsk_, 2, 0, 1, 6);
-    dashboardLampAsk_->hide();
     obdGrid->setColumnStretch(1, 1);
     obdGrid->setColumnStretch(5, 1);
     obdBox->hide();
@@ -454,6 +457,7 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
     buttons->addWidget(pumpButton_);
     buttons->addWidget(cleanAirButton_);
     buttons->addWidget(warmButton_);
+    buttons->addWidget(dashboardLampAsk_);
     buttons->addStretch();
     buttons->addWidget(stopButton_);
     v->addLayout(buttons);
