@@ -77,7 +77,7 @@ struct ObdOutcome {
     // the set does not ask the operator.
     QString dashboardLamp;
     QString lampFinding; // DashboardLampFinding: the dashboard and the car disagree
-    QString codes;   // "P0133, P0420", "none", "unknown: <why>"
+    QString codes;       // "P0133, P0420", "none", "unknown: <why>"
     // Each monitor of the engine's kind with its readiness: {"Catalyst", "incomplete"}.
     std::vector<std::pair<QString, QString>> monitors;
     QStringList reasons; // the judgement's findings

@@ -63,13 +63,13 @@ QString DashboardLampFinding(std::optional<bool> carCommandsOn, std::optional<bo
 
 // What the car's diagnostics gave one check; a check run without an adapter has none.
 struct ObdPart {
-    QString adapter;            // the adapter's banner, "ELM327 v1.5"
-    obd::Decoded<obd::Vin> vin; // as the car sent it; shown, trusted only when `trusted`
-    ObdReadout readout;         // the last monitor status and stored codes read during the check
-    ObdJudgement judgement;     // of `readout` by the set's rule
-    QString lost;               // why the adapter went during the check; empty when it stayed
-    bool dashboardLampAsked = false;    // AsksDashboardLamp of the set the check ran under
-    std::optional<bool> dashboardLamp;  // the operator's word on the dashboard's lamp, when given
+    QString adapter;                   // the adapter's banner, "ELM327 v1.5"
+    obd::Decoded<obd::Vin> vin;        // as the car sent it; shown, trusted only when `trusted`
+    ObdReadout readout;                // the last monitor status and stored codes read during the check
+    ObdJudgement judgement;            // of `readout` by the set's rule
+    QString lost;                      // why the adapter went during the check; empty when it stayed
+    bool dashboardLampAsked = false;   // AsksDashboardLamp of the set the check ran under
+    std::optional<bool> dashboardLamp; // the operator's word on the dashboard's lamp, when given
 };
 
 } // namespace qova::check

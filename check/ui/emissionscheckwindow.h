@@ -41,17 +41,17 @@ public:
     ~EmissionsCheckWindow() override;
 
     // What the buttons do; tests call them directly.
-    void openCheck();     // the window shown: a new check from the vehicle page
-    void closeCheck();    // the window hidden: the session given back
-    void nextClick();     // vehicle page: on to the limits
-    void backClick();     // limits page: back to the vehicle
-    void startClick();    // limits page: start the check
-    void pumpClick();     // the analyser's pump on
-    void cleanAirClick(); // the operator says the probe is in clean air
-    void warmClick();     // the operator says the engine is warm
+    void openCheck();                 // the window shown: a new check from the vehicle page
+    void closeCheck();                // the window hidden: the session given back
+    void nextClick();                 // vehicle page: on to the limits
+    void backClick();                 // limits page: back to the vehicle
+    void startClick();                // limits page: start the check
+    void pumpClick();                 // the analyser's pump on
+    void cleanAirClick();             // the operator says the probe is in clean air
+    void warmClick();                 // the operator says the engine is warm
     void dashboardLampClick(bool on); // what the warning lamp on the dashboard shows
-    void stopClick();     // abandon the check, after asking
-    void printClick();    // the certificate
+    void stopClick();                 // abandon the check, after asking
+    void printClick();                // the certificate
     void closeClick();
 
     Page page() const;

@@ -199,15 +199,23 @@ std::string UkRow(const char *lamp)
 } // namespace
 
 // Where the set asks the operator, the dashboard's lamp follows the car's in the one text.
-INSTANTIATE_TEST_SUITE_P(
-    UkChecks, CheckEntryCarColumns,
-    ::testing::Values(
-        CarColumnsCase{"DashboardAgrees", {}, DashboardSays(true, true), UkRow("ON; dashboard: on"), "uk-1992-catalyst"},
-        CarColumnsCase{"DashboardOutWhileCommanded", {}, DashboardSays(true, false), UkRow("ON; dashboard: off"),
-                       "uk-1992-catalyst"},
-        CarColumnsCase{"DashboardNotConfirmed", {}, DashboardSays(false, std::nullopt),
-                       UkRow("off; dashboard: not confirmed"), "uk-1992-catalyst"}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(UkChecks, CheckEntryCarColumns,
+                         ::testing::Values(CarColumnsCase{"DashboardAgrees",
+                                                          {},
+                                                          DashboardSays(true, true),
+                                                          UkRow("ON; dashboard: on"),
+                                                          "uk-1992-catalyst"},
+                                           CarColumnsCase{"DashboardOutWhileCommanded",
+                                                          {},
+                                                          DashboardSays(true, false),
+                                                          UkRow("ON; dashboard: off"),
+                                                          "uk-1992-catalyst"},
+                                           CarColumnsCase{"DashboardNotConfirmed",
+                                                          {},
+                                                          DashboardSays(false, std::nullopt),
+                                                          UkRow("off; dashboard: not confirmed"),
+                                                          "uk-1992-catalyst"}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Checks, CheckEntryCarColumns,

@@ -396,9 +396,8 @@ TEST_P(DashboardLampRun, AskedOnlyWhereTheSetLooksAtTheDashboard)
     ObdRun r(c.rule);
     auto readout = [&] {
         check::ObdSnapshot s = r.reading(820.0);
-        s.readings.status =
-            obd::Timed<obd::MonitorStatus>{{c.carLampOn, 0, false, {{obd::Monitor::Misfire, obd::Readiness::Complete}}},
-                                           s.nowMs};
+        s.readings.status = obd::Timed<obd::MonitorStatus>{
+            {c.carLampOn, 0, false, {{obd::Monitor::Misfire, obd::Readiness::Complete}}}, s.nowMs};
         s.readings.storedCodes = obd::Timed<std::vector<QString>>{{}, s.nowMs};
         return s;
     };
@@ -434,20 +433,18 @@ TEST_P(DashboardLampRun, AskedOnlyWhereTheSetLooksAtTheDashboard)
 
 namespace {
 const check::ObdRule kLampFails{true, 1, true};
-constexpr const char *kOnButOff =
-    "the car commands the warning lamp on but the dashboard shows it off: check the lamp";
+constexpr const char *kOnButOff = "the car commands the warning lamp on but the dashboard shows it off: check the lamp";
 } // namespace
 
-INSTANTIATE_TEST_SUITE_P(
-    Sets, DashboardLampRun,
-    ::testing::Values(
-        DashboardRunCase{"UkSetWithAdapterAgrees", std::nullopt, true, false, true, false, false, Verdict::Pass, ""},
-        DashboardRunCase{"UkSetLampOnDashboardOffStillPasses", std::nullopt, true, true, true, false, false,
-                         Verdict::Pass, kOnButOff},
-        DashboardRunCase{"UkSetNotAnswered", std::nullopt, true, true, true, std::nullopt, std::nullopt, Verdict::Pass,
-                         ""},
-        DashboardRunCase{"UkSetWithoutAdapter", std::nullopt, false, false, false, true, std::nullopt, Verdict::Pass,
-                         ""},
-        DashboardRunCase{"EuSetFailsTheCarsLampAndAsksNothing", kLampFails, true, true, false, false, std::nullopt,
-                         Verdict::Fail, ""}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sets, DashboardLampRun,
+                         ::testing::Values(DashboardRunCase{"UkSetWithAdapterAgrees", std::nullopt, true, false, true,
+                                                            false, false, Verdict::Pass, ""},
+                                           DashboardRunCase{"UkSetLampOnDashboardOffStillPasses", std::nullopt, true,
+                                                            true, true, false, false, Verdict::Pass, kOnButOff},
+                                           DashboardRunCase{"UkSetNotAnswered", std::nullopt, true, true, true,
+                                                            std::nullopt, std::nullopt, Verdict::Pass, ""},
+                                           DashboardRunCase{"UkSetWithoutAdapter", std::nullopt, false, false, false,
+                                                            true, std::nullopt, Verdict::Pass, ""},
+                                           DashboardRunCase{"EuSetFailsTheCarsLampAndAsksNothing", kLampFails, true,
+                                                            true, false, false, std::nullopt, Verdict::Fail, ""}),
+                         [](const auto &info) { return std::string(info.param.name); });
