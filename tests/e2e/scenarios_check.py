@@ -90,8 +90,10 @@ def run_check(run, vehicle, registration, confirm_warm=False, limit_s=80, fast_i
     run.key(window, "alt+c")
     save_file_dialog(run, "No printer: save the page as PDF", pdf)
     wait_file(pdf)
-    # The layout spaces words by their place; the PDF's fonts join "fi" into one glyph.
-    text = re.sub(r"[ \t]+", " ", pdf_text(pdf)).replace("\ufb01", "fi").replace("\ufb02", "fl")
+    # The layout spaces words by their place; the PDF's fonts join "fi", "fl" and "ff" into one glyph.
+    text = re.sub(r"[ \t]+", " ", pdf_text(pdf))
+    for glyph, letters in (("\ufb01", "fi"), ("\ufb02", "fl"), ("\ufb00", "ff")):
+        text = text.replace(glyph, letters)
     run.key(window, "alt+d")
     run.wait_gone(window)
     wait_for(lambda: p.poll() is None, 2, "the program running")
