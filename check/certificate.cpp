@@ -47,9 +47,13 @@ CertificateObd obdSection(const ObdOutcome &o)
         {QStringLiteral("Warning lamp"), o.lamp},
         {QStringLiteral("Stored codes"), o.codes},
     };
+    if (!o.dashboardLamp.isEmpty())
+        obd.fields.insert(obd.fields.begin() + 3, {QStringLiteral("Warning lamp on the dashboard"), o.dashboardLamp});
     for (const auto &[monitor, readiness] : o.monitors)
         obd.monitors.push_back({monitor, readiness});
     obd.findings = o.reasons;
+    if (!o.lampFinding.isEmpty())
+        obd.findings << o.lampFinding;
     if (!o.lost.isEmpty())
         obd.lost = kLostLine + o.lost + QStringLiteral("; the rest of the check used the analyser alone");
     return obd;
@@ -369,11 +373,12 @@ double paintObd(const Layout &l, double left, double top, double width, const Ce
     const double fieldsWidth = width * 0.4;
     double fieldsY = y;
     for (const CertificateField &f : obd.fields) {
-        l.text(QRectF(left + l.mm(2), fieldsY, l.mm(24), 0), f.label, l.font(2.7), kMuted);
+        // A long label ("Warning lamp on the dashboard") wraps: the row is as tall as it.
+        const double labelHeight = l.text(QRectF(left + l.mm(2), fieldsY, l.mm(24), 0), f.label, l.font(2.7), kMuted);
         const bool alarm = f.value == QLatin1String("ON");
         const double h = l.text(QRectF(left + l.mm(26), fieldsY, fieldsWidth - l.mm(26), 0), f.value,
                                 l.font(2.8, alarm), alarm ? kFailColour : kInk);
-        fieldsY += std::max(h, l.mm(3.9));
+        fieldsY += std::max({h, labelHeight, l.mm(3.9)});
     }
     const double monitorsLeft = left + fieldsWidth + l.mm(4);
     const double column = (left + width - monitorsLeft) / 2;

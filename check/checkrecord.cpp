@@ -85,6 +85,12 @@ history::TestEntry CheckEntry(const CheckRecord &record, const QStringList &cert
     if (result.obd) {
         entry.obdVerdict = result.obd->verdict.toLower();
         entry.obdLamp = result.obd->lamp;
+        // The dashboard beside the car's word, in the one text, so the history's columns stay.
+        if (const ObdPart &part = *record.obd; part.dashboardLampAsked)
+            entry.obdLamp += QStringLiteral("; dashboard: %1")
+                                 .arg(!part.dashboardLamp   ? QStringLiteral("not confirmed")
+                                      : *part.dashboardLamp ? QStringLiteral("on")
+                                                            : QStringLiteral("off"));
         entry.obdCodes = result.obd->codes;
         entry.obdReadiness = ReadinessText(*result.obd);
     }

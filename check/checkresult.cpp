@@ -164,6 +164,12 @@ ObdOutcome obdOutcomeOf(const ObdPart &part)
         out.lamp = status.value->lampOn ? QStringLiteral("ON") : QStringLiteral("off");
     else
         out.lamp = unknown(status.problem, said);
+    if (part.dashboardLampAsked)
+        out.dashboardLamp = !part.dashboardLamp   ? QStringLiteral("not confirmed")
+                            : *part.dashboardLamp ? QStringLiteral("on (the operator's word)")
+                                                  : QStringLiteral("off (the operator's word)");
+    out.lampFinding =
+        DashboardLampFinding(status.known() ? std::optional(status.value->lampOn) : std::nullopt, part.dashboardLamp);
     if (!part.vin.known())
         out.vin = unknown(part.vin.problem, said);
     else if (part.vin.value->trusted)

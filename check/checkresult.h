@@ -73,7 +73,11 @@ struct ObdOutcome {
     QString adapter; // "ELM327 v1.5"
     QString vin;     // "WVWZZZ1JZXW000001", or the text read with "(not trusted: ...)"
     QString lamp;    // "off", "ON", "unknown: <why>"
-    QString codes;   // "P0133, P0420", "none", "unknown: <why>"
+    // "on (the operator's word)", "off (the operator's word)", "not confirmed"; empty where
+    // the set does not ask the operator.
+    QString dashboardLamp;
+    QString lampFinding; // DashboardLampFinding: the dashboard and the car disagree
+    QString codes;       // "P0133, P0420", "none", "unknown: <why>"
     // Each monitor of the engine's kind with its readiness: {"Catalyst", "incomplete"}.
     std::vector<std::pair<QString, QString>> monitors;
     QStringList reasons; // the judgement's findings

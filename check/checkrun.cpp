@@ -229,8 +229,10 @@ void CheckRun::takeObd(const ObdSnapshot &snapshot)
 {
     if (!running())
         return;
-    if (!record_->obd)
+    if (!record_->obd) {
         record_->obd = ObdPart{};
+        record_->obd->dashboardLampAsked = AsksDashboardLamp(record_->limits.obd);
+    }
     ObdPart &part = *record_->obd;
     if (!snapshot.adapter.isEmpty())
         part.adapter = snapshot.adapter;
@@ -389,6 +391,19 @@ void CheckRun::confirmEngineWarm()
         return;
     check_->confirmEngineWarm();
     afterStep();
+}
+
+void CheckRun::confirmDashboardLamp(bool on)
+{
+    if (!asksDashboardLamp())
+        return;
+    record_->obd->dashboardLamp = on;
+    emit changed();
+}
+
+bool CheckRun::asksDashboardLamp() const
+{
+    return running() && record_->obd && record_->obd->dashboardLampAsked && !record_->obd->dashboardLamp;
 }
 
 void CheckRun::abandon()

@@ -125,6 +125,12 @@ public:
     void tick();
     void confirmCleanAir();
     void confirmEngineWarm();
+    // What the warning lamp on the dashboard shows with the engine running, as the
+    // operator sees it; taken once, while the check runs and asks it.
+    void confirmDashboardLamp(bool on);
+    // The check waits for that answer: an adapter takes part, the set does not fail the
+    // car's lamp, and the operator has not answered yet. The verdict never waits for it.
+    bool asksDashboardLamp() const;
     // The operator stopped the check before its verdict.
     void abandon();
 

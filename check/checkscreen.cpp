@@ -309,6 +309,9 @@ ObdPanel panelOf(const check::CheckRun &run, const check::ObdPart &part)
     if (status.known())
         for (const obd::MonitorReadiness &m : status.value->monitors)
             panel.monitors.emplace_back(obd::MonitorName(m.monitor), readinessWord(m.readiness));
+    panel.askDashboardLamp = run.asksDashboardLamp();
+    if (part.dashboardLamp)
+        panel.dashboardLamp = *part.dashboardLamp ? QStringLiteral("on") : QStringLiteral("off");
     return panel;
 }
 

@@ -31,6 +31,10 @@ struct ObdPanel {
     QString codes; // "2 stored: P0133, P0420", "none", "not read yet"
     // Each monitor of the engine's kind: {"Catalyst", "incomplete"}; "not supported" too.
     std::vector<std::pair<QString, QString>> monitors;
+    // The operator is asked what the warning lamp on the dashboard shows; once answered,
+    // the answer ("on", "off"), empty where the set does not ask.
+    bool askDashboardLamp = false;
+    QString dashboardLamp;
 };
 
 // What the check screen shows for the check as it stands: the step, the one large

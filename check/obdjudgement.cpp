@@ -94,6 +94,20 @@ ObdJudgement JudgeObd(const std::optional<ObdRule> &rule, const ObdReadout &read
     return {verdict, reasons};
 }
 
+bool AsksDashboardLamp(const std::optional<ObdRule> &rule)
+{
+    return !rule || !rule->lampFails;
+}
+
+QString DashboardLampFinding(std::optional<bool> carCommandsOn, std::optional<bool> dashboardShowsOn)
+{
+    if (!carCommandsOn || !dashboardShowsOn || *carCommandsOn == *dashboardShowsOn)
+        return {};
+    auto word = [](bool on) { return on ? QStringLiteral("on") : QStringLiteral("off"); };
+    return QStringLiteral("the car commands the warning lamp %1 but the dashboard shows it %2: check the lamp")
+        .arg(word(*carCommandsOn), word(*dashboardShowsOn));
+}
+
 CombinedVerdict CombineVerdicts(Verdict gases, bool abandoned, const ObdJudgement &obd)
 {
     const QString findings = obd.reasons.join(QStringLiteral("; "));

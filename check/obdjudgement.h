@@ -50,13 +50,26 @@ struct CombinedVerdict {
 };
 CombinedVerdict CombineVerdicts(Verdict gases, bool abandoned, const ObdJudgement &obd);
 
+// Whether the check asks the operator what the warning lamp on the dashboard shows: only
+// where the set's rule does not judge the car's own word on the lamp, since a scheme that
+// fails the commanded lamp has no use for the bulb.
+bool AsksDashboardLamp(const std::optional<ObdRule> &rule);
+
+// The finding when the dashboard and the car disagree on the warning lamp ("the car
+// commands the warning lamp on but the dashboard shows it off: check the lamp"); empty when
+// they agree or either is not known. It never changes a verdict: a bulb that is out, or a
+// lamp lit by something else, is for the tester to look into.
+QString DashboardLampFinding(std::optional<bool> carCommandsOn, std::optional<bool> dashboardShowsOn);
+
 // What the car's diagnostics gave one check; a check run without an adapter has none.
 struct ObdPart {
-    QString adapter;            // the adapter's banner, "ELM327 v1.5"
-    obd::Decoded<obd::Vin> vin; // as the car sent it; shown, trusted only when `trusted`
-    ObdReadout readout;         // the last monitor status and stored codes read during the check
-    ObdJudgement judgement;     // of `readout` by the set's rule
-    QString lost;               // why the adapter went during the check; empty when it stayed
+    QString adapter;                   // the adapter's banner, "ELM327 v1.5"
+    obd::Decoded<obd::Vin> vin;        // as the car sent it; shown, trusted only when `trusted`
+    ObdReadout readout;                // the last monitor status and stored codes read during the check
+    ObdJudgement judgement;            // of `readout` by the set's rule
+    QString lost;                      // why the adapter went during the check; empty when it stayed
+    bool dashboardLampAsked = false;   // AsksDashboardLamp of the set the check ran under
+    std::optional<bool> dashboardLamp; // the operator's word on the dashboard's lamp, when given
 };
 
 } // namespace qova::check

@@ -382,6 +382,24 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
     connect(pumpButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::pumpClick);
     connect(warmButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::warmClick);
     connect(stopButton_, &QPushButton::clicked, this, &EmissionsCheckWindow::stopClick);
+    // Among the check's buttons, so the question takes no row of its own on a small screen.
+    // Alt+G and Alt+X: every letter of "on" and "off" is taken elsewhere in the window.
+    dashboardLampAsk_ = new QWidget(page);
+    dashboardLampAsk_->setObjectName(QStringLiteral("DashboardLampAsk"));
+    auto *ask = new QHBoxLayout(dashboardLampAsk_);
+    ask->setContentsMargins(0, 0, 0, 0);
+    auto *askCaption = new QLabel(QStringLiteral("Dashboard lamp:"), dashboardLampAsk_);
+    askCaption->setFont(sized(font(), 15, false));
+    ask->addWidget(askCaption);
+    for (const bool on : {true, false}) {
+        auto *b = pageButton(dashboardLampAsk_, on ? "DashboardLampOnButton" : "DashboardLampOffButton",
+                             on ? QStringLiteral("On (&G)") : QStringLiteral("Off (&X)"));
+        b->setFont(big);
+        b->setAccessibleName(on ? QStringLiteral("The warning lamp on the dashboard is on")
+                                : QStringLiteral("The warning lamp on the dashboard is off"));
+        connect(b, &QPushButton::clicked, this, [this, on] { dashboardLampClick(on); });
+        ask->addWidget(b);
+    }
 
     speedSource_ = pageText(page, "SpeedSource", sized(font(), 15, false));
     speedDisagreement_ = pageText(page, "SpeedDisagreement", sized(font(), 17));
@@ -439,6 +457,7 @@ QWidget *EmissionsCheckWindow::buildCheckPage()
     buttons->addWidget(pumpButton_);
     buttons->addWidget(cleanAirButton_);
     buttons->addWidget(warmButton_);
+    buttons->addWidget(dashboardLampAsk_);
     buttons->addStretch();
     buttons->addWidget(stopButton_);
     v->addLayout(buttons);
@@ -755,10 +774,13 @@ void EmissionsCheckWindow::showScreen()
     speedDisagreement_->setText(screen.speedDisagreement);
     speedDisagreement_->setVisible(!screen.speedDisagreement.isEmpty());
     obdPanel_->setVisible(screen.obd.has_value());
+    dashboardLampAsk_->setVisible(screen.obd && screen.obd->askDashboardLamp);
     if (screen.obd) {
         obdAdapter_->setText(screen.obd->adapter);
         obdAdapter_->setStyleSheet(screen.obd->lost ? QStringLiteral("color:#b00000;") : QString());
-        obdLamp_->setText(screen.obd->lamp);
+        obdLamp_->setText(screen.obd->dashboardLamp.isEmpty()
+                              ? screen.obd->lamp
+                              : QStringLiteral("%1; dashboard: %2").arg(screen.obd->lamp, screen.obd->dashboardLamp));
         obdCodes_->setText(screen.obd->codes);
         QStringList monitors;
         for (const auto &[name, readiness] : screen.obd->monitors)
@@ -812,6 +834,12 @@ void EmissionsCheckWindow::warmClick()
 {
     if (run_)
         run_->confirmEngineWarm();
+}
+
+void EmissionsCheckWindow::dashboardLampClick(bool on)
+{
+    if (run_)
+        run_->confirmDashboardLamp(on);
 }
 
 void EmissionsCheckWindow::stopClick()

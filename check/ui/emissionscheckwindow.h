@@ -41,16 +41,17 @@ public:
     ~EmissionsCheckWindow() override;
 
     // What the buttons do; tests call them directly.
-    void openCheck();     // the window shown: a new check from the vehicle page
-    void closeCheck();    // the window hidden: the session given back
-    void nextClick();     // vehicle page: on to the limits
-    void backClick();     // limits page: back to the vehicle
-    void startClick();    // limits page: start the check
-    void pumpClick();     // the analyser's pump on
-    void cleanAirClick(); // the operator says the probe is in clean air
-    void warmClick();     // the operator says the engine is warm
-    void stopClick();     // abandon the check, after asking
-    void printClick();    // the certificate
+    void openCheck();                 // the window shown: a new check from the vehicle page
+    void closeCheck();                // the window hidden: the session given back
+    void nextClick();                 // vehicle page: on to the limits
+    void backClick();                 // limits page: back to the vehicle
+    void startClick();                // limits page: start the check
+    void pumpClick();                 // the analyser's pump on
+    void cleanAirClick();             // the operator says the probe is in clean air
+    void warmClick();                 // the operator says the engine is warm
+    void dashboardLampClick(bool on); // what the warning lamp on the dashboard shows
+    void stopClick();                 // abandon the check, after asking
+    void printClick();                // the certificate
     void closeClick();
 
     Page page() const;
@@ -119,6 +120,7 @@ private:
     // Check page: the car's diagnostics beside the analyser.
     QLabel *speedSource_ = nullptr, *speedDisagreement_ = nullptr;
     QWidget *obdPanel_ = nullptr;
+    QWidget *dashboardLampAsk_ = nullptr;
     QLabel *obdAdapter_ = nullptr, *obdLamp_ = nullptr, *obdCodes_ = nullptr, *obdMonitors_ = nullptr;
     // Result page: what the car's own diagnostics said, when an adapter took part.
     QLabel *resultObd_ = nullptr;

@@ -269,7 +269,49 @@ test::ObdSample IgnitionOff()
     s.statusProblem = QStringLiteral("UNABLE TO CONNECT");
     return s;
 }
+test::ObdSample DashboardSays(bool carLampOn, std::optional<bool> dashboard)
+{
+    test::ObdSample s;
+    s.lampOn = carLampOn;
+    s.dashboardLamp = dashboard;
+    return s;
+}
 } // namespace
+
+// The operator's word on the dashboard's lamp, where the set asks it: a field of its own
+// after the car's lamp, and a finding when the two disagree; a reprint says the same.
+INSTANTIATE_TEST_SUITE_P(
+    Dashboard, CertificateObd,
+    ::testing::Values(
+        ObdPageCase{"DashboardOnAsTheCar",
+                    DashboardSays(true, true),
+                    "uk-1992-catalyst",
+                    check::SpeedSource::Analyser,
+                    check::WarmSource::OilProbe,
+                    800,
+                    {"On-board diagnostics: RECORDED", "Warning lamp: ON",
+                     "Warning lamp on the dashboard: on (the operator's word)", "Stored codes: none"},
+                    check::Tone::Neutral},
+        ObdPageCase{"DashboardOnCarOff",
+                    DashboardSays(false, true),
+                    "uk-1992-catalyst",
+                    check::SpeedSource::Analyser,
+                    check::WarmSource::OilProbe,
+                    800,
+                    {"On-board diagnostics: RECORDED", "Warning lamp: off",
+                     "Warning lamp on the dashboard: on (the operator's word)", "Stored codes: none",
+                     "Finding: the car commands the warning lamp off but the dashboard shows it on: check the lamp"},
+                    check::Tone::Neutral},
+        ObdPageCase{"DashboardNotConfirmed",
+                    DashboardSays(false, std::nullopt),
+                    "uk-1992-catalyst",
+                    check::SpeedSource::Analyser,
+                    check::WarmSource::OilProbe,
+                    800,
+                    {"On-board diagnostics: RECORDED", "Warning lamp: off",
+                     "Warning lamp on the dashboard: not confirmed", "Stored codes: none"},
+                    check::Tone::Neutral}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Cars, CertificateObd,

@@ -137,6 +137,7 @@ struct CarColumnsCase {
     std::optional<test::ObdSample> obd;
     // vin|obd verdict|lamp|codes|readiness|speed source|warm source, "null" for a null text
     std::string row;
+    const char *set = "eu-catalyst-2002"; // whose OBD rule judged the car
 };
 
 class CheckEntryCarColumns : public ::testing::TestWithParam<CarColumnsCase> {};
@@ -147,7 +148,7 @@ TEST_P(CheckEntryCarColumns, KeepWhatTheResultSaid)
     check::CheckRecord record = test::SampleRecord(SampleCheck::Pass);
     record.vehicle.vin = c.typedVin;
     if (c.obd) {
-        record.obd = test::MakeObdPart(*c.obd, check::ShippedLimitSet(QStringLiteral("eu-catalyst-2002")).value().obd);
+        record.obd = test::MakeObdPart(*c.obd, check::ShippedLimitSet(QString::fromLatin1(c.set)).value().obd);
         record.speedSource = check::SpeedSource::Obd;
     }
     const history::TestEntry e = check::CheckEntry(record, {});
@@ -181,7 +182,40 @@ test::ObdSample IgnitionOff()
     s.statusProblem = QStringLiteral("UNABLE TO CONNECT");
     return s;
 }
+test::ObdSample DashboardSays(bool carLampOn, std::optional<bool> dashboard)
+{
+    test::ObdSample s;
+    s.lampOn = carLampOn;
+    s.dashboardLamp = dashboard;
+    return s;
+}
+constexpr const char *kReadyMonitors = "Misfire: complete; Fuel system: complete; Comprehensive components: complete; "
+                                       "Catalyst: complete; Oxygen sensor: complete; Secondary air system: not "
+                                       "supported";
+std::string UkRow(const char *lamp)
+{
+    return std::string("WF0AXXGAJA1234567|recorded|") + lamp + "|none|" + kReadyMonitors + "|OBD|oil probe";
+}
 } // namespace
+
+// Where the set asks the operator, the dashboard's lamp follows the car's in the one text.
+INSTANTIATE_TEST_SUITE_P(UkChecks, CheckEntryCarColumns,
+                         ::testing::Values(CarColumnsCase{"DashboardAgrees",
+                                                          {},
+                                                          DashboardSays(true, true),
+                                                          UkRow("ON; dashboard: on"),
+                                                          "uk-1992-catalyst"},
+                                           CarColumnsCase{"DashboardOutWhileCommanded",
+                                                          {},
+                                                          DashboardSays(true, false),
+                                                          UkRow("ON; dashboard: off"),
+                                                          "uk-1992-catalyst"},
+                                           CarColumnsCase{"DashboardNotConfirmed",
+                                                          {},
+                                                          DashboardSays(false, std::nullopt),
+                                                          UkRow("off; dashboard: not confirmed"),
+                                                          "uk-1992-catalyst"}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Checks, CheckEntryCarColumns,

@@ -373,3 +373,78 @@ TEST(SimulatedCar, NoPickUpTheCarsCountDecides)
     EXPECT_EQ(caption, QStringLiteral("engine speed from the car (OBD)"));
     EXPECT_NEAR(r.run.record()->state.stages.front().window.rpm.mean, 820, 2);
 }
+
+// The operator's word on the dashboard's warning lamp: asked once, with an adapter, under a
+// set that does not fail the car's lamp; kept beside the car's, never deciding the verdict.
+struct DashboardRunCase {
+    const char *name;
+    std::optional<check::ObdRule> rule;
+    bool adapter;
+    bool carLampOn;
+    bool asked;
+    std::optional<bool> answer; // what the operator presses; none: nothing
+    std::optional<bool> kept;   // in the record
+    Verdict overall;
+    const char *finding; // the result's, empty for none
+};
+
+class DashboardLampRun : public ::testing::TestWithParam<DashboardRunCase> {};
+
+TEST_P(DashboardLampRun, AskedOnlyWhereTheSetLooksAtTheDashboard)
+{
+    const auto &c = GetParam();
+    ObdRun r(c.rule);
+    auto readout = [&] {
+        check::ObdSnapshot s = r.reading(820.0);
+        s.readings.status = obd::Timed<obd::MonitorStatus>{
+            {c.carLampOn, 0, false, {{obd::Monitor::Misfire, obd::Readiness::Complete}}}, s.nowMs};
+        s.readings.storedCodes = obd::Timed<std::vector<QString>>{{}, s.nowMs};
+        return s;
+    };
+    if (c.adapter)
+        r.run.takeObd(readout());
+    r.idle(4000);
+    ASSERT_TRUE(r.run.running());
+    EXPECT_EQ(r.run.asksDashboardLamp(), c.asked);
+    const checkui::CheckScreen before = checkui::ScreenOf(r.run);
+    EXPECT_EQ(before.obd && before.obd->askDashboardLamp, c.asked);
+    if (c.answer)
+        r.run.confirmDashboardLamp(*c.answer);
+    // Asked once: a second press changes nothing.
+    if (c.answer)
+        r.run.confirmDashboardLamp(!*c.answer);
+    EXPECT_EQ(r.run.asksDashboardLamp(), c.asked && !c.answer);
+    if (c.kept) {
+        EXPECT_EQ(checkui::ScreenOf(r.run).obd->dashboardLamp, *c.kept ? QStringLiteral("on") : QStringLiteral("off"));
+    }
+    if (c.adapter)
+        r.run.takeObd(readout());
+    r.idle(60000);
+    ASSERT_TRUE(r.run.ended());
+    const check::CheckRecord &rec = *r.run.record();
+    EXPECT_EQ(rec.obd.has_value(), c.adapter);
+    if (rec.obd) {
+        EXPECT_EQ(rec.obd->dashboardLamp, c.kept);
+    }
+    EXPECT_EQ(rec.state.overall, c.overall) << rec.state.notCompletedReason.toStdString();
+    const check::CheckResult result = r.run.result();
+    EXPECT_EQ(result.obd ? result.obd->lampFinding : QString(), QString::fromLatin1(c.finding));
+}
+
+namespace {
+const check::ObdRule kLampFails{true, 1, true};
+constexpr const char *kOnButOff = "the car commands the warning lamp on but the dashboard shows it off: check the lamp";
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Sets, DashboardLampRun,
+                         ::testing::Values(DashboardRunCase{"UkSetWithAdapterAgrees", std::nullopt, true, false, true,
+                                                            false, false, Verdict::Pass, ""},
+                                           DashboardRunCase{"UkSetLampOnDashboardOffStillPasses", std::nullopt, true,
+                                                            true, true, false, false, Verdict::Pass, kOnButOff},
+                                           DashboardRunCase{"UkSetNotAnswered", std::nullopt, true, true, true,
+                                                            std::nullopt, std::nullopt, Verdict::Pass, ""},
+                                           DashboardRunCase{"UkSetWithoutAdapter", std::nullopt, false, false, false,
+                                                            true, std::nullopt, Verdict::Pass, ""},
+                                           DashboardRunCase{"EuSetFailsTheCarsLampAndAsksNothing", kLampFails, true,
+                                                            true, false, false, std::nullopt, Verdict::Fail, ""}),
+                         [](const auto &info) { return std::string(info.param.name); });

@@ -175,3 +175,51 @@ INSTANTIATE_TEST_SUITE_P(
                       CombineCase{"AbandonedMidStage", V::Pending, true, ObdVerdict::Fail, V::Pending, ""},
                       CombineCase{"AbandonedAfterPass", V::Pass, true, ObdVerdict::Unknown, V::Pass, ""}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// The dashboard's lamp beside the car's: a finding only where both are known and differ.
+struct DashboardCase {
+    const char *name;
+    std::optional<bool> carCommandsOn, dashboardShowsOn;
+    const char *finding; // empty for none
+};
+
+class DashboardLamp : public ::testing::TestWithParam<DashboardCase> {};
+
+TEST_P(DashboardLamp, AFindingOnlyWhenTheDashboardAndTheCarDisagree)
+{
+    const auto &c = GetParam();
+    EXPECT_EQ(check::DashboardLampFinding(c.carCommandsOn, c.dashboardShowsOn), QString::fromLatin1(c.finding));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lamps, DashboardLamp,
+    ::testing::Values(
+        DashboardCase{"AgreeOn", true, true, ""}, DashboardCase{"AgreeOff", false, false, ""},
+        DashboardCase{"CarOnDashboardOff", true, false,
+                      "the car commands the warning lamp on but the dashboard shows it off: check the lamp"},
+        DashboardCase{"CarOffDashboardOn", false, true,
+                      "the car commands the warning lamp off but the dashboard shows it on: check the lamp"},
+        DashboardCase{"CarUnknownDashboardOn", std::nullopt, true, ""},
+        DashboardCase{"CarOnNotConfirmed", true, std::nullopt, ""}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Only a set that does not fail the car's commanded lamp asks the operator for the bulb.
+struct AskCase {
+    const char *name;
+    std::optional<check::ObdRule> rule;
+    bool asked;
+};
+
+class DashboardLampAsked : public ::testing::TestWithParam<AskCase> {};
+
+TEST_P(DashboardLampAsked, WhereTheSetDoesNotFailTheCarsLamp)
+{
+    EXPECT_EQ(check::AsksDashboardLamp(GetParam().rule), GetParam().asked);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, DashboardLampAsked,
+                         ::testing::Values(AskCase{"NoRule", std::nullopt, true},
+                                           AskCase{"ReadinessOnly", check::ObdRule{false, 1, false}, true},
+                                           AskCase{"CodesFailLampDoesNot", check::ObdRule{false, {}, true}, true},
+                                           AskCase{"LampFails", check::ObdRule{true, {}, false}, false}),
+                         [](const auto &info) { return std::string(info.param.name); });

@@ -20,6 +20,7 @@ struct ObdSample {
     QString statusProblem; // the monitor status was not read, for this reason
     QString adapter = QStringLiteral("ELM327 v1.5");
     QString lost;
+    std::optional<bool> dashboardLamp; // the operator's word, where the set asks it
 };
 
 inline check::ObdPart MakeObdPart(const ObdSample &s, const std::optional<check::ObdRule> &rule)
@@ -44,6 +45,8 @@ inline check::ObdPart MakeObdPart(const ObdSample &s, const std::optional<check:
     }
     part.judgement = check::JudgeObd(rule, part.readout);
     part.lost = s.lost;
+    part.dashboardLampAsked = check::AsksDashboardLamp(rule);
+    part.dashboardLamp = s.dashboardLamp;
     return part;
 }
 

@@ -67,6 +67,8 @@ private slots:
     void aScreenReaderReadsEveryFigure();
     void obdPanelShowsTheCarsDiagnostics_data();
     void obdPanelShowsTheCarsDiagnostics();
+    void dashboardLampAskedWhereTheSetLooksAtIt_data();
+    void dashboardLampAskedWhereTheSetLooksAtIt();
     void readFromTheCar_data();
     void readFromTheCar();
 
@@ -562,9 +564,6 @@ void TestCheckWindow::readFromTheCar()
     state_->obd = nullptr;
 }
 
-QTEST_MAIN(TestCheckWindow)
-#include "tst_checkwindow.moc"
-
 // With the port unusable the check never starts: Start check says what failed and where,
 // and the limits page stays, so the operator can connect the analyser and press it again.
 void TestCheckWindow::noAnalyserStartCheckSaysWhyAndWaitsOnThePage()
@@ -837,3 +836,61 @@ void TestCheckWindow::obdPanelShowsTheCarsDiagnostics()
     QVERIFY(panel->isVisible());
     state_->obd = nullptr;
 }
+
+void TestCheckWindow::dashboardLampAskedWhereTheSetLooksAtIt_data()
+{
+    QTest::addColumn<int>("car"); // the OBD adapter's car; -1: none
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<QString>("lamp"); // the panel's lamp after Alt+X; empty: not asked
+    QTest::newRow("UK set with an adapter") << int(sim::ObdCar::LampOn) << "UK" << true << "ON; dashboard: off";
+    QTest::newRow("UK set without an adapter") << -1 << "UK" << false << "";
+    QTest::newRow("EU set fails the car's lamp") << int(sim::ObdCar::LampOn) << "EU" << false << "";
+}
+
+// The two buttons for the dashboard's lamp are there only while the check asks it, and the
+// answer taken by its key stands beside the car's on the panel.
+void TestCheckWindow::dashboardLampAskedWhereTheSetLooksAtIt()
+{
+    QFETCH(int, car);
+    QFETCH(QString, scheme);
+    QFETCH(bool, asked);
+    QFETCH(QString, lamp);
+    connectAnalyser(sim::VehicleProfile::GoodCatalyst);
+    std::optional<obd::ObdLink> link;
+    if (car >= 0) {
+        obd::ElmSession::Options options;
+        options.baudRates.clear();
+        link.emplace(std::make_unique<sim::SimDevice>(pause_, sim::MakeObdCar(analyser_, sim::ObdCar(car))), pause_,
+                     options);
+        state_->obd = &*link;
+        link->session().start(); // ticked by hand below, in virtual time
+    }
+    EmissionsCheckWindow w(*state_);
+    QVERIFY(showActive(w));
+    part<QComboBox>(w, "Scheme")->setCurrentText(scheme);
+    typeVehicle(w, QStringLiteral("LAMP1"));
+    part<QPushButton>(w, "StartButton")->click();
+    QCOMPARE(w.page(), Page::Check);
+    const auto carRead = [&] { return !link || part<QLabel>(w, "ObdLamp")->text() != QStringLiteral("not read yet"); };
+    for (int s = 0; s < 40 && !carRead(); ++s) {
+        for (int t = 0; t < 1000; t += obd::ObdLink::kTickMs) {
+            if (link)
+                link->session().tick();
+            pause_.sleepMs(obd::ObdLink::kTickMs);
+        }
+        state_->session.cycle();
+    }
+    QVERIFY(carRead());
+    auto *ask = part<QWidget>(w, "DashboardLampAsk");
+    QCOMPARE(ask->isVisible(), asked);
+    if (asked) {
+        QVERIFY(press(w, Qt::Key_X, part<QPushButton>(w, "DashboardLampOffButton")));
+        QVERIFY(!ask->isVisible());
+        QCOMPARE(part<QLabel>(w, "ObdLamp")->text(), lamp);
+    }
+    state_->obd = nullptr;
+}
+
+QTEST_MAIN(TestCheckWindow)
+#include "tst_checkwindow.moc"
