@@ -107,19 +107,6 @@ QString beyond(const QString &gas, int worst, std::optional<int> min, std::optio
     return {};
 }
 
-QString readinessWord(obd::Readiness readiness)
-{
-    switch (readiness) {
-    case obd::Readiness::Complete:
-        return QStringLiteral("complete");
-    case obd::Readiness::Incomplete:
-        return QStringLiteral("incomplete");
-    case obd::Readiness::NotSupported:
-        return QStringLiteral("not supported");
-    }
-    return {};
-}
-
 // A text the car or the adapter sent, as one line of bounded length: the result's texts
 // become lines of the certificate the history keeps, where a line break would start a new
 // line of the page.
@@ -179,7 +166,7 @@ ObdOutcome obdOutcomeOf(const ObdPart &part)
             QStringLiteral("%1 (not trusted: %2)").arg(oneLine(part.vin.value->text), oneLine(part.vin.value->doubt));
     if (status.known())
         for (const obd::MonitorReadiness &m : status.value->monitors)
-            out.monitors.emplace_back(obd::MonitorName(m.monitor), readinessWord(m.readiness));
+            out.monitors.emplace_back(obd::MonitorName(m.monitor), obd::ReadinessName(m.readiness));
     else
         out.monitors.emplace_back(QStringLiteral("All monitors"), unknown(status.problem, said));
     const auto &codes = part.readout.codes;

@@ -265,19 +265,6 @@ QString speedSourceCaption(check::SpeedSource source)
     return QStringLiteral("no engine speed from the analyser or the car");
 }
 
-QString readinessWord(obd::Readiness readiness)
-{
-    switch (readiness) {
-    case obd::Readiness::Complete:
-        return QStringLiteral("complete");
-    case obd::Readiness::Incomplete:
-        return QStringLiteral("incomplete");
-    case obd::Readiness::NotSupported:
-        break;
-    }
-    return QStringLiteral("not supported");
-}
-
 ObdPanel panelOf(const check::CheckRun &run, const check::ObdPart &part)
 {
     ObdPanel panel;
@@ -308,7 +295,7 @@ ObdPanel panelOf(const check::CheckRun &run, const check::ObdPart &part)
     }
     if (status.known())
         for (const obd::MonitorReadiness &m : status.value->monitors)
-            panel.monitors.emplace_back(obd::MonitorName(m.monitor), readinessWord(m.readiness));
+            panel.monitors.emplace_back(obd::MonitorName(m.monitor), obd::ReadinessName(m.readiness));
     panel.askDashboardLamp = run.asksDashboardLamp();
     if (part.dashboardLamp)
         panel.dashboardLamp = *part.dashboardLamp ? QStringLiteral("on") : QStringLiteral("off");

@@ -89,6 +89,19 @@ constexpr std::span<const MonitorBit> kMonitorTables[] = {kCommonMonitors, kSpar
 
 } // namespace
 
+QString ReadinessName(Readiness readiness)
+{
+    switch (readiness) {
+    case Readiness::Complete:
+        return QStringLiteral("complete");
+    case Readiness::Incomplete:
+        return QStringLiteral("incomplete");
+    case Readiness::NotSupported:
+        break;
+    }
+    return QStringLiteral("not supported");
+}
+
 QString MonitorName(Monitor monitor)
 {
     for (const std::span<const MonitorBit> table : kMonitorTables)

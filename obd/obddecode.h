@@ -53,6 +53,8 @@ enum class Monitor : std::uint8_t {
 };
 inline constexpr int kMonitorKinds = static_cast<int>(Monitor::EgrVvt) + 1;
 QString MonitorName(Monitor monitor);
+// "complete", "incomplete", "not supported".
+QString ReadinessName(Readiness readiness);
 
 struct MonitorReadiness {
     Monitor monitor;

@@ -18,7 +18,12 @@ using check::PlotAxis;
 using check::PlotLimit;
 using check::PlotSeries;
 using check::PlotSpan;
+using test::DashboardSays;
+using test::IgnitionOff;
+using test::LampOnTwoCodes;
+using test::LostMidCheck;
 using test::SampleCheck;
+using test::UntrustedVin;
 
 namespace {
 
@@ -239,45 +244,6 @@ TEST_P(CertificateObd, IsOnThePageAndInTheKeptLines)
     }
 }
 
-namespace {
-test::ObdSample LampOnTwoCodes()
-{
-    test::ObdSample s;
-    s.lampOn = true;
-    s.codes = {QStringLiteral("P0133"), QStringLiteral("P0420")};
-    s.incomplete = true;
-    return s;
-}
-test::ObdSample LostMidCheck()
-{
-    test::ObdSample s;
-    s.lost = QStringLiteral("no answer for 5 s");
-    return s;
-}
-// A VIN read as garbage that would look like the notes' first line and a line break.
-test::ObdSample VinLikeAPageLine()
-{
-    test::ObdSample s;
-    s.vin = QStringLiteral("Residual HC\nX");
-    s.vinTrusted = false;
-    s.vinDoubt = QStringLiteral("13 characters, not 17");
-    return s;
-}
-test::ObdSample IgnitionOff()
-{
-    test::ObdSample s;
-    s.statusProblem = QStringLiteral("UNABLE TO CONNECT");
-    return s;
-}
-test::ObdSample DashboardSays(bool carLampOn, std::optional<bool> dashboard)
-{
-    test::ObdSample s;
-    s.lampOn = carLampOn;
-    s.dashboardLamp = dashboard;
-    return s;
-}
-} // namespace
-
 // The operator's word on the dashboard's lamp, where the set asks it: a field of its own
 // after the car's lamp, and a finding when the two disagree; a reprint says the same.
 INSTANTIATE_TEST_SUITE_P(
@@ -347,7 +313,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "Engine speed: analyser. Engine warm: oil probe 80 °C."},
                     check::Tone::Neutral},
         ObdPageCase{"AdapterLost",
-                    LostMidCheck(),
+                    LostMidCheck(QStringLiteral("no answer for 5 s")),
                     "eu-catalyst-2002",
                     check::SpeedSource::Analyser,
                     check::WarmSource::OilProbe,
@@ -358,7 +324,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "Engine speed: analyser. Engine warm: oil probe 80 °C."},
                     check::Tone::Pass},
         ObdPageCase{"VinLikeAPageLineStaysInItsField",
-                    VinLikeAPageLine(),
+                    // A VIN read as garbage that would look like the notes' first line and a line break.
+                    UntrustedVin(QStringLiteral("Residual HC\nX"), QStringLiteral("13 characters, not 17")),
                     "eu-catalyst-2002",
                     check::SpeedSource::Analyser,
                     check::WarmSource::OilProbe,

@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 
 using namespace qova;
+using test::DashboardSays;
+using test::IgnitionOff;
+using test::LampOnTwoCodes;
 using test::SampleCheck;
+using test::UntrustedVin;
 
 struct EntryCase {
     const char *name;
@@ -160,35 +164,6 @@ TEST_P(CheckEntryCarColumns, KeepWhatTheResultSaid)
 }
 
 namespace {
-test::ObdSample LampOnTwoCodes()
-{
-    test::ObdSample s;
-    s.lampOn = true;
-    s.codes = {QStringLiteral("P0133"), QStringLiteral("P0420")};
-    s.incomplete = true;
-    return s;
-}
-test::ObdSample UntrustedVin()
-{
-    test::ObdSample s;
-    s.vin = QStringLiteral("WF0AXXGAJA12345");
-    s.vinTrusted = false;
-    s.vinDoubt = QStringLiteral("15 characters, not 17");
-    return s;
-}
-test::ObdSample IgnitionOff()
-{
-    test::ObdSample s;
-    s.statusProblem = QStringLiteral("UNABLE TO CONNECT");
-    return s;
-}
-test::ObdSample DashboardSays(bool carLampOn, std::optional<bool> dashboard)
-{
-    test::ObdSample s;
-    s.lampOn = carLampOn;
-    s.dashboardLamp = dashboard;
-    return s;
-}
 constexpr const char *kReadyMonitors = "Misfire: complete; Fuel system: complete; Comprehensive components: complete; "
                                        "Catalyst: complete; Oxygen sensor: complete; Secondary air system: not "
                                        "supported";
@@ -236,7 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "Secondary air system: not supported|OBD|oil probe"},
         CarColumnsCase{"UntrustedVinKeepsItsDoubt",
                        {},
-                       UntrustedVin(),
+                       UntrustedVin(QStringLiteral("WF0AXXGAJA12345"), QStringLiteral("15 characters, not 17")),
                        "WF0AXXGAJA12345 (not trusted: 15 characters, not 17)|pass|off|none|Misfire: complete; Fuel "
                        "system: complete; Comprehensive components: complete; Catalyst: complete; Oxygen sensor: "
                        "complete; Secondary air system: not supported|OBD|oil probe"},

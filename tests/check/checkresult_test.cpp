@@ -231,34 +231,6 @@ const std::string kAllComplete = "Misfire: complete; Fuel system: complete; Comp
 const std::string kTwoIncomplete = "Misfire: complete; Fuel system: complete; Comprehensive components: complete; "
                                    "Catalyst: incomplete; Oxygen sensor: incomplete; Secondary air system: not "
                                    "supported";
-test::ObdSample LampOn()
-{
-    test::ObdSample s;
-    s.lampOn = true;
-    s.codes = {QStringLiteral("P0133"), QStringLiteral("P0420")};
-    s.incomplete = true;
-    return s;
-}
-test::ObdSample BadVin()
-{
-    test::ObdSample s;
-    s.vin = QStringLiteral("WF0AXXGAJA123456I");
-    s.vinTrusted = false;
-    s.vinDoubt = QStringLiteral("I is not used in a VIN");
-    return s;
-}
-test::ObdSample IgnitionOff()
-{
-    test::ObdSample s;
-    s.statusProblem = QStringLiteral("UNABLE TO CONNECT: the ignition is off");
-    return s;
-}
-test::ObdSample Lost()
-{
-    test::ObdSample s;
-    s.lost = QStringLiteral("the adapter stopped answering at 41 s");
-    return s;
-}
 test::ObdSample Banner()
 {
     test::ObdSample s;
@@ -276,26 +248,29 @@ INSTANTIATE_TEST_SUITE_P(
         ObdResultCase{"NoAdapterNoProbeIsTheOperatorsWord", test::SampleCheck::Confirmed, std::nullopt, nullptr,
                       check::SpeedSource::Analyser, check::WarmSource::None, std::nullopt, "", check::Tone::Neutral,
                       "Engine speed: analyser. Engine warm: operator."},
-        ObdResultCase{"LampOnFailsUnderALampRule", test::SampleCheck::Pass, LampOn(), "eu-catalyst-2002",
+        ObdResultCase{"LampOnFailsUnderALampRule", test::SampleCheck::Pass, test::LampOnTwoCodes(), "eu-catalyst-2002",
                       check::SpeedSource::Obd, check::WarmSource::ObdCoolant, 784,
                       "FAIL|ELM327 v1.5|WF0AXXGAJA1234567|ON|P0133, P0420|" + kTwoIncomplete +
                           "|warning lamp commanded on|",
                       check::Tone::Fail, "Engine speed: OBD. Engine warm: OBD coolant temperature 78 °C."},
-        ObdResultCase{"LampOnIsOnlyRecordedWithoutARule", test::SampleCheck::Pass, LampOn(), "uk-1992-catalyst",
-                      check::SpeedSource::Analyser, check::WarmSource::OilProbe, 812,
+        ObdResultCase{"LampOnIsOnlyRecordedWithoutARule", test::SampleCheck::Pass, test::LampOnTwoCodes(),
+                      "uk-1992-catalyst", check::SpeedSource::Analyser, check::WarmSource::OilProbe, 812,
                       "RECORDED|ELM327 v1.5|WF0AXXGAJA1234567|ON|P0133, P0420|" + kTwoIncomplete + "||",
                       check::Tone::Neutral, "Engine speed: analyser. Engine warm: oil probe 81 °C."},
-        ObdResultCase{"UntrustedVinIsShownWithItsDoubt", test::SampleCheck::Pass, BadVin(), "eu-catalyst-2002",
-                      check::SpeedSource::Analyser, check::WarmSource::None, std::nullopt,
+        ObdResultCase{"UntrustedVinIsShownWithItsDoubt", test::SampleCheck::Pass,
+                      test::UntrustedVin(QStringLiteral("WF0AXXGAJA123456I"), QStringLiteral("I is not used in a VIN")),
+                      "eu-catalyst-2002", check::SpeedSource::Analyser, check::WarmSource::None, std::nullopt,
                       "PASS|ELM327 v1.5|WF0AXXGAJA123456I (not trusted: I is not used in a VIN)|off|none|" +
                           kAllComplete + "||",
                       check::Tone::Pass, "Engine speed: analyser. Engine warm: oil probe 80 °C."},
-        ObdResultCase{"UnknownLampIsNeverAPass", test::SampleCheck::Pass, IgnitionOff(), "eu-catalyst-2002",
+        ObdResultCase{"UnknownLampIsNeverAPass", test::SampleCheck::Pass,
+                      test::IgnitionOff(QStringLiteral("UNABLE TO CONNECT: the ignition is off")), "eu-catalyst-2002",
                       check::SpeedSource::Analyser, check::WarmSource::None, std::nullopt,
                       "UNKNOWN|ELM327 v1.5|WF0AXXGAJA1234567|unknown: UNABLE TO CONNECT: the ignition is off|"
                       "unknown|All monitors: unknown|monitor status not read: UNABLE TO CONNECT: the ignition is off|",
                       check::Tone::Neutral, "Engine speed: analyser. Engine warm: oil probe 80 °C."},
-        ObdResultCase{"AdapterLostIsSaid", test::SampleCheck::Pass, Lost(), "eu-catalyst-2002",
+        ObdResultCase{"AdapterLostIsSaid", test::SampleCheck::Pass,
+                      test::LostMidCheck(QStringLiteral("the adapter stopped answering at 41 s")), "eu-catalyst-2002",
                       check::SpeedSource::Analyser, check::WarmSource::ObdOil, 903,
                       "PASS|ELM327 v1.5|WF0AXXGAJA1234567|off|none|" + kAllComplete +
                           "||the adapter stopped answering at 41 s",

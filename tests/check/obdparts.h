@@ -50,4 +50,41 @@ inline check::ObdPart MakeObdPart(const ObdSample &s, const std::optional<check:
     return part;
 }
 
+// The samples more than one table uses.
+inline ObdSample LampOnTwoCodes()
+{
+    ObdSample s;
+    s.lampOn = true;
+    s.codes = {QStringLiteral("P0133"), QStringLiteral("P0420")};
+    s.incomplete = true;
+    return s;
+}
+inline ObdSample IgnitionOff(const QString &why = QStringLiteral("UNABLE TO CONNECT"))
+{
+    ObdSample s;
+    s.statusProblem = why;
+    return s;
+}
+inline ObdSample UntrustedVin(const QString &vin, const QString &doubt)
+{
+    ObdSample s;
+    s.vin = vin;
+    s.vinTrusted = false;
+    s.vinDoubt = doubt;
+    return s;
+}
+inline ObdSample LostMidCheck(const QString &why)
+{
+    ObdSample s;
+    s.lost = why;
+    return s;
+}
+inline ObdSample DashboardSays(bool carLampOn, std::optional<bool> dashboard)
+{
+    ObdSample s;
+    s.lampOn = carLampOn;
+    s.dashboardLamp = dashboard;
+    return s;
+}
+
 } // namespace qova::test
