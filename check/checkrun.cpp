@@ -483,7 +483,9 @@ SpeedSource CheckRun::decidingSpeedSource() const
     }
     // A window that took even one reading by the car's count was decided by the car.
     bool analyser = false;
-    for (const auto &[atMs, source] : speedUsed_) {
+    for (const auto &[usedAtMs, source] : speedUsed_) {
+        // A copy: clang before 16 cannot capture a structured binding in a lambda.
+        const std::int64_t atMs = usedAtMs;
         const bool deciding = windows.empty() || std::any_of(windows.begin(), windows.end(), [&](const auto &w) {
                                   return atMs >= w.first && atMs <= w.second;
                               });
