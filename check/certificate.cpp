@@ -298,24 +298,31 @@ QString capitalisedFinding(QString text)
     return text;
 }
 
-double paintStage(const Layout &l, double left, double top, double width, const StageOutcome &s)
+// A section's title bar, its verdict at the right in the verdict's colour; the top of what
+// follows it.
+double paintTitleBar(const Layout &l, double left, double y, double width, const QString &title, const QString &verdict,
+                     Tone tone)
 {
     QPainter &p = l.p_;
-    double y = top;
-    // The stage's title bar, its verdict at the right in the verdict's colour.
     const double bar = l.mm(6.5);
     p.fillRect(QRectF(left, y, width, bar), QColor(0xf5, 0xf5, 0xf5));
     p.setFont(l.font(3.4, true));
     p.setPen(kInk);
-    p.drawText(QRectF(left + l.mm(2), y, width, bar), Qt::AlignLeft | Qt::AlignVCenter, s.title);
+    p.drawText(QRectF(left + l.mm(2), y, width, bar), Qt::AlignLeft | Qt::AlignVCenter, title);
     const QFont verdictFont = l.font(3.4, true);
-    const double verdictWidth = QFontMetricsF(verdictFont, p.device()).horizontalAdvance(s.verdict) + l.mm(5);
+    const double verdictWidth = QFontMetricsF(verdictFont, p.device()).horizontalAdvance(verdict) + l.mm(5);
     const QRectF badge(left + width - verdictWidth, y, verdictWidth, bar);
-    p.fillRect(badge, toneColour(s.tone));
+    p.fillRect(badge, toneColour(tone));
     p.setFont(verdictFont);
     p.setPen(Qt::white);
-    p.drawText(badge, Qt::AlignCenter, s.verdict);
-    y += bar + l.mm(1.2);
+    p.drawText(badge, Qt::AlignCenter, verdict);
+    return y + bar + l.mm(1.2);
+}
+
+double paintStage(const Layout &l, double left, double top, double width, const StageOutcome &s)
+{
+    QPainter &p = l.p_;
+    double y = paintTitleBar(l, left, top, width, s.title, s.verdict, s.tone);
     if (!s.window.isEmpty())
         y += l.text(QRectF(left + l.mm(2), y, width - l.mm(4), 0), s.window, l.font(2.6), kMuted) + l.mm(0.8);
 
@@ -353,21 +360,7 @@ double paintStage(const Layout &l, double left, double top, double width, const 
 // readiness monitor in two columns at the right, then the findings.
 double paintObd(const Layout &l, double left, double top, double width, const CertificateObd &obd)
 {
-    QPainter &p = l.p_;
-    double y = top;
-    const double bar = l.mm(6.5);
-    p.fillRect(QRectF(left, y, width, bar), QColor(0xf5, 0xf5, 0xf5));
-    p.setFont(l.font(3.4, true));
-    p.setPen(kInk);
-    p.drawText(QRectF(left + l.mm(2), y, width, bar), Qt::AlignLeft | Qt::AlignVCenter, kObdTitle);
-    const QFont verdictFont = l.font(3.4, true);
-    const double verdictWidth = QFontMetricsF(verdictFont, p.device()).horizontalAdvance(obd.verdict) + l.mm(5);
-    const QRectF badge(left + width - verdictWidth, y, verdictWidth, bar);
-    p.fillRect(badge, toneColour(obd.tone));
-    p.setFont(verdictFont);
-    p.setPen(Qt::white);
-    p.drawText(badge, Qt::AlignCenter, obd.verdict);
-    y += bar + l.mm(1.2);
+    double y = paintTitleBar(l, left, top, width, kObdTitle, obd.verdict, obd.tone);
 
     // What was read takes two fifths; the monitors, whose names are longer, the rest.
     const double fieldsWidth = width * 0.4;
