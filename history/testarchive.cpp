@@ -111,7 +111,6 @@ struct TestArchive::SaveWaiter {
     bool answered = false;
 };
 
-namespace {
 // A caller's one answer: given once, whether the work or its deadline ends first, and not at
 // all once the object the caller named has gone.
 template <typename Result> struct OneAnswer {
@@ -134,7 +133,6 @@ template <typename Result> struct OneAnswer {
             done(result);
     }
 };
-} // namespace
 
 struct TestArchive::LookUpWaiter : OneAnswer<LastResult> {
     using OneAnswer::OneAnswer;

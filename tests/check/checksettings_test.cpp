@@ -9,14 +9,16 @@
 
 using namespace qova;
 
-namespace {
-
+// The row and its fixture have names of their own (not in an unnamed namespace): the test
+// classes the macros derive from them are not in one either.
 struct SettingsCase {
     const char *name;
     const char *fileText; // the [General] section's lines
     check::CheckSettings expected;
     const char *problem; // the one message expected, %1 the file's path; "" for none
 };
+
+namespace {
 
 check::CheckSettings with(std::function<void(check::CheckSettings &)> change)
 {
@@ -28,9 +30,9 @@ check::CheckSettings with(std::function<void(check::CheckSettings &)> change)
 
 const check::CheckSettings kDefaults = with([](check::CheckSettings &) {});
 
-class CheckSettingsFile : public ::testing::TestWithParam<SettingsCase> {};
-
 } // namespace
+
+class CheckSettingsFile : public ::testing::TestWithParam<SettingsCase> {};
 
 TEST_P(CheckSettingsFile, BadValueFallsBackToItsDefaultAndIsNamed)
 {

@@ -392,14 +392,12 @@ TEST(WorkshopFile, NoneIsNoError)
     EXPECT_EQ(library.sets.size(), 11u);
 }
 
-namespace {
 struct MadeCase {
     const char *name;
     check::MakerFigures figures;
     std::vector<check::StageLimits> stages; // when made
     const char *error;                      // "" when made
 };
-} // namespace
 
 class MakerLimits : public ::testing::TestWithParam<MadeCase> {};
 

@@ -130,7 +130,7 @@ TEST_P(Uses, SessionIsGivenBackAsItWas)
     EXPECT_EQ(openDevices(), c.openDevices);
 }
 
-const QString kFailed = QStringLiteral(" failed on COM1 (/dev/fake0): Permission denied");
+const QString kFailedOnCom1 = QStringLiteral(" failed on COM1 (/dev/fake0): Permission denied");
 
 INSTANTIATE_TEST_SUITE_P(
     LiveSession, Uses,
@@ -148,14 +148,14 @@ INSTANTIATE_TEST_SUITE_P(
                 false,
                 0,
                 false,
-                {QStringLiteral("graph") + kFailed},
+                {QStringLiteral("graph") + kFailedOnCom1},
                 0},
         UseCase{"AFailedStartDoesNotBlockTheNextWindow",
                 {"port fails", "open check", "close check", "port works", "open digital"},
                 true,
                 2000,
                 true,
-                {QStringLiteral("check") + kFailed},
+                {QStringLiteral("check") + kFailedOnCom1},
                 1},
         UseCase{"TheLenderGetsItsWayBack", {"open graph", "open check", "close check"}, true, 1428, false, {}, 1},
         UseCase{"APromptIsAskedOnceByTheBorrower",

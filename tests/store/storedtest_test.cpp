@@ -5,12 +5,12 @@
 #include <string>
 
 using namespace qova;
-using Bytes = std::array<std::uint8_t, store::kRecordSize>;
+using RecordBytes = std::array<std::uint8_t, store::kRecordSize>;
 
 namespace {
 
-const Bytes kExample = {0x30, 0x15, 0x10, 0x25, 0x12, 0x01, 0x00, 0x7B, 0x00, 0x96, 0x00, 0x91, 0x00, 0x2D, 0x03,
-                        0x52, 0x03, 0x55, 0x00, 0x5F, 9,    9,    9,    9,    9,    9,    9,    9,    9,    9};
+const RecordBytes kExample = {0x30, 0x15, 0x10, 0x25, 0x12, 0x01, 0x00, 0x7B, 0x00, 0x96, 0x00, 0x91, 0x00, 0x2D, 0x03,
+                              0x52, 0x03, 0x55, 0x00, 0x5F, 9,    9,    9,    9,    9,    9,    9,    9,    9,    9};
 
 struct YearCase {
     int currentYear;
@@ -31,7 +31,7 @@ INSTANTIATE_TEST_SUITE_P(Years, YearRule,
                                          YearCase{2027, 0, 2024}, YearCase{2028, 0, 2028}, YearCase{2207, 3, 2207},
                                          YearCase{2256, 0, 2000}));
 
-std::string row(const Bytes &r, int year)
+std::string row(const RecordBytes &r, int year)
 {
     return store::FormatStoredTestRow(r.data(), year).toStdString();
 }
@@ -52,7 +52,7 @@ class RowField : public testing::TestWithParam<FieldCase> {};
 
 TEST_P(RowField, NegativeAndWideValues)
 {
-    Bytes r = kExample;
+    RecordBytes r = kExample;
     const auto u = static_cast<std::uint16_t>(GetParam().value);
     r[static_cast<std::size_t>(GetParam().offset)] = static_cast<std::uint8_t>(u >> 8);
     r[static_cast<std::size_t>(GetParam().offset) + 1] = static_cast<std::uint8_t>(u & 0xFF);
@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(Fields, RowField,
                          [](const auto &info) { return std::string(info.param.name); });
 
 // The row as printf makes it, piece by piece.
-std::string printfRow(const Bytes &r, int year)
+std::string printfRow(const RecordBytes &r, int year)
 {
     const auto num = [&r](int o) { return static_cast<int>(store::StoredNumber(r.data(), o)); };
     char buf[256];
@@ -98,7 +98,7 @@ std::string printfRow(const Bytes &r, int year)
 // Every 16-bit value in every field and every byte in every date field reads as printf has it.
 TEST(StoredTestRow, SameAsPrintfForEveryValue)
 {
-    Bytes r = kExample;
+    RecordBytes r = kExample;
     for (int v = -32768; v <= 32767; ++v) {
         const auto u = static_cast<std::uint16_t>(v);
         for (int offset = 6; offset <= 18; offset += 2) {
