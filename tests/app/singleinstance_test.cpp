@@ -59,6 +59,9 @@ void useSession(QProcessEnvironment &env, const QTemporaryDir &dir, const Sessio
 
 TEST_P(SingleInstanceGuard, LetsOnlyTheSameSessionsRunningCopyStopASecond)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "sessions and runtime folders are Linux's; test_windowsplatform has Windows's one copy per user";
+#endif
     const LockCase &c = GetParam();
     QTemporaryDir dir;
     QProcessEnvironment holderEnv = QProcessEnvironment::systemEnvironment();

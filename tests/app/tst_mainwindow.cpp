@@ -156,6 +156,10 @@ void TestMainWindow::statusBarNamesTheConnection_data()
     QTest::addColumn<QByteArray>("com2"); // QOVA_COM2
     QTest::addColumn<QString>("shown");
     QTest::newRow("COM2 as the system has it") << QString() << QByteArray() << QStringLiteral("Connection: COM2");
+#ifdef Q_OS_WIN
+    // Windows has a COM2 of its own: the variable that stands in for one on Linux is not read.
+    QTest::newRow("QOVA_COM2 is not read") << QString() << QByteArray("demo") << QStringLiteral("Connection: COM2");
+#else
     QTest::newRow("COM2 given a USB adapter")
         << QString() << QByteArray("/dev/ttyUSB0") << QStringLiteral("Connection: COM2 = ttyUSB0 (QOVA_COM2)");
     QTest::newRow("COM2 given a network server")
@@ -164,6 +168,7 @@ void TestMainWindow::statusBarNamesTheConnection_data()
     QTest::newRow("COM2 given the demo") << QString() << QByteArray("demo")
                                          << QStringLiteral(
                                                 "Connection: COM2 = demo: the simulated analyser (QOVA_COM2)");
+#endif
     QTest::newRow("an adapter chosen by name")
         << QStringLiteral("/dev/ttyUSB0") << QByteArray("demo") << QStringLiteral("Connection: ttyUSB0");
     QTest::newRow("a network server chosen")

@@ -395,8 +395,8 @@ void TestReport::textsAreCutAndTheFileNameIsSafe()
 
 void TestReport::unwritableRegistrationFileIsReportedAndThePageStillPrints()
 {
-    // Nobody, root included, can create a file in /proc.
-    QDir::setCurrent(QStringLiteral("/proc"));
+    // A folder stands where the file goes: nobody, root included, writes it, on any system.
+    QVERIFY(QDir().mkdir(QStringLiteral("J123ABC.TXT")));
     report::TForm8 dialog;
     print(dialog, goodReading(), [&] { dialog.Button1->click(); });
     QCOMPARE(printing_->jobs, 1);
@@ -762,6 +762,9 @@ void TestReport::noPrinterAsksForAPdfFile()
 
 void TestReport::printerSetupChoiceIsKeptForLaterJobs()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Windows's print setup is the system's own box, which a test cannot answer");
+#endif
     if (!QPrinterInfo::availablePrinterNames().isEmpty())
         QSKIP("this system has a printer; the setup would choose it rather than a file");
     ui::SystemPrinting printing(op_);

@@ -14,8 +14,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 using namespace qova;
 
@@ -42,6 +44,10 @@ bool lockSeenFromOutside(const QString &path)
 
 int lockHeld(const char *path)
 {
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return 2; // only POSIX locks are asked about
+#else
     const int fd = ::open(path, O_RDWR);
     if (fd < 0)
         return 2;
@@ -51,6 +57,7 @@ int lockHeld(const char *path)
     const bool held = ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
     ::close(fd);
     return held ? 0 : 1;
+#endif
 }
 
 } // namespace
@@ -128,6 +135,9 @@ void TestFileDialog::historyKeepsItsLocksWhileABoxListsItsFolder_data()
 void TestFileDialog::historyKeepsItsLocksWhileABoxListsItsFolder()
 {
     QFETCH(bool, save);
+#ifdef Q_OS_WIN
+    QSKIP("a Windows lock belongs to the handle that took it: another handle of the file cannot drop it");
+#endif
     QTemporaryDir dir;
     history::HistoryDatabase db;
     QVERIFY(db.open(QStringLiteral("sqlite://") + dir.filePath(QStringLiteral("history.db"))).ok());

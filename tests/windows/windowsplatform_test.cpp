@@ -229,8 +229,9 @@ TEST_P(HistoryOnWindows, SqliteOnly)
     const history::Done opened = db.open(url);
     const QString said = opened.ok() ? QString() : opened.problem().text();
     EXPECT_EQ(opened.ok(), GetParam().opens) << said.toStdString();
-    if (!GetParam().opens)
+    if (!GetParam().opens) {
         EXPECT_TRUE(said.contains(QStringLiteral("SQLite only"))) << said.toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Locations, HistoryOnWindows,
