@@ -5,7 +5,8 @@
 ; Defined by the caller: VERSION, STAGE (the staged files), FILES_NSH and UNFILES_NSH (the
 ; lines that install and remove them), OUTFILE.
 ; Silent: setup.exe /S [/DATADIR=folder] [/D=program folder, last and unquoted].
-Unicode true
+; The program is 64-bit, and so is its installer: it runs wherever the program can.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 Name "QOVA ${VERSION}"
