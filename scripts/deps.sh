@@ -7,7 +7,7 @@ QOVA_PROGRAM_PACKAGES="cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev 
 QOVA_PACKAGES="cmake g++ make clang-format qt6-base-dev qt6-serialport-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps imagemagick python3 poppler-utils fonts-dejavu-core dpkg-dev file desktop-file-utils
   cups-daemon cups-client printer-driver-cups-pdf tesseract-ocr tesseract-ocr-eng e2fsprogs ser2net
-  libqt6sql6-sqlite libqt6sql6-psql postgresql libsqlite3-dev
+  libqt6sql6-sqlite libqt6sql6-psql postgresql libsqlite3-dev lld
   qtkeychain-qt6-dev gnome-keyring dbus-daemon"
 # scripts/windows and scripts/package-windows: the MinGW-w64 compiler, Wine, NSIS, and the
 # source of GoogleTest to cross-build.
