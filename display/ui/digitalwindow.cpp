@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
 
 namespace qova::display {
 
@@ -165,8 +167,15 @@ void TForm2::buildControls()
         {&Button8, "Button8", "&Calibration", 510}, {&Button9, "Button9", "R&esetcal", 593},
     };
     const QFont buttonFont = fitting(boldFont(font(), 12), QStringLiteral("Calibration"), 75 - 10);
+    // Windows's own style draws a button's face from the system theme and only its caption
+    // from the palette: light on light. Fusion draws both from the palette on every system.
+    QStyle *buttonStyle = QStyleFactory::create(QStringLiteral("Fusion"));
+    if (buttonStyle)
+        buttonStyle->setParent(this);
     for (const Spec &s : buttons) {
         auto *b = new QPushButton(QString::fromLatin1(s.caption), Panel9);
+        if (buttonStyle)
+            b->setStyle(buttonStyle);
         b->setObjectName(QString::fromLatin1(s.name));
         b->setGeometry(s.left, 16, 75, 25);
         b->setFont(buttonFont);

@@ -9,7 +9,11 @@
 
 #include <QAccessible>
 #include <QLabel>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -68,6 +72,33 @@ QByteArray bytes(std::initializer_list<int> values)
 
 const QString kLeak = QStringLiteral("          LEAKTEST");
 
+// Paints every button's face light grey whatever the palette says, as Windows's own style
+// paints it from the system theme.
+class ThemedButtonFaces : public QProxyStyle {
+public:
+    ThemedButtonFaces() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                       const QWidget *widget) const override
+    {
+        if (element == PE_PanelButtonCommand) {
+            painter->fillRect(option->rect, QColor(0xf0, 0xf0, 0xf0));
+            return;
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+};
+
+// The mean grey of what a widget shows, 0 black to 255 white.
+int meanGrey(QWidget *widget)
+{
+    const QImage image = widget->grab().toImage();
+    qint64 sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            sum += qGray(image.pixel(x, y));
+    return int(sum / qMax(1, image.width() * image.height()));
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(qova::link::LiveReading)
@@ -96,6 +127,7 @@ private slots:
     void renderedFiguresAgainstSimulator();
     void aScreenReaderReadsEveryFigure_data();
     void aScreenReaderReadsEveryFigure();
+    void buttonsStayDarkUnderALightTheme();
 };
 
 void TestDigitalWindow::glyphResources()
@@ -634,6 +666,21 @@ void TestDigitalWindow::everyWayOutClosesAndEndsRecording()
         rig.form->close();
         QCOMPARE(stops, 1);
         QCOMPARE(device.closes(), 1);
+    }
+}
+
+// The captions are light, so the faces under them must stay dark even when the application's
+// style paints faces from a light system theme; an enabled and a disabled button.
+void TestDigitalWindow::buttonsStayDarkUnderALightTheme()
+{
+    const QString before = QApplication::style()->name();
+    QApplication::setStyle(new ThemedButtonFaces);
+    const auto restore = qScopeGuard([&] { QApplication::setStyle(before); });
+    Rig rig;
+    rig.form->show();
+    for (const char *name : {"Button1", "Button2"}) {
+        auto *b = rig.form->findChild<QPushButton *>(QString::fromLatin1(name));
+        QVERIFY2(meanGrey(b) < 128, name);
     }
 }
 
