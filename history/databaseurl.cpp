@@ -131,7 +131,12 @@ DatabaseLocation ParseDatabaseUrl(const QString &text)
     shownQuery.removeAllQueryItems(QStringLiteral("password"));
     shownQuery.removeAllQueryItems(QStringLiteral("user"));
     shown.setUserName(where.user);
-    if (!where.host.startsWith(u'/')) {
+    // A socket's folder (libpq's test: /… anywhere, or C:/… on Windows) stays in the query, as
+    // no URL's host can hold it.
+    const bool socketFolder =
+        where.host.startsWith(u'/') || (where.host.size() > 2 && where.host[0].isLetter() && where.host[1] == u':' &&
+                                        (where.host[2] == u'/' || where.host[2] == u'\\'));
+    if (!socketFolder) {
         shownQuery.removeAllQueryItems(QStringLiteral("host"));
         shownQuery.removeAllQueryItems(QStringLiteral("port"));
         shown.setHost(where.host);

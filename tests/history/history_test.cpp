@@ -923,6 +923,9 @@ INSTANTIATE_TEST_SUITE_P(
         UrlRow{"postgres://bay2@/qova?host=/run/postgresql&sslmode=disable", K::Postgresql, "/run/postgresql", -1,
                "bay2", "qova", "sslmode='disable';connect_timeout=3",
                "postgres://bay2@/qova?host=/run/postgresql&sslmode=disable"},
+        // A Windows socket folder is no host: the message names it where the URL did.
+        UrlRow{"postgresql://bay2@/qova?host=C:/pg%20sockets", K::Postgresql, "C:/pg sockets", -1, "bay2", "qova",
+               "connect_timeout=3", "postgresql://bay2@/qova?host=C:/pg sockets"},
         UrlRow{"postgresql://127.0.0.1/qova?connect_timeout=2", K::Postgresql, "127.0.0.1", -1, "", "qova",
                "connect_timeout=2", "postgresql://127.0.0.1/qova?connect_timeout=2"},
         // A password in the query is the server's password, never shown.
