@@ -3,19 +3,25 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#ifndef _WIN32
 #include <cerrno>
 #include <csignal>
 #include <pwd.h>
 #include <unistd.h>
 #include <vector>
+#endif
 
 namespace qova::test {
 
 namespace {
+const char kGivenServer[] = "QOVA_TEST_PG_SERVER";
+
+#ifndef _WIN32
 QString findBin()
 {
     const QDir root(QStringLiteral("/usr/lib/postgresql"));
@@ -29,14 +35,33 @@ QString findBin()
     }
     return {};
 }
+#endif
 } // namespace
 
 PgCluster::~PgCluster()
 {
-    if (running_)
+    if (running_ && controllable())
         stop();
 }
 
+bool PgCluster::useGivenServer(const QString &given, QString *why)
+{
+    const qsizetype colon = given.lastIndexOf(u':');
+    bool number = false;
+    port_ = colon > 0 ? given.mid(colon + 1).toInt(&number) : 0;
+    if (!number || port_ <= 0 || port_ > 65535) {
+        port_ = 0;
+        *why = QStringLiteral("%1=%2 is not HOST:PORT").arg(QLatin1String(kGivenServer), given);
+        return false;
+    }
+    host_ = given.left(colon);
+    // Several test programs share the server, one after another or at once.
+    names_ = QStringLiteral("history_%1_").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    running_ = true;
+    return true;
+}
+
+#ifndef _WIN32
 bool PgCluster::run(const QStringList &command, QString *why, int timeoutMs, const QString &input)
 {
     QStringList full = command;
@@ -59,6 +84,8 @@ bool PgCluster::run(const QStringList &command, QString *why, int timeoutMs, con
     return true;
 }
 
+#endif
+
 QString PgCluster::socketFolder() const
 {
     return folder_ ? folder_->path() : QString();
@@ -66,13 +93,25 @@ QString PgCluster::socketFolder() const
 
 bool PgCluster::start(QString *why)
 {
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+#ifdef _WIN32
+        *why = QStringLiteral("Qt's PostgreSQL driver is missing (scripts/windows-psql/build makes it)");
+#else
+        *why = QStringLiteral("Qt's PostgreSQL driver is missing (Debian package libqt6sql6-psql)");
+#endif
+        return false;
+    }
+    if (qEnvironmentVariableIsSet(kGivenServer))
+        return useGivenServer(qEnvironmentVariable(kGivenServer), why);
+#ifdef _WIN32
+    *why = QStringLiteral("a Windows program cannot start the Linux server's programs: set %1 to HOST:PORT of a "
+                          "server that trusts the user qova (scripts/windows starts one)")
+               .arg(QLatin1String(kGivenServer));
+    return false;
+#else
     bin_ = findBin();
     if (bin_.isEmpty()) {
         *why = QStringLiteral("no PostgreSQL server under /usr/lib/postgresql (Debian package postgresql)");
-        return false;
-    }
-    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
-        *why = QStringLiteral("Qt's PostgreSQL driver is missing (Debian package libqt6sql6-psql)");
         return false;
     }
     folder_ = std::make_unique<QTemporaryDir>(QDir::temp().filePath(QStringLiteral("qova-pg-XXXXXX")));
@@ -93,14 +132,22 @@ bool PgCluster::start(QString *why)
               QStringLiteral("UTF8"), QStringLiteral("--locale=C"), QStringLiteral("--no-sync")},
              why))
         return false;
+    host_ = folder_->path();
+    names_ = QStringLiteral("history_");
     if (resume())
         return true;
     *why = QStringLiteral("the server did not start; its log is in ") + folder_->filePath(QStringLiteral("log"));
     return false;
+#endif
 }
 
 bool PgCluster::resume()
 {
+    if (!controllable())
+        return false;
+#ifdef _WIN32
+    return false;
+#else
     // A socket in the cluster's folder and no TCP port, so nothing else on the machine
     // can reach it or clash with it; fsync off since the tests' data need not outlive them.
     const QString options =
@@ -110,20 +157,32 @@ bool PgCluster::resume()
                     QStringLiteral("-w"), QStringLiteral("start")},
                    nullptr);
     return running_;
+#endif
 }
 
 bool PgCluster::stop()
 {
-    if (!run({bin_ + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), folder_->filePath(QStringLiteral("data")),
+#ifdef _WIN32
+    return false;
+#else
+    if (!controllable() ||
+        !run({bin_ + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), folder_->filePath(QStringLiteral("data")),
               QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")},
              nullptr))
         return false;
     running_ = false;
     return true;
+#endif
 }
 
 bool PgCluster::freeze(bool stopped)
 {
+#ifdef _WIN32
+    (void)stopped;
+    return false;
+#else
+    if (!controllable())
+        return false;
     QFile pidFile(folder_ ? folder_->filePath(QStringLiteral("data/postmaster.pid")) : QString());
     if (!pidFile.open(QIODevice::ReadOnly))
         return false;
@@ -150,27 +209,45 @@ bool PgCluster::freeze(bool stopped)
     for (const pid_t pid : processes)
         all = (::kill(pid, stopped ? SIGSTOP : SIGCONT) == 0 || errno == ESRCH) && all;
     return all;
+#endif
 }
+
+namespace {
+// Runs `sql` (any number of statements) on `database` of the server as the user qova.
+bool execute(const QString &host, int port, const QString &database, const QString &sql, QString *why)
+{
+    const QString connection = QStringLiteral("pg-admin");
+    bool done = false;
+    {
+        QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
+        admin.setHostName(host);
+        if (port)
+            admin.setPort(port);
+        admin.setUserName(QStringLiteral("qova"));
+        admin.setDatabaseName(database);
+        if (!admin.open()) {
+            if (why)
+                *why = admin.lastError().text();
+        } else {
+            QSqlQuery query(admin);
+            done = query.exec(sql);
+            if (!done && why)
+                *why = query.lastError().text();
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return done;
+}
+} // namespace
 
 QString PgCluster::newDatabase(QString *why)
 {
-    const QString name = QStringLiteral("history_%1").arg(++databases_);
-    {
-        QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("pg-admin"));
-        admin.setHostName(folder_->path());
-        admin.setUserName(QStringLiteral("qova"));
-        admin.setDatabaseName(QStringLiteral("postgres"));
-        if (!admin.open() || !QSqlQuery(admin).exec(QStringLiteral("CREATE DATABASE ") + name)) {
-            if (why)
-                *why = admin.lastError().text();
-            admin = {};
-            QSqlDatabase::removeDatabase(QStringLiteral("pg-admin"));
-            return {};
-        }
-        admin.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("pg-admin"));
-    return QStringLiteral("postgresql://qova@/%1?host=%2").arg(name, folder_->path());
+    const QString name = names_ + QString::number(++databases_);
+    if (!execute(host_, port_, QStringLiteral("postgres"), QStringLiteral("CREATE DATABASE ") + name, why))
+        return {};
+    if (!controllable())
+        return QStringLiteral("postgresql://qova@%1:%2/%3").arg(host_).arg(port_).arg(name);
+    return QStringLiteral("postgresql://qova@/%1?host=%2").arg(name, host_);
 }
 
 QString PgCluster::newDatabaseFrom(const QString &sqlFile, QString *why)
@@ -178,13 +255,27 @@ QString PgCluster::newDatabaseFrom(const QString &sqlFile, QString *why)
     const QString url = newDatabase(why);
     if (url.isEmpty())
         return {};
-    const QString name = QStringLiteral("history_%1").arg(databases_);
+    const QString name = names_ + QString::number(databases_);
+    if (!controllable()) {
+        // No psql beside a Windows program: the dump goes through the driver, all of it as one
+        // simple query, as psql would send it.
+        QFile dump(sqlFile);
+        if (!dump.open(QIODevice::ReadOnly)) {
+            *why = sqlFile + QStringLiteral(": ") + dump.errorString();
+            return {};
+        }
+        return execute(host_, port_, name, QString::fromUtf8(dump.readAll()), why) ? url : QString();
+    }
+#ifdef _WIN32
+    return {};
+#else
     if (!run({bin_ + QStringLiteral("/psql"), QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
               QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), folder_->path(), QStringLiteral("-U"),
               QStringLiteral("qova"), QStringLiteral("-d"), name},
              why, 60000, sqlFile))
         return {};
     return url;
+#endif
 }
 
 namespace {
@@ -215,7 +306,8 @@ CaseDatabase NewCaseDatabase()
     QString why;
     PgCluster *pg = SharedPgCluster(&why);
     if (!pg) {
-        if (qEnvironmentVariable("CI") == QLatin1String("true"))
+        // A server named to the tests must serve them, in CI or not.
+        if (qEnvironmentVariable("CI") == QLatin1String("true") || qEnvironmentVariableIsSet(kGivenServer))
             made.failure = QStringLiteral("PostgreSQL is needed in CI and did not start: ") + why;
         else
             made.skip = QStringLiteral("no PostgreSQL: ") + why;

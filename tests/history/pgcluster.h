@@ -9,11 +9,17 @@ namespace qova::test {
 // A PostgreSQL server of the tests' own: a cluster made with initdb in a temporary folder,
 // listening on a socket in that folder only (no TCP port), stopped and removed at the end.
 // Run as root, the server runs as the "postgres" user the Debian package makes.
+//
+// Where QOVA_TEST_PG_SERVER names a running server instead ("HOST:PORT", trusting the user
+// qova), the tests use that one: the Windows build's tests, which cannot start the Linux
+// server's programs, reach the server scripts/windows starts. Such a server is not this
+// process's to stop, start or freeze (controllable() is false).
 class PgCluster {
 public:
     ~PgCluster();
     // False with `why` when the server's programs are missing or it does not start.
     bool start(QString *why);
+    bool controllable() const { return port_ == 0; }
     bool stop();
     bool resume(); // starts the stopped server again
     bool running() const { return running_; }
@@ -28,8 +34,12 @@ public:
 
 private:
     bool run(const QStringList &command, QString *why, int timeoutMs = 60000, const QString &input = {});
+    bool useGivenServer(const QString &given, QString *why);
     std::unique_ptr<QTemporaryDir> folder_;
     QString bin_;
+    QString host_;  // the socket folder, or the given server's host
+    int port_ = 0;  // the given server's; 0 for a cluster of our own
+    QString names_; // what this process's database names start with
     bool running_ = false;
     int databases_ = 0;
 };
