@@ -11,7 +11,7 @@ QOVA_PACKAGES="cmake g++ make clang-format qt6-base-dev qt6-serialport-dev libgl
   qtkeychain-qt6-dev gnome-keyring dbus-daemon"
 # scripts/windows and scripts/package-windows: the MinGW-w64 compiler, Wine, NSIS, and the
 # source of GoogleTest to cross-build.
-QOVA_WIN_PACKAGES="g++-mingw-w64-x86-64-posix wine64 nsis googletest"
+QOVA_WIN_PACKAGES="g++-mingw-w64-x86-64-posix wine64 nsis googletest make bzip2 xz-utils"
 
 qova_missing_packages() { # qova_missing_packages [PACKAGES]
   local missing=""
