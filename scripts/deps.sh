@@ -9,9 +9,10 @@ QOVA_PACKAGES="cmake g++ make clang-format qt6-base-dev qt6-serialport-dev libgl
   cups-daemon cups-client printer-driver-cups-pdf tesseract-ocr tesseract-ocr-eng e2fsprogs ser2net
   libqt6sql6-sqlite libqt6sql6-psql postgresql libsqlite3-dev lld
   qtkeychain-qt6-dev gnome-keyring dbus-daemon"
-# scripts/windows and scripts/package-windows: the MinGW-w64 compiler, Wine, NSIS, and the
-# source of GoogleTest to cross-build.
-QOVA_WIN_PACKAGES="g++-mingw-w64-x86-64-posix wine64 nsis googletest make bzip2 xz-utils"
+# scripts/windows and scripts/package-windows: the MinGW-w64 compiler, Wine, NSIS, the source
+# of GoogleTest to cross-build, what unpacks and builds libpq's, and the PostgreSQL server the
+# history tests under Wine reach.
+QOVA_WIN_PACKAGES="g++-mingw-w64-x86-64-posix wine64 nsis googletest make bzip2 xz-utils postgresql python3"
 
 qova_missing_packages() { # qova_missing_packages [PACKAGES]
   local missing=""

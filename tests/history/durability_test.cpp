@@ -79,7 +79,7 @@ TEST_P(FrozenServer, NeverHoldsTheWindowThread)
     NEW_CASE_DATABASE_OR_END(url);
     qova::test::PgCluster *pg = qova::test::SharedPgCluster(nullptr); // running, as the database was made
     if (!pg->controllable())
-        GTEST_SKIP() << "the server was named to the tests; stopping it is not theirs to do";
+        GTEST_SKIP() << "the server was named to the tests; stopping or freezing it is not theirs to do";
     QTemporaryDir dir;
     const QString csv = dir.filePath(QStringLiteral("tests.csv"));
     {

@@ -596,7 +596,7 @@ TEST_F(Failures, ServerDownKeepsTheTestAndSavesItAfterARestart)
     NEW_CASE_DATABASE_OR_END(url);
     qova::test::PgCluster *pg = qova::test::SharedPgCluster(nullptr); // running, as the database was made
     if (!pg->controllable())
-        GTEST_SKIP() << "the server was named to the tests; stopping it is not theirs to do";
+        GTEST_SKIP() << "the server was named to the tests; stopping or freezing it is not theirs to do";
     {
         TestArchive archive(settings(url));
         archive.prepare();
